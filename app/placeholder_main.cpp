@@ -1,0 +1,3 @@
+// Stand-in until the application object lands.
+#include <windows.h>
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }

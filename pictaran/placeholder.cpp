@@ -1,0 +1,1 @@
+// Stand-in until the picture library lands.

@@ -1,0 +1,1 @@
+// Stand-in until the service library lands.

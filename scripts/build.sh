@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Configures and builds both targets: build/i686 (the 32-bit product, compiled
+# and linked only) and build/x86_64 (the build the tests run under wine64).
+#   build.sh [i686|x86_64 ...]     default: both
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(i686 x86_64)
+jobs=${SALVORA_JOBS:-$(nproc)}
+
+for arch in "${targets[@]}"; do
+  stage "build $arch"
+  trip="$arch-w64-mingw32"
+  dep_prefixes "$trip"
+  tests=OFF; [ "$arch" = x86_64 ] && tests=ON
+  bdir="$top/build/$arch"
+  cmake -S "$top" -B "$bdir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch.cmake" \
+    -DSALVORA_TESTS=$tests \
+    -DSALVORA_CURL_PREFIX="$CURL_PREFIX" -DSALVORA_TINYXML_PREFIX="$TINYXML_PREFIX" >/dev/null
+  cmake --build "$bdir" -j "$jobs"
+done
+stage_done

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets up everything this machine lacks, builds both targets and runs every
+# test of the x86_64 build under wine64 (Xvfb when there is no display).
+# Idempotent; reruns reuse the cross-built libraries, fixtures and Wine prefix.
+#   test.sh [ctest arguments, e.g. -R engine]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+t0=$(date +%s)
+
+bash "$top/scripts/setup.sh"
+bash "$top/scripts/build.sh"
+
+stage "wine test bed"
+. "$top/scripts/wine-env.sh"
+wine_start
+
+stage "tests (x86_64 under wine64)"
+cd "$top/build/x86_64"
+status=0
+ctest --output-on-failure -j "${SALVORA_JOBS:-$(nproc)}" "$@" || status=$?
+stage_done
+
+# Screenshots for people to look at.
+if command -v convert >/dev/null; then
+  for b in "$SALVORA_ARTIFACTS"/*.bmp; do
+    [ -e "$b" ] || continue
+    convert "$b" "${b%.bmp}.png" && rm -f "$b"
+  done
+fi
+echo "artifacts: $SALVORA_ARTIFACTS"
+echo "total: $(( $(date +%s) - t0 ))s"
+exit $status

@@ -1,0 +1,3 @@
+#pragma once
+#define IDD_SMOKE 100
+#define IDC_SMOKE_TEXT 1001

@@ -1,0 +1,233 @@
+#include "testsupport.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+std::string EnvText(const char* name) {
+  char buf[1024];
+  DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+static std::string WithSlash(std::string p) {
+  if (!p.empty() && p.back() != '\\') p += '\\';
+  return p;
+}
+
+std::string FixtureDir(const std::string& name) {
+  std::string root = EnvText("SALVORA_FIXTURES");
+  EXPECT_FALSE(root.empty()) << "SALVORA_FIXTURES is not set: run the test through ctest";
+  return WithSlash(WithSlash(root) + name);
+}
+
+std::string FixtureImage(const std::string& name) { return FixtureDir(name) + "image.img"; }
+
+std::string MappedImage(char letter) {
+  char var[32];
+  snprintf(var, sizeof var, "SALVORA_IMAGE_%c", letter);
+  std::string p = EnvText(var);
+  EXPECT_FALSE(p.empty()) << var << " is not set: map the image in the test's CMake entry";
+  return p;
+}
+
+std::string MappedDisk(int number) {
+  char var[32];
+  snprintf(var, sizeof var, "SALVORA_DISK_%d", number);
+  std::string p = EnvText(var);
+  EXPECT_FALSE(p.empty()) << var << " is not set: map the disk in the test's CMake entry";
+  return p;
+}
+
+static void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string n = fd.cFileName;
+      if (n == "." || n == "..") continue;
+      std::string full = dir + n;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(full + "\\");
+        RemoveDirectoryA(full.c_str());
+      } else {
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(full.c_str());
+      }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+}
+
+std::string ScratchDir(const std::string& sub) {
+  std::string root = EnvText("SALVORA_SCRATCH_WIN");
+  if (root.empty()) {
+    char tmp[MAX_PATH];
+    GetTempPathA(sizeof tmp, tmp);
+    root = std::string(tmp) + "salvora-scratch";
+  }
+  std::string dir = WithSlash(WithSlash(root) + sub);
+  CreateDirectoryA(root.c_str(), nullptr);
+  RemoveTree(dir);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+std::string ArtifactPath(const std::string& file) {
+  std::string root = EnvText("SALVORA_ARTIFACTS_WIN");
+  if (root.empty()) root = ".";
+  CreateDirectoryA(root.c_str(), nullptr);
+  return WithSlash(root) + file;
+}
+
+std::vector<ManifestEntry> ReadManifest(const std::string& fixture) {
+  std::vector<ManifestEntry> out;
+  std::string text;
+  if (!ReadWholeFile(FixtureDir(fixture) + "manifest.tsv", &text)) {
+    ADD_FAILURE() << "no manifest for fixture " << fixture;
+    return out;
+  }
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (;;) {
+      size_t tab = line.find('\t', start);
+      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    if (f.size() < 5) continue;
+    ManifestEntry e;
+    e.path = f[0];
+    e.size = strtoull(f[1].c_str(), nullptr, 10);
+    e.sha256 = f[2];
+    e.deleted = f[3] == "1";
+    e.mtime = f[4];
+    out.push_back(e);
+  }
+  return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  *out = ss.str();
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  if (!f) return false;
+  f.write(data.data(), static_cast<std::streamsize>(data.size()));
+  return static_cast<bool>(f);
+}
+
+std::string Sha256Hex(const void* data, size_t size) {
+  BCRYPT_ALG_HANDLE alg = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  unsigned char digest[32];
+  std::string hex;
+  if (BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return hex;
+  if (BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0) == 0) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    size_t left = size;
+    bool ok = true;
+    while (left > 0 && ok) {
+      ULONG chunk = left > (1u << 30) ? (1u << 30) : static_cast<ULONG>(left);
+      ok = BCryptHashData(hash, const_cast<unsigned char*>(p), chunk, 0) == 0;
+      p += chunk;
+      left -= chunk;
+    }
+    if (ok && BCryptFinishHash(hash, digest, sizeof digest, 0) == 0) {
+      static const char* digits = "0123456789abcdef";
+      for (unsigned char b : digest) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+      }
+    }
+    BCryptDestroyHash(hash);
+  }
+  BCryptCloseAlgorithmProvider(alg, 0);
+  return hex;
+}
+
+std::string Sha256OfFile(const std::string& path) {
+  std::string data;
+  if (!ReadWholeFile(path, &data)) return std::string();
+  return Sha256Hex(data.data(), data.size());
+}
+
+static std::string Convert(const std::string& s, UINT from, UINT to) {
+  if (s.empty()) return s;
+  int wn = MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(wn), L'\0');
+  MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), &w[0], wn);
+  int n = WideCharToMultiByte(to, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(to, 0, w.data(), wn, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
+std::string AnsiToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
+
+bool SaveScreenshot(const std::string& path, void* hwnd) {
+  RECT r;
+  if (hwnd) {
+    if (!GetWindowRect(static_cast<HWND>(hwnd), &r)) return false;
+  } else {
+    r.left = r.top = 0;
+    r.right = GetSystemMetrics(SM_CXSCREEN);
+    r.bottom = GetSystemMetrics(SM_CYSCREEN);
+  }
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (dib) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+    GdiFlush();
+    DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    DWORD image = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + image;
+    std::string data(reinterpret_cast<char*>(&fh), sizeof fh);
+    data.append(reinterpret_cast<char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
+    data.append(static_cast<char*>(bits), image);
+    ok = WriteWholeFile(path, data);
+    DeleteObject(dib);
+  }
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+}  // namespace testsupport

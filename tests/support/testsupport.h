@@ -1,0 +1,47 @@
+// Helpers for the tests that run under wine64: where the fixtures, scratch
+// folders and artifacts are, the ground-truth manifests, hashing, text.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Windows path of a variable that scripts/wine-run exported ("" when unset).
+std::string EnvText(const char* name);
+
+// "Z:\...\fixtures\<name>\" with a trailing backslash; fails the test when the
+// fixtures are not there.
+std::string FixtureDir(const std::string& name);
+std::string FixtureImage(const std::string& name);   // FixtureDir + "image.img"
+
+// Windows path of the image that wine-run mapped to drive letter / disk number.
+std::string MappedImage(char letter);
+std::string MappedDisk(int number);
+
+// A fresh, empty folder below the test's scratch folder (trailing backslash).
+std::string ScratchDir(const std::string& sub);
+// Where screenshots and other things a human should look at are written.
+std::string ArtifactPath(const std::string& file);
+
+struct ManifestEntry {
+  std::string path;      // UTF-8, '/'-separated, from the volume's root
+  uint64_t size = 0;
+  std::string sha256;    // lower-case hex
+  bool deleted = false;
+  std::string mtime;     // "YYYY-MM-DD hh:mm:ss" or ""
+};
+std::vector<ManifestEntry> ReadManifest(const std::string& fixture);
+
+bool ReadWholeFile(const std::string& path, std::string* out);
+bool WriteWholeFile(const std::string& path, const std::string& data);
+std::string Sha256Hex(const void* data, size_t size);
+std::string Sha256OfFile(const std::string& path);   // "" when unreadable
+
+std::string Utf8ToAnsi(const std::string& utf8);   // to the ANSI code page (936 here)
+std::string AnsiToUtf8(const std::string& ansi);
+
+// Saves the screen (or one window's rectangle when hwnd is given) as a BMP.
+bool SaveScreenshot(const std::string& path, void* hwnd = nullptr);
+
+}  // namespace testsupport

@@ -42,7 +42,8 @@ wine_prefix_create() {
 
 wine_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${SALVORA_XVFB:-}" ]; then return; fi
-  local n=${SALVORA_XVFB_DISPLAY:-97}
+  # One display per checkout, so that several work trees can test at once.
+  local n=${SALVORA_XVFB_DISPLAY:-$(( 100 + $(printf '%s' "$_wine_top" | cksum | cut -d' ' -f1) % 400 ))}
   export DISPLAY=":$n"
   local pidf="$_wine_top/build/.xvfb.pid"
   if [ -e "/tmp/.X11-unix/X$n" ] && [ -f "$pidf" ] && kill -0 "$(cat "$pidf")" 2>/dev/null; then return; fi

@@ -1,0 +1,65 @@
+#include "state.h"
+
+#include <algorithm>
+
+char gScanTarget[512];
+HWND gScanWindow;
+
+std::atomic<uint32_t> gScanAbort{0};
+std::atomic<uint32_t> gRecoverAbort{0};
+std::atomic<uint32_t> gUnformatAbort{0};
+std::atomic<uint32_t> gDeepScanAbort{0};
+std::atomic<uint32_t> gScanPaused{0};
+std::atomic<uint32_t> gDelScanDone{0};
+
+uint8_t gDelScanFsKind;
+uint8_t gDelScanDriveIndex;
+uint8_t gSectorsPerCluster;
+uint32_t gMftStartSector;
+NtfsEntryStage gNtfsEntry;
+uint32_t gFat16Serial;
+uint32_t gFat32Serial;
+
+std::atomic<uint32_t> gFileCounter{0};
+std::atomic<uint32_t> gRecoveredSectors{0};
+
+uint32_t gOptSkipDeletedBeforeFolder = 0;
+uint32_t gOptSkipTempFolders = 1;
+uint32_t gOptSkipBadTimes = 1;
+
+HANDLE gDiskHandle = INVALID_HANDLE_VALUE;
+char gDiskIdentifyText[1024];
+uint32_t gDiskSectorCount;
+
+std::vector<DeletedFileRecord> gDeletedFiles;
+std::mutex gDeletedFilesLock;
+
+namespace {
+std::vector<ClearHook>& ClearHooks() {
+  static std::vector<ClearHook> hooks;
+  return hooks;
+}
+}  // namespace
+
+void AppendDeletedFile(const DeletedFileRecord& record) {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  gDeletedFiles.push_back(record);
+}
+
+size_t DeletedFileCount() {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  return gDeletedFiles.size();
+}
+
+void ClearDeletedFiles() {
+  {
+    std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+    gDeletedFiles.clear();
+  }
+  for (ClearHook hook : ClearHooks()) hook();
+}
+
+void RegisterDeletedFilesClearHook(ClearHook hook) {
+  auto& hooks = ClearHooks();
+  if (std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+}

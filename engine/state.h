@@ -1,0 +1,108 @@
+// Process-wide state shared by the engine's workers and the pages that start
+// them. One writer per variable (see the comments); workers poll the abort
+// flags between units of work, so those are atomics.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+constexpr uint32_t kSectorSize = 512;
+
+#pragma pack(push, 1)
+// One deleted file found by a deleted-file scan. The layout is shared by the
+// scans, the result pages and the copy-out, and is kept byte-exact.
+struct DeletedFileRecord {
+  uint32_t serial;       // running number given by the scan
+  uint8_t selected;      // non-zero: ticked on the result page, copied out
+  uint32_t location;     // FAT: first sector of the first cluster; NTFS: sector of the 1 KB MFT record
+  char path[513];        // below the scan target, starts with '\', NUL-terminated, code page 936
+  SYSTEMTIME created;    // local times
+  SYSTEMTIME modified;
+  SYSTEMTIME accessed;   // FAT: date only
+  uint32_t sizeHigh;     // 0 on FAT
+  uint32_t size;         // low 32 bits of the size
+  uint8_t driveIndex;    // drive letter - 'C'
+};
+#pragma pack(pop)
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
+static_assert(sizeof(DeletedFileRecord) == 579, "DeletedFileRecord is 579 bytes");
+static_assert(offsetof(DeletedFileRecord, location) == 5, "layout");
+static_assert(offsetof(DeletedFileRecord, path) == 9, "layout");
+static_assert(offsetof(DeletedFileRecord, created) == 522, "layout");
+static_assert(offsetof(DeletedFileRecord, sizeHigh) == 570, "layout");
+static_assert(offsetof(DeletedFileRecord, driveIndex) == 578, "layout");
+
+inline uint64_t RecordSize(const DeletedFileRecord& r) {
+  return (static_cast<uint64_t>(r.sizeHigh) << 32) | r.size;
+}
+
+// Staging block of the NTFS record parser.
+struct NtfsEntryStage {
+  uint8_t status;        // 1 accepted, 0 not below the target, 255 invalid
+  char path[512];
+  SYSTEMTIME created;
+  SYSTEMTIME modified;
+  SYSTEMTIME accessed;
+  uint32_t sizeHigh;
+  uint32_t size;
+};
+
+// --- scan target and receiving window (written by the page that starts a worker)
+extern char gScanTarget[512];
+extern HWND gScanWindow;
+
+// --- stop protocol: written by the page thread, polled by the workers
+extern std::atomic<uint32_t> gScanAbort;      // 1 = stop the deleted-file / unformat scan
+extern std::atomic<uint32_t> gRecoverAbort;   // 1 = cancel the copy-out
+extern std::atomic<uint32_t> gUnformatAbort;
+extern std::atomic<uint32_t> gDeepScanAbort;
+extern std::atomic<uint32_t> gScanPaused;     // page-side only
+extern std::atomic<uint32_t> gDelScanDone;    // the deleted-file scan has ended
+
+// --- results of the deleted-file scan (written by the scan)
+extern uint8_t gDelScanFsKind;        // 0 NTFS, 1 FAT32, 2 FAT12/16 (also when unreadable)
+extern uint8_t gDelScanDriveIndex;
+extern uint8_t gSectorsPerCluster;
+extern uint32_t gMftStartSector;
+extern NtfsEntryStage gNtfsEntry;
+extern uint32_t gFat16Serial;
+extern uint32_t gFat32Serial;
+
+// --- counters the pages draw (written by the worker, read on the page's timer)
+extern std::atomic<uint32_t> gFileCounter;
+extern std::atomic<uint32_t> gRecoveredSectors;
+
+// --- scan options (options dialog)
+extern uint32_t gOptSkipDeletedBeforeFolder;   // default 0
+extern uint32_t gOptSkipTempFolders;           // default 1
+extern uint32_t gOptSkipBadTimes;              // default 1
+
+// --- disk identity
+extern HANDLE gDiskHandle;                      // the one open physical disk; INVALID_HANDLE_VALUE when none
+extern char gDiskIdentifyText[1024];
+extern uint32_t gDiskSectorCount;
+
+// --- the deleted-file result vector. Scans append; pages clear it only while no
+// worker runs. Appending takes the lock so a page reading the count on its
+// timer never sees a vector being reallocated.
+extern std::vector<DeletedFileRecord> gDeletedFiles;
+extern std::mutex gDeletedFilesLock;
+
+void AppendDeletedFile(const DeletedFileRecord& record);
+size_t DeletedFileCount();
+// Empties the vector and forgets everything derived from it (the record-content
+// cache among others). Pages call it instead of clearing the vector themselves.
+void ClearDeletedFiles();
+
+// Hooks that are run by ClearDeletedFiles, so caches keyed by record index
+// (registered by their owners) are invalidated with the vector.
+using ClearHook = void (*)();
+void RegisterDeletedFilesClearHook(ClearHook hook);
+
+// True when a worker loop must stop: the flag holds exactly 1.
+inline bool ScanAbortRequested() { return gScanAbort.load(std::memory_order_relaxed) == 1; }

@@ -1,0 +1,23 @@
+// Entry point of the deleted-file scan: recognises the file system of the
+// target's volume from its boot sector and hands over to the FAT or NTFS scan.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// What the scan page hands its worker.
+struct DeletedScanRequest {
+  HWND window;          // receives WM_DELSCAN_PROGRESS / WM_DELSCAN_DONE
+  char target[512];     // "X:\", "X:\folder\sub" or a recycle-bin folder; upper-case drive letter
+  int recycleBin;       // non-zero: no WM_DELSCAN_DONE (the recycle-bin worker sends one at the end)
+};
+
+// 0 when a scan ran; -1 when the target is empty, the boot sector cannot be
+// read or no file system is recognised. Always ends with gDelScanDone = 1 and,
+// outside recycle-bin mode, WM_DELSCAN_DONE sent to the window.
+int RunDeletedFileScan(const DeletedScanRequest& request);
+
+// CreateThread-style wrapper; the argument is a DeletedScanRequest* that must
+// outlive the thread.
+DWORD WINAPI DeletedFileScanThreadProc(LPVOID request);

@@ -14,6 +14,8 @@ bash "$top/scripts/build.sh"
 stage "wine test bed"
 . "$top/scripts/wine-env.sh"
 wine_start
+# Leave no wineserver or Xvfb behind (SALVORA_KEEP_WINE=1 keeps them warm).
+[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 
 stage "tests (x86_64 under wine64)"
 cd "$top/build/x86_64"

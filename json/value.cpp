@@ -69,7 +69,8 @@ void ValueArray::Resize(size_t n) {
     items_.pop_back();
     Release(v);
   }
-  items_.reserve(n);
+  // No exact reserve here: growing one element at a time (h[size()] = ...)
+  // must keep the vector's geometric growth.
   while (items_.size() < n) items_.push_back(new ValueNull);
 }
 

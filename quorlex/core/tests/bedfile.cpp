@@ -1,0 +1,142 @@
+#include "bedfile.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "testsupport.h"
+
+namespace bed {
+
+std::string Env(const char* name) { return testsupport::EnvText(name); }
+bool Has(const char* name) { return !Env(name).empty(); }
+
+std::string HttpBase() { return "http://" + Env("QX_HTTP"); }
+std::string DeadBase() { return "http://" + Env("QX_DEAD"); }
+int HttpPort() {
+  std::string hp = Env("QX_HTTP");
+  size_t colon = hp.rfind(':');
+  return colon == std::string::npos ? 0 : atoi(hp.c_str() + colon + 1);
+}
+
+std::string Request::Header(const std::string& name) const {
+  auto it = headers.find(name);
+  return it == headers.end() ? std::string() : it->second;
+}
+
+std::string FromHex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out += (char)strtol(hex.substr(i, 2).c_str(), nullptr, 16);
+  return out;
+}
+
+static std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return out;
+}
+
+static int gMark = 0;
+
+void Mark() {
+  std::vector<Request> all = ReadRequests();
+  gMark = all.empty() ? gMark : all.back().seq;
+}
+
+std::vector<Request> ReadRequests() {
+  std::vector<Request> out;
+  std::string text;
+  if (!testsupport::ReadWholeFile(Env("QX_LOG"), &text)) return out;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty()) continue;
+    Request r;
+    for (const std::string& field : SplitTabs(line)) {
+      size_t eq = field.find('=');
+      if (eq == std::string::npos) continue;
+      std::string key = field.substr(0, eq), value = FromHex(field.substr(eq + 1));
+      if (key == "seq") r.seq = atoi(value.c_str());
+      else if (key == "status") r.status = atoi(value.c_str());
+      else if (key == "method") r.method = value;
+      else if (key == "target") r.target = value;
+      else if (key == "body") r.body = value;
+      else if (key.compare(0, 2, "h:") == 0) r.headers[key.substr(2)] = value;
+      else r.decoded[key] = value;
+    }
+    size_t q = r.target.find('?');
+    r.path = r.target.substr(0, q);
+    r.query = q == std::string::npos ? std::string() : r.target.substr(q + 1);
+    if (r.seq > gMark) out.push_back(r);
+  }
+  return out;
+}
+
+std::vector<Request> RequestsTo(const std::string& prefix) {
+  std::vector<Request> out;
+  for (const Request& r : ReadRequests())
+    if (r.path.compare(0, prefix.size(), prefix) == 0) out.push_back(r);
+  return out;
+}
+
+std::vector<Request> WaitForRequests(const std::string& prefix, size_t count) {
+  std::vector<Request> got;
+  for (int i = 0; i < 600; ++i) {
+    got = RequestsTo(prefix);
+    if (got.size() >= count) break;
+    Sleep(100);
+  }
+  return got;
+}
+
+std::vector<std::pair<std::string, std::string>> SplitPairs(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> out;
+  if (text.empty()) return out;
+  size_t start = 0;
+  for (;;) {
+    size_t amp = text.find('&', start);
+    std::string item = text.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
+    size_t eq = item.find('=');
+    if (eq == std::string::npos)
+      out.emplace_back(item, std::string());
+    else
+      out.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+    if (amp == std::string::npos) break;
+    start = amp + 1;
+  }
+  return out;
+}
+
+std::vector<std::vector<std::string>> ReadVectors() {
+  std::vector<std::vector<std::string>> out;
+  std::string text;
+  if (!testsupport::ReadWholeFile(Env("QX_VECTORS"), &text)) return out;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line))
+    if (!line.empty()) out.push_back(SplitTabs(line));
+  return out;
+}
+
+bool CopyInto(const std::string& src, const std::string& dst) {
+  std::string folder = dst.substr(0, dst.rfind('\\'));
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return CopyFileA(src.c_str(), dst.c_str(), FALSE) != 0;
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string p = path;
+  return p.substr(0, p.rfind('\\') + 1);
+}
+
+}  // namespace bed

@@ -1,0 +1,50 @@
+// What the test bed (testbed.py) gives a test: addresses of the loopback
+// servers and proxies, the request log of the HTTP server, the vectors file.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bed {
+
+std::string Env(const char* name);  // "" when unset
+bool Has(const char* name);
+
+// "http://127.0.0.1:port" of the HTTP server and of the dead address.
+std::string HttpBase();
+std::string DeadBase();
+int HttpPort();
+
+struct Request {
+  int seq = 0;
+  int status = 0;  // what the server answered (0: it never answered)
+  std::string method, target, path, query, body;
+  std::map<std::string, std::string> headers;  // lower-case names
+  std::map<std::string, std::string> decoded;  // sec1, sec2, sec3 or node
+  bool Has(const std::string& key) const { return decoded.count(key) != 0; }
+  std::string Header(const std::string& name) const;
+};
+
+std::vector<Request> ReadRequests();
+// Forgets the requests logged so far: later calls see only newer ones.
+void Mark();
+// Requests whose path begins with prefix.
+std::vector<Request> RequestsTo(const std::string& prefix);
+// Polls until at least count requests to prefix are logged (or 60 s pass).
+std::vector<Request> WaitForRequests(const std::string& prefix, size_t count);
+
+// name=value pairs of an '&'-joined text, in order.
+std::vector<std::pair<std::string, std::string>> SplitPairs(const std::string& text);
+
+std::string FromHex(const std::string& hex);
+
+// Lines of the vectors file, split at tabs.
+std::vector<std::vector<std::string>> ReadVectors();
+
+// Copies src to dst (Windows paths), creating dst's folder.
+bool CopyInto(const std::string& src, const std::string& dst);
+// Folder of the running program, with a trailing backslash.
+std::string ProgramFolder();
+
+}  // namespace bed

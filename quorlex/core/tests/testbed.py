@@ -1,0 +1,360 @@
+#!/usr/bin/env python3
+"""Test bed of the service library's tests.
+
+Starts what a test needs on loopback, runs the test command, stops everything:
+
+  testbed.py [--http] [--proxies] [--vectors] --work DIR -- COMMAND...
+
+--http     a statistics/HTTP server (Python's http.server) that records every
+           request with its raw target, headers and body, and decodes the
+           statistics records with Python's base64; plus a port where nothing
+           listens (a dead address).
+--proxies  tinyproxy requiring Basic authentication and dante-server (SOCKS5),
+           each with its own configuration on a free loopback port.
+--vectors  random inputs with their CRC-32 (zlib), MD5 (hashlib), Base64
+           (base64), signed parameter lists and command-line maps.
+
+The test sees the bed through environment variables (Windows paths for files):
+QX_HTTP, QX_DEAD (host:port), QX_LOG (request log), QX_HTTPPROXY, QX_PROXY_USER,
+QX_PROXY_PASS, QX_SOCKS (ports), QX_SOCKS_LOG, QX_VECTORS.
+
+Request log: one line per request, tab-separated key=hex(value) fields:
+seq, method, target, body, status, h:<lower-case header name>, and decoded
+parts: sec1, sec2, sec3 for an action record ("01___a___b___c"), node for a
+node record (the whole query in Base64).
+"""
+import argparse
+import base64
+import binascii
+import hashlib
+import http.server
+import os
+import random
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+import zlib
+
+STOP = threading.Event()
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_port(port, proc, what, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if proc is not None and proc.poll() is not None:
+            return False
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+# ---- HTTP server -------------------------------------------------------------
+
+def decode_b64(text):
+    try:
+        return base64.b64decode(text.encode("ascii"), validate=True)
+    except (binascii.Error, ValueError, UnicodeEncodeError):
+        return None
+
+
+class Recorder:
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+        self.seq = 0
+        open(path, "wb").close()
+
+    def record(self, fields):
+        with self.lock:
+            self.seq += 1
+            fields = [("seq", str(self.seq).encode())] + fields
+            line = "\t".join("%s=%s" % (k, v.hex()) for k, v in fields) + "\n"
+            with open(self.path, "a") as f:
+                f.write(line)
+                f.flush()
+            return self.seq
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    recorder = None
+
+    def log_message(self, *args):
+        pass
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length) if length else b""
+        target = self.path  # the request target exactly as sent
+        path, _, query = target.partition("?")
+        fields = [("method", self.command.encode()), ("target", target.encode("latin-1")),
+                  ("body", body)]
+        for name, value in self.headers.items():
+            fields.append(("h:" + name.lower(), value.encode("latin-1")))
+        decoded = b""
+        record = query or body.decode("latin-1")
+        if record.startswith("01___"):
+            parts = record.split("___")
+            if len(parts) == 4:
+                for i, part in enumerate(parts[1:], 1):
+                    raw = decode_b64(part)
+                    if raw is not None:
+                        fields.append(("sec%d" % i, raw))
+                        decoded += raw
+        elif record:
+            raw = decode_b64(record)
+            if raw is not None:
+                fields.append(("node", raw))
+                decoded += raw
+
+        # Behaviour by path, or by a marker inside the decoded record.
+        status = 200
+        if path.startswith("/missing") or b"fail=404" in decoded:
+            status = 404
+        hang = path.startswith("/hang")
+        fields.append(("status", str(0 if hang else status).encode()))
+        seq = self.recorder.record(fields)
+        if hang:
+            STOP.wait(60)
+            self.close_connection = True
+            return
+        payload = (b"ok %d" % seq) if status == 200 else b"not here"
+        self.send_response(status)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(payload)))
+        self.end_headers()
+        self.wfile.write(payload)
+
+    do_GET = handle_any
+    do_POST = handle_any
+
+
+def start_http(work):
+    Handler.recorder = Recorder(os.path.join(work, "requests.log"))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    # A bound socket that never listens: connections to it are refused.
+    dead = socket.socket()
+    dead.bind(("127.0.0.1", 0))
+    env = {
+        "QX_HTTP": "127.0.0.1:%d" % server.server_address[1],
+        "QX_DEAD": "127.0.0.1:%d" % dead.getsockname()[1],
+        "QX_LOG": winpath(Handler.recorder.path),
+    }
+    return server, dead, env
+
+
+# ---- proxies -----------------------------------------------------------------
+
+def find_program(name, extra):
+    for d in [""] + extra:
+        p = shutil.which(name) if not d else os.path.join(d, name)
+        if p and os.access(p, os.X_OK):
+            return p
+    return None
+
+
+def start_tinyproxy(work, procs):
+    exe = find_program("tinyproxy", ["/usr/bin", "/usr/sbin"])
+    if not exe:
+        sys.exit("testbed: tinyproxy is not installed (scripts/setup.sh installs it)")
+    user, password = "qxuser", "Secret-7"
+    for attempt in range(5):
+        port = free_port()
+        conf = os.path.join(work, "tinyproxy.conf")
+        with open(conf, "w") as f:
+            f.write("Port %d\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+                    "Allow 127.0.0.1\nBasicAuth %s %s\nLogLevel Info\n"
+                    "LogFile \"%s\"\nPidFile \"%s\"\n"
+                    % (port, user, password, os.path.join(work, "tinyproxy.log"),
+                       os.path.join(work, "tinyproxy.pid")))
+        proc = subprocess.Popen([exe, "-d", "-c", conf], stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(work, "tinyproxy.err"), "w"),
+                                start_new_session=True)
+        procs.append(proc)
+        if wait_port(port, proc, "tinyproxy"):
+            return {"QX_HTTPPROXY": str(port), "QX_PROXY_USER": user, "QX_PROXY_PASS": password}
+    sys.exit("testbed: tinyproxy did not start; see %s" % os.path.join(work, "tinyproxy.err"))
+
+
+def start_dante(work, procs):
+    exe = find_program("danted", ["/usr/sbin"])
+    if not exe:
+        sys.exit("testbed: danted is not installed (scripts/setup.sh installs dante-server)")
+    log = os.path.join(work, "danted.log")
+    for attempt in range(5):
+        port = free_port()
+        conf = os.path.join(work, "danted.conf")
+        with open(conf, "w") as f:
+            f.write("logoutput: %s\n" % log)
+            f.write("internal: 127.0.0.1 port = %d\nexternal: 127.0.0.1\n" % port)
+            f.write("socksmethod: none\nclientmethod: none\n")
+            if os.geteuid() == 0:
+                f.write("user.privileged: root\nuser.unprivileged: nobody\n")
+            f.write("client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect error\n}\n")
+            f.write("socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect error\n}\n")
+        proc = subprocess.Popen([exe, "-f", conf, "-p", os.path.join(work, "danted.pid")],
+                                stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(work, "danted.err"), "w"),
+                                start_new_session=True)
+        procs.append(proc)
+        if wait_port(port, proc, "danted"):
+            return {"QX_SOCKS": str(port), "QX_SOCKS_LOG": winpath(log)}
+    sys.exit("testbed: danted did not start; see %s" % os.path.join(work, "danted.err"))
+
+
+def stop_procs(procs):
+    for proc in procs:
+        if proc.poll() is None:
+            try:
+                os.killpg(proc.pid, signal.SIGTERM)  # the group this bed started
+            except OSError:
+                pass
+    for proc in procs:
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except OSError:
+                pass
+            proc.wait()
+
+
+# ---- vectors -----------------------------------------------------------------
+
+def h33(data):
+    h = 0
+    for c in data:
+        h = (h * 33 + c) & 0xFFFFFFFF
+    return h
+
+
+def fold(name):
+    return bytes(c - 32 if 0x61 <= c <= 0x7A else c for c in name)
+
+
+def bucket_order(pairs, key):
+    """17 chains, new entries in front, a repeated key replaces the value."""
+    buckets = [[] for _ in range(17)]
+    for name, value in pairs:
+        chain = buckets[h33(key(name)) % 17]
+        for entry in chain:
+            if key(entry[0]) == key(name):
+                entry[1] = value
+                break
+        else:
+            chain.insert(0, [name, value])
+    return [(n, v) for chain in buckets for n, v in chain]
+
+
+def rand_text(rng, alphabet, lo, hi):
+    return "".join(rng.choice(alphabet) for _ in range(rng.randint(lo, hi)))
+
+
+def write_vectors(work):
+    seed = int(os.environ.get("QX_SEED", random.randrange(1 << 30)))
+    rng = random.Random(seed)
+    path = os.path.join(work, "vectors.txt")
+    lines = ["seed\t%d" % seed]
+    sizes = [0, 1, 2, 3, 55, 56, 63, 64, 65, 119, 120, 128] + [rng.randint(0, 300) for _ in range(60)]
+    sizes += [rng.randint(1000, 200000) for _ in range(4)]
+    for n in sizes:
+        data = bytes(rng.getrandbits(8) for _ in range(n))
+        lines.append("hash\t%s\t%08X\t%s\t%s" % (data.hex(), zlib.crc32(data),
+                                                 hashlib.md5(data).hexdigest(),
+                                                 base64.b64encode(data).decode()))
+    names = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_"
+    values = names + "+/.:-"
+    for _ in range(40):
+        count = rng.randint(0, 38)
+        pairs = []
+        for _ in range(count):
+            # Some names repeat, to exercise replacement.
+            name = rng.choice(pairs)[0] if pairs and rng.random() < 0.2 else rand_text(rng, names, 1, 12)
+            pairs.append((name, rand_text(rng, values, 0, 16)))
+        salt = rand_text(rng, names, 0, 40)
+        enc = lambda ps: "&".join("%s=%s" % p for p in ps)
+        keyed_pairs = bucket_order([(n.encode(), v.encode()) for n, v in pairs], lambda k: k)
+        keyed = enc((n.decode(), v.decode()) for n, v in keyed_pairs)
+        ordered = enc(pairs)
+        sign = lambda p: p + "&c=" + "%08X" % zlib.crc32((p + "&c=" + salt).encode())
+        flat = ";".join("%s=%s" % p for p in pairs)
+        lines.append("params\t%s\t%s\t%s\t%s" % (flat.encode().hex(), salt.encode().hex(),
+                                                 sign(keyed).encode().hex(),
+                                                 sign(ordered).encode().hex()))
+        # The command-line map: names compare without regard to ASCII case.
+        cmd = bucket_order([(n.encode(), v.encode()) for n, v in pairs], fold)
+        built = "".join(" -%s:%s" % (n.decode(), v.decode()) if v else " -%s" % n.decode()
+                        for n, v in cmd)
+        lines.append("cmdmap\t%s\t%s" % (flat.encode().hex(), built.encode().hex()))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    print("testbed: vectors seed %d (set QX_SEED to repeat)" % seed, flush=True)
+    return {"QX_VECTORS": winpath(path)}
+
+
+# ---- main --------------------------------------------------------------------
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--http", action="store_true")
+    ap.add_argument("--proxies", action="store_true")
+    ap.add_argument("--vectors", action="store_true")
+    ap.add_argument("--work", required=True)
+    ap.add_argument("command", nargs=argparse.REMAINDER)
+    args = ap.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        ap.error("no test command")
+
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    # The library must meet only the proxies a test configures.
+    env = {k: v for k, v in os.environ.items()
+           if k.lower() not in ("http_proxy", "https_proxy", "all_proxy", "no_proxy")}
+    procs = []
+    server = dead = None
+    try:
+        if args.http:
+            server, dead, extra = start_http(args.work)
+            env.update(extra)
+        if args.proxies:
+            env.update(start_tinyproxy(args.work, procs))
+            env.update(start_dante(args.work, procs))
+        if args.vectors:
+            env.update(write_vectors(args.work))
+        rc = subprocess.call(command, env=env)
+    finally:
+        STOP.set()
+        stop_procs(procs)
+        if server:
+            server.shutdown()
+            server.server_close()
+        if dead:
+            dead.close()
+    return rc
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,1 +1,0 @@
-// Stand-in until the service library lands.

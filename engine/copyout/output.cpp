@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "state.h"
@@ -113,6 +115,28 @@ std::string ShortenName(const std::string& name, size_t max) {
   return stem + ext;
 }
 
+// Folders already made (or found) for earlier files of this process, so that a
+// copy-out of thousands of files does not ask for each folder every time.
+std::mutex gKnownFoldersLock;
+std::unordered_set<std::string> gKnownFolders;
+constexpr size_t kMaxKnownFolders = 4096;
+
+bool IsKnownFolder(const std::string& path) {
+  std::lock_guard<std::mutex> lock(gKnownFoldersLock);
+  return gKnownFolders.count(path) != 0;
+}
+
+void RememberFolder(const std::string& path) {
+  std::lock_guard<std::mutex> lock(gKnownFoldersLock);
+  if (gKnownFolders.size() >= kMaxKnownFolders) gKnownFolders.clear();
+  gKnownFolders.insert(path);
+}
+
+void ForgetFolders() {
+  std::lock_guard<std::mutex> lock(gKnownFoldersLock);
+  gKnownFolders.clear();
+}
+
 int ErrorOfCreate(DWORD e) {
   if (e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL) return -2;
   if (e == ERROR_FILENAME_EXCED_RANGE) return -3;
@@ -194,10 +218,6 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
     return nullptr;
   }
   std::string prefix = root.back() == '\\' ? root : root + "\\";
-  // The destination's own folders may not exist yet.
-  for (size_t i : CharStarts(prefix))
-    if (i > 2 && prefix[i] == '\\') CreateDirectoryA(prefix.substr(0, i).c_str(), nullptr);
-  if (!IsDirectory(root)) return nullptr;
 
   std::vector<std::string> parts = SplitPath(relativePath);
   for (std::string& p : parts) p = SafePathComponent(p);
@@ -216,46 +236,63 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
     parts.pop_back();
   }
 
-  // Create the folders; a name held by a file gets a numbered folder instead.
-  std::string cur = prefix;
-  for (const std::string& folder : parts) {
-    bool made = false;
-    for (int n = 0; n <= kMaxNumberedName && !made; ++n) {
-      std::string candidate = n == 0 ? folder : NumberedName(folder, n);
-      std::string path = cur + candidate;
-      if (path.size() > kMaxOutputFolderPath) break;
-      if (CreateDirectoryA(path.c_str(), nullptr) || IsDirectory(path)) {
-        cur = path + "\\";
-        made = true;
-      } else if (GetLastError() == ERROR_DISK_FULL) {
-        *error = -2;
-        return nullptr;
-      }
+  // The first attempt trusts the folders made for earlier files; when the file
+  // then finds its folder gone, the second makes them again.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const bool trust = attempt == 0;
+    if (!(trust && IsKnownFolder(root))) {
+      // The destination's own folders may not exist yet.
+      for (size_t i : CharStarts(prefix))
+        if (i > 2 && prefix[i] == '\\') CreateDirectoryA(prefix.substr(0, i).c_str(), nullptr);
+      if (!IsDirectory(root)) return nullptr;
+      RememberFolder(root);
     }
-    if (!made) break;   // the file goes into the deepest folder that could be made
-  }
-  if (cur.size() + 5 > kMaxOutputFilePath) {
-    *error = -3;
-    return nullptr;
-  }
-  name = ShortenName(name, kMaxOutputFilePath - cur.size());
 
-  for (int n = 0; n <= kMaxNumberedName; ++n) {
-    std::string path = cur + (n == 0 ? name : NumberedName(name, n));
-    std::string full = FullPath(path);
-    // Never anywhere but below the destination.
-    if (full.size() <= prefix.size() || full.compare(0, prefix.size(), prefix) != 0) return nullptr;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
-      if (createdPath) *createdPath = path;
-      *error = 0;
-      return h;
+    // Create the folders; a name held by a file gets a numbered folder instead.
+    std::string cur = prefix;
+    for (const std::string& folder : parts) {
+      bool made = false;
+      for (int n = 0; n <= kMaxNumberedName && !made; ++n) {
+        std::string candidate = n == 0 ? folder : NumberedName(folder, n);
+        std::string path = cur + candidate;
+        if (path.size() > kMaxOutputFolderPath) break;
+        if ((trust && IsKnownFolder(path)) || CreateDirectoryA(path.c_str(), nullptr) || IsDirectory(path)) {
+          RememberFolder(path);
+          cur = path + "\\";
+          made = true;
+        } else if (GetLastError() == ERROR_DISK_FULL) {
+          *error = -2;
+          return nullptr;
+        }
+      }
+      if (!made) break;   // the file goes into the deepest folder that could be made
     }
-    DWORD e = GetLastError();
-    if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS || e == ERROR_ACCESS_DENIED) continue;
-    *error = ErrorOfCreate(e);
-    return nullptr;
+    if (cur.size() + 5 > kMaxOutputFilePath) {
+      *error = -3;
+      return nullptr;
+    }
+    std::string fileName = ShortenName(name, kMaxOutputFilePath - cur.size());
+
+    for (int n = 0; n <= kMaxNumberedName; ++n) {
+      std::string path = cur + (n == 0 ? fileName : NumberedName(fileName, n));
+      std::string full = FullPath(path);
+      // Never anywhere but below the destination.
+      if (full.size() <= prefix.size() || full.compare(0, prefix.size(), prefix) != 0) return nullptr;
+      HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+        if (createdPath) *createdPath = path;
+        *error = 0;
+        return h;
+      }
+      DWORD e = GetLastError();
+      if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS || e == ERROR_ACCESS_DENIED) continue;
+      if (e == ERROR_PATH_NOT_FOUND && trust) break;
+      *error = ErrorOfCreate(e);
+      return nullptr;
+    }
+    if (!trust) break;
+    ForgetFolders();
   }
   return nullptr;
 }

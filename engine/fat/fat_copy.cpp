@@ -31,7 +31,8 @@ int CopyContiguousRun(const char* destination, int driveIndex, HANDLE volume, ui
       result = -1;
       break;
     }
-    uint32_t wantSectors = std::min<uint32_t>(chunkSectors, (remaining + 511) / 512);
+    uint32_t wantSectors =
+        static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, (static_cast<uint64_t>(remaining) + 511) / 512));
     uint32_t gotSectors = wantSectors;
     if (ReadVolumeSectors(driveIndex, sector, wantSectors, buffer.data(), volume) != 0) {
       // Keep what can be read, up to the first sector that cannot.

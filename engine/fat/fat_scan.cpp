@@ -181,7 +181,7 @@ class FatScan {
           if (!WalkLiveFolder(e, sub, depth + 1)) return false;
         }
       } else if (asDeleted) {
-        if (!RecordFile(dir, i, path)) return false;
+        if (!RecordDeletedFile(dir, i, path)) return false;
       }
     }
     return true;
@@ -293,7 +293,7 @@ class FatScan {
   }
 
   // false when the scan must end.
-  bool RecordFile(const Directory& dir, size_t index, const std::string& folder) {
+  bool RecordDeletedFile(const Directory& dir, size_t index, const std::string& folder) {
     const uint8_t* e = dir.entry(index);
     const std::string name = EntryName(dir.bytes.data(), index, IsDeletedEntry(e));
     const uint32_t size = EntrySize(e);

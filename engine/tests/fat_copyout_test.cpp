@@ -7,6 +7,7 @@
 
 #include "copyout/recover.h"
 #include "disk/raw.h"
+#include "fat/fat_copy.h"
 #include "fat_test_util.h"
 
 using namespace fattest;
@@ -193,4 +194,20 @@ TEST(FullDestination, FilesThatDoNotFitFailAndLeaveNoTruncatedCopy) {
     ASSERT_TRUE(shaByName.count(f)) << f;
     EXPECT_EQ(Sha256OfFile(f), shaByName[f]) << "a file on the destination is whole: " << f;
   }
+}
+
+TEST(FatCopyOut, ASizeNearFourGigabytesEndsAtTheEndOfTheVolume) {
+  DefaultOptions defaults;
+  gRecoverAbort = 0;
+  std::string dest = ScratchDir("huge");
+  HANDLE volume = OpenVolume('E' - 'C');
+  ASSERT_NE(volume, nullptr);
+  uint64_t sectors = GetDeviceSectorCount(volume);
+  ASSERT_EQ(sectors, 2880u);
+  EXPECT_EQ(CopyOutFat32File(dest.c_str(), 'E' - 'C', volume, 2870, 1, "\\huge.bin", 0xFFFFFFFFu), -1);
+  CloseVolume(volume);
+  std::string data, image;
+  ASSERT_TRUE(ReadWholeFile(dest + "huge.bin", &data));
+  ASSERT_TRUE(ReadWholeFile(MappedImage('E'), &image));
+  EXPECT_EQ(data, image.substr(2870 * 512));
 }

@@ -51,6 +51,7 @@ exe=$top/build/x86_64/bin/bench_fat.exe
 stage "wine"
 . "$top/scripts/wine-env.sh"
 wine_start
+[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 
 now() { date +%s.%N; }
 

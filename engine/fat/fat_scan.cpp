@@ -175,7 +175,7 @@ class FatScan {
         if (asDeleted) {
           if (kind == WalkKind::kTarget && deleted && SkipsTempFolder(e)) continue;
           std::string sub = path + EntryName(dir.bytes.data(), i, deleted) + "\\";
-          if (!WalkDeletedFolder(e, sub, depth + 1)) return false;
+          if (!WalkDeletedFolder(e, dir.firstCluster, sub, depth + 1)) return false;
         } else {
           std::string sub = path + EntryName(dir.bytes.data(), i, false) + "\\";
           if (!WalkLiveFolder(e, sub, depth + 1)) return false;
@@ -206,31 +206,38 @@ class FatScan {
     return Walk(dir, path, WalkKind::kLive, depth);
   }
 
-  // A folder's first cluster begins with its "." and ".." entries.
-  static bool LooksLikeFolderStart(const uint8_t* p) { return IsDotEntry(p) && IsDotDotEntry(p + kDirEntrySize); }
+  // A folder's first cluster begins with its "." entry, naming the cluster
+  // itself, and its ".." entry, naming the folder that holds it (0 for the
+  // root). A cluster since taken by a folder elsewhere fails the second test.
+  bool LooksLikeFolderStart(const uint8_t* p, uint32_t self, uint32_t parent) const {
+    if (!IsDotEntry(p) || !IsDotDotEntry(p + kDirEntrySize)) return false;
+    if (EntryCluster(p, fat32_) != self) return false;
+    uint32_t up = EntryCluster(p + kDirEntrySize, fat32_);
+    bool parentIsRoot = parent == 0 || (fat32_ && parent == g_.rootCluster);
+    return up == parent || (parentIsRoot && up == 0);
+  }
 
-  bool ReadFolderStart(uint32_t cluster, std::vector<uint8_t>* bytes) {
+  bool ReadFolderStart(uint32_t cluster, uint32_t parent, std::vector<uint8_t>* bytes) {
     bytes->assign(g_.clusterBytes(), 0);
     return vol_.ReadSectors(g_.ClusterToSector(cluster), g_.sectorsPerCluster, bytes->data()) &&
-           LooksLikeFolderStart(bytes->data());
+           LooksLikeFolderStart(bytes->data(), cluster, parent);
   }
 
   // A deleted folder's chain is gone: only its first cluster is read.
-  bool WalkDeletedFolder(const uint8_t* e, const std::string& path, int depth) {
+  bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth) {
     uint32_t cluster = EntryCluster(e, fat32_);
     Directory dir;
-    bool found = g_.IsValidCluster(cluster) && ReadFolderStart(cluster, &dir.bytes);
+    bool found = g_.IsValidCluster(cluster) && ReadFolderStart(cluster, parent, &dir.bytes);
     if (!found && fat32_ && EntryHighWord(e) == 0) {
       // The high half of the cluster number may have been cleared on
-      // deletion: a folder's "." entry names its own cluster, which tells the
-      // right candidate from the others.
+      // deletion: the "." entry of the right candidate names that candidate.
       uint8_t sector[512];
       for (uint32_t h = 1; !found && h <= (g_.maxCluster() >> 16); ++h) {
         uint32_t c = h << 16 | EntryLowWord(e);
         if (!g_.IsValidCluster(c) || !vol_.ReadSectors(g_.ClusterToSector(c), 1, sector)) continue;
-        if (!LooksLikeFolderStart(sector) || EntryCluster(sector, true) != c) continue;
+        if (!LooksLikeFolderStart(sector, c, parent)) continue;
         cluster = c;
-        found = ReadFolderStart(cluster, &dir.bytes);
+        found = ReadFolderStart(cluster, parent, &dir.bytes);
       }
     }
     if (!found || !deletedSeen_.insert(cluster).second) return true;

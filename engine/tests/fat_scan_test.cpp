@@ -279,6 +279,13 @@ TEST(FatScanDamaged, HostileNamesAndOverlongPathsStayWellFormed) {
   EXPECT_EQ(RecordsAt(all, "/__").size(), 1u) << "a name of dots only";
 }
 
+TEST(FatScanDamaged, AFolderCreatedOnADeletedFoldersClusterIsNotTakenForIt) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("P:\\"), 0);
+  for (const DeletedFileRecord& r : Records())
+    EXPECT_NE(PathUtf8(r).compare(0, 6, "/OldA/"), 0) << "live files of another folder listed as deleted: " << r.path;
+}
+
 // --- entries, as the format defines them
 
 TEST(FatEntry, ShortNamesOfDeletedEntriesAndTimes) {

@@ -15,6 +15,10 @@ wine_env() {
   # Code page 936 for the 8-bit program. Wine takes it from LC_ALL even when
   # glibc has no such locale; bash itself would complain on every assignment.
   { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
+  # Wine names host files in the C library's character set for that locale;
+  # without the compiled locale that is ASCII and every Chinese file name
+  # fails. wine_start compiles it once into the build folder.
+  if [ -d "$_wine_top/build/locale/zh_CN.UTF-8" ]; then export LOCPATH=$_wine_top/build/locale; fi
   export SALVORA_TOP=$_wine_top
   export SALVORA_ARTIFACTS=${SALVORA_ARTIFACTS:-$_wine_top/build/artifacts}
 }
@@ -55,7 +59,18 @@ wine_display() {
   echo "  display: Xvfb on $DISPLAY"
 }
 
+wine_locale() {
+  local dir="$_wine_top/build/locale"
+  [ -d "$dir/zh_CN.UTF-8" ] && return
+  command -v localedef >/dev/null || { echo "warning: no localedef: Chinese host file names will fail" >&2; return; }
+  mkdir -p "$dir"
+  localedef -i zh_CN -f UTF-8 "$dir/zh_CN.UTF-8.tmp" >/dev/null 2>&1 && mv "$dir/zh_CN.UTF-8.tmp" "$dir/zh_CN.UTF-8" ||
+    echo "warning: localedef zh_CN.UTF-8 failed: Chinese host file names will fail" >&2
+}
+
 wine_start() {
+  mkdir -p "$_wine_top/build"
+  wine_locale
   wine_env
   mkdir -p "$_wine_top/build" "$SALVORA_ARTIFACTS"
   wine_display

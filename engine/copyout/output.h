@@ -1,16 +1,39 @@
-// Output files of every copy-out: created below the destination folder the
-// user chose, and never anywhere else.
+// Output files of the copy-out: created below the destination folder the user
+// chose, and never anywhere else. The relative path comes from a disk and is
+// untrusted: every folder name and the file name are made safe one by one
+// (no separators, drive prefixes, "." or "..", reserved device names, trailing
+// dots or spaces, invalid characters), and the whole path is kept short enough
+// for the 8-bit file functions, dropping the deepest folders first.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
-// Creates destination + relativePath (folders as needed, a numbered name when
-// the file exists). Returns the open handle, or nullptr with *error set:
-// -2 destination full, -3 a name too long, -1 any other failure.
-HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error);
+// Longest path handed to CreateFileA (MAX_PATH less its NUL and room for a
+// "_NNN" number), and to CreateDirectoryA (which wants room for an 8.3 name).
+constexpr size_t kMaxOutputFilePath = MAX_PATH - 1 - 4;
+constexpr size_t kMaxOutputFolderPath = MAX_PATH - 13;
+
+// Creates destination + relativePath: the folders as needed, and a numbered
+// name (name_001.ext .. name_999.ext) when the name is taken. Returns the open
+// handle, or nullptr with *error set: -2 destination full, -3 the destination
+// itself is too long, -1 any other failure (also when all 999 numbers are
+// taken). createdPath, when given, receives the path of the file.
+HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error,
+                        std::string* createdPath = nullptr);
 
 // Writes bytes recovered from the source and advances gRecoveredSectors
-// (bytes / 512, at least 1). 0, -2 when the destination is full, -1 otherwise.
+// (bytes / 512, at least 1). 0; -2 when the destination is full or took fewer
+// bytes than given; -1 any other failure.
 int WriteRecoveredBytes(HANDLE out, const void* data, uint32_t bytes);
+
+// In place: control characters, ':' other than the drive colon at index 1, and
+// * ? < > | " become '_', and so does the lead byte of a two-byte character
+// without a valid second byte. Separators are kept. 1 when something changed.
+int SanitizeFileName(char* text);
+
+// One folder or file name made safe to create below the destination (see
+// above); never empty. Exposed for the tests.
+std::string SafePathComponent(const std::string& name);

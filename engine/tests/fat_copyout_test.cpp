@@ -1,0 +1,213 @@
+// The deleted-file copy-out on FAT volumes made by mkfs.fat and mtools: byte
+// for byte, with its folders, numbered names, partial sources reported as
+// failures, hostile names kept inside the destination, and the stop flag.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "copyout/recover.h"
+#include "disk/raw.h"
+#include "fat/fat_copy.h"
+#include "fat_test_util.h"
+
+using namespace fattest;
+using testsupport::MappedImage;
+using testsupport::ReadWholeFile;
+using testsupport::ScratchDir;
+using testsupport::Sha256OfFile;
+
+namespace {
+
+size_t SelectWhere(const std::function<bool(const DeletedFileRecord&)>& pick) {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  size_t n = 0;
+  for (DeletedFileRecord& r : gDeletedFiles) {
+    r.selected = pick(r) ? 1 : 0;
+    n += r.selected;
+  }
+  return n;
+}
+
+bool AnyOutputMatches(const std::string& dest, const Expected& e) {
+  for (const std::string& p : OutputsFor(Below(dest, e.path)))
+    if (Sha256OfFile(p) == e.sha256) return true;
+  return false;
+}
+
+}  // namespace
+
+class FatCopyOutTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(FatCopyOutTest, EveryDeletedFileComesOutByteForByte) {
+  DefaultOptions defaults;
+  const char* fixture = GetParam().first;
+  const char* root = GetParam().second;
+  gOptSkipTempFolders = 0;
+  ASSERT_EQ(Scan(root), 0);
+  SelectAll();
+  size_t records = Records().size();
+  std::string dest = ScratchDir(std::string("copy-") + fixture);
+  gFileCounter = 0;
+  EXPECT_EQ(Recover(dest + "ZUL"), 0);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
+  EXPECT_EQ(gFileCounter.load(), records);
+
+  for (const Expected& e : ReadScanTable(fixture))
+    EXPECT_TRUE(AnyOutputMatches(dest + "ZUL", e)) << fixture << ": " << e.path;
+
+  // One progress block per file, sent, naming where it was and where it goes; then the end.
+  std::vector<Received> m = Messages();
+  ASSERT_EQ(m.size(), records + 1);
+  EXPECT_EQ(m.back().message, static_cast<UINT>(WM_RECOVER_DONE));
+  std::vector<DeletedFileRecord> all = Records();
+  for (size_t i = 0; i < records; ++i) {
+    EXPECT_TRUE(m[i].sent);
+    EXPECT_EQ(m[i].source, std::string(root, 2) + all[i].path);
+    EXPECT_EQ(m[i].destination, dest + "ZUL" + all[i].path);
+  }
+  uint64_t sectors = 0;
+  for (const DeletedFileRecord& r : all) sectors += r.size / 512 + (r.size % 512 ? 1 : 0);
+  EXPECT_GE(gRecoveredSectors.load(), sectors - all.size());
+  EXPECT_LE(gRecoveredSectors.load(), sectors + all.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFatType, FatCopyOutTest,
+                         ::testing::Values(std::make_pair("fat12-deleted", "E:\\"),
+                                           std::make_pair("fat16-deleted", "F:\\"),
+                                           std::make_pair("fat32-deleted", "G:\\")),
+                         [](const ::testing::TestParamInfo<std::pair<const char*, const char*>>& i) {
+                           return std::string(i.param.second[0] == 'E'   ? "Fat12"
+                                              : i.param.second[0] == 'F' ? "Fat16"
+                                                                         : "Fat32");
+                         });
+
+TEST(FatCopyOut, OnlyTickedFilesAreCopiedAndASecondCopyIsNumbered) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\docs"), 0);
+  ASSERT_EQ(SelectWhere([](const DeletedFileRecord& r) { return std::string(r.path) == "\\Letter to Bank.txt"; }),
+            1u);
+  std::string dest = ScratchDir("numbered");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Recover(dest), 0);
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[0], dest + "Letter to Bank.txt");
+  EXPECT_EQ(files[1], dest + "Letter to Bank_001.txt");
+  EXPECT_EQ(files[2], dest + "Letter to Bank_002.txt");
+  EXPECT_EQ(Sha256OfFile(files[0]), Sha256OfFile(files[2]));
+
+  SelectAll(false);
+  EXPECT_EQ(Recover(ScratchDir("none")), -1) << "nothing ticked: nothing ran";
+  ClearDeletedFiles();
+  EXPECT_EQ(Recover(ScratchDir("none")), -1);
+  EXPECT_EQ(Messages().back().message, static_cast<UINT>(WM_RECOVER_DONE));
+}
+
+TEST(FatCopyOut, ASourceCutShortIsAFailureAndKeepsOnlyTheBytesRead) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("J:\\"), 0);
+  SelectAll();
+  std::string dest = ScratchDir("truncated");
+  EXPECT_EQ(Recover(dest), -1);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 1u);
+
+  std::string first, across, image;
+  ASSERT_TRUE(ReadWholeFile(dest + "First.bin", &first));
+  EXPECT_EQ(first.size(), 5000u);
+  ASSERT_TRUE(ReadWholeFile(dest + "Across The Cut.bin", &across));
+  ASSERT_TRUE(ReadWholeFile(MappedImage('J'), &image));
+  std::vector<DeletedFileRecord> at = RecordsAt(Records(), "/Across The Cut.bin");
+  ASSERT_EQ(at.size(), 1u);
+  uint64_t start = static_cast<uint64_t>(at[0].location) * 512;
+  ASSERT_LT(start, image.size());
+  EXPECT_EQ(across.size(), image.size() - start) << "every byte still on the volume, and nothing more";
+  EXPECT_EQ(across, image.substr(start));
+  EXPECT_LT(across.size(), at[0].size);
+}
+
+TEST(FatCopyOut, HostileNamesAndOverlongPathsLandInsideTheDestination) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("O:\\"), 0);
+  SelectAll();
+  std::string outer = ScratchDir("hostile");
+  std::string dest = outer + "inside";
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
+  std::vector<std::string> files;
+  ListFiles(outer, &files);
+  EXPECT_EQ(files.size(), Records().size());
+  std::map<std::string, int> names;
+  for (const std::string& f : files) {
+    EXPECT_EQ(f.compare(0, dest.size() + 1, dest + "\\"), 0) << f;
+    EXPECT_LT(f.size(), static_cast<size_t>(MAX_PATH));
+    names[f.substr(f.find_last_of('\\') + 1)]++;
+  }
+  EXPECT_EQ(names["_CON"], 1) << "device names are never opened";
+  EXPECT_EQ(names["_nul.txt"], 1);
+  EXPECT_EQ(names["C__evil2.txt"], 1);
+  EXPECT_EQ(names["a_b_c_.txt"], 1);
+  EXPECT_EQ(names["Deep Deleted File.txt"], 1);
+  EXPECT_EQ(GetFileAttributesA((outer + "evil1.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(FatCopyOut, TheScannedDriveIsNeverTheDestination) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\docs"), 0);
+  SelectAll();
+  EXPECT_EQ(Recover("f:\\recovered"), -2);
+  EXPECT_EQ(gRecoverFailedFiles.load(), Records().size());
+}
+
+TEST(FatCopyOut, AStopRequestEndsTheCopyAndTheEndIsStillReported) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("E:\\"), 0);
+  SelectAll();
+  OnProgress() = [](size_t n) {
+    if (n == 2) gRecoverAbort = 1;
+  };
+  std::string dest = ScratchDir("stopped");
+  Recover(dest);
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  EXPECT_LE(files.size(), 1u);
+  EXPECT_EQ(Messages().back().message, static_cast<UINT>(WM_RECOVER_DONE));
+  EXPECT_EQ(Messages().size(), 3u);
+}
+
+// Run by full_destination.sh with a tiny file system as the destination.
+TEST(FullDestination, FilesThatDoNotFitFailAndLeaveNoTruncatedCopy) {
+  std::string dest = testsupport::EnvText("SALVORA_FULL_DEST");
+  if (dest.empty()) GTEST_SKIP() << "needs the small destination full_destination.sh mounts";
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\"), 0);
+  SelectAll();
+  Recover(dest);
+  EXPECT_GT(gRecoverFailedFiles.load(), 0u);
+  EXPECT_LT(gRecoverFailedFiles.load(), Records().size()) << "some files fit";
+  std::map<std::string, std::string> shaByName;
+  for (const Expected& e : ReadScanTable("fat16-deleted")) shaByName[Below(dest, e.path)] = e.sha256;
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  EXPECT_FALSE(files.empty());
+  for (const std::string& f : files) {
+    ASSERT_TRUE(shaByName.count(f)) << f;
+    EXPECT_EQ(Sha256OfFile(f), shaByName[f]) << "a file on the destination is whole: " << f;
+  }
+}
+
+TEST(FatCopyOut, ASizeNearFourGigabytesEndsAtTheEndOfTheVolume) {
+  DefaultOptions defaults;
+  gRecoverAbort = 0;
+  std::string dest = ScratchDir("huge");
+  HANDLE volume = OpenVolume('E' - 'C');
+  ASSERT_NE(volume, nullptr);
+  uint64_t sectors = GetDeviceSectorCount(volume);
+  ASSERT_EQ(sectors, 2880u);
+  EXPECT_EQ(CopyOutFat32File(dest.c_str(), 'E' - 'C', volume, 2870, 1, "\\huge.bin", 0xFFFFFFFFu), -1);
+  CloseVolume(volume);
+  std::string data, image;
+  ASSERT_TRUE(ReadWholeFile(dest + "huge.bin", &data));
+  ASSERT_TRUE(ReadWholeFile(MappedImage('E'), &image));
+  EXPECT_EQ(data, image.substr(2870 * 512));
+}

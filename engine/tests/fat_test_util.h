@@ -1,0 +1,244 @@
+// Shared by the FAT scan and copy-out tests: running the engine's workers on
+// a thread as the pages do (pumping this thread's messages meanwhile), the
+// messages they send, and the expected results the fixture makers wrote.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "copyout/recover.h"
+#include "messages.h"
+#include "state.h"
+#include "testsupport.h"
+#include "volume/delscan.h"
+
+namespace fattest {
+
+struct Received {
+  UINT message;
+  bool sent;             // SendMessage, not PostMessage
+  std::string text;      // scan progress text
+  std::string source;    // copy-out progress block
+  std::string destination;
+};
+
+inline std::vector<Received>& Messages() {
+  static std::vector<Received> m;
+  return m;
+}
+// Called for every progress message (after it is recorded), e.g. to stop.
+inline std::function<void(size_t)>& OnProgress() {
+  static std::function<void(size_t)> f;
+  return f;
+}
+inline bool& CopyMode() {
+  static bool copy = false;
+  return copy;
+}
+
+inline LRESULT CALLBACK ReceiverProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m >= WM_USER) {
+    Received r{m, InSendMessage() != FALSE, "", "", ""};
+    if (m == WM_DELSCAN_PROGRESS && l) {
+      if (CopyMode()) {
+        const RecoverProgressBlock* b = reinterpret_cast<const RecoverProgressBlock*>(l);
+        r.source.assign(b->source, strnlen(b->source, sizeof b->source));
+        r.destination.assign(b->destination, strnlen(b->destination, sizeof b->destination));
+      } else {
+        r.text = reinterpret_cast<const char*>(l);
+      }
+    }
+    Messages().push_back(r);
+    if (m == WM_DELSCAN_PROGRESS && OnProgress()) OnProgress()(Messages().size());
+    return 0;
+  }
+  return DefWindowProcA(h, m, w, l);
+}
+
+inline HWND Receiver() {
+  static HWND window = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "FatTestReceiver";
+    RegisterClassA(&wc);
+    return CreateWindowA("FatTestReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  return window;
+}
+
+// Runs fn on a worker thread while this thread handles the messages it sends.
+inline void RunPumping(const std::function<void()>& fn) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    fn();
+    done = true;
+  });
+  MSG msg;
+  while (!done) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(1);
+  }
+  worker.join();
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// A deleted-file scan as the scan page runs it: flags cleared, list emptied.
+inline int Scan(const std::string& target) {
+  Messages().clear();
+  CopyMode() = false;
+  gScanAbort = 0;
+  gDelScanDone = 0;
+  ClearDeletedFiles();
+  DeletedScanRequest req = {};
+  req.window = Receiver();
+  std::snprintf(req.target, sizeof req.target, "%s", target.c_str());
+  int result = 0;
+  RunPumping([&] { result = RunDeletedFileScan(req); });
+  return result;
+}
+
+// The copy-out worker as the destination page starts it.
+inline int Recover(const std::string& destination) {
+  Messages().clear();
+  CopyMode() = true;
+  RecoverRequest req = {};
+  req.window = Receiver();
+  std::snprintf(req.destination, sizeof req.destination, "%s", destination.c_str());
+  DWORD result = 0;
+  RunPumping([&] { result = RecoverDeletedFilesThreadProc(&req); });
+  CopyMode() = false;
+  return static_cast<int>(result);
+}
+
+inline void SelectAll(bool on = true) {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  for (DeletedFileRecord& r : gDeletedFiles) r.selected = on ? 1 : 0;
+}
+
+inline std::vector<DeletedFileRecord> Records() {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  return gDeletedFiles;
+}
+
+// A record's path as UTF-8 with '/' (as the manifests write paths).
+inline std::string PathUtf8(const DeletedFileRecord& r) {
+  std::string p = testsupport::AnsiToUtf8(std::string(r.path, strnlen(r.path, sizeof r.path)));
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
+inline std::string FormatTime(const SYSTEMTIME& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond);
+  return buf;
+}
+
+struct Expected {
+  std::string path;   // UTF-8, '/'
+  uint64_t size = 0;
+  std::string sha256;
+  std::string mtime;
+  std::string tags;
+  bool Has(const char* tag) const { return tags.find(tag) != std::string::npos; }
+};
+
+inline std::vector<Expected> ReadScanTable(const std::string& fixture) {
+  std::vector<Expected> out;
+  std::string text;
+  if (!testsupport::ReadWholeFile(testsupport::FixtureDir(fixture) + "scan.tsv", &text)) return out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (;;) {
+      size_t tab = line.find('\t', start);
+      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    if (f.size() < 5) continue;
+    out.push_back({f[0], std::stoull(f[1]), f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+inline std::vector<DeletedFileRecord> RecordsAt(const std::vector<DeletedFileRecord>& all,
+                                                const std::string& utf8Path) {
+  std::vector<DeletedFileRecord> out;
+  for (const DeletedFileRecord& r : all)
+    if (PathUtf8(r) == utf8Path) out.push_back(r);
+  return out;
+}
+
+// Windows path below a folder of a '/'-separated UTF-8 path.
+inline std::string Below(const std::string& folder, const std::string& utf8Path) {
+  std::string p = testsupport::Utf8ToAnsi(utf8Path);
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  std::string f = folder;
+  while (!f.empty() && f.back() == '\\') f.pop_back();
+  return f + p;
+}
+
+// name.ext, name_001.ext, ... name_009.ext that exist.
+inline std::vector<std::string> OutputsFor(const std::string& path) {
+  std::vector<std::string> out;
+  size_t slash = path.find_last_of('\\');
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  for (int n = 0; n < 10; ++n) {
+    std::string p = path;
+    if (n) {
+      char num[8];
+      std::snprintf(num, sizeof num, "_%03d", n);
+      p = path.substr(0, dot) + num + path.substr(dot);
+    }
+    if (GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) out.push_back(p);
+  }
+  return out;
+}
+
+// Every file below a folder (full paths).
+inline void ListFiles(const std::string& dir, std::vector<std::string>* out) {
+  WIN32_FIND_DATAA fd;
+  std::string d = dir;
+  if (d.back() != '\\') d += '\\';
+  HANDLE h = FindFirstFileA((d + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string n = fd.cFileName;
+    if (n == "." || n == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ListFiles(d + n, out);
+    else
+      out->push_back(d + n);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
+// Restores the scan options to their defaults when a test ends.
+struct DefaultOptions {
+  DefaultOptions() { Reset(); }
+  ~DefaultOptions() { Reset(); }
+  static void Reset() {
+    gOptSkipDeletedBeforeFolder = 0;
+    gOptSkipTempFolders = 1;
+    gOptSkipBadTimes = 1;
+    OnProgress() = nullptr;
+  }
+};
+
+}  // namespace fattest

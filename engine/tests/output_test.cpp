@@ -1,0 +1,179 @@
+// Output files of the copy-out: folders, numbered names, and names from a
+// disk that try to leave the destination.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "copyout/output.h"
+#include "state.h"
+#include "testsupport.h"
+
+using testsupport::ScratchDir;
+using testsupport::Utf8ToAnsi;
+
+namespace {
+
+// Creates and closes; returns the created path ("" on failure).
+std::string Create(const std::string& relative, const std::string& dest, int* error = nullptr) {
+  int e = 0;
+  std::string created;
+  HANDLE h = CreateOutputFile(relative.c_str(), dest.c_str(), &e, &created);
+  if (error) *error = e;
+  if (!h) return std::string();
+  EXPECT_EQ(WriteRecoveredBytes(h, "x", 1), 0);
+  CloseHandle(h);
+  return created;
+}
+
+std::string FullPath(const std::string& p) {
+  char buf[1024];
+  DWORD n = GetFullPathNameA(p.c_str(), sizeof buf, buf, nullptr);
+  return std::string(buf, n);
+}
+
+bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+TEST(OutputFile, FoldersAreCreatedAndTakenNamesGetNumbers) {
+  std::string dest = ScratchDir("out-basic") + "new\\ZUL";
+  EXPECT_EQ(Create("\\docs\\Report.txt", dest), dest + "\\docs\\Report.txt");
+  EXPECT_EQ(Create("\\docs\\Report.txt", dest), dest + "\\docs\\Report_001.txt");
+  EXPECT_EQ(Create("\\docs\\Report.txt", dest), dest + "\\docs\\Report_002.txt");
+  EXPECT_EQ(Create("\\docs\\Report_001.txt", dest), dest + "\\docs\\Report_003.txt")
+      << "a name that already ends in _NNN has its digits replaced";
+  EXPECT_EQ(Create("\\README", dest), dest + "\\README");
+  EXPECT_EQ(Create("\\README", dest), dest + "\\README_001");
+  // A file holding the name a folder needs: the folder gets a number.
+  EXPECT_EQ(Create("\\README\\inner.txt", dest), dest + "\\README_002\\inner.txt")
+      << "README and README_001 are files";
+  // Trailing separators and doubled ones.
+  EXPECT_EQ(Create("docs\\\\x.bin", dest + "\\"), dest + "\\docs\\x.bin");
+}
+
+TEST(OutputFile, AllNinehundredNinetyNineNumbersTakenEndsTheLoop) {
+  std::string dest = ScratchDir("out-full-numbers");
+  CloseHandle(CreateFileA((dest + "a.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  for (int n = 1; n <= 999; ++n) {
+    char name[32];
+    snprintf(name, sizeof name, "a_%03d.txt", n);
+    CloseHandle(CreateFileA((dest + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  }
+  int error = 0;
+  EXPECT_EQ(Create("\\a.txt", dest, &error), "");
+  EXPECT_EQ(error, -1);
+}
+
+TEST(OutputFile, NamesFromADiskNeverLeaveTheDestination) {
+  std::string outer = ScratchDir("out-escape");
+  std::string dest = outer + "dest";
+  const std::string attempts[] = {
+      "\\..\\..\\evil.txt", "..\\evil.txt", "\\a\\..\\..\\..\\b.txt", "\\C:\\Windows\\evil.txt",
+      "\\\\?\\C:\\evil.txt", "\\\\.\\C:", "\\a/../../b.txt", "/../../c.txt", "\\x:y.txt",
+      "\\ . \\ .. \\...\\z.txt", "\\..", "\\.", "", "\\dir.\\file. ", "\\sub\\  ",
+      Utf8ToAnsi("\\..\\乗务表\\..\\乗.txt"),
+  };
+  for (const std::string& a : attempts) {
+    std::string created = Create(a, dest);
+    ASSERT_FALSE(created.empty()) << a;
+    std::string full = FullPath(created);
+    EXPECT_EQ(full.compare(0, dest.size() + 1, dest + "\\"), 0) << a << " -> " << full;
+    EXPECT_TRUE(Exists(full)) << a;
+  }
+  // Nothing appeared next to the destination.
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((outer + "*").c_str(), &fd);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  std::vector<std::string> names;
+  do names.push_back(fd.cFileName);
+  while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "dest"}));
+  // A second byte of '\' inside a two-byte character is not a separator.
+  EXPECT_TRUE(Exists(dest + "\\_\\" + Utf8ToAnsi("乗务表") + "\\_\\" + Utf8ToAnsi("乗.txt")));
+}
+
+TEST(OutputFile, DeviceNamesAreNeverOpened) {
+  std::string dest = ScratchDir("out-devices");
+  for (const char* n : {"CON", "con.txt", "NUL", "aux.log", "COM1", "lpt9.x", "PRN ", "CONIN$", "Nul .txt"}) {
+    std::string created = Create(std::string("\\") + n, dest);
+    ASSERT_FALSE(created.empty()) << n;
+    std::string name = created.substr(created.find_last_of('\\') + 1);
+    EXPECT_EQ(name[0], '_') << n << " -> " << name;
+    EXPECT_TRUE(Exists(created)) << n;
+  }
+  EXPECT_EQ(Create("\\CONFIG.SYS", dest), dest + "CONFIG.SYS") << "only the device names themselves";
+  EXPECT_EQ(Create("\\COM10", dest), dest + "COM10");
+  EXPECT_EQ(Create("\\dev\\lpt1\\x.txt", dest), dest + "dev\\_lpt1\\x.txt");
+}
+
+TEST(OutputFile, OverlongPathsDropTheirDeepestFoldersAndShortenTheName) {
+  std::string dest = ScratchDir("out-long");
+  std::string rel;
+  for (int i = 0; i < 12; ++i) rel += "\\Folder Level " + std::to_string(i) + std::string(20, 'x');
+  std::string created = Create(rel + "\\Final Name.jpg", dest);
+  ASSERT_FALSE(created.empty());
+  EXPECT_LT(created.size(), static_cast<size_t>(MAX_PATH));
+  EXPECT_EQ(created.compare(0, dest.size() + 13, dest + "Folder Level "), 0);
+  EXPECT_EQ(created.substr(created.size() - 15), "\\Final Name.jpg");
+
+  std::string longName(600, 'n');
+  created = Create("\\" + longName + ".jpeg", dest);
+  ASSERT_FALSE(created.empty());
+  EXPECT_LT(created.size(), static_cast<size_t>(MAX_PATH));
+  EXPECT_EQ(created.substr(created.size() - 5), ".jpeg");
+
+  // Two-byte characters are never cut in half.
+  std::string chinese;
+  for (int i = 0; i < 200; ++i) chinese += Utf8ToAnsi("照");
+  created = Create("\\" + chinese + "x", dest);
+  ASSERT_FALSE(created.empty());
+  std::string name = created.substr(dest.size());
+  EXPECT_EQ(name.size() % 2, 0u) << "whole characters only";
+  EXPECT_TRUE(Exists(created));
+}
+
+TEST(OutputFile, TheDestinationMustBeADriveFolder) {
+  int error = 0;
+  EXPECT_EQ(Create("\\a.txt", "relative\\folder", &error), "");
+  EXPECT_EQ(Create("\\a.txt", "\\\\server\\share", &error), "");
+  EXPECT_EQ(Create("\\a.txt", "", &error), "");
+  EXPECT_EQ(error, -1);
+  std::string tooLong = ScratchDir("out-dest") + std::string(250, 'd');
+  EXPECT_EQ(Create("\\a.txt", tooLong, &error), "");
+  EXPECT_EQ(error, -3);
+}
+
+TEST(SanitizeFileName, ReplacesWhatNoPathMayHold) {
+  char a[] = "C:\\dir:name*?<>|\"end:";
+  EXPECT_EQ(SanitizeFileName(a), 1);
+  EXPECT_STREQ(a, "C:\\dir_name______end_") << "the last character is examined too";
+  char b[] = "D:\\ok\\name.txt";
+  EXPECT_EQ(SanitizeFileName(b), 0);
+  EXPECT_STREQ(b, "D:\\ok\\name.txt");
+  std::string c = "D:\\" + Utf8ToAnsi("乗务表") + "\\x";
+  std::string before = c;
+  EXPECT_EQ(SanitizeFileName(&c[0]), 0) << "a second byte of '\\' or '|' is part of its character";
+  EXPECT_EQ(c, before);
+  char d[] = "D:\\a\x01\x1f" "b\xC4";
+  EXPECT_EQ(SanitizeFileName(d), 1);
+  EXPECT_STREQ(d, "D:\\a__b_") << "control bytes, and a lead byte with nothing after it";
+}
+
+TEST(WriteRecoveredBytes, CountsSectorsAndRefusesNoHandle) {
+  std::string dest = ScratchDir("out-write");
+  int e = 0;
+  HANDLE h = CreateOutputFile("\\w.bin", dest.c_str(), &e);
+  ASSERT_NE(h, nullptr);
+  gRecoveredSectors = 0;
+  std::vector<char> data(1300, 'z');
+  EXPECT_EQ(WriteRecoveredBytes(h, data.data(), 1300), 0);
+  EXPECT_EQ(gRecoveredSectors.load(), 2u);
+  EXPECT_EQ(WriteRecoveredBytes(h, data.data(), 100), 0);
+  EXPECT_EQ(gRecoveredSectors.load(), 3u) << "a short tail counts as one sector";
+  CloseHandle(h);
+  EXPECT_EQ(WriteRecoveredBytes(nullptr, data.data(), 1), -1);
+  EXPECT_EQ(WriteRecoveredBytes(INVALID_HANDLE_VALUE, data.data(), 1), -1);
+}

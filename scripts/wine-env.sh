@@ -15,6 +15,20 @@ wine_env() {
   # Code page 936 for the 8-bit program. Wine takes it from LC_ALL even when
   # glibc has no such locale; bash itself would complain on every assignment.
   { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
+  # Wine names host files in the locale's character set: without the
+  # zh_CN.UTF-8 locale that is ASCII, and no Chinese file name can be made
+  # (a copy-out of a Chinese name fails with "path not found"). Build the
+  # locale once where glibc finds it.
+  if [ -z "${LOCPATH:-}" ] && ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+    local loc=${XDG_CACHE_HOME:-$HOME/.cache}/salvora-locale
+    if [ ! -d "$loc/zh_CN.UTF-8" ]; then
+      local tmp="$loc/.tmp.$$"
+      mkdir -p "$tmp"
+      localedef -i zh_CN -f UTF-8 "$tmp/zh_CN.UTF-8" >/dev/null 2>&1 && mv -T "$tmp/zh_CN.UTF-8" "$loc/zh_CN.UTF-8" 2>/dev/null
+      rm -rf "$tmp"
+    fi
+    [ -d "$loc/zh_CN.UTF-8" ] && export LOCPATH=$loc
+  fi
   export SALVORA_TOP=$_wine_top
   export SALVORA_ARTIFACTS=${SALVORA_ARTIFACTS:-$_wine_top/build/artifacts}
 }

@@ -12,10 +12,10 @@ const NtfsFolderInfo& NtfsFolderCache::Get(uint64_t record) {
   if (it != entries_.end()) return it->second;
   if (entries_.size() >= kMaxCachedFolders) entries_.clear();
   NtfsFolderInfo info;
-  uint8_t buffer[kMftRecordBytes];
+  uint8_t buffer[kMftRecordBytes], scratch[kMftRecordBytes];
   NtfsFileName fn;
   char name[512];
-  if (volume_.ReadRecord(record, buffer) && ChooseFileName(buffer, sizeof buffer, &fn) &&
+  if (volume_.ReadRecord(record, buffer) && FindRecordName(&volume_, buffer, scratch, &fn) &&
       NtfsNameToComponent(fn.name, fn.length, name, sizeof name)) {
     const uint16_t flags = RecordFlags(buffer);
     info.readable = true;

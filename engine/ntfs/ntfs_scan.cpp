@@ -92,8 +92,9 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
   if (badTime && gOptSkipBadTimes == 1) return -1;
 
   NtfsFileName fn;
+  uint8_t scratch[kMftRecordBytes];
   char name[kPathField];
-  if (!ChooseFileName(record, kMftRecordBytes, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
+  if (!FindRecordName(&volume, record, scratch, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
     return -1;
   uint64_t size = 0;
   if (!ReadDataSize(volume, record, &size)) return -1;

@@ -157,20 +157,52 @@ bool ReadAttributeList(const NtfsVolume& volume, const NtfsAttribute& list, std:
   return reader.Read(0, out->size(), out->data());
 }
 
+// Calls visit(type, startVcn, reference) for each entry of the record's
+// attribute list; false when the record has none or it cannot be read.
+template <typename Visit>
+bool ForEachListEntry(NtfsVolume* volume, const uint8_t* record, bool* complete, Visit visit) {
+  NtfsAttribute list;
+  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
+  std::vector<uint8_t> bytes;
+  if (!ReadAttributeList(*volume, list, &bytes) && complete) *complete = false;
+  if (!volume->LoadMft()) {
+    if (complete) *complete = false;
+    return false;
+  }
+  size_t pos = 0;
+  while (pos + 26 <= bytes.size()) {
+    const uint8_t* e = bytes.data() + pos;
+    const uint16_t length = ReadLe16(e + 4);
+    if (length < 26 || length > bytes.size() - pos) break;
+    pos += length;
+    if (!visit(ReadLe32(e), e[6], ReadLe64(e + 8), ReadLe64(e + 16))) break;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[kMftRecordBytes], NtfsFileName* out) {
+  if (ChooseFileName(record, kMftRecordBytes, out)) return true;
+  bool found = false;
+  uint64_t last = UINT64_MAX;
+  ForEachListEntry(volume, record, nullptr, [&](uint32_t type, uint8_t, uint64_t, uint64_t ref) {
+    if (type != kAttrFileName || RefRecord(ref) == last) return true;
+    last = RefRecord(ref);
+    if (volume->ReadRecord(RefRecord(ref), scratch) && ChooseFileName(scratch, kMftRecordBytes, out)) found = true;
+    return !found;
+  });
+  return found;
+}
 
 bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream* out) {
   std::vector<Extent> extents;
-  NtfsAttribute list;
   bool hasList = false;
   {
     NtfsAttributeWalk walk(record, kMftRecordBytes);
     NtfsAttribute a;
     while (walk.Next(&a)) {
-      if (a.type == kAttrAttributeList && !hasList) {
-        list = a;
-        hasList = true;
-      }
+      if (a.type == kAttrAttributeList) hasList = true;
       if (a.type != kAttrData || a.nameLength != 0) continue;
       if (!a.nonResident) {
         NtfsDataStream s;
@@ -186,40 +218,26 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   }
   bool complete = true;
   if (hasList) {
-    std::vector<uint8_t> bytes;
-    if (!ReadAttributeList(*volume, list, &bytes)) complete = false;
-    if (volume->LoadMft()) {
-      size_t pos = 0;
-      while (pos + 26 <= bytes.size()) {
-        const uint8_t* e = bytes.data() + pos;
-        const uint16_t length = ReadLe16(e + 4);
-        if (length < 26 || length > bytes.size() - pos) break;
-        pos += length;
-        if (ReadLe32(e) != kAttrData || e[6] != 0) continue;
-        const uint64_t startVcn = ReadLe64(e + 8);
-        const bool have = std::any_of(extents.begin(), extents.end(),
-                                      [startVcn](const Extent& x) { return x.lowestVcn == startVcn; });
-        if (have) continue;
-        uint8_t other[kMftRecordBytes];
-        NtfsAttribute a;
-        bool found = false;
-        if (volume->ReadRecord(RefRecord(ReadLe64(e + 16)), other)) {
-          NtfsAttributeWalk walk(other, sizeof other);
-          while (walk.Next(&a)) {
-            if (a.type == kAttrData && a.nameLength == 0 && a.nonResident && a.lowestVcn == startVcn) {
-              found = true;
-              break;
-            }
-          }
-        }
-        if (found)
-          extents.push_back(CopyExtent(a));
-        else
-          complete = false;
+    ForEachListEntry(volume, record, &complete, [&](uint32_t type, uint8_t nameLength, uint64_t startVcn,
+                                                    uint64_t ref) {
+      if (type != kAttrData || nameLength != 0) return true;
+      const bool have = std::any_of(extents.begin(), extents.end(),
+                                    [startVcn](const Extent& x) { return x.lowestVcn == startVcn; });
+      if (have) return true;
+      uint8_t other[kMftRecordBytes];
+      NtfsAttribute a;
+      bool found = false;
+      if (volume->ReadRecord(RefRecord(ref), other)) {
+        NtfsAttributeWalk walk(other, sizeof other);
+        while (!found && walk.Next(&a))
+          found = a.type == kAttrData && a.nameLength == 0 && a.nonResident && a.lowestVcn == startVcn;
       }
-    } else {
-      complete = false;
-    }
+      if (found)
+        extents.push_back(CopyExtent(a));
+      else
+        complete = false;
+      return true;
+    });
   }
   std::sort(extents.begin(), extents.end(),
             [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });

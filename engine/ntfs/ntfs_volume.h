@@ -75,6 +75,11 @@ struct NtfsDataStream {
 // False when the record has no unnamed data stream.
 bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream* out);
 
+// The name a record is listed under (ChooseFileName), looked for also in the
+// records its attribute list names when the record holds none itself. Such a
+// record is read into scratch; out then points into scratch.
+bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[kMftRecordBytes], NtfsFileName* out);
+
 // Reads a stream's bytes. Holes, bytes past the initialized size and bytes
 // past the runs read as zeros; so does a cluster that cannot be read, and the
 // read then reports false (the rest is still filled).

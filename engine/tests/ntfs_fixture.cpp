@@ -41,8 +41,12 @@ std::vector<std::string> Lines(const std::string& file) {
 }
 
 LRESULT CALLBACK ProgressProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  // The text is the sender's: it is copied while the message is handled.
-  if (m == WM_DELSCAN_PROGRESS) gProgressTexts.push_back(reinterpret_cast<const char*>(l));
+  // The text is the sender's: it is copied while the message is handled, and
+  // only a sent message guarantees that it is still there.
+  if (m == WM_DELSCAN_PROGRESS) {
+    EXPECT_TRUE(InSendMessage()) << "progress text posted";
+    gProgressTexts.push_back(reinterpret_cast<const char*>(l));
+  }
   return DefWindowProcA(h, m, w, l);
 }
 

@@ -207,6 +207,7 @@ int ResolveRecycleBinNames() {
     bool candidate = false;
     {
       std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+      if (i >= gDeletedFiles.size()) break;
       candidate = std::strstr(gDeletedFiles[i].path, "\\$R") != nullptr;
     }
     if (candidate) ResolveRecycleBinName(i);

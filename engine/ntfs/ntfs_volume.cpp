@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "disk/raw.h"
+#include "ntfs/ntfs_compress.h"
 #include "state.h"
 #include "volume/boot.h"
 
@@ -129,6 +130,7 @@ struct Extent {
   std::vector<uint8_t> runList;
   uint64_t realSize = 0, initializedSize = 0;
   uint16_t flags = 0;
+  uint16_t compressionUnit = 0;
 };
 
 Extent CopyExtent(const NtfsAttribute& a) {
@@ -139,6 +141,7 @@ Extent CopyExtent(const NtfsAttribute& a) {
   e.realSize = a.realSize;
   e.initializedSize = a.initializedSize;
   e.flags = a.flags;
+  e.compressionUnit = a.compressionUnit;
   return e;
 }
 
@@ -246,6 +249,7 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   s.realSize = extents.front().realSize;
   s.initializedSize = std::min(extents.front().initializedSize, s.realSize);
   s.flags = extents.front().flags;
+  s.compressionUnit = extents.front().compressionUnit;
   uint64_t expected = 0;
   for (const Extent& e : extents) {
     if (e.lowestVcn < expected) {   // overlaps what is mapped already
@@ -276,6 +280,11 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
 NtfsDataReader::NtfsDataReader(const NtfsVolume& volume, const NtfsDataStream& stream)
     : volume_(volume), stream_(stream) {}
 
+namespace {
+constexpr uint16_t kAttrCompressedMask = 0x00FF;
+constexpr uint32_t kMaxUnitBytes = 1024 * 1024;
+}  // namespace
+
 bool NtfsDataReader::Read(uint64_t offset, size_t count, uint8_t* out) {
   std::memset(out, 0, count);
   if (stream_.resident) {
@@ -284,9 +293,16 @@ bool NtfsDataReader::Read(uint64_t offset, size_t count, uint8_t* out) {
     return true;
   }
   if (offset % kSectorSize != 0) return false;
+  if ((stream_.flags & kAttrCompressedMask) && stream_.compressionUnit)
+    return ReadCompressed(offset, count, out);
+  // Past the initialized size: zeros.
+  return ReadPlain(offset, count, std::min(offset + count, stream_.initializedSize), out);
+}
+
+// The bytes [offset, limit) as the runs hold them; out is already zero.
+bool NtfsDataReader::ReadPlain(uint64_t offset, size_t count, uint64_t limit, uint8_t* out) {
+  (void)count;
   const uint64_t clusterBytes = volume_.geometry().clusterBytes;
-  const uint64_t end = offset + count;
-  const uint64_t limit = std::min(end, stream_.initializedSize);   // past it: zeros
   const std::vector<NtfsRun>& runs = stream_.runs;
   bool ok = true;
   uint64_t pos = offset;
@@ -300,6 +316,52 @@ bool NtfsDataReader::Read(uint64_t offset, size_t count, uint8_t* out) {
     const uint64_t runEnd = SaturatingMul(run.vcn + run.length, clusterBytes);
     const uint64_t n = std::min(limit, runEnd) - pos;
     if (!run.sparse && !ReadRunPiece(run, pos - runStart, static_cast<size_t>(n), out + (pos - offset))) ok = false;
+    pos += n;
+  }
+  return ok;
+}
+
+// A compression unit whose clusters are all allocated is stored as it is;
+// one with fewer allocated clusters (the rest a hole) holds LZNT1 chunks in
+// them; one without any is zeros.
+bool NtfsDataReader::LoadUnit(uint64_t unit) {
+  if (unit == unitIndex_) return unitOk_;
+  const uint64_t clusterBytes = volume_.geometry().clusterBytes;
+  const uint64_t unitClusters = 1ull << stream_.compressionUnit;
+  const size_t unitBytes = static_cast<size_t>(unitClusters * clusterBytes);
+  unit_.assign(unitBytes, 0);
+  unitIndex_ = unit;
+  const uint64_t firstVcn = unit * unitClusters;
+  uint64_t allocated = 0;
+  for (const NtfsRun& r : stream_.runs) {
+    if (r.sparse || r.vcn + r.length <= firstVcn || r.vcn >= firstVcn + unitClusters) continue;
+    allocated += std::min(r.vcn + r.length, firstVcn + unitClusters) - std::max(r.vcn, firstVcn);
+  }
+  const uint64_t start = firstVcn * clusterBytes;
+  if (allocated == 0) {
+    unitOk_ = true;
+  } else if (allocated >= unitClusters) {
+    unitOk_ = ReadPlain(start, unitBytes, start + unitBytes, unit_.data());
+  } else {
+    packed_.assign(static_cast<size_t>(allocated * clusterBytes), 0);
+    unitOk_ = ReadPlain(start, packed_.size(), start + packed_.size(), packed_.data());
+    unitOk_ = Lznt1Decompress(packed_.data(), packed_.size(), unit_.data(), unit_.size()) && unitOk_;
+  }
+  return unitOk_;
+}
+
+bool NtfsDataReader::ReadCompressed(uint64_t offset, size_t count, uint8_t* out) {
+  const uint64_t clusterBytes = volume_.geometry().clusterBytes;
+  if (stream_.compressionUnit > 16 || (clusterBytes << stream_.compressionUnit) > kMaxUnitBytes) return false;
+  const uint64_t unitBytes = clusterBytes << stream_.compressionUnit;
+  const uint64_t limit = std::min(offset + count, stream_.initializedSize);
+  bool ok = true;
+  for (uint64_t pos = offset; pos < limit;) {
+    const uint64_t unit = pos / unitBytes;
+    if (!LoadUnit(unit)) ok = false;
+    const uint64_t inUnit = pos - unit * unitBytes;
+    const uint64_t n = std::min(limit - pos, unitBytes - inUnit);
+    std::memcpy(out + (pos - offset), unit_.data() + inUnit, static_cast<size_t>(n));
     pos += n;
   }
   return ok;

@@ -67,6 +67,7 @@ struct NtfsDataStream {
   uint64_t realSize = 0;
   uint64_t initializedSize = 0;
   uint16_t flags = 0;              // of the first extent: compressed, encrypted, sparse
+  uint16_t compressionUnit = 0;    // log2 of the clusters per compression unit
   bool complete = true;            // false when an extent or part of a run list was unreadable
 };
 
@@ -82,7 +83,8 @@ bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[k
 
 // Reads a stream's bytes. Holes, bytes past the initialized size and bytes
 // past the runs read as zeros; so does a cluster that cannot be read, and the
-// read then reports false (the rest is still filled).
+// read then reports false (the rest is still filled). Compressed streams are
+// expanded unit by unit.
 class NtfsDataReader {
  public:
   NtfsDataReader(const NtfsVolume& volume, const NtfsDataStream& stream);
@@ -90,10 +92,17 @@ class NtfsDataReader {
   bool Read(uint64_t offset, size_t count, uint8_t* out);
 
  private:
+  bool ReadPlain(uint64_t offset, size_t count, uint64_t limit, uint8_t* out);
   bool ReadRunPiece(const NtfsRun& run, uint64_t byteInRun, size_t count, uint8_t* out);
+  bool ReadCompressed(uint64_t offset, size_t count, uint8_t* out);
+  bool LoadUnit(uint64_t unit);
 
   const NtfsVolume& volume_;
   const NtfsDataStream& stream_;
   size_t cursor_ = 0;                // run index where the last read ended
   std::vector<uint8_t> scratch_;
+  // The compression unit expanded last.
+  uint64_t unitIndex_ = UINT64_MAX;
+  bool unitOk_ = false;
+  std::vector<uint8_t> unit_, packed_;
 };

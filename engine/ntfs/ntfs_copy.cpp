@@ -18,7 +18,10 @@ constexpr size_t kChunkBytes = 1024 * 1024;
 NtfsGeometry GeometryOf(HANDLE volume, int driveIndex, uint32_t sectorsPerCluster) {
   uint8_t boot[kSectorSize];
   NtfsGeometry g;
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) == 0 && ReadNtfsGeometry(boot, &g)) return g;
+  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) == 0 && ReadNtfsGeometry(boot, &g)) {
+    ClampToDevice(&g, GetDeviceSectorCount(volume));
+    return g;
+  }
   g = NtfsGeometry();
   g.sectorsPerCluster = sectorsPerCluster ? sectorsPerCluster : 1;
   g.clusterBytes = g.sectorsPerCluster * kSectorSize;
@@ -54,12 +57,18 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
     std::vector<uint8_t> chunk(kChunkBytes);
     NtfsDataReader reader(ntfs, stream);
     bool whole = stream.complete;
-    for (uint64_t done = 0; done < stream.realSize;) {
+    // A size larger than the runs can hold is not the file's: only what the
+    // runs map is written (holes included), and the copy is reported short.
+    const uint64_t clusters = RunClusters(stream.runs), clusterBytes = ntfs.geometry().clusterBytes;
+    const uint64_t mapped = clusters > UINT64_MAX / clusterBytes ? UINT64_MAX : clusters * clusterBytes;
+    const uint64_t size = std::min(stream.realSize, mapped);
+    if (size < stream.realSize) whole = false;
+    for (uint64_t done = 0; done < size;) {
       if (gRecoverAbort.load() != 0) {
         result = -1;   // cancelled: what was written is a partial file
         break;
       }
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, stream.realSize - done));
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, size - done));
       if (!reader.Read(done, n, chunk.data())) whole = false;
       if (WriteRecoveredBytes(out, chunk.data(), static_cast<uint32_t>(n)) != 0) {
         result = -2;

@@ -144,6 +144,7 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   HANDLE handle = OpenVolume(driveIndex);
   if (!handle) return -1;
   std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
+  ClampToDevice(&geometry, GetDeviceSectorCount(handle));
   NtfsVolume volume(handle, driveIndex, geometry);
   if (!volume.LoadMft()) return -1;
 
@@ -205,11 +206,14 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   // record's location says, so it is passed over.
   for (const NtfsRun& run : volume.mftRuns()) {
     if (ScanAbortRequested()) break;
+    // Clusters past the end of the volume hold no records.
+    if (run.sparse || run.lcn >= geometry.totalClusters) continue;
+    const uint64_t inVolume = std::min(run.length, geometry.totalClusters - run.lcn);
     const uint64_t runBytesStart = run.vcn * clusterBytes;
-    const uint64_t runBytesEnd = (run.vcn + run.length) * clusterBytes;
+    const uint64_t runBytesEnd = (run.vcn + inVolume) * clusterBytes;
     const uint64_t first = (runBytesStart + kMftRecordBytes - 1) / kMftRecordBytes;
     const uint64_t last = std::min(runBytesEnd / kMftRecordBytes, recordCount);   // exclusive
-    if (run.sparse || first >= last) continue;
+    if (first >= last) continue;
     const uint64_t firstSector = run.lcn * geometry.sectorsPerCluster +
                                  (first * kMftRecordBytes - runBytesStart) / kSectorSize;
     for (uint64_t r = first; r < last;) {

@@ -53,6 +53,12 @@ bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out) {
   return true;
 }
 
+void ClampToDevice(NtfsGeometry* g, uint64_t deviceSectors) {
+  if (deviceSectors == 0 || g->totalSectors <= deviceSectors) return;
+  g->totalSectors = deviceSectors;
+  g->totalClusters = deviceSectors / g->sectorsPerCluster;
+}
+
 NtfsVolume::NtfsVolume(HANDLE handle, int driveIndex, const NtfsGeometry& geometry)
     : handle_(handle), driveIndex_(driveIndex), geometry_(geometry) {}
 

@@ -23,6 +23,9 @@ struct NtfsGeometry {
 // "NTFS" at 3, 512-byte sectors, a power-of-two cluster of at most 2 MB and
 // 1 KB file records; anything else is refused.
 bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out);
+// The volume can be no larger than the device behind it, whatever its boot
+// sector says (deviceSectors 0: unknown).
+void ClampToDevice(NtfsGeometry* geometry, uint64_t deviceSectors);
 
 class NtfsVolume {
  public:

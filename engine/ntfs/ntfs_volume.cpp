@@ -339,9 +339,13 @@ bool NtfsDataReader::LoadUnit(uint64_t unit) {
   unitIndex_ = unit;
   const uint64_t firstVcn = unit * unitClusters;
   uint64_t allocated = 0;
-  for (const NtfsRun& r : stream_.runs) {
-    if (r.sparse || r.vcn + r.length <= firstVcn || r.vcn >= firstVcn + unitClusters) continue;
-    allocated += std::min(r.vcn + r.length, firstVcn + unitClusters) - std::max(r.vcn, firstVcn);
+  const std::vector<NtfsRun>& runs = stream_.runs;
+  auto it = std::upper_bound(runs.begin(), runs.end(), firstVcn,
+                             [](uint64_t v, const NtfsRun& r) { return v < r.vcn; });
+  if (it != runs.begin()) --it;
+  for (; it != runs.end() && it->vcn < firstVcn + unitClusters; ++it) {
+    if (it->sparse || it->vcn + it->length <= firstVcn) continue;
+    allocated += std::min(it->vcn + it->length, firstVcn + unitClusters) - std::max(it->vcn, firstVcn);
   }
   const uint64_t start = firstVcn * clusterBytes;
   if (allocated == 0) {

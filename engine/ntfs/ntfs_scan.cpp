@@ -1,4 +1,239 @@
-// Stand-in until the NTFS scan lands.
 #include "ntfs/ntfs_scan.h"
 
-int NtfsDeletedScan(int, const char*, const uint8_t*, HWND) { return -1; }
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "disk/raw.h"
+#include "messages.h"
+#include "ntfs/ntfs_index.h"
+#include "ntfs/ntfs_path.h"
+#include "ntfs/ntfs_record.h"
+#include "ntfs/ntfs_volume.h"
+#include "state.h"
+#include "volume/boot.h"
+
+namespace {
+
+const char kScanStartText[] = "正在分析NTFS文件系统，请稍候……";
+
+constexpr uint32_t kBlockSectors = 20480;                        // 10 MB of MFT per read
+constexpr uint32_t kBlockRecords = kBlockSectors / kMftRecordSectors;
+constexpr uint32_t kProgressEvery = 25;
+// Deeper than any real tree: NTFS paths end at 32767 characters, and a
+// chain longer than this loops or is damaged.
+constexpr int kMaxDepth = 4096;
+constexpr size_t kPathField = sizeof(gNtfsEntry.path);   // 512 with its NUL
+
+void ToSystemTime(const FILETIME& utc, SYSTEMTIME* out, bool* bad) {
+  FILETIME local;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, out)) {
+    std::memset(out, 0, sizeof *out);
+    *bad = true;
+  }
+}
+
+// The data size of a record: from its first data extent when the record holds
+// it, else through its attribute list.
+bool ReadDataSize(NtfsVolume& volume, const uint8_t* record, uint64_t* size) {
+  NtfsAttribute data;
+  if (FindAttribute(record, kMftRecordBytes, kAttrData, true, &data)) {
+    if (!data.nonResident) {
+      *size = data.valueLength;
+      return true;
+    }
+    if (data.lowestVcn == 0) {
+      *size = data.realSize;
+      return true;
+    }
+  }
+  NtfsAttribute list;
+  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
+  NtfsDataStream stream;
+  if (!LocateUnnamedData(&volume, record, &stream)) return false;
+  *size = stream.realSize;
+  return true;
+}
+
+// Joins the names gathered from the file up to the target (innermost first)
+// into "\a\b\name". When they do not fit the path field, the outermost
+// folders are left out: the file keeps its name and nearest folders.
+void JoinPath(const std::vector<const std::string*>& names, char* out, size_t outSize) {
+  size_t used = 0, count = 0;
+  for (const std::string* n : names) {
+    if (used + 1 + n->size() > outSize - 1) break;
+    used += 1 + n->size();
+    ++count;
+  }
+  size_t pos = 0;
+  for (size_t i = count; i-- > 0;) {
+    out[pos++] = '\\';
+    std::memcpy(out + pos, names[i]->data(), names[i]->size());
+    pos += names[i]->size();
+  }
+  out[pos] = 0;
+}
+
+}  // namespace
+
+int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders) {
+  gNtfsEntry.status = 255;
+  if (!PrepareFileRecord(record) || RecordBaseReference(record) != 0) return -1;
+
+  NtfsTimes times;
+  if (!ReadStandardTimes(record, kMftRecordBytes, &times)) return -1;
+  bool badTime = false;
+  ToSystemTime(times.created, &gNtfsEntry.created, &badTime);
+  ToSystemTime(times.modified, &gNtfsEntry.modified, &badTime);
+  ToSystemTime(times.accessed, &gNtfsEntry.accessed, &badTime);
+  if (badTime && gOptSkipBadTimes == 1) return -1;
+
+  NtfsFileName fn;
+  uint8_t scratch[kMftRecordBytes];
+  char name[kPathField];
+  if (!FindRecordName(&volume, record, scratch, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
+    return -1;
+  uint64_t size = 0;
+  if (!ReadDataSize(volume, record, &size)) return -1;
+  gNtfsEntry.sizeHigh = static_cast<uint32_t>(size >> 32);
+  gNtfsEntry.size = static_cast<uint32_t>(size);
+
+  // Up the parent chain, whether the folders are in use or not. The walk
+  // ends at the target, at the root, at a record that is not (or no longer)
+  // the folder the reference means, or at a loop.
+  const std::string fileName(name);
+  std::vector<const std::string*> names{&fileName};
+  std::vector<uint64_t> visited;
+  uint64_t ref = fn.parentRef;
+  bool reachedTarget = false;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const uint64_t parent = RefRecord(ref);
+    if (parent == target.record) {
+      reachedTarget = target.sequence == 0 || RefSequence(ref) == 0 || RefSequence(ref) == target.sequence;
+      break;
+    }
+    if (parent == kNtfsRootRecord) break;
+    if (std::find(visited.begin(), visited.end(), parent) != visited.end()) break;
+    visited.push_back(parent);
+    const NtfsFolderInfo& info = folders.Get(parent);
+    if (!info.readable || !info.folder || !ReferenceMatches(info, ref)) break;
+    names.push_back(&info.name);
+    ref = info.parentRef;
+  }
+  if (target.record != kNtfsRootRecord && !reachedTarget) {
+    gNtfsEntry.status = 0;
+    return -1;
+  }
+  JoinPath(names, gNtfsEntry.path, sizeof gNtfsEntry.path);
+  gNtfsEntry.status = 1;
+  return 0;
+}
+
+int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSector, HWND window) {
+  std::memset(&gNtfsEntry, 0, sizeof gNtfsEntry);
+  if (window) SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(kScanStartText));
+
+  NtfsGeometry geometry;
+  if (!bootSector || !ReadNtfsGeometry(bootSector, &geometry)) return -1;
+  gSectorsPerCluster = bootSector[13];
+  gMftStartSector = static_cast<uint32_t>(geometry.mftStartSector);
+
+  HANDLE handle = OpenVolume(driveIndex);
+  if (!handle) return -1;
+  std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
+  ClampToDevice(&geometry, GetDeviceSectorCount(handle));
+  NtfsVolume volume(handle, driveIndex, geometry);
+  if (!volume.LoadMft()) return -1;
+
+  NtfsScanTarget scanTarget;
+  const int64_t targetRecord = FindNtfsTargetRecord(volume, target);
+  if (targetRecord < 0) return -1;
+  scanTarget.record = static_cast<uint64_t>(targetRecord);
+  if (scanTarget.record != kNtfsRootRecord) {
+    uint8_t record[kMftRecordBytes];
+    if (volume.ReadRecord(scanTarget.record, record)) scanTarget.sequence = RecordSequence(record);
+  }
+
+  // The progress text: the target (a drive root without its backslash) and
+  // the file's path.
+  char prefix[512];
+  std::strncpy(prefix, target, sizeof prefix - 1);
+  prefix[sizeof prefix - 1] = 0;
+  size_t prefixLength = std::strlen(prefix);
+  if (prefixLength == 3 && prefix[2] == '\\') prefix[--prefixLength] = 0;
+
+  std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
+  NtfsFolderCache folders(volume);
+  uint32_t accepted = 0;
+  uint32_t progressCounter = 0;
+  const uint64_t recordCount = volume.mftRecordCount();
+  const uint64_t clusterBytes = geometry.clusterBytes;
+
+  // Handles one record that is not in use; false when the scan must stop.
+  auto examine = [&](uint8_t* record, uint64_t sector) {
+    if (ScanAbortRequested()) return false;
+    if (ReadLe32(record + 20) >= 0x10000) return true;   // flags not 0: in use, or a folder
+    if (ParseNtfsRecord(volume, record, scanTarget, folders) != 0) return true;
+    if (sector > 0xFFFFFFFFull) return true;   // the record's location field is 32 bits
+    if (window && progressCounter == 0) {
+      char text[1024];
+      std::snprintf(text, sizeof text, "%s%s", prefix, gNtfsEntry.path);
+      SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text));
+    }
+    progressCounter = (progressCounter + 1) % kProgressEvery;
+    DeletedFileRecord r = {};
+    r.serial = accepted++;
+    r.selected = 0;
+    r.location = static_cast<uint32_t>(sector);
+    std::memcpy(r.path, gNtfsEntry.path, sizeof gNtfsEntry.path);
+    r.path[sizeof r.path - 1] = 0;
+    r.created = gNtfsEntry.created;
+    r.modified = gNtfsEntry.modified;
+    r.accessed = gNtfsEntry.accessed;
+    r.sizeHigh = gNtfsEntry.sizeHigh;
+    r.size = gNtfsEntry.size;
+    r.driveIndex = static_cast<uint8_t>(driveIndex);
+    AppendDeletedFile(r);
+    ++gFileCounter;
+    return true;
+  };
+
+  // The MFT is read run by run in large blocks. With clusters smaller than a
+  // record, a record may straddle two runs: its halves are not where the
+  // record's location says, so it is passed over.
+  for (const NtfsRun& run : volume.mftRuns()) {
+    if (ScanAbortRequested()) break;
+    // Clusters past the end of the volume hold no records.
+    if (run.sparse || run.lcn >= geometry.totalClusters) continue;
+    const uint64_t inVolume = std::min(run.length, geometry.totalClusters - run.lcn);
+    const uint64_t runBytesStart = run.vcn * clusterBytes;
+    const uint64_t runBytesEnd = (run.vcn + inVolume) * clusterBytes;
+    const uint64_t first = (runBytesStart + kMftRecordBytes - 1) / kMftRecordBytes;
+    const uint64_t last = std::min(runBytesEnd / kMftRecordBytes, recordCount);   // exclusive
+    if (first >= last) continue;
+    const uint64_t firstSector = run.lcn * geometry.sectorsPerCluster +
+                                 (first * kMftRecordBytes - runBytesStart) / kSectorSize;
+    for (uint64_t r = first; r < last;) {
+      if (ScanAbortRequested()) return 0;
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockRecords, last - r));
+      const uint64_t sector = firstSector + (r - first) * kMftRecordSectors;
+      if (!volume.ReadSectors(sector, n * kMftRecordSectors, block.data())) {
+        // Salvage the records that can still be read.
+        for (uint32_t i = 0; i < n; ++i) {
+          uint8_t* p = block.data() + static_cast<size_t>(i) * kMftRecordBytes;
+          if (!volume.ReadSectors(sector + i * kMftRecordSectors, kMftRecordSectors, p))
+            std::memset(p, 0, kMftRecordBytes);
+        }
+      }
+      for (uint32_t i = 0; i < n; ++i) {
+        if (!examine(block.data() + static_cast<size_t>(i) * kMftRecordBytes, sector + i * kMftRecordSectors))
+          return 0;
+      }
+      r += n;
+    }
+  }
+  return 0;
+}

@@ -1,10 +1,29 @@
-// Deleted-file scan of NTFS volumes.
+// Deleted-file scan of NTFS volumes: reads the whole MFT in large blocks, run
+// by run, and records every deleted file whose parent chain leads to the scan
+// target.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-// 0 or -1. Record every deleted file below target into gDeletedFiles; progress
-// texts go to window.
+class NtfsVolume;
+class NtfsFolderCache;
+
+// 0 or -1 (the boot sector is not one this scan reads, the volume cannot be
+// opened, the MFT's own record is unreadable, or the target folder is not
+// found). Records go to gDeletedFiles; progress texts are sent to window:
+// the start text, then every 25th accepted file.
 int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSector, HWND window);
+
+// What the scan knows of its target while it parses records.
+struct NtfsScanTarget {
+  uint64_t record = 5;        // the target folder
+  uint16_t sequence = 0;      // its sequence number (0: not compared)
+};
+
+// Parses one record whose header says it is not in use into gNtfsEntry:
+// status 1 and 0 when it is a deleted file below the target, status 0 (not
+// below) or 255 (not a readable file record) and -1 otherwise. The record is
+// prepared (update sequence applied) in place.
+int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders);

@@ -1,0 +1,423 @@
+#include "ntfs/ntfs_volume.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "disk/raw.h"
+#include "ntfs/ntfs_compress.h"
+#include "state.h"
+#include "volume/boot.h"
+
+namespace {
+
+constexpr uint32_t kMaxSectorsPerCluster = 4096;       // 2 MB clusters
+constexpr uint64_t kMaxAttributeListBytes = 256 * 1024;
+
+bool IsPowerOfTwo(uint32_t v) { return v && (v & (v - 1)) == 0; }
+
+// a * b, or UINT64_MAX when that does not fit.
+uint64_t SaturatingMul(uint64_t a, uint64_t b) {
+  if (a && b > UINT64_MAX / a) return UINT64_MAX;
+  return a * b;
+}
+
+}  // namespace
+
+bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out) {
+  if (std::memcmp(boot + 3, "NTFS", 4) != 0) return false;
+  if (ReadLe16(boot + 11) != kSectorSize) return false;
+  const uint8_t spcByte = boot[13];
+  uint32_t spc = spcByte;
+  if (spcByte > 0x80) {
+    // Clusters above 64 KB are written as a negative power of two.
+    const uint32_t shift = 256u - spcByte;
+    spc = shift <= 12 ? (1u << shift) : 0;
+  }
+  if (!IsPowerOfTwo(spc) || spc > kMaxSectorsPerCluster) return false;
+  NtfsGeometry g;
+  g.sectorsPerCluster = spc;
+  g.clusterBytes = spc * kSectorSize;
+  g.totalSectors = ReadLe64(boot + 0x28);
+  g.totalClusters = g.totalSectors / spc;
+  g.mftCluster = ReadLe64(boot + 0x30);
+  const int8_t perRecord = static_cast<int8_t>(boot[0x40]);
+  uint64_t recordBytes = 0;
+  if (perRecord > 0)
+    recordBytes = static_cast<uint64_t>(perRecord) * g.clusterBytes;
+  else if (perRecord >= -31)
+    recordBytes = 1ull << -perRecord;
+  if (recordBytes != kMftRecordBytes) return false;
+  if (g.mftCluster >= g.totalClusters) return false;
+  g.mftStartSector = g.mftCluster * spc;
+  *out = g;
+  return true;
+}
+
+void ClampToDevice(NtfsGeometry* g, uint64_t deviceSectors) {
+  if (deviceSectors == 0 || g->totalSectors <= deviceSectors) return;
+  g->totalSectors = deviceSectors;
+  g->totalClusters = deviceSectors / g->sectorsPerCluster;
+}
+
+NtfsVolume::NtfsVolume(HANDLE handle, int driveIndex, const NtfsGeometry& geometry)
+    : handle_(handle), driveIndex_(driveIndex), geometry_(geometry) {}
+
+bool NtfsVolume::ReadSectors(uint64_t sector, uint32_t count, void* buffer) const {
+  return ReadVolumeSectors(driveIndex_, sector, count, buffer, handle_) == 0;
+}
+
+bool NtfsVolume::ReadRecordAt(uint64_t sector, uint8_t record[kMftRecordBytes]) const {
+  return ReadSectors(sector, kMftRecordSectors, record) && PrepareFileRecord(record);
+}
+
+bool NtfsVolume::LoadMft() {
+  if (mftLoaded_) return true;
+  uint8_t record[kMftRecordBytes];
+  if (!ReadRecordAt(geometry_.mftStartSector, record)) return false;
+  // The extents that record 0 holds itself map the start of the MFT, which is
+  // where the records of its attribute list lie.
+  NtfsAttribute data;
+  if (!FindAttribute(record, sizeof record, kAttrData, true, &data) || !data.nonResident || data.lowestVcn != 0)
+    return false;
+  std::vector<NtfsRun> first;
+  DecodeRunList(data.runList, data.runListLength, 0, &first);
+  if (first.empty()) return false;
+  mftRuns_ = first;
+  mftRecordCount_ = std::min(data.realSize, SaturatingMul(RunClusters(first), geometry_.clusterBytes)) /
+                    kMftRecordBytes;
+  mftLoaded_ = true;
+  NtfsDataStream stream;
+  if (LocateUnnamedData(this, record, &stream) && !stream.resident && !stream.runs.empty()) {
+    mftRuns_ = stream.runs;
+    mftRecordCount_ =
+        std::min(stream.realSize, SaturatingMul(RunClusters(stream.runs), geometry_.clusterBytes)) / kMftRecordBytes;
+  }
+  return true;
+}
+
+bool NtfsVolume::RecordSector(uint64_t record, uint64_t* sector) const {
+  if (!mftLoaded_ || record >= mftRecordCount_) return false;
+  const uint64_t byte = record * kMftRecordBytes;
+  const uint64_t vcn = byte / geometry_.clusterBytes;
+  auto it = std::upper_bound(mftRuns_.begin(), mftRuns_.end(), vcn,
+                             [](uint64_t v, const NtfsRun& r) { return v < r.vcn; });
+  if (it == mftRuns_.begin()) return false;
+  const NtfsRun& run = *(it - 1);
+  if (vcn >= run.vcn + run.length || run.sparse) return false;
+  *sector = (run.lcn + (vcn - run.vcn)) * geometry_.sectorsPerCluster +
+            (byte % geometry_.clusterBytes) / kSectorSize;
+  return true;
+}
+
+bool NtfsVolume::ReadRecord(uint64_t record, uint8_t out[kMftRecordBytes]) const {
+  uint64_t first = 0, second = 0;
+  if (!RecordSector(record, &first)) return false;
+  if (geometry_.clusterBytes >= kMftRecordBytes) return ReadRecordAt(first, out);
+  // 512-byte clusters: the two halves of a record may lie in different runs.
+  if (!mftLoaded_) return false;
+  const uint64_t byte = record * kMftRecordBytes + kSectorSize;
+  const uint64_t vcn = byte / geometry_.clusterBytes;
+  auto it = std::upper_bound(mftRuns_.begin(), mftRuns_.end(), vcn,
+                             [](uint64_t v, const NtfsRun& r) { return v < r.vcn; });
+  if (it == mftRuns_.begin()) return false;
+  const NtfsRun& run = *(it - 1);
+  if (vcn >= run.vcn + run.length || run.sparse) return false;
+  second = (run.lcn + (vcn - run.vcn)) * geometry_.sectorsPerCluster;
+  return ReadSectors(first, 1, out) && ReadSectors(second, 1, out + kSectorSize) && PrepareFileRecord(out);
+}
+
+// --- the unnamed data stream ------------------------------------------------
+
+namespace {
+
+struct Extent {
+  uint64_t lowestVcn = 0;
+  uint64_t highestVcn = 0;
+  std::vector<uint8_t> runList;
+  uint64_t realSize = 0, initializedSize = 0;
+  uint16_t flags = 0;
+  uint16_t compressionUnit = 0;
+};
+
+Extent CopyExtent(const NtfsAttribute& a) {
+  Extent e;
+  e.lowestVcn = a.lowestVcn;
+  e.highestVcn = a.highestVcn;
+  e.runList.assign(a.runList, a.runList + a.runListLength);
+  e.realSize = a.realSize;
+  e.initializedSize = a.initializedSize;
+  e.flags = a.flags;
+  e.compressionUnit = a.compressionUnit;
+  return e;
+}
+
+// The bytes of the record's attribute list, resident or not.
+bool ReadAttributeList(const NtfsVolume& volume, const NtfsAttribute& list, std::vector<uint8_t>* out) {
+  if (!list.nonResident) {
+    out->assign(list.value, list.value + list.valueLength);
+    return true;
+  }
+  NtfsDataStream stream;
+  DecodeRunList(list.runList, list.runListLength, 0, &stream.runs);
+  stream.realSize = std::min<uint64_t>(list.realSize, kMaxAttributeListBytes);
+  stream.initializedSize = std::min(list.initializedSize, stream.realSize);
+  out->assign(static_cast<size_t>(stream.realSize), 0);
+  NtfsDataReader reader(volume, stream);
+  return reader.Read(0, out->size(), out->data());
+}
+
+// Calls visit(type, startVcn, reference) for each entry of the record's
+// attribute list; false when the record has none or it cannot be read.
+template <typename Visit>
+bool ForEachListEntry(NtfsVolume* volume, const uint8_t* record, bool* complete, Visit visit) {
+  NtfsAttribute list;
+  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
+  std::vector<uint8_t> bytes;
+  if (!ReadAttributeList(*volume, list, &bytes) && complete) *complete = false;
+  if (!volume->LoadMft()) {
+    if (complete) *complete = false;
+    return false;
+  }
+  size_t pos = 0;
+  while (pos + 26 <= bytes.size()) {
+    const uint8_t* e = bytes.data() + pos;
+    const uint16_t length = ReadLe16(e + 4);
+    if (length < 26 || length > bytes.size() - pos) break;
+    pos += length;
+    if (!visit(ReadLe32(e), e[6], ReadLe64(e + 8), ReadLe64(e + 16))) break;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[kMftRecordBytes], NtfsFileName* out) {
+  if (ChooseFileName(record, kMftRecordBytes, out)) return true;
+  bool found = false;
+  uint64_t last = UINT64_MAX;
+  ForEachListEntry(volume, record, nullptr, [&](uint32_t type, uint8_t, uint64_t, uint64_t ref) {
+    if (type != kAttrFileName || RefRecord(ref) == last) return true;
+    last = RefRecord(ref);
+    if (volume->ReadRecord(RefRecord(ref), scratch) && ChooseFileName(scratch, kMftRecordBytes, out)) found = true;
+    return !found;
+  });
+  return found;
+}
+
+bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream* out) {
+  std::vector<Extent> extents;
+  bool hasList = false;
+  {
+    NtfsAttributeWalk walk(record, kMftRecordBytes);
+    NtfsAttribute a;
+    while (walk.Next(&a)) {
+      if (a.type == kAttrAttributeList) hasList = true;
+      if (a.type != kAttrData || a.nameLength != 0) continue;
+      if (!a.nonResident) {
+        NtfsDataStream s;
+        s.resident = true;
+        s.residentValue.assign(a.value, a.value + a.valueLength);
+        s.realSize = s.initializedSize = a.valueLength;
+        s.flags = a.flags;
+        *out = std::move(s);
+        return true;
+      }
+      extents.push_back(CopyExtent(a));
+    }
+  }
+  bool complete = true;
+  if (hasList) {
+    ForEachListEntry(volume, record, &complete, [&](uint32_t type, uint8_t nameLength, uint64_t startVcn,
+                                                    uint64_t ref) {
+      if (type != kAttrData || nameLength != 0) return true;
+      const bool have = std::any_of(extents.begin(), extents.end(),
+                                    [startVcn](const Extent& x) { return x.lowestVcn == startVcn; });
+      if (have) return true;
+      uint8_t other[kMftRecordBytes];
+      NtfsAttribute a;
+      bool found = false;
+      if (volume->ReadRecord(RefRecord(ref), other)) {
+        NtfsAttributeWalk walk(other, sizeof other);
+        while (!found && walk.Next(&a))
+          found = a.type == kAttrData && a.nameLength == 0 && a.nonResident && a.lowestVcn == startVcn;
+      }
+      if (found)
+        extents.push_back(CopyExtent(a));
+      else
+        complete = false;
+      return true;
+    });
+  }
+  std::sort(extents.begin(), extents.end(),
+            [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
+  if (extents.empty() || extents.front().lowestVcn != 0) return false;
+  NtfsDataStream s;
+  s.realSize = extents.front().realSize;
+  s.initializedSize = std::min(extents.front().initializedSize, s.realSize);
+  s.flags = extents.front().flags;
+  s.compressionUnit = extents.front().compressionUnit;
+  uint64_t expected = 0;
+  for (const Extent& e : extents) {
+    if (e.lowestVcn < expected) {   // overlaps what is mapped already
+      complete = false;
+      continue;
+    }
+    if (e.lowestVcn > expected) {   // an extent is missing: its clusters are unknown
+      NtfsRun hole;
+      hole.vcn = expected;
+      hole.length = e.lowestVcn - expected;
+      hole.sparse = true;
+      s.runs.push_back(hole);
+      complete = false;
+    }
+    const size_t before = s.runs.size();
+    if (!DecodeRunList(e.runList.data(), e.runList.size(), e.lowestVcn, &s.runs)) complete = false;
+    expected = e.lowestVcn;
+    for (size_t i = before; i < s.runs.size(); ++i) expected += s.runs[i].length;
+  }
+  if (SaturatingMul(expected, volume->geometry().clusterBytes) < s.realSize) complete = false;
+  s.complete = complete;
+  *out = std::move(s);
+  return true;
+}
+
+// --- reading the stream ------------------------------------------------------
+
+NtfsDataReader::NtfsDataReader(const NtfsVolume& volume, const NtfsDataStream& stream)
+    : volume_(volume), stream_(stream) {}
+
+namespace {
+constexpr uint16_t kAttrCompressedMask = 0x00FF;
+constexpr uint32_t kMaxUnitBytes = 1024 * 1024;
+}  // namespace
+
+bool NtfsDataReader::Read(uint64_t offset, size_t count, uint8_t* out) {
+  std::memset(out, 0, count);
+  if (stream_.resident) {
+    const std::vector<uint8_t>& v = stream_.residentValue;
+    if (offset < v.size()) std::memcpy(out, v.data() + offset, std::min<uint64_t>(count, v.size() - offset));
+    return true;
+  }
+  if (offset % kSectorSize != 0) return false;
+  if ((stream_.flags & kAttrCompressedMask) && stream_.compressionUnit)
+    return ReadCompressed(offset, count, out);
+  // Past the initialized size: zeros.
+  return ReadPlain(offset, count, std::min(offset + count, stream_.initializedSize), out);
+}
+
+// The bytes [offset, limit) as the runs hold them; out is already zero.
+bool NtfsDataReader::ReadPlain(uint64_t offset, size_t count, uint64_t limit, uint8_t* out) {
+  (void)count;
+  const uint64_t clusterBytes = volume_.geometry().clusterBytes;
+  const std::vector<NtfsRun>& runs = stream_.runs;
+  bool ok = true;
+  uint64_t pos = offset;
+  while (pos < limit) {
+    const uint64_t vcn = pos / clusterBytes;
+    if (cursor_ >= runs.size() || vcn < runs[cursor_].vcn) cursor_ = 0;
+    while (cursor_ < runs.size() && vcn >= runs[cursor_].vcn + runs[cursor_].length) ++cursor_;
+    if (cursor_ >= runs.size() || vcn < runs[cursor_].vcn) return false;   // past the runs
+    const NtfsRun& run = runs[cursor_];
+    const uint64_t runStart = SaturatingMul(run.vcn, clusterBytes);
+    const uint64_t runEnd = SaturatingMul(run.vcn + run.length, clusterBytes);
+    const uint64_t n = std::min(limit, runEnd) - pos;
+    if (!run.sparse && !ReadRunPiece(run, pos - runStart, static_cast<size_t>(n), out + (pos - offset))) ok = false;
+    pos += n;
+  }
+  return ok;
+}
+
+// A compression unit whose clusters are all allocated is stored as it is;
+// one with fewer allocated clusters (the rest a hole) holds LZNT1 chunks in
+// them; one without any is zeros.
+bool NtfsDataReader::LoadUnit(uint64_t unit) {
+  if (unit == unitIndex_) return unitOk_;
+  const uint64_t clusterBytes = volume_.geometry().clusterBytes;
+  const uint64_t unitClusters = 1ull << stream_.compressionUnit;
+  const size_t unitBytes = static_cast<size_t>(unitClusters * clusterBytes);
+  unit_.assign(unitBytes, 0);
+  unitIndex_ = unit;
+  const uint64_t firstVcn = unit * unitClusters;
+  uint64_t allocated = 0;
+  const std::vector<NtfsRun>& runs = stream_.runs;
+  auto it = std::upper_bound(runs.begin(), runs.end(), firstVcn,
+                             [](uint64_t v, const NtfsRun& r) { return v < r.vcn; });
+  if (it != runs.begin()) --it;
+  for (; it != runs.end() && it->vcn < firstVcn + unitClusters; ++it) {
+    if (it->sparse || it->vcn + it->length <= firstVcn) continue;
+    allocated += std::min(it->vcn + it->length, firstVcn + unitClusters) - std::max(it->vcn, firstVcn);
+  }
+  const uint64_t start = firstVcn * clusterBytes;
+  if (allocated == 0) {
+    unitOk_ = true;
+  } else if (allocated >= unitClusters) {
+    unitOk_ = ReadPlain(start, unitBytes, start + unitBytes, unit_.data());
+  } else {
+    packed_.assign(static_cast<size_t>(allocated * clusterBytes), 0);
+    unitOk_ = ReadPlain(start, packed_.size(), start + packed_.size(), packed_.data());
+    unitOk_ = Lznt1Decompress(packed_.data(), packed_.size(), unit_.data(), unit_.size()) && unitOk_;
+  }
+  return unitOk_;
+}
+
+bool NtfsDataReader::ReadCompressed(uint64_t offset, size_t count, uint8_t* out) {
+  const uint64_t clusterBytes = volume_.geometry().clusterBytes;
+  if (stream_.compressionUnit > 16 || (clusterBytes << stream_.compressionUnit) > kMaxUnitBytes) return false;
+  const uint64_t unitBytes = clusterBytes << stream_.compressionUnit;
+  const uint64_t limit = std::min(offset + count, stream_.initializedSize);
+  bool ok = true;
+  for (uint64_t pos = offset; pos < limit;) {
+    const uint64_t unit = pos / unitBytes;
+    if (!LoadUnit(unit)) ok = false;
+    const uint64_t inUnit = pos - unit * unitBytes;
+    const uint64_t n = std::min(limit - pos, unitBytes - inUnit);
+    std::memcpy(out + (pos - offset), unit_.data() + inUnit, static_cast<size_t>(n));
+    pos += n;
+  }
+  return ok;
+}
+
+bool NtfsDataReader::ReadRunPiece(const NtfsRun& run, uint64_t byteInRun, size_t count, uint8_t* out) {
+  const NtfsGeometry& g = volume_.geometry();
+  if (run.lcn >= g.totalClusters || run.length > g.totalClusters - run.lcn) {
+    // Clusters the volume does not have.
+    if (run.lcn >= g.totalClusters) return false;
+    const uint64_t inVolume = (g.totalClusters - run.lcn) * g.clusterBytes;
+    if (byteInRun >= inVolume) return false;
+    if (count > inVolume - byteInRun) {
+      ReadRunPiece(NtfsRun{run.vcn, run.lcn, g.totalClusters - run.lcn, false}, byteInRun,
+                   static_cast<size_t>(inVolume - byteInRun), out);
+      return false;
+    }
+  }
+  const uint64_t first = run.lcn * g.sectorsPerCluster + byteInRun / kSectorSize;
+  const size_t whole = count / kSectorSize;
+  const size_t tail = count % kSectorSize;
+  bool ok = true;
+  if (whole) {
+    if (!volume_.ReadSectors(first, static_cast<uint32_t>(whole), out)) {
+      // Salvage what can be read, a cluster at a time.
+      std::memset(out, 0, whole * kSectorSize);
+      size_t done = 0;
+      while (done < whole) {
+        const uint64_t sector = first + done;
+        size_t step = g.sectorsPerCluster - static_cast<size_t>(sector % g.sectorsPerCluster);
+        step = std::min(step, whole - done);
+        uint8_t* p = out + done * kSectorSize;
+        if (!volume_.ReadSectors(sector, static_cast<uint32_t>(step), p)) {
+          std::memset(p, 0, step * kSectorSize);
+          ok = false;
+        }
+        done += step;
+      }
+    }
+  }
+  if (tail) {
+    scratch_.resize(kSectorSize);
+    if (volume_.ReadSectors(first + whole, 1, scratch_.data()))
+      std::memcpy(out + whole * kSectorSize, scratch_.data(), tail);
+    else
+      ok = false;
+  }
+  return ok;
+}

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Benchmark (not a test): the NTFS deleted-file scan against sleuthkit's
+# `fls -r -d` and ntfs-3g's `ntfsundelete --scan` on the same image, an NTFS
+# volume of about 20,000 files of which half are deleted.
+#   bench-ntfs.sh [files]        default 20000
+# The image is built once (mkntfs + libntfs-3g) and cached in
+# ~/.cache/salvora-bench. Each tool runs three times; the best time counts
+# (warm page cache for all three). Our time is measured inside the program,
+# without Wine's start-up, which is reported apart.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+files=${1:-20000}
+
+bash "$top/scripts/build.sh" x86_64 >/dev/null
+bench="$top/build/x86_64/bin/ntfs_bench.exe"
+[ -x "$bench" ] || die "no $bench"
+
+cache=${SALVORA_BENCH_CACHE:-$HOME/.cache/salvora-bench}
+key=$(cat "$top/tests/fixtures/ntfsfix.c" "$top/tests/fixtures/recipes/ntfs.py" "$0" | sha256sum | cut -c1-12)
+img="$cache/ntfs-$files-$key.img"
+mkdir -p "$cache"
+if [ ! -f "$img" ]; then
+  stage "building the image ($files files, half deleted)"
+  python3 - "$img.tmp" "$files" "$top" <<'EOF'
+import os, random, sys
+here = os.path.join(sys.argv[3], "tests", "fixtures")
+sys.path[:0] = [here, os.path.join(here, "recipes")]
+os.environ["TZ"] = "UTC"
+import ntfs
+from fixturelib import content
+
+path, count = sys.argv[1], int(sys.argv[2])
+folders = max(1, count // 100)
+img = ntfs.NtfsImage(path, max(256, count * 14 // 1024 + 64))
+sizes = [200, 500, 900, 1500, 3000, 4096, 6000, 9000, 12000, 16000, 24000, 40000]
+hosts = [img._host(content(9000 + i, s)) for i, s in enumerate(sizes)]
+rnd = random.Random(42)
+for d in range(folders):
+    img.cmds.append("mkdir\t/dir%03d" % d)
+names = []
+for i in range(count):
+    p = "/dir%03d/file%05d.bin" % (i % folders, i)
+    names.append(p)
+    img.cmds.append("put\t%s\t%s" % (p, hosts[rnd.randrange(len(hosts))]))
+for p in names[::2]:
+    img.cmds.append("delete\t%s" % p)
+img.run()
+EOF
+  mv "$img.tmp" "$img"
+  stage_done
+fi
+note "image: $img ($(du -h --apparent-size "$img" | cut -f1))"
+
+best() { # command... -> best wall time in ms of three runs
+  local b=999999999 t0 t1 ms
+  for _ in 1 2 3; do
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    t1=$(date +%s%N)
+    ms=$(( (t1 - t0) / 1000000 ))
+    [ "$ms" -lt "$b" ] && b=$ms
+  done
+  echo "$b"
+}
+
+stage "scan"
+. "$top/scripts/wine-env.sh"
+wine_start >/dev/null
+out=$("$top/scripts/wine-run" --drive X="$img" "$bench" 'X:\' 3)
+ours=$(echo "$out" | awk '/best_ms/{print $2}')
+found=$(echo "$out" | awk '/^files/{print $2}')
+wall=$(best "$top/scripts/wine-run" --drive X="$img" "$bench" 'X:\' 1)
+fls_ms=$(best fls -r -d "$img")
+fls_count=$(fls -r -d "$img" | grep -c -- '-/r \* [0-9]*-128' || true)
+und_ms=$(best ntfsundelete "$img" --scan)
+und_count=$(ntfsundelete "$img" --scan 2>/dev/null | grep -c '^[0-9]' || true)
+stage_done
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+echo
+printf '%-34s %10s %10s\n' "" "ms" "files"
+printf '%-34s %10s %10s\n' "salvora scan (in process)" "$ours" "$found"
+printf '%-34s %10s\n' "salvora scan (wine start included)" "$wall"
+printf '%-34s %10s %10s\n' "fls -r -d" "$fls_ms" "$fls_count"
+printf '%-34s %10s %10s\n' "ntfsundelete --scan" "$und_ms" "$und_count"
+echo
+echo "ratio scan/fls:          $(ratio "$ours" "$fls_ms")"
+echo "ratio scan/ntfsundelete: $(ratio "$ours" "$und_ms")"

@@ -17,6 +17,9 @@ const COLORREF kBackground = 0xFBF6F2;
 const COLORREF kLinkColour = 0xE91500;
 const COLORREF kTextColour = RGB(90, 90, 90);
 const COLORREF kQuietColour = RGB(146, 157, 169);
+// The background bitmap is 270 pixels high with a 76-pixel band (skin/parts/about.py).
+const int kBackgroundHeight = 270;
+const int kBandHeight = 76;
 
 }  // namespace
 
@@ -53,6 +56,16 @@ BOOL CAboutDlg::OnInitDialog() {
   Label(IDC_ABOUT_NOTE1).SetTextColor(kQuietColour);
   Label(IDC_ABOUT_NOTE2).SetTextColor(kQuietColour);
   Label(IDC_ABOUT_VERSION).SetFontBold(TRUE);
+  // The same faces as the control's own font too: some static controls select
+  // their WM_SETFONT font after asking for colours.
+  LOGFONTA lf = {};
+  ::GetObjectA(GetFont() ? static_cast<HGDIOBJ>(GetFont()) : GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  lf.lfWeight = FW_BOLD;
+  m_boldFont.CreateFontIndirect(&lf);
+  Label(IDC_ABOUT_VERSION).SetFont(&m_boldFont);
+  lf.lfHeight = -20;
+  m_nameFont.CreateFontIndirect(&lf);
+  Label(IDC_ABOUT_PRODUCT_NAME).SetFont(&m_nameFont);
 
   m_cursor = static_cast<HCURSOR>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDCUR_HAND), IMAGE_CURSOR, 0,
                                              0, LR_DEFAULTSIZE));
@@ -71,7 +84,12 @@ BOOL CAboutDlg::OnInitDialog() {
   m_ok.SetTextColor(RGB(255, 255, 255));
   m_ok.SetFontBold(TRUE);
   m_ok.SetCursor(IDCUR_HAND);
-  m_banner.SetSkin(IDB_ABOUT_BANNER, IDB_ABOUT_BANNER, IDB_ABOUT_BANNER, 0, 0, 0, 1, 0, 0);
+  // The logo keeps its own size (draw mode 0 with its shape), centred in the band.
+  m_banner.SetSkin(IDB_ABOUT_BANNER, IDB_ABOUT_BANNER, IDB_ABOUT_BANNER, 0, 0, IDB_ABOUT_BANNER_MASK, 0, 0, 0);
+  CRect client;
+  GetClientRect(&client);
+  const int band = client.Height() * kBandHeight / kBackgroundHeight;
+  m_banner.SetWindowPos(nullptr, 16, (band - 56) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   return TRUE;
 }
 

@@ -34,4 +34,6 @@ class CAboutDlg : public CDialog {
   CATSkinButton m_ok;
   CxSkinButton m_banner;
   HCURSOR m_cursor = nullptr;
+  CFont m_nameFont;
+  CFont m_boldFont;
 };

@@ -77,6 +77,12 @@ BOOL CRestovaDlg::OnEraseBkgnd(CDC* dc) {
     dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
   else
     dc->FillSolidRect(&client, GetSysColor(COLOR_BTNFACE));
+  HICON logo = static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 48, 48, 0));
+  if (logo) {
+    const int band = client.Height() * 64 / 480;   // the page background's band
+    dc->DrawIconEx(16, (band - 48) / 2, logo, 48, 48);
+    DestroyIcon(logo);
+  }
   return TRUE;
 }
 

@@ -50,6 +50,7 @@
 #define IDB_ABOUT_OK 361
 #define IDB_ABOUT_BACKGROUND 445
 #define IDB_ABOUT_BANNER 480
+#define IDB_ABOUT_BANNER_MASK 481
 
 // partition page
 #define IDB_BACKUP_DOWN 203

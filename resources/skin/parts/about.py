@@ -25,10 +25,23 @@ def banner_logo(c):
     draw_logo(c, 0, 0, 56)
 
 
+def banner_mask(c):
+    """Where the banner button is: the logo's plate (black), the rest white,
+    so that the band of the background shows round the rounded corners."""
+    c.fill_rect(0, 0, c.w, c.h, WHITE)
+    plate = Canvas(c.w, c.h)
+    draw_logo(plate, 0, 0, 56)
+    for y in range(c.h):
+        for x in range(c.w):
+            if plate.get(x, y)[3] >= 128:
+                c.put(x, y, BLACK)
+
+
 RESOURCES = [
     Bitmap(445, "about box background", ABOUT_W, ABOUT_H, about_background),
     Bitmap(361, "about box OK button", 84, 26, ok_button("normal")),
     Bitmap(359, "about box OK button, pressed", 84, 26, ok_button("pressed")),
     Bitmap(360, "about box OK button, mouse over it", 84, 26, ok_button("hover")),
     Bitmap(480, "about box logo banner", 56, 56, banner_logo),
+    Bitmap(481, "about box logo banner, its shape", 56, 56, banner_mask, background=WHITE),
 ]

@@ -477,10 +477,6 @@ void CWnd::ScreenToClient(LPRECT r) const {
   ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&r->right));
 }
 
-BOOL CWnd::SetWindowPos(const CWnd* after, int x, int y, int cx, int cy, UINT flags) {
-  return ::SetWindowPos(m_hWnd, after ? after->m_hWnd : nullptr, x, y, cx, cy, flags);
-}
-
 void CWnd::CenterWindow(CWnd* alternateOwner) {
   CRect self;
   GetWindowRect(&self);

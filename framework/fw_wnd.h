@@ -139,7 +139,7 @@ class CWnd {
   void MoveWindow(LPCRECT r, BOOL repaint = TRUE) {
     ::MoveWindow(m_hWnd, r->left, r->top, r->right - r->left, r->bottom - r->top, repaint);
   }
-  BOOL SetWindowPos(const CWnd* after, int x, int y, int cx, int cy, UINT flags);
+  // after: a window handle, HWND_TOP/HWND_TOPMOST..., or null with SWP_NOZORDER.
   BOOL SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags) {
     return ::SetWindowPos(m_hWnd, after, x, y, cx, cy, flags);
   }

@@ -1,6 +1,6 @@
-#include "fw_app.h"
+#include <winsock2.h>   // before windows.h, which fw_app.h brings
 
-#include <winsock2.h>
+#include "fw_app.h"
 
 #include <cstdlib>
 

@@ -1,10 +1,8 @@
 #include "about_dlg.h"
 
 #include "resource.h"
+#include "tarnclient.h"
 #include "version_checks.h"
-#ifdef SALVORA_HAVE_APPSERVICE
-#include "tarn_client.h"
-#endif
 
 namespace {
 
@@ -104,13 +102,10 @@ LRESULT CAboutDlg::OnAboutClose(WPARAM, LPARAM) {
   return 1;
 }
 
+// Through the service module; without it the links do nothing.
 void CAboutDlg::OpenPage(UINT urlString) {
-#ifdef SALVORA_HAVE_APPSERVICE
   CString url;
   if (url.LoadString(urlString)) GetServiceModuleClient().OpenUrl(CStringW(url));
-#else
-  (void)urlString;   // without the service module the links do nothing
-#endif
 }
 
 void CAboutDlg::OnProductLink() { OpenPage(IDS_URL_PRODUCT); }

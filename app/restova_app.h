@@ -3,7 +3,7 @@
 // the results when it has closed. Pages reach it with RestovaApp().
 #pragma once
 #include "framework.h"
-#include "statistics.h"
+#include "statistics.h"   // StatisticsRecord (app/service)
 
 // The page dialogs the wizard keeps here (created by the pages, destroyed by
 // DestroyPagesAndResults when the main window has closed).

@@ -5,6 +5,7 @@
 #include "picture_library.h"
 #include "resource.h"
 #include "restova_dlg.h"
+#include "state.h"   // the engine's process-wide results
 #ifdef SALVORA_HAVE_CONTROLS
 #include "picture.h"
 #include "treelist.h"
@@ -77,4 +78,5 @@ void CRestovaApp::DestroyPagesAndResults() {
     delete page;
     page = nullptr;
   }
+  ClearDeletedFiles();
 }

@@ -30,6 +30,8 @@ class CRestovaApp : public CWinApp {
 
   int BindPictureLibrary();      // pictaran.dll from the program's folder: 1 when started
   void UnbindPictureLibrary();
+  // After the main window: every page held here (window, then object), then
+  // the deleted-file results.
   void DestroyPagesAndResults();
 
   CDialog* m_pages[kPageSlotCount] = {};

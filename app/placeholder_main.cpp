@@ -1,3 +1,0 @@
-// Stand-in until the application object lands.
-#include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }

@@ -1,0 +1,82 @@
+#include "restova_app.h"
+
+#include <objbase.h>
+
+#include "picture_library.h"
+#include "resource.h"
+#include "restova_dlg.h"
+#include "state.h"   // the engine's process-wide results
+#ifdef SALVORA_HAVE_CONTROLS
+#include "picture.h"
+#include "treelist.h"
+#endif
+
+CRestovaApp::CRestovaApp() {}
+
+CRestovaApp::~CRestovaApp() {}
+
+CString GetProgramFolder() {
+  char path[MAX_PATH] = "";
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return CString();
+  CString folder(path, static_cast<int>(n));
+  int slash = folder.ReverseFind('\\');
+  return slash >= 0 ? folder.Left(slash + 1) : CString();
+}
+
+BOOL CRestovaApp::InitInstance() {
+  CString title;
+  if (title.LoadString(IDS_APP_TITLE)) SetAppName(title);
+
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return FALSE;
+  if (FAILED(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr))) {
+    CoUninitialize();
+    return FALSE;
+  }
+  BindPictureLibrary();   // without it the program runs; previews stay empty
+  AfxEnableControlContainer();
+  if (!AfxSocketInit()) return FALSE;
+
+#ifdef SALVORA_HAVE_CONTROLS
+  // Before the first window whose template holds a tree-list.
+  RegisterTreeListClass(m_hInstance);
+#endif
+  CRestovaDlg dlg;
+  m_pMainWnd = &dlg;
+  dlg.DoModal();
+  m_pMainWnd = nullptr;
+  DestroyPagesAndResults();
+  return FALSE;   // no message loop of its own: ExitInstance ends the process
+}
+
+int CRestovaApp::ExitInstance() {
+  UnbindPictureLibrary();
+  return 1;
+}
+
+int CRestovaApp::BindPictureLibrary() {
+  int bound = BindPictureLibraryFrom(GetProgramFolder());
+#ifdef SALVORA_HAVE_CONTROLS
+  // The picture controls draw through the same two entry points.
+  if (bound) SetPictaranEntries(gPictureLibrary.BitmapFromStream, gPictureLibrary.GdiDrewImage);
+#endif
+  return bound;
+}
+
+void CRestovaApp::UnbindPictureLibrary() {
+#ifdef SALVORA_HAVE_CONTROLS
+  SetPictaranEntries(nullptr, nullptr);
+#endif
+  ::UnbindPictureLibrary();
+}
+
+void CRestovaApp::DestroyPagesAndResults() {
+  for (CDialog*& page : m_pages) {
+    if (!page) continue;
+    if (page->m_hWnd) page->DestroyWindow();
+    delete page;
+    page = nullptr;
+  }
+  ClearDeletedFiles();
+}

@@ -1,1 +1,0 @@
-// Stand-in until the picture library lands.

@@ -1,0 +1,92 @@
+// The string table of salvora.exe (texts in rc/strings.rc).
+#pragma once
+#define IDS_URL_HOME 1                 // opened by the main window's home link
+#define IDS_COL_DISK 2
+#define IDS_APP_TITLE 3                // the product name: captions and message boxes
+#define IDS_SELECT_DISK 5
+#define IDS_BACKUP_EXISTS 6
+#define IDS_BACKUP_FAILED 7
+#define IDS_BACKUP_DONE 8
+#define IDS_DISK0 9                    // "磁盘0"; 10..12 are disks 1..3
+#define IDS_DISK1 10
+#define IDS_DISK2 11
+#define IDS_DISK3 12
+#define IDS_COL_DISK_SERIAL 14
+#define IDS_USB_STORAGE 15
+#define IDS_SELECT_DISK_TO_OPERATE 16
+#define IDS_RESTORE_CONFIRM 17
+#define IDS_RESTORE_DONE 18
+#define IDS_OUT_OF_MEMORY 19
+#define IDS_COL_NAME 20
+#define IDS_COL_SIZE 21
+#define IDS_COL_CREATED 22
+#define IDS_COL_MODIFIED 23
+#define IDS_COL_ACCESSED 24
+#define IDS_DEST_TOO_LONG 26
+#define IDS_DEST_EMPTY 27
+#define IDS_DEST_WRONG 28
+#define IDS_DEST_BAD_CHARS 29
+#define IDS_DEST_ON_SCANNED 30
+#define IDS_SELECT_FILES 31
+#define IDS_URL_HELP 34
+#define IDS_README_FAILED 35
+#define IDS_URL_CONTACT 36
+#define IDS_CHOOSE_PATH 37
+#define IDS_PATH_WRONG 38
+#define IDS_NAME_TOO_LONG 39
+#define IDS_CANNOT_OPEN_PATH 43
+#define IDS_REBUILD_CONFIRM 45
+#define IDS_REBUILD_DONE 46
+#define IDS_DISK_IO_ERROR 47
+#define IDS_TABLE_OK 48
+#define IDS_REBUILDING 49
+#define IDS_CANCEL_CONFIRM 50
+#define IDS_FONT_SONG 52
+#define IDS_ANALYSING_FAT32 56
+#define IDS_ZEPFR_MISSING 57
+#define IDS_ZEPFR_DAMAGED 58
+#define IDS_ANALYSING_NTFS 59
+#define IDS_BACKUP_INVALID 60
+#define IDS_BACKUP_NO_IDENTITY 61
+#define IDS_BACKUP_OTHER_DISK 62
+#define IDS_NO_PARTITION_FOUND 63
+#define IDS_FS_AUTO 64
+#define IDS_SELECT_VOLUME_OR_DISK 65
+#define IDS_MY_COMPUTER 66
+#define IDS_LOCAL_DISK 67
+#define IDS_REMOVABLE_DEVICE 68
+#define IDS_PHYSICAL_DISK 69
+#define IDS_PHYSICAL_DEVICES 70
+#define IDS_CLUSTER_SIZE 74
+#define IDS_SELECT_FILES_TO_RECOVER 75
+#define IDS_NO_FOLDER_ICON 76
+#define IDS_CHOOSE_RECOVERY_PATH 77
+#define IDS_UPDATE_START_FAILED 78
+#define IDS_URL_FORUM_ABOUT 80         // About box: product forum
+#define IDS_URL_PRODUCT 82             // About box: product home page
+#define IDS_URL_SERVICE 83             // the service page behind the pages' hidden buttons
+#define IDS_DEST_NO_SPACE 84
+#define IDS_SELECT_VOLUME 85
+#define IDS_TIP_DELETED 90             // tooltips of the main window's mode buttons
+#define IDS_TIP_UNFORMAT 91
+#define IDS_TIP_DEEP 92
+#define IDS_TIP_REMOVABLE 93
+#define IDS_SELECT_REMOVABLE 94
+#define IDS_SELECT_VOLUME_OR_DEVICE 95
+#define IDS_TITLE_REMOVABLE_SCAN 96
+#define IDS_TITLE_DEEP_SCAN 97
+#define IDS_FONT_HEI 98
+#define IDS_TIP_SHOW_FOUND 99
+#define IDS_KIND_ALL 100
+#define IDS_KIND_DOCUMENTS 101
+#define IDS_KIND_PICTURES 102
+#define IDS_KIND_MEDIA 103
+#define IDS_KIND_WEB 104
+#define IDS_TIP_RECYCLE 105
+#define IDS_TIP_LOSTPART 106
+#define IDS_NEED_USB_RECYCLE 107
+#define IDS_NEED_USB_SPACE 108
+#define IDS_IF 109
+#define IDS_NEED_SECOND_DISK 110
+#define IDS_URL_FORUM 111
+#define IDS_DRIVE_HAS_FILES 479

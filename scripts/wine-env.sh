@@ -23,25 +23,39 @@ wine_env() {
   export SALVORA_ARTIFACTS=${SALVORA_ARTIFACTS:-$_wine_top/build/artifacts}
 }
 
-_wine_reg() { wine reg add "$@" /f >/dev/null 2>&1 || echo "warning: wine reg add $* failed" >&2; }
-
-wine_prefix_create() {
-  if [ -f "$WINEPREFIX/.salvora-ready" ]; then return; fi
-  echo "  wine: creating prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wine wineboot -i </dev/null >/dev/null 2>&1 || true
-  wineserver -w
-  # Dialog templates ask for the Chinese system faces; Debian has WenQuanYi.
+# Prefix settings, one "key|value|type|data" per line, applied whenever they
+# change (the marker holds their hash).
+_wine_settings() {
   local face
+  # Dialog templates ask for the Chinese system faces; Debian has WenQuanYi.
   for face in "宋体" "新宋体" "黑体" "SimSun" "NSimSun" "SimHei" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma"; do
-    _wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Zen Hei"
+    echo "HKCU\Software\Wine\Fonts\Replacements|$face|REG_SZ|WenQuanYi Zen Hei"
   done
   # A crashing test must fail, not wait on a debugger dialog.
-  _wine_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
-  _wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1
-  _wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d "false"
-  wineserver -w
-  touch "$WINEPREFIX/.salvora-ready"
+  echo 'HKCU\Software\Wine\WineDbg|ShowCrashDialog|REG_DWORD|0'
+  echo 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug|Auto|REG_SZ|1'
+  echo 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug|Debugger|REG_SZ|false'
+  # No window manager runs under Xvfb; a managed window that hides makes
+  # Wine wait for one (about 2 s each time). The program draws its own frames.
+  echo 'HKCU\Software\Wine\X11 Driver|Managed|REG_SZ|N'
+}
+
+wine_prefix_create() {
+  local marker="$WINEPREFIX/.salvora-ready" want key name type data
+  want=$(_wine_settings | cksum | cut -d' ' -f1)
+  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$want" ]; then return; fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "  wine: creating prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wine wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  echo "  wine: applying prefix settings"
+  while IFS='|' read -r key name type data; do
+    wine reg add "$key" /v "$name" /t "$type" /d "$data" /f </dev/null >/dev/null 2>&1 ||
+      echo "warning: wine reg add $key $name failed" >&2
+  done < <(_wine_settings)
+  echo "$want" > "$marker"
 }
 
 wine_display() {

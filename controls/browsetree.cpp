@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "browselogic.h"
 #include "checktree.h"
 #include "shellitems.h"

@@ -1,4 +1,3 @@
 // The class layer as the controls see it (one place to include it from).
 #pragma once
-#include "fw_wnd.h"
-#include "fw_controls.h"
+#include "framework.h"

@@ -2,6 +2,8 @@
 // light selection colour and a separator under each row. The template gives
 // it LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS.
 #pragma once
+#include <atomic>
+
 #include "fwlink.h"
 
 class CListBoxST : public CListBox {
@@ -27,6 +29,9 @@ class CListBoxST : public CListBox {
   int MoveTop(int index, BOOL select = TRUE) { return index > 0 ? MoveItem(index, 0, select) : LB_ERR; }
   int MoveBottom(int index, BOOL select = TRUE);
 
+  // Row records alive in all list boxes (checked by the tests).
+  static int LiveRecords() { return liveRecords_; }
+
   virtual void DrawItemBackground(int row, HDC dc, const RECT& r, BOOL selected, BOOL disabled, COLORREF colour);
   virtual void DrawIconBackground(int row, HDC dc, const RECT& r, BOOL selected, BOOL disabled, COLORREF colour);
   virtual void DrawItemIcon(int row, HDC dc, const RECT& r, int image, BOOL disabled);
@@ -40,6 +45,9 @@ class CListBoxST : public CListBox {
 
  private:
   struct Row {
+    Row() { ++liveRecords_; }
+    Row(const Row& o) : data(o.data), second(o.second), image(o.image), format(o.format), flags(o.flags) { ++liveRecords_; }
+    ~Row() { --liveRecords_; }
     DWORD_PTR data = 0;
     DWORD_PTR second = 0;
     int image = -1;
@@ -51,6 +59,7 @@ class CListBoxST : public CListBox {
   int UpdateRow(int index, UINT mask, const Row& values);
   void FreeAllRows();
 
+  static inline std::atomic<int> liveRecords_{0};
   BYTE rowStyle_ = 0;
   CImageList* images_ = nullptr;
   int iconW_ = 0, iconH_ = 0;

@@ -25,7 +25,7 @@ CLabel::~CLabel() {
   if (font_) DeleteObject(font_);
   DeleteObject(background_);
   DeleteObject(flashBackground_);
-  if (tip_ && IsWindow(tip_)) DestroyWindow(tip_);
+  if (tip_ && ::IsWindow(tip_)) ::DestroyWindow(tip_);
 }
 
 void CLabel::RebuildFont() {
@@ -156,7 +156,7 @@ CLabel& CLabel::SetToolTipText(const char* text, BOOL activate) {
     tip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, GetModuleHandleA(nullptr),
                            nullptr);
-    if (tip_) SendMessageA(tip_, TTM_ACTIVATE, FALSE, 0);
+    if (tip_) ::SendMessageA(tip_, TTM_ACTIVATE, FALSE, 0);
   }
   if (!tip_) return *this;
   TOOLINFOA ti = {};
@@ -166,22 +166,22 @@ CLabel& CLabel::SetToolTipText(const char* text, BOOL activate) {
   ti.lpszText = const_cast<char*>(text ? text : "");
   if (!hasTool_) {
     ::GetClientRect(m_hWnd, &ti.rect);
-    hasTool_ = SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    hasTool_ = ::SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
   }
-  SendMessageA(tip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
-  SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
+  ::SendMessageA(tip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+  ::SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
   return *this;
 }
 
 CLabel& CLabel::ActivateToolTip(BOOL activate) {
-  if (tip_ && hasTool_) SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
+  if (tip_ && hasTool_) ::SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
   return *this;
 }
 
 LRESULT CLabel::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (tip_ && msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
-    MSG m = {m_hWnd, msg, wp, lp, GetMessageTime(), {}};
-    SendMessageA(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
+    MSG m = {m_hWnd, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
+    ::SendMessageA(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
   }
   if (msg == WM_SETTEXT && transparent_) {
     // Repaint what lies under a transparent label so that the old text goes.

@@ -132,7 +132,7 @@ void SetTipText(HWND tip, HWND owner, const char* text) {
 
 void RelayTo(HWND tip, HWND from, UINT msg, WPARAM wp, LPARAM lp) {
   if (!tip) return;
-  MSG m = {from, msg, wp, lp, GetMessageTime(), {}};
+  MSG m = {from, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
   SendMessageA(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
@@ -185,7 +185,7 @@ END_MESSAGE_MAP()
 CxSkinButton::~CxSkinButton() {
   FreeBitmaps();
   if (region_) DeleteObject(region_);
-  if (tip_ && IsWindow(tip_)) DestroyWindow(tip_);
+  if (tip_ && ::IsWindow(tip_)) ::DestroyWindow(tip_);
 }
 
 void CxSkinButton::FreeBitmaps() {
@@ -499,7 +499,7 @@ CxSkinButton2::~CxSkinButton2() {
   FreeBitmaps();
   if (region_) DeleteObject(region_);
   if (cursor_) DestroyCursor(cursor_);
-  if (tip_ && IsWindow(tip_)) DestroyWindow(tip_);
+  if (tip_ && ::IsWindow(tip_)) ::DestroyWindow(tip_);
 }
 
 void CxSkinButton2::FreeBitmaps() {

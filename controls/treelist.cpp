@@ -278,8 +278,8 @@ void CColumnTreeCtrl::OnHScroll(UINT code, UINT, CScrollBar* bar) {
   switch (code) {
     case SB_LINELEFT: pos = std::max(0, pos - kScrollLine); break;
     case SB_LINERIGHT: pos += kScrollLine; break;
-    case SB_PAGELEFT: pos = std::max(0, pos - client.right); break;
-    case SB_PAGERIGHT: pos += client.right; break;
+    case SB_PAGELEFT: pos = std::max(0, pos - static_cast<int>(client.right)); break;
+    case SB_PAGERIGHT: pos += static_cast<int>(client.right); break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: pos = si.nTrackPos; break;
     case SB_LEFT: pos = 0; break;

@@ -6,10 +6,12 @@
 // labels stay empty: every column, column 0 included, is drawn by the tree's
 // paint over its lines, buttons, check boxes and images.
 #pragma once
+#include <atomic>
 #include <string>
 
 #include "checktree.h"
 #include "fwlink.h"
+#include "treeviewchecks.h"
 
 // Registers "MERLO_TREE_LIST_CTRL" (once; call before the first dialog that
 // holds a tree-list is created).
@@ -17,9 +19,19 @@ void RegisterTreeListClass(HINSTANCE instance);
 
 // One row's texts, owned by the tree (the tree item's lParam).
 struct CColumnTreeItem {
+  CColumnTreeItem() { ++live_; }
+  ~CColumnTreeItem() { --live_; }
+  CColumnTreeItem(const CColumnTreeItem&) = delete;
+  CColumnTreeItem& operator=(const CColumnTreeItem&) = delete;
+  // How many row objects exist (what the tests check deletes against).
+  static int Live() { return live_; }
+
   std::string text;      // the columns joined by `separator`
   LPARAM userData = 0;   // the caller's lParam of the full InsertItem form
   char separator = '\0';
+
+ private:
+  static inline std::atomic<int> live_{0};
 };
 
 class CColumnTreeCtrl : public CTreeCtrl {

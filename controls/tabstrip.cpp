@@ -146,6 +146,16 @@ void CTabStatic::OnPaint() {
     GetObjectA(look, sizeof bm, &bm);
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, look);
+    // Whatever the strip has beyond its picture takes the picture's own
+    // background (its top-right corner).
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    HBRUSH rest = CreateSolidBrush(GetPixel(mem, bm.bmWidth - 1, 0));
+    RECT right = {bm.bmWidth, 0, client.right, client.bottom};
+    RECT below = {0, bm.bmHeight, bm.bmWidth, client.bottom};
+    FillRect(dc, &right, rest);
+    FillRect(dc, &below, rest);
+    DeleteObject(rest);
     BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
     DeleteDC(mem);

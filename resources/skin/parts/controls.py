@@ -468,10 +468,6 @@ def pill(look):
     top, bottom, edge = fills[look]
     c.shape(body, vshade(0, h, top, bottom))
     c.shape(ring(body, 1.0), edge)
-    if look == "checked":
-        c.shape(polyline([(11, 12.5), (14.5, 16), (20.5, 8.5)], 1.2), ACCENT_DARK)
-    else:
-        c.shape(ring(circle(15.5, 12, 4.5), 1.0), (150, 165, 185))
     return c
 
 

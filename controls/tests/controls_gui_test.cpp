@@ -77,6 +77,7 @@ class CControlsDlg : public CDialog {
  protected:
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
+    SetWindowText(A("奎隆数据恢复").c_str());
     m_tab.SubclassDlgItem(IDC_TAB, this);
     m_tab.SetOwner(m_hWnd, WM_TAB_CLICKED);
     m_tab.SetCurSel(0);
@@ -100,9 +101,9 @@ class CControlsDlg : public CDialog {
 
     m_treeList.SubclassDlgItem(IDC_TREELIST, this);
     CColumnTreeCtrl& t = m_treeList.m_tree;
-    t.InsertColumn(0, A("文件名").c_str(), 0, 150);
-    t.InsertColumn(1, A("大小").c_str(), 1, 60);
-    t.InsertColumn(2, A("修改时间").c_str(), 0, 120);
+    t.InsertColumn(0, A("文件名").c_str(), 0, 196);
+    t.InsertColumn(1, A("大小").c_str(), 1, 66);
+    t.InsertColumn(2, A("修改时间").c_str(), 0, 136);
 
     m_browseReady = m_browse.SubclassDlgItem(IDC_BROWSE, this) && m_browse.Initialize(IDB_BROWSE_CHECKS, this);
 
@@ -169,6 +170,7 @@ class CControlsDlg : public CDialog {
     frame(IDC_BROWSE, DrawFrameRect);
     frame(IDC_LIST, DrawFrameRectLight);
     frame(IDC_PICTURE, DrawFrameRectTwoTone);
+    DrawFrameRect(1, 1, r.right - 1, r.bottom - 1, dc->m_hDC);  // the window's own edge
     return TRUE;
   }
 
@@ -342,7 +344,7 @@ TEST_F(ControlsDialog, TreeListColumnTexts) {
   EXPECT_EQ(t.GetItemText(h, 3).str(), "x");
   EXPECT_FALSE(t.SetItemText(nullptr, 1, "y"));
   EXPECT_EQ(t.GetColumnCount(), 3);
-  EXPECT_EQ(t.GetColumnWidth(1), 60);
+  EXPECT_EQ(t.GetColumnWidth(1), 66);
   EXPECT_EQ(t.GetColumnAlign(1), 1);
   EXPECT_EQ(t.GetColumnWidth(7), 0);
   EXPECT_EQ(t.SetColumnWidth(9, 0), 0);
@@ -771,7 +773,7 @@ TEST_F(ControlsDialog, Screenshot) {
   TreeView_SelectItem(t.m_hWnd, parents[2]);
 
   std::string dir = testsupport::FixtureDir("controls-pictures");
-  dlg->m_picture.Picture().LoadFromFile((dir + "halves.jpg").c_str());
+  dlg->m_picture.Picture().LoadFromFile((dir + "photo.jpg").c_str());
   dlg->m_progress.SetPos(1000, 620);
   dlg->m_busy.Start();
   dlg->m_browse.SelectPath("c:\\windows");

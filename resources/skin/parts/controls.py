@@ -22,6 +22,7 @@ import sys
 # work in progress. The frame colours are the ones the frame painters use.
 
 MAGENTA = (255, 0, 255)
+MATTE = (250, 251, 253)          # what soft edges over magenta blend with
 WHITE = (255, 255, 255)
 FRAME = (190, 203, 212)          # panel frames
 FRAME_LIGHT = (215, 223, 238)
@@ -66,7 +67,10 @@ class Canvas:
             if alpha >= 1:
                 self.px[y][x] = tuple(colour)
             else:
-                self.px[y][x] = mix(self.px[y][x], colour, alpha)
+                # Soft edges over the transparent colour are blended with a
+                # light matte instead: magenta must never tint an outline.
+                under = self.px[y][x]
+                self.px[y][x] = mix(MATTE if under == MAGENTA else under, colour, alpha)
 
     def rect(self, x0, y0, x1, y1, colour):
         """Fills the pixels x0..x1-1, y0..y1-1."""

@@ -1,5 +1,7 @@
 #include "celltext.h"
 
+#include "fw_string.h"
+
 namespace controls {
 
 namespace {
@@ -19,8 +21,6 @@ void FindColumn(const std::string& row, int column, char sep, size_t* begin, siz
   size_t s = row.find(sep, pos);
   *end = s == std::string::npos ? row.size() : s;
 }
-
-bool IsCp936Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 }  // namespace
 
@@ -49,10 +49,10 @@ void SetColumnText(std::string* row, int column, const std::string& text, char s
 std::vector<size_t> Cp936CharEnds(const std::string& text) {
   std::vector<size_t> ends;
   ends.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    i += (IsCp936Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
-    ends.push_back(i);
+  const int n = static_cast<int>(text.size());
+  for (int i = 0; i < n;) {
+    i += fw::GbkCharLength(text.data(), n, i);
+    ends.push_back(static_cast<size_t>(i));
   }
   return ends;
 }

@@ -16,8 +16,8 @@ std::string ColumnText(const std::string& row, int column, char sep = '\0');
 // the text is cut there.
 void SetColumnText(std::string* row, int column, const std::string& text, char sep = '\0');
 
-// Byte offsets at which the characters of a code-page-936 text end: a lead
-// byte 0x81..0xFE takes the byte after it (when there is one) as its trail.
+// Byte offsets at which the characters of a code-page-936 text end (the
+// class layer's GbkCharLength decides what is one character).
 std::vector<size_t> Cp936CharEnds(const std::string& text);
 
 // The text itself when width(text) <= maxWidth, else its longest prefix of

@@ -22,6 +22,7 @@
 #include "skinids.h"
 #include "tabstrip.h"
 #include "testsupport.h"
+#include "tracktooltip.h"
 #include "treelist.h"
 
 using controls::kChecked;
@@ -63,7 +64,9 @@ class CControlsDlg : public CDialog {
   CRollItem m_roll;
   CListBoxST m_list;
   CPictureStatic m_picture;
-  CxSkinButton m_next, m_back, m_badge, m_pillAll, m_pillPic, m_pillDoc, m_showDirs;
+  CATSkinButton m_next;
+  CxSkinButton2 m_back;
+  CxSkinButton m_badge, m_pillAll, m_pillPic, m_pillDoc, m_showDirs;
   CImageList m_rowImages;
   BOOL m_browseReady = FALSE;
 
@@ -138,10 +141,14 @@ class CControlsDlg : public CDialog {
     m_next.SetSkin(IDB_T_PUSH, IDB_T_PUSH_DOWN, IDB_T_PUSH_OVER, IDB_T_PUSH_OFF, IDB_T_PUSH_FOCUS, IDB_T_PUSH_MASK,
                    skin::kCopy, 0, 0);
     m_next.SetTextColor(RGB(255, 255, 255));
+    m_next.SetFontName(A("宋体").c_str());
+    m_next.SetFontSize(9);
+    m_next.SetFontBold(TRUE);
     m_next.SetToolTipText(A("开始恢复选中的文件").c_str());
     m_back.SubclassDlgItem(IDC_BACK, this);
-    m_back.SetSkin(IDB_T_PILL, IDB_T_PILL_ON, IDB_T_PILL_OVER, 0, 0, 0, skin::kStretch, 0, 0);
+    m_back.SetSkin(IDB_T_PILL, IDB_T_PILL_ON, IDB_T_PILL_OVER, 0, 0, skin::kStretch, 0, 0, FALSE, 1, 1);
     m_back.SetTextColor(RGB(60, 70, 85));
+    m_back.SetTextOffset(24, 0);
     m_badge.SubclassDlgItem(IDC_BADGE, this);
     m_badge.SetSkin(IDB_T_BADGE, IDB_T_BADGE_DOWN, IDB_T_BADGE_OVER, 0, 0, IDB_T_BADGE_MASK, skin::kCopy, 0, 0);
     for (CxSkinButton* b : {&m_pillAll, &m_pillPic, &m_pillDoc, &m_showDirs}) {
@@ -467,6 +474,50 @@ TEST_F(ControlsDialog, RadioGroupKeepsOneCheckedAndCheckBoxIsSeparate) {
   // A push button never reports checked.
   dlg->m_next.SetCheck(1);
   EXPECT_EQ(dlg->m_next.GetCheck(), 0);
+}
+
+TEST_F(ControlsDialog, CaptionButtonSetters) {
+  EXPECT_FALSE(dlg->m_next.SetSubTextLayout(3, 20, 12));
+  EXPECT_TRUE(dlg->m_next.SetSubTextLayout(1, 0, 10));
+  EXPECT_FALSE(dlg->m_next.SetCursor(-1));          // -1 keeps none
+  EXPECT_FALSE(dlg->m_next.SetCursor(4321));        // no such cursor
+  EXPECT_TRUE(dlg->m_back.SetCursor(-1));
+  dlg->m_next.SetSubTextLayout(0, 0, 0);
+  // Both still paint their looks (the pressed pill, the blue button).
+  dlg->m_back.SendMessage(BM_SETSTATE, TRUE);
+  dlg->m_back.UpdateWindow();
+  dlg->m_next.RedrawWindow();
+  Pump(3);
+  COLORREF pushed = ScreenPixel(dlg->m_back.m_hWnd, 10, 8);
+  EXPECT_GT(GetBValue(pushed), GetRValue(pushed)) << std::hex << pushed;
+  COLORREF blue = ScreenPixel(dlg->m_next.m_hWnd, 8, 20);
+  EXPECT_GT(GetBValue(blue), 150) << std::hex << blue;
+  dlg->m_back.SendMessage(BM_SETSTATE, FALSE);
+}
+
+TEST_F(ControlsDialog, TrackToolTipShowsAndHides) {
+  CTrackToolTip tip;
+  RECT r;
+  GetWindowRect(dlg->m_treeList.m_hWnd, &r);
+  tip.Show(dlg->m_hWnd, A("请勾选您要恢复的文件，点击“下一步”进行恢复。").c_str(), "", r.left + 291, r.bottom - 24, 400, 0);
+  Pump(3);
+  HWND h = tip.GetSafeHwnd();
+  ASSERT_NE(h, nullptr);
+  EXPECT_TRUE(IsWindowVisible(h));
+  tip.SetAutoHide(0);
+  Pump(5);
+  EXPECT_TRUE(IsWindowVisible(h));  // no auto-hide: it stays
+  tip.Activate(SW_HIDE);
+  Pump(2);
+  EXPECT_FALSE(IsWindowVisible(h));
+  tip.Activate(SW_SHOW);
+  Pump(2);
+  EXPECT_TRUE(IsWindowVisible(h));
+  tip.SetAutoHide(30);
+  for (int i = 0; i < 50 && IsWindowVisible(h); ++i) Pump(1);
+  EXPECT_FALSE(IsWindowVisible(h));
+  tip.Destroy();
+  EXPECT_FALSE(IsWindow(h));
 }
 
 // ---- pictures -----------------------------------------------------------------

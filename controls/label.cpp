@@ -29,9 +29,17 @@ CLabel::~CLabel() {
 }
 
 void CLabel::RebuildFont() {
-  if (font_) DeleteObject(font_);
+  HFONT old = font_;
   font_ = CreateFontIndirectA(&logFont_);
+  // The static control selects its own font when it paints, after asking us
+  // for colours: give it ours.
+  if (m_hWnd) ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  if (old) DeleteObject(old);
   Repaint();
+}
+
+void CLabel::PreSubclassWindow() {
+  ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
 
 void CLabel::Repaint() {

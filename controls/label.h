@@ -36,6 +36,7 @@ class CLabel : public CStatic {
   bool IsFlashing() const { return flashing_ != FALSE; }
 
  protected:
+  void PreSubclassWindow() override;
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
   HBRUSH CtlColor(CDC* dc, UINT ctlColor);
   void OnTimer(UINT_PTR id);

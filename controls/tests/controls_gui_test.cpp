@@ -94,7 +94,7 @@ class CControlsDlg : public CDialog {
                   {&m_kindLabel, IDC_KINDLABEL}};
     for (auto& l : labels) {
       l.label->SubclassDlgItem(l.id, this);
-      l.label->SetFontName(A("宋体").c_str()).SetFontSize(12).SetTextColor(RGB(90, 90, 90)).SetTransparent(TRUE);
+      l.label->SetFontName(A("宋体").c_str()).SetFontSize(13).SetTextColor(RGB(90, 90, 90)).SetTransparent(TRUE);
     }
     m_title.SetFontName(A("黑体").c_str()).SetFontSize(14).SetFontBold(TRUE).SetTextColor(RGB(40, 60, 90));
     m_hint.SetTextColor(RGB(127, 127, 127));
@@ -149,6 +149,7 @@ class CControlsDlg : public CDialog {
     m_back.SetSkin(IDB_T_PILL, IDB_T_PILL_ON, IDB_T_PILL_OVER, 0, 0, skin::kStretch, 0, 0, FALSE, 1, 1);
     m_back.SetTextColor(RGB(60, 70, 85));
     m_back.SetTextOffset(24, 0);
+    m_back.SetFontSize(14);
     m_badge.SubclassDlgItem(IDC_BADGE, this);
     m_badge.SetSkin(IDB_T_BADGE, IDB_T_BADGE_DOWN, IDB_T_BADGE_OVER, 0, 0, IDB_T_BADGE_MASK, skin::kCopy, 0, 0);
     for (CxSkinButton* b : {&m_pillAll, &m_pillPic, &m_pillDoc, &m_showDirs}) {

@@ -28,7 +28,7 @@ void Blit(HDC dc, HBITMAP b, int x, int y) {
 
 // The trough shared by every rolling strip, loaded once.
 HBITMAP SharedTrough() {
-  static HBITMAP trough = LoadOwnBitmap(IDB_BAR_BACKGROUND);
+  static HBITMAP trough = LoadOwnBitmap(IDB_PROGRESS_BACKGROUND);
   return trough;
 }
 
@@ -42,7 +42,7 @@ BEGIN_MESSAGE_MAP(CMyProgressBar, CStatic)
 END_MESSAGE_MAP()
 
 CMyProgressBar::CMyProgressBar()
-    : background_(CreateSolidBrush(RGB(245, 246, 250))), tile_(LoadOwnBitmap(IDB_BAR_TILE)) {}
+    : background_(CreateSolidBrush(RGB(245, 246, 250))), tile_(LoadOwnBitmap(IDB_PROGRESS_BAR)) {}
 
 CMyProgressBar::~CMyProgressBar() {
   DeleteObject(background_);
@@ -66,7 +66,7 @@ BOOL CMyProgressBar::OnEraseBkgnd(CDC* dc) {
 void CMyProgressBar::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(m_hWnd, &ps);
-  if (!trough_) trough_ = LoadOwnBitmap(backgroundId_ ? backgroundId_ : IDB_BAR_BACKGROUND);
+  if (!trough_) trough_ = LoadOwnBitmap(backgroundId_ ? backgroundId_ : IDB_PROGRESS_BACKGROUND);
   if (trough_) {
     Blit(dc, trough_, 0, 0);
     int fill = controls::ProgressFillWidth(value_, BitmapSize(trough_).cx);
@@ -310,7 +310,7 @@ BEGIN_MESSAGE_MAP(CRollItem, CStatic)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CRollItem::CRollItem() : rolling_(LoadOwnBitmap(IDB_ROLLING)), background_(CreateSolidBrush(RGB(245, 246, 250))) {}
+CRollItem::CRollItem() : rolling_(LoadOwnBitmap(IDB_ROLL)), background_(CreateSolidBrush(RGB(245, 246, 250))) {}
 
 CRollItem::~CRollItem() {
   if (rolling_) DeleteObject(rolling_);
@@ -362,7 +362,7 @@ BEGIN_MESSAGE_MAP(CQuillStaticScrollBar, CRollItem)
 END_MESSAGE_MAP()
 
 BOOL CQuillStaticScrollBar::OnEraseBkgnd(CDC* dc) {
-  static HBITMAP tile = LoadOwnBitmap(IDB_BAR_TILE);
+  static HBITMAP tile = LoadOwnBitmap(IDB_PROGRESS_BAR);
   if (!tile) return static_cast<BOOL>(Default());
   RECT r;
   ::GetClientRect(m_hWnd, &r);

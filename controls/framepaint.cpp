@@ -40,7 +40,7 @@ int DrawFrameRectTwoTone(int left, int top, int right, int bottom, HDC dc) {
 
 int DrawBarTile(int x, int y, int width, int height, int srcX, int srcY, HDC dc) {
   if (!dc) return 0;
-  HBITMAP bmp = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BAR_TILE));
+  HBITMAP bmp = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_PROGRESS_BAR));
   if (!bmp) return 0;
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bmp);

@@ -31,7 +31,7 @@ CTabStatic::CTabStatic() {
   for (int i = 0; i < 16; ++i)
     looks_[i] = static_cast<HBITMAP>(
         LoadImageA(self, MAKEINTRESOURCEA(IDB_TAB_LOOK_FIRST + i), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-  hand_ = LoadCursorA(self, MAKEINTRESOURCEA(IDC_HAND_CURSOR));
+  hand_ = LoadCursorA(self, MAKEINTRESOURCEA(IDCUR_HAND));
   if (!hand_) hand_ = LoadCursor(nullptr, IDC_HAND);
   arrow_ = LoadCursor(nullptr, IDC_ARROW);
   // The roads the main window offers, in the order of its menu commands.

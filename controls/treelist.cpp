@@ -450,7 +450,7 @@ BOOL CTreeListCtrl::SubclassDlgItem(UINT id, CWnd* parent) {
   m_tree.CWnd::Create(WC_TREEVIEWA, "", style, treeRect, this, IDC_TREELIST_TREE);
   m_tree.SetFont(&m_tree.m_font, FALSE);
 
-  m_tree.m_checkImages.Create(IDB_TREELIST_CHECKS, itemHeight_, 1, RGB(255, 0, 255));
+  m_tree.m_checkImages.Create(IDB_TREE_CHECKBOXES, itemHeight_, 1, RGB(255, 0, 255));
   m_tree.m_itemImages.Create(itemImageSize_, itemImageSize_, ILC_COLOR24 | ILC_MASK, itemImageCount_, 0);
   CBitmap rows;
   if (rows.LoadBitmap(itemBitmapId_)) m_tree.m_itemImages.Add(&rows, maskColour_);

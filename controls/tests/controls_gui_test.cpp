@@ -53,7 +53,7 @@ void Pump(int rounds = 10) {
 // A page made of every control kind, set up the way the wizard pages do it.
 class CControlsDlg : public CDialog {
  public:
-  CControlsDlg() : CDialog(IDD_CONTROLS), m_busy(20, 0) {}
+  CControlsDlg() : CDialog(IDD_TEST_CONTROLS), m_busy(20, 0) {}
 
   CTabStatic m_tab;
   CLabel m_title, m_hint, m_status, m_path, m_percent, m_link, m_listLabel, m_previewLabel, m_kindLabel;
@@ -81,17 +81,17 @@ class CControlsDlg : public CDialog {
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
     SetWindowText(A("奎隆数据恢复").c_str());
-    m_tab.SubclassDlgItem(IDC_TAB, this);
+    m_tab.SubclassDlgItem(IDT_TAB, this);
     m_tab.SetOwner(m_hWnd, WM_TAB_CLICKED);
     m_tab.SetCurSel(0);
 
     struct {
       CLabel* label;
       int id;
-    } labels[] = {{&m_title, IDC_TITLE}, {&m_hint, IDC_HINT}, {&m_status, IDC_STATUS},
-                  {&m_path, IDC_PATH},   {&m_percent, IDC_PERCENT}, {&m_link, IDC_LINK},
-                  {&m_listLabel, IDC_LISTLABEL}, {&m_previewLabel, IDC_PREVIEWLABEL},
-                  {&m_kindLabel, IDC_KINDLABEL}};
+    } labels[] = {{&m_title, IDT_TITLE}, {&m_hint, IDT_HINT}, {&m_status, IDT_STATUS},
+                  {&m_path, IDT_PATH},   {&m_percent, IDT_PERCENT}, {&m_link, IDT_LINK},
+                  {&m_listLabel, IDT_LISTLABEL}, {&m_previewLabel, IDT_PREVIEWLABEL},
+                  {&m_kindLabel, IDT_KINDLABEL}};
     for (auto& l : labels) {
       l.label->SubclassDlgItem(l.id, this);
       l.label->SetFontName(A("宋体").c_str()).SetFontSize(13).SetTextColor(RGB(90, 90, 90)).SetTransparent(TRUE);
@@ -102,28 +102,28 @@ class CControlsDlg : public CDialog {
     m_link.SetTextColor(RGB(0, 21, 233)).SetFontUnderline(TRUE).SetLink(TRUE)
         .SetLinkCursor(LoadCursor(nullptr, IDC_HAND)).SetLinkUrl("");
 
-    m_treeList.SubclassDlgItem(IDC_TREELIST, this);
+    m_treeList.SubclassDlgItem(IDT_TREELIST, this);
     CColumnTreeCtrl& t = m_treeList.m_tree;
     t.InsertColumn(0, A("文件名").c_str(), 0, 196);
     t.InsertColumn(1, A("大小").c_str(), 1, 66);
     t.InsertColumn(2, A("修改时间").c_str(), 0, 136);
 
-    m_browseReady = m_browse.SubclassDlgItem(IDC_BROWSE, this) && m_browse.Initialize(IDB_BROWSE_CHECKS, this);
+    m_browseReady = m_browse.SubclassDlgItem(IDT_BROWSE, this) && m_browse.Initialize(IDB_BROWSE_STATES, this);
 
-    m_progress.SubclassDlgItem(IDC_PROGRESS, this);
+    m_progress.SubclassDlgItem(IDT_PROGRESS, this);
     m_progress.SetPos(1000, 620);
-    m_busy.SubclassDlgItem(IDC_BUSY, this);
+    m_busy.SubclassDlgItem(IDT_BUSY, this);
     m_busy.SetInterval(250);
     m_busy.SetRange(0, 100);
     m_busy.SetMoveMode(controls::kMotionWrapForward);
     m_busy.SetColours(kPageColour, RGB(214, 236, 222), RGB(150, 190, 170), RGB(60, 176, 98), RGB(34, 128, 64));
     m_busy.SetPos(6);
-    m_roll.SubclassDlgItem(IDC_ROLL, this);
+    m_roll.SubclassDlgItem(IDT_ROLL, this);
 
-    m_list.SubclassDlgItem(IDC_LIST, this);
+    m_list.SubclassDlgItem(IDT_LIST, this);
     m_rowImages.Create(16, 16, ILC_COLOR24 | ILC_MASK, 10, 0);
     CBitmap rows;
-    rows.LoadBitmap(IDB_TREELIST_ROWS);
+    rows.LoadBitmap(IDB_TREE_ROW_IMAGES);
     m_rowImages.Add(&rows, RGB(255, 0, 255));
     m_list.SetImageList(&m_rowImages);
     int c = m_list.AddString(A("系统 (C:)").c_str(), kRowDrive);
@@ -135,9 +135,9 @@ class CControlsDlg : public CDialog {
     m_list.EnableItem(e, FALSE);
     m_list.SetCurSel(d);
 
-    m_picture.SubclassDlgItem(IDC_PICTURE, this);
+    m_picture.SubclassDlgItem(IDT_PICTURE, this);
 
-    m_next.SubclassDlgItem(IDC_NEXT, this);
+    m_next.SubclassDlgItem(IDT_NEXT, this);
     m_next.SetSkin(IDB_T_PUSH, IDB_T_PUSH_DOWN, IDB_T_PUSH_OVER, IDB_T_PUSH_OFF, IDB_T_PUSH_FOCUS, IDB_T_PUSH_MASK,
                    skin::kCopy, 0, 0);
     m_next.SetTextColor(RGB(255, 255, 255));
@@ -145,16 +145,16 @@ class CControlsDlg : public CDialog {
     m_next.SetFontSize(9);
     m_next.SetFontBold(TRUE);
     m_next.SetToolTipText(A("开始恢复选中的文件").c_str());
-    m_back.SubclassDlgItem(IDC_BACK, this);
+    m_back.SubclassDlgItem(IDT_BACK, this);
     m_back.SetSkin(IDB_T_PILL, IDB_T_PILL_ON, IDB_T_PILL_OVER, 0, 0, skin::kStretch, 0, 0, FALSE, 1, 1);
     m_back.SetTextColor(RGB(60, 70, 85));
     m_back.SetTextOffset(24, 0);
     m_back.SetFontSize(14);
-    m_badge.SubclassDlgItem(IDC_BADGE, this);
+    m_badge.SubclassDlgItem(IDT_BADGE, this);
     m_badge.SetSkin(IDB_T_BADGE, IDB_T_BADGE_DOWN, IDB_T_BADGE_OVER, 0, 0, IDB_T_BADGE_MASK, skin::kCopy, 0, 0);
     for (CxSkinButton* b : {&m_pillAll, &m_pillPic, &m_pillDoc, &m_showDirs}) {
-      b->SubclassDlgItem(b == &m_pillAll ? IDC_PILL_ALL : b == &m_pillPic ? IDC_PILL_PIC
-                                           : b == &m_pillDoc ? IDC_PILL_DOC : IDC_SHOWDIRS, this);
+      b->SubclassDlgItem(b == &m_pillAll ? IDT_PILL_ALL : b == &m_pillPic ? IDT_PILL_PIC
+                                           : b == &m_pillDoc ? IDT_PILL_DOC : IDT_SHOWDIRS, this);
       b->SetSkin(IDB_T_PILL, IDB_T_PILL_ON, IDB_T_PILL_OVER, 0, 0, 0, skin::kStretch, 0, 4);
       b->SetTextColor(RGB(40, 60, 90));
     }
@@ -174,10 +174,10 @@ class CControlsDlg : public CDialog {
       ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&c), 2);
       painter(c.left, c.top, c.right, c.bottom, dc->m_hDC);
     };
-    frame(IDC_TREELIST, DrawFrameRect);
-    frame(IDC_BROWSE, DrawFrameRect);
-    frame(IDC_LIST, DrawFrameRectLight);
-    frame(IDC_PICTURE, DrawFrameRectTwoTone);
+    frame(IDT_TREELIST, DrawFrameRect);
+    frame(IDT_BROWSE, DrawFrameRect);
+    frame(IDT_LIST, DrawFrameRectLight);
+    frame(IDT_PICTURE, DrawFrameRectTwoTone);
     DrawFrameRect(1, 1, r.right - 1, r.bottom - 1, dc->m_hDC);  // the window's own edge
     return TRUE;
   }
@@ -204,7 +204,7 @@ class CControlsDlg : public CDialog {
 
 BEGIN_MESSAGE_MAP(CControlsDlg, CDialog)
   ON_WM_ERASEBKGND()
-  ON_LBN_DBLCLK(IDC_LIST, &CControlsDlg::OnListDblClk)
+  ON_LBN_DBLCLK(IDT_LIST, &CControlsDlg::OnListDblClk)
   ON_MESSAGE(WM_TAB_CLICKED, &CControlsDlg::OnTabClicked)
 END_MESSAGE_MAP()
 
@@ -219,7 +219,7 @@ class ControlsDialog : public ::testing::Test {
 
   void SetUp() override {
     dlg = new CControlsDlg;
-    ASSERT_TRUE(dlg->Create(IDD_CONTROLS, nullptr));
+    ASSERT_TRUE(dlg->Create(IDD_TEST_CONTROLS, nullptr));
     ::SetWindowPos(dlg->m_hWnd, HWND_TOP, 30, 30, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     ::UpdateWindow(dlg->m_hWnd);
     Pump();
@@ -586,7 +586,7 @@ TEST_F(ControlsDialog, PictureControlDrawsThroughPictaran) {
     EXPECT_TRUE(Bluish(ScreenPixel(dlg->m_picture.m_hWnd, c.right * 3 / 4, c.bottom / 2)));
   }
   // The "Dat" resource of the program.
-  EXPECT_TRUE(dlg->m_picture.SetImage(9500));
+  EXPECT_TRUE(dlg->m_picture.SetImage(IDDAT_LOADING));
   // A truncated JPEG either decodes in part or fails; it never takes the process down.
   std::string cut;
   ASSERT_TRUE(testsupport::ReadWholeFile(dir + "truncated.jpg", &cut));
@@ -694,7 +694,7 @@ TEST_F(ControlsDialog, ListBoxDisabledRowsAndRecords) {
 
   auto dblclk = [&](int row) {
     l.SetCurSel(row);
-    SendMessageA(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(l.m_hWnd));
+    SendMessageA(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDT_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(l.m_hWnd));
   };
   dblclk(2);
   EXPECT_EQ(dlg->listDoubleClicks, 0);

@@ -490,7 +490,11 @@ BOOL CTreeListCtrl::SubclassDlgItem(UINT id, CWnd* parent) {
 }
 
 HIMAGELIST CTreeListCtrl::SetImageList(CImageList* list, int type) {
-  return TreeView_SetImageList(m_tree.m_hWnd, list ? list->m_hImageList : nullptr, type);
+  return SetImageList(list ? list->m_hImageList : nullptr, type);
+}
+
+HIMAGELIST CTreeListCtrl::SetImageList(HIMAGELIST list, int type) {
+  return TreeView_SetImageList(m_tree.m_hWnd, list, type);
 }
 
 namespace {

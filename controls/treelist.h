@@ -108,8 +108,11 @@ class CTreeListCtrl : public CWnd {
   ~CTreeListCtrl() override = default;
 
   BOOL SubclassDlgItem(UINT id, CWnd* parent) override;
-  // Returns the previous list's handle (null when none).
+  // Returns the previous list's handle (null when none). The handle form is
+  // for lists the tree-list must not own, such as the system icon list
+  // (CSystemImageList::GetImageList).
   HIMAGELIST SetImageList(CImageList* list, int type);
+  HIMAGELIST SetImageList(HIMAGELIST list, int type);
   void ExpandAll(BOOL expand);
   void SetItemHeight(int height) { itemHeight_ = height; }
   void SetImageSource(UINT bitmapId, int imageSize, int imageCount, COLORREF mask) {

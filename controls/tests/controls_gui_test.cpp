@@ -33,7 +33,7 @@ using controls::kUnchecked;
 namespace {
 
 const UINT WM_TAB_CLICKED = WM_APP + 40;
-const COLORREF kPageColour = RGB(247, 249, 252);
+const COLORREF kPageColour = RGB(242, 246, 251);
 
 // The class layer compiles its users with code-page-936 literals, so the
 // Chinese texts below are already what the pages pass.
@@ -66,7 +66,7 @@ class CControlsDlg : public CDialog {
   CPictureStatic m_picture;
   CATSkinButton m_next;
   CxSkinButton2 m_back;
-  CxSkinButton m_badge, m_pillAll, m_pillPic, m_pillDoc, m_showDirs;
+  CxSkinButton m_badge, m_pillAll, m_pillPic, m_pillDoc, m_showDirs, m_minimise, m_close;
   CImageList m_rowImages;
   BOOL m_browseReady = FALSE;
 
@@ -96,7 +96,11 @@ class CControlsDlg : public CDialog {
       l.label->SubclassDlgItem(l.id, this);
       l.label->SetFontName(A("宋体").c_str()).SetFontSize(13).SetTextColor(RGB(90, 90, 90)).SetTransparent(TRUE);
     }
-    m_title.SetFontName(A("黑体").c_str()).SetFontSize(14).SetFontBold(TRUE).SetTextColor(RGB(40, 60, 90));
+    m_title.SetFontName(A("黑体").c_str()).SetFontSize(18).SetFontBold(TRUE).SetTextColor(RGB(255, 255, 255));
+    m_minimise.SubclassDlgItem(IDT_MINIMISE, this);
+    m_minimise.SetSkin(IDB_MINIMISE, IDB_MINIMISE, IDB_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+    m_close.SubclassDlgItem(IDT_CLOSE, this);
+    m_close.SetSkin(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
     m_hint.SetTextColor(RGB(127, 127, 127));
     m_path.SetTextColor(RGB(28, 92, 160));
     m_link.SetTextColor(RGB(0, 21, 233)).SetFontUnderline(TRUE).SetLink(TRUE)
@@ -165,9 +169,15 @@ class CControlsDlg : public CDialog {
   BOOL OnEraseBkgnd(CDC* dc) {
     RECT r;
     GetClientRect(&r);
-    HBRUSH b = CreateSolidBrush(kPageColour);
-    FillRect(dc->m_hDC, &r, b);
-    DeleteObject(b);
+    // The program's page look: its background stretched over the client area.
+    CBitmap page;
+    if (page.LoadBitmap(IDB_PAGE_BACKGROUND)) {
+      skin::DrawBitmap(dc->m_hDC, page, r, skin::kStretch, nullptr);
+    } else {
+      HBRUSH b = CreateSolidBrush(kPageColour);
+      FillRect(dc->m_hDC, &r, b);
+      DeleteObject(b);
+    }
     auto frame = [&](int id, int (*painter)(int, int, int, int, HDC)) {
       RECT c;
       ::GetWindowRect(::GetDlgItem(m_hWnd, id), &c);
@@ -178,7 +188,6 @@ class CControlsDlg : public CDialog {
     frame(IDT_BROWSE, DrawFrameRect);
     frame(IDT_LIST, DrawFrameRectLight);
     frame(IDT_PICTURE, DrawFrameRectTwoTone);
-    DrawFrameRect(1, 1, r.right - 1, r.bottom - 1, dc->m_hDC);  // the window's own edge
     return TRUE;
   }
 

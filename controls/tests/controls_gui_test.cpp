@@ -802,6 +802,27 @@ TEST_F(ControlsDialog, FlashingTextComesBackExactly) {
   EXPECT_FALSE(l.IsFlashing());
 }
 
+TEST_F(ControlsDialog, TransparentLabelLeavesNoTraceOfOldText) {
+  CLabel& l = dlg->m_path;
+  HWND h = l.m_hWnd;
+  RECT c;
+  GetClientRect(h, &c);
+  COLORREF background = ScreenPixel(h, c.right - 4, c.bottom / 2);
+  l.SetText("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");
+  Pump(3);
+  int dark = 0;
+  for (int x = 60; x < c.right - 8; ++x) dark += GetRValue(ScreenPixel(h, x, c.bottom / 2)) < 120;
+  ASSERT_GT(dark, 10);  // the long text is there
+  l.SetText("W");
+  Pump(3);
+  dark = 0;
+  for (int x = 60; x < c.right - 8; ++x) {
+    COLORREF p = ScreenPixel(h, x, c.bottom / 2);
+    dark += std::abs(GetRValue(p) - GetRValue(background)) > 24;
+  }
+  EXPECT_EQ(dark, 0);  // and gone once the text is short
+}
+
 // ---- the whole dialog, for people to look at ---------------------------------------
 
 TEST_F(ControlsDialog, Screenshot) {

@@ -1,0 +1,35 @@
+// A tooltip bubble that stands at a given screen point (tracking tooltip),
+// for hints such as "tick the files and press Next".
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+class CTrackToolTip {
+ public:
+  CTrackToolTip();
+  ~CTrackToolTip() { Destroy(); }
+  CTrackToolTip(const CTrackToolTip&) = delete;
+  CTrackToolTip& operator=(const CTrackToolTip&) = delete;
+
+  void SetToolInfo(UINT flags, HWND owner, UINT_PTR id, const RECT& rect, HINSTANCE instance,
+                   const char* text, LPARAM param);
+  // Creates the bubble on first use, else moves it and replaces the text.
+  void Show(HWND owner, const char* text, const char* title, int x, int y, int maxWidth, int icon);
+  // The same without an owner window; the bubble gets a close button and the
+  // foreground window stays in front.
+  void ShowOnDesktop(const char* text, const char* title, int x, int y, int maxWidth, int icon);
+  void Activate(int showCommand);          // SW_SHOWNORMAL / SW_SHOW / SW_HIDE
+  void SetAutoHide(UINT milliseconds);     // 0: stays until hidden
+  void SetPosition(int x, int y);
+  void Destroy();
+  HWND GetSafeHwnd() const { return tip_; }
+
+ private:
+  void ShowImpl(HWND owner, const char* text, const char* title, int x, int y, int maxWidth, int icon,
+                DWORD style);
+  static void CALLBACK HideTimer(HWND hwnd, UINT, UINT_PTR id, DWORD);
+
+  HWND tip_ = nullptr;
+  TOOLINFOA tool_;
+  HWND owner_ = nullptr;
+};

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The result tree-list with a large scan's worth of rows under wine64: insert
+# (with column texts and check states), expand, paint, tick all, delete.
+#   bench-controls.sh [folders, default 200] [files per folder, default 100]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+bash "$top/scripts/setup.sh" >/dev/null
+stage "build controls_bench"
+cmake --build "$top/build/x86_64" --target controls_bench
+. "$top/scripts/wine-env.sh"
+wine_start
+stage "tree-list benchmark"
+"$top/scripts/wine-run" "$top/build/x86_64/bin/controls_bench.exe" "${1:-200}" "${2:-100}"
+stage_done

@@ -6,10 +6,8 @@
 #include "resource.h"
 #include "restova_dlg.h"
 #include "state.h"   // the engine's process-wide results
-#ifdef SALVORA_HAVE_CONTROLS
 #include "picture.h"
 #include "treelist.h"
-#endif
 
 CRestovaApp::CRestovaApp() {}
 
@@ -38,10 +36,8 @@ BOOL CRestovaApp::InitInstance() {
   AfxEnableControlContainer();
   if (!AfxSocketInit()) return FALSE;
 
-#ifdef SALVORA_HAVE_CONTROLS
   // Before the first window whose template holds a tree-list.
   RegisterTreeListClass(m_hInstance);
-#endif
   CRestovaDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
@@ -57,17 +53,13 @@ int CRestovaApp::ExitInstance() {
 
 int CRestovaApp::BindPictureLibrary() {
   int bound = BindPictureLibraryFrom(GetProgramFolder());
-#ifdef SALVORA_HAVE_CONTROLS
   // The picture controls draw through the same two entry points.
   if (bound) SetPictaranEntries(gPictureLibrary.BitmapFromStream, gPictureLibrary.GdiDrewImage);
-#endif
   return bound;
 }
 
 void CRestovaApp::UnbindPictureLibrary() {
-#ifdef SALVORA_HAVE_CONTROLS
   SetPictaranEntries(nullptr, nullptr);
-#endif
   ::UnbindPictureLibrary();
 }
 

@@ -2,9 +2,7 @@
 #include "restova_dlg.h"
 
 #include "resource.h"
-#ifdef SALVORA_HAVE_CONTROLS
 #include "about_dlg.h"
-#endif
 
 BEGIN_MESSAGE_MAP(CRestovaDlg, CDialog)
   ON_BN_CLICKED(IDC_CLOSE, &CRestovaDlg::OnClose)
@@ -39,9 +37,6 @@ BOOL CRestovaDlg::OnInitDialog() {
   lstrcpynA(lf.lfFaceName, "黑体", LF_FACESIZE);
   m_titleFont.CreateFontIndirect(&lf);
   GetDlgItem(IDC_MAIN_TITLE)->SetFont(&m_titleFont);
-#ifndef SALVORA_HAVE_CONTROLS
-  GetDlgItem(IDC_MAIN_ABOUT)->ShowWindow(SW_HIDE);
-#endif
   return TRUE;
 }
 
@@ -51,10 +46,8 @@ void CRestovaDlg::OnClose() { CloseRoad(); }
 void CRestovaDlg::OnMinimise() { ShowWindow(SW_MINIMIZE); }
 
 void CRestovaDlg::OnAbout() {
-#ifdef SALVORA_HAVE_CONTROLS
   CAboutDlg about(this);
   about.DoModal();
-#endif
 }
 
 void CRestovaDlg::OnSysCommand(UINT id, LPARAM lp) {

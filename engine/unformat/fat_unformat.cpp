@@ -135,6 +135,7 @@ int FatUnformatScan::Run() {
 void FatUnformatScan::WalkEntries(const uint8_t* dir, uint32_t ownCluster, int depth) {
   const size_t count = static_cast<size_t>(spc_) * kSectorSize / kDirEntrySize;
   for (size_t i = 2; i < count && !full_; ++i) {
+    if (StopRequested()) return;
     const uint8_t* e = dir + i * kDirEntrySize;
     if (IsEndOfDirectory(e)) break;
     if (IsDeletedEntry(e) || IsLabelOrLongName(e)) continue;

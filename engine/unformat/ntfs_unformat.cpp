@@ -55,6 +55,11 @@ class MftLocator {
 
   // What a prepared, in-use record at sector s says of its MFT's start.
   bool Examine(const uint8_t* record, uint64_t s, MftCandidate* out);
+  // The records at start are the MFT mirror's copies: its first record is a
+  // $MFT whose data lies elsewhere. The copies of $MFTMirr, $LogFile and
+  // $Volume there tell the same story as the real ones and must not be taken
+  // for an MFT.
+  bool IsMirror(const MftCandidate& c) const;
 
  private:
   bool ReadAt(uint64_t sector, uint32_t count, uint8_t* buffer) const {
@@ -133,6 +138,16 @@ bool MftLocator::Examine(const uint8_t* record, uint64_t s, MftCandidate* out) {
     }, out);
   }
   return false;
+}
+
+bool MftLocator::IsMirror(const MftCandidate& c) const {
+  uint8_t record[kMftRecordBytes];
+  NtfsFileName fn;
+  std::vector<NtfsRun> runs;
+  if (!ReadAt(c.start, kMftRecordSectors, record) || !PrepareFileRecord(record) ||
+      !ChooseFileName(record, kMftRecordBytes, &fn) || !IsSystemFile(fn, "$MFT"))
+    return false;
+  return ReadAttributeRuns(record, kAttrData, &runs) == 0 && !runs.empty() && runs[0].lcn * c.spc != c.start;
 }
 
 void ToLocalSystemTime(const FILETIME& utc, SYSTEMTIME* out) {
@@ -350,7 +365,7 @@ int LocateMft(HANDLE volume, int driveIndex, uint64_t volumeSectors, uint64_t* m
       }
       if (!PrepareFileRecord(record)) continue;
       MftCandidate c;
-      if (!locator.Examine(record, sector + i, &c)) continue;
+      if (!locator.Examine(record, sector + i, &c) || locator.IsMirror(c)) continue;
       if (bootIsNtfs && c.start == bootGeometry.mftStartSector) {
         // The MFT of the format that hid the old files: only when no other is found.
         if (!present.spc) present = c;

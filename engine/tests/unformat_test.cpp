@@ -317,6 +317,29 @@ TEST(FatUnformatCopy, NeverWritesToTheScannedVolume) {
   EXPECT_EQ(GetFileAttributesA("W:\\saved"), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST(FatUnformatCopy, PathsFromTheDiskStayInTheDestination) {
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
+  ASSERT_FALSE(gUnformatFat16Files.empty());
+  const UnformatFatRecord model = gUnformatFat16Files[0];
+  gUnformatFat16Files.clear();
+  for (const char* path : {"..\\..\\..\\escape.txt", "C:\\abs.txt", "\\\\server\\share\\x.txt", "a/../../b.txt",
+                           "CON", "dots\\...\\x.txt"}) {
+    UnformatFatRecord r = model;
+    std::memset(r.path, 0, sizeof r.path);
+    std::strncpy(r.path, path, sizeof r.path - 1);
+    gUnformatFat16Files.push_back(r);
+  }
+  const std::string dest = ScratchDir("escape");
+  EXPECT_EQ(Recover(dest), 0);
+  ASSERT_EQ(gReceived.recoveredDestinations.size(), gUnformatFat16Files.size());
+  for (const std::string& d : gReceived.recoveredDestinations) {
+    EXPECT_EQ(d.compare(0, dest.size(), dest), 0) << d;
+    EXPECT_EQ(d.find("\\..\\"), std::string::npos) << d;
+    EXPECT_NE(GetFileAttributesA(d.c_str()), INVALID_FILE_ATTRIBUTES) << d;
+  }
+}
+
 // --- NTFS --------------------------------------------------------------------------
 
 struct NtfsCase {

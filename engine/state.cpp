@@ -26,6 +26,7 @@ std::atomic<uint32_t> gRecoveredSectors{0};
 uint32_t gOptSkipDeletedBeforeFolder = 0;
 uint32_t gOptSkipTempFolders = 1;
 uint32_t gOptSkipBadTimes = 1;
+uint32_t gOptUseNtfsMft = 0;
 
 HANDLE gDiskHandle = INVALID_HANDLE_VALUE;
 char gDiskIdentifyText[1024];

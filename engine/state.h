@@ -81,6 +81,7 @@ extern std::atomic<uint32_t> gRecoveredSectors;
 extern uint32_t gOptSkipDeletedBeforeFolder;   // default 0
 extern uint32_t gOptSkipTempFolders;           // default 1
 extern uint32_t gOptSkipBadTimes;              // default 1
+extern uint32_t gOptUseNtfsMft;                // unformat settings dialog; default 0
 
 // --- disk identity
 extern HANDLE gDiskHandle;                      // the one open physical disk; INVALID_HANDLE_VALUE when none

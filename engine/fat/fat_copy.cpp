@@ -20,6 +20,20 @@ int CopyContiguousRun(const char* destination, int driveIndex, HANDLE volume, ui
   std::string outPath;
   HANDLE out = CreateOutputFile(path, destination, &error, &outPath);
   if (!out) return -2;
+  const int result = WriteContiguousSectors(driveIndex, volume, sector, sectorsPerCluster, size, out);
+  CloseHandle(out);
+  // A file cut short by the destination is removed: its data is still on the
+  // source, and a truncated copy must not pass for the file. A file cut short
+  // by the source keeps what was read: that may be all there is.
+  if (result == -2) DeleteFileA(outPath.c_str());
+  return result;
+}
+
+}  // namespace
+
+int WriteContiguousSectors(int driveIndex, HANDLE volume, uint64_t sector, uint32_t sectorsPerCluster, uint32_t size,
+                           HANDLE out) {
+  if (!volume || sectorsPerCluster == 0) return -1;
   uint64_t clusterBytes = static_cast<uint64_t>(sectorsPerCluster) * 512;
   uint64_t whole = (size + clusterBytes - 1) / clusterBytes * clusterBytes;
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kCopyChunkBytes, whole)));
@@ -54,15 +68,8 @@ int CopyContiguousRun(const char* destination, int driveIndex, HANDLE volume, ui
     remaining -= bytes;
     sector += wantSectors;
   }
-  CloseHandle(out);
-  // A file cut short by the destination is removed: its data is still on the
-  // source, and a truncated copy must not pass for the file. A file cut short
-  // by the source keeps what was read: that may be all there is.
-  if (result == -2) DeleteFileA(outPath.c_str());
   return result;
 }
-
-}  // namespace
 
 int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
                      uint32_t sectorsPerCluster, const char* path, uint32_t size) {

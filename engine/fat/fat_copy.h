@@ -16,3 +16,10 @@ int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uin
                      uint32_t sectorsPerCluster, const char* path, uint32_t size);
 int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
                      uint32_t sectorsPerCluster, const char* path, uint32_t size);
+
+// Writes size bytes read as consecutive sectors from sector on to an open
+// output file. 0; -1 the source could not be read completely (out keeps the
+// bytes that were read) or the copy was stopped (gRecoverAbort); -2 the
+// destination is full.
+int WriteContiguousSectors(int driveIndex, HANDLE volume, uint64_t sector, uint32_t sectorsPerCluster, uint32_t size,
+                           HANDLE out);

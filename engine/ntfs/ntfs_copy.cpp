@@ -48,6 +48,12 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
   int error = -2;
   HANDLE out = CreateOutputFile(path, destination, &error);
   if (!out) return -2;
+  const int result = WriteNtfsStream(ntfs, stream, out);
+  CloseHandle(out);
+  return result;
+}
+
+int WriteNtfsStream(const NtfsVolume& volume, const NtfsDataStream& stream, HANDLE out) {
   int result = 0;
   if (stream.resident) {
     if (!stream.residentValue.empty() &&
@@ -55,11 +61,11 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
       result = -2;
   } else {
     std::vector<uint8_t> chunk(kChunkBytes);
-    NtfsDataReader reader(ntfs, stream);
+    NtfsDataReader reader(volume, stream);
     bool whole = stream.complete;
     // A size larger than the runs can hold is not the file's: only what the
     // runs map is written (holes included), and the copy is reported short.
-    const uint64_t clusters = RunClusters(stream.runs), clusterBytes = ntfs.geometry().clusterBytes;
+    const uint64_t clusters = RunClusters(stream.runs), clusterBytes = volume.geometry().clusterBytes;
     const uint64_t mapped = clusters > UINT64_MAX / clusterBytes ? UINT64_MAX : clusters * clusterBytes;
     const uint64_t size = std::min(stream.realSize, mapped);
     if (size < stream.realSize) whole = false;
@@ -80,6 +86,5 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
     // whole in length but not in content.
     if (result == 0 && !whole) result = -1;
   }
-  CloseHandle(out);
   return result;
 }

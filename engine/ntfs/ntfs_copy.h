@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+class NtfsVolume;
+struct NtfsDataStream;
+
 // Reads the file's record at mftRecordSector (a volume sector) and writes its
 // unnamed data stream, resident or not, of any size, to destination + path
 // (created through CreateOutputFile). Holes are written as zeros.
@@ -16,3 +19,9 @@
 // is used only when that cannot be read.
 int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint32_t mftRecordSector,
                     uint32_t sectorsPerCluster, const char* path);
+
+// Writes a located unnamed data stream (LocateUnnamedData) to an open output
+// file: the resident value, or every byte the runs map (holes as zeros).
+// 0; -1 part of the data could not be read (written as zeros) or the copy
+// was cancelled (gRecoverAbort); -2 the destination is full.
+int WriteNtfsStream(const NtfsVolume& volume, const NtfsDataStream& stream, HANDLE out);

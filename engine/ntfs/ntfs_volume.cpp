@@ -95,6 +95,12 @@ bool NtfsVolume::LoadMft() {
   return true;
 }
 
+void NtfsVolume::UseMftRuns(const std::vector<NtfsRun>& runs) {
+  mftRuns_ = runs;
+  mftRecordCount_ = SaturatingMul(RunClusters(runs), geometry_.clusterBytes) / kMftRecordBytes;
+  mftLoaded_ = !runs.empty();
+}
+
 bool NtfsVolume::RecordSector(uint64_t record, uint64_t* sector) const {
   if (!mftLoaded_ || record >= mftRecordCount_) return false;
   const uint64_t byte = record * kMftRecordBytes;

@@ -45,6 +45,9 @@ class NtfsVolume {
   // Reads $MFT's record and the runs of its data (through its attribute list
   // when it has one). Needed before RecordSector / ReadRecord.
   bool LoadMft();
+  // For a volume whose boot sector no longer names its MFT (a volume formatted
+  // again): records are found through these runs instead, as if loaded.
+  void UseMftRuns(const std::vector<NtfsRun>& runs);
   bool mftLoaded() const { return mftLoaded_; }
   const std::vector<NtfsRun>& mftRuns() const { return mftRuns_; }
   uint64_t mftRecordCount() const { return mftRecordCount_; }

@@ -1,0 +1,501 @@
+// The unformat scan and its copy-out, on volumes filled by mtools and
+// libntfs-3g and then formatted again by mkfs.fat and mkntfs: what the scan
+// finds (paths, sizes, times), what it sends, that the copy-out gives back the
+// very bytes, that damaged volumes end cleanly and that both stop flags work.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "disk/raw.h"
+#include "messages.h"
+#include "records/records.h"
+#include "state.h"
+#include "testsupport.h"
+#include "unformat/unformat.h"
+#include "unformat/unformat_copy.h"
+
+using testsupport::FixtureDir;
+using testsupport::ReadWholeFile;
+using testsupport::ScratchDir;
+using testsupport::Sha256OfFile;
+using testsupport::Utf8ToAnsi;
+
+namespace {
+
+// --- the fixtures' expectations ------------------------------------------------
+
+struct Expected {
+  std::string path;   // as the scan names it, code page 936
+  uint64_t size = 0;
+  std::string sha256;
+  std::string mtime;
+  std::string tags;
+  bool Has(const char* tag) const { return tags.find(tag) != std::string::npos; }
+};
+
+std::vector<Expected> ReadExpected(const std::string& fixture) {
+  std::string text;
+  EXPECT_TRUE(ReadWholeFile(FixtureDir(fixture) + "unformat.tsv", &text)) << fixture;
+  std::vector<Expected> out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.empty()) continue;
+    std::vector<std::string> f;
+    size_t a = 0;
+    for (size_t b; (b = line.find('\t', a)) != std::string::npos; a = b + 1) f.push_back(line.substr(a, b - a));
+    f.push_back(line.substr(a));
+    if (f.size() < 5) continue;
+    Expected e;
+    e.path = Utf8ToAnsi(f[0]);
+    e.size = std::stoull(f[1]);
+    e.sha256 = f[2];
+    e.mtime = f[3];
+    e.tags = f[4];
+    out.push_back(e);
+  }
+  return out;
+}
+
+std::string Format(const SYSTEMTIME& t) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond);
+  return b;
+}
+
+// The NTFS records hold local times; the fixtures say UTC.
+std::string FormatUtc(const SYSTEMTIME& local) {
+  FILETIME lft, ft;
+  SYSTEMTIME utc;
+  if (!SystemTimeToFileTime(&local, &lft) || !LocalFileTimeToFileTime(&lft, &ft) || !FileTimeToSystemTime(&ft, &utc))
+    return "?";
+  return Format(utc);
+}
+
+int DriveIndex(char letter) { return letter - 'C'; }
+
+// --- a page stand-in -----------------------------------------------------------
+
+struct Received {
+  std::vector<std::string> paths;
+  uint64_t progressCount = 0;
+  uint32_t lastTotal = 0, maxPosition = 0;
+  bool positionPastTotal = false;
+  std::vector<std::string> recoveredSources, recoveredDestinations;
+};
+Received gReceived;
+std::function<void(UINT)> gOnMessage;
+
+LRESULT CALLBACK PageProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  switch (m) {
+    case WM_UNFORMAT_PATH:
+      gReceived.paths.push_back(reinterpret_cast<const char*>(l));
+      break;
+    case WM_UNFORMAT_PROGRESS:
+      ++gReceived.progressCount;
+      gReceived.lastTotal = static_cast<uint32_t>(w);
+      gReceived.maxPosition = std::max<uint32_t>(gReceived.maxPosition, static_cast<uint32_t>(l));
+      if (static_cast<uint32_t>(l) > static_cast<uint32_t>(w)) gReceived.positionPastTotal = true;
+      break;
+    case WM_RECOVER_FILE: {
+      const RecoverProgressBlock* b = reinterpret_cast<const RecoverProgressBlock*>(l);
+      gReceived.recoveredSources.push_back(b->source);
+      gReceived.recoveredDestinations.push_back(b->destination);
+      break;
+    }
+    default:
+      return DefWindowProcA(h, m, w, l);
+  }
+  if (gOnMessage) gOnMessage(m);
+  return 0;
+}
+
+HWND Page() {
+  static HWND window = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PageProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "UnformatTestPage";
+    RegisterClassA(&wc);
+    return CreateWindowA("UnformatTestPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  }();
+  return window;
+}
+
+// Runs fn on a worker thread while this thread serves the page, as the
+// unformat pages run their workers.
+void Serve(const std::function<void()>& fn) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    fn();
+    done = true;
+  });
+  MSG msg;
+  while (!done) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(1);
+  }
+  worker.join();
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+int Scan(int kind, char letter) {
+  gReceived = Received();
+  gUnformatAbort = 0;
+  gScanAbort = 0;
+  ClearUnformatResults();
+  int rc = 99;
+  HWND page = Page();   // made on this thread, which serves it
+  Serve([&] { rc = RunUnformatScan(kind, DriveIndex(letter), page); });
+  return rc;
+}
+
+int Recover(const std::string& dest) {
+  gReceived.recoveredSources.clear();
+  gReceived.recoveredDestinations.clear();
+  gRecoverAbort = 0;
+  gUnformatProgressWindow = Page();
+  int failed = -1;
+  Serve([&] { failed = RecoverUnformatFiles(dest.c_str()); });
+  return failed;
+}
+
+template <typename Record>
+const Record* Find(const std::vector<Record>& all, const std::string& path) {
+  const Record* hit = nullptr;
+  for (const Record& r : all)
+    if (path == r.path) {
+      EXPECT_EQ(hit, nullptr) << "listed twice: " << path;
+      hit = &r;
+    }
+  return hit;
+}
+
+struct Cleanup {
+  ~Cleanup() {
+    gOnMessage = nullptr;
+    gUnformatAbort = 0;
+    gScanAbort = 0;
+    gRecoverAbort = 0;
+    gOptUseNtfsMft = 0;
+  }
+};
+
+// --- FAT -------------------------------------------------------------------------
+
+struct FatCase {
+  const char* fixture;
+  char letter;
+  int kind;
+  std::vector<UnformatFatRecord>* files;
+};
+
+class FatUnformat : public ::testing::TestWithParam<FatCase> {};
+
+TEST_P(FatUnformat, FindsTheOldFoldersWithNamesSizesAndTimes) {
+  Cleanup cleanup;
+  const FatCase& c = GetParam();
+  ASSERT_EQ(Scan(c.kind, c.letter), 0);
+  const std::vector<UnformatFatRecord>& all = *c.files;
+  const std::vector<Expected> expected = ReadExpected(c.fixture);
+  ASSERT_FALSE(expected.empty());
+  for (const Expected& e : expected) {
+    const UnformatFatRecord* r = Find(all, e.path);
+    ASSERT_NE(r, nullptr) << "not found: " << e.path;
+    EXPECT_EQ(r->size, e.size) << e.path;
+    EXPECT_EQ(Format(r->modified), e.mtime) << e.path;
+    EXPECT_EQ(r->selected, 1);
+    EXPECT_EQ(r->reserved, 0u);
+    EXPECT_EQ(r->driveIndex, DriveIndex(c.letter));
+    // The old cluster size, whatever the new boot sector says.
+    EXPECT_EQ(r->sectorsPerCluster, 8u) << e.path;
+    EXPECT_EQ(r->accessed.wHour + r->accessed.wMinute + r->accessed.wSecond, 0);
+    if (e.size != 0) {
+      EXPECT_NE(r->startSector, 0u);
+    }
+  }
+  // The root folder was written over: its own files cannot be found, and
+  // nothing else but the files of the old folders is listed.
+  EXPECT_EQ(all.size(), expected.size());
+  // The other kind's vector and the NTFS one stay empty.
+  EXPECT_TRUE(gUnformatNtfsFiles.empty());
+  EXPECT_TRUE((c.files == &gUnformatFat16Files ? gUnformatFat32Files : gUnformatFat16Files).empty());
+}
+
+TEST_P(FatUnformat, SendsTheStatusThenEveryPathAndItsProgress) {
+  Cleanup cleanup;
+  const FatCase& c = GetParam();
+  ASSERT_EQ(Scan(c.kind, c.letter), 0);
+  ASSERT_FALSE(gReceived.paths.empty());
+  EXPECT_EQ(gReceived.paths[0], kUnformatStartText);
+  ASSERT_EQ(gReceived.paths.size(), c.files->size() + 1);
+  for (size_t i = 0; i < c.files->size(); ++i) EXPECT_EQ(gReceived.paths[i + 1], (*c.files)[i].path);
+  EXPECT_GT(gReceived.progressCount, 0u);
+  EXPECT_FALSE(gReceived.positionPastTotal);
+  uint64_t total = 0;
+  EXPECT_EQ(DetectVolumeFileSystem(DriveIndex(c.letter), &total), c.kind);
+  // The whole device is read: the progress total is its size.
+  EXPECT_GE(gReceived.lastTotal, total);
+}
+
+TEST_P(FatUnformat, DetectFindsTheSameFiles) {
+  Cleanup cleanup;
+  const FatCase& c = GetParam();
+  ASSERT_EQ(Scan(kUnformatDetect, c.letter), 0);
+  EXPECT_EQ(c.files->size(), ReadExpected(c.fixture).size());
+}
+
+TEST_P(FatUnformat, CopyOutGivesBackTheContiguousFilesByteForByte) {
+  Cleanup cleanup;
+  const FatCase& c = GetParam();
+  ASSERT_EQ(Scan(c.kind, c.letter), 0);
+  const std::string dest = ScratchDir(std::string("copy-") + c.fixture);
+  for (UnformatFatRecord& r : *c.files) r.selected = 1;
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gReceived.recoveredSources.size(), c.files->size());
+  for (const Expected& e : ReadExpected(c.fixture)) {
+    EXPECT_EQ(Sha256OfFile(dest + e.path), e.sha256) << e.path;
+  }
+  // Each file reports where it came from and where it went.
+  for (size_t i = 0; i < gReceived.recoveredDestinations.size(); ++i) {
+    EXPECT_EQ(gReceived.recoveredSources[i], (*c.files)[i].path);
+    EXPECT_EQ(gReceived.recoveredDestinations[i], dest + (*c.files)[i].path);
+  }
+  EXPECT_GT(gRecoveredSectors.load(), 0u);
+  // A second run counts its sectors from 0 and numbers clashing names.
+  const uint32_t first = gRecoveredSectors.load();
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gRecoveredSectors.load(), first);
+  const Expected e = ReadExpected(c.fixture)[0];
+  const size_t dot = e.path.find_last_of('.');
+  EXPECT_EQ(Sha256OfFile(dest + e.path.substr(0, dot) + "_001" + e.path.substr(dot)), e.sha256);
+}
+
+TEST_P(FatUnformat, CopiesOnlyTheTickedFiles) {
+  Cleanup cleanup;
+  const FatCase& c = GetParam();
+  ASSERT_EQ(Scan(c.kind, c.letter), 0);
+  const std::string dest = ScratchDir(std::string("ticked-") + c.fixture);
+  for (UnformatFatRecord& r : *c.files) r.selected = 0;
+  (*c.files)[1].selected = 1;
+  EXPECT_EQ(Recover(dest), 0);
+  ASSERT_EQ(gReceived.recoveredSources.size(), 1u);
+  EXPECT_EQ(gReceived.recoveredSources[0], (*c.files)[1].path);
+  EXPECT_EQ(Sha256OfFile(dest + (*c.files)[0].path), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, FatUnformat,
+                         ::testing::Values(FatCase{"fat16-unformat", 'F', kUnformatFat16, &gUnformatFat16Files},
+                                           FatCase{"fat32-unformat", 'G', kUnformatFat32, &gUnformatFat32Files}),
+                         [](const ::testing::TestParamInfo<FatCase>& i) {
+                           return std::string(i.param.kind == kUnformatFat16 ? "Fat16" : "Fat32");
+                         });
+
+TEST(FatUnformatCopy, NeverWritesToTheScannedVolume) {
+  Cleanup cleanup;
+  // W is a private copy of the FAT16 volume: were the refusal to fail, only
+  // the copy would be harmed.
+  ASSERT_EQ(Scan(kUnformatFat16, 'W'), 0);
+  ASSERT_FALSE(gUnformatFat16Files.empty());
+  for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
+  EXPECT_EQ(Recover("W:\\saved"), static_cast<int>(gUnformatFat16Files.size()));
+  EXPECT_TRUE(gReceived.recoveredSources.empty());
+  EXPECT_EQ(GetFileAttributesA("W:\\saved"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(FatUnformatCopy, PathsFromTheDiskStayInTheDestination) {
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
+  ASSERT_FALSE(gUnformatFat16Files.empty());
+  const UnformatFatRecord model = gUnformatFat16Files[0];
+  gUnformatFat16Files.clear();
+  for (const char* path : {"..\\..\\..\\escape.txt", "C:\\abs.txt", "\\\\server\\share\\x.txt", "a/../../b.txt",
+                           "CON", "dots\\...\\x.txt"}) {
+    UnformatFatRecord r = model;
+    std::memset(r.path, 0, sizeof r.path);
+    std::strncpy(r.path, path, sizeof r.path - 1);
+    gUnformatFat16Files.push_back(r);
+  }
+  const std::string dest = ScratchDir("escape");
+  EXPECT_EQ(Recover(dest), 0);
+  ASSERT_EQ(gReceived.recoveredDestinations.size(), gUnformatFat16Files.size());
+  for (const std::string& d : gReceived.recoveredDestinations) {
+    EXPECT_EQ(d.compare(0, dest.size(), dest), 0) << d;
+    EXPECT_EQ(d.find("\\..\\"), std::string::npos) << d;
+    EXPECT_NE(GetFileAttributesA(d.c_str()), INVALID_FILE_ATTRIBUTES) << d;
+  }
+}
+
+// --- NTFS --------------------------------------------------------------------------
+
+struct NtfsCase {
+  const char* fixture;
+  char letter;
+  uint8_t oldSectorsPerCluster;
+};
+
+class NtfsUnformat : public ::testing::TestWithParam<NtfsCase> {};
+
+TEST_P(NtfsUnformat, FindsTheOldRecordsWithTheirFolders) {
+  Cleanup cleanup;
+  const NtfsCase& c = GetParam();
+  ASSERT_EQ(Scan(kUnformatNtfs, c.letter), 0);
+  const std::vector<Expected> expected = ReadExpected(c.fixture);
+  ASSERT_FALSE(expected.empty());
+  for (const Expected& e : expected) {
+    const UnformatNtfsRecord* r = Find(gUnformatNtfsFiles, e.path);
+    ASSERT_NE(r, nullptr) << "not found: " << e.path;
+    EXPECT_EQ(UnformatNtfsSize(*r), e.size) << e.path;
+    EXPECT_EQ(FormatUtc(r->modified), e.mtime) << e.path;
+    EXPECT_EQ(r->selected, 0);
+    EXPECT_EQ(r->driveIndex, DriveIndex(c.letter));
+    EXPECT_EQ(r->sectorsPerCluster, c.oldSectorsPerCluster);
+  }
+  // Only the user's files: none of the file system's own, old or new.
+  for (const UnformatNtfsRecord& r : gUnformatNtfsFiles) {
+    EXPECT_NE(r.path[0], '$') << r.path;
+    EXPECT_LT(strnlen(r.path, sizeof r.path), 260u);
+  }
+  EXPECT_EQ(gUnformatNtfsFiles.size(), expected.size());
+  EXPECT_EQ(gReceived.paths.size(), gUnformatNtfsFiles.size() + 1);
+  EXPECT_EQ(gReceived.paths[0], kUnformatStartText);
+}
+
+TEST_P(NtfsUnformat, CopyOutGivesBackTheFiles) {
+  Cleanup cleanup;
+  const NtfsCase& c = GetParam();
+  ASSERT_EQ(Scan(kUnformatDetect, c.letter), 0);
+  ASSERT_FALSE(gUnformatNtfsFiles.empty());
+  for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.selected = 1;
+  const std::string dest = ScratchDir(std::string("copy-") + c.fixture);
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gReceived.recoveredSources.size(), gUnformatNtfsFiles.size());
+  for (const Expected& e : ReadExpected(c.fixture)) {
+    if (!e.sha256.empty()) {
+      EXPECT_EQ(Sha256OfFile(dest + e.path), e.sha256) << e.path;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, NtfsUnformat,
+                         ::testing::Values(NtfsCase{"ntfs-unformat", 'N', 128},
+                                           NtfsCase{"ntfs-unformat-same", 'O', 8}),
+                         [](const ::testing::TestParamInfo<NtfsCase>& i) {
+                           return std::string(i.param.letter == 'N' ? "Moved" : "SamePlace");
+                         });
+
+TEST(NtfsUnformatOptions, TheOldMftsOwnRunsFindTheSameFiles) {
+  Cleanup cleanup;
+  gOptUseNtfsMft = 1;
+  ASSERT_EQ(Scan(kUnformatNtfs, 'N'), 0);
+  EXPECT_EQ(gUnformatNtfsFiles.size(), ReadExpected("ntfs-unformat").size());
+  EXPECT_TRUE(gUnformatNtfsSource.valid);
+  EXPECT_EQ(gUnformatNtfsSource.mftStartSector, 256u);
+  EXPECT_FALSE(gUnformatNtfsSource.linear);
+}
+
+TEST(NtfsUnformatOptions, LocatesTheOldMftPastTheNewOne) {
+  HANDLE v = OpenVolume(DriveIndex('N'));
+  ASSERT_NE(v, nullptr);
+  uint64_t start = 0;
+  EXPECT_EQ(LocateMft(v, DriveIndex('N'), GetDeviceSectorCount(v), &start), 128);
+  EXPECT_EQ(start, 256u);
+  CloseVolume(v);
+}
+
+// --- damaged volumes and stops -----------------------------------------------------
+
+TEST(UnformatDamage, LoopsGarbageAndDepthEndCleanly) {
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatFat16, 'H'), 0);
+  for (const Expected& e : ReadExpected("fat16-unformat-hostile")) {
+    const UnformatFatRecord* r = Find(gUnformatFat16Files, e.path);
+    ASSERT_NE(r, nullptr) << e.path;
+    EXPECT_EQ(r->size, e.size);
+  }
+  for (const UnformatFatRecord& r : gUnformatFat16Files) {
+    const std::string p(r.path, strnlen(r.path, sizeof r.path));
+    ASSERT_LT(p.size(), sizeof r.path);
+    EXPECT_EQ(p.find("NOCLUS"), std::string::npos) << "a file with data and no cluster";
+    EXPECT_EQ(p.find("FAR.BIN"), std::string::npos) << "a file past the volume";
+    EXPECT_NE(p[0], '\\');
+  }
+  // Whatever garbage was listed is written below the destination only.
+  for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
+  const std::string dest = ScratchDir("hostile");
+  Recover(dest);
+  for (const std::string& d : gReceived.recoveredDestinations) EXPECT_EQ(d.compare(0, dest.size(), dest), 0) << d;
+}
+
+TEST(UnformatDamage, RandomBytesAreNoVolume) {
+  Cleanup cleanup;
+  EXPECT_EQ(DetectVolumeFileSystem(DriveIndex('I'), nullptr), 3);
+  EXPECT_EQ(Scan(kUnformatDetect, 'I'), -1);
+  EXPECT_EQ(Scan(kUnformatFat32, 'I'), -1);
+  EXPECT_TRUE(gUnformatFat32Files.empty());
+  EXPECT_EQ(Scan(kUnformatNtfs, 'I'), 0);
+  EXPECT_TRUE(gUnformatNtfsFiles.empty());
+  EXPECT_EQ(Scan(7, 'I'), 0) << "an unknown kind does nothing";
+}
+
+TEST(UnformatDamage, NtfsLoopsAndGarbageRecords) {
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatNtfs, 'P'), 0);
+  const UnformatNtfsRecord* good = Find(gUnformatNtfsFiles, "good.txt");
+  ASSERT_NE(good, nullptr);
+  EXPECT_EQ(UnformatNtfsSize(*good), 444u);
+  bool loop = false;
+  for (const UnformatNtfsRecord& r : gUnformatNtfsFiles) {
+    const std::string p(r.path);
+    if (p.find("loop.txt") != std::string::npos) loop = true;
+    EXPECT_LT(p.size(), 260u);
+  }
+  EXPECT_TRUE(loop) << "a file whose folders loop is still listed";
+}
+
+TEST(UnformatStop, TheScanEndsOnEitherFlag) {
+  Cleanup cleanup;
+  // Stop as soon as the first file is reported.
+  gOnMessage = [](UINT m) {
+    if (m == WM_UNFORMAT_PATH && gReceived.paths.size() == 2) gUnformatAbort = 1;
+  };
+  EXPECT_EQ(Scan(kUnformatFat32, 'G'), 0);
+  EXPECT_EQ(gUnformatFat32Files.size(), 1u);
+  gOnMessage = [](UINT m) {
+    if (m == WM_UNFORMAT_PATH && gReceived.paths.size() == 2) gScanAbort = 1;
+  };
+  EXPECT_EQ(Scan(kUnformatNtfs, 'N'), 0);
+  EXPECT_EQ(gUnformatNtfsFiles.size(), 1u);
+  gOnMessage = nullptr;
+  gScanAbort = 1;
+  EXPECT_EQ(ScanFatUnformat(false, DriveIndex('F')), -2);
+  gScanAbort = 0;
+}
+
+TEST(UnformatStop, TheCopyOutEndsOnItsFlag) {
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
+  for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
+  gOnMessage = [](UINT m) {
+    if (m == WM_RECOVER_FILE) gRecoverAbort = 1;
+  };
+  const std::string dest = ScratchDir("stopped");
+  Recover(dest);
+  EXPECT_EQ(gReceived.recoveredSources.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include "unformat/unformat.h"
+
+#include <cstring>
+
+#include "disk/raw.h"
+#include "messages.h"
+#include "records/records.h"
+#include "state.h"
+#include "unformat/unformat_internal.h"
+#include "volume/boot.h"
+
+HWND gUnformatWindow = nullptr;
+const char kUnformatStartText[] = "正在计算分区的簇大小";
+UnformatNtfsSource gUnformatNtfsSource;
+
+namespace unformat {
+
+void SendPath(const char* text) {
+  HWND w = gUnformatWindow;
+  if (w && text) SendMessageA(w, WM_UNFORMAT_PATH, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void SendProgress(uint64_t total, uint64_t position) {
+  HWND w = gUnformatWindow;
+  if (!w) return;
+  if (position > total) position = total;
+  while (total > 0xFFFFFFFFull) {
+    total >>= 1;
+    position >>= 1;
+  }
+  SendMessageA(w, WM_UNFORMAT_PROGRESS, static_cast<WPARAM>(static_cast<uint32_t>(total)),
+               static_cast<LPARAM>(static_cast<uint32_t>(position)));
+}
+
+uint64_t ScanExtent(HANDLE volume, uint64_t bootTotal) {
+  const uint64_t device = GetDeviceSectorCount(volume);
+  return device ? device : bootTotal;
+}
+
+}  // namespace unformat
+
+void ClearUnformatResults() {
+  gUnformatFat16Files.clear();
+  gUnformatFat16Files.shrink_to_fit();
+  gUnformatFat32Files.clear();
+  gUnformatFat32Files.shrink_to_fit();
+  gUnformatNtfsFiles.clear();
+  gUnformatNtfsFiles.shrink_to_fit();
+}
+
+int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
+  if (totalSectors) *totalSectors = 0;
+  HANDLE volume = OpenVolume(driveIndex);
+  if (!volume) return -1;
+  uint8_t boot[kSectorSize];
+  const int rc = ReadVolumeSectors(driveIndex, 0, 1, boot, volume);
+  CloseVolume(volume);
+  if (rc != 0) return -1;
+  uint64_t total = 0;
+  int kind = 3;
+  switch (ClassifyBootSector(boot)) {
+    case BootKind::Fat16:
+    case BootKind::Fat32:
+      kind = ClassifyBootSector(boot) == BootKind::Fat32 ? 1 : 2;
+      // Small volumes keep their size in the 16-bit field.
+      total = ReadLe16(boot + 0x13);
+      if (total == 0) total = ReadLe32(boot + 0x20);
+      break;
+    case BootKind::Ntfs:
+      kind = 0;
+      total = ReadLe64(boot + 0x28);
+      break;
+    case BootKind::Unknown:
+      break;
+  }
+  if (totalSectors) *totalSectors = total;
+  return kind;
+}
+
+int RunUnformatScan(int kind, int driveIndex, HWND window) {
+  gUnformatWindow = window;
+  if (kind == kUnformatDetect) {
+    kind = DetectVolumeFileSystem(driveIndex, nullptr);
+    if (kind < 0 || kind > 2) return -1;
+    RunUnformatScan(kind, driveIndex, window);
+    return 0;
+  }
+  int rc;
+  switch (kind) {
+    case kUnformatNtfs:
+      rc = ScanNtfsUnformat(driveIndex);
+      break;
+    case kUnformatFat32:
+      rc = ScanFatUnformat(true, driveIndex);
+      break;
+    case kUnformatFat16:
+      rc = ScanFatUnformat(false, driveIndex);
+      break;
+    default:
+      return 0;
+  }
+  return rc == -1 ? -1 : 0;
+}

@@ -1,0 +1,176 @@
+#include "unformat/unformat_copy.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "copyout/output.h"
+#include "copyout/recover.h"
+#include "disk/raw.h"
+#include "fat/fat_copy.h"
+#include "messages.h"
+#include "ntfs/ntfs_copy.h"
+#include "ntfs/ntfs_volume.h"
+#include "records/records.h"
+#include "state.h"
+#include "unformat/unformat.h"
+
+HWND gUnformatProgressWindow = nullptr;
+
+namespace {
+
+bool IsPowerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
+
+void ReportFile(const char* path, const std::string& created) {
+  HWND w = gUnformatProgressWindow;
+  if (!w) return;
+  RecoverProgressBlock block;
+  std::memset(&block, 0, sizeof block);
+  std::snprintf(block.source, sizeof block.source, "%s", path);
+  std::snprintf(block.destination, sizeof block.destination, "%s", created.c_str());
+  SendMessageA(w, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(&block));
+}
+
+bool OnScannedVolume(const char* destFolder, uint8_t driveIndex) {
+  return destFolder && (destFolder[0] & 0xDF) == 'C' + driveIndex;
+}
+
+// One volume open at a time, opened again when the records' drive changes.
+class SourceVolume {
+ public:
+  ~SourceVolume() { CloseVolume(handle_); }
+  HANDLE Get(int driveIndex) {
+    if (driveIndex != index_) {
+      CloseVolume(handle_);
+      index_ = driveIndex;
+      handle_ = OpenVolume(driveIndex);
+    }
+    return handle_;
+  }
+
+ private:
+  int index_ = -1;
+  HANDLE handle_ = nullptr;
+};
+
+// Creates the output, reports it, lets write() fill it; a file cut short by
+// a full destination is removed (its data is still on the source). The
+// writer's result: 0, -1 source short, -2 destination.
+template <typename Write>
+int WriteOne(const char* destFolder, const char* path, Write write) {
+  int error = -1;
+  std::string created;
+  HANDLE out = CreateUnformatOutputFile(destFolder, path, &error, &created);
+  if (!out) return -2;
+  ReportFile(path, created);
+  const int rc = write(out);
+  CloseHandle(out);
+  if (rc == -2) DeleteFileA(created.c_str());
+  return rc;
+}
+
+int CopyOutFat(std::vector<UnformatFatRecord>& files, const char* destFolder) {
+  int failed = 0;
+  SourceVolume source;
+  for (size_t i = 0; i < files.size() && gRecoverAbort.load() == 0; ++i) {
+    const UnformatFatRecord& r = files[i];
+    if (!r.selected) continue;
+    ++gFileCounter;
+    char path[sizeof r.path];
+    std::memcpy(path, r.path, sizeof path);
+    path[sizeof path - 1] = 0;
+    HANDLE volume = source.Get(r.driveIndex);
+    // Data must start on a cluster of the data area: sector 0 is a boot sector.
+    const bool readable = volume && IsPowerOfTwo(r.sectorsPerCluster) && r.sectorsPerCluster <= 128 &&
+                          (r.size == 0 || r.startSector != 0);
+    if (!readable || OnScannedVolume(destFolder, r.driveIndex)) {
+      ++failed;
+      continue;
+    }
+    const int rc = WriteOne(destFolder, path, [&](HANDLE out) {
+      return WriteContiguousSectors(r.driveIndex, volume, r.startSector, r.sectorsPerCluster, r.size, out);
+    });
+    if (rc != 0) ++failed;
+  }
+  return failed;
+}
+
+// The old volume as the scan saw it: its cluster size and, when the scan
+// found it, its MFT (for files whose runs lie in extension records).
+NtfsGeometry OldGeometry(HANDLE volume, const UnformatNtfsRecord& r, bool* fromScan) {
+  const UnformatNtfsSource& s = gUnformatNtfsSource;
+  *fromScan = s.valid && s.driveIndex == r.driveIndex && s.sectorsPerCluster == r.sectorsPerCluster;
+  NtfsGeometry g;
+  g.sectorsPerCluster = r.sectorsPerCluster;
+  g.clusterBytes = g.sectorsPerCluster * kSectorSize;
+  g.totalSectors = *fromScan ? s.volumeSectors : GetDeviceSectorCount(volume);
+  if (g.totalSectors == 0) g.totalSectors = UINT64_MAX / 2;
+  g.totalClusters = g.totalSectors / g.sectorsPerCluster;
+  g.mftStartSector = *fromScan ? s.mftStartSector : 0;
+  g.mftCluster = g.mftStartSector / g.sectorsPerCluster;
+  return g;
+}
+
+}  // namespace
+
+HANDLE CreateUnformatOutputFile(const char* destination, const char* relativePath, int* error,
+                                std::string* createdPath) {
+  int dummy;
+  if (!error) error = &dummy;
+  HANDLE h = CreateOutputFile(relativePath, destination, error, createdPath);
+  // An invalid name counts as a full destination: the caller goes on with the next file.
+  if (!h && *error == -1 && GetLastError() == ERROR_INVALID_NAME) *error = -2;
+  return h;
+}
+
+int CopyOutUnformatFat32(const char* destFolder) { return CopyOutFat(gUnformatFat32Files, destFolder); }
+int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFat16Files, destFolder); }
+
+int CopyOutUnformatNtfs(const char* destFolder) {
+  int failed = 0;
+  SourceVolume source;
+  std::unique_ptr<NtfsVolume> ntfs;
+  for (size_t i = 0; i < gUnformatNtfsFiles.size() && gRecoverAbort.load() == 0; ++i) {
+    const UnformatNtfsRecord& r = gUnformatNtfsFiles[i];
+    if (!r.selected) continue;
+    ++gFileCounter;
+    char path[sizeof r.path];
+    std::memcpy(path, r.path, sizeof path);
+    path[sizeof path - 1] = 0;
+    HANDLE volume = source.Get(r.driveIndex);
+    if (!volume || !IsPowerOfTwo(r.sectorsPerCluster) || OnScannedVolume(destFolder, r.driveIndex)) {
+      ++failed;
+      continue;
+    }
+    if (!ntfs || ntfs->handle() != volume || ntfs->driveIndex() != r.driveIndex ||
+        ntfs->geometry().sectorsPerCluster != r.sectorsPerCluster) {
+      bool fromScan = false;
+      ntfs.reset(new NtfsVolume(volume, r.driveIndex, OldGeometry(volume, r, &fromScan)));
+      if (fromScan && !gUnformatNtfsSource.mftRuns.empty()) ntfs->UseMftRuns(gUnformatNtfsSource.mftRuns);
+    }
+    uint8_t record[kMftRecordBytes];
+    NtfsDataStream stream;
+    // Everything the copy needs is known before the output is made, so a
+    // record that cannot be read leaves no empty file behind.
+    if (!ntfs->ReadRecordAt(r.recordSector, record) || (RecordFlags(record) & kRecordIsFolder) ||
+        !LocateUnnamedData(ntfs.get(), record, &stream)) {
+      ++failed;
+      continue;
+    }
+    const int rc = WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out); });
+    if (rc != 0) ++failed;
+  }
+  return failed;
+}
+
+int RecoverUnformatFiles(const char* destFolder) {
+  gRecoveredSectors = 0;
+  gRecoverFailedFiles = 0;
+  int failed = 0;
+  if (!gUnformatNtfsFiles.empty()) failed += CopyOutUnformatNtfs(destFolder);
+  if (!gUnformatFat32Files.empty()) failed += CopyOutUnformatFat32(destFolder);
+  if (!gUnformatFat16Files.empty()) failed += CopyOutUnformatFat16(destFolder);
+  gRecoverFailedFiles = static_cast<uint32_t>(failed);
+  return failed;
+}

@@ -557,6 +557,10 @@ int RawSignatureScan(uint32_t target) {
   // A run of MPEG hits belongs to one scan: the last hit of an earlier scan
   // must not swallow the first MPEG of this one.
   gLastHitWasMpeg = 0;
+  // A disk's size is asked before the scan opens it: on Windows 9x the size
+  // probe opens and closes the disk driver, which is the scan's own handle.
+  const bool isVolume = TargetVolume(target) != kTargetUnused;
+  uint64_t total = isVolume ? 0 : GetTargetSectorCount64(target);
   HANDLE handle = OpenSectorTarget(target);
   if (!handle) return kDeepScanNothing;
   SignatureTable table;
@@ -567,11 +571,7 @@ int RawSignatureScan(uint32_t target) {
   } else if (status != SignatureTableStatus::kOk) {
     rc = kDeepScanBadTable;
   } else {
-    uint64_t total;
-    if (TargetVolume(target) != kTargetUnused)
-      total = VolumeSectorCount(static_cast<int>(TargetVolume(target)), handle);
-    else
-      total = GetTargetSectorCount64(target);
+    if (isVolume) total = VolumeSectorCount(static_cast<int>(TargetVolume(target)), handle);
     DeepScan scan(target, handle, table, total);
     rc = scan.Run();
   }

@@ -360,7 +360,6 @@ class DeepScan {
   // The last hit, whose end the sectors after it may still tell.
   bool open_ = false;
   FileEndFinder finder_;
-  uint64_t openFirst_ = 0;
   uint64_t fedTo_ = 0;   // sector up to which the open hit was fed
   std::vector<uint64_t> knownBytes_;   // per hit: its length when its structure told it, else 0
 };
@@ -450,7 +449,6 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   knownBytes_.push_back(0);
   open_ = true;
   finder_.Reset(FileEndKindOfType(typeName));
-  openFirst_ = sector;
   fedTo_ = sector;
 
   if (gDeepScanWindow) SendMessageA(gDeepScanWindow, WM_RAWSCAN_FOUND, 0, reinterpret_cast<LPARAM>(hit.name));

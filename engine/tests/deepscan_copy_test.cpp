@@ -19,7 +19,7 @@ using testsupport::Sha256Hex;
 
 namespace {
 
-constexpr char kVolume = 'Q';
+constexpr char kVolume = 'S';
 constexpr char kHostile = 'U';
 
 std::string Output(const std::string& dest, const FoundFileRecord& r) { return dest + NameOf(r); }
@@ -104,7 +104,7 @@ TEST(DeepCopyOut, RefusedDestinationsAndSectorsThatCannotBeRead) {
   ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
   std::string dest = ScratchDir("odd");
   RecoverProgressBlock block;
-  EXPECT_EQ(CopyOutFoundFile(0, "Q:\\saved", &block), kRawCopyRefused) << "never onto the scanned volume";
+  EXPECT_EQ(CopyOutFoundFile(0, "S:\\saved", &block), kRawCopyRefused) << "never onto the scanned volume";
   EXPECT_EQ(CopyOutFoundFile(gFoundFiles.size(), dest.c_str(), &block), kRawCopyRefused);
 
   // A hit running past the end of the source: what is there, zeros after it.

@@ -21,8 +21,8 @@ using testsupport::MappedImage;
 
 namespace {
 
-constexpr char kVolume = 'Q';     // deepscan-volume
-constexpr char kNothing = 'S';    // deepscan-nothing
+constexpr char kVolume = 'S';     // deepscan-volume
+constexpr char kNothing = 'O';    // deepscan-nothing
 constexpr char kTenK = 'T';       // deepscan-10k
 constexpr char kHostile = 'U';    // deepscan-hostile
 constexpr char kSingle = 'V';     // deepscan-single

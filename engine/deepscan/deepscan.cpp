@@ -1,0 +1,578 @@
+#include "deepscan/deepscan.h"
+
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "deepscan/file_end.h"
+#include "disk/device.h"
+#include "disk/identity.h"
+#include "disk/raw.h"
+#include "messages.h"
+#include "records/records.h"
+#include "state.h"
+#include "volume/boot.h"
+
+HWND gDeepScanWindow = nullptr;
+uint32_t gLastHitWasMpeg = 0;
+
+namespace {
+
+constexpr uint64_t kMaxScanSectors = 1ull << 32;   // a hit's sectors are 32-bit
+// An unreadable block is read again in pieces, so one bad sector costs the
+// scan 64 KB rather than 4 MB.
+constexpr uint32_t kPieceSectors = 128;
+constexpr uint32_t kPiecesPerBlock = kDeepScanBlockSectors / kPieceSectors;
+constexpr size_t kZipLookBytes = 102400;
+constexpr uint32_t kZipReadSectors = 200;
+constexpr size_t kZipHeaderReach = 10240;
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+// A UTF-16LE copy of an ASCII name, without terminator.
+std::string Utf16Le(const char* ascii) {
+  std::string out;
+  for (; *ascii; ++ascii) {
+    out += *ascii;
+    out += '\0';
+  }
+  return out;
+}
+
+bool IsNtFamily() { return GetPlatformKind() == kPlatformNt; }
+
+// Closes what OpenSectorTarget opened: a volume handle, or the disk handle.
+void CloseSectorTarget(uint32_t target, HANDLE handle) {
+  if (TargetVolume(target) != kTargetUnused)
+    CloseVolume(handle);
+  else
+    CloseDiskHandle();
+}
+
+// The total of a volume's boot sector as the file-system detection reads it.
+uint64_t BootSectorTotal(const uint8_t boot[512]) {
+  switch (ClassifyBootSector(boot)) {
+    case BootKind::Fat16: {
+      uint32_t total = Le32(boot + 0x20);
+      return total ? total : Le16(boot + 0x13);   // small FAT12/16 volumes keep it in 16 bits
+    }
+    case BootKind::Fat32:
+      return Le32(boot + 0x20);
+    case BootKind::Ntfs:
+      return Le32(boot + 0x28);
+    case BootKind::Unknown:
+      break;
+  }
+  return 0;
+}
+
+uint64_t VolumeSectorCount(int driveIndex, HANDLE handle) {
+  // The deep scan reads the whole volume, whatever file system it holds (or
+  // none): the device's size first, the boot sector's word only without it.
+  if (IsNtFamily()) {
+    uint64_t device = GetDeviceSectorCount(handle);
+    if (device) return device;
+  }
+  uint8_t boot[512];
+  if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) != 0) return 0;
+  return BootSectorTotal(boot);
+}
+
+// Windows 9x without a count in the identify data: probe with single-sector
+// reads, coarse steps first, then halve the gap to the first sector that
+// fails, so the count is exact rather than a multiple of the step.
+uint64_t ProbeDiskSectorCount9x(int disk) {
+  char path[32];
+  MakeDiskPath(disk, path);
+  if (!path[0]) return 0;
+  uint8_t sector[512];
+  auto readable = [&](uint64_t s) { return ReadDiskSectors(path, s, 1, sector) == 0; };
+  static const uint64_t kSteps[] = {1953125, 195312, 19531};
+  uint64_t good = 0, bad = 0;
+  bool found = false;
+  for (uint64_t step : kSteps) {
+    if (!readable(step)) continue;
+    good = step;
+    while (good + step < kMaxScanSectors && readable(good + step)) good += step;
+    bad = std::min(good + step, kMaxScanSectors);
+    found = true;
+    break;
+  }
+  if (!found) {
+    if (!readable(0)) return 0;
+    good = 0;
+    bad = kSteps[2];
+  }
+  while (bad - good > 1) {
+    uint64_t mid = good + (bad - good) / 2;
+    if (readable(mid))
+      good = mid;
+    else
+      bad = mid;
+  }
+  return good + 1;
+}
+
+}  // namespace
+
+// --- sector counts -----------------------------------------------------------
+
+uint64_t GetPhysicalDiskSectorCount(int disk) {
+  char path[32];
+  MakeDiskPath(disk, path);
+  if (!path[0]) return 0;
+  HANDLE h = gDeviceCalls.createFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+  if (!IsValidHandle(h)) return 0;
+  OSVERSIONINFOA vi = {};
+  vi.dwOSVersionInfoSize = sizeof vi;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  bool old = GetVersionExA(&vi) && (vi.dwMajorVersion < 5 || (vi.dwMajorVersion == 5 && vi.dwMinorVersion == 0));
+#pragma GCC diagnostic pop
+  uint64_t sectors = 0;
+  DWORD got = 0;
+  if (old) {
+    DISK_GEOMETRY g = {};
+    if (gDeviceCalls.deviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &g, sizeof g, &got, nullptr))
+      sectors = static_cast<uint64_t>(g.Cylinders.LowPart) * g.TracksPerCylinder * g.SectorsPerTrack;
+  } else {
+    GET_LENGTH_INFORMATION len = {};
+    if (gDeviceCalls.deviceIoControl(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &len, sizeof len, &got, nullptr) &&
+        len.Length.QuadPart > 0)
+      sectors = static_cast<uint64_t>(len.Length.QuadPart) / kSectorSize;
+    DISK_GEOMETRY_EX gx = {};
+    if (gDeviceCalls.deviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0, &gx, sizeof gx, &got,
+                                     nullptr) &&
+        gx.DiskSize.QuadPart > 0)
+      sectors = std::max(sectors, static_cast<uint64_t>(gx.DiskSize.QuadPart) / kSectorSize);
+  }
+  // Disk images (and drivers that answer neither) still know their size.
+  if (sectors == 0) sectors = GetDeviceSectorCount(h);
+  gDeviceCalls.closeHandle(h);
+  return sectors;
+}
+
+uint64_t GetTargetSectorCount64(uint32_t target) {
+  gDiskSectorCount = 0;
+  uint32_t disk = TargetDisk(target), volume = TargetVolume(target);
+  if (disk != kTargetUnused && volume != kTargetUnused) return 0;
+  if (volume != kTargetUnused) {
+    HANDLE h = OpenVolume(static_cast<int>(volume));
+    if (!h) return 0;
+    uint64_t n = VolumeSectorCount(static_cast<int>(volume), h);
+    CloseVolume(h);
+    return n;
+  }
+  switch (GetPlatformKind()) {
+    case kPlatformNt:
+      return GetPhysicalDiskSectorCount(static_cast<int>(disk));
+    case kPlatformWin9x:
+      if (GetDiskIdentifyText(static_cast<int>(disk)) && gDiskSectorCount != 0) return gDiskSectorCount;
+      return ProbeDiskSectorCount9x(static_cast<int>(disk));
+    default:
+      return 0;
+  }
+}
+
+uint32_t GetTargetSectorCount(uint32_t target) {
+  return static_cast<uint32_t>(std::min<uint64_t>(GetTargetSectorCount64(target), 0xFFFFFFFFu));
+}
+
+// --- the table by first byte ----------------------------------------------
+
+SignatureDispatch::SignatureDispatch(const SignatureTable& table) {
+  std::vector<Candidate> byByte[256];
+  for (size_t i = 0; i < table.size() && i <= 0xFFFF; ++i) {
+    const SignatureRecord& r = table.record(i);
+    size_t slots = std::min<size_t>(r.slotCount, kSignatureSlotCount);
+    for (size_t s = 0; s < slots; ++s) {
+      const SignatureSlot& slot = r.slots[s];
+      Candidate c = {static_cast<uint16_t>(i), static_cast<uint8_t>(s), slot.length, {}};
+      std::memcpy(c.pattern, slot.pattern, sizeof c.pattern);
+      if (slot.length == 0) {
+        for (auto& list : byByte) list.push_back(c);   // matches every sector
+      } else {
+        byByte[slot.pattern[0]].push_back(c);
+      }
+    }
+  }
+  for (int b = 0; b < 256; ++b) {
+    first_[b] = static_cast<uint32_t>(candidates_.size());
+    candidates_.insert(candidates_.end(), byByte[b].begin(), byByte[b].end());
+  }
+  first_[256] = static_cast<uint32_t>(candidates_.size());
+}
+
+bool SignatureDispatch::Match(const uint8_t* sector, size_t size, size_t* record, int* slot) const {
+  if (size == 0) return false;
+  uint8_t b = sector[0];
+  for (uint32_t k = first_[b]; k < first_[b + 1]; ++k) {
+    const Candidate& c = candidates_[k];
+    if (c.length > size) continue;
+    if (c.length > 1 && std::memcmp(sector + 1, c.pattern + 1, c.length - 1u) != 0) continue;
+    if (record) *record = c.record;
+    if (slot) *slot = c.slot;
+    return true;
+  }
+  return false;
+}
+
+// --- refinements --------------------------------------------------------
+
+const uint8_t* FindBytePattern(const void* pattern, size_t length, const uint8_t* buffer, size_t bufferLength) {
+  if (!pattern || !buffer || length == 0 || length > bufferLength) return nullptr;
+  const uint8_t* p = static_cast<const uint8_t*>(pattern);
+  const uint8_t* end = buffer + bufferLength - length + 1;
+  for (const uint8_t* at = buffer; at < end;) {
+    const void* f = std::memchr(at, p[0], static_cast<size_t>(end - at));
+    if (!f) return nullptr;
+    at = static_cast<const uint8_t*>(f);
+    if (std::memcmp(at, p, length) == 0) return at;
+    ++at;
+  }
+  return nullptr;
+}
+
+bool IsBitmapHeader(const uint8_t* sector, uint32_t* size) {
+  if (sector[0] != 'B' || sector[1] != 'M' || Le16(sector + 6) != 0 || Le16(sector + 8) != 0) return false;
+  if (size) *size = Le32(sector + 2);
+  return true;
+}
+
+int RefineOleType(uint64_t sector, const uint8_t* header, uint32_t target, HANDLE handle, const uint8_t* block,
+                  uint64_t blockStart, uint32_t blockSectors, uint64_t sourceSectors) {
+  static const uint8_t kMagic[4] = {0xD0, 0xCF, 0x11, 0xE0};
+  if (std::memcmp(header, kMagic, 4) != 0) return 0;
+  // Compound files of 4 KB sectors keep their directory in 4 KB sectors.
+  uint32_t shift = Le16(header + 30) == 12 ? 12 : 9;
+  uint32_t count = 1u << (shift - 9);
+  uint64_t at = sector + ((static_cast<uint64_t>(Le32(header + 48)) + 1) << (shift - 9));
+  if (sourceSectors && at + count > sourceSectors) return -1;
+  uint8_t directory[4096];
+  if (block && at >= blockStart && at + count <= blockStart + blockSectors) {
+    std::memcpy(directory, block + (at - blockStart) * kSectorSize, count * kSectorSize);
+  } else if (ReadTargetSectors(target, at, count, directory, handle) != 0) {
+    return -1;
+  }
+  size_t size = count * kSectorSize;
+  static const std::string kWorkbook = Utf16Le("Workbook"), kWord = Utf16Le("WordDocument"),
+                           kPowerPoint = Utf16Le("PowerPoint Document");
+  if (FindBytePattern(kWorkbook.data(), kWorkbook.size(), directory, size)) return 2;
+  if (FindBytePattern(kWord.data(), kWord.size(), directory, size)) return 1;
+  if (FindBytePattern(kPowerPoint.data(), kPowerPoint.size(), directory, size)) return 3;
+  return 0;
+}
+
+int RefineZipType(uint64_t sector, const uint8_t* data, size_t available, uint32_t target, HANDLE handle,
+                  uint64_t sourceSectors) {
+  static const uint8_t kLocal[4] = {'P', 'K', 3, 4};
+  if (available < 4 || std::memcmp(data, kLocal, 4) != 0) return -1;
+  static const char kContentTypes[] = "[Content_Types].xml";
+  if (!FindBytePattern(kContentTypes, sizeof kContentTypes - 1, data, std::min<size_t>(available, kSectorSize)))
+    return 0;
+  std::vector<uint8_t> own;
+  if (available < kZipLookBytes) {
+    uint64_t count = kZipReadSectors;
+    if (sourceSectors) count = std::min<uint64_t>(count, sourceSectors > sector ? sourceSectors - sector : 0);
+    if (count == 0) return 0;
+    own.resize(static_cast<size_t>(count) * kSectorSize);
+    if (ReadTargetSectors(target, sector, static_cast<uint32_t>(count), own.data(), handle) != 0) return 0;
+    data = own.data();
+    available = own.size();
+  } else {
+    available = kZipLookBytes;
+  }
+  // The header after the one at `at`: 30 bytes, the name, the extra field and
+  // the packed data; it must lie within 10,240 bytes and carry the magic.
+  auto nextHeader = [&](size_t at, size_t* next) {
+    if (at + 30 > available) return false;
+    uint64_t step = 30ull + Le16(data + at + 26) + Le16(data + at + 28) + Le32(data + at + 18);
+    if (step >= kZipHeaderReach) return false;
+    uint64_t n = at + step;
+    if (n + 4 > available || std::memcmp(data + n, kLocal, 4) != 0) return false;
+    *next = static_cast<size_t>(n);
+    return true;
+  };
+  size_t second = 0, third = 0;
+  // The reach of the first header is counted from the start, as is the second's from the second.
+  if (!nextHeader(0, &second) || !nextHeader(second, &third)) return 0;
+  size_t from = third + 30;
+  if (from >= available) return 0;
+  size_t span = std::min<size_t>(kSectorSize, available - from);
+  if (FindBytePattern("word/", 5, data + from, span)) return 1;
+  if (FindBytePattern("xl/", 3, data + from, span)) return 2;
+  if (FindBytePattern("ppt/", 4, data + from, span)) return 3;
+  return 0;
+}
+
+// --- the scan ---------------------------------------------------------------
+
+namespace {
+
+// The form type of a RIFF file: the table's one pattern for it cannot reach
+// past the size field.
+const char* RiffType(const uint8_t* sector) {
+  if (std::memcmp(sector + 8, "AVI ", 4) == 0) return "avi";
+  if (std::memcmp(sector + 8, "WAVE", 4) == 0) return "wav";
+  return nullptr;
+}
+
+struct TypeCounter {
+  char name[7];
+  uint32_t count;
+};
+
+class DeepScan {
+ public:
+  DeepScan(uint32_t target, HANDLE handle, const SignatureTable& table, uint64_t total)
+      : target_(target), handle_(handle), table_(table), dispatch_(table), total_(total) {}
+  ~DeepScan() {
+    if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
+  }
+  int Run();
+
+ private:
+  bool ReadBlock(uint64_t position, uint32_t count);
+  void ProcessBlock(uint64_t position, uint32_t count);
+  void Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock);
+  bool RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes);
+  void FeedOpenHit(uint64_t toSector);
+  void CloseOpenHit();
+  void ApplyKnownEnds();
+
+  uint32_t target_;
+  HANDLE handle_;
+  const SignatureTable& table_;
+  SignatureDispatch dispatch_;
+  uint64_t total_;
+  uint8_t* buffer_ = nullptr;
+  uint64_t blockStart_ = 0;
+  uint32_t blockCount_ = 0;
+  bool pieceGood_[kPiecesPerBlock] = {};
+  std::vector<TypeCounter> counters_;
+  // The last hit, whose end the sectors after it may still tell.
+  bool open_ = false;
+  FileEndFinder finder_;
+  uint64_t fedTo_ = 0;   // sector up to which the open hit was fed
+  std::vector<uint64_t> knownBytes_;   // per hit: its length when its structure told it, else 0
+};
+
+bool DeepScan::ReadBlock(uint64_t position, uint32_t count) {
+  blockStart_ = position;
+  blockCount_ = count;
+  if (ReadTargetSectors(target_, position, count, buffer_, handle_) == 0) {
+    std::fill(std::begin(pieceGood_), std::end(pieceGood_), true);
+    return true;
+  }
+  bool any = false;
+  for (uint32_t p = 0; p * kPieceSectors < count; ++p) {
+    uint32_t n = std::min(kPieceSectors, count - p * kPieceSectors);
+    uint8_t* at = buffer_ + static_cast<size_t>(p) * kPieceSectors * kSectorSize;
+    pieceGood_[p] = ReadTargetSectors(target_, position + p * kPieceSectors, n, at, handle_) == 0;
+    if (!pieceGood_[p]) std::memset(at, 0, static_cast<size_t>(n) * kSectorSize);
+    any |= pieceGood_[p];
+  }
+  return any;
+}
+
+void DeepScan::FeedOpenHit(uint64_t toSector) {
+  if (!open_ || finder_.done()) return;
+  uint64_t from = std::max(fedTo_, blockStart_);
+  toSector = std::min(toSector, blockStart_ + blockCount_);
+  if (fedTo_ < blockStart_) {
+    finder_.Break();   // a block in between was not read
+    return;
+  }
+  while (from < toSector && !finder_.done()) {
+    uint32_t piece = static_cast<uint32_t>((from - blockStart_) / kPieceSectors);
+    if (!pieceGood_[piece]) {
+      finder_.Break();
+      return;
+    }
+    uint64_t pieceEnd = std::min<uint64_t>(blockStart_ + (piece + 1ull) * kPieceSectors, toSector);
+    finder_.Feed(buffer_ + (from - blockStart_) * kSectorSize, static_cast<size_t>(pieceEnd - from) * kSectorSize);
+    from = pieceEnd;
+  }
+  fedTo_ = toSector;
+}
+
+void DeepScan::CloseOpenHit() {
+  if (!open_) return;
+  if (!gFoundFiles.empty()) knownBytes_.back() = finder_.length();
+  open_ = false;
+}
+
+bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes) {
+  if (std::strcmp(type, "jpg") == 0 && std::memcmp(bytes + 6, "Exif", 4) != 0 &&
+      std::memcmp(bytes + 6, "JFIF", 4) != 0)
+    return false;
+  if (std::strcmp(type, "mpg") == 0) {
+    if (gLastHitWasMpeg) return false;
+    gLastHitWasMpeg = 1;
+  } else {
+    gLastHitWasMpeg = 0;
+  }
+  char key[7] = {};
+  std::memcpy(key, type, strnlen(type, sizeof key));
+  uint32_t count = 1;
+  auto it = std::find_if(counters_.begin(), counters_.end(),
+                         [&](const TypeCounter& c) { return std::memcmp(c.name, key, sizeof key) == 0; });
+  if (it != counters_.end()) {
+    count = ++it->count;
+  } else {
+    TypeCounter c;
+    std::memcpy(c.name, key, sizeof key);
+    c.count = 1;
+    counters_.push_back(c);
+  }
+  char typeName[8] = {};
+  std::memcpy(typeName, key, sizeof key);
+
+  FoundFileRecord hit = {};
+  MakeFoundFileName(typeName, count, hit.name);
+  hit.firstSector = static_cast<uint32_t>(sector);
+  hit.lastSector = hit.firstSector;
+  hit.source = static_cast<uint16_t>(target_ & 0xFFFF);
+  hit.selected = 1;
+
+  // The hit before this one has seen all the sectors it is going to.
+  FeedOpenHit(sector);
+  CloseOpenHit();
+  if (!AppendFoundFile(hit)) return false;
+  knownBytes_.push_back(0);
+  open_ = true;
+  finder_.Reset(FileEndKindOfType(typeName));
+  fedTo_ = sector;
+
+  if (gDeepScanWindow) SendMessageA(gDeepScanWindow, WM_RAWSCAN_FOUND, 0, reinterpret_cast<LPARAM>(hit.name));
+  return true;
+}
+
+void DeepScan::Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock) {
+  size_t record = 0;
+  int slot = -1;
+  if (!dispatch_.Match(bytes, kSectorSize, &record, &slot)) return;
+  char type[8] = {};
+  std::memcpy(type, table_.record(record).name, 7);
+  if (slot == 0) {
+    if (std::strncmp(type, "doc", 3) == 0) {
+      switch (RefineOleType(sector, bytes, target_, handle_, buffer_, blockStart_, blockCount_, total_)) {
+        case 1: std::strcpy(type, "doc"); break;
+        case 2: std::strcpy(type, "xls"); break;
+        case 3: std::strcpy(type, "ppt"); break;
+        default: return;
+      }
+    } else if (std::strncmp(type, "bmp", 3) == 0) {
+      if (!IsBitmapHeader(bytes, nullptr)) return;
+    } else if (std::strncmp(type, "zip", 3) == 0) {
+      size_t available = static_cast<size_t>(blockCount_ - indexInBlock) * kSectorSize;
+      switch (RefineZipType(sector, bytes, available, target_, handle_, total_)) {
+        case 0: std::strcpy(type, "zip"); break;
+        case 1: std::strcpy(type, "docx"); break;
+        case 2: std::strcpy(type, "xlsx"); break;
+        case 3: std::strcpy(type, "pptx"); break;
+        default: return;
+      }
+    } else if (std::strncmp(type, "avi", 3) == 0) {
+      const char* riff = RiffType(bytes);
+      if (!riff) return;
+      std::strcpy(type, riff);
+    }
+  }
+  RecordFoundFile(sector, type, bytes);
+}
+
+void DeepScan::ProcessBlock(uint64_t position, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!pieceGood_[i / kPieceSectors]) {
+      i = (i / kPieceSectors + 1) * kPieceSectors - 1;   // the rest of an unreadable piece
+      continue;
+    }
+    Consider(position + i, buffer_ + static_cast<size_t>(i) * kSectorSize, i);
+  }
+  FeedOpenHit(position + count);
+}
+
+void DeepScan::ApplyKnownEnds() {
+  if (open_) CloseOpenHit();
+  for (size_t i = 0; i < gFoundFiles.size() && i < knownBytes_.size(); ++i) {
+    uint64_t bytes = knownBytes_[i];
+    if (bytes == 0) continue;
+    FoundFileRecord& r = gFoundFiles[i];
+    uint64_t last = r.firstSector + (bytes + kSectorSize - 1) / kSectorSize - 1;
+    if (last < r.lastSector) r.lastSector = static_cast<uint32_t>(last);
+  }
+}
+
+int DeepScan::Run() {
+  buffer_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, static_cast<size_t>(kDeepScanBlockSectors) * kSectorSize,
+                                               MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!buffer_) return kDeepScanNothing;
+  const uint64_t limit = total_ ? std::min(total_, kMaxScanSectors) : kMaxScanSectors;
+  const WPARAM shownTotal = static_cast<WPARAM>(std::min<uint64_t>(total_, 0xFFFFFFFFu));
+  uint64_t position = 0;
+  bool stopped = false;
+  while (position < limit) {
+    // The last block of a source is read only as far as the source goes.
+    uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kDeepScanBlockSectors, limit - position));
+    bool read = ReadBlock(position, count);
+    if (total_ && gDeepScanWindow)
+      SendMessageA(gDeepScanWindow, WM_RAWSCAN_PROGRESS, shownTotal, static_cast<LPARAM>(position));
+    if (gDeepScanAbort.load() == 1) {
+      stopped = true;
+      break;
+    }
+    if (!read) {
+      if (!total_) break;   // an unknown size ends where reading does
+      position += kDeepScanBlockSectors;
+      continue;
+    }
+    ProcessBlock(position, count);
+    position += kDeepScanBlockSectors;
+  }
+  if (gFoundFiles.empty()) return kDeepScanNothing;
+  if (stopped)
+    CloseFoundFilesOnStop(total_);
+  else
+    CloseFoundFilesAtEnd(position, total_);
+  ApplyKnownEnds();
+  return kDeepScanDone;
+}
+
+}  // namespace
+
+int RawSignatureScan(uint32_t target) {
+  gFoundFiles.clear();
+  gScanAbort = 0;
+  gDeepScanAbort = 0;
+  // A run of MPEG hits belongs to one scan: the last hit of an earlier scan
+  // must not swallow the first MPEG of this one.
+  gLastHitWasMpeg = 0;
+  // A disk's size is asked before the scan opens it: on Windows 9x the size
+  // probe opens and closes the disk driver, which is the scan's own handle.
+  const bool isVolume = TargetVolume(target) != kTargetUnused;
+  uint64_t total = isVolume ? 0 : GetTargetSectorCount64(target);
+  HANDLE handle = OpenSectorTarget(target);
+  if (!handle) return kDeepScanNothing;
+  SignatureTable table;
+  SignatureTableStatus status = table.Load(SignatureTablePath(kSignatureScanTableName));
+  int rc;
+  if (status == SignatureTableStatus::kMissing) {
+    rc = kDeepScanNoTable;
+  } else if (status != SignatureTableStatus::kOk) {
+    rc = kDeepScanBadTable;
+  } else {
+    if (isVolume) total = VolumeSectorCount(static_cast<int>(TargetVolume(target)), handle);
+    DeepScan scan(target, handle, table, total);
+    rc = scan.Run();
+  }
+  CloseSectorTarget(target, handle);
+  return rc;
+}

@@ -1,0 +1,98 @@
+// Where a found file ends, told from its own structure while its bytes stream
+// past: the deep scan feeds each hit the sectors that follow it, and the
+// copy-out and the preview feed it the bytes they read, so both agree on one
+// length. A format that cannot say where it ends (or bytes that make no sense
+// for it) leaves the length unknown, and the hit keeps the extent the scan
+// gave it.
+//
+// Every length and offset comes from the disk: each is checked before use,
+// the finder never reads outside what it was fed, and it keeps at most one
+// compound-file sector (4 KB) of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+enum class FileEndKind {
+  kNone,   // no structure the finder knows: the extent is the scan's
+  kJpeg,   // markers up to EOI; entropy-coded data searched for its markers
+  kPng,    // chunks up to IEND
+  kGif,    // blocks and sub-blocks up to the trailer
+  kBmp,    // the size in the file header
+  kZip,    // local headers, central directory, end record (+ comment); also docx/xlsx/pptx
+  kOle,    // compound file: one past the highest sector its allocation table uses
+  kRiff,   // the RIFF size (+ OpenDML "AVIX" extensions); avi, wav
+  kPdf,    // the last "%%EOF" line (incremental updates append more)
+};
+
+// The finder for a hit's type name (the extension: "jpg", "docx", ...).
+FileEndKind FileEndKindOfType(const char* type);
+
+class FileEndFinder {
+ public:
+  explicit FileEndFinder(FileEndKind kind = FileEndKind::kNone) { Reset(kind); }
+  void Reset(FileEndKind kind);
+
+  // The next bytes of the file, contiguous with those fed before.
+  void Feed(const uint8_t* data, size_t size);
+  // The stream has a gap (an unreadable stretch): the end cannot be told
+  // any more, unless it already is.
+  void Break();
+
+  // No more bytes are wanted: the end is known, or cannot be told.
+  bool done() const { return done_; }
+  // The file's length in bytes, 0 when unknown. For PDF it is the best
+  // length so far (the last "%%EOF" fed), final only once done().
+  uint64_t length() const { return length_; }
+  uint64_t fed() const { return pos_; }
+
+ private:
+  enum class Mode { kGather, kEntropy, kSearch };
+
+  void Fail();
+  void EndAt(uint64_t length);
+  void Gather(size_t count);   // the next count bytes go to hdr_, then Step()
+  void Step();
+  void StepJpeg();
+  void StepPng();
+  void StepGif();
+  void StepZip();
+  void StepOle();
+  void StepRiff();
+  void FeedEntropy(const uint8_t*& data, size_t& size);
+  void FeedSearch(const uint8_t*& data, size_t& size);
+  void StartSearch(const char* pattern, size_t length);
+  void OnSearchHit(uint64_t at);   // at: offset of the pattern's first byte
+
+  FileEndKind kind_ = FileEndKind::kNone;
+  bool done_ = true;
+  uint64_t length_ = 0;
+  uint64_t pos_ = 0;      // bytes fed so far
+  uint64_t skipTo_ = 0;   // bytes before this offset are passed over
+  Mode mode_ = Mode::kGather;
+  int step_ = 0;          // where the format's reader is
+  std::vector<uint8_t> hdr_;
+  size_t need_ = 0;
+  uint64_t hdrAt_ = 0;    // offset of hdr_[0]
+
+  // JPEG entropy-coded data: a 0xFF was the last byte seen.
+  bool pendingFf_ = false;
+  uint8_t marker_ = 0;
+  // Pattern search (zip end record, pdf end line).
+  char pattern_[8] = {};
+  size_t patternLength_ = 0;
+  uint8_t carry_[8] = {};
+  size_t carryLength_ = 0;
+  int eolLeft_ = 0;       // pdf: end-of-line bytes that may still follow "%%EOF"
+  bool zipDescriptor_ = false;
+  // Compound file: the offsets of its allocation-table sectors, in file order.
+  struct FatSector {
+    uint64_t offset;
+    uint32_t index;       // which part of the table it holds
+  };
+  std::vector<FatSector> fatSectors_;
+  size_t fatNext_ = 0;
+  uint32_t sectorShift_ = 9;
+  int64_t highestUsed_ = -1;
+};

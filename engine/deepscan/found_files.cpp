@@ -1,0 +1,218 @@
+#include "deepscan/found_files.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "copyout/output.h"
+#include "deepscan/file_end.h"
+#include "disk/raw.h"
+#include "records/records.h"
+#include "state.h"
+
+HWND gRawProgressWindow = nullptr;
+std::atomic<uint32_t> gRawRecoverFailedFiles{0};
+
+namespace {
+
+constexpr uint32_t kCopyChunkSectors = 2048;   // 1 MB per read
+
+// The extension of a hit's name: what follows its last '.'.
+std::string TypeOfName(const char* name, size_t size) {
+  std::string n(name, strnlen(name, size));
+  size_t dot = n.find_last_of('.');
+  size_t slash = n.find_last_of('\\');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  return n.substr(dot + 1);
+}
+
+bool CopyRecord(size_t index, FoundFileRecord* out) {
+  if (index >= gFoundFiles.size()) return false;
+  *out = gFoundFiles[index];
+  out->name[sizeof out->name - 1] = 0;
+  return out->lastSector >= out->firstSector;
+}
+
+// The disk or volume the hits come from, kept open while consecutive hits
+// share it.
+class HitSource {
+ public:
+  ~HitSource() { Close(); }
+  HANDLE Open(uint32_t target) {
+    if (handle_ && target == target_) return handle_;
+    Close();
+    handle_ = OpenSectorTarget(target);
+    target_ = target;
+    return handle_;
+  }
+  void Close() {
+    if (!handle_) return;
+    if (TargetVolume(target_) != kTargetUnused)
+      CloseVolume(handle_);
+    else
+      CloseDiskHandle();
+    handle_ = nullptr;
+  }
+  uint32_t target() const { return target_; }
+  HANDLE handle() const { return handle_; }
+
+ private:
+  uint32_t target_ = 0;
+  HANDLE handle_ = nullptr;
+};
+
+// Reads count sectors; a failed read is retried sector by sector, and the
+// sectors that still fail are zeros. false when any sector failed.
+bool ReadSectorsOrZeros(uint32_t target, HANDLE handle, uint64_t sector, uint32_t count, uint8_t* out) {
+  if (ReadTargetSectors(target, sector, count, out, handle) == 0) return true;
+  bool whole = true;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t* at = out + static_cast<size_t>(i) * kSectorSize;
+    if (ReadTargetSectors(target, sector + i, 1, at, handle) != 0) {
+      std::memset(at, 0, kSectorSize);
+      whole = false;
+    }
+  }
+  return whole;
+}
+
+bool DestinationOnSource(const char* destination, uint32_t target) {
+  uint32_t volume = TargetVolume(target);
+  if (volume == kTargetUnused || !destination || !destination[0]) return false;
+  char letter = static_cast<char>(destination[0] & 0xDF);
+  return letter == static_cast<char>('C' + volume);
+}
+
+int CopyWithSource(HitSource& source, size_t index, const char* destination, RecoverProgressBlock* report,
+                   HWND notify, uint8_t* chunk) {
+  FoundFileRecord r;
+  if (!destination || !CopyRecord(index, &r)) return kRawCopyRefused;
+  uint32_t target = static_cast<uint32_t>(r.source);
+  // Writing to the scanned volume would overwrite what is being saved.
+  if (DestinationOnSource(destination, target)) return kRawCopyRefused;
+  HANDLE in = source.Open(target);
+  if (!in) return kRawCopyRefused;
+
+  int error = 0;
+  std::string written;
+  HANDLE out = CreateRawOutputFile(destination, r.name, &error, &written);
+  if (!out) return error == -2 ? kRawCopyDestinationFull : kRawCopyOutputFailed;
+  RecoverProgressBlock own;
+  if (!report) report = &own;
+  std::memset(report, 0, sizeof *report);
+  std::strncpy(report->source, r.name, sizeof report->source - 1);
+  std::strncpy(report->destination, written.c_str(), sizeof report->destination - 1);
+  if (notify) SendMessageA(notify, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(report));
+
+  FileEndFinder finder(FileEndKindOfType(TypeOfName(r.name, sizeof r.name).c_str()));
+  const uint64_t sectors = static_cast<uint64_t>(r.lastSector) - r.firstSector + 1;
+  uint64_t done = 0, bytesWritten = 0;
+  int rc = kRawCopyDone;
+  while (done < sectors) {
+    if (ScanAbortRequested()) {
+      rc = kRawCopyStopped;
+      break;
+    }
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kCopyChunkSectors, sectors - done));
+    if (!ReadSectorsOrZeros(target, in, r.firstSector + done, n, chunk)) {
+      rc = kRawCopyPartial;
+      finder.Break();
+    }
+    size_t bytes = static_cast<size_t>(n) * kSectorSize;
+    finder.Feed(chunk, bytes);
+    // Once the file's end is known, nothing after it is written.
+    if (finder.done() && finder.length() > 0 && finder.length() < bytesWritten + bytes)
+      bytes = static_cast<size_t>(finder.length() > bytesWritten ? finder.length() - bytesWritten : 0);
+    int w = bytes > 0 ? WriteRecoveredBytes(out, chunk, static_cast<uint32_t>(bytes)) : 0;
+    if (w != 0) {
+      rc = w == -2 ? kRawCopyDestinationFull : kRawCopyOutputFailed;
+      break;
+    }
+    bytesWritten += bytes;
+    done += n;
+    if (finder.done() && finder.length() > 0 && bytesWritten >= finder.length()) break;
+  }
+  // A length known only at the end (a PDF's last "%%EOF") cuts what was written.
+  if ((rc == kRawCopyDone || rc == kRawCopyPartial) && finder.length() > 0 && finder.length() < bytesWritten) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(finder.length());
+    if (!SetFilePointerEx(out, at, nullptr, FILE_BEGIN) || !SetEndOfFile(out)) rc = kRawCopyOutputFailed;
+  }
+  CloseHandle(out);
+  if (rc == kRawCopyStopped) DeleteFileA(written.c_str());
+  return rc;
+}
+
+uint8_t* AllocateChunk() {
+  return static_cast<uint8_t*>(VirtualAlloc(nullptr, static_cast<size_t>(kCopyChunkSectors) * kSectorSize,
+                                            MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+}  // namespace
+
+int ReadFoundFileData(size_t index, uint8_t** buffer) {
+  if (buffer) *buffer = nullptr;
+  FoundFileRecord r;
+  if (!buffer || !CopyRecord(index, &r)) return -2;
+  std::string type = TypeOfName(r.name, sizeof r.name);
+  if (type.size() < 3) return -2;
+  std::string three = type.substr(0, 3);
+  static const char* const kPictures[] = {"bmp", "jpg", "gif", "dib", "pnp", "tif", "png", "emf"};
+  bool picture = false;
+  for (const char* p : kPictures) picture |= three == p;
+  if (!picture) return -2;
+
+  uint32_t target = static_cast<uint32_t>(r.source);
+  HitSource source;
+  HANDLE in = source.Open(target);
+  if (!in) return -1;
+  uint64_t size = std::min<uint64_t>(FoundFileBytes(r), kPreviewMaxBytes);
+  uint8_t* data = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1));
+  if (!data) return -1;
+  if (ReadTargetSectors(target, r.firstSector, static_cast<uint32_t>(size / kSectorSize), data, in) != 0) {
+    std::free(data);
+    return -1;
+  }
+  FileEndFinder finder(FileEndKindOfType(type.c_str()));
+  finder.Feed(data, static_cast<size_t>(size));
+  if (finder.length() > 0 && finder.length() < size) size = finder.length();
+  *buffer = data;
+  return static_cast<int>(size);
+}
+
+void FreeFoundFileData(uint8_t* buffer) { std::free(buffer); }
+
+HANDLE CreateRawOutputFile(const char* destination, const char* itemName, int* error, std::string* createdPath) {
+  return CreateOutputFile(itemName, destination, error, createdPath);
+}
+
+int CopyOutFoundFile(size_t index, const char* destination, RecoverProgressBlock* report) {
+  uint8_t* chunk = AllocateChunk();
+  if (!chunk) return kRawCopyRefused;
+  HitSource source;
+  int rc = CopyWithSource(source, index, destination, report, nullptr, chunk);
+  VirtualFree(chunk, 0, MEM_RELEASE);
+  return rc;
+}
+
+int CopyOutFoundFiles(const char* destination) {
+  gScanAbort = 0;
+  gRawRecoverFailedFiles = 0;
+  uint8_t* chunk = AllocateChunk();
+  if (!chunk) return 0;
+  HitSource source;
+  int whole = 0;
+  for (size_t i = 0; i < gFoundFiles.size() && !ScanAbortRequested(); ++i) {
+    if (!gFoundFiles[i].selected) continue;
+    int rc = CopyWithSource(source, i, destination, nullptr, gRawProgressWindow, chunk);
+    if (rc == kRawCopyDone) {
+      ++whole;
+      continue;
+    }
+    if (rc == kRawCopyStopped) break;
+    ++gRawRecoverFailedFiles;
+    if (rc == kRawCopyDestinationFull) break;   // a full destination takes no more files
+  }
+  VirtualFree(chunk, 0, MEM_RELEASE);
+  return whole;
+}

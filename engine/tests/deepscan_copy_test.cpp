@@ -1,0 +1,187 @@
+// The copy-out and the preview of found items: byte for byte where the
+// file's structure tells its end, the rest from their first byte to the next
+// hit; the per-file messages, the stop flag, unreadable sectors, the scanned
+// volume refused as destination, names that try to leave it, and the 10 MB
+// preview limit.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "copyout/output.h"
+#include "deepscan_test_util.h"
+#include "disk/raw.h"
+
+using namespace deeptest;
+using testsupport::MappedImage;
+using testsupport::ReadWholeFile;
+using testsupport::ScratchDir;
+using testsupport::Sha256Hex;
+
+namespace {
+
+constexpr char kVolume = 'S';
+constexpr char kHostile = 'U';
+
+std::string Output(const std::string& dest, const FoundFileRecord& r) { return dest + NameOf(r); }
+
+}  // namespace
+
+TEST(DeepCopyOut, EveryFileComesOutAsItWasWritten) {
+  std::vector<Hit> truth = ReadHits("deepscan-volume");
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  ASSERT_EQ(gFoundFiles.size(), truth.size());
+  std::string dest = ScratchDir("all");
+  gRecoveredSectors = 0;
+  EXPECT_EQ(CopyOut(dest), static_cast<int>(truth.size()));
+  EXPECT_EQ(gRawRecoverFailedFiles.load(), 0u);
+
+  std::vector<Received> files = Of(WM_RECOVER_FILE);
+  ASSERT_EQ(files.size(), truth.size());
+  uint64_t sectors = 0;
+  for (size_t i = 0; i < truth.size(); ++i) {
+    const FoundFileRecord& r = gFoundFiles[i];
+    SCOPED_TRACE(truth[i].source);
+    EXPECT_TRUE(files[i].sent);
+    EXPECT_EQ(files[i].source, NameOf(r));
+    EXPECT_EQ(files[i].destination, Output(dest, r));
+    std::string out;
+    ASSERT_TRUE(ReadWholeFile(Output(dest, r), &out));
+    if (truth[i].refined) {
+      EXPECT_EQ(out.size(), truth[i].size);
+      EXPECT_EQ(Sha256Hex(out.data(), out.size()), truth[i].sha256);
+    } else {
+      // No structure to tell the end: the whole extent, the file first.
+      EXPECT_EQ(out.size(), FoundFileBytes(r));
+      ASSERT_GE(out.size(), truth[i].size);
+      EXPECT_EQ(Sha256Hex(out.data(), truth[i].size), truth[i].sha256);
+    }
+    sectors += (out.size() + 511) / 512;
+  }
+  EXPECT_GE(gRecoveredSectors.load(), sectors - truth.size());
+  EXPECT_LE(gRecoveredSectors.load(), sectors + truth.size() * 2048);
+}
+
+TEST(DeepCopyOut, OnlyTickedHitsAndNumberedNamesWhenTaken) {
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  for (FoundFileRecord& r : gFoundFiles) r.selected = 0;
+  gFoundFiles[1].selected = 1;
+  gFoundFiles[3].selected = 1;
+  std::string dest = ScratchDir("ticked");
+  EXPECT_EQ(CopyOut(dest), 2);
+  ASSERT_EQ(Of(WM_RECOVER_FILE).size(), 2u);
+  EXPECT_EQ(Of(WM_RECOVER_FILE)[1].source, NameOf(gFoundFiles[3]));
+  std::string out;
+  EXPECT_FALSE(ReadWholeFile(Output(dest, gFoundFiles[0]), &out));
+  // Again into the same folder: the names are taken, the copies are numbered.
+  EXPECT_EQ(CopyOut(dest), 2);
+  std::string first = Output(dest, gFoundFiles[1]);
+  std::string numbered = first.substr(0, first.rfind('.')) + "_001" + first.substr(first.rfind('.'));
+  EXPECT_EQ(Of(WM_RECOVER_FILE)[0].destination, numbered);
+  std::string a, b;
+  ASSERT_TRUE(ReadWholeFile(first, &a));
+  ASSERT_TRUE(ReadWholeFile(numbered, &b));
+  EXPECT_EQ(a, b);
+}
+
+TEST(DeepCopyOut, TheStopFlagEndsTheRunAndRemovesTheUnfinishedFile) {
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  std::string dest = ScratchDir("stopped");
+  gScanAbort = 1;   // left from an earlier run: cleared at the start
+  OnMessage() = [](const Received& r) {
+    if (r.message == WM_RECOVER_FILE && Of(WM_RECOVER_FILE).size() == 3) gScanAbort = 1;
+  };
+  EXPECT_EQ(CopyOut(dest), 2);
+  std::vector<Received> files = Of(WM_RECOVER_FILE);
+  ASSERT_EQ(files.size(), 3u);
+  std::string out;
+  EXPECT_TRUE(ReadWholeFile(files[1].destination, &out));
+  EXPECT_FALSE(ReadWholeFile(files[2].destination, &out)) << "a stopped file is not left half-written";
+  EXPECT_EQ(gRawRecoverFailedFiles.load(), 0u);
+  gScanAbort = 0;
+}
+
+TEST(DeepCopyOut, RefusedDestinationsAndSectorsThatCannotBeRead) {
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  std::string dest = ScratchDir("odd");
+  RecoverProgressBlock block;
+  EXPECT_EQ(CopyOutFoundFile(0, "S:\\saved", &block), kRawCopyRefused) << "never onto the scanned volume";
+  EXPECT_EQ(CopyOutFoundFile(gFoundFiles.size(), dest.c_str(), &block), kRawCopyRefused);
+
+  // A hit running past the end of the source: what is there, zeros after it.
+  uint64_t sectors = ImageSectors(MappedImage(kVolume));
+  FoundFileRecord tail = gFoundFiles.back();
+  std::strcpy(tail.name, "dat\\00000001.dat");
+  tail.firstSector = static_cast<uint32_t>(sectors - 4);
+  tail.lastSector = static_cast<uint32_t>(sectors + 5);
+  gFoundFiles.push_back(tail);
+  EXPECT_EQ(CopyOutFoundFile(gFoundFiles.size() - 1, dest.c_str(), &block), kRawCopyPartial);
+  std::string out;
+  ASSERT_TRUE(ReadWholeFile(block.destination, &out));
+  ASSERT_EQ(out.size(), 10u * 512);
+  EXPECT_EQ(out.substr(0, 4 * 512), ImageBytes(MappedImage(kVolume), (sectors - 4) * 512, 4 * 512));
+  EXPECT_EQ(out.substr(4 * 512), std::string(6 * 512, '\0'));
+
+  // Names from a record are made safe and stay below the destination.
+  int error = 0;
+  std::string created;
+  for (const char* evil : {"..\\..\\escape.jpg", "C:\\Windows\\x.jpg", "jpg\\..\\..\\..\\up.jpg", "\\\\host\\s\\f"}) {
+    HANDLE h = CreateRawOutputFile(dest.c_str(), evil, &error, &created);
+    ASSERT_TRUE(h) << evil;
+    CloseHandle(h);
+    EXPECT_EQ(created.compare(0, dest.size(), dest), 0) << created;
+    EXPECT_EQ(created.find(".."), std::string::npos) << created;
+  }
+}
+
+TEST(DeepPreview, PicturesReadAsTheyWereAndNothingElse) {
+  std::vector<Hit> truth = ReadHits("deepscan-volume");
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  size_t pictures = 0;
+  for (size_t i = 0; i < truth.size(); ++i) {
+    uint8_t* data = nullptr;
+    int n = ReadFoundFileData(i, &data);
+    bool picture = truth[i].type == "jpg" || truth[i].type == "png" || truth[i].type == "gif" || truth[i].type == "bmp";
+    if (!picture) {
+      EXPECT_EQ(n, -2) << truth[i].source;
+      EXPECT_EQ(data, nullptr);
+      continue;
+    }
+    ++pictures;
+    ASSERT_EQ(n, static_cast<int>(truth[i].size)) << truth[i].source;
+    EXPECT_EQ(Sha256Hex(data, static_cast<size_t>(n)), truth[i].sha256);
+    FreeFoundFileData(data);
+  }
+  EXPECT_GE(pictures, 8u);
+  uint8_t* data = nullptr;
+  EXPECT_EQ(ReadFoundFileData(truth.size() + 5, &data), -2);
+
+  // A picture said to be 15 MB long: only its first 10 MB are read.
+  FoundFileRecord big = gFoundFiles[0];
+  std::strcpy(big.name, "bmp\\00000009.bmp");
+  big.firstSector = 100;   // inside a JPEG: no bitmap header to end it sooner
+  big.lastSector = 100 + 30000;
+  gFoundFiles.push_back(big);
+  int n = ReadFoundFileData(gFoundFiles.size() - 1, &data);
+  EXPECT_EQ(n, static_cast<int>(kPreviewMaxBytes));
+  ASSERT_TRUE(data);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 4096), ImageBytes(MappedImage(kVolume), 100 * 512, 4096));
+  FreeFoundFileData(data);
+  // Its source gone: -1.
+  gFoundFiles.back().source = static_cast<uint16_t>(MakeDiskTarget(9));
+  EXPECT_EQ(ReadFoundFileData(gFoundFiles.size() - 1, &data), -1);
+}
+
+TEST(DeepCopyOut, HostileHitsComeOutBounded) {
+  ASSERT_EQ(Scan(VolumeTarget(kHostile)), kDeepScanDone);
+  std::string dest = ScratchDir("hostile");
+  EXPECT_EQ(CopyOut(dest), static_cast<int>(gFoundFiles.size()));
+  for (const FoundFileRecord& r : gFoundFiles) {
+    std::string out;
+    ASSERT_TRUE(ReadWholeFile(Output(dest, r), &out)) << NameOf(r);
+    EXPECT_LE(out.size(), FoundFileBytes(r)) << NameOf(r);
+    uint8_t* data = nullptr;
+    int n = ReadFoundFileData(&r - gFoundFiles.data(), &data);
+    EXPECT_LE(n, static_cast<int>(FoundFileBytes(r)));
+    FreeFoundFileData(data);
+  }
+}

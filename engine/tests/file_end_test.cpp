@@ -1,0 +1,136 @@
+// Where a found file ends, told from the files the tools made: whatever the
+// pieces the bytes arrive in, the same end; a file cut short never gets a
+// wrong end; damaged and random bytes never crash the finder and give the
+// same answer however they are cut.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "deepscan/file_end.h"
+#include "deepscan_test_util.h"
+
+using namespace deeptest;
+
+namespace {
+
+struct Sample {
+  Hit hit;
+  std::string bytes;   // the file, then what followed it on the image
+};
+
+std::vector<Sample> Samples() {
+  static std::vector<Sample> samples = [] {
+    std::vector<Sample> out;
+    std::string image = testsupport::FixtureImage("deepscan-volume");
+    for (const Hit& h : ReadHits("deepscan-volume"))
+      out.push_back({h, ImageBytes(image, h.first * 512ull, static_cast<size_t>(h.size) + 8192)});
+    return out;
+  }();
+  return samples;
+}
+
+struct Answer {
+  bool done;
+  uint64_t length;
+  bool operator==(const Answer& o) const { return done == o.done && length == o.length; }
+};
+
+Answer FeedInPieces(FileEndKind kind, const std::string& bytes, std::mt19937& rng, size_t maxPiece) {
+  FileEndFinder f(kind);
+  size_t at = 0;
+  while (at < bytes.size()) {
+    size_t n = std::min<size_t>(bytes.size() - at, 1 + rng() % maxPiece);
+    f.Feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, n);
+    at += n;
+  }
+  return {f.done(), f.length()};
+}
+
+}  // namespace
+
+TEST(FileEnd, TheToolsFilesEndWhereTheyEndInAnyPieces) {
+  std::mt19937 rng(1);
+  size_t refined = 0;
+  for (const Sample& s : Samples()) {
+    SCOPED_TRACE(s.hit.source);
+    FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
+    EXPECT_EQ(kind != FileEndKind::kNone, s.hit.refined);
+    Answer whole = FeedInPieces(kind, s.bytes, rng, s.bytes.size());
+    if (!s.hit.refined) {
+      EXPECT_EQ(whole.length, 0u);
+      continue;
+    }
+    ++refined;
+    EXPECT_EQ(whole.length, s.hit.size);
+    for (size_t piece : {1, 3, 512, 4099, 70000})
+      EXPECT_EQ(FeedInPieces(kind, s.bytes, rng, piece).length, s.hit.size) << "pieces up to " << piece;
+  }
+  EXPECT_GE(refined, 20u);
+}
+
+TEST(FileEnd, AFileCutShortNeverGetsAWrongEnd) {
+  std::mt19937 rng(2);
+  for (const Sample& s : Samples()) {
+    if (!s.hit.refined) continue;
+    SCOPED_TRACE(s.hit.source);
+    FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
+    for (int k = 0; k < 12; ++k) {
+      size_t cut = rng() % s.hit.size;
+      Answer a = FeedInPieces(kind, s.bytes.substr(0, cut), rng, 5000);
+      // The end is unknown, or (sizes written in the header) the true one.
+      EXPECT_TRUE(a.length == 0 || a.length == s.hit.size) << "cut at " << cut << ": " << a.length;
+    }
+  }
+}
+
+TEST(FileEnd, DamagedAndRandomBytesGiveOneAnswerHoweverTheyArrive) {
+  std::mt19937 rng(3);
+  std::vector<std::pair<FileEndKind, std::string>> inputs;
+  for (const Sample& s : Samples()) {
+    FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
+    for (int k = 0; k < 30; ++k) {
+      std::string damaged = s.bytes.substr(0, std::min<size_t>(s.bytes.size(), 1 + rng() % 300000));
+      int flips = 1 + rng() % 12;
+      for (int i = 0; i < flips; ++i) {
+        // Damage the structure near the start most of the time.
+        size_t at = rng() % 3 ? rng() % std::min<size_t>(damaged.size(), 600) : rng() % damaged.size();
+        damaged[at] = static_cast<char>(rng());
+      }
+      inputs.push_back({kind, damaged});
+    }
+  }
+  for (FileEndKind kind : {FileEndKind::kJpeg, FileEndKind::kPng, FileEndKind::kGif, FileEndKind::kBmp,
+                           FileEndKind::kZip, FileEndKind::kOle, FileEndKind::kRiff, FileEndKind::kPdf})
+    for (int k = 0; k < 20; ++k) {
+      std::string noise(1 + rng() % 100000, '\0');
+      for (char& c : noise) c = static_cast<char>(rng());
+      inputs.push_back({kind, noise});
+    }
+  for (const auto& in : inputs) {
+    Answer whole = FeedInPieces(in.first, in.second, rng, in.second.size());
+    Answer small = FeedInPieces(in.first, in.second, rng, 7);
+    Answer mid = FeedInPieces(in.first, in.second, rng, 3000);
+    ASSERT_EQ(whole, small);
+    ASSERT_EQ(whole, mid);
+  }
+}
+
+TEST(FileEnd, PdfTakesItsLastEndLineAndAGapForgetsAGuess) {
+  std::string pdf = "%PDF-1.4\nbody\n%%EOF\nupdate\n%%EOF\r\ntrailing garbage %%EO";
+  FileEndFinder f(FileEndKind::kPdf);
+  f.Feed(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size());
+  EXPECT_FALSE(f.done());
+  EXPECT_EQ(f.length(), pdf.find("garbage") - std::string("trailing ").size());
+  f.Break();
+  EXPECT_TRUE(f.done());
+  EXPECT_EQ(f.length(), 0u) << "after a gap a later end may have been missed";
+
+  // A RIFF's size was in its header: a gap later does not undo it.
+  std::string riff = std::string("RIFF\x10\x00\x00\x00WAVE", 12) + std::string(8, 'x');
+  FileEndFinder r(FileEndKind::kRiff);
+  r.Feed(reinterpret_cast<const uint8_t*>(riff.data()), riff.size());
+  EXPECT_EQ(r.length(), 24u);
+  EXPECT_EQ(FileEndKindOfType("DOCX"), FileEndKind::kZip);
+  EXPECT_EQ(FileEndKindOfType("mp3"), FileEndKind::kNone);
+  EXPECT_EQ(FileEndKindOfType(nullptr), FileEndKind::kNone);
+}

@@ -176,6 +176,28 @@ TEST_F(Backup, RestoreOntoWipedDiskGivesBackEverySector) {
   ExpectRestoredOntoWipedCopy(4, 5, "part-modern", dir_ + "modern.vxb");
 }
 
+// A table that names sectors past the disk's end and a chain of boot
+// records that links back on itself: the backup ends, saves each record once
+// and nothing from past the end.
+TEST_F(Backup, DamagedTableIsWalkedWithinBounds) {
+  std::vector<uint8_t> s0 = ReadSectors(4, 0, 1);
+  WritePartitionEntry(s0.data(), 3, MakePartitionEntry(false, kPartTypeNtfs, 0xFFFFFF00u, 0x80));
+  partfix::WriteSectors(4, 0, s0);
+  const uint64_t ebr2 = 157696;
+  std::vector<uint8_t> record = ReadSectors(4, ebr2, 1);
+  WritePartitionEntry(record.data(), 1, MakePartitionEntry(false, kPartTypeExtended, 0, 1000));   // back to the first
+  partfix::WriteSectors(4, ebr2, record);
+
+  const std::string file = dir_ + "damaged.vxb";
+  ASSERT_EQ(BackupPartitionInfo(4, file.c_str()), kBackupDone);
+  BackupFileHeader h;
+  std::vector<std::pair<uint32_t, uint32_t>> got;
+  for (const Record64& r : Records(file, &h)) got.push_back({r.header.lba, r.header.count});
+  const std::vector<std::pair<uint32_t, uint32_t>> want = {
+      {0, 1}, {2048, 16}, {43008, 3}, {124928, 1}, {126976, 1}, {157696, 1}, {159744, 16}};
+  EXPECT_EQ(got, want);
+}
+
 TEST_F(Backup, NoIdentityRestoresOnlyAfterYes) {
   const std::string file = dir_ + "one.vxb";
   ASSERT_EQ(BackupPartitionInfo(3, file.c_str()), kBackupDone);

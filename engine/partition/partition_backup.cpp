@@ -369,8 +369,9 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
   // Every sector must lie on this disk: a backup of a larger disk is not
   // this disk's.
   const uint64_t diskSectors = DiskSectorCount(diskPath);
+  if (diskSectors == 0) return kRestoreReadFailed;
   for (const RestoreRecord& r : records) {
-    if (diskSectors == 0 || static_cast<uint64_t>(r.lba) + r.count > diskSectors) {
+    if (static_cast<uint64_t>(r.lba) + r.count > diskSectors) {
       Say(prompt, context, kRestoreMsgOtherDisk);
       return kRestoreRefused;
     }

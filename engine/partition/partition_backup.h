@@ -97,7 +97,8 @@ enum : int {
   kRestoreDone = 0,
   kRestoreRefused = -1,        // the file cannot be opened, failed a check (60 or 62 given), or the
                                // user answered No to 61: nothing written
-  kRestoreReadFailed = -2,     // the sectors to be replaced could not be read first: nothing written
+  kRestoreReadFailed = -2,     // the disk, or the sectors to be replaced, could not be read first:
+                               // nothing written
   kRestoreWriteFailed = -3,    // a write failed or did not read back; every sector written before
                                // was put back, so the disk is as it was
   kRestoreIncomplete = -4,     // a write failed and the disk could not be put back completely

@@ -22,6 +22,7 @@ namespace {
 // The walk of a chain of extended boot records ends after this many.
 constexpr unsigned kMaxExtendedRecords = 128;
 constexpr uint64_t kFirstProbe = kTrackSectors;   // the end of the first track
+constexpr unsigned kMaxFailedProbes = 16;          // unreadable probes in a row that end the search
 
 bool OnCylinderGrid(uint64_t sector) { return sector == kFirstProbe || sector % kCylinderSectors == 0; }
 bool OnMibGrid(uint64_t sector) { return sector % kMibSectors == 0; }
@@ -77,8 +78,17 @@ class LostPartitionSearch {
   unsigned Run() {
     uint64_t pos = kFirstProbe;
     uint8_t sector[kSectorSize];
+    unsigned failedReads = 0;
     while (pos < probeLimit_ && FirstFreeSlot() >= 0) {
-      if (!Read(pos, sector)) break;
+      if (!Read(pos, sector)) {
+        // Inside a disk of known size an unreadable probe is a bad sector:
+        // the partitions behind it are still looked for. A run of failures
+        // means the disk has stopped answering.
+        if (!diskSectors_ || ++failedReads >= kMaxFailedProbes) break;
+        pos = NextProbe(pos);
+        continue;
+      }
+      failedReads = 0;
       uint64_t next = 0;
       if (HasBootSignature(sector)) {
         FileSystemFound fs;

@@ -210,6 +210,7 @@ TEST_F(Backup, NoIdentityRestoresOnlyAfterYes) {
   EXPECT_EQ(RestorePartitionInfo(3, file.c_str(), nullptr, nullptr), kRestoreRefused) << "no callback: No";
   EXPECT_EQ(ReadSectors(3, 0, 1), wiped);
   Prompts yes;
+  EXPECT_EQ(RestorePartitionInfo(9, file.c_str(), Record, &yes), kRestoreReadFailed) << "no disk 9";
   EXPECT_EQ(RestorePartitionInfo(3, file.c_str(), Record, &yes), kRestoreDone);
   EXPECT_TRUE(partfix::DifferingSectors(3, "part-one-ntfs").empty());
 }

@@ -11,7 +11,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   libz-mingw-w64-dev wine wine64 xvfb xdotool imagemagick fonts-wqy-zenhei
   cmake ninja-build googletest dosfstools mtools ntfs-3g ntfs-3g-dev
-  sleuthkit testdisk fdisk dpkg-dev gcc python3 xxd tinyproxy dante-server
+  sleuthkit testdisk fdisk dpkg-dev gcc python3 xxd tinyproxy dante-server python3-unicorn
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

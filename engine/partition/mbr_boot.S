@@ -72,6 +72,7 @@ retry:
         movw    %ax, (dap_lba - start + BASE)
         movw    10(%bp), %ax
         movw    %ax, (dap_lba + 2 - start + BASE)
+        movw    $1, (dap + 2 - start + BASE)   # a failed call may have left the count at 0
         movw    $(dap - start + BASE), %si
         movb    $0x42, %ah
         movb    (drive - start + BASE), %dl

@@ -295,7 +295,7 @@ class FileCloser {
 
 // Reads and checks the whole file: the header and every record. false when
 // it is not a backup file in every respect.
-bool ReadBackupFile(int fd, BackupFileHeader* header, std::vector<RestoreRecord>* records,
+bool CheckBackupFile(int fd, BackupFileHeader* header, std::vector<RestoreRecord>* records,
                     std::vector<uint8_t>* data) {
   const __int64 length = _lseeki64(fd, 0, SEEK_END);
   if (length < static_cast<__int64>(kBackupHeaderBytes) || static_cast<uint64_t>(length) > kMaxBackupFileBytes)
@@ -335,6 +335,21 @@ bool WriteAndVerify(const char* diskPath, const RestoreRecord& r, const uint8_t*
   return std::memcmp(scratch->data(), data, scratch->size()) == 0;
 }
 
+// Writes every record; on a failure puts back everything touched so far,
+// the failed record included, from before.
+int WriteBackupSectors(const char* diskPath, const std::vector<RestoreRecord>& records,
+                       const std::vector<uint8_t>& data, const std::vector<uint8_t>& before) {
+  std::vector<uint8_t> scratch;
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (WriteAndVerify(diskPath, records[i], data.data() + records[i].offset, &scratch)) continue;
+    bool restored = true;
+    for (size_t k = i + 1; k-- > 0;)
+      restored = WriteAndVerify(diskPath, records[k], before.data() + records[k].offset, &scratch) && restored;
+    return restored ? kRestoreWriteFailed : kRestoreIncomplete;
+  }
+  return kRestoreDone;
+}
+
 }  // namespace
 
 int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void* context) {
@@ -348,7 +363,7 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
   BackupFileHeader header;
   std::vector<RestoreRecord> records;
   std::vector<uint8_t> data;
-  if (!ReadBackupFile(fd, &header, &records, &data)) {
+  if (!CheckBackupFile(fd, &header, &records, &data)) {
     Say(prompt, context, kRestoreMsgNotBackupFile);
     return kRestoreRefused;
   }
@@ -382,14 +397,5 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
   for (const RestoreRecord& r : records)
     if (ReadDiskSectors(diskPath, r.lba, r.count, before.data() + r.offset) != 0) return kRestoreReadFailed;
 
-  std::vector<uint8_t> scratch;
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (WriteAndVerify(diskPath, records[i], data.data() + records[i].offset, &scratch)) continue;
-    // Put back everything touched so far, the failed record included.
-    bool restored = true;
-    for (size_t k = i + 1; k-- > 0;)
-      restored = WriteAndVerify(diskPath, records[k], before.data() + records[k].offset, &scratch) && restored;
-    return restored ? kRestoreWriteFailed : kRestoreIncomplete;
-  }
-  return kRestoreDone;
+  return WriteBackupSectors(diskPath, records, data, before);
 }

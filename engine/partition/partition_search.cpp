@@ -79,7 +79,7 @@ class LostPartitionSearch {
     uint64_t pos = kFirstProbe;
     uint8_t sector[kSectorSize];
     unsigned failedReads = 0;
-    while (pos < probeLimit_ && FirstFreeSlot() >= 0) {
+    while (pos < probeLimit_ && FirstFreeEntrySlot() != 0) {
       if (!Read(pos, sector)) {
         // Inside a disk of known size an unreadable probe is a bad sector:
         // the partitions behind it are still looked for. A run of failures
@@ -106,10 +106,11 @@ class LostPartitionSearch {
  private:
   bool Read(uint64_t sector, uint8_t* buffer) { return ReadOpenDisk(path_, sector, 1, buffer) == 0; }
 
-  int FirstFreeSlot() const {
+  // 1 to 4 for the first unused entry; 0 when all four are used.
+  unsigned FirstFreeEntrySlot() const {
     for (unsigned i = 0; i < kPartitionEntries; ++i)
-      if (IsEmptyEntry(ReadPartitionEntry(gRebuiltSector0, i))) return static_cast<int>(i);
-    return -1;
+      if (IsEmptyEntry(ReadPartitionEntry(gRebuiltSector0, i))) return i + 1;
+    return 0;
   }
 
   // The layout is that of the first partition found on one grid only: a
@@ -122,16 +123,14 @@ class LostPartitionSearch {
     return mibLayout_;
   }
 
-  // Puts an entry into the first free slot; the end of the partition, or 0
-  // when nothing was added.
-  uint64_t AddEntry(bool activeInFirstSlot, uint8_t type, uint64_t start, uint64_t size) {
-    int slot = FirstFreeSlot();
-    if (slot < 0 || start >= kTableSectorLimit) return 0;
+  // Sets entry slot (1-4) for a partition at start that covers size
+  // sectors; the end of the partition, or 0 when nothing was set.
+  uint64_t SetPartitionEntry(bool active, uint8_t type, uint64_t start, uint64_t size, unsigned slot) {
+    if (slot < 1 || slot > kPartitionEntries || start >= kTableSectorLimit) return 0;
     uint64_t end = RebuiltPartitionEnd(start, size, MibLayout(start), endLimit_);
     if (end <= start || end - start > 0xFFFFFFFFull) return 0;
-    PartitionEntry e = MakePartitionEntry(activeInFirstSlot && slot == 0, type, static_cast<uint32_t>(start),
-                                          static_cast<uint32_t>(end - start));
-    WritePartitionEntry(gRebuiltSector0, static_cast<unsigned>(slot), e);
+    PartitionEntry e = MakePartitionEntry(active, type, static_cast<uint32_t>(start), static_cast<uint32_t>(end - start));
+    WritePartitionEntry(gRebuiltSector0, slot - 1, e);
     ++entries_;
     return end;
   }
@@ -140,27 +139,32 @@ class LostPartitionSearch {
     // A file system that would run past the disk's end is not one of this
     // disk's partitions (a volume image kept in a file, a boot sector copy).
     if (diskSectors_ && start + fs.sectors > diskSectors_) return 0;
-    return AddEntry(true, fs.type, start, fs.sectors);
+    const unsigned slot = FirstFreeEntrySlot();
+    return SetPartitionEntry(slot == 1, fs.type, start, fs.sectors, slot);
   }
 
   // The extended partition whose first boot record lies at start: it reaches
   // to the end of the furthest logical drive its chain names.
   uint64_t AddExtended(uint64_t start, const uint8_t* record) {
-    PartitionEntry logical = ReadPartitionEntry(record, 0);
-    uint64_t logicalStart = start + logical.startLba;
-    uint8_t sector[kSectorSize];
-    if (logicalStart >= probeLimit_ || !Read(logicalStart, sector) || !HasBootSignature(sector)) return 0;
-    uint64_t extent = ChainExtent(start);
-    if (extent == 0) return 0;
-    uint64_t end = AddEntry(false, kPartTypeExtended, start, extent);
+    if (!CheckExtendedLink(start, record)) return 0;
+    uint64_t size = ExtendedChainSize(start);
+    if (size == 0) return 0;
+    uint64_t end = SetPartitionEntry(false, kPartTypeExtended, start, size, FirstFreeEntrySlot());
     if (end) haveExtended_ = true;
     return end;
+  }
+
+  // The logical drive the record names begins with a boot sector.
+  bool CheckExtendedLink(uint64_t start, const uint8_t* record) {
+    uint64_t logicalStart = start + ReadPartitionEntry(record, 0).startLba;
+    uint8_t sector[kSectorSize];
+    return logicalStart < probeLimit_ && Read(logicalStart, sector) && HasBootSignature(sector);
   }
 
   // Sectors from the first boot record to the end of the last logical drive
   // of the chain. A record that cannot be read or lacks 55 AA, a link back
   // to a record already seen or past the disk ends the chain.
-  uint64_t ChainExtent(uint64_t first) {
+  uint64_t ExtendedChainSize(uint64_t first) {
     uint64_t extent = 0, current = first;
     std::vector<uint64_t> seen;
     uint8_t record[kSectorSize];
@@ -222,11 +226,18 @@ bool KeepPreviousSector0(int disk, const uint8_t sector0[512]) {
   return false;
 }
 
+// Writes the rebuilt sector 0 to the open disk; true when it reads back.
+bool WritePartitionTable(const char* path) {
+  if (WriteOpenDisk(path, 0, 1, gRebuiltSector0) != 0) return false;
+  uint8_t check[kSectorSize];
+  return ReadOpenDisk(path, 0, 1, check) == 0 && std::memcmp(check, gRebuiltSector0, kSectorSize) == 0;
+}
+
 }  // namespace
 
 uint64_t RebuiltPartitionEnd(uint64_t start, uint64_t size, bool mibLayout, uint64_t limit) {
   const bool cylinder = OnCylinderGrid(start) && !(mibLayout && OnMibGrid(start));
-  uint64_t end = RoundUpToGrid(start + size, cylinder ? PartitionGrid::kCylinder : PartitionGrid::kMib);
+  uint64_t end = cylinder ? NextCylinderBoundary(start + size) : RoundUpToGrid(start + size, PartitionGrid::kMib);
   return std::min(end, limit);
 }
 
@@ -266,9 +277,5 @@ int SearchLostPartitions(int disk) {
   if (!IsConsistentRebuiltTable(gRebuiltSector0, diskSectors)) return kSearchInconsistent;
   if (!KeepPreviousSector0(disk, sector0)) return kSearchCannotKeepOld;
 
-  if (WriteOpenDisk(path, 0, 1, gRebuiltSector0) != 0) return kSearchDiskError;
-  uint8_t check[kSectorSize];
-  if (ReadOpenDisk(path, 0, 1, check) != 0 || std::memcmp(check, gRebuiltSector0, kSectorSize) != 0)
-    return kSearchDiskError;
-  return kSearchWritten;
+  return WritePartitionTable(path) ? kSearchWritten : kSearchDiskError;
 }

@@ -1,0 +1,33 @@
+// Times the lost-partition search (and the backup of what it found) on the
+// physical disks given, the way the partition page runs them.
+//   bench_partition DISK [DISK...]      e.g. bench_partition 1 2
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "partition/partition_backup.h"
+#include "partition/partition_search.h"
+#include "partition/partition_table.h"
+
+int main(int argc, char** argv) {
+  LARGE_INTEGER freq;
+  QueryPerformanceFrequency(&freq);
+  for (int i = 1; i < argc; ++i) {
+    int disk = std::atoi(argv[i]);
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    int rc = SearchLostPartitions(disk);
+    QueryPerformanceCounter(&t1);
+    double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart);
+    std::printf("disk %d: search %d in %.1f ms\n", disk, rc, ms);
+    for (unsigned e = 0; e < kPartitionEntries && rc == kSearchWritten; ++e) {
+      PartitionEntry p = ReadPartitionEntry(gRebuiltSector0, e);
+      if (!IsEmptyEntry(p))
+        std::printf("  entry %u: type %02X start %u count %u%s\n", e + 1, p.type, p.startLba, p.sectorCount,
+                    p.bootFlag ? " active" : "");
+    }
+    if (rc == kSearchWritten) DeleteFileA(gPreviousSector0File);
+  }
+  return 0;
+}

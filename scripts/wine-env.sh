@@ -28,8 +28,10 @@ wine_env() {
 _wine_settings() {
   local face
   # Dialog templates ask for the Chinese system faces; Debian has WenQuanYi.
-  for face in "宋体" "新宋体" "黑体" "SimSun" "NSimSun" "SimHei" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma"; do
-    echo "HKCU\Software\Wine\Fonts\Replacements|$face|REG_SZ|WenQuanYi Zen Hei"
+  # Its "Sharp" face carries bitmaps for small sizes: the outline face at
+  # 12 px loses thin strokes ("-", "一") under Wine.
+  for face in "宋体" "新宋体" "黑体" "SimSun" "NSimSun" "SimHei" "微软雅黑" "Microsoft YaHei" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma"; do
+    echo "HKCU\Software\Wine\Fonts\Replacements|$face|REG_SZ|WenQuanYi Zen Hei Sharp"
   done
   # A crashing test must fail, not wait on a debugger dialog.
   echo 'HKCU\Software\Wine\WineDbg|ShowCrashDialog|REG_DWORD|0'

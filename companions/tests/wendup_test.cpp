@@ -13,6 +13,10 @@ using updbed::U;
 
 namespace {
 
+// wendup learns the waited program from the running process: give it time to
+// open the process before the test ends it.
+const int kSettle = 3;
+
 class Wendup : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,7 +99,7 @@ TEST_F(Wendup, WaitsForTheProcessThenCopiesAndStartsNothing) {
   std::wstring pid = std::to_wstring(GetProcessId(sleeper_));
   HANDLE w = updbed::Start(folder_ + L"wendup.exe", L"\"" + folder_ + L"wendup.exe\" -pid:" + pid);
   ASSERT_NE(nullptr, w);
-  EXPECT_FALSE(updbed::WaitEnded(w, 1));
+  EXPECT_FALSE(updbed::WaitEnded(w, kSettle));
   EXPECT_EQ("old", Content(L"t1.txt")) << "nothing is copied while the process runs";
   updbed::EndProcess(sleeper_);
   sleeper_ = nullptr;
@@ -114,6 +118,7 @@ TEST_F(Wendup, RestartsTheWaitedProgramWithTheCommandLine) {
   HANDLE w = updbed::Start(folder_ + L"wendup.exe", L"\"" + folder_ + L"wendup.exe\" -pid:" + pid +
                                                         L" -cmd:" + tarn::EscapeCommandValue(cmd));
   ASSERT_NE(nullptr, w);
+  EXPECT_FALSE(updbed::WaitEnded(w, kSettle));
   updbed::EndProcess(sleeper_);
   sleeper_ = nullptr;
   ASSERT_TRUE(updbed::WaitEnded(w, 60));
@@ -133,7 +138,10 @@ TEST_F(Wendup, RestartsTheRecordedProgramWithAnEmptyCommandLine) {
   WritePendingFile((folder_ + L"updhost.exe").c_str());
   RunWendup(L" -cmd");
   CheckCopied();
-  EXPECT_EQ("", Restarted(true));
+  // An empty command line: Wine hands the child its quoted program name
+  // instead; either way no option reaches it.
+  std::string line = Restarted(true);
+  EXPECT_TRUE(line.empty() || line == "\"" + U(folder_) + "updhost.exe\"") << line;
 }
 
 TEST_F(Wendup, FallsBackToItsDefaultProgram) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "infoc.h"
+#include "pushinfo.h"
 
 namespace tarn {
 
@@ -13,6 +14,12 @@ HRESULT CreateInnerObject(REFIID riid, void** out) {
     CTarnInfocImpl* object = new (std::nothrow) CTarnInfocImpl();
     if (!object) return E_OUTOFMEMORY;
     *out = static_cast<ITarnInfoc*>(object);
+    return S_OK;
+  }
+  if (IsEqualIID(riid, IID_ITarnPushInfo)) {
+    CTarnPushInfo* object = new (std::nothrow) CTarnPushInfo();
+    if (!object) return E_OUTOFMEMORY;
+    *out = static_cast<ITarnPushInfo*>(object);
     return S_OK;
   }
   return E_NOINTERFACE;

@@ -13,6 +13,12 @@ Starts what a test needs on loopback, runs the test command, stops everything:
            each with its own configuration on a free loopback port.
 --vectors  random inputs with their CRC-32 (zlib), MD5 (hashlib), Base64
            (base64), signed parameter lists and command-line maps.
+--update-tree  (with --http) the updater's test trees (quorlex/update/tests/
+           updtree.py) served under /upd/<scenario>/...; paths holding
+           "/slow/" are answered after a second. QX_UPDATE_TREE names the tree.
+--push     (with --http) the message server under /push/<answer>/...: the
+           request's c parameter is decoded and its signature checked (fields
+           push and sigok), and the answer is the XML document of that name.
 
 The test sees the bed through environment variables (Windows paths for files):
 QX_HTTP, QX_DEAD (host:port), QX_LOG (request log), QX_HTTPPROXY, QX_PROXY_USER,
@@ -37,9 +43,12 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 import zlib
+from xml.etree import ElementTree
 
 STOP = threading.Event()
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def winpath(path):
@@ -94,9 +103,98 @@ class Recorder:
             return self.seq
 
 
+PUSH_SALT = "PalindrelMoskoWarpLedgerqafTiyuRmB"
+
+
+def push_answers():
+    """XML answers of the message server, by name."""
+    def result(*children):
+        root = ElementTree.Element("InfoResult")
+        for c in children:
+            root.append(c)
+        return b'<?xml version="1.0" encoding="utf-8"?>' + ElementTree.tostring(root, "utf-8")
+
+    def el(tag, text=None, **attrs):
+        e = ElementTree.Element(tag, {k: str(v) for k, v in attrs.items()})
+        e.text = text
+        return e
+
+    import json
+    msgs = el("InfoSet", total=5, rdp="rdp-7", security=2, interval=3600)
+    msgs.append(el("DelayInfo", id="d-41"))
+    msgs.append(el("Info", json.dumps({"info_id": "m-100", "priority": 3,
+                                       "feed": "订阅 <one> & \"two\""}, ensure_ascii=False)))
+    msgs.append(el("Info", "{not json"))
+    msgs.append(el("Info", json.dumps({"info_id": 101, "priority": 1, "feed": "x"})))
+    deep = b"<InfoResult>" + b"<a>" * 5000 + b"</a>" * 5000 + b"</InfoResult>"
+    return {
+        "msgs": result(el("InfoError", code=7), msgs),
+        "empty": result(el("InfoSet", total=0, interval=120)),
+        "deep": deep,
+        "notxml": b"ok",
+        "text": "推送文本 text".encode("utf-8"),
+        "report": b"ok",
+    }
+
+
+def check_push_query(query):
+    """The decoded signed text of ?c=<base64> and whether its signature holds."""
+    if not query.startswith("c="):
+        return None, False
+    raw = decode_b64(query[2:])
+    if raw is None:
+        return None, False
+    text = raw.decode("latin-1")
+    cut = text.rfind("&c=")
+    if cut < 0:
+        return raw, False
+    p, sig = text[:cut], text[cut + 3:]
+    want = "%08X" % zlib.crc32((p + "&c=" + PUSH_SALT).encode("latin-1"))
+    return raw, sig == want
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     recorder = None
+    update_root = None
+    answers = None
+
+    def send_payload(self, status, payload, content_type="application/octet-stream"):
+        try:
+            self.send_response(status)
+            self.send_header("Content-Type", content_type)
+            self.send_header("Content-Length", str(len(payload)))
+            self.end_headers()
+            self.wfile.write(payload)
+        except OSError:
+            self.close_connection = True  # the client gave up
+
+    def serve_update(self, path, fields):
+        rel = urllib.parse.unquote(path[len("/upd/"):])
+        base = os.path.join(self.update_root, "server")
+        full = os.path.normpath(os.path.join(base, rel))
+        payload = None
+        if full.startswith(base + os.sep) and os.path.isfile(full):
+            with open(full, "rb") as f:
+                payload = f.read()
+        status = 200 if payload is not None else 404
+        fields.append(("status", str(status).encode()))
+        self.recorder.record(fields)
+        if "/slow/" in path:
+            STOP.wait(1.0)
+        self.send_payload(status, payload if payload is not None else b"not here")
+
+    def serve_push(self, path, query, fields):
+        raw, ok = check_push_query(query)
+        if raw is not None:
+            fields.append(("push", raw))
+        fields.append(("sigok", b"1" if ok else b"0"))
+        name = path[len("/push/"):].split("/")[0]
+        payload = self.answers.get(name)
+        status = 200 if payload is not None else 404
+        fields.append(("status", str(status).encode()))
+        self.recorder.record(fields)
+        self.send_payload(status, payload if payload is not None else b"", "text/xml")
 
     def log_message(self, *args):
         pass
@@ -110,6 +208,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                   ("body", body)]
         for name, value in self.headers.items():
             fields.append(("h:" + name.lower(), value.encode("latin-1")))
+        if self.update_root and path.startswith("/upd/"):
+            return self.serve_update(path, fields)
+        if self.answers is not None and path.startswith("/push/"):
+            return self.serve_push(path, query, fields)
         decoded = b""
         record = query or body.decode("latin-1")
         if record.startswith("01___"):
@@ -314,6 +416,37 @@ def write_vectors(work):
     return {"QX_VECTORS": winpath(path)}
 
 
+# ---- locale --------------------------------------------------------------------
+
+def wine_filename_locale(env):
+    """Wine names host files in the C library's character set, which it takes
+    from LC_ALL (zh_CN.UTF-8 on the test bed). When the C library has no such
+    locale, Wine cannot create a file with a Chinese name at all: compile the
+    locale once into a folder of our own and point LOCPATH at it."""
+    if env.get("LOCPATH"):
+        return
+    names = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    if any(n.lower().replace("-", "") in ("zh_cn.utf8",) for n in names):
+        return
+    base = os.path.join(os.path.expanduser("~"), ".cache", "salvora-locale")
+    target = os.path.join(base, "zh_CN.UTF-8")
+    if not os.path.isfile(os.path.join(target, "LC_CTYPE")):
+        os.makedirs(base, exist_ok=True)
+        temp = "%s.%d" % (target, os.getpid())
+        rc = subprocess.call(["localedef", "-i", "zh_CN", "-f", "UTF-8", temp],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not os.path.isfile(os.path.join(temp, "LC_CTYPE")):
+            print("testbed: localedef failed (%d); Chinese file names will not work" % rc,
+                  flush=True)
+            shutil.rmtree(temp, ignore_errors=True)
+            return
+        try:
+            os.rename(temp, target)
+        except OSError:  # another bed made it meanwhile
+            shutil.rmtree(temp, ignore_errors=True)
+    env["LOCPATH"] = base
+
+
 # ---- main --------------------------------------------------------------------
 
 def main():
@@ -321,6 +454,8 @@ def main():
     ap.add_argument("--http", action="store_true")
     ap.add_argument("--proxies", action="store_true")
     ap.add_argument("--vectors", action="store_true")
+    ap.add_argument("--update-tree", action="store_true")
+    ap.add_argument("--push", action="store_true")
     ap.add_argument("--work", required=True)
     ap.add_argument("command", nargs=argparse.REMAINDER)
     args = ap.parse_args()
@@ -333,9 +468,19 @@ def main():
     # The library must meet only the proxies a test configures.
     env = {k: v for k, v in os.environ.items()
            if k.lower() not in ("http_proxy", "https_proxy", "all_proxy", "no_proxy")}
+    wine_filename_locale(env)
     procs = []
     server = dead = None
     try:
+        if args.update_tree:
+            tree = os.path.join(args.work, "updtree")
+            sys.path.insert(0, os.path.join(HERE, "..", "..", "update", "tests"))
+            import updtree
+            updtree.build(tree)
+            Handler.update_root = os.path.abspath(tree)
+            env["QX_UPDATE_TREE"] = winpath(tree)
+        if args.push:
+            Handler.answers = push_answers()
         if args.http:
             server, dead, extra = start_http(args.work)
             env.update(extra)

@@ -1,0 +1,98 @@
+// wendup.exe: finishes an update after the updated program has ended. It
+// waits for that process, copies every pending file recorded in
+// "update\tarnur.dat" over its target, deletes the record and, only when it
+// was given a command line, starts the program again with it.
+//
+//   wendup [-pid:<process id>] [-cmd:<escaped command line>]
+#include <windows.h>
+#include <psapi.h>
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
+#include "cmdline.h"
+#include "handover.h"
+#include "safepath.h"
+
+namespace {
+
+const int kCopyAttempts = 10;
+const DWORD kCopyRetryMs = 200;
+
+// Waits for the process to end; its program is the one to restart.
+std::wstring WaitForProcess(DWORD pid) {
+  HANDLE process =
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
+  if (!process) return std::wstring();
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameExW(process, nullptr, path, MAX_PATH);
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+  return std::wstring(path, n);
+}
+
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  PathRemoveFileSpecW(path);
+  return path;
+}
+
+// Copies from over to, retrying while the target is still held; a target
+// that stays locked is replaced at the next start of Windows.
+void CopyPending(const std::wstring& from, const std::wstring& to) {
+  for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kCopyRetryMs);
+    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return;
+  }
+  MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+void Start(const std::wstring& program, const std::wstring& commandLine,
+           const std::wstring& folder) {
+  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+  writable.push_back(L'\0');
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     folder.c_str(), &si, &pi)) {
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  CCommandLine options;
+  options.Parse(GetCommandLineW());
+
+  std::wstring program;
+  if (options.Has(L"pid")) {
+    std::wstring value = options.Get(L"pid");
+    DWORD pid = value.empty() ? 1 : (DWORD)StrToIntW(value.c_str());
+    program = WaitForProcess(pid);
+  }
+
+  // Every path below is absolute: the recorded names are relative to this
+  // program's folder and must stay inside it.
+  std::wstring folder = OwnFolder();
+  std::wstring root = folder + L"\\";
+  std::wstring pendingFile = root + tarn::kPendingFileName;
+  for (const tarn::PendingCopy& copy : tarn::PendingReadCopies(pendingFile)) {
+    std::wstring from = tarn::JoinBelow(root, copy.from);
+    std::wstring to = tarn::JoinBelow(root, copy.des);
+    if (from.empty() || to.empty()) continue;
+    CopyPending(from, to);
+  }
+
+  if (program.empty()) program = tarn::PendingReadRun(pendingFile);
+  if (program.empty()) program = folder + L"\\hastlet.exe";
+  DeleteFileW(pendingFile.c_str());
+
+  if (options.Has(L"cmd"))
+    Start(program, tarn::UnescapeCommandValue(options.Get(L"cmd")), folder);
+  return 0;
+}

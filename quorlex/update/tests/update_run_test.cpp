@@ -1,0 +1,346 @@
+// The update against the test bed's update server: trees made by updtree.py
+// with Python's zlib and hashlib (index texts in UTF-8, UTF-16 and code page
+// 936, files named by their MD5), served over loopback HTTP.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "bedfile.h"
+#include "handover.h"
+#include "qupdate.h"
+#include "updbed.h"
+#include "updworker.h"
+#include "websink.h"
+
+using updbed::W;
+
+namespace {
+
+const wchar_t kChannel[] = L"tarn_datarepair2";
+
+class Bed : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bed::Has("QX_HTTP") && bed::Has("QX_UPDATE_TREE")) << "run through ctest (testbed.py)";
+  }
+};
+
+// Runs the worker for a scenario in a fresh program folder.
+class Worker : public Bed {
+ protected:
+  int Run(const std::string& scenario, bool seed = true) {
+    if (root_.empty()) root_ = updbed::Scratch("run-" + scenario) + L"prog\\";
+    CreateDirectoryW(root_.c_str(), nullptr);
+    if (seed) updbed::SeedLocal(scenario, root_);
+    updbed::UseScenario(scenario);
+    bed::Mark();
+    tarn::UpdateContext ctx(root_, kChannel, true);
+    int rc = tarn::RunUpdateWorker(&ctx);
+    files_ = ctx.Files();
+    return rc;
+  }
+  void CheckExpect(const std::vector<updbed::Expect>& expect, const std::string& kind) {
+    for (const updbed::Expect& e : updbed::ExpectOf(expect, kind)) {
+      EXPECT_EQ(updbed::U(e.value), updbed::Md5(root_ + e.path)) << kind << " " << updbed::U(e.path);
+    }
+  }
+  void CheckAbsent(const std::vector<updbed::Expect>& expect) {
+    for (const updbed::Expect& e : updbed::ExpectOf(expect, "absent"))
+      EXPECT_FALSE(updbed::Exists(root_ + e.path)) << updbed::U(e.path);
+  }
+  void CheckNotRequested(const std::vector<updbed::Expect>& expect) {
+    for (const updbed::Expect& e : updbed::ExpectOf(expect, "noreq"))
+      EXPECT_EQ(0u, updbed::CountRequests(updbed::U(e.path))) << updbed::U(e.path);
+  }
+  std::wstring root_;
+  std::vector<tarn::UpdateFileEntry> files_;
+};
+
+struct RecordingCallback : ITarnUpdateCallback {
+  std::vector<int> percents;
+  std::vector<std::wstring> texts;
+  int finished = 0x7FFFFFFF;
+  int finishCalls = 0;
+  std::wstring stopAt;  // returns 0 once this text is seen
+  int TARN_THISCALL OnProgress(const wchar_t* text, int length, int percent) override {
+    std::wstring t(text, (size_t)length);
+    texts.push_back(t);
+    percents.push_back(percent);
+    return (!stopAt.empty() && t == stopAt) ? 0 : 1;
+  }
+  int TARN_THISCALL OnFinish(int code) override {
+    finished = code;
+    ++finishCalls;
+    return 1;
+  }
+};
+
+}  // namespace
+
+TEST_F(Worker, ReplacesChangedFilesAcrossLevelsAndEncodings) {
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("basic");
+  ASSERT_FALSE(expect.empty());
+  EXPECT_EQ(1, Run("basic"));
+  CheckExpect(expect, "new");
+  CheckExpect(expect, "same");
+  CheckNotRequested(expect);
+  EXPECT_FALSE(updbed::Exists(root_ + L"data\\clash\\inner")) << "the folder gave way to the file";
+  EXPECT_FALSE(updbed::Exists(root_ + tarn::kPendingFileName)) << "nothing was in use";
+  // Levels visited depth first, sub-level 2 (absent) skipped, files of a
+  // level in section order; every entry replaced.
+  std::vector<std::wstring> order;
+  for (const auto& f : files_) {
+    order.push_back(f.localPath);
+    EXPECT_EQ(tarn::kEntryReplaced, f.state) << updbed::U(f.localPath);
+  }
+  EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"bin\\tool.dll", L"data\\big.bin",
+                                       L"data\\clash", L"文档\\说明.txt"}),
+            order);
+  // The downloaded copies stay in the update folder; the packed ones are gone.
+  EXPECT_TRUE(updbed::Exists(root_ + L"update\\core\\bin\\tool.dll"));
+  EXPECT_TRUE(updbed::Exists(root_ + L"update\\cn\\文档\\说明.txt"));
+  for (const std::wstring& f : updbed::ListFiles(root_ + L"update"))
+    EXPECT_EQ(std::wstring::npos, f.find(L".dat")) << updbed::U(f);
+
+  // A second run finds everything up to date: only the top index is fetched
+  // again (the sub-level texts on disk match their MD5).
+  EXPECT_EQ(0, Run("basic", false));
+  std::vector<bed::Request> requests = bed::ReadRequests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_NE(std::string::npos, requests[0].path.find("/indextarn_datarepair2.dat"));
+  EXPECT_EQ("application/octet-stream", requests[0].Header("content-type"));
+  EXPECT_EQ("Mozilla/4.0", requests[0].Header("user-agent"));
+}
+
+TEST_F(Worker, CorruptFileIsTriedThreeTimesThenFails) {
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("corrupt");
+  EXPECT_EQ((int)(0x80000000u | 89), Run("corrupt"));
+  CheckAbsent(expect);
+  for (const updbed::Expect& e : updbed::ExpectOf(expect, "count"))
+    EXPECT_EQ((size_t)_wtoi(e.value.c_str()), updbed::CountRequests(updbed::U(e.path)));
+  EXPECT_EQ(tarn::kEntryDownloadFailed, files_[0].state);
+  EXPECT_TRUE(updbed::ListFiles(root_ + L"update").size() == 1u) << "only the index text stays";
+}
+
+TEST_F(Worker, MissingFileFailsWithTheHttpStatus) {
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("missing");
+  EXPECT_EQ((int)(0x80000000u | 404), Run("missing"));
+  CheckAbsent(expect);
+  for (const updbed::Expect& e : updbed::ExpectOf(expect, "count"))
+    EXPECT_EQ(3u, updbed::CountRequests(updbed::U(e.path)));
+}
+
+TEST_F(Worker, MissingIndexFailsTheRun) {
+  EXPECT_EQ((int)(0x80000000u | 404), Run("no-such-scenario"));
+  EXPECT_TRUE(files_.empty());
+}
+
+TEST_F(Worker, HostileNamesChangeNothingOutsideTheProgramFolder) {
+  std::wstring base = updbed::Scratch("run-hostile");
+  root_ = base + L"prog\\";
+  ASSERT_TRUE(updbed::WriteBytes(base + L"outside.txt", "outside"));
+  std::vector<std::wstring> before = updbed::ListFiles(base);
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("hostile");
+  EXPECT_EQ(1, Run("hostile"));
+  CheckExpect(expect, "new");
+  CheckExpect(expect, "same");
+  CheckNotRequested(expect);
+  EXPECT_EQ(0u, updbed::CountRequests("evil"));
+  ASSERT_EQ(1u, files_.size());
+  // Outside the program's folder nothing came or went.
+  std::vector<std::wstring> after;
+  for (const std::wstring& f : updbed::ListFiles(base))
+    if (f.compare(0, 5, L"prog\\") != 0) after.push_back(f);
+  std::vector<std::wstring> outsideBefore;
+  for (const std::wstring& f : before)
+    if (f.compare(0, 5, L"prog\\") != 0) outsideBefore.push_back(f);
+  EXPECT_EQ(outsideBefore, after);
+  for (const wchar_t* f : {L"C:\\outside\\escape3.txt", L"C:\\escape4.txt", L"C:\\rooted\\escape4.txt"})
+    EXPECT_FALSE(updbed::Exists(f)) << updbed::U(f);
+}
+
+TEST_F(Worker, IndexNestedTooDeepIsRefused) {
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("deep");
+  int rc = Run("deep");
+  EXPECT_LT(rc, 0);
+  EXPECT_EQ((int)(0x80000000u | ERROR_INVALID_DATA), rc);
+  CheckAbsent(expect);
+  EXPECT_LE(updbed::CountRequests("/index"), (size_t)tarn::kMaxIndexDepth + 1);
+}
+
+TEST_F(Worker, FilesInUseAreLeftToTheCompletionProgram) {
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("inuse");
+  EXPECT_EQ(tarn::kUpdateReupdate, Run("inuse"));
+  CheckExpect(expect, "old");
+  EXPECT_EQ(updbed::U(updbed::ExpectOf(expect, "new")[2].value), updbed::Md5(root_ + L"plain.txt"));
+
+  std::wstring file = root_ + tarn::kPendingFileName;
+  std::string bytes;
+  ASSERT_TRUE(updbed::ReadBytes(file, &bytes));
+  EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
+  std::vector<tarn::PendingCopy> copies = tarn::PendingReadCopies(file);
+  std::vector<updbed::Expect> pending = updbed::ExpectOf(expect, "pending");
+  ASSERT_EQ(pending.size(), copies.size());
+  for (size_t i = 0; i < copies.size(); ++i) {
+    EXPECT_EQ(pending[i].path, copies[i].des);
+    EXPECT_EQ(pending[i].value, copies[i].from);
+    // The copies wait, checked, in the update folder.
+    EXPECT_EQ(updbed::U(updbed::ExpectOf(expect, "new")[i].value), updbed::Md5(root_ + copies[i].from));
+  }
+  EXPECT_EQ(L"", tarn::PendingReadRun(file));
+
+  // A stale list of an unfinished run is not carried into the next one.
+  ASSERT_TRUE(tarn::PendingWriteCopy(file, 7, L"stale.txt", L"update\\stale.txt"));
+  EXPECT_EQ(tarn::kUpdateReupdate, Run("inuse", false));
+  EXPECT_EQ(2u, tarn::PendingReadCopies(file).size());
+  std::string text;
+  updbed::ReadBytes(file, &text);
+  EXPECT_EQ(std::string::npos, text.find("s\0t\0a\0l\0e", 0, 9));
+}
+
+// ---- the update object ---------------------------------------------------------
+
+TEST_F(Bed, UpdateObjectStopsWhenTheHostAsks) {
+  std::wstring root = updbed::Scratch("object-stop") + L"prog\\";
+  CreateDirectoryW(root.c_str(), nullptr);
+  updbed::UseScenario("stop");
+  bed::Mark();
+  CQUpdate update;
+  update.SetRoot(root);
+  update.SetProductId(90009);
+  RecordingCallback cb;
+  cb.stopAt = L"b.bin";
+  EXPECT_EQ(S_OK, update.RunUpdate(&cb));
+  EXPECT_EQ(1, cb.finished) << "a stop ends the run with 1";
+  EXPECT_EQ(1, cb.finishCalls);
+  EXPECT_EQ(0, update.ReupdateFlag());
+  ASSERT_FALSE(cb.percents.empty());
+  EXPECT_TRUE(std::is_sorted(cb.percents.begin(), cb.percents.end()));
+  EXPECT_GE(cb.percents.front(), 0);
+  EXPECT_LE(cb.percents.back(), 90);
+  EXPECT_EQ(L"b.bin", cb.texts.back());
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("stop");
+  for (const updbed::Expect& e : updbed::ExpectOf(expect, "absent"))
+    EXPECT_FALSE(updbed::Exists(root + e.path)) << "nothing is put in place after a stop";
+  for (const updbed::Expect& e : updbed::ExpectOf(expect, "noreq"))
+    EXPECT_EQ(0u, updbed::CountRequests(updbed::U(e.path)));
+}
+
+TEST_F(Bed, UpdateObjectReportsTheWorkersResult) {
+  std::wstring root = updbed::Scratch("object-run") + L"prog\\";
+  CreateDirectoryW(root.c_str(), nullptr);
+  updbed::SeedLocal("basic", root);
+  updbed::UseScenario("basic");
+  CQUpdate update;
+  update.SetRoot(root);
+  update.SetProductId(90009);
+  RecordingCallback cb;
+  EXPECT_EQ(S_OK, update.RunUpdate(&cb));
+  EXPECT_EQ(1, cb.finished);
+  EXPECT_TRUE(std::is_sorted(cb.percents.begin(), cb.percents.end()));
+  for (int p : cb.percents) EXPECT_TRUE(p >= 0 && p <= 100) << p;
+  // Nothing was left pending, so the hand-over does nothing.
+  EXPECT_EQ(S_OK, update.StartReupdate(nullptr, 0));
+  EXPECT_EQ(E_INVALIDARG, update.StartReupdate(L"ab", 3));
+  EXPECT_FALSE(updbed::Exists(root + tarn::kPendingFileName));
+  EXPECT_EQ(S_OK, update.RunUpdate(nullptr)) << "no callback: runs and returns";
+}
+
+TEST_F(Bed, ProductsOtherThanOursUseTheEmptyChannel) {
+  EXPECT_EQ(L"", tarn::UpdateChannelName(12001));
+  EXPECT_EQ(kChannel, tarn::UpdateChannelName(90009));
+  updbed::UseScenario("x");
+  EXPECT_EQ(updbed::ScenarioUrl("x") + "/tessel/2011/qvalue//", tarn::UpdateBaseUrl(L""));
+  EXPECT_EQ(updbed::ScenarioUrl("x") + "/tessel/2011/qvalue/tarn_datarepair2/",
+            tarn::UpdateBaseUrl(kChannel));
+}
+
+// ---- the download sink -----------------------------------------------------------
+
+namespace {
+
+class Sink : public Bed {
+ protected:
+  void SetUp() override {
+    Bed::SetUp();
+    dir_ = updbed::Scratch("sink");
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  void TearDown() override { CloseHandle(stop_); }
+  std::wstring dir_;
+  HANDLE stop_ = nullptr;
+};
+
+DWORD WINAPI SetAfter(void* event) {
+  Sleep(500);
+  SetEvent(static_cast<HANDLE>(event));
+  return 0;
+}
+
+// The file the server holds for an entry of the basic tree.
+std::wstring ServedFile(std::string* url) {
+  std::wstring base = updbed::TreeFolder() + L"server\\basic\\tessel\\2011\\qvalue\\tarn_datarepair2\\data\\";
+  std::vector<std::wstring> files = updbed::ListFiles(base);
+  std::wstring biggest;
+  std::string data, best;
+  for (const std::wstring& f : files) {
+    updbed::ReadBytes(base + f, &data);
+    if (data.size() > best.size()) {
+      best = data;
+      biggest = f;
+    }
+  }
+  *url = updbed::ScenarioUrl("basic") + "/tessel/2011/qvalue/tarn_datarepair2/data/" + updbed::U(biggest);
+  return base + biggest;
+}
+
+}  // namespace
+
+TEST_F(Sink, WritesHashesAndReportsProgress) {
+  std::string url;
+  std::wstring served = ServedFile(&url);
+  tarn::UpdateProgress progress;
+  progress.SetStep(0.5, 0.25);
+  CTarnWebFile sink(dir_ + L"a\\b\\got.bin", &progress, stop_);
+  sink.SetHashing(true);
+  EXPECT_EQ(0, tarn::HttpDownloadToSink(url.c_str(), &sink));
+  EXPECT_EQ(updbed::Md5(served), updbed::Md5(dir_ + L"a\\b\\got.bin"));
+  EXPECT_EQ(updbed::Md5(served), sink.Md5Hex());
+  EXPECT_DOUBLE_EQ(0.75, progress.Overall());
+}
+
+TEST_F(Sink, FailuresOfTheTransfer) {
+  CTarnWebFile notFound(dir_ + L"404.bin", nullptr, stop_);
+  EXPECT_EQ(404, tarn::HttpDownloadToSink((bed::HttpBase() + "/missing/x").c_str(), &notFound))
+      << "a body does not make a 404 a success";
+  CTarnWebFile dead(dir_ + L"dead.bin", nullptr, stop_);
+  EXPECT_EQ(7, tarn::HttpDownloadToSink((bed::DeadBase() + "/x").c_str(), &dead));  // couldn't connect
+
+  std::string url;
+  ServedFile(&url);
+  CTarnWebFile small(dir_ + L"small.bin", nullptr, stop_, 1000);
+  EXPECT_EQ(23, tarn::HttpDownloadToSink(url.c_str(), &small)) << "more than the sink takes";
+
+  // A folder in the way of the file: the sink cannot be opened.
+  ASSERT_TRUE(updbed::WriteBytes(dir_ + L"plainfile", "x"));
+  CTarnWebFile blocked(dir_ + L"plainfile\\x.bin", nullptr, stop_);
+  EXPECT_EQ(tarn::kSinkOpenFailed, tarn::HttpDownloadToSink(url.c_str(), &blocked));
+}
+
+TEST_F(Sink, StopEventEndsAStalledTransfer) {
+  HANDLE setter = CreateThread(nullptr, 0, &SetAfter, stop_, 0, nullptr);
+  CTarnWebFile sink(dir_ + L"stopped.bin", nullptr, stop_);
+  EXPECT_EQ(42, tarn::HttpDownloadToSink((bed::HttpBase() + "/hang/stop").c_str(), &sink));
+  WaitForSingleObject(setter, INFINITE);
+  CloseHandle(setter);
+}
+
+TEST_F(Sink, StalledServerEndsTheTransferWithoutAStopRequest) {
+  // The server accepts the request and never answers: the low-speed limit
+  // ends the transfer (after tarn::kLowSpeedSeconds).
+  CTarnWebFile sink(dir_ + L"stalled.bin", nullptr, stop_);
+  EXPECT_EQ(28, tarn::HttpDownloadToSink((bed::HttpBase() + "/hang/stall").c_str(), &sink));
+}

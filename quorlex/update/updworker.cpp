@@ -1,0 +1,331 @@
+#include "updworker.h"
+
+#include <objbase.h>
+
+#include <cwchar>
+
+#include "handover.h"
+#include "safepath.h"
+#include "svclog.h"
+#include "textconv.h"
+#include "unpack.h"
+
+namespace tarn {
+
+namespace {
+
+const char kUpdateServer[] = "http://up.quillon.com";
+const char kUpdatePath[] = "/tessel/2011/qvalue/";
+const int kAttempts = 3;
+// An index that cannot be used as it stands (too deep).
+const int kIndexRejected = ERROR_INVALID_DATA;
+
+int WithErrorBit(int code) { return code | kUpdateErrorBit; }
+
+// A piece of an address from the index: UTF-8, with everything but
+// printable ASCII (and '%', '#', '?') percent-encoded.
+std::string UrlPiece(const std::wstring& text) {
+  std::string utf8 = WideToUtf8(text), out;
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : utf8) {
+    if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?' || c == '"') {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += (char)c;
+    }
+  }
+  return out;
+}
+
+std::wstring GuidText() {
+  GUID guid;
+  wchar_t text[64] = {};
+  if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 64)) {
+    // No GUID: a name from the clock and the process is unique enough here.
+    swprintf(text, 64, L"{%08lX-%08lX}", GetTickCount(), GetCurrentProcessId());
+  }
+  return text;
+}
+
+bool FileExists(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameMd5(const std::string& hex, const std::wstring& expected) {
+  return !hex.empty() && _wcsicmp(AnsiToWide(hex).c_str(), expected.c_str()) == 0;
+}
+
+// A stop request turns the failure of the step it interrupted into a stop.
+int FailureOrStop(UpdateContext* ctx, int code) {
+  return ctx->StopRequested() ? kUpdateStopped : WithErrorBit(code);
+}
+
+// One level of the index. address ends where the ".dat" name is appended;
+// localFolder is relative to the root and ends with '\'.
+int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstring& levelPath,
+               const std::wstring& localFolder, const std::wstring& datName,
+               const std::wstring& txtName, const std::wstring& expectedMd5, int depth) {
+  std::wstring compressed = JoinBelow(ctx->Root(), localFolder + datName);
+  std::wstring text = JoinBelow(ctx->Root(), localFolder + txtName);
+  if (compressed.empty() || text.empty()) return WithErrorBit(kIndexRejected);
+  int rc = CheckedDownload(ctx, address + UrlPiece(datName), compressed, text, expectedMd5,
+                           kMaxIndexBytes);
+  if (rc != 0) return FailureOrStop(ctx, rc);
+
+  BKIni::Document doc(levelPath, text.c_str());
+  unsigned count = ReadSubLevelCount(doc);
+  if (count == 0) {
+    ReadFileEntries(doc, ctx->Root(), &ctx->Files());
+    return 0;
+  }
+  if (depth >= kMaxIndexDepth) {
+    LogLineW(L"index level %ls nests too deep", levelPath.c_str());
+    return WithErrorBit(kIndexRejected);
+  }
+  if (count > kMaxSubLevels) {
+    LogLine("index lists %u sub-levels; only %u are read", count, kMaxSubLevels);
+    count = kMaxSubLevels;
+  }
+  for (unsigned n = 0; n < count; ++n) {
+    std::wstring p, m;
+    if (!ReadSubLevelPath(doc, n, &p) || !ReadSubLevelMd5(doc, n, &m)) continue;
+    if (!IsSafeRelativeFolder(p) || !IsMd5Text(m)) {
+      LogLineW(L"index level %ls%ls rejected", levelPath.c_str(), p.c_str());
+      continue;
+    }
+    rc = FetchLevel(ctx, address + UrlPiece(p), levelPath + p, localFolder + BackslashPath(p),
+                    L"index.dat", L"index.txt", m, depth + 1);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string UpdateServerText() {
+  char value[2048];
+  DWORD n = GetEnvironmentVariableA("TARN_UPDATE_URL", value, sizeof value);
+  if (n > 0 && n < sizeof value) return std::string(value, n);
+  return kUpdateServer;
+}
+
+std::string UpdateBaseUrl(const std::wstring& channel) {
+  return UpdateServerText() + kUpdatePath + UrlPiece(channel) + "/";
+}
+
+std::wstring UpdateChannelName(int productId) {
+  return productId == 90009 ? L"tarn_datarepair2" : L"";
+}
+
+UpdateContext::UpdateContext(const std::wstring& root, const std::wstring& channel,
+                             bool allowDeferral)
+    : root_(root), channel_(channel), baseUrl_(UpdateBaseUrl(channel)),
+      allowDeferral_(allowDeferral) {
+  if (!root_.empty() && root_.back() != L'\\') root_ += L'\\';
+  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  InitializeCriticalSection(&lock_);
+  progress_.SetStep(0, 0);
+}
+
+UpdateContext::~UpdateContext() {
+  if (stop_) CloseHandle(stop_);
+  DeleteCriticalSection(&lock_);
+}
+
+void UpdateContext::SetStatus(const std::wstring& text) {
+  EnterCriticalSection(&lock_);
+  status_ = text;
+  LeaveCriticalSection(&lock_);
+}
+
+std::wstring UpdateContext::Status() const {
+  EnterCriticalSection(&lock_);
+  std::wstring copy = status_;
+  LeaveCriticalSection(&lock_);
+  return copy;
+}
+
+int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
+                    const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes) {
+  if (!expectedMd5.empty() && FileExists(out) && SameMd5(Md5OfFile(out), expectedMd5)) {
+    ctx->Progress().SetStepFraction(1.0);
+    return 0;
+  }
+  if (!CreateFoldersOf(compressed) || !CreateFoldersOf(out)) return kSinkOpenFailed;
+  // A zlib stream is never much larger than what it holds.
+  uint64_t maxCompressed = maxBytes + maxBytes / 64 + 4096;
+  int result = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    ctx->Progress().SetStepFraction(0);
+    int rc;
+    {
+      CTarnWebFile sink(compressed, &ctx->Progress(), ctx->StopEvent(), maxCompressed);
+      rc = HttpDownloadToSink(url.c_str(), &sink);
+    }
+    if (rc == 0) {
+      std::string md5;
+      rc = UnpackZlibFile(compressed, out, maxBytes, &md5);
+      if (rc == 0 && !expectedMd5.empty() && !SameMd5(md5, expectedMd5)) rc = kUnpackFailed;
+    }
+    result = rc;
+    if (rc == 0 || ctx->StopRequested()) break;
+  }
+  DeleteFileW(compressed.c_str());
+  if (result != 0) DeleteFileW(out.c_str());
+  return result;
+}
+
+int FetchIndex(UpdateContext* ctx) {
+  ctx->Files().clear();
+  ctx->Progress().SetStep(0, 0);
+  std::wstring dat = L"index" + ctx->Channel() + L".dat";
+  std::wstring txt = L"index" + ctx->Channel() + L".txt";
+  if (!IsSafeRelativeFile(dat)) return WithErrorBit(kIndexRejected);
+  return FetchLevel(ctx, ctx->BaseUrl(), L"", L"update\\", dat, txt, L"", 0);
+}
+
+int DownloadFiles(UpdateContext* ctx) {
+  std::vector<UpdateFileEntry>& files = ctx->Files();
+  const double share = 0.9;
+  size_t count = files.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (ctx->StopRequested()) return kUpdateStopped;
+    UpdateFileEntry& e = files[i];
+    ctx->Progress().SetStep(share * (double)i / (double)count, share / (double)count);
+    ctx->SetStatus(e.localPath);
+    LogLineW(L" %-60ls ", e.localPath.c_str());
+
+    std::string url = ctx->BaseUrl() + UrlPiece(e.remoteFolder + e.serverFileName);
+    std::wstring folder = L"update\\" + BackslashPath(e.levelPath);
+    std::wstring compressed = JoinBelow(ctx->Root(), folder + e.serverFileName);
+    std::wstring copy = folder + e.localPath;
+    std::wstring out = JoinBelow(ctx->Root(), copy);
+    int rc = (compressed.empty() || out.empty())
+                 ? kIndexRejected
+                 : CheckedDownload(ctx, url, compressed, out, e.serverFileName, kMaxFileBytes);
+    if (rc != 0) {
+      if (!out.empty()) DeleteFileW(out.c_str());
+      e.state = kEntryDownloadFailed;
+      LogLine("Failed %d", rc);
+      return FailureOrStop(ctx, rc);
+    }
+    e.downloadedCopy = copy;
+    e.state = kEntryDownloaded;
+    ctx->Progress().SetStepFraction(1.0);
+    LogLine("Downloaded");
+  }
+  return 0;
+}
+
+int PutFilesInPlace(UpdateContext* ctx) {
+  if (ctx->StopRequested()) return kUpdateStopped;
+  // A pending-copy file of an earlier, unfinished run must not replay.
+  std::wstring pendingFile = ctx->Root() + kPendingFileName;
+  DeleteFileW(pendingFile.c_str());
+  ctx->SetPendingCount(0);
+
+  int written = 0;
+  int failure = 0;
+  for (UpdateFileEntry& e : ctx->Files()) {
+    if (ctx->StopRequested()) return kUpdateStopped;
+    LogLineW(L" %-60ls ", e.localPath.c_str());
+    if (e.inUse == 1 && ctx->AllowDeferral()) {
+      if ((written == 0 && !PendingStartFresh(pendingFile)) ||
+          !PendingWriteCopy(pendingFile, written, e.localPath, e.downloadedCopy)) {
+        failure = (int)HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        LogLine("Cannot record the pending copy");
+        break;
+      }
+      ++written;
+      LogLine("Pending");
+      continue;
+    }
+    std::wstring target = JoinBelow(ctx->Root(), e.localPath);
+    std::wstring copy = JoinBelow(ctx->Root(), e.downloadedCopy);
+    int rc = ReplaceTargetFile(copy, target);
+    if (rc == 0) {
+      e.state = kEntryReplaced;
+      LogLine("Replaced");
+    } else if (rc == 1) {
+      e.state = kEntryReplaceAtReboot;
+      LogLine("Replaced at the next start of Windows");
+    } else {
+      e.state = kEntryReplaceFailed;
+      LogLine("Replacement failed 0x%08X", (unsigned)rc);
+      failure = rc;
+      break;
+    }
+  }
+  if (failure != 0) {
+    // Nothing will hand the recorded copies over: leave no half-written list.
+    DeleteFileW(pendingFile.c_str());
+    return failure;
+  }
+  ctx->SetPendingCount(written);
+  return written > 0 ? kUpdateReupdate : 0;
+}
+
+int RunUpdateWorker(UpdateContext* ctx) {
+  int rc = FetchIndex(ctx);
+  if (rc == kUpdateStopped) return 1;
+  if (rc != 0) return rc;
+  if (ctx->Files().empty()) return 0;
+  rc = DownloadFiles(ctx);
+  if (rc == kUpdateStopped) return 1;
+  if (rc != 0) return rc;
+  rc = PutFilesInPlace(ctx);
+  if (rc == kUpdateStopped) return 1;
+  if (rc == kUpdateReupdate || rc < 0) return rc;
+  return 1;
+}
+
+DWORD WINAPI UpdateWorkerThread(void* context) {
+  return (DWORD)RunUpdateWorker(static_cast<UpdateContext*>(context));
+}
+
+int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target) {
+  if (newCopy.empty() || target.empty()) return E_FAIL;
+  if (!FileExists(newCopy)) return (int)0x80070002;
+  if (!CreateFoldersOf(target)) return (int)HRESULT_FROM_WIN32(GetLastError());
+  if (CopyFileW(newCopy.c_str(), target.c_str(), FALSE)) return 0;
+  DWORD err = GetLastError();
+
+  // In use: move the old file aside (a running program can be renamed) and
+  // copy again; the old one goes at the next start of Windows.
+  std::wstring aside = target + L"." + GuidText();
+  if (MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (CopyFileW(newCopy.c_str(), target.c_str(), FALSE)) {
+      MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      return 0;
+    }
+    err = GetLastError();
+    // The program must not lose the file: the old one goes back.
+    if (!MoveFileExW(aside.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+        !CopyFileW(aside.c_str(), target.c_str(), FALSE)) {
+      LogLineW(L"cannot restore %ls from %ls", target.c_str(), aside.c_str());
+      MoveFileExW(aside.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+  } else {
+    err = GetLastError();
+  }
+
+  std::wstring staged = target + L"." + GuidText();
+  if (CopyFileW(newCopy.c_str(), staged.c_str(), FALSE)) {
+    if (MoveFileExW(staged.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
+      return 1;
+    err = GetLastError();
+    DeleteFileW(staged.c_str());
+  } else {
+    err = GetLastError();
+  }
+  return err ? (int)HRESULT_FROM_WIN32(err) : E_FAIL;
+}
+
+}  // namespace tarn

@@ -1,0 +1,199 @@
+// curl brings winsock2.h, which must come before windows.h.
+#include <curl/curl.h>
+
+#include "websink.h"
+
+#include "http.h"
+
+namespace tarn {
+
+UpdateProgress::UpdateProgress() { InitializeCriticalSection(&lock_); }
+UpdateProgress::~UpdateProgress() { DeleteCriticalSection(&lock_); }
+
+void UpdateProgress::SetStep(double base, double span) {
+  EnterCriticalSection(&lock_);
+  base_ = base;
+  span_ = span;
+  overall_ = base;
+  LeaveCriticalSection(&lock_);
+}
+
+void UpdateProgress::SetStepFraction(double fraction) {
+  if (fraction < 0) fraction = 0;
+  if (fraction > 1) fraction = 1;
+  EnterCriticalSection(&lock_);
+  overall_ = base_ + span_ * fraction;
+  LeaveCriticalSection(&lock_);
+}
+
+double UpdateProgress::Overall() const {
+  EnterCriticalSection(&lock_);
+  double v = overall_;
+  LeaveCriticalSection(&lock_);
+  return v;
+}
+
+bool CreateFoldersOf(const std::wstring& filePath) {
+  size_t slash = filePath.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return true;
+  std::wstring folder = filePath.substr(0, slash);
+  // From the root: skip the drive ("C:") or the share ("\\server\share").
+  size_t pos = 0;
+  if (folder.size() >= 2 && folder[1] == L':') {
+    pos = 2;
+  } else if (folder.compare(0, 2, L"\\\\") == 0) {
+    pos = folder.find(L'\\', 2);
+    if (pos != std::wstring::npos) pos = folder.find(L'\\', pos + 1);
+    if (pos == std::wstring::npos) return true;
+  }
+  while (pos != std::wstring::npos) {
+    size_t next = folder.find(L'\\', pos + 1);
+    std::wstring part = folder.substr(0, next);
+    if (!part.empty() && part.back() != L':') {
+      DWORD a = GetFileAttributesW(part.c_str());
+      if (a == INVALID_FILE_ATTRIBUTES) {
+        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+          return false;
+      } else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+      }
+    }
+    pos = next;
+  }
+  return true;
+}
+
+}  // namespace tarn
+
+CTarnWebFile::CTarnWebFile(const std::wstring& path, tarn::UpdateProgress* progress, HANDLE stop,
+                           uint64_t maxBytes)
+    : path_(path), progress_(progress), stop_(stop), maxBytes_(maxBytes) {
+  tarn::Md5Init(&md5_);
+}
+
+CTarnWebFile::~CTarnWebFile() { Close(); }
+
+bool CTarnWebFile::Stopped() const {
+  return stop_ && WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0;
+}
+
+HRESULT STDMETHODCALLTYPE CTarnWebFile::Open() {
+  Close();
+  if (!tarn::CreateFoldersOf(path_)) return E_FAIL;
+  file_ = CreateFileW(path_.c_str(), GENERIC_ALL, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+  tarn::Md5Init(&md5_);
+  written_ = 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTarnWebFile::Seek(uint64_t position) {
+  if (file_ == INVALID_HANDLE_VALUE) return E_FAIL;
+  LARGE_INTEGER to;
+  to.QuadPart = (LONGLONG)position;
+  return SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
+
+HRESULT STDMETHODCALLTYPE CTarnWebFile::Write(const void* data, size_t size) {
+  if (file_ == INVALID_HANDLE_VALUE || Stopped()) return E_FAIL;
+  if (maxBytes_ && (size > maxBytes_ || written_ > maxBytes_ - size)) return E_FAIL;
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  size_t left = size;
+  while (left > 0) {
+    DWORD chunk = left > 0x10000000 ? 0x10000000 : (DWORD)left;
+    DWORD done = 0;
+    if (!WriteFile(file_, p, chunk, &done, nullptr) || done != chunk)
+      return HRESULT_FROM_WIN32(GetLastError());
+    p += chunk;
+    left -= chunk;
+  }
+  if (hashing_) tarn::Md5Update(&md5_, data, size);
+  written_ += size;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTarnWebFile::Close() {
+  if (file_ == INVALID_HANDLE_VALUE) return S_OK;
+  SetEndOfFile(file_);
+  CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTarnWebFile::Progress(double fraction) {
+  if (Stopped()) return E_FAIL;
+  if (fraction >= 0 && progress_) progress_->SetStepFraction(fraction);
+  return S_OK;
+}
+
+std::string CTarnWebFile::Md5Hex() {
+  unsigned char digest[16];
+  tarn::Md5Context copy = md5_;
+  tarn::Md5Final(&copy, digest);
+  return tarn::HexText(digest, sizeof digest);
+}
+
+namespace tarn {
+
+namespace {
+
+BOOL CALLBACK CurlGlobalInit(PINIT_ONCE, PVOID, PVOID*) {
+  curl_global_init(CURL_GLOBAL_ALL);
+  return TRUE;
+}
+
+size_t WriteToSink(char* data, size_t size, size_t count, void* user) {
+  ITarnWebFile* sink = static_cast<ITarnWebFile*>(user);
+  size_t bytes = size * count;
+  return SUCCEEDED(sink->Write(data, bytes)) ? bytes : 0;
+}
+
+int ProgressToSink(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+  ITarnWebFile* sink = static_cast<ITarnWebFile*>(user);
+  double fraction = (double)total > 0.000001 ? (double)now / (double)total : -1.0;
+  return SUCCEEDED(sink->Progress(fraction)) ? 0 : 1;
+}
+
+}  // namespace
+
+int HttpDownloadToSink(const char* url, ITarnWebFile* sink) {
+  if (!url || !sink) return CURLE_BAD_FUNCTION_ARGUMENT;
+  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+  InitOnceExecuteOnce(&once, &CurlGlobalInit, nullptr, nullptr);
+  CURL* curl = curl_easy_init();
+  if (!curl) return kHttpNoHandle;
+
+  curl_slist* headers = nullptr;
+  headers = curl_slist_append(headers, "Content-Type: application/octet-stream");
+  headers = curl_slist_append(headers, "User-Agent: Mozilla/4.0");
+  headers = curl_slist_append(headers, "Accept: */*");
+
+  CURLcode rc = curl_easy_setopt(curl, CURLOPT_URL, url);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kHttpTimeoutSeconds);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToSink);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &ProgressToSink);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_XFERINFODATA, sink);
+
+  int result = rc;
+  if (result == 0) result = ApplyProxy(curl);
+  if (result == 0 && FAILED(sink->Open())) result = kSinkOpenFailed;
+  if (result == 0) result = curl_easy_perform(curl);
+  if (result == 0) {
+    long status = 0;
+    CURLcode info = curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    result = info != CURLE_OK ? (int)info : (status == 200 ? 0 : (int)status);
+  }
+  sink->Close();
+  curl_slist_free_all(headers);
+  curl_easy_cleanup(curl);
+  return result;
+}
+
+}  // namespace tarn

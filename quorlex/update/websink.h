@@ -1,0 +1,102 @@
+// Downloads of the updater: what the transport receives goes into a file
+// through a sink that can hash it and honours the update's stop event and
+// progress.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <cstdint>
+#include <string>
+
+#include "hashing.h"
+
+namespace tarn {
+
+// Where a download reports how far it is: a fraction 0..1 of the current
+// step, mapped into the run's overall fraction (base + span * fraction).
+class UpdateProgress {
+ public:
+  UpdateProgress();
+  ~UpdateProgress();
+  UpdateProgress(const UpdateProgress&) = delete;
+  UpdateProgress& operator=(const UpdateProgress&) = delete;
+
+  void SetStep(double base, double span);
+  void SetStepFraction(double fraction);
+  double Overall() const;
+
+ private:
+  mutable CRITICAL_SECTION lock_;
+  double base_ = 0;
+  double span_ = 0;
+  double overall_ = 0;
+};
+
+}  // namespace tarn
+
+struct ITarnWebFile {
+  virtual HRESULT STDMETHODCALLTYPE Open() = 0;                                  // 0
+  virtual HRESULT STDMETHODCALLTYPE Seek(uint64_t position) = 0;                 // 1
+  virtual HRESULT STDMETHODCALLTYPE Write(const void* data, size_t size) = 0;    // 2
+  virtual HRESULT STDMETHODCALLTYPE Close() = 0;                                 // 3
+  // E_FAIL when the stop event is set; a fraction below 0 (total unknown)
+  // only tests the stop event.
+  virtual HRESULT STDMETHODCALLTYPE Progress(double fraction) = 0;               // 4
+};
+
+class CTarnWebFile : public ITarnWebFile {
+ public:
+  // progress and stop may be null. A download larger than maxBytes fails
+  // (0: no limit).
+  CTarnWebFile(const std::wstring& path, tarn::UpdateProgress* progress, HANDLE stop,
+               uint64_t maxBytes = 0);
+  virtual ~CTarnWebFile();
+
+  HRESULT STDMETHODCALLTYPE Open() override;
+  HRESULT STDMETHODCALLTYPE Seek(uint64_t position) override;
+  HRESULT STDMETHODCALLTYPE Write(const void* data, size_t size) override;
+  HRESULT STDMETHODCALLTYPE Close() override;
+  HRESULT STDMETHODCALLTYPE Progress(double fraction) override;
+
+  void SetHashing(bool on) { hashing_ = on; }
+  // Lowercase hex MD5 of everything written since Open (hashing on).
+  std::string Md5Hex();
+  uint64_t BytesWritten() const { return written_; }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  bool Stopped() const;
+
+  std::wstring path_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  bool hashing_ = false;
+  tarn::Md5Context md5_;
+  tarn::UpdateProgress* progress_;
+  HANDLE stop_;
+  uint64_t maxBytes_;
+  uint64_t written_ = 0;
+};
+
+namespace tarn {
+
+// A transfer that moves fewer than kLowSpeedBytes bytes per second for
+// kLowSpeedSeconds ends with a time-out: a stalled server cannot hold the
+// update (and the program that waits for it) forever.
+constexpr long kLowSpeedBytes = 1;
+constexpr long kLowSpeedSeconds = 15;
+
+// Creates every missing folder of the file's path, from the root. false when
+// one cannot be made.
+bool CreateFoldersOf(const std::wstring& filePath);
+
+// The sink could not be opened (a folder or the file could not be made).
+constexpr int kSinkOpenFailed = 82;
+
+// HTTP GET of url into the sink: 0, a libcurl code (the sink refusing data or
+// the stop event give CURLE_WRITE_ERROR / CURLE_ABORTED_BY_CALLBACK, a stall
+// CURLE_OPERATION_TIMEDOUT), the HTTP status when it is not 200, 2 without a
+// transfer handle, or kSinkOpenFailed.
+int HttpDownloadToSink(const char* url, ITarnWebFile* sink);
+
+}  // namespace tarn

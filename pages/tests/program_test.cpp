@@ -1,0 +1,154 @@
+// The real salvora.exe, started as a user starts it: the command-line
+// switches open the deleted-file road at once (only the last switch counts,
+// in any case, and only whole), WM_SHOW_PAGE switches pages, and the
+// recycle-bin button scans the recycle folders of the mapped drives.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pagesA_support.h"
+#include "resource.h"
+#include "testsupport.h"
+
+using namespace pagetest;
+
+namespace {
+
+std::string BinFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string p(path);
+  return p.substr(0, p.rfind('\\') + 1);
+}
+
+struct Program {
+  PROCESS_INFORMATION pi = {};
+  bool Start(const std::string& arguments) {
+    STARTUPINFOA si = {sizeof si};
+    const std::string exe = BinFolder() + "salvora.exe";
+    std::string cmd = "\"" + exe + "\"" + arguments;
+    return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(), &si,
+                          &pi) != 0;
+  }
+  ~Program() {
+    if (!pi.hProcess) return;
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  // A visible top-level window of the program that holds the control.
+  HWND Find(int controlId) {
+    struct Search {
+      DWORD pid;
+      int id;
+      HWND found;
+    } s = {pi.dwProcessId, controlId, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lp);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(h, &pid);
+          if (pid == s->pid && IsWindowVisible(h) && GetDlgItem(h, s->id)) {
+            s->found = h;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+  }
+  HWND WaitFor(int controlId, int ms = 20000) {
+    for (int waited = 0; waited < ms; waited += 50) {
+      if (HWND h = Find(controlId)) return h;
+      if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+  }
+  // The main window, once the posted switch (if any) has had its time.
+  HWND MainWindow() {
+    HWND main = WaitFor(IDC_MODE_DELETED);
+    Sleep(700);
+    return main;
+  }
+  DWORD Close(HWND main) {
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) return 0xDEADBEEF;
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+};
+
+// Waits until the window is hidden (true) or shown (false).
+bool WaitHidden(HWND window, bool hidden = true, int ms = 10000) {
+  for (int waited = 0; waited < ms; waited += 20, Sleep(20))
+    if ((IsWindowVisible(window) == FALSE) == hidden) return true;
+  return false;
+}
+
+void Post(HWND window, int id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+TEST(Program, TheDeletedFileSwitchOpensTheLocationPageAtOnceInAnyCase) {
+  for (const char* args : {" -fixdel", " -FIXDEL", " -t -FixDel"}) {
+    Program p;
+    ASSERT_TRUE(p.Start(args));
+    HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
+    ASSERT_NE(location, nullptr) << args;
+    HWND main = p.Find(IDC_MODE_DELETED);
+    if (main) {
+      EXPECT_TRUE(WaitHidden(main)) << "the main window hides behind the road: " << args;
+    }
+    // Back to the main window, then out.
+    Post(location, IDC_LOC_BACK);
+    ASSERT_TRUE(WaitHidden(location));
+    main = p.WaitFor(IDC_MODE_DELETED);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(p.Close(main), 1u);
+  }
+}
+
+TEST(Program, OnlyAWholeLastSwitchCounts) {
+  for (const char* args : {" -fixdel ", " -fixdelx", " -fixdel -x", " fixdel", " -fixusb -x"}) {
+    Program p;
+    ASSERT_TRUE(p.Start(args));
+    HWND main = p.MainWindow();
+    ASSERT_NE(main, nullptr) << args;
+    EXPECT_EQ(p.Find(IDC_LOC_BROWSE_TREE), nullptr) << args;
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_EQ(p.Close(main), 1u);
+  }
+}
+
+TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
+  Program p;
+  ASSERT_TRUE(p.Start(""));
+  HWND main = p.MainWindow();
+  ASSERT_NE(main, nullptr);
+  PostMessageA(main, WM_USER + 1000, 0, 0);
+  HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
+  ASSERT_NE(location, nullptr);
+  EXPECT_TRUE(WaitHidden(main));
+  PostMessageA(location, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitHidden(location));
+  ASSERT_TRUE(WaitHidden(main, false));
+  // A fresh page for every press of the mode button.
+  Post(main, IDC_MODE_DELETED);
+  ASSERT_TRUE(WaitHidden(main));
+  HWND second = p.WaitFor(IDC_LOC_BROWSE_TREE);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, location);
+  EXPECT_FALSE(IsWindow(location));
+  Post(second, IDC_CLOSE);
+  ASSERT_TRUE(WaitHidden(main, false));
+  // The unformat road has no pages in this build: the main window stays.
+  Post(main, IDC_MODE_UNFORMAT);
+  Sleep(500);
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(p.Close(main), 1u);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -319,15 +320,26 @@ void CRestovaDlg::ShowNextTip() {
   GetPrivateProfileStringA(section, "URL", "", url, sizeof url, ini);
   m_tip.SetText(name);
   m_tip.SetLinkUrl(url);
+  // Wide enough for the text as the label draws it (12-pixel 宋体, two
+  // bytes a character), and the margin.
+  CClientDC dc(&m_tip);
+  LOGFONTA lf = {};
+  lf.lfHeight = -12;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfUnderline = TRUE;
+  lstrcpynA(lf.lfFaceName, "宋体", LF_FACESIZE);
+  HFONT font = CreateFontIndirectA(&lf);
+  HGDIOBJ old = ::SelectObject(dc.m_hDC, font);
+  SIZE extent = {};
+  ::GetTextExtentPoint32A(dc.m_hDC, name, lstrlenA(name), &extent);
   if (m_tipCharWidth == 0) {
-    CClientDC dc(&m_tip);
-    HGDIOBJ old = ::SelectObject(dc.m_hDC, m_tip.GetFont());
     TEXTMETRICA tm = {};
     ::GetTextMetricsA(dc.m_hDC, &tm);
-    ::SelectObject(dc.m_hDC, old);
     m_tipCharWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 6;
   }
-  const int width = (lstrlenA(name) + 1) * m_tipCharWidth + 15;
+  ::SelectObject(dc.m_hDC, old);
+  DeleteObject(font);
+  const int width = std::max((lstrlenA(name) + 1) * m_tipCharWidth, static_cast<int>(extent.cx)) + 15;
   m_tip.MoveWindow(kTipLeft, kTipTop, width, kTipBottom - kTipTop);
   m_tip.Invalidate();
   if (++m_tipIndex >= m_tipCount) m_tipIndex = 0;

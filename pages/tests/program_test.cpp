@@ -25,12 +25,11 @@ std::string BinFolder() {
 
 struct Program {
   PROCESS_INFORMATION pi = {};
-  bool Start(const std::string& arguments) {
+  bool Start(const std::string& arguments, const std::string& folder = BinFolder()) {
     STARTUPINFOA si = {sizeof si};
-    const std::string exe = BinFolder() + "salvora.exe";
+    const std::string exe = folder + "salvora.exe";
     std::string cmd = "\"" + exe + "\"" + arguments;
-    return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(), &si,
-                          &pi) != 0;
+    return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi) != 0;
   }
   ~Program() {
     if (!pi.hProcess) return;
@@ -148,6 +147,53 @@ TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
   Post(main, IDC_MODE_UNFORMAT);
   Sleep(500);
   EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(p.Close(main), 1u);
+}
+
+std::string Text(HWND window) {
+  char text[260] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+TEST(Program, TheTipsOfItemIniTakeTurnsWhileTheMainWindowIsShown) {
+  const std::string folder = testsupport::ScratchDir("tips");
+  ASSERT_TRUE(CopyFileA((BinFolder() + "salvora.exe").c_str(), (folder + "salvora.exe").c_str(), FALSE));
+  ASSERT_TRUE(testsupport::WriteWholeFile(folder + "item.ini",
+                                          "[common]\r\ncont=2\r\n"
+                                          "[Item0]\r\nName=恢复之前，请不要向丢失文件的磁盘写入数据\r\n"
+                                          "URL=https://www.salvora.example/tips/1\r\n"
+                                          "[Item1]\r\nName=恢复出来的文件请保存到其他磁盘\r\n"
+                                          "URL=https://www.salvora.example/tips/2\r\n"));
+  Program p;
+  ASSERT_TRUE(p.Start("", folder));
+  HWND main = p.WaitFor(IDC_MODE_DELETED);
+  ASSERT_NE(main, nullptr);
+  HWND tip = GetDlgItem(main, IDC_MAIN_TIP);
+  EXPECT_EQ(Text(tip), "恢复之前，请不要向丢失文件的磁盘写入数据");
+  RECT r;
+  GetWindowRect(tip, &r);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, 15);
+  EXPECT_EQ(r.top, 475);
+  EXPECT_EQ(r.bottom, 493);
+  // Every two seconds the next one, then the first again.
+  for (int waited = 0; waited < 5000 && Text(tip) != "恢复出来的文件请保存到其他磁盘"; waited += 100) Sleep(100);
+  EXPECT_EQ(Text(tip), "恢复出来的文件请保存到其他磁盘");
+  Sleep(300);
+  testsupport::SaveScreenshot(testsupport::ArtifactPath("main_window_tip.bmp"), main);
+  // Hidden behind a road, the tip waits.
+  PostMessageA(main, WM_USER + 1000, 0, 0);
+  HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
+  ASSERT_NE(location, nullptr);
+  ASSERT_TRUE(WaitHidden(main));
+  const std::string shown = Text(tip);
+  Sleep(4500);
+  EXPECT_EQ(Text(tip), shown);
+  PostMessageA(location, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitHidden(main, false));
+  for (int waited = 0; waited < 5000 && Text(tip) == shown; waited += 100) Sleep(100);
+  EXPECT_NE(Text(tip), shown) << "it goes on when the main window is back";
   EXPECT_EQ(p.Close(main), 1u);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "busy_boxes.h"
+#include "fat/fat_scan.h"
 #include "location_page.h"
 #include "messages.h"
 #include "nothing_found_page.h"
@@ -537,6 +538,57 @@ TEST_F(Road, ANewRoadWaitsForTheWorkerOfThePageItReplaces) {
   EXPECT_EQ(DeletedFileCount(), records) << "nothing appended after its page went";
   EXPECT_EQ(ResultPage(), nullptr);
   EXPECT_EQ(NothingFound(), nullptr);
+}
+
+UINT TypeTableMissingScan(LPVOID request) {
+  WaitForSingleObject(gGate, 60000);
+  gTypeTableProblem = kTypeTableMissing;   // as a FAT32 scan without ZEPFR.DAT leaves it
+  return DeletedScanThreadProc(request);
+}
+
+TEST_F(Road, AnUnusableTypeTableIsReportedOnceAfterTheScan) {
+  CRFilesDlg* location = OpenLocation();
+  auto* scan = new CScanDelFilesDlg(location);
+  scan->SetTarget("X:\\");
+  scan->SetWorkerProc(TypeTableMissingScan);
+  theApp.HoldPage(kScanPageSlot, scan);
+  ASSERT_TRUE(scan->Create(IDD_DELETED_SCAN, location));
+  scan->ShowWindow(SW_SHOW);
+  std::atomic<int> boxes{0};
+  std::string text;
+  const DWORD ui = GetCurrentThreadId();
+  std::thread answer([&] {
+    for (int i = 0; i < 400; ++i, Sleep(50)) {
+      HWND box = FindWindowWithControl(ui, IDOK);
+      if (!box) continue;
+      text = MessageBoxText(box);
+      ++boxes;
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  SetEvent(gGate);
+  ASSERT_TRUE(PumpUntil([&] { return scan->Finished(); }));
+  answer.join();
+  Pump(300);
+  EXPECT_EQ(boxes.load(), 1);
+  EXPECT_EQ(text, "不能打开ZEPFR.DAT文件!");
+  EXPECT_EQ(gTypeTableProblem.load(), static_cast<uint32_t>(kTypeTableOk));
+  EXPECT_NE(ResultPage(), nullptr) << "the records are shown all the same";
+}
+
+TEST_F(Road, AMissingReadmeOrUpdateProgramIsReported) {
+  for (int command : {ID_README, ID_UPDATE}) {
+    std::string text;
+    AnswerWhenShown box(IDOK, [&](HWND h) {
+      text = MessageBoxText(h);
+      PostMessageA(h, WM_COMMAND, IDOK, 0);
+    });
+    main->SendMessage(WM_COMMAND, command);
+    EXPECT_TRUE(box.Found()) << command;
+    EXPECT_EQ(text, command == ID_README ? "无法打开程序目录中的说明文件 Readme.txt。"
+                                         : "无法启动程序目录中的升级程序 Update.exe。");
+  }
 }
 
 // ---- the location page's checks -----------------------------------------------------------

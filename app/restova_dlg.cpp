@@ -16,6 +16,7 @@
 #include "state.h"
 #include "statistics.h"
 #include "tarnclient.h"
+#include "updata_dlg.h"
 #include "version_checks.h"
 
 namespace {
@@ -541,9 +542,15 @@ void CRestovaDlg::OnMinimise() { ShowWindow(SW_MINIMIZE); }
 
 void CRestovaDlg::OnCloseButton() { CloseRoad(); }
 
-// The close road. (The update dialog of the service library runs here, with
-// the main window hidden, once the program has one.)
-void CRestovaDlg::CloseRoad() { CDialog::OnOK(); }
+// The close road: with the service library loaded, the update runs first,
+// the main window hidden meanwhile.
+void CRestovaDlg::CloseRoad() {
+  if (GetServiceModuleClient().IsLoaded()) {
+    ShowWindow(SW_HIDE);
+    RunUpdateDialog(this);
+  }
+  CDialog::OnOK();
+}
 
 void CRestovaDlg::OpenInBrowser(UINT urlString) {
   CString url;

@@ -150,6 +150,22 @@ TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
   EXPECT_EQ(p.Close(main), 1u);
 }
 
+TEST(Program, ClosingWithTheServiceLibraryRunsTheUpdateFirst) {
+  // quorlex.dll lies beside the program in the build's folder.
+  Program p;
+  ASSERT_TRUE(p.Start(""));
+  HWND main = p.MainWindow();
+  ASSERT_NE(main, nullptr);
+  PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  HWND update = p.WaitFor(IDC_UPDATE_PROGRESS, 20000);
+  ASSERT_NE(update, nullptr);
+  EXPECT_FALSE(IsWindowVisible(main));
+  ASSERT_EQ(WaitForSingleObject(p.pi.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  GetExitCodeProcess(p.pi.hProcess, &code);
+  EXPECT_EQ(code, 1u);
+}
+
 std::string Text(HWND window) {
   char text[260] = "";
   GetWindowTextA(window, text, sizeof text);

@@ -29,6 +29,7 @@
 #include "settings_dlgs.h"
 #include "state.h"
 #include "testsupport.h"
+#include "treelist.h"
 
 using namespace pagetest;
 using testsupport::ArtifactPath;
@@ -91,6 +92,7 @@ class Road : public ::testing::Test {
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&icc);
+    RegisterTreeListClass(GetModuleHandleA(nullptr));   // as the program does before its first window
     gGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const std::string scratch = testsupport::EnvText("SALVORA_SCRATCH_WIN") + "\\";
     drives = new ListedDrives({{'X', scratch + "xroot"}, {'N', scratch + "nroot"}, {'P', scratch + "proot"},

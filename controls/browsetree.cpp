@@ -14,6 +14,32 @@ namespace {
 // Shared by every browse tree: a wheel turn is one turn, whichever tree gets it.
 int gWheelAccumulator = 0;
 
+// The flat scroll bars of comctl32, bound when first used: the 32-bit import
+// library of the cross compiler does not name them.
+struct FlatScrollBars {
+  BOOL(WINAPI* initialize)(HWND) = nullptr;
+  HRESULT(WINAPI* uninitialize)(HWND) = nullptr;
+  BOOL(WINAPI* enable)(HWND, int, UINT) = nullptr;
+  BOOL(WINAPI* setProp)(HWND, UINT, INT_PTR, BOOL) = nullptr;
+  int(WINAPI* setInfo)(HWND, int, LPSCROLLINFO, BOOL) = nullptr;
+  bool Bound() const { return initialize && uninitialize && enable && setProp && setInfo; }
+};
+
+const FlatScrollBars& FlatSB() {
+  static const FlatScrollBars bars = [] {
+    FlatScrollBars b;
+    if (HMODULE comctl = LoadLibraryA("comctl32.dll")) {
+      b.initialize = reinterpret_cast<decltype(b.initialize)>(GetProcAddress(comctl, "InitializeFlatSB"));
+      b.uninitialize = reinterpret_cast<decltype(b.uninitialize)>(GetProcAddress(comctl, "UninitializeFlatSB"));
+      b.enable = reinterpret_cast<decltype(b.enable)>(GetProcAddress(comctl, "FlatSB_EnableScrollBar"));
+      b.setProp = reinterpret_cast<decltype(b.setProp)>(GetProcAddress(comctl, "FlatSB_SetScrollProp"));
+      b.setInfo = reinterpret_cast<decltype(b.setInfo)>(GetProcAddress(comctl, "FlatSB_SetScrollInfo"));
+    }
+    return b;
+  }();
+  return bars;
+}
+
 std::string DisplayName(LPCITEMIDLIST pidl) {
   SHFILEINFOA info = {};
   if (!SHGetFileInfoA(reinterpret_cast<const char*>(pidl), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME))
@@ -323,7 +349,7 @@ void CBrowseTreeCtrl::OnKeyDown(UINT key, UINT, UINT) {
 void CBrowseTreeCtrl::CopyScrollToFlat(int bar) {
   if (!flat_) return;
   SCROLLINFO si = {sizeof si, SIF_ALL};
-  if (::GetScrollInfo(m_hWnd, bar, &si)) FlatSB_SetScrollInfo(m_hWnd, bar, &si, TRUE);
+  if (::GetScrollInfo(m_hWnd, bar, &si) && FlatSB().setInfo) FlatSB().setInfo(m_hWnd, bar, &si, TRUE);
 }
 
 void CBrowseTreeCtrl::OnVScroll(UINT, UINT, CScrollBar*) {
@@ -347,13 +373,15 @@ BOOL CBrowseTreeCtrl::OnMouseWheel(UINT, short delta, CPoint) {
 
 BOOL CBrowseTreeCtrl::EnableFlatScrollBars(BOOL enable) {
   if ((enable != FALSE) == (flat_ != FALSE)) return FALSE;
+  const FlatScrollBars& flat = FlatSB();
+  if (!flat.Bound()) return FALSE;
   if (enable) {
-    InitializeFlatSB(m_hWnd);
-    FlatSB_EnableScrollBar(m_hWnd, SB_VERT, ESB_ENABLE_BOTH);
-    FlatSB_SetScrollProp(m_hWnd, WSB_PROP_VSTYLE, FSB_ENCARTA_MODE, TRUE);
-    FlatSB_SetScrollProp(m_hWnd, WSB_PROP_VBKGCOLOR, 0xD20000, TRUE);
+    flat.initialize(m_hWnd);
+    flat.enable(m_hWnd, SB_VERT, ESB_ENABLE_BOTH);
+    flat.setProp(m_hWnd, WSB_PROP_VSTYLE, FSB_ENCARTA_MODE, TRUE);
+    flat.setProp(m_hWnd, WSB_PROP_VBKGCOLOR, 0xD20000, TRUE);
   } else {
-    UninitializeFlatSB(m_hWnd);
+    flat.uninitialize(m_hWnd);
   }
   flat_ = enable;
   return TRUE;

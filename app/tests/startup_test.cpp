@@ -119,8 +119,8 @@ TEST(Startup, WithThePictureLibraryItIsLoadedAndTheSystemCloseEndsWithCodeOne) {
   LetItPaint();
   EXPECT_TRUE(SaveScreenshot(ArtifactPath("main.bmp"), main));
   // The About box opens over it, shows the version and closes with OK.
-  PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_MAIN_ABOUT, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(main, IDC_MAIN_ABOUT)));
+  PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_BANNER, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(main, IDC_BANNER)));
   HWND about = p.WaitForWindow("关于奎隆数据恢复");
   ASSERT_NE(about, nullptr);
   EXPECT_FALSE(IsWindowEnabled(main));

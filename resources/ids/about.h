@@ -1,4 +1,5 @@
-// Controls of the About box (IDD_ABOUT) and the stand-in main window (IDD_MAIN).
+// Controls of the About box (IDD_ABOUT), and the logo and caption buttons that
+// the main window and the pages share.
 #pragma once
 #define IDC_ABOUT_PRODUCT_LINK 1138   // product home page (string 82)
 #define IDC_ABOUT_NOTE2 1087
@@ -14,6 +15,3 @@
 #define IDC_BANNER 1034               // the logo banner (opens the About box on the pages)
 #define IDC_MINIMISE 1149
 #define IDC_CLOSE 1134
-#define IDC_MAIN_TITLE 1156
-#define IDC_MAIN_NOTE 1179
-#define IDC_MAIN_ABOUT 1035

@@ -1,0 +1,97 @@
+#include "nothing_found_page.h"
+
+#include "page_state.h"
+#include "resource.h"
+#include "restova_app.h"
+#include "restova_dlg.h"
+
+namespace {
+
+// The page of the deep-recovery road, as the main window shows it (null when
+// that road is not in this build).
+CRestovaDlg* MainDialog() { return dynamic_cast<CRestovaDlg*>(RestovaApp()->MainWindow()); }
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CFindNoFileDlg, CWizardPage)
+  ON_BN_CLICKED(IDC_NF_FINISH, &CFindNoFileDlg::OnFinish)
+  ON_BN_CLICKED(IDC_NF_BACK, &CFindNoFileDlg::OnBack)
+  ON_BN_CLICKED(IDC_CLOSE, &CFindNoFileDlg::OnBack)
+  ON_BN_CLICKED(IDC_NF_DEEP, &CFindNoFileDlg::OnDeepScan)
+  ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+CFindNoFileDlg::CFindNoFileDlg(CWnd* parent, CWnd* returnPage)
+    : CWizardPage(IDD_NOTHING_FOUND, parent), m_returnPage(returnPage) {
+  gDeepScanRequest = 0;
+}
+
+BOOL CFindNoFileDlg::OnInitDialog() {
+  CWizardPage::OnInitDialog();
+  m_backButton.SubclassDlgItem(IDC_NF_BACK, this);
+  m_finish.SubclassDlgItem(IDC_NF_FINISH, this);
+  m_deep.SubclassDlgItem(IDC_NF_DEEP, this);
+  SkinBackButton(m_backButton);
+  SkinForwardButton(m_finish);
+  SkinForwardButton(m_deep);
+  m_heading.SubclassDlgItem(IDC_PAGE_HEADING, this);
+  StyleHeading(m_heading);
+  m_explain.SubclassDlgItem(IDC_NF_EXPLAIN, this);
+  StyleBodyText(m_explain);
+  m_try.SubclassDlgItem(IDC_NF_TRY, this);
+  StyleHeading(m_try);
+  m_deepNote.SubclassDlgItem(IDC_NF_DEEP_NOTE, this);
+  StyleBodyText(m_deepNote, true);
+  // The deep-scan offer waits for ShowDeepScanOffer.
+  for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) ::ShowWindow(::GetDlgItem(m_hWnd, id), SW_HIDE);
+  return TRUE;
+}
+
+void CFindNoFileDlg::ShowDeepScanOffer() {
+  // Only where the deep-recovery road can be opened.
+  CRestovaDlg* main = MainDialog();
+  if (!main || !main->CanShowPage(kPageDeepRecovery)) return;
+  for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) ::ShowWindow(::GetDlgItem(m_hWnd, id), SW_SHOW);
+  Invalidate();
+}
+
+void CFindNoFileDlg::PaintBody(CDC* dc, const CRect&) {
+  // A white panel behind the texts, the picture at its left.
+  // It ends below the last text shown: the deep-scan offer when it is made.
+  CRect heading, finish, last;
+  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_PAGE_HEADING), &heading);
+  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_NF_FINISH), &finish);
+  HWND deep = ::GetDlgItem(m_hWnd, IDC_NF_DEEP);
+  ::GetWindowRect(deep && ::IsWindowVisible(deep) ? deep : ::GetDlgItem(m_hWnd, IDC_NF_EXPLAIN), &last);
+  ScreenToClient(&heading);
+  ScreenToClient(&finish);
+  ScreenToClient(&last);
+  CRect panel(32, heading.top - 22, finish.right, last.bottom + 26);
+  PaintPanel(dc, panel);
+  CBitmap picture;
+  if (picture.LoadBitmap(IDB_NOTHING_FOUND_PICTURE)) dc->DrawBitmap(picture, panel.left + 26, heading.top - 4);
+}
+
+void CFindNoFileDlg::OnFinish() {
+  RestovaApp()->ShowMainWindow();
+  EndDialog(IDOK);
+}
+
+void CFindNoFileDlg::OnBack() {
+  if (m_returnPage && m_returnPage->m_hWnd)
+    m_returnPage->ShowWindow(SW_SHOW);
+  else
+    RestovaApp()->ShowMainWindow();
+  EndDialog(IDCANCEL);
+}
+
+void CFindNoFileDlg::OnDeepScan() {
+  gDeepScanRequest = 1;
+  gDeepScanDrive = static_cast<uint8_t>(m_driveIndex);
+  CRestovaDlg* main = MainDialog();
+  if (!main || !main->ShowDeepScanPage()) {
+    gDeepScanRequest = 0;
+    RestovaApp()->ShowMainWindow();
+  }
+  EndDialog(IDCANCEL);
+}

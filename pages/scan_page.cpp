@@ -1,0 +1,280 @@
+#include "scan_page.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "fat/fat_scan.h"   // gTypeTableProblem
+#include "messages.h"
+#include "nothing_found_page.h"
+#include "resource.h"
+#include "restova_app.h"
+#include "state.h"
+#include "version_checks.h"
+
+// ---- the workers ---------------------------------------------------------------------------
+
+UINT DeletedScanThreadProc(LPVOID request) {
+  RunDeletedFileScan(*static_cast<DeletedScanRequest*>(request));
+  return 0;
+}
+
+std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaOrLater) {
+  std::vector<std::string> targets;
+  for (const char* d = driveStrings; d && *d; d += std::strlen(d) + 1) {
+    if (!lstrcmpiA(d, "A:\\") || !lstrcmpiA(d, "B:\\")) continue;
+    targets.push_back(std::string(d) + (vistaOrLater ? "$Recycle.Bin" : "RECYCLER"));
+  }
+  return targets;
+}
+
+UINT RecycleBinScanThreadProc(LPVOID param) {
+  auto* request = static_cast<DeletedScanRequest*>(param);
+  const DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+  std::vector<char> drives(static_cast<size_t>(needed) + 2, '\0');
+  GetLogicalDriveStringsA(needed, drives.data());
+  for (const std::string& target : RecycleBinTargets(drives.data(), IsVistaOrLater() != 0)) {
+    if (ScanAbortRequested()) break;
+    DeletedScanRequest one = *request;
+    lstrcpynA(one.target, target.c_str(), sizeof one.target);
+    one.recycleBin = 1;   // the scan stays silent; the end is sent below, once
+    RunDeletedFileScan(one);
+  }
+  if (request->window) SendMessageA(request->window, WM_DELSCAN_DONE, 0, 0);
+  return 1;
+}
+
+// ---- the page ------------------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CWizardPage)
+  ON_BN_CLICKED(IDC_SCAN_STOP, &CScanDelFilesDlg::OnStop)
+  ON_BN_CLICKED(IDC_SCAN_BACK, &CScanDelFilesDlg::OnBack)
+  ON_BN_CLICKED(IDC_CLOSE, &CScanDelFilesDlg::OnCloseBox)
+  ON_WM_CLOSE()
+  ON_MESSAGE(WM_DELSCAN_PROGRESS, &CScanDelFilesDlg::OnScanProgress)
+  ON_MESSAGE(WM_DELSCAN_DONE, &CScanDelFilesDlg::OnScanDone)
+  ON_MESSAGE(WM_DELSCAN_FINISHED, &CScanDelFilesDlg::OnScanFinished)
+  ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CScanDelFilesDlg::CScanDelFilesDlg(CWnd* opener)
+    : CWizardPage(IDD_DELETED_SCAN, opener), m_opener(opener), m_stopBox(this) {}
+
+CScanDelFilesDlg::~CScanDelFilesDlg() {
+  // A page deleted without its window having gone: the worker still holds
+  // the request.
+  if (m_worker) {
+    gScanAbort = 1;
+    JoinWorker();
+  }
+}
+
+BOOL CScanDelFilesDlg::OnInitDialog() {
+  CWizardPage::OnInitDialog();
+  m_stop.SubclassDlgItem(IDC_SCAN_STOP, this);
+  m_back.SubclassDlgItem(IDC_SCAN_BACK, this);
+  SkinForwardButton(m_stop);
+  SkinBackButton(m_back);
+  CString tip;
+  tip.LoadString(IDS_TIP_SHOW_FOUND);
+  m_stop.SetToolTipText(tip);
+  m_roll.SubclassDlgItem(IDC_SCAN_ROLL, this);
+  m_heading.SubclassDlgItem(IDC_PAGE_HEADING, this);
+  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
+  m_foundLabel.SubclassDlgItem(IDC_SCAN_FOUND_LABEL, this);
+  StyleBodyText(m_foundLabel, true);
+  m_path.SubclassDlgItem(IDC_SCAN_PATH, this);
+  StyleBodyText(m_path);
+  m_path.SetTextColor(RGB(28, 92, 160));
+
+  gScanAbort = 0;
+  gDelScanDone = 0;
+  gTypeTableProblem = kTypeTableOk;
+  ClearDeletedFiles();
+
+  m_request.window = m_hWnd;
+  lstrcpynA(m_request.target, m_target, sizeof m_request.target);
+  m_request.recycleBin = m_recycleBin ? 1 : 0;
+  AFX_THREADPROC proc = m_workerProc ? m_workerProc
+                                     : m_recycleBin ? RecycleBinScanThreadProc : DeletedScanThreadProc;
+  m_worker = AfxBeginThread(proc, &m_request);
+  if (!m_worker) {
+    // No thread: the page ends as a scan that found nothing.
+    m_scanEnded = true;
+    PostMessage(WM_DELSCAN_FINISHED);
+  }
+  return TRUE;
+}
+
+void CScanDelFilesDlg::PaintBody(CDC* dc, const CRect& client) {
+  // A white panel behind the scan's texts, the picture at its left.
+  CRect heading, back;
+  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_PAGE_HEADING), &heading);
+  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_SCAN_BACK), &back);
+  ScreenToClient(&heading);
+  ScreenToClient(&back);
+  CRect panel(32, heading.top - 26, client.right - 32, back.top - 24);
+  PaintPanel(dc, panel);
+  CBitmap picture;
+  if (picture.LoadBitmap(IDB_SCAN_PICTURE)) dc->DrawBitmap(picture, panel.left + 26, heading.top - 14);
+}
+
+LRESULT CScanDelFilesDlg::OnScanProgress(WPARAM, LPARAM text) {
+  // The text belongs to the worker, which waits until this returns.
+  const char* path = reinterpret_cast<const char*>(text);
+  if (path) {
+    m_path.SetWindowText(path);
+    m_path.Invalidate();
+  }
+  return 0;
+}
+
+LRESULT CScanDelFilesDlg::OnScanDone(WPARAM, LPARAM) {
+  CloseAboutBox();
+  if (m_stopBox.IsAsking()) m_stopBox.SendMessage(WM_STOPBOX_END);   // the answer becomes No
+  m_scanEnded = true;
+  // The worker is still inside SendMessage: the rest waits until it has ended.
+  PostMessage(WM_DELSCAN_FINISHED);
+  return 0;
+}
+
+LRESULT CScanDelFilesDlg::OnScanFinished(WPARAM, LPARAM) {
+  if (m_finished) return 0;
+  if (m_left) {
+    m_endedAfterLeaving = true;
+    return 0;
+  }
+  if (m_modalDepth > 0) {
+    m_finishPending = true;
+    return 0;
+  }
+  FinishScan();
+  return 0;
+}
+
+void CScanDelFilesDlg::RunPendingFinish() {
+  if (m_modalDepth > 0 || !m_finishPending) return;
+  m_finishPending = false;
+  OnScanFinished(0, 0);
+}
+
+void CScanDelFilesDlg::OnBanner() {
+  ++m_modalDepth;
+  CWizardPage::OnBanner();
+  --m_modalDepth;
+  RunPendingFinish();
+}
+
+void CScanDelFilesDlg::OnStop() { AskToStop(StopAction::kStop); }
+void CScanDelFilesDlg::OnBack() { AskToStop(StopAction::kBack); }
+void CScanDelFilesDlg::OnCloseBox() { AskToStop(StopAction::kCloseBox); }
+void CScanDelFilesDlg::OnClose() { AskToStop(StopAction::kWindowClose); }
+
+void CScanDelFilesDlg::AskToStop(StopAction action) {
+  if (m_finished || m_left || m_modalDepth > 0) return;
+  // Once Stop was confirmed the user is not asked again: leaving, or closing
+  // the window, goes ahead.
+  int answer = 1;
+  if (!m_stopConfirmed && !m_scanEnded) {
+    ++m_modalDepth;
+    answer = m_stopBox.Ask();
+    --m_modalDepth;
+  }
+  if (answer != 1) {
+    RunPendingFinish();   // the scan may have ended meanwhile
+    return;
+  }
+  switch (action) {
+    case StopAction::kStop:
+      gDelScanDone = 1;
+      gScanAbort = 1;
+      m_stopConfirmed = true;
+      m_stop.EnableWindow(FALSE);
+      RunPendingFinish();
+      return;
+    case StopAction::kBack:
+    case StopAction::kCloseBox:
+      Leave();
+      return;
+    case StopAction::kWindowClose:
+      gDelScanDone = 1;
+      gScanAbort = 1;
+      JoinWorker();
+      m_finishPending = false;
+      FinishScan();
+      return;
+  }
+}
+
+// The user leaves the scan: it stops, and nothing it finds is shown.
+void CScanDelFilesDlg::Leave() {
+  m_left = true;
+  m_finishPending = false;
+  gScanAbort = 1;
+  JoinWorker();
+  if (m_scanEnded) m_endedAfterLeaving = true;
+  if (m_opener && m_opener->m_hWnd)
+    m_opener->ShowWindow(SW_SHOW);
+  else
+    RestovaApp()->ShowMainWindow();
+  EndDialog(IDCANCEL);
+}
+
+void CScanDelFilesDlg::JoinWorker() {
+  if (!m_worker) return;
+  m_worker->Join();   // the worker's sent messages are handled meanwhile
+  m_worker.reset();
+}
+
+void CScanDelFilesDlg::FinishScan() {
+  if (m_finished) return;
+  JoinWorker();   // it has sent its end; from here on nothing appends
+  m_finished = true;
+  if (m_recycleBin) m_target = m_request.target;
+  m_stop.EnableWindow(FALSE);
+  m_back.EnableWindow(FALSE);
+
+  // The type table of FAT32 scans could not be used: said once per scan.
+  const uint32_t problem = gTypeTableProblem.exchange(kTypeTableOk);
+  if (problem == kTypeTableMissing || problem == kTypeTableDamaged) {
+    CString text;
+    text.LoadString(problem);
+    MessageBox(text, m_caption, MB_OK | MB_ICONWARNING);
+  }
+
+  if (DeletedFileCount() > 0)
+    OpenResultPage();
+  else
+    ShowNothingFound();
+  ShowWindow(SW_HIDE);
+}
+
+void CScanDelFilesDlg::OpenResultPage() {
+  if (OpenDeletedResultPage(this)) ++m_resultPagesOpened;
+}
+
+void CScanDelFilesDlg::ShowNothingFound() {
+  auto* page = new CFindNoFileDlg(this, m_opener);
+  CRestovaApp* app = RestovaApp();
+  app->HoldPage(kNothingFoundPageSlot, page);
+  if (!page->Create(IDD_NOTHING_FOUND, this)) {
+    app->DestroyPage(kNothingFoundPageSlot);
+    return;
+  }
+  page->m_modeKind = 1;
+  if (!m_recycleBin) page->ShowDeepScanOffer();
+  page->CenterWindow();
+  page->ShowWindow(SW_SHOW);
+  const char letter = m_target.IsEmpty() ? 0 : static_cast<char>(std::tolower(static_cast<unsigned char>(m_target[0])));
+  page->SetDriveIndex(letter >= 'c' && letter <= 'z' ? letter - 'c' : -1);
+}
+
+void CScanDelFilesDlg::OnDestroy() {
+  // The window goes (the road is replaced, or the program ends): the worker
+  // is stopped and waited for, and opens nothing.
+  m_left = true;
+  if (m_worker) {
+    gScanAbort = 1;
+    JoinWorker();
+  }
+  CWizardPage::OnDestroy();
+}

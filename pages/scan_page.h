@@ -1,0 +1,129 @@
+// The deleted-file scan page: shows the scan while it runs and opens the
+// result page (or the nothing-found page) when it ends. It serves the
+// deleted-file road (the location page opens it with a drive or folder) and
+// the recycle-bin road (the main window opens it with the recycle-bin flag:
+// its worker scans the recycle folder of every drive).
+//
+// The page owns its worker. Stop, Back, the close box and closing the window
+// ask first (CStopScanMBDlg); on Yes:
+//   Stop          raises gScanAbort; the page stays until the worker ends and
+//                 then shows what was found so far;
+//   Back, close   raise gScanAbort, wait for the worker, show the page that
+//   box           opened this one and hide; nothing opens later;
+//   window close  raises gScanAbort, waits for the worker and shows what was
+//                 found at once.
+// A scan that ends while the question is open closes it as No, and the result
+// page opens exactly once, when the question is gone. The result page opens
+// only after the worker has ended, so nothing appends to the results it reads.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bars.h"
+#include "busy_boxes.h"
+#include "volume/delscan.h"
+#include "wizard_page.h"
+
+// Posted by the page to itself once the worker has sent WM_DELSCAN_DONE.
+constexpr UINT WM_DELSCAN_FINISHED = WM_APP + 350;
+
+class CScanDelFilesDlg : public CWizardPage {
+ public:
+  // opener: the page that opened the scan (the location page, or the main
+  // window on the recycle-bin road); Back and the nothing-found page's Back
+  // return there.
+  explicit CScanDelFilesDlg(CWnd* opener);
+  ~CScanDelFilesDlg() override;
+
+  // Before Create: what to scan ("X:\" or "X:\folder"), or the recycle bins.
+  void SetTarget(const char* target) { m_target = target; }
+  void SetRecycleBin(BOOL recycleBin) { m_recycleBin = recycleBin; }
+  // Before Create: the worker procedure, when not the road's own (tests run
+  // the real one behind a gate). Its argument is the page's DeletedScanRequest.
+  void SetWorkerProc(AFX_THREADPROC proc) { m_workerProc = proc; }
+
+  // What the result page asks of the scan that made its records.
+  const CString& ScanTarget() const { return m_target; }
+  BOOL IsRecycleBinScan() const { return m_recycleBin; }
+  CWnd* Opener() const { return m_opener; }
+  // Opens the nothing-found page for this scan (the result page calls it when
+  // its list turns out empty). Replaces the one the application object holds.
+  void ShowNothingFound();
+
+  // State the tests read.
+  bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
+  bool ScanEnded() const { return m_scanEnded; }
+  bool Finished() const { return m_finished; }
+  bool LeftByUser() const { return m_left; }
+  bool EndedAfterLeaving() const { return m_endedAfterLeaving; }
+  int ResultPagesOpened() const { return m_resultPagesOpened; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  void PaintBody(CDC* dc, const CRect& client) override;
+  void OnBanner() override;
+  void OnStop();
+  void OnBack();
+  void OnCloseBox();
+  void OnClose();
+  LRESULT OnScanProgress(WPARAM, LPARAM text);
+  LRESULT OnScanDone(WPARAM, LPARAM);
+  LRESULT OnScanFinished(WPARAM, LPARAM);
+  void OnDestroy();
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  enum class StopAction { kStop, kBack, kCloseBox, kWindowClose };
+  void AskToStop(StopAction action);
+  void Leave();
+  void JoinWorker();
+  // After a modal box: the scan's end that came while it was up.
+  void RunPendingFinish();
+  // Opens the result page or the nothing-found page and hides this page.
+  void FinishScan();
+  void OpenResultPage();
+
+  CWnd* m_opener;
+  CString m_target;
+  BOOL m_recycleBin = FALSE;
+  DeletedScanRequest m_request = {};
+  AFX_THREADPROC m_workerProc = nullptr;
+  std::unique_ptr<CWinThread> m_worker;
+  CStopScanMBDlg m_stopBox;
+
+  bool m_scanEnded = false;         // the worker sent WM_DELSCAN_DONE
+  bool m_finished = false;          // the result or nothing-found page was opened
+  bool m_left = false;              // the user left the page (Back, close box)
+  bool m_endedAfterLeaving = false; // the scan ended after that
+  bool m_stopConfirmed = false;     // Stop was answered with Yes
+  bool m_finishPending = false;     // the end came while a box was up
+  int m_modalDepth = 0;             // boxes running over the page
+  int m_resultPagesOpened = 0;
+
+  CATSkinButton m_stop;
+  CATSkinButton m_back;
+  CRollItem m_roll;
+  CLabel m_heading;
+  CLabel m_foundLabel;
+  CLabel m_path;
+};
+
+// Opens the deleted-file result page for a scan that found records: a new
+// CChoiceFilesDlg (dialog 163) with the scan page as parent, held in the
+// application object's result-page slot, created, centred and shown. It is
+// defined beside the result page. Returns the page, or null when it could
+// not be made.
+CDialog* OpenDeletedResultPage(CScanDelFilesDlg* scanPage);
+
+// The worker of the deleted-file road: the engine's scan of the request's
+// target, which sends WM_DELSCAN_DONE at its end.
+UINT DeletedScanThreadProc(LPVOID request);
+
+// The recycle-bin worker: scans the recycle folder of every drive but A: and
+// B: ("$Recycle.Bin" from Windows Vista on, else "RECYCLER") into the results,
+// stopping early when gScanAbort is raised, then sends WM_DELSCAN_DONE once.
+// The argument is the DeletedScanRequest of the page (its window set).
+UINT RecycleBinScanThreadProc(LPVOID request);
+// The recycle folders the worker scans, in drive order.
+std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaOrLater);

@@ -7,3 +7,27 @@ salvora_add_test(pagesB_model
 if(TARGET pagesB_model)
   target_compile_options(pagesB_model PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()
+
+salvora_add_test(pagesB_pages GUI
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/pagesB_pages_test.cpp
+  LIBS salvora_pages salvora_resources
+  MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
+  TIMEOUT 600)
+if(TARGET pagesB_pages)
+  target_include_directories(pagesB_pages PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_compile_options(pagesB_pages PRIVATE ${SALVORA_NARROW_CHARSET})
+endif()
+
+# The whole road in the real program: X: is both a raw volume and a folder, so
+# that it is listed among the drives of the location page's tree.
+salvora_add_test(pagesB_road GUI
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/pagesB_program_test.cpp
+  LIBS salvora_resource_ids
+  MAP "drive X=fat32-deleted" "dir X=xroot" "dir R=out"
+  TIMEOUT 600)
+if(TARGET pagesB_road)
+  add_dependencies(pagesB_road salvora pictaran)
+  target_include_directories(pagesB_road PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_link_libraries(pagesB_road PRIVATE salvora_framework comctl32)
+  target_compile_options(pagesB_road PRIVATE ${SALVORA_NARROW_CHARSET})
+endif()

@@ -71,30 +71,41 @@ void SkinToolButton(CATSkinButton& button) {
 
 }  // namespace
 
-// Hands the worker's results to the page: rows by sent WM_FILELIST_ADD (the
-// page makes the row on its own thread), the end by a posted WM_FILELIST_DONE.
+// Hands the worker's results to the page: rows in batches by sent
+// WM_FILELIST_ADD (the page makes them on its own thread), the end by a
+// posted WM_FILELIST_DONE.
 class CChoiceFilesDlg::FillSink : public ResultFillSink {
  public:
-  explicit FillSink(CChoiceFilesDlg* page) : page_(page), window_(page->m_hWnd) {}
-  void Insert(ResultTreeNode* node, HTREEITEM parent, int32_t record, HTREEITEM after) override {
+  explicit FillSink(CChoiceFilesDlg* page) : page_(page), window_(page->m_hWnd) { batch_.reserve(kBatch); }
+  void Insert(ResultTreeNode* node, ResultTreeNode* parent, ResultTreeNode* previous, int32_t record) override {
     if (page_->m_job.abort.load()) return;
-    page_->m_fillParent = parent;
-    page_->m_fillRecord = record;
-    ::SendMessageA(window_, WM_FILELIST_ADD, reinterpret_cast<WPARAM>(after), reinterpret_cast<LPARAM>(node));
+    batch_.push_back({node, parent, previous, record});
+    if (batch_.size() >= kBatch) Flush();
   }
   void OutOfMemory() override {
+    Flush();
     CString text, caption;
     text.LoadString(IDS_OUT_OF_MEMORY);
     caption.LoadString(IDS_APP_TITLE);
     ::MessageBoxA(window_, text, caption, MB_OK | MB_ICONWARNING);
   }
-  void FillDone() override { ::PostMessageA(window_, WM_FILELIST_DONE, 0, 0); }
+  void FillDone() override {
+    Flush();
+    ::PostMessageA(window_, WM_FILELIST_DONE, 0, 0);
+  }
   void NothingListed() override { ::SendMessageA(window_, WM_FILELIST_EMPTY, 0, 0); }
   void ResultsListed() override { ::SendMessageA(window_, WM_FILELIST_HAS_RESULTS, 0, 0); }
 
  private:
+  static constexpr size_t kBatch = 256;
+  void Flush() {
+    if (!batch_.empty() && !page_->m_job.abort.load())
+      ::SendMessageA(window_, WM_FILELIST_ADD, batch_.size(), reinterpret_cast<LPARAM>(batch_.data()));
+    batch_.clear();
+  }
   CChoiceFilesDlg* page_;
   HWND window_;
+  std::vector<ResultRowRequest> batch_;
 };
 
 UINT FillResultTreeThreadProc(LPVOID param) {
@@ -254,9 +265,27 @@ void CChoiceFilesDlg::StartFill() {
   m_job.vistaOrLater = IsVistaOrLater() != 0;
   m_hint.Destroy();
   m_hintShown = false;
+  // The busy box covers the list while it fills: the tree does not draw
+  // meanwhile (a visible tree view redraws for every row it gains).
+  m_fillingTree = m_list->m_tree.m_hWnd;
+  m_fillingStyle = ::GetWindowLongPtrA(m_fillingTree, GWL_STYLE);
+  if (m_fillingStyle & WS_VISIBLE)
+    ::SetWindowLongPtrA(m_fillingTree, GWL_STYLE, m_fillingStyle & ~static_cast<LONG_PTR>(WS_VISIBLE));
   if (m_busy.Show(this)) m_busy.ShowWindow(SW_SHOW);
   m_worker = AfxBeginThread(FillResultTreeThreadProc, &m_job);
-  if (!m_worker && m_busy.m_hWnd) m_busy.DestroyWindow();
+  if (!m_worker) {
+    ShowFilledTree();
+    if (m_busy.m_hWnd) m_busy.DestroyWindow();
+  }
+}
+
+void CChoiceFilesDlg::ShowFilledTree() {
+  if (!m_fillingTree) return;
+  if ((m_fillingStyle & WS_VISIBLE) && ::IsWindow(m_fillingTree)) {
+    ::SetWindowLongPtrA(m_fillingTree, GWL_STYLE, ::GetWindowLongPtrA(m_fillingTree, GWL_STYLE) | WS_VISIBLE);
+    ::InvalidateRect(m_fillingTree, nullptr, TRUE);
+  }
+  m_fillingTree = nullptr;
 }
 
 void CChoiceFilesDlg::StopFill() {
@@ -266,43 +295,48 @@ void CChoiceFilesDlg::StopFill() {
   m_worker.reset();
 }
 
-LRESULT CChoiceFilesDlg::OnFileListAdd(WPARAM afterParam, LPARAM nodeParam) {
-  auto* node = reinterpret_cast<ResultTreeNode*>(nodeParam);
-  if (m_leaving || m_job.abort.load() || !node || !m_list) return 0;
+LRESULT CChoiceFilesDlg::OnFileListAdd(WPARAM count, LPARAM rows) {
+  const auto* requests = reinterpret_cast<const ResultRowRequest*>(rows);
+  if (m_leaving || m_job.abort.load() || !requests || !m_list) return 0;
+  for (WPARAM i = 0; i < count; ++i) InsertRow(requests[i]);
+  return 0;
+}
+
+void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
+  ResultTreeNode* node = row.node;
   CColumnTreeCtrl& tree = m_list->m_tree;
-  HTREEITEM after = reinterpret_cast<HTREEITEM>(afterParam);
+  const HTREEITEM parent = ParentRow(row.parent), after = RowBefore(row.previous);
   const UINT mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
   const UINT unchecked = INDEXTOSTATEIMAGEMASK(1);
-  if (m_fillRecord < 0) {
+  if (row.recordIndex < 0) {
     node->treeItem = tree.InsertItem(mask, node->name, m_folderImage, m_openFolderImage, unchecked,
-                                     TVIS_STATEIMAGEMASK, 0, m_fillParent, after);
-    return 0;
+                                     TVIS_STATEIMAGEMASK, 0, parent, after);
+    return;
   }
   DeletedFileRecord record;
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
-    if (static_cast<size_t>(m_fillRecord) >= gDeletedFiles.size()) return 0;
-    record = gDeletedFiles[static_cast<size_t>(m_fillRecord)];
+    if (static_cast<size_t>(row.recordIndex) >= gDeletedFiles.size()) return;
+    record = gDeletedFiles[static_cast<size_t>(row.recordIndex)];
   }
   // One icon lookup per extension: the shell is slow to ask row by row.
-  static std::map<std::string, int> icons;
   const char* dot = std::strrchr(node->name.GetString(), '.');
   std::string ext = dot ? dot : "";
   for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  auto found = icons.find(ext);
-  int icon = found != icons.end() ? found->second
-                                  : (icons[ext] = CSystemImageList::GetIconIndex(node->name, FALSE, FALSE, TRUE));
-  HTREEITEM item = tree.InsertItem(mask, node->name, icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0, m_fillParent, after);
+  auto found = m_icons.find(ext);
+  const int icon = found != m_icons.end() ? found->second
+                                          : (m_icons[ext] = CSystemImageList::GetIconIndex(node->name, FALSE, FALSE, TRUE));
+  HTREEITEM item = tree.InsertItem(mask, node->name, icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0, parent, after);
   node->treeItem = item;
-  if (!item) return 0;
+  if (!item) return;
   tree.SetItemText(item, 1, RecordSizeText(record));
   tree.SetItemText(item, 2, RecordTimeText(record.created));
   tree.SetItemText(item, 3, RecordTimeText(record.modified));
   tree.SetItemText(item, 4, RecordTimeText(record.accessed));
-  return 0;
 }
 
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
+  ShowFilledTree();
   if (!gResultFilterActive) m_listedFileCount = m_job.listedFileCount;
   if (m_busy.m_hWnd) m_busy.SendMessage(WM_FILELIST_DONE);
   UpdateSummary();

@@ -4,12 +4,16 @@
 // destination page. The model behind it is result_tree.h.
 //
 // The page fills its list on a worker (FillResultTreeThreadProc) while a busy
-// box covers it; the worker hands every new row to the page with a sent
-// WM_FILELIST_ADD. The page owns that worker: leaving or destroying the page
-// raises the worker's flag and waits for it first.
+// box covers it; the worker hands the new rows to the page with sent
+// WM_FILELIST_ADD messages, a batch at a time (a message between threads
+// costs more than making the row). The page owns that worker: leaving or
+// destroying the page raises the worker's flag and waits for it first.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "busy_boxes.h"
 #include "filetype_filter.h"
@@ -22,6 +26,16 @@
 
 class CScanDelFilesDlg;
 class CChoiceRecoveryPathDlg;
+
+// The rows the fill worker hands over with one WM_FILELIST_ADD (wParam the
+// count, lParam the first; sent, so valid while the page handles it). Rows
+// are made in this order, so a node's parent and previous node have theirs.
+struct ResultRowRequest {
+  ResultTreeNode* node;
+  ResultTreeNode* parent;     // null: a top-level row
+  ResultTreeNode* previous;   // null: first on its level
+  int32_t recordIndex;        // -1 for a folder
+};
 
 class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
  public:
@@ -64,7 +78,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void OnMaximise();
   void OnRestore();
   void OnBrowse();
-  LRESULT OnFileListAdd(WPARAM after, LPARAM node);
+  LRESULT OnFileListAdd(WPARAM count, LPARAM rows);
   LRESULT OnFileListDone(WPARAM, LPARAM);
   LRESULT OnFileListEmpty(WPARAM, LPARAM);
   LRESULT OnFileListHasResults(WPARAM, LPARAM);
@@ -82,6 +96,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   friend class FillSink;
 
   void StartFill();
+  void InsertRow(const ResultRowRequest& row);
+  void ShowFilledTree();   // the tree draws again once the fill is over
   void StopFill();   // raises the worker's flag and waits for it
   void ShowList(CTreeListCtrl* list);
   void SetUpList(CTreeListCtrl& list);
@@ -96,10 +112,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   ResultFillJob m_job;
   std::unique_ptr<CWinThread> m_worker;
   bool m_leaving = false;   // no more rows, no more pages: the page is going
-
-  // Set by the worker before each WM_FILELIST_ADD (read by the handler).
-  HTREEITEM m_fillParent = TVI_ROOT;
-  int32_t m_fillRecord = -1;
+  HWND m_fillingTree = nullptr;   // the tree being filled, hidden from drawing
+  LONG_PTR m_fillingStyle = 0;
 
   uint32_t m_listedFileCount = 0;
   uint32_t m_checkedCount = 0;
@@ -107,6 +121,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   CTreeListCtrl m_listFiltered;
   CTreeListCtrl* m_list = nullptr;
   CSystemImageList m_systemImages;
+  std::map<std::string, int> m_icons;   // system icon of each extension
   int m_folderImage = 0;
   int m_openFolderImage = 0;
   CTrackToolTip m_hint;

@@ -111,9 +111,9 @@ void FreeResultTrees() {
 }
 
 bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex, bool* isNew,
-                   HTREEITEM* insertAfter) {
+                   ResultTreeNode** previous) {
   *isNew = false;
-  *insertAfter = TVI_FIRST;
+  *previous = nullptr;
   if (!level) return false;
   const int length = static_cast<int>(std::strlen(name));
   const bool folder = recordIndex < 0;
@@ -127,7 +127,7 @@ bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex,
     size_t pos = InsertPosition(kids, name, length, folder, &equalFolder);
     if (equalFolder) {
       gResultTreeCursor = kids[pos];
-      *insertAfter = pos == 0 ? TVI_FIRST : kids[pos - 1]->treeItem;
+      *previous = pos == 0 ? nullptr : kids[pos - 1];
       return true;
     }
     // The only step that can throw, before anything changes.
@@ -141,7 +141,7 @@ bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex,
     } else {
       node->nextSibling = kids[pos - 1]->nextSibling;
       kids[pos - 1]->nextSibling = node;
-      *insertAfter = kids[pos - 1]->treeItem;
+      *previous = kids[pos - 1];
     }
     kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), node);
     *isNew = true;
@@ -163,15 +163,12 @@ bool WalkRecordIntoTree(const char* path, int32_t recordIndex, ResultFillSink* s
     component[gathered] = 0;
     ResultTreeNode* parent = gResultTreeCursor;
     bool isNew = false;
-    HTREEITEM after = TVI_FIRST;
-    if (!AddPathToTree(parent, component, index, &isNew, &after)) {
+    ResultTreeNode* previous = nullptr;
+    if (!AddPathToTree(parent, component, index, &isNew, &previous)) {
       if (sink) sink->OutOfMemory();
       return false;
     }
-    if (isNew && sink) {
-      HTREEITEM parentItem = parent == gResultTreeCurrent ? TVI_ROOT : parent->treeItem;
-      sink->Insert(gResultTreeCursor, parentItem, index, after);
-    }
+    if (isNew && sink) sink->Insert(gResultTreeCursor, parent == gResultTreeCurrent ? nullptr : parent, previous, index);
     gathered = 0;
     return true;
   };

@@ -57,19 +57,27 @@ void FreeResultTrees();
 
 // Adds one component below `level` (a node; the cursor normally). A folder
 // component whose name is already there is reused (not new). The new or reused
-// node becomes the cursor. *insertAfter is TVI_FIRST when the node landed
-// first on its level, else the row of the node before it. False when a node
-// cannot be allocated.
+// node becomes the cursor. *previous is the node before it on its level (its
+// row is the one to insert after), null when it landed first (TVI_FIRST).
+// False when a node cannot be allocated.
 bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex, bool* isNew,
-                   HTREEITEM* insertAfter);
+                   ResultTreeNode** previous);
+
+// The rows a new node goes between, once the rows of the nodes before it
+// exist: its parent's row (TVI_ROOT for a top-level node, parent null) and
+// the row to insert after (TVI_FIRST when previous is null).
+inline HTREEITEM ParentRow(const ResultTreeNode* parent) { return parent ? parent->treeItem : TVI_ROOT; }
+inline HTREEITEM RowBefore(const ResultTreeNode* previous) { return previous ? previous->treeItem : TVI_FIRST; }
 
 // Where the fill hands its results. Insert is called for every new node, in
-// order; it makes the row (parent row and record index as given) and stores
-// it in node->treeItem. The page's sink sends WM_FILELIST_ADD and friends.
+// order; the row is made (below ParentRow(parent), after RowBefore(previous))
+// and stored in node->treeItem before the row of a later node is made. The
+// page's sink hands them over in batches with WM_FILELIST_ADD.
 class ResultFillSink {
  public:
   virtual ~ResultFillSink() = default;
-  virtual void Insert(ResultTreeNode* node, HTREEITEM parentItem, int32_t recordIndex, HTREEITEM insertAfter) = 0;
+  virtual void Insert(ResultTreeNode* node, ResultTreeNode* parent, ResultTreeNode* previous,
+                      int32_t recordIndex) = 0;
   virtual void OutOfMemory() = 0;    // a node could not be allocated; the fill stops
   virtual void FillDone() = 0;       // the busy box may go
   virtual void NothingListed() = 0;  // unfiltered fill, nothing in the tree

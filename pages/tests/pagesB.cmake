@@ -31,3 +31,8 @@ if(TARGET pagesB_road)
   target_link_libraries(pagesB_road PRIVATE salvora_framework comctl32)
   target_compile_options(pagesB_road PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()
+
+# The timing program of scripts/bench-results.sh (not a test).
+add_executable(results_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/results_bench.cpp)
+target_link_libraries(results_bench PRIVATE salvora_pages salvora_resources)
+target_compile_options(results_bench PRIVATE ${SALVORA_NARROW_CHARSET})

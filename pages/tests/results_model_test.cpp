@@ -47,8 +47,8 @@ struct FakeRows : ResultFillSink {
   std::vector<Row> rows;   // row n is item n + 1
   int done = 0, empty = 0, results = 0, oom = 0;
 
-  void Insert(ResultTreeNode* node, HTREEITEM parent, int32_t record, HTREEITEM after) override {
-    rows.push_back({node->name.GetString(), parent, record, after});
+  void Insert(ResultTreeNode* node, ResultTreeNode* parent, ResultTreeNode* previous, int32_t record) override {
+    rows.push_back({node->name.GetString(), ParentRow(parent), record, RowBefore(previous)});
     node->treeItem = Item(rows.size() - 1);
   }
   void OutOfMemory() override { ++oom; }

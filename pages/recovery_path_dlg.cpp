@@ -37,6 +37,7 @@ CString LoadText(UINT id) {
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CRecoveryPathPage, CWizardPage)
+  ON_BN_CLICKED(IDC_DEST_BANNER, &CRecoveryPathPage::OnLogo)
   ON_BN_CLICKED(IDC_DEST_BROWSE, &CRecoveryPathPage::OnBrowse)
   ON_BN_CLICKED(IDC_DEST_NEXT, &CRecoveryPathPage::OnNext)
   ON_BN_CLICKED(IDC_DEST_BACK, &CRecoveryPathPage::OnBackButton)
@@ -72,6 +73,10 @@ DestinationRules CRecoveryPathPage::Rules(uint64_t totalSectors) const {
 
 BOOL CRecoveryPathPage::OnInitDialog() {
   CWizardPage::OnInitDialog();
+  // The logo of these pages has its own id; it looks and acts as on every page.
+  m_logo.SubclassDlgItem(IDC_DEST_BANNER, this);
+  m_logo.SetSkin(IDB_PAGE_BANNER, IDB_PAGE_BANNER, IDB_PAGE_BANNER, 0, 0, 0, skin::kCopy, 0, 0);
+  m_logo.SetWindowPos(nullptr, 12, 8, 48, 48, SWP_NOZORDER | SWP_NOACTIVATE);
   m_next.SubclassDlgItem(IDC_DEST_NEXT, this);
   m_back.SubclassDlgItem(IDC_DEST_BACK, this);
   m_browse.SubclassDlgItem(IDC_DEST_BROWSE, this);

@@ -47,6 +47,7 @@ class CRecoveryPathPage : public CWizardPage {
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
   void PaintBody(CDC* dc, const CRect& client) override;
+  void OnLogo() { OnBanner(); }
   void OnBrowse();
   void OnNext();
   void OnBackButton();
@@ -69,6 +70,7 @@ class CRecoveryPathPage : public CWizardPage {
   bool m_recoveredKnown = false;
   CString m_warnIf, m_warnDrive, m_warnRest, m_fileCount, m_size, m_sizeUnit;
 
+  CxSkinButton m_logo;
   CATSkinButton m_next, m_back, m_browse;
   CLabel m_heading, m_labels[9];
 };

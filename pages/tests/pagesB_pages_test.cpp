@@ -483,6 +483,8 @@ TEST_F(RecoveryPages, FiltersNarrowTheListAndShowAllBringsItBack) {
   EXPECT_TRUE(docs.count("\\Docs\\big.bin"));
   EXPECT_TRUE(docs.count("\\文档\\会议记录.docx"));
   EXPECT_FALSE(docs.count("\\Photos\\2024\\Summer\\IMG_0001.jpg"));
+  Click(page, IDC_RES_EXPAND);
+  Shoot(page, "result_filtered.bmp");
 
   // Every choice back at "不限": the filter button does nothing.
   ::SetDlgItemTextA(page->m_hWnd, IDC_RES_PATTERN, "");

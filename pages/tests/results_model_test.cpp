@@ -665,3 +665,19 @@ TEST_F(ResultTree, TheFilteredFillListsWhatPassesAndUnselectsTheRest) {
   ASSERT_TRUE(UseFullResultTree(nullptr));
   EXPECT_EQ(gResultTreeCurrent, gResultTreeFull);
 }
+
+TEST_F(ResultTree, AFolderRowWithoutFilesIsNeverTakenForARecord) {
+  // A folder node that is a leaf (record index -1) ticked: nothing is indexed at -1.
+  SetRecords({Record("\\a.txt")});
+  bool isNew = false;
+  ResultTreeNode* previous = nullptr;
+  ASSERT_TRUE(AddPathToTree(gResultTreeFull, "Empty", -1, &isNew, &previous));
+  ASSERT_TRUE(isNew);
+  gResultTreeCursor->treeItem = FakeRows::Item(100);
+  FakeChecks checks;
+  checks.SetCheck(FakeRows::Item(100), 3);
+  uint32_t count = 9;
+  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(gDeletedFiles[0].selected, 0);
+}

@@ -40,6 +40,7 @@
 #define IDC_RES_PATTERN_LABEL 723
 
 // ---- destination pages (IDD_DELETED_DESTINATION, IDD_UNFORMAT_DESTINATION, IDD_DEEP_DESTINATION)
+#define IDC_DEST_BANNER 1136          // the logo: the About box
 #define IDC_DEST_NEXT 1127
 #define IDC_DEST_BACK 1128
 #define IDC_DEST_BROWSE 1129

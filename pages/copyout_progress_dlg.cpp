@@ -1,0 +1,369 @@
+#include "copyout_progress_dlg.h"
+
+#include <cstring>
+
+#include "deepscan/found_files.h"
+#include "messages.h"
+#include "records/records.h"
+#include "recovery_path_dlg.h"
+#include "recovery_report_dlg.h"
+#include "recovery_totals.h"
+#include "resource.h"
+#include "restova_app.h"
+#include "state.h"
+#include "unformat/unformat_copy.h"
+
+namespace {
+
+const UINT_PTR kTimer = 1;
+
+RecoveryReportFacts FactsOf(CRecoveryPathPage* owner, uint32_t recovered) {
+  RecoveryReportFacts facts;
+  facts.folder = owner ? owner->Destination() : CString();
+  if (owner && owner->Results()) {
+    facts.found = owner->Results()->FoundFileCount();
+    facts.chosen = owner->Results()->ChosenFileCount();
+  }
+  facts.recovered = recovered;
+  return facts;
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CCopyOutProgressPage, CWizardPage)
+  ON_BN_CLICKED(IDC_PROG_REPORT, &CCopyOutProgressPage::OnReportButton)
+  ON_BN_CLICKED(IDC_PROG_BACK, &CCopyOutProgressPage::OnBackButton)
+  ON_BN_CLICKED(IDC_CLOSE, &CCopyOutProgressPage::OnCloseBox)
+  ON_MESSAGE(WM_COPYOUT_FINISHED, &CCopyOutProgressPage::OnCopyOutFinished)
+  ON_WM_CLOSE()
+  ON_WM_TIMER()
+  ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CCopyOutProgressPage::CCopyOutProgressPage(UINT templateId, CRecoveryPathPage* owner)
+    : CWizardPage(templateId, owner), m_owner(owner) {}
+
+CCopyOutProgressPage::~CCopyOutProgressPage() = default;
+
+void CCopyOutProgressPage::DoDataExchange(CDataExchange* dx) {
+  CWizardPage::DoDataExchange(dx);
+  DDX_Control(dx, IDC_PROG_BAR, m_bar);
+  DDX_Text(dx, IDC_PROG_EXTRA, m_extra);
+}
+
+BOOL CCopyOutProgressPage::OnInitDialog() {
+  CWizardPage::OnInitDialog();
+  m_report.SubclassDlgItem(IDC_PROG_REPORT, this);
+  m_back.SubclassDlgItem(IDC_PROG_BACK, this);
+  SkinForwardButton(m_report);
+  SkinBackButton(m_back);
+  m_heading.SubclassDlgItem(IDC_PAGE_HEADING, this);
+  StyleHeading(m_heading);
+  struct {
+    CLabel* label;
+    int id;
+  } labels[] = {{&m_fileLabel, IDC_PROG_FILE_LABEL}, {&m_destLabel, IDC_PROG_DEST_LABEL},
+                {&m_fileText, IDC_PROG_FILE},        {&m_destText, IDC_PROG_DEST},
+                {&m_percent, IDC_PROG_PERCENT}};
+  for (auto& l : labels) {
+    l.label->SubclassDlgItem(l.id, this);
+    StyleBodyText(*l.label);
+  }
+  m_fileText.SetTextColor(RGB(28, 92, 160));
+  m_destText.SetTextColor(RGB(28, 92, 160));
+  m_percent.SetTextColor(kPageQuietText);
+  m_timerId = SetTimer(kTimer, 200);
+  DrawBar();
+  return TRUE;
+}
+
+void CCopyOutProgressPage::PaintBody(CDC* dc, const CRect&) {
+  CRect panel(48, 88, 592, 372);
+  PaintPanel(dc, panel);
+  CBitmap picture;
+  if (picture.LoadBitmap(IDB_PROGRESS_PICTURE)) dc->DrawBitmap(picture, 60, 98, 80, 66);
+}
+
+void CCopyOutProgressPage::DrawBar() {
+  int total = 0, done = 0;
+  ScaleForBar(m_totalSectors, gRecoveredSectors.load(), &total, &done);
+  if (m_bar.m_hWnd) m_bar.SetPos(total, done);
+  if (m_percent.m_hWnd) {
+    CString text;
+    text.Format("%d%%", total > 0 ? static_cast<int>(static_cast<int64_t>(done) * 100 / total) : 0);
+    m_percent.SetText(text);
+  }
+}
+
+void CCopyOutProgressPage::OnTimer(UINT_PTR id) {
+  if (id == kTimer) DrawBar();
+}
+
+CString CCopyOutProgressPage::SourceText(const char* first) const {
+  CString text(gScanTarget);
+  text += first;
+  return text;
+}
+
+void CCopyOutProgressPage::CountFile() { ++m_fileCount; }
+
+LRESULT CCopyOutProgressPage::OnFileMessage(WPARAM, LPARAM param) {
+  const auto* block = reinterpret_cast<const RecoverProgressBlock*>(param);
+  if (!block || m_leaving) return 0;
+  // The block belongs to the worker: the texts are copied now.
+  m_file = SourceText(CString(block->source, static_cast<int>(strnlen(block->source, sizeof block->source))));
+  m_dest = CString(block->destination, static_cast<int>(strnlen(block->destination, sizeof block->destination)));
+  CountFile();
+  if (m_stopRaised) ++m_announcedAfterStop;
+  if (m_fileText.m_hWnd) m_fileText.SetText(m_file);
+  if (m_destText.m_hWnd) m_destText.SetText(m_dest);
+  return 0;
+}
+
+void CCopyOutProgressPage::AskToStop(StopButton button) {
+  if (m_finished || m_askState == 255 || Stopping()) return;
+  m_askState = 255;
+  CString question;
+  question.LoadString(IDS_CANCEL_CONFIRM);
+  const UINT defaultButton = button == StopButton::kClose ? CloseQuestionDefault() : MB_DEFBUTTON2;
+  const int answer = MessageBox(question, m_caption, MB_YESNO | MB_ICONQUESTION | defaultButton);
+  m_askState = answer;
+  const bool yes = answer == IDYES;
+  if (!yes && !m_endedDuringQuestion) return;   // the copy-out goes on
+  // Back with Yes returns to the destination page; every other way ends in the report.
+  m_goBack = button == StopButton::kBack && yes;
+  if (m_endedDuringQuestion) {
+    CopyOutEnded();
+    return;
+  }
+  RaiseStopFlag();
+  m_stopRaised = true;
+  if (!m_busy) m_busy = std::make_unique<CStopRecoveryScrollBar>(this);
+  if (!m_busy->m_hWnd && m_busy->Show(this)) m_busy->ShowWindow(SW_SHOW);
+}
+
+void CCopyOutProgressPage::CloseBusyBox() {
+  if (m_busy && m_busy->m_hWnd) m_busy->DestroyWindow();
+  m_busy.reset();
+}
+
+LRESULT CCopyOutProgressPage::OnCopyOutFinished(WPARAM, LPARAM) {
+  if (m_leaving) return 0;
+  JoinWorker();
+  CopyOutEnded();
+  return 0;
+}
+
+void CCopyOutProgressPage::CopyOutEnded() {
+  if (m_finished || m_leaving) return;
+  m_ended = true;
+  CloseAboutBox();
+  if (m_askState == 255) {
+    // The answer finishes the job.
+    m_endedDuringQuestion = true;
+    return;
+  }
+  CloseBusyBox();
+  if (m_timerId) {
+    KillTimer(m_timerId);
+    m_timerId = 0;
+  }
+  DrawBar();
+  m_recovered = CountRecovered();
+  if (m_owner) m_owner->m_recoveredCount = m_recovered;
+  if (CRestovaApp* app = RestovaApp()) app->m_stats.recovercount = static_cast<int32_t>(m_recovered);
+  m_finished = true;
+  Finish(!m_goBack);
+}
+
+void CCopyOutProgressPage::OnDestroy() {
+  m_leaving = true;
+  if (m_timerId) {
+    KillTimer(m_timerId);
+    m_timerId = 0;
+  }
+  CloseBusyBox();
+  if (!WorkerDone()) RaiseStopFlag();
+  JoinWorker();
+  CWizardPage::OnDestroy();
+}
+
+// ---- deleted files and recycle bins ---------------------------------------------------
+
+namespace {
+
+UINT DeletedCopyOutWorker(LPVOID request) { return static_cast<UINT>(RecoverDeletedFilesThreadProc(request)); }
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CStopRestorFileDlg, CCopyOutProgressPage)
+  ON_MESSAGE(WM_DELSCAN_PROGRESS, &CStopRestorFileDlg::OnFileMessage)
+  ON_MESSAGE(WM_RECOVER_DONE, &CStopRestorFileDlg::OnRecoverDone)
+END_MESSAGE_MAP()
+
+CStopRestorFileDlg::CStopRestorFileDlg(CChoiceRecoveryPathDlg* owner)
+    : CCopyOutProgressPage(IDD_DELETED_PROGRESS, owner) {
+  m_totalSectors = SelectedDeletedSectors();
+  gFileCounter = static_cast<uint32_t>(DeletedFileCount());
+  m_counterAtStart = gFileCounter.load();
+}
+
+CStopRestorFileDlg::~CStopRestorFileDlg() {
+  if (m_worker) {
+    gRecoverAbort = 1;
+    m_worker->Join();
+  }
+}
+
+bool CStopRestorFileDlg::StartCopyOut(const char* destination) {
+  if (!m_hWnd || m_worker) return false;
+  m_request.window = m_hWnd;
+  std::memset(m_request.destination, 0, sizeof m_request.destination);
+  std::strncpy(m_request.destination, destination, sizeof m_request.destination - 1);
+  gRecoverAbort = 0;
+  m_worker = AfxBeginThread(m_workerProc ? m_workerProc : DeletedCopyOutWorker, &m_request);
+  return m_worker != nullptr;
+}
+
+LRESULT CStopRestorFileDlg::OnRecoverDone(WPARAM, LPARAM) {
+  // Sent by the worker as its last act: finished once it has returned.
+  if (!m_leaving) PostMessage(WM_COPYOUT_FINISHED);
+  return 0;
+}
+
+void CStopRestorFileDlg::RaiseStopFlag() { gRecoverAbort = 1; }
+
+void CStopRestorFileDlg::JoinWorker() {
+  if (m_worker) m_worker->Join();
+}
+
+uint32_t CStopRestorFileDlg::CountRecovered() const {
+  // Copies the engine made, less those that did not come out whole, less the
+  // file it announced after the stop: that one it counts without writing it.
+  const uint32_t copies = gFileCounter.load() - m_counterAtStart;
+  const uint32_t failed = gRecoverFailedFiles.load() + m_announcedAfterStop;
+  return copies > failed ? copies - failed : 0;
+}
+
+void CStopRestorFileDlg::Finish(bool report) {
+  CRestovaApp* app = RestovaApp();
+  if (!report) {
+    if (m_owner) m_owner->ShowWindow(SW_SHOW);
+    DestroyWindow();
+    return;
+  }
+  auto* page = new CRecoveryInfoDlg(this, FactsOf(m_owner, m_recovered), m_owner);
+  if (app) app->HoldPage(kReportPageSlot, page);
+  if (!page->Create(IDD_DELETED_REPORT, this)) {
+    if (app) app->DestroyPage(kReportPageSlot);
+    else delete page;
+    return;
+  }
+  page->CenterWindow();
+  page->ShowWindow(SW_SHOW);
+  ShowWindow(SW_HIDE);
+}
+
+// ---- unformat ---------------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CCopyOutProgressPage)
+  ON_MESSAGE(WM_RECOVER_FILE, &CUfatRecvringDlg::OnFileMessage)
+  ON_WM_SHOWWINDOW()
+END_MESSAGE_MAP()
+
+CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
+
+BOOL CUfatRecvringDlg::OnInitDialog() {
+  m_fileCount = 0;
+  m_totalSectors = m_owner ? m_owner->SelectionSectors() : 0;
+  return CCopyOutProgressPage::OnInitDialog();
+}
+
+void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
+  CCopyOutProgressPage::OnShowWindow(show, status);
+  // Counted afresh for every run.
+  if (show && m_owner && !m_ended) m_totalSectors = m_owner->SelectionSectors();
+}
+
+void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
+
+bool CUfatRecvringDlg::WorkerDone() const {
+  auto* owner = static_cast<CChoiceRecoveryPathDlgUf*>(m_owner);
+  return !owner || !owner->WorkerRunning();
+}
+
+void CUfatRecvringDlg::JoinWorker() {
+  if (m_owner) static_cast<CChoiceRecoveryPathDlgUf*>(m_owner)->JoinWorker();
+}
+
+void CUfatRecvringDlg::CountFile() {
+  ++m_fileCount;
+  if (m_owner) m_owner->m_recoveredCount += 1;
+}
+
+uint32_t CUfatRecvringDlg::CountRecovered() const {
+  uint32_t whole = 0;
+  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
+  const uint32_t failed = gRecoverFailedFiles.load();
+  return m_fileCount > failed ? m_fileCount - failed : 0;
+}
+
+void CUfatRecvringDlg::Finish(bool report) {
+  ShowWindow(SW_HIDE);
+  if (!report) {
+    DestroyWindow();
+    if (m_owner) m_owner->ShowWindow(SW_SHOW);
+    return;
+  }
+  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
+  CUnftReportDlg dlg(m_owner, FactsOf(m_owner, m_recovered), back);
+  dlg.DoModal();
+}
+
+// ---- deep scan ----------------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CCopyOutProgressPage)
+  ON_MESSAGE(WM_RECOVER_FILE, &CPtRecoveringDlg::OnFileMessage)
+END_MESSAGE_MAP()
+
+CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_DEEP_PROGRESS, owner) {}
+
+BOOL CPtRecoveringDlg::OnInitDialog() {
+  m_fileCount = 0;
+  m_totalSectors = m_owner ? m_owner->SelectionSectors() : gRawSelectedSectors;
+  return CCopyOutProgressPage::OnInitDialog();
+}
+
+void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
+
+bool CPtRecoveringDlg::WorkerDone() const {
+  auto* owner = static_cast<CChoiceRecoveryPathDlgARW*>(m_owner);
+  return !owner || !owner->WorkerRunning();
+}
+
+void CPtRecoveringDlg::JoinWorker() {
+  if (m_owner) static_cast<CChoiceRecoveryPathDlgARW*>(m_owner)->JoinWorker();
+}
+
+void CPtRecoveringDlg::CountFile() {
+  ++m_fileCount;
+  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
+}
+
+uint32_t CPtRecoveringDlg::CountRecovered() const {
+  uint32_t whole = 0;
+  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
+  const uint32_t failed = gRawRecoverFailedFiles.load();
+  return m_fileCount > failed ? m_fileCount - failed : 0;
+}
+
+void CPtRecoveringDlg::Finish(bool report) {
+  ShowWindow(SW_HIDE);
+  if (!report) {
+    if (m_owner) m_owner->ShowWindow(SW_SHOW);
+    return;
+  }
+  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
+  CRAWRecoveryINFO dlg(m_owner, FactsOf(m_owner, m_recovered), back);
+  dlg.DoModal();
+}

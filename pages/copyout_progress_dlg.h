@@ -1,0 +1,182 @@
+// The copy-out progress pages: the file being copied, where it goes, a bar of
+// the sectors written against the selection's total, and two ways to stop
+// (then the report, or back to the destination page). One family for the
+// three roads; only the deleted-file page runs its worker itself.
+//
+// Stopping asks first ("您确定取消该操作？") while the copy-out goes on. On
+// Yes the road's stop flag goes up and a busy box covers the page until the
+// worker has ended; a copy-out that ends while the question is open is
+// finished once the question has been answered. The worker's end message is
+// handled after the worker has returned (the page posts itself
+// WM_COPYOUT_FINISHED), so nothing waits for a thread that waits for the page.
+#pragma once
+
+#include <memory>
+
+#include "bars.h"
+#include "busy_boxes.h"
+#include "copyout/recover.h"
+#include "recovery_road.h"
+#include "wizard_page.h"
+
+class CRecoveryPathPage;
+class CChoiceRecoveryPathDlg;
+
+// Posted by a progress page (or its destination page) to the progress page
+// when the copy-out's worker has sent its end message.
+constexpr UINT WM_COPYOUT_FINISHED = WM_APP + 352;
+
+class CCopyOutProgressPage : public CWizardPage {
+ public:
+  CCopyOutProgressPage(UINT templateId, CRecoveryPathPage* owner);
+  ~CCopyOutProgressPage() override;
+
+  CRecoveryPathPage* Owner() const { return m_owner; }
+  bool AskingToStop() const { return m_askState == 255; }
+  int AskState() const { return m_askState; }
+  uint64_t TotalSectors() const { return m_totalSectors; }
+  uint32_t FileCount() const { return m_fileCount; }
+  const CString& CurrentFile() const { return m_file; }
+  const CString& CurrentDestination() const { return m_dest; }
+  bool Stopping() const { return m_busy && m_busy->m_hWnd; }
+  bool Finished() const { return m_finished; }
+  // Files copied whole (what the report shows as recovered).
+  uint32_t RecoveredCount() const { return m_recovered; }
+
+  // The worker has ended (on the user-interface thread, after its end message).
+  void CopyOutEnded();
+  // Member pages: before each copy-out (the window is made anew for each).
+  void PrepareRun() {
+    m_goBack = false;
+    m_finished = false;
+    m_ended = false;
+    m_endedDuringQuestion = false;
+    m_askState = 0;
+    m_stopRaised = false;
+    m_announcedAfterStop = 0;
+  }
+
+ protected:
+  enum class StopButton { kReport, kBack, kClose };
+
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* dx) override;
+  void PaintBody(CDC* dc, const CRect& client) override;
+  void OnTimer(UINT_PTR id);
+  LRESULT OnFileMessage(WPARAM, LPARAM block);
+  LRESULT OnCopyOutFinished(WPARAM, LPARAM);
+  void OnReportButton() { AskToStop(StopButton::kReport); }
+  void OnBackButton() { AskToStop(StopButton::kBack); }
+  void OnCloseBox() { AskToStop(StopButton::kClose); }
+  void OnClose() { AskToStop(StopButton::kClose); }
+  void OnDestroy();
+  DECLARE_MESSAGE_MAP()
+
+  // What differs between the roads.
+  virtual void RaiseStopFlag() = 0;
+  virtual bool WorkerDone() const = 0;
+  virtual void JoinWorker() = 0;
+  virtual UINT CloseQuestionDefault() const { return MB_DEFBUTTON2; }
+  // Text shown for a file: the deleted-file page shows the block's first part
+  // as it is, the member pages put the scanned target before it.
+  virtual CString SourceText(const char* first) const;
+  virtual void CountFile();
+  // Files copied whole, once the worker has ended.
+  virtual uint32_t CountRecovered() const = 0;
+  // After the end: the report, or back to the destination page.
+  virtual void Finish(bool report) = 0;
+
+  void AskToStop(StopButton button);
+  void DrawBar();
+  void CloseBusyBox();
+
+  CRecoveryPathPage* m_owner;
+  uint64_t m_totalSectors = 0;
+  uint32_t m_fileCount = 0;
+  uint32_t m_recovered = 0;
+  int m_askState = 0;                 // 255 while the question is up, then IDYES / IDNO
+  bool m_endedDuringQuestion = false;
+  bool m_goBack = false;              // after a stop: back to the destination page
+  bool m_ended = false;               // the worker has ended
+  bool m_finished = false;            // the report was opened or the page went back
+  bool m_leaving = false;
+  // Set when the stop flag went up; a file announced after that is never
+  // written (the copy-out sees the flag before it starts the file).
+  bool m_stopRaised = false;
+  uint32_t m_announcedAfterStop = 0;
+  UINT_PTR m_timerId = 0;
+  CString m_file, m_dest, m_extra;
+  std::unique_ptr<CStopRecoveryScrollBar> m_busy;
+
+  CMyProgressBar m_bar;
+  CATSkinButton m_report, m_back;
+  CLabel m_heading, m_fileLabel, m_destLabel, m_fileText, m_destText, m_percent;
+};
+
+// Deleted files and recycle bins (dialog 168): a new page per recovery, held
+// in the application object's copy-out slot; it runs the engine's copy-out.
+class CStopRestorFileDlg : public CCopyOutProgressPage {
+ public:
+  explicit CStopRestorFileDlg(CChoiceRecoveryPathDlg* owner);
+  ~CStopRestorFileDlg() override;
+
+  // Starts the copy-out of the ticked records into destination.
+  bool StartCopyOut(const char* destination);
+  bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
+  // The worker procedure (tests hold the real one behind a gate).
+  void SetWorkerProc(AFX_THREADPROC proc) { m_workerProc = proc; }
+  const RecoverRequest& Request() const { return m_request; }
+
+ protected:
+  LRESULT OnRecoverDone(WPARAM, LPARAM);
+  DECLARE_MESSAGE_MAP()
+
+  void RaiseStopFlag() override;
+  bool WorkerDone() const override { return !m_worker || !m_worker->IsRunning(); }
+  void JoinWorker() override;
+  UINT CloseQuestionDefault() const override { return MB_DEFBUTTON1; }
+  CString SourceText(const char* first) const override { return CString(first); }
+  uint32_t CountRecovered() const override;
+  void Finish(bool report) override;
+
+  RecoverRequest m_request = {};
+  AFX_THREADPROC m_workerProc = nullptr;
+  std::unique_ptr<CWinThread> m_worker;
+  uint32_t m_counterAtStart = 0;
+};
+
+// Unformat (dialog 360): a member of its destination page.
+class CUfatRecvringDlg : public CCopyOutProgressPage {
+ public:
+  explicit CUfatRecvringDlg(CRecoveryPathPage* owner);
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnShowWindow(BOOL show, UINT status);
+  DECLARE_MESSAGE_MAP()
+
+  void RaiseStopFlag() override;
+  bool WorkerDone() const override;
+  void JoinWorker() override;
+  void CountFile() override;
+  uint32_t CountRecovered() const override;
+  void Finish(bool report) override;
+};
+
+// Deep scan (dialog 359): a member of its destination page; its stop flag is
+// gScanAbort, and its worker waits while the stop question is open.
+class CPtRecoveringDlg : public CCopyOutProgressPage {
+ public:
+  explicit CPtRecoveringDlg(CRecoveryPathPage* owner);
+
+ protected:
+  BOOL OnInitDialog() override;
+  DECLARE_MESSAGE_MAP()
+
+  void RaiseStopFlag() override;
+  bool WorkerDone() const override;
+  void JoinWorker() override;
+  void CountFile() override;
+  uint32_t CountRecovered() const override;
+  void Finish(bool report) override;
+};

@@ -1,0 +1,126 @@
+#include "recovery_report_dlg.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "resource.h"
+#include "restova_app.h"
+#include "statistics.h"
+#include "version_checks.h"
+
+namespace {
+
+const int kLabelIds[12] = {IDC_REP_FOLDER_LABEL, IDC_REP_FOLDER,         IDC_REP_FOUND_LABEL, IDC_REP_FOUND,
+                           IDC_REP_CHOSEN_LABEL, IDC_REP_CHOSEN,         IDC_REP_RECOVERED_LABEL,
+                           IDC_REP_RECOVERED,    IDC_REP_DONE_BEFORE,    IDC_REP_DONE_AFTER,
+                           IDC_REP_PARTIAL,      IDC_REP_ENGLISH};
+const COLORREF kFigure = RGB(33, 99, 186);
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CRecoveryReportPage, CWizardPage)
+  ON_BN_CLICKED(IDC_REP_OPEN, &CRecoveryReportPage::OnOpenFolder)
+  ON_BN_CLICKED(IDC_REP_FINISH, &CRecoveryReportPage::OnFinish)
+  ON_BN_CLICKED(IDC_CLOSE, &CRecoveryReportPage::OnCloseBox)
+  ON_BN_CLICKED(IDC_REP_BACK, &CRecoveryReportPage::OnBackButton)
+  ON_BN_CLICKED(IDC_REP_ABOUT, &CRecoveryReportPage::OnAboutArea)
+  ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+CRecoveryReportPage::CRecoveryReportPage(UINT templateId, CWnd* parent, const RecoveryReportFacts& facts,
+                                         CWnd* backTo)
+    : CWizardPage(templateId, parent), m_facts(facts), m_backTo(backTo) {}
+
+void CRecoveryReportPage::DoDataExchange(CDataExchange* dx) {
+  CWizardPage::DoDataExchange(dx);
+  // 1034 is the way back here; taken before the page base makes it the logo.
+  DDX_Control(dx, IDC_REP_BACK, m_back);
+  DDX_Text(dx, IDC_REP_FOLDER, m_folder);
+  DDX_Text(dx, IDC_REP_FOUND, m_found);
+  DDX_Text(dx, IDC_REP_CHOSEN, m_chosen);
+  DDX_Text(dx, IDC_REP_RECOVERED, m_recovered);
+  DDX_Text(dx, IDC_REP_BIG_COUNT, m_bigCount);
+}
+
+BOOL CRecoveryReportPage::OnInitDialog() {
+  m_folder = m_facts.folder;
+  m_found.Format("%u", m_facts.found);
+  m_chosen.Format("%u", m_facts.chosen);
+  m_recovered.Format("%u", m_facts.recovered);
+  m_bigCount.Format("%u", m_facts.recovered);
+  CWizardPage::OnInitDialog();
+
+  m_logo.SubclassDlgItem(IDC_REP_ABOUT, this);
+  m_logo.SetSkin(IDB_PAGE_BANNER, IDB_PAGE_BANNER, IDB_PAGE_BANNER, 0, 0, 0, skin::kCopy, 0, 0);
+  m_logo.SetWindowPos(nullptr, 12, 8, 48, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+  m_open.SubclassDlgItem(IDC_REP_OPEN, this);
+  m_finish.SubclassDlgItem(IDC_REP_FINISH, this);
+  SkinBackButton(m_open);
+  SkinForwardButton(m_finish);
+  SkinBackButton(m_back);
+  for (int i = 0; i < 12; ++i) {
+    m_labels[i].SubclassDlgItem(kLabelIds[i], this);
+    StyleBodyText(m_labels[i], i % 2 == 0 && i < 8);
+  }
+  for (int i : {1, 3, 5, 7}) m_labels[i].SetTextColor(kFigure);
+  for (int i : {8, 9}) StyleHeading(m_labels[i]);
+  m_labels[10].SetTextColor(RGB(214, 94, 0));
+  m_labels[11].SetTextColor(RGB(214, 230, 248)).SetFontName("Arial");
+  // The big number in the gap of the sentence.
+  m_big.SubclassDlgItem(IDC_REP_BIG_COUNT, this);
+  m_big.SetFontName("Arial").SetFontSize(30).SetFontBold(TRUE).SetTextColor(kFigure).SetTransparent(TRUE);
+
+  // The note only when fewer files came back than were chosen.
+  m_partialShown = m_facts.recovered != m_facts.chosen;
+  m_labels[10].ShowWindow(m_partialShown ? SW_SHOW : SW_HIDE);
+
+  if (CRestovaApp* app = RestovaApp()) {
+    CString version;
+    GetOwnVersionString(version);
+    ReportRoadFinished(app->m_stats, version);
+  }
+  return TRUE;
+}
+
+void CRecoveryReportPage::PaintBody(CDC* dc, const CRect&) {
+  CRect panel(48, 80, 592, 400);
+  PaintPanel(dc, panel);
+  CBitmap picture;
+  if (picture.LoadBitmap(IDB_REPORT_PICTURE)) dc->DrawBitmap(picture, 60, 96, 80, 66);
+}
+
+void CRecoveryReportPage::OnOpenFolder() {
+  if (PathFileExistsA(m_facts.folder)) {
+    ShellExecuteA(m_hWnd, "Explore", m_facts.folder, nullptr, nullptr, SW_SHOWNORMAL);
+    return;
+  }
+  CString text;
+  text.LoadString(IDS_CANNOT_OPEN_PATH);
+  MessageBox(text, m_caption, MB_OK);
+}
+
+void CRecoveryReportPage::OnFinish() {
+  if (CRestovaApp* app = RestovaApp()) app->ShowMainWindow();
+  EndReport();
+}
+
+void CRecoveryReportPage::OnCloseBox() { OnFinish(); }
+void CRecoveryReportPage::OnClose() { OnFinish(); }
+
+void CRecoveryReportPage::OnBackButton() {
+  if (m_backTo) m_backTo->ShowWindow(SW_SHOW);
+  EndReport();
+}
+
+// ---- the three reports ------------------------------------------------------------------
+
+CRecoveryInfoDlg::CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage)
+    : CRecoveryReportPage(IDD_DELETED_REPORT, progressPage, facts, destinationPage) {}
+
+void CRecoveryInfoDlg::EndReport() { ShowWindow(SW_HIDE); }
+
+CUnftReportDlg::CUnftReportDlg(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo)
+    : CRecoveryReportPage(IDD_UNFORMAT_REPORT, parent, facts, backTo) {}
+
+CRAWRecoveryINFO::CRAWRecoveryINFO(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo)
+    : CRecoveryReportPage(IDD_DEEP_REPORT, parent, facts, backTo) {}

@@ -1,0 +1,71 @@
+// The report pages at the end of every road: where the files went, how many
+// the scan found, how many the user chose and how many were recovered whole
+// (with a note when that is fewer than chosen), a button that opens the
+// folder, and the operation statistics sent as the page opens.
+//
+// The deleted-file report is a modeless page held in the application object;
+// the unformat and deep reports run modally over their destination page.
+#pragma once
+
+#include "recovery_road.h"
+#include "wizard_page.h"
+
+class CRecoveryReportPage : public CWizardPage {
+ public:
+  // parent: the page the report stands on; backTo: the page Back shows.
+  CRecoveryReportPage(UINT templateId, CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
+
+  const RecoveryReportFacts& Facts() const { return m_facts; }
+  bool PartialNoteShown() const { return m_partialShown; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* dx) override;
+  void PaintBody(CDC* dc, const CRect& client) override;
+  void OnOpenFolder();
+  void OnFinish();
+  void OnCloseBox();
+  void OnClose();
+  void OnBackButton();
+  void OnAboutArea() { OnBanner(); }
+  DECLARE_MESSAGE_MAP()
+
+  // How the report goes away: hidden (modeless) or ended (modal).
+  virtual void EndReport() = 0;
+
+  RecoveryReportFacts m_facts;
+  CWnd* m_backTo;
+  bool m_partialShown = false;
+  CString m_folder, m_found, m_chosen, m_recovered, m_bigCount;
+  CxSkinButton m_logo;
+  CATSkinButton m_open, m_finish, m_back;
+  CLabel m_labels[12];
+  CLabel m_big;
+};
+
+// Deleted files and recycle bins (dialog 169).
+class CRecoveryInfoDlg : public CRecoveryReportPage {
+ public:
+  CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage);
+
+ protected:
+  void EndReport() override;
+};
+
+// Unformat (dialog 363), run modally.
+class CUnftReportDlg : public CRecoveryReportPage {
+ public:
+  CUnftReportDlg(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
+
+ protected:
+  void EndReport() override { EndDialog(IDOK); }
+};
+
+// Deep scan (dialog 365), run modally.
+class CRAWRecoveryINFO : public CRecoveryReportPage {
+ public:
+  CRAWRecoveryINFO(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
+
+ protected:
+  void EndReport() override { EndDialog(IDOK); }
+};

@@ -1,0 +1,56 @@
+// What the destination, copy-out progress and report pages of the three
+// recovery roads share, and how a road plugs into them.
+//
+// A road's result page implements CRecoveryResults and opens its destination
+// page with itself; the destination page starts the copy-out with a progress
+// page; the progress page opens the report with the counts it was given.
+// Every page holds the pages it needs as explicit pointers (never by counting
+// window parents); the main window comes from the application object.
+//
+// The deleted-file and recycle-bin roads run the engine's copy-out
+// (RecoverDeletedFilesThreadProc). The unformat and deep roads plug in their
+// workers by setting gUnformatRecoveryWorker / gRawRecoveryWorker: each is
+// started with the road's destination page as argument, reads its
+// DestinationFolder(), reports each file with WM_RECOVER_FILE to the window
+// in gUnformatProgressWindow / gRawProgressWindow (set by the destination
+// page before the start), polls the road's stop flag, and ends by sending
+// WM_RECOVERY_FINISHED / WM_RAWRECOVER_DONE to the destination page. While
+// the stop question is on screen the deep worker waits (AskingToStop()).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "framework.h"
+
+class CDialog;
+
+// What the pages after a result page ask of it.
+class CRecoveryResults {
+ public:
+  virtual ~CRecoveryResults() = default;
+  // The result page itself: shown again by the destination page's Back.
+  virtual CDialog* ResultPage() = 0;
+  // Files the scan listed, and files the user ticked before going on.
+  virtual uint32_t FoundFileCount() const = 0;
+  virtual uint32_t ChosenFileCount() const = 0;
+  // The size of the ticked files in sectors, as the road counts it.
+  virtual uint64_t ChosenSectors() const = 0;
+};
+
+// Workers of the unformat and deep roads (null until those roads plug in).
+// The argument is the road's destination page (a CRecoveryPathPage*).
+extern AFX_THREADPROC gUnformatRecoveryWorker;
+extern AFX_THREADPROC gRawRecoveryWorker;
+
+// The deep road's total of ticked sectors, written by its result page on Next.
+extern uint64_t gRawSelectedSectors;
+
+// Counts that a report page shows.
+struct RecoveryReportFacts {
+  CString folder;          // where the files went
+  uint32_t found = 0;      // files the scan listed
+  uint32_t chosen = 0;     // files the user ticked
+  uint32_t recovered = 0;  // files copied whole
+};

@@ -1,0 +1,71 @@
+#include "recovery_totals.h"
+
+#include <climits>
+
+uint64_t SelectedDeletedSectors(uint32_t* files) {
+  uint64_t total = 0;
+  uint32_t n = 0;
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  for (const DeletedFileRecord& r : gDeletedFiles) {
+    if (!r.selected) continue;
+    AddSelectedSize(&total, RecordSize(r));
+    ++n;
+  }
+  if (files) *files = n;
+  return total;
+}
+
+void SizeText(uint64_t sectors, CString* number, CString* unit) {
+  const uint64_t bytes = sectors * 512;
+  if (sectors < 2) {
+    number->Format("%llu", static_cast<unsigned long long>(bytes));
+    *unit = "Byte";
+    return;
+  }
+  int shift;
+  if (sectors < 2048) {
+    shift = 10;
+    *unit = "KB";
+  } else if (sectors < 2097152) {
+    shift = 20;
+    *unit = "MB";
+  } else {
+    shift = 30;
+    *unit = "GB";
+  }
+  // Two decimals of the unit, cut (not rounded): 1536 bytes are "1.50 KB".
+  const uint64_t whole = bytes >> shift;
+  const uint64_t rest = bytes & ((uint64_t{1} << shift) - 1);
+  const uint64_t hundredths = (rest * 100) >> shift;
+  number->Format("%llu.%02llu", static_cast<unsigned long long>(whole), static_cast<unsigned long long>(hundredths));
+}
+
+bool DriveFreeBytes(char letter, uint64_t* freeBytes) {
+  char root[4] = {letter, ':', '\\', 0};
+  ULARGE_INTEGER available = {}, total = {}, free = {};
+  if (!GetDiskFreeSpaceExA(root, &available, &total, &free)) return false;
+  *freeBytes = available.QuadPart;
+  return true;
+}
+
+CString RecordSizeText(const DeletedFileRecord& record) {
+  CString text;
+  text.Format("%llu KB", static_cast<unsigned long long>(RecordSize(record) >> 10));
+  return text;
+}
+
+CString RecordTimeText(const SYSTEMTIME& t) {
+  CString text;
+  text.Format("%d-%d-%d %d:%d:%d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  return text;
+}
+
+void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone) {
+  if (done > total) done = total;
+  while (total > static_cast<uint64_t>(INT_MAX)) {
+    total >>= 1;
+    done >>= 1;
+  }
+  *barTotal = static_cast<int>(total);
+  *barDone = static_cast<int>(done);
+}

@@ -1,0 +1,43 @@
+#include <cstring>
+
+#include "messages.h"
+#include "recovery_path_dlg.h"
+#include "resource.h"
+#include "restova_app.h"
+#include "state.h"
+#include "unformat/unformat_copy.h"
+#include "unformat_destination.h"
+#include "unformat_result_page.h"
+
+UINT UnformatRecoveryThreadProc(LPVOID param) {
+  auto* page = static_cast<CRecoveryPathPage*>(param);
+  const HWND window = page->m_hWnd;
+  // The page set its folder before starting the worker and does not change
+  // it while the worker runs.
+  char folder[512];
+  std::memcpy(folder, page->DestinationFolder(), sizeof folder);
+  folder[sizeof folder - 1] = 0;
+  // Each writer counts every ticked file it takes on in gFileCounter; the
+  // files copied whole are those less the ones it could not copy whole.
+  const uint32_t before = gFileCounter.load();
+  const int failed = RecoverUnformatFiles(folder);
+  const uint32_t taken = gFileCounter.load() - before;
+  const uint32_t notWhole = failed > 0 ? static_cast<uint32_t>(failed) : 0u;
+  page->SetRecoveredWhole(taken > notWhole ? taken - notWhole : 0u);
+  SendMessageA(window, WM_RECOVERY_FINISHED, 0, 0);
+  return 1;
+}
+
+bool OpenUnformatDestinationPage(CUftFileChoseDlg* resultPage) {
+  gUnformatRecoveryWorker = UnformatRecoveryThreadProc;
+  CRestovaApp* app = RestovaApp();
+  auto* page = new CChoiceRecoveryPathDlgUf(resultPage);
+  app->HoldPage(kDestinationPageSlot, page);
+  if (!page->Create(IDD_UNFORMAT_DESTINATION, resultPage)) {
+    app->DestroyPage(kDestinationPageSlot);
+    return false;
+  }
+  page->CenterWindow();
+  page->ShowWindow(SW_SHOW);
+  return true;
+}

@@ -1,0 +1,186 @@
+#include "unformat_results.h"
+
+#include <cstring>
+
+#include "recovery_totals.h"
+
+namespace {
+
+// The key under which a child is found: its parent and its name with ASCII
+// letters folded (two-byte characters kept as they are).
+std::string ChildKey(const CPathTreeNode* parent, const CString& name) {
+  CString folded(name);
+  folded.MakeLower();
+  std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+  key += folded.str();
+  return key;
+}
+
+// A path field read from a record: NUL-terminated within its field.
+CString FieldText(const char* field, size_t size) {
+  const void* end = std::memchr(field, 0, size);
+  return CString(field, end ? static_cast<int>(static_cast<const char*>(end) - field) : static_cast<int>(size));
+}
+
+template <typename Record>
+void AddVector(CPathTree* tree, const std::vector<Record>& records, UnformatVector vector, const volatile bool* stop) {
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (stop && *stop) return;
+    const CString path = FieldText(records[i].path, sizeof records[i].path);
+    if (!path.IsEmpty()) tree->Add(path, vector, static_cast<int32_t>(i));
+  }
+}
+
+}  // namespace
+
+CPathTree::CPathTree() { Clear(); }
+
+void CPathTree::Clear() {
+  nodes_.clear();
+  lastChild_.clear();
+  byName_.clear();
+  files_ = 0;
+  CPathTreeNode root;
+  root.treeItem = TVI_ROOT;
+  nodes_.push_back(root);
+}
+
+CPathTreeNode* CPathTree::Child(CPathTreeNode* parent, const CString& name, bool* made, UnformatVector vector,
+                                int32_t recordIndex, bool file) {
+  const std::string key = ChildKey(parent, name);
+  auto found = byName_.find(key);
+  if (found != byName_.end()) {
+    *made = false;
+    return found->second;
+  }
+  CPathTreeNode node;
+  node.name = name;
+  node.parent = parent;
+  if (file) {
+    node.recordIndex = recordIndex;
+    node.vector = vector;
+  }
+  nodes_.push_back(node);
+  CPathTreeNode* made_node = &nodes_.back();
+  // New children go at the end of their level.
+  CPathTreeNode*& last = lastChild_[parent];
+  if (last)
+    last->nextSibling = made_node;
+  else
+    parent->firstChild = made_node;
+  last = made_node;
+  byName_.emplace(key, made_node);
+  *made = true;
+  return made_node;
+}
+
+CPathTreeNode* CPathTree::Add(const char* path, UnformatVector vector, int32_t recordIndex) {
+  const CString text(path ? path : "");
+  CPathTreeNode* current = Root();
+  int start = 0;
+  for (;;) {
+    const int slash = text.Find('\\', start);   // never a trail byte
+    if (slash < 0) break;
+    if (slash > start) {
+      bool made = false;
+      CPathTreeNode* folder = Child(current, text.Mid(start, slash - start), &made, vector, -1, false);
+      // A file of the same name as this folder stands in its place: the
+      // record cannot be listed below it.
+      if (folder->IsFile()) return nullptr;
+      current = folder;
+    }
+    start = slash + 1;
+  }
+  if (start >= text.GetLength()) return nullptr;
+  bool made = false;
+  CPathTreeNode* file = Child(current, text.Mid(start), &made, vector, recordIndex, true);
+  if (!made) return nullptr;
+  ++files_;
+  return file;
+}
+
+void BuildUnformatTree(CPathTree* tree, const volatile bool* stop) {
+  AddVector(tree, gUnformatFat32Files, UnformatVector::kFat32, stop);
+  AddVector(tree, gUnformatNtfsFiles, UnformatVector::kNtfs, stop);
+  AddVector(tree, gUnformatFat16Files, UnformatVector::kFat16, stop);
+}
+
+bool UnformatResultsExist() {
+  return !gUnformatFat32Files.empty() || !gUnformatNtfsFiles.empty() || !gUnformatFat16Files.empty();
+}
+
+CString UnformatDateText(const SYSTEMTIME& t) {
+  CString s;
+  s.Format("%d-%d-%d", t.wYear, t.wMonth, t.wDay);
+  return s;
+}
+
+UnformatRowTexts UnformatRowTextsOf(UnformatVector vector, int32_t recordIndex) {
+  UnformatRowTexts texts;
+  if (recordIndex < 0) return texts;
+  const size_t i = static_cast<size_t>(recordIndex);
+  // The records are packed: their times are copied out before use.
+  SYSTEMTIME created = {}, modified = {}, accessed = {};
+  switch (vector) {
+    case UnformatVector::kFat32:
+    case UnformatVector::kFat16: {
+      const auto& files = vector == UnformatVector::kFat32 ? gUnformatFat32Files : gUnformatFat16Files;
+      if (i >= files.size()) return texts;
+      const UnformatFatRecord& r = files[i];
+      if (vector == UnformatVector::kFat32)
+        texts.size.Format("%u KB", static_cast<unsigned>(r.size >> 10));
+      else
+        texts.size.Format("%u Byte", static_cast<unsigned>(r.size));
+      created = r.created;
+      modified = r.modified;
+      accessed = r.accessed;
+      break;
+    }
+    case UnformatVector::kNtfs: {
+      if (i >= gUnformatNtfsFiles.size()) return texts;
+      const UnformatNtfsRecord& r = gUnformatNtfsFiles[i];
+      texts.size.Format("%llu KB", static_cast<unsigned long long>(UnformatNtfsSize(r) / 1024));
+      created = r.created;
+      modified = r.modified;
+      accessed = r.accessed;
+      break;
+    }
+    default:
+      return texts;
+  }
+  texts.created = RecordTimeText(created);
+  texts.modified = RecordTimeText(modified);
+  texts.accessed = UnformatDateText(accessed);
+  return texts;
+}
+
+uint8_t* UnformatSelectedByte(UnformatVector vector, int32_t recordIndex) {
+  if (recordIndex < 0) return nullptr;
+  const size_t i = static_cast<size_t>(recordIndex);
+  switch (vector) {
+    case UnformatVector::kFat32:
+      return i < gUnformatFat32Files.size() ? &gUnformatFat32Files[i].selected : nullptr;
+    case UnformatVector::kFat16:
+      return i < gUnformatFat16Files.size() ? &gUnformatFat16Files[i].selected : nullptr;
+    case UnformatVector::kNtfs:
+      return i < gUnformatNtfsFiles.size() ? &gUnformatNtfsFiles[i].selected : nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+void ClearUnformatSelection() {
+  for (auto& r : gUnformatFat32Files) r.selected = 0;
+  for (auto& r : gUnformatFat16Files) r.selected = 0;
+  for (auto& r : gUnformatNtfsFiles) r.selected = 0;
+}
+
+uint64_t SelectedUnformatSectors() {
+  uint64_t total = 0;
+  for (const auto& r : gUnformatNtfsFiles)
+    if (r.selected) AddSelectedSize(&total, UnformatNtfsSize(r));
+  for (const auto* files : {&gUnformatFat32Files, &gUnformatFat16Files})
+    for (const auto& r : *files)
+      if (r.selected) AddSelectedSize(&total, r.size);
+  return total;
+}

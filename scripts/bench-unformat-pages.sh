@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The unformat result page with a large scan's worth of records under wine64:
+# the fill (tree built on the worker, rows made by the page), check all,
+# invert, the collection of the ticks, expand all, closing.
+#   bench-unformat-pages.sh [folders, default 200] [files per folder, default 100]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+bash "$top/scripts/setup.sh" >/dev/null
+stage "build pagesD1_bench"
+cmake --build "$top/build/x86_64" --target pagesD1_bench
+. "$top/scripts/wine-env.sh"
+wine_start
+stage "unformat result page benchmark"
+"$top/scripts/wine-run" "$top/build/x86_64/bin/pagesD1_bench.exe" "${1:-200}" "${2:-100}"
+stage_done

@@ -74,6 +74,19 @@ BOOL CPhotoRecoverDlg::OnInitDialog() {
   return TRUE;
 }
 
+// Without a device, the place of the list stays a panel with the device's
+// picture beside the two lines.
+void CPhotoRecoverDlg::PaintBody(CDC* dc, const CRect&) {
+  if (!m_noDevice.m_hWnd || !m_noDevice.IsWindowVisible()) return;
+  CRect place, text;
+  ::GetWindowRect(m_list.m_hWnd, &place);
+  ::GetWindowRect(m_noDevice.m_hWnd, &text);
+  ScreenToClient(&place);
+  ScreenToClient(&text);
+  PaintPanel(dc, place);
+  m_listImages.Draw(dc, 1, CPoint(text.left - 44, text.top - 2), ILD_TRANSPARENT);
+}
+
 void CPhotoRecoverDlg::FillList(const std::vector<DeepRow>& rows) {
   m_list.ResetContent();
   for (const DeepRow& row : rows) {
@@ -128,6 +141,7 @@ void CPhotoRecoverDlg::ApplyModeLayout() {
   m_tree.ShowWindow(!list && !noDevice ? SW_SHOW : SW_HIDE);
   m_noDevice.ShowWindow(noDevice ? SW_SHOW : SW_HIDE);
   m_redetect.ShowWindow(noDevice ? SW_SHOW : SW_HIDE);
+  Invalidate();
   CString text;
   if (m_lostPartition)
     text = "请选择要恢复的磁盘";

@@ -71,6 +71,7 @@ class CPhotoRecoverDlg : public CWizardPage {
 
  protected:
   BOOL OnInitDialog() override;
+  void PaintBody(CDC* dc, const CRect& client) override;
   void OnNext();
   void OnBack();
   void OnClose() { OnBack(); }

@@ -172,7 +172,8 @@ void CPhotoScanDlg::ShowProgress() {
 LRESULT CPhotoScanDlg::OnProgress(WPARAM total, LPARAM position) {
   const bool firstTotal = m_total == 0 && total != 0;
   m_total = static_cast<uint64_t>(total);
-  m_position = static_cast<uint64_t>(position);
+  // The position is where the block just read begins: that block is read.
+  m_position = std::min<uint64_t>(static_cast<uint64_t>(position) + kDeepScanBlockSectors, m_total);
   if (firstTotal && !m_destroying) ShowTargetText();
   return 0;
 }
@@ -228,6 +229,7 @@ LRESULT CPhotoScanDlg::OnDone(WPARAM, LPARAM) {
   if (m_ended) return 0;
   m_ended = true;
   if (m_destroying) return 0;
+  if (!m_stopping) m_position = m_total;   // read to its end
   ShowProgress();
   if (gStopScanBox.IsAsking() && gStopScanBox.m_pParentWnd == this) {
     // Answered as No; the page goes on when the question has returned.

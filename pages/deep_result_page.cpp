@@ -10,6 +10,7 @@
 #include "deepscan/found_files.h"
 #include "messages.h"
 #include "raw_recovery.h"
+#include "recovery_path_dlg.h"
 #include "records/records.h"
 #include "resource.h"
 #include "restova_app.h"
@@ -52,8 +53,12 @@ class TreeDrawingOff {
 };
 
 void SkinToolButton(CATSkinButton& button) {
-  SkinBackButton(button);
+  button.SetSkin(IDB_SMALL_BUTTON, IDB_SMALL_BUTTON_DOWN, IDB_SMALL_BUTTON_OVER, IDB_SMALL_BUTTON_OFF, 0, 0,
+                 skin::kStretch, 0, 0);
+  button.SetTextColor(RGB(60, 70, 85));
+  button.SetFontName("宋体");
   button.SetFontSize(-12);
+  button.SetCursor(IDCUR_HAND);
 }
 
 }  // namespace
@@ -127,9 +132,9 @@ BOOL CPtFileChosDlg::OnInitDialog() {
     SkinToolButton(*button);
   }
   m_maximise.SubclassDlgItem(IDC_DR_MAXIMISE, this);
-  m_maximise.SetSkin(IDB_DR_MAXIMISE, IDB_DR_MAXIMISE, IDB_DR_MAXIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_maximise.SetSkin(IDB_MAXIMISE, IDB_MAXIMISE, IDB_MAXIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_restore.SubclassDlgItem(IDC_DR_RESTORE, this);
-  m_restore.SetSkin(IDB_DR_RESTORE, IDB_DR_RESTORE, IDB_DR_RESTORE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_restore.SetSkin(IDB_RESTORE_WINDOW, IDB_RESTORE_WINDOW, IDB_RESTORE_WINDOW_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_restore.ShowWindow(SW_HIDE);
 
   m_hint.SubclassDlgItem(IDC_DR_HINT, this);
@@ -432,10 +437,17 @@ void CPtFileChosDlg::OnNext() {
     return;
   }
   if (m_destination && m_destination->m_hWnd) m_destination->DestroyWindow();
-  m_destination.reset(MakeDeepDestinationPage(this));
-  if (!m_destination || !OpenDeepDestinationPage(m_destination.get(), this)) return;
+  m_destination.reset();
+  gRawRecoveryWorker = RawRecoveryThreadProc;
+  auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this);
+  if (!page->Create(IDD_DEEP_DESTINATION, this)) return;
+  m_destination = std::move(page);
+  m_destination->CenterWindow();
+  m_destination->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }
+
+uint32_t CPtFileChosDlg::FoundFileCount() const { return static_cast<uint32_t>(gFoundFiles.size()); }
 
 void CPtFileChosDlg::OnBrowse() {
   CString title;

@@ -17,10 +17,13 @@
 #include "busy_boxes.h"
 #include "deep_results.h"
 #include "picturestatic.h"
+#include "recovery_road.h"
 #include "treelist.h"
 #include "wizard_page.h"
 
-class CPtFileChosDlg : public CWizardPage {
+class CChoiceRecoveryPathDlgARW;
+
+class CPtFileChosDlg : public CWizardPage, public CRecoveryResults {
  public:
   explicit CPtFileChosDlg(CWnd* parent);
   ~CPtFileChosDlg() override;
@@ -47,7 +50,13 @@ class CPtFileChosDlg : public CWizardPage {
   PreviewShown PreviewState() const { return m_previewShown; }
   CPictureStatic& Preview() { return m_preview; }
   const DeepSelection& Selection() const { return m_selection; }
-  CDialog* DestinationPage() const { return m_destination.get(); }
+  CChoiceRecoveryPathDlgARW* DestinationPage() const { return m_destination.get(); }
+
+  // What the destination, progress and report pages ask of the result page.
+  CDialog* ResultPage() override { return this; }
+  uint32_t FoundFileCount() const override;
+  uint32_t ChosenFileCount() const override { return m_selection.checked; }
+  uint64_t ChosenSectors() const override { return m_selection.sectors; }
   bool Maximised() const { return m_maximised != 0; }
 
   // Takes the selected row as the one to preview (what a click or the
@@ -125,7 +134,7 @@ class CPtFileChosDlg : public CWizardPage {
   std::vector<Anchor> m_anchors;
 
   CProtectingDlgUf m_busy;
-  std::unique_ptr<CDialog> m_destination;   // the deep road's destination page
+  std::unique_ptr<CChoiceRecoveryPathDlgARW> m_destination;
   CTreeListCtrl m_list;
   CPictureStatic m_preview;
   CATSkinButton m_nextButton;

@@ -1,7 +1,6 @@
 #include "deep_scan_page.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "busy_boxes.h"
@@ -9,11 +8,9 @@
 #include "deep_targets.h"
 #include "deepscan/deepscan.h"
 #include "messages.h"
-#if __has_include("nothing_found_page.h")
 #include "nothing_found_page.h"
-#define DEEP_NOTHING_FOUND_PAGE 1
-#endif
 #include "records/records.h"
+#include "recovery_totals.h"
 #include "resource.h"
 #include "state.h"
 
@@ -23,17 +20,6 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressPeriodMs = 200;
 // The scan target's start shown before every hit but the first.
 constexpr size_t kHitPrefixBytes = 8;
-
-// total and position as ints for the bar, in the same proportion.
-void BarValues(uint64_t total, uint64_t position, int* barTotal, int* barDone) {
-  if (position > total) position = total;
-  while (total > static_cast<uint64_t>(INT_MAX)) {
-    total >>= 1;
-    position >>= 1;
-  }
-  *barTotal = static_cast<int>(total);
-  *barDone = static_cast<int>(position);
-}
 
 }  // namespace
 
@@ -152,7 +138,7 @@ void CPhotoScanDlg::ShowTargetText() {
 
 void CPhotoScanDlg::ShowProgress() {
   int total = 0, done = 0;
-  BarValues(m_total, m_position, &total, &done);
+  ScaleForBar(m_total, m_position, &total, &done);
   if (total > 0) m_bar.SetPos(total, done);
   const int percent = m_total ? static_cast<int>(std::min<uint64_t>(m_position, m_total) * 100 / m_total) : 0;
   if (percent != m_lastPercent && m_percentLabel.m_hWnd) {
@@ -262,16 +248,13 @@ void CPhotoScanDlg::FinishScan() {
   if (gFoundFiles.empty()) {
     ShowWindow(SW_HIDE);
     if (m_nothingFound && m_nothingFound->m_hWnd) m_nothingFound->DestroyWindow();
-#ifdef DEEP_NOTHING_FOUND_PAGE
+    // Modeless, like the other roads' (the worker is not held while it is up).
     m_nothingFound = std::make_unique<CFindNoFileDlg>(this, m_owner);
     if (m_nothingFound->Create(IDD_NOTHING_FOUND, this)) {
       m_nothingFound->CenterWindow();
       m_nothingFound->ShowWindow(SW_SHOW);
       return;
     }
-#else
-    MessageBox("扫描结束，未发现可恢复的文件！", m_caption, MB_OK | MB_ICONINFORMATION);
-#endif
     if (m_owner && m_owner->m_hWnd) m_owner->ShowWindow(SW_SHOW);
     return;
   }

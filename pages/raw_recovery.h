@@ -1,22 +1,11 @@
-// The deep road after its result page: its destination page, the raw
-// copy-out worker that the destination page starts, and the size of the
-// selection that the result page hands on.
+// The raw copy-out of the deep road: the worker that the deep destination
+// page (CChoiceRecoveryPathDlgARW) starts through gRawRecoveryWorker when the
+// user has chosen a folder.
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
-
-#include "framework.h"
-
-// The destination page of the deep road, for the result page (its parent).
-CDialog* MakeDeepDestinationPage(CWnd* resultPage);
-// Creates its window over the result page and shows it; false when it
-// cannot be made.
-bool OpenDeepDestinationPage(CDialog* page, CWnd* resultPage);
-
-// The raw copy-out: the ticked hits of gFoundFiles into the destination
-// page's folder. Argument: the destination page.
+// Argument: the destination page. Copies the ticked hits of gFoundFiles into
+// its DestinationFolder(), each file reported to the progress page by the
+// engine (WM_RECOVER_FILE to gRawProgressWindow); waits while the stop
+// question is on screen; ends with WM_RAWRECOVER_DONE sent to the page.
 UINT RawRecoveryThreadProc(LPVOID destinationPage);
-
-// Sectors of the hits ticked on the result page (written by its Next).
-extern uint64_t gRawSelectedSectors;

@@ -19,16 +19,20 @@
 #include <vector>
 
 #include "busy_boxes.h"
+#include "copyout_progress_dlg.h"
 #include "deep_location_page.h"
 #include "deep_result_page.h"
 #include "deep_results.h"
 #include "deep_scan_page.h"
+#include "deepscan/found_files.h"
 #include "deepscan/deepscan.h"
 #include "messages.h"
+#include "nothing_found_page.h"
 #include "page_state.h"
 #include "pagesA_support.h"
 #include "picture.h"
 #include "records/records.h"
+#include "recovery_path_dlg.h"
 #include "resource.h"
 #include "restova_app.h"
 #include "state.h"
@@ -537,6 +541,143 @@ TEST_F(DeepRoad, TicksGoIntoTheRecordsOnNextAndNoTickIsRefused) {
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_INVERT, BN_CLICKED), 0);
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_INVERT, BN_CLICKED), 0);
   EXPECT_EQ(CheckOf(tree, result->RowItem(first)), 3) << "invert twice restores every tick";
+}
+
+// ---- nothing found -------------------------------------------------------------------------
+
+TEST_F(DeepRoad, AScanThatFindsNothingShowsTheNothingFoundPageAndItsBackLeadsHere) {
+  Open(kDeepRoadRecovery);
+  SelectVolume('M');
+  Click(location.get(), IDC_DL_NEXT);
+  ASSERT_TRUE(PumpUntil([&] { return location->ScanPage() && Shown(location->ScanPage()->NothingFoundPage()); }, 60000));
+  CPhotoScanDlg* scan = location->ScanPage();
+  EXPECT_EQ(scan->ScanResult(), kDeepScanNothing);
+  EXPECT_TRUE(gFoundFiles.empty());
+  EXPECT_FALSE(Shown(scan));
+  EXPECT_EQ(location->ResultPage(), nullptr);
+  // The deep-scan offer belongs to the deleted-file road.
+  EXPECT_FALSE(Shown(scan->NothingFoundPage()->GetDlgItem(IDC_NF_DEEP)));
+  Click(scan->NothingFoundPage(), IDC_NF_BACK);
+  Pump(200);
+  EXPECT_FALSE(Shown(scan->NothingFoundPage()));
+  EXPECT_TRUE(Shown(location.get()));
+}
+
+// ---- destination, copy-out and report -----------------------------------------------------
+
+class DeepCopy : public DeepRoad {
+ protected:
+  // Q: scanned, every hit ticked, Next: the destination page.
+  CChoiceRecoveryPathDlgARW* OpenDestination() {
+    out = testsupport::ScratchDir("out");
+    Open(kDeepRoadRecovery);
+    SelectVolume('Q');
+    Click(location.get(), IDC_DL_NEXT);
+    result = WaitForResults();
+    if (!result) return nullptr;
+    ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_CHECK_ALL, BN_CLICKED), 0);
+    Click(result, IDC_DR_NEXT);
+    PumpUntil([&] { return Shown(result->DestinationPage()); }, 10000);
+    return result->DestinationPage();
+  }
+  std::string out;
+  CPtFileChosDlg* result = nullptr;
+};
+
+TEST_F(DeepCopy, TheTickedHitsAreCopiedWholeIntoTheChosenFolderAndReported) {
+  CChoiceRecoveryPathDlgARW* dest = OpenDestination();
+  ASSERT_NE(dest, nullptr);
+  EXPECT_FALSE(Shown(result));
+  EXPECT_EQ(result->ChosenFileCount(), gFoundFiles.size());
+  EXPECT_EQ(gRawSelectedSectors, result->ChosenSectors());
+  EXPECT_NE(dest->ProposedDrive(), 'Q') << "never the scanned volume";
+  Shoot(dest, "deep_destination.bmp");
+
+  // The scanned volume itself is refused.
+  std::string said;
+  {
+    ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "Q:\\deep");
+    AnswerWhenShown box(IDOK, [&](HWND h) {
+      said = MessageBoxText(h);
+      PostMessageA(h, WM_COMMAND, IDOK, 0);
+    });
+    Click(dest, IDC_DEST_NEXT);
+    Pump(200);
+    EXPECT_TRUE(box.Found());
+  }
+  EXPECT_NE(said.find("不能保存到与扫描路径相同的磁盘分区中"), std::string::npos) << said;
+  EXPECT_EQ(dest->ProgressPage()->m_hWnd, nullptr);
+
+  // W: is a folder of the test; the report comes modally when the copy ends.
+  ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "W:\\deep");
+  std::string found, chosen, recovered, folder;
+  std::atomic<bool> reported{false};
+  AnswerWhenShown report(IDC_REP_FINISH, [&](HWND h) {
+    char t[512] = "";
+    GetDlgItemTextA(h, IDC_REP_FOUND, t, sizeof t);
+    found = t;
+    GetDlgItemTextA(h, IDC_REP_CHOSEN, t, sizeof t);
+    chosen = t;
+    GetDlgItemTextA(h, IDC_REP_RECOVERED, t, sizeof t);
+    recovered = t;
+    GetDlgItemTextA(h, IDC_REP_FOLDER, t, sizeof t);
+    folder = t;
+    SaveScreenshot(ArtifactPath("deep_report.bmp"), h);
+    reported = true;
+    ClickButton(h, IDC_REP_FINISH);
+  }, 600);
+  Click(dest, IDC_DEST_NEXT);
+  ASSERT_TRUE(PumpUntil([&] { return reported.load(); }, 120000));
+  Pump(300);
+  EXPECT_TRUE(report.Found());
+  EXPECT_EQ(found, std::to_string(gFoundFiles.size()));
+  EXPECT_EQ(chosen, std::to_string(gFoundFiles.size()));
+  EXPECT_EQ(folder, "W:\\deep");
+  EXPECT_EQ(gRawRecoverFailedFiles.load(), 0u);
+  EXPECT_EQ(recovered, std::to_string(gFoundFiles.size()));
+  EXPECT_TRUE(Shown(main_)) << "finish leads to the main window";
+
+  // Byte for byte what the tools made, for every type whose end is known.
+  const std::vector<Expected> truth = ReadHits("deepscan-volume");
+  int compared = 0;
+  for (const FoundFileRecord& hit : gFoundFiles) {
+    const std::string path = out + "deep\\" + std::string(hit.name);
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+    for (const Expected& e : truth) {
+      if (e.first != hit.firstSector || !e.refined) continue;
+      EXPECT_EQ(testsupport::Sha256OfFile(path), e.sha256) << hit.name;
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, static_cast<int>(truth.size()) - 3);
+}
+
+TEST_F(DeepCopy, ACopyThatEndsWhileTheStopQuestionIsOpenWaitsForTheAnswer) {
+  CChoiceRecoveryPathDlgARW* dest = OpenDestination();
+  ASSERT_NE(dest, nullptr);
+  ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "W:\\asked");
+  Click(dest, IDC_DEST_NEXT);
+  ASSERT_TRUE(PumpUntil([&] { return Shown(dest->ProgressPage()); }, 10000));
+  CCopyOutProgressPage* progress = dest->ProgressPage();
+  std::atomic<bool> heldBack{false}, workerWaited{false};
+  AnswerWhenShown question(IDNO, [&](HWND h) {
+    // Long enough for the copy to be over: the worker waits for the answer.
+    Sleep(2500);
+    workerWaited = dest->WorkerRunning();
+    heldBack = FindWindowWithControl(GetWindowThreadProcessId(h, nullptr), IDC_REP_FINISH) == nullptr;
+    PostMessageA(h, WM_COMMAND, IDNO, 0);
+  }, 0);
+  std::atomic<bool> reported{false};
+  AnswerWhenShown report(IDC_REP_FINISH, [&](HWND h) {
+    reported = true;
+    ClickButton(h, IDC_REP_FINISH);
+  }, 300);
+  ::SendMessageA(progress->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_PROG_REPORT, BN_CLICKED), 0);
+  EXPECT_TRUE(question.Found());
+  EXPECT_TRUE(workerWaited.load()) << "the worker's end waits while the question is up";
+  EXPECT_TRUE(heldBack.load()) << "no report while the question is up";
+  ASSERT_TRUE(PumpUntil([&] { return reported.load(); }, 60000));
+  EXPECT_EQ(theApp.m_stats.recovercount, static_cast<int>(gFoundFiles.size()));
 }
 
 // ---- the stop protocol -------------------------------------------------------------------

@@ -5,11 +5,8 @@
 // button and forum link are those of every page (ids/pages.h, ids/about.h).
 #pragma once
 
-// ---- pictures (resources/skin/parts/deepscan.py)
-#define IDB_DR_MAXIMISE 780            // caption buttons of the result page, 30 x 24
-#define IDB_DR_MAXIMISE_HOVER 781
-#define IDB_DR_RESTORE 782
-#define IDB_DR_RESTORE_HOVER 783
+// ---- pictures (resources/skin/parts/deepscan.py; the result page's caption
+//      and tool buttons are those of ids/recovery.h)
 #define IDB_DL_DEVICE_ICONS 784        // the device list's row images: 2 x (32 x 32), disk and removable
 #define IDB_DL_TREE_ICONS 785          // the location tree's images: 5 x (16 x 16), see DeepTreeImage
 

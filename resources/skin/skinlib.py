@@ -463,8 +463,8 @@ def draw_button(c, state, base=BRAND, radius=4):
 
 
 def draw_caption_button(c, glyph, state):
-    """The small minimise / maximise / restore / close buttons of a page's
-    top-right corner, drawn on the header band."""
+    """The small minimise / close buttons of a page's top-right corner, drawn
+    on the header band."""
     band = {"normal": None, "hover": lighter(BRAND, 0.22), "pressed": darker(BRAND, 0.25)}[state]
     if glyph == "close" and state == "hover":
         band = (222, 72, 62)
@@ -475,15 +475,5 @@ def draw_caption_button(c, glyph, state):
         m = w * 0.32
         c.line(m, h * 0.32, w - m, h - h * 0.32, 1.6, WHITE)
         c.line(w - m, h * 0.32, m, h - h * 0.32, 1.6, WHITE)
-    elif glyph == "maximise":
-        c.round_frame(w * 0.33, h * 0.29, w * 0.67, h * 0.71, 0.6, 1.4, WHITE)
-        c.fill_rect(int(w * 0.33), int(h * 0.29), int(w * 0.67), int(h * 0.29) + 2, WHITE)
-    elif glyph == "restore":
-        # two windows, the one behind peeking out at the upper right
-        back = band or gradient_at([(0, BRAND_LIGHT), (0.55, BRAND), (1, BRAND_DARK)], 0.25)
-        c.round_frame(w * 0.40, h * 0.23, w * 0.70, h * 0.60, 0.6, 1.3, WHITE)
-        c.fill_rect(int(w * 0.30), int(h * 0.38), int(w * 0.61), int(h * 0.77), back)
-        c.round_frame(w * 0.30, h * 0.38, w * 0.61, h * 0.77, 0.6, 1.3, WHITE)
-        c.fill_rect(int(w * 0.30), int(h * 0.38), int(w * 0.61), int(h * 0.38) + 2, WHITE)
     else:
         c.fill_rect(int(w * 0.3), int(h * 0.62), int(w * 0.7), int(h * 0.62) + 2, WHITE)

@@ -1,19 +1,7 @@
-"""Pictures of the deep-scan road: the result page's maximise and restore
-buttons, the images of the location page's device list (whole disks and
-removable devices, 32 pixels) and of its tree (16 pixels)."""
+"""Pictures of the deep-scan road: the images of the location page's device
+list (whole disks and removable devices, 32 pixels) and of its tree (16
+pixels). The result page's caption and tool buttons are those of recovery.py."""
 from skinlib import *
-
-HEADER = 64   # the band of the page background (common.py)
-
-
-def caption(glyph, state):
-    """30 x 24, for the top edge of the band, beside minimise and close."""
-    def draw(c):
-        for y in range(c.h):
-            c.fill_rect(0, y, c.w, y + 1, gradient_at([(0, BRAND_LIGHT), (0.55, BRAND), (1, BRAND_DARK)],
-                                                      y / (HEADER - 1)))
-        draw_caption_button(c, glyph, state)
-    return draw
 
 
 # ---- devices, drawn in a box of s x s pixels at (x, y) ----------------------
@@ -75,10 +63,6 @@ def tree_icons(c):
 
 
 RESOURCES = [
-    Bitmap(780, "maximise button", 30, 24, caption("maximise", "normal")),
-    Bitmap(781, "maximise button, mouse over it", 30, 24, caption("maximise", "hover")),
-    Bitmap(782, "restore button", 30, 24, caption("restore", "normal")),
-    Bitmap(783, "restore button, mouse over it", 30, 24, caption("restore", "hover")),
     Bitmap(784, "device list row images: disk, removable", 64, 32, device_icons, background=MAGENTA),
     Bitmap(785, "location tree images", 80, 16, tree_icons, background=MAGENTA),
 ]

@@ -231,9 +231,27 @@ UINT RelayedScan(LPVOID page) {
   return CPhotoScanDlg::ScanThreadProc(page);
 }
 
-// ---- a machine whose drive Q: can be plugged in as a removable device on disk 8 ----
+// ---- the machine with the drives the test mapped ------------------------------------
+//
+// Under load Wine now and then leaves a freshly mapped letter out of
+// GetLogicalDrives; the tests that scan a mapped drive name it themselves.
 
-class PluggableMachine : public DeepDeviceProbe {
+constexpr uint32_t kMappedLetters = 1u << ('Q' - 'A') | 1u << ('K' - 'A') | 1u << ('M' - 'A');
+
+class MappedMachine : public DeepDeviceProbe {
+ public:
+  uint32_t LogicalDrives() override { return DeepDeviceProbe::LogicalDrives() | kMappedLetters; }
+};
+
+// The machine as it is, remembering what it told the page.
+class RecordingMachine : public DeepDeviceProbe {
+ public:
+  uint32_t reported = 0;
+  uint32_t LogicalDrives() override { return reported = DeepDeviceProbe::LogicalDrives(); }
+};
+
+// ... whose drive Q: can be plugged in as a removable device on disk 8.
+class PluggableMachine : public MappedMachine {
  public:
   bool plugged = false;
   UINT DriveType(char letter) override {
@@ -271,9 +289,11 @@ class DeepRoad : public ::testing::Test {
     gFoundFiles.clear();
   }
 
+  // probe: the machine as the page sees it; by default the real one with the
+  // mapped letters made sure of.
   void Open(int kind, DeepDeviceProbe* probe = nullptr) {
     location.reset(static_cast<CPhotoRecoverDlg*>(MakeDeepLocationPage(kind)));
-    if (probe) location->SetDeviceProbe(probe);
+    location->SetDeviceProbe(probe ? probe : &mapped_);
     ASSERT_TRUE(location->Create(IDD_DEEP_LOCATION, main_));
     PrepareDeepLocationPage(location.get(), kind);
     location->CenterWindow();
@@ -297,13 +317,16 @@ class DeepRoad : public ::testing::Test {
 
   static inline CWnd* main_ = nullptr;
   static inline bool pictaran_ = false;
+  MappedMachine mapped_;
+  RecordingMachine real_;
   std::unique_ptr<CPhotoRecoverDlg> location;
 };
 
 // ---- location page ------------------------------------------------------------------
 
-TEST_F(DeepRoad, TheTreeListsTheMappedVolumesAndAHeadingStartsNothing) {
-  Open(kDeepRoadRecovery);
+TEST_F(DeepRoad, TheTreeListsTheSystemsVolumesAndAHeadingStartsNothing) {
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery, &real_));
+  const uint32_t drives = real_.reported;
   EXPECT_TRUE(Shown(&location->Tree()));
   EXPECT_FALSE(Shown(&location->List()));
   HWND tree = location->Tree().m_hWnd;
@@ -311,11 +334,24 @@ TEST_F(DeepRoad, TheTreeListsTheMappedVolumesAndAHeadingStartsNothing) {
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(ItemText(tree, root), "我的电脑");
   EXPECT_EQ(ItemText(tree, TreeView_GetNextSibling(tree, root)), "物理存储设备");
-  for (char letter : {'Q', 'K', 'M'}) {
-    HTREEITEM item = FindItemWithData(tree, root, MakeDeepItemData(kDeepVolume, letter - 'C'));
+  // Every drive the system reports from C: on, in order; Q:, K: and M: are
+  // the test's images (each a folder as well as a raw volume).
+  HTREEITEM item = TreeView_GetChild(tree, root);
+  for (char letter = 'C'; letter <= 'Z'; ++letter) {
+    if (!(drives & (1u << (letter - 'A')))) continue;
+    const char root_[] = {letter, ':', '\\', 0};
+    const UINT type = GetDriveTypeA(root_);
+    if (type == DRIVE_CDROM || type == DRIVE_REMOTE) continue;
     ASSERT_NE(item, nullptr) << letter;
+    TVITEMA it = {};
+    it.mask = TVIF_PARAM;
+    it.hItem = item;
+    TreeView_GetItem(tree, &it);
+    EXPECT_EQ(static_cast<uint32_t>(it.lParam), MakeDeepItemData(kDeepVolume, letter - 'C')) << letter;
     EXPECT_NE(ItemText(tree, item).find(std::string("(") + letter + ":)"), std::string::npos);
+    item = TreeView_GetNextSibling(tree, item);
   }
+  EXPECT_EQ(item, nullptr);
   char heading[128] = "";
   GetDlgItemTextA(location->m_hWnd, IDC_PAGE_HEADING, heading, sizeof heading);
   EXPECT_STREQ(heading, "请选择要恢复的分区或者物理设备");
@@ -338,7 +374,7 @@ TEST_F(DeepRoad, TheTreeListsTheMappedVolumesAndAHeadingStartsNothing) {
 
 TEST_F(DeepRoad, TheRemovableModeWaitsForADeviceAndScansTheWholeDevice) {
   PluggableMachine machine;
-  Open(kDeepRoadRemovable, &machine);
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRemovable, &machine));
   EXPECT_EQ(location->m_devicesFound, 0u);
   EXPECT_FALSE(Shown(&location->List()));
   EXPECT_FALSE(Shown(&location->Tree()));
@@ -378,7 +414,7 @@ TEST_F(DeepRoad, TheRemovableModeWaitsForADeviceAndScansTheWholeDevice) {
 }
 
 TEST_F(DeepRoad, TheLostPartitionModeListsTheReadableDisks) {
-  Open(kDeepRoadLostPartition);
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadLostPartition));
   EXPECT_EQ(location->m_lostPartition, 1u);
   EXPECT_TRUE(Shown(&location->List()));
   EXPECT_FALSE(Shown(&location->Tree()));
@@ -411,8 +447,8 @@ TEST_F(DeepRoad, TheLostPartitionModeListsTheReadableDisks) {
 // ---- scan and result pages ---------------------------------------------------------------
 
 TEST_F(DeepRoad, AVolumeIsScannedToItsEndAndItsHitsAreGroupedByType) {
-  Open(kDeepRoadRecovery);
-  SelectVolume('Q');
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
+  ASSERT_NO_FATAL_FAILURE(SelectVolume('Q'));
   Click(location.get(), IDC_DL_NEXT);
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
@@ -459,8 +495,8 @@ TEST_F(DeepRoad, AVolumeIsScannedToItsEndAndItsHitsAreGroupedByType) {
 
 TEST_F(DeepRoad, ThePreviewShowsAPictureFoundOnTheDiskAndNothingElse) {
   if (!pictaran_) GTEST_SKIP() << "pictaran.dll is not beside the tests";
-  Open(kDeepRoadRecovery);
-  SelectVolume('Q');
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
+  ASSERT_NO_FATAL_FAILURE(SelectVolume('Q'));
   Click(location.get(), IDC_DL_NEXT);
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
@@ -507,8 +543,8 @@ TEST_F(DeepRoad, ThePreviewShowsAPictureFoundOnTheDiskAndNothingElse) {
 }
 
 TEST_F(DeepRoad, TicksGoIntoTheRecordsOnNextAndNoTickIsRefused) {
-  Open(kDeepRoadRecovery);
-  SelectVolume('Q');
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
+  ASSERT_NO_FATAL_FAILURE(SelectVolume('Q'));
   Click(location.get(), IDC_DL_NEXT);
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
@@ -546,8 +582,8 @@ TEST_F(DeepRoad, TicksGoIntoTheRecordsOnNextAndNoTickIsRefused) {
 // ---- nothing found -------------------------------------------------------------------------
 
 TEST_F(DeepRoad, AScanThatFindsNothingShowsTheNothingFoundPageAndItsBackLeadsHere) {
-  Open(kDeepRoadRecovery);
-  SelectVolume('M');
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
+  ASSERT_NO_FATAL_FAILURE(SelectVolume('M'));
   Click(location.get(), IDC_DL_NEXT);
   ASSERT_TRUE(PumpUntil([&] { return location->ScanPage() && Shown(location->ScanPage()->NothingFoundPage()); }, 60000));
   CPhotoScanDlg* scan = location->ScanPage();
@@ -571,7 +607,9 @@ class DeepCopy : public DeepRoad {
   CChoiceRecoveryPathDlgARW* OpenDestination() {
     out = testsupport::ScratchDir("out");
     Open(kDeepRoadRecovery);
+    if (HasFatalFailure()) return nullptr;
     SelectVolume('Q');
+    if (HasFatalFailure()) return nullptr;
     Click(location.get(), IDC_DL_NEXT);
     result = WaitForResults();
     if (!result) return nullptr;
@@ -649,7 +687,7 @@ TEST_F(DeepCopy, TheTickedHitsAreCopiedWholeIntoTheChosenFolderAndReported) {
       ++compared;
     }
   }
-  EXPECT_GE(compared, static_cast<int>(truth.size()) - 3);
+  EXPECT_EQ(compared, static_cast<int>(std::count_if(truth.begin(), truth.end(), [](const Expected& e) { return e.refined; })));
 }
 
 TEST_F(DeepCopy, ACopyThatEndsWhileTheStopQuestionIsOpenWaitsForTheAnswer) {
@@ -688,9 +726,9 @@ class DeepStop : public DeepRoad {
   void StartHeldScan() {
     relay = std::make_unique<Relay>(kDeepScanBlockSectors);
     gRelay = relay.get();
-    Open(kDeepRoadRecovery);
+    ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
     location->m_scanWorker = RelayedScan;
-    SelectVolume('Q');
+    ASSERT_NO_FATAL_FAILURE(SelectVolume('Q'));
     Click(location.get(), IDC_DL_NEXT);
     ASSERT_TRUE(relay->WaitReached());
     scan = location->ScanPage();
@@ -815,7 +853,7 @@ TEST_F(DeepStop, ARoadClosedDuringTheScanWaitsForItAndOpensNothing) {
 TEST_F(DeepRoad, TheNothingFoundPagesRequestScansItsDriveAtOnce) {
   gDeepScanRequest = 1;
   gDeepScanDrive = static_cast<uint8_t>('K' - 'C');
-  Open(kDeepRoadRecovery);
+  ASSERT_NO_FATAL_FAILURE(Open(kDeepRoadRecovery));
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(gDeepScanRequest, 0u);

@@ -23,3 +23,8 @@ endforeach()
 if(TARGET pagesD2_road AND TARGET pictaran)
   add_dependencies(pagesD2_road pictaran)   # the preview draws through it
 endif()
+
+# The timing program of scripts/bench-deeppages.sh (not a test).
+add_executable(deep_result_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/deep_result_bench.cpp)
+target_link_libraries(deep_result_bench PRIVATE salvora_pages salvora_resources)
+target_compile_options(deep_result_bench PRIVATE ${SALVORA_NARROW_CHARSET})

@@ -1,0 +1,79 @@
+// The logic of the deep-scan result page, without a window: the hits of
+// gFoundFiles grouped in one folder per type, the texts of a row, the walk of
+// Next that writes the ticks into the records, and which preview to read when
+// the selection moves while a read is still under way.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fw_string.h"
+#include "records/records.h"
+
+struct DeepResultFolder {
+  std::string type;         // the hit's name up to its first backslash, compared exactly
+};
+struct DeepResultRow {
+  size_t index = 0;         // into gFoundFiles
+  size_t folder = 0;        // into DeepResultModel::folders
+  std::string name;         // the hit's name after the backslash
+};
+struct DeepResultModel {
+  std::vector<DeepResultFolder> folders;   // in order of first appearance
+  std::vector<DeepResultRow> rows;         // in gFoundFiles order
+};
+
+// One folder per distinct type ("JPG" and "jpg" are two), the hits in their
+// order. A name without a backslash is its own type and its own file name.
+DeepResultModel GroupFoundFiles(const std::vector<FoundFileRecord>& hits);
+
+// The size column: the hit's sectors as kilobytes, "%llu KB" (1 sector shows
+// 0 KB, 3 show 1 KB, 4 show 2 KB); a hit that ends before it starts, 0 KB.
+CString FoundSizeText(const FoundFileRecord& hit);
+
+// What Next found: rows walked (ticked or not), rows ticked, and the sectors
+// of the ticked hits.
+struct DeepSelection {
+  uint32_t visited = 0;
+  uint32_t checked = 0;
+  uint64_t sectors = 0;
+};
+// Writes the ticks into the records: check state 3 sets selected to 1 and
+// counts the hit as ticked; 1 sets it to 0; other states change nothing.
+// stateOf(row) gives the state of row `row` of the model.
+DeepSelection ApplyResultChecks(const DeepResultModel& model, std::vector<FoundFileRecord>& hits,
+                                const std::function<int(size_t row)>& stateOf);
+
+// The state a folder shows for its rows' states (1 unchecked, 3 checked):
+// theirs when all agree, 2 (partly) when they differ; `current` when no row
+// has a box.
+int FolderCheckOf(const std::vector<int>& rowStates, int current);
+
+// Which hit to read for the preview. The reader runs on a worker; while it
+// reads, the selection may move on: only the latest selection is read next,
+// and data that arrives for a hit no longer selected is not shown.
+class PreviewRequests {
+ public:
+  enum Action { kNothing, kStartRead, kWait };
+  // The hit under the caret (-1: a folder or nothing). A folder changes
+  // nothing; the hit shown (or being read) last is not read again.
+  Action Select(int index);
+  // The read of `index` has ended. *show: its data is for the hit wanted
+  // now. Returns the hit to read next, or -1.
+  int Arrived(int index, bool* show);
+  int Wanted() const { return wanted_; }
+  int Reading() const { return reading_; }
+
+ private:
+  int wanted_ = -1;
+  int reading_ = -1;
+};
+
+// The hit-test code of a point of a resizable page that has no frame of its
+// own: 10-pixel corners and 3-pixel edges size it, the rest drags it; a
+// maximised page only drags. window: the page's rectangle on the screen.
+LRESULT ResizeHitTest(const RECT& window, POINT point, bool maximised);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The deep-scan result page with a whole disk's worth of hits under wine64:
+# the list handed over and drawn, select all, invert, expand, the ticks
+# written into the records, the page destroyed.
+#   bench-deeppages.sh [hits, default 20000] [types, default 16]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/lib.sh"
+bash "$top/scripts/setup.sh" >/dev/null
+stage "build deep_result_bench"
+cmake --build "$top/build/x86_64" --target deep_result_bench
+. "$top/scripts/wine-env.sh"
+wine_start
+stage "deep result page benchmark"
+"$top/scripts/wine-run" "$top/build/x86_64/bin/deep_result_bench.exe" "${1:-20000}" "${2:-16}"
+stage_done

@@ -4,9 +4,8 @@
 #pragma once
 #include "framework.h"
 #include "label.h"
+#include "messages.h"   // WM_ABOUT_CLOSE
 #include "skinbutton.h"
-
-#define WM_ABOUT_CLOSE (WM_USER + 500)
 
 class CAboutDlg : public CDialog {
  public:

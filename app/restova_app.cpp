@@ -63,12 +63,27 @@ void CRestovaApp::UnbindPictureLibrary() {
   ::UnbindPictureLibrary();
 }
 
+void CRestovaApp::ShowMainWindow() {
+  if (m_pMainWnd && m_pMainWnd->m_hWnd) m_pMainWnd->ShowWindow(SW_SHOW);
+}
+
+void CRestovaApp::DestroyPage(int slot) {
+  if (slot < 0 || slot >= kPageSlotCount || !m_pages[slot]) return;
+  CDialog* page = m_pages[slot];
+  m_pages[slot] = nullptr;   // emptied first: destroying windows may ask for the slot
+  if (page->m_hWnd) page->DestroyWindow();
+  delete page;
+}
+
+void CRestovaApp::HoldPage(int slot, CDialog* page) {
+  if (slot < 0 || slot >= kPageSlotCount) return;
+  DestroyPage(slot);
+  m_pages[slot] = page;
+}
+
 void CRestovaApp::DestroyPagesAndResults() {
-  for (CDialog*& page : m_pages) {
-    if (!page) continue;
-    if (page->m_hWnd) page->DestroyWindow();
-    delete page;
-    page = nullptr;
-  }
+  // The pages join their workers while their windows go, so the results are
+  // emptied only after every page.
+  for (int slot = 0; slot < kPageSlotCount; ++slot) DestroyPage(slot);
   ClearDeletedFiles();
 }

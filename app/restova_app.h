@@ -34,6 +34,19 @@ class CRestovaApp : public CWinApp {
   // the deleted-file results.
   void DestroyPagesAndResults();
 
+  // Pages reach one another through these, never by counting window parents.
+  // The main window: null before it runs and after it has closed.
+  CWnd* MainWindow() const { return m_pMainWnd; }
+  // Shows the main window again (the end of every road).
+  void ShowMainWindow();
+  // The page held in a slot, or null.
+  CDialog* Page(int slot) const { return slot >= 0 && slot < kPageSlotCount ? m_pages[slot] : nullptr; }
+  // Destroys the page held in a slot (its window first, then the object) and
+  // empties the slot. A page must not destroy the slot that holds itself.
+  void DestroyPage(int slot);
+  // Destroys the page held in the slot and keeps page there instead.
+  void HoldPage(int slot, CDialog* page);
+
   CDialog* m_pages[kPageSlotCount] = {};
   uint32_t m_listedFileCount = 0;   // files the last result page listed
   uint32_t m_reserved1 = 0;

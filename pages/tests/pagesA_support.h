@@ -1,0 +1,90 @@
+// Helpers of the page tests: pumping the user-interface thread, and answering
+// a modal box from a helper thread while the test thread waits in the box's
+// own loop.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <thread>
+
+#include "framework.h"
+
+namespace pagetest {
+
+// Handles this thread's messages through the class layer's loop (dialog keys
+// included) for about ms milliseconds.
+inline void Pump(int ms = 100) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  do {
+    fw::PumpWaitingMessages();
+    Sleep(5);
+  } while (GetTickCount64() < end);
+}
+
+// Pumps until pred() holds; false after ms milliseconds.
+template <typename Pred>
+bool PumpUntil(Pred pred, int ms = 20000) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  while (!pred()) {
+    if (GetTickCount64() > end) return false;
+    fw::PumpWaitingMessages();
+    Sleep(5);
+  }
+  return true;
+}
+
+// A visible top-level window of the thread that holds a control with this id.
+inline HWND FindWindowWithControl(DWORD threadId, int controlId) {
+  struct Search {
+    int id;
+    HWND found;
+  } s = {controlId, nullptr};
+  EnumThreadWindows(
+      threadId,
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        if (IsWindowVisible(h) && GetDlgItem(h, s->id)) {
+          s->found = h;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// On a helper thread: waits for a visible window of the calling thread that
+// holds controlId, then runs act(window) there (act posts or sends to it).
+class AnswerWhenShown {
+ public:
+  AnswerWhenShown(int controlId, std::function<void(HWND)> act, int delayMs = 150)
+      : thread_([=, ui = GetCurrentThreadId()] {
+          for (int waited = 0; waited < 20000; waited += 20) {
+            HWND h = FindWindowWithControl(ui, controlId);
+            if (h) {
+              Sleep(delayMs);
+              act(h);
+              found_ = true;
+              return;
+            }
+            Sleep(20);
+          }
+        }) {}
+  ~AnswerWhenShown() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Found() {
+    if (thread_.joinable()) thread_.join();
+    return found_;
+  }
+
+ private:
+  bool found_ = false;
+  std::thread thread_;
+};
+
+inline void ClickButton(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+}  // namespace pagetest

@@ -1,0 +1,164 @@
+#include "wizard_page.h"
+
+#include <shellapi.h>
+
+#include "resource.h"
+
+namespace {
+
+// The page background is 640 x 480 with a 64-pixel band (skin/parts/common.py);
+// the logo sits at (12, 8) of the band.
+const int kBackgroundHeight = 480;
+const int kBandHeight = 64;
+
+HCURSOR HandCursor() {
+  return static_cast<HCURSOR>(
+      LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDCUR_HAND), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+void SkinPageButton(CATSkinButton& button, UINT first, COLORREF text) {
+  if (!button.m_hWnd) return;
+  button.SetSkin(first, first + 1, first + 2, first + 3, 0, 0, skin::kStretch, 0, 0);
+  button.SetTextColor(text);
+  button.SetFontName("宋体");
+  button.SetFontSize(-13);
+  button.SetCursor(IDCUR_HAND);
+}
+
+}  // namespace
+
+void SkinForwardButton(CATSkinButton& button) {
+  SkinPageButton(button, IDB_PAGE_BUTTON, RGB(255, 255, 255));
+  if (button.m_hWnd) button.SetFontBold(TRUE);
+}
+
+void SkinBackButton(CATSkinButton& button) { SkinPageButton(button, IDB_PAGE_BACK_BUTTON, RGB(60, 70, 85)); }
+
+void StyleHeading(CLabel& label) {
+  if (!label.m_hWnd) return;
+  label.SetFontName("宋体").SetFontSize(14).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
+}
+
+void StyleBodyText(CLabel& label, bool quiet) {
+  if (!label.m_hWnd) return;
+  label.SetFontName("宋体").SetFontSize(12).SetTextColor(quiet ? kPageQuietText : kPageText).SetTransparent(TRUE);
+}
+
+void StyleBandTitle(CLabel& label, int pixels) {
+  if (!label.m_hWnd) return;
+  label.SetFontName("黑体").SetFontSize(pixels).SetFontBold(TRUE).SetTextColor(RGB(255, 255, 255)).SetTransparent(TRUE);
+}
+
+void PaintPanel(CDC* dc, const CRect& rect) {
+  CBrush frame, panel;
+  frame.CreateSolidBrush(RGB(215, 223, 238));
+  panel.CreateSolidBrush(kPagePanel);
+  CRect outer = rect;
+  outer.InflateRect(1, 1);
+  dc->FillRect(&outer, &frame);
+  dc->FillRect(&rect, &panel);
+}
+
+int PaintBoxBackground(CDC* dc, const CRect& client) {
+  CBrush body, frame;
+  body.CreateSolidBrush(kPageBody);
+  frame.CreateSolidBrush(RGB(21, 66, 133));
+  dc->FillRect(&client, &body);
+  int band = 0;
+  CBitmap bitmap;
+  if (bitmap.LoadBitmap(IDB_BOX_BAND)) {
+    BITMAP info = {};
+    ::GetObjectA(bitmap, sizeof info, &info);
+    band = info.bmHeight;
+    dc->DrawBitmap(bitmap, 0, 0, client.Width(), band);
+  }
+  dc->FrameRect(&client, &frame);
+  return band;
+}
+
+void OpenServicePage(UINT urlString) {
+  CString url;
+  if (url.LoadString(urlString)) ShellExecuteA(nullptr, "open", "IExplore.EXE", url, nullptr, SW_SHOW);
+}
+
+BEGIN_MESSAGE_MAP(CWizardPage, CDialog)
+  ON_BN_CLICKED(IDC_MINIMISE, &CWizardPage::OnMinimise)
+  ON_BN_CLICKED(IDC_BANNER, &CWizardPage::OnBanner)
+  ON_BN_CLICKED(IDC_WEB_BUTTON, &CWizardPage::OnWebButton)
+  ON_WM_ERASEBKGND()
+  ON_WM_NCHITTEST()
+  ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+CWizardPage::CWizardPage(UINT templateId, CWnd* parent) : CDialog(templateId, parent), m_about(parent) {
+  m_icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN));
+}
+
+BOOL CWizardPage::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_about.m_pParentWnd = this;
+  m_caption.LoadString(IDS_APP_TITLE);
+  SetWindowText(m_caption);
+  SetIcon(m_icon, TRUE);
+  SetIcon(m_icon, FALSE);
+  HMENU menu = GetSystemMenu(FALSE);
+  DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+  DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+  m_hand = HandCursor();
+
+  if (::GetDlgItem(m_hWnd, IDC_BANNER) && m_banner.SubclassDlgItem(IDC_BANNER, this)) {
+    m_banner.SetSkin(IDB_PAGE_BANNER, IDB_PAGE_BANNER, IDB_PAGE_BANNER, 0, 0, 0, skin::kCopy, 0, 0);
+    CRect client;
+    GetClientRect(&client);
+    const int band = client.Height() * kBandHeight / kBackgroundHeight;
+    m_banner.SetWindowPos(nullptr, 12, (band - 48) / 2, 48, 48, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (::GetDlgItem(m_hWnd, IDC_MINIMISE) && m_minimise.SubclassDlgItem(IDC_MINIMISE, this))
+    m_minimise.SetSkin(IDB_MINIMISE, IDB_MINIMISE, IDB_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  if (::GetDlgItem(m_hWnd, IDC_CLOSE) && m_close.SubclassDlgItem(IDC_CLOSE, this))
+    m_close.SetSkin(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  if (::GetDlgItem(m_hWnd, IDC_PAGE_TITLE) && m_title.SubclassDlgItem(IDC_PAGE_TITLE, this)) StyleBandTitle(m_title, 20);
+  if (::GetDlgItem(m_hWnd, IDC_FORUM_LINK) && m_forum.SubclassDlgItem(IDC_FORUM_LINK, this)) {
+    CString url;
+    url.LoadString(IDS_URL_FORUM);
+    m_forum.SetFontName("宋体").SetFontSize(12).SetTextColor(kPageLinkText).SetFontUnderline(TRUE);
+    m_forum.SetLink(TRUE).SetLinkCursor(m_hand).SetLinkUrl(url).SetTransparent(TRUE);
+  }
+  return TRUE;
+}
+
+void CWizardPage::CloseAboutBox() {
+  if (m_about.m_hWnd) m_about.SendMessage(WM_ABOUT_CLOSE);
+}
+
+void CWizardPage::OnBanner() {
+  if (!m_about.m_hWnd) m_about.DoModal();
+}
+
+void CWizardPage::OnMinimise() { ShowWindow(SW_MINIMIZE); }
+
+void CWizardPage::OnWebButton() { OpenServicePage(IDS_URL_SERVICE); }
+
+BOOL CWizardPage::OnEraseBkgnd(CDC* dc) {
+  CRect client;
+  GetClientRect(&client);
+  CBitmap background;
+  if (background.LoadBitmap(IDB_PAGE_BACKGROUND))
+    dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
+  else
+    dc->FillSolidRect(&client, kPageBody);
+  PaintBody(dc, client);
+  return TRUE;
+}
+
+LRESULT CWizardPage::OnNcHitTest(CPoint point) {
+  LRESULT hit = CDialog::OnNcHitTest(point);
+  return hit == HTCLIENT ? HTCAPTION : hit;
+}
+
+HBRUSH CWizardPage::OnCtlColor(CDC* dc, CWnd* wnd, UINT kind) {
+  if (kind != CTLCOLOR_STATIC) return CDialog::OnCtlColor(dc, wnd, kind);
+  dc->SetBkMode(TRANSPARENT);
+  dc->SetTextColor(kPageText);
+  return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}

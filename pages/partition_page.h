@@ -1,0 +1,113 @@
+// The partition page: the physical disks of the machine and three operations
+// on the one the user picks: back up its partition information to a ".VXB"
+// file, restore it from such a file, and rebuild a lost partition table.
+//
+// The main window makes it for page kind 4:
+//
+//   CDialog* page = NewPartitionPage();
+//   page->Create(IDD_PARTITION, this);      // then centre, show, hide itself
+//
+// Writes to a disk happen only in the engine's three partition operations,
+// only to the disk of the selected row and only after the user has said Yes.
+// The rebuild runs on a worker the page owns: the page waits for it when the
+// search ends (WM_PARTSEARCH_DONE) and before its window goes away.
+#pragma once
+#include <memory>
+
+#include "busy_boxes.h"
+#include "framework.h"
+#include "label.h"
+#include "skinbutton.h"
+
+// Disks the page looks for: every number a disk path can carry.
+constexpr int kPartitionPageDisks = 10;
+
+// One operation tile: the caption and, under it, a line that says what the
+// operation does, in the page's body font.
+class CPartitionTile : public CATSkinButton {
+ protected:
+  void DrawSubText(HDC dc, const RECT& item, UINT state) override;
+};
+
+class CRPartitionDlg : public CDialog {
+ public:
+  explicit CRPartitionDlg(CWnd* parent = nullptr);
+  ~CRPartitionDlg() override;
+
+  // Lists the disks whose sector 0 can be read, each with its number kept in
+  // the row. The page does it when it opens.
+  void FillDiskList();
+  // The disk of the selected row; -1 when no row is selected.
+  int SelectedDisk() const;
+  // Selects the row of disk (for the keyboard and tests); false when the
+  // disk is not listed.
+  bool SelectDisk(int disk);
+  CListCtrl& DiskList() { return m_disks; }
+  bool IsRebuilding() const { return m_worker != nullptr; }
+  // The busy box of the rebuild (shown while the worker runs).
+  CStopRecoveryScrollBar& BusyBox() { return m_busy; }
+
+  // The rebuild's message for a search result (a string id).
+  static UINT RebuildResultString(int result);
+  // The restore's closing message for a result, or 0 for none (the restore
+  // has said why already, or the user declined). toldUser: the restore
+  // showed one of its own messages.
+  static UINT RestoreResultString(int result, bool toldUser);
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override {}
+  void OnCancel() override {}
+  void OnBackup();
+  void OnRestore();
+  void OnRebuild();
+  void OnLink();
+  void OnBack();
+  void OnMinimise();
+  LRESULT OnPartSearchDone(WPARAM, LPARAM);
+  BOOL OnEraseBkgnd(CDC* dc);
+  LRESULT OnNcHitTest(CPoint point);
+  void OnDestroy();
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  static UINT RebuildPartitionTableThreadProc(LPVOID param);
+  static bool AnswerRestoreCheck(void* context, int message);
+  void LayOut();
+  int Say(UINT stringId, UINT type);
+  int SayText(const char* text, UINT type);
+  // The save or open dialog of a backup file; false when the user cancels.
+  bool ChooseBackupFile(bool forSaving, CString* path);
+  void EndRebuild();
+
+  CListCtrl m_disks;
+  CPartitionTile m_backup;
+  CPartitionTile m_restore;
+  CPartitionTile m_rebuild;
+  CATSkinButton m_link;
+  CxSkinButton m_picture;
+  CATSkinButton m_back;
+  CxSkinButton m_minimise;
+  CxSkinButton m_close;
+  CLabel m_title;
+  CLabel m_heading;
+  CLabel m_operations;
+  CLabel m_badge;
+  CLabel m_note;
+  HICON m_icon = nullptr;
+  CString m_caption;   // the product name: caption of the page and its message boxes
+
+  // The rebuild: the disk searched, the worker, its result (read after the
+  // worker has been joined), the busy box over the page.
+  int m_rebuildDisk = -1;
+  int m_rebuildResult = 0;
+  HWND m_notify = nullptr;
+  std::unique_ptr<CWinThread> m_worker;
+  CStopRecoveryScrollBar m_busy;
+
+  // Set by the restore's messages while it checks a file.
+  bool m_restoreToldUser = false;
+};
+
+// The page for the main window's page kind 4 (not yet created).
+CDialog* NewPartitionPage();

@@ -1,0 +1,28 @@
+// Controls and strings of the partition page (IDD_PARTITION): the disk list
+// and the three operations on the chosen disk (back up the partition
+// information, restore it from a file, rebuild a lost table). Its pictures
+// (IDB_BACKUP ... IDB_PARTITION_PICTURE) are named in images.h and drawn by
+// resources/skin/parts/partition.py.
+#pragma once
+
+#define IDC_PART_REBUILD 1034        // rebuild the partition table
+#define IDC_PART_LINK 1035           // the service page (string 83)
+#define IDC_PART_DISKS 1036          // list of the physical disks
+#define IDC_PART_BACKUP 1038         // back up the partition information
+#define IDC_PART_RESTORE 1039        // restore it from a backup file
+#define IDC_PART_BADGE 1082          // white on orange: the word of warning before the note
+#define IDC_PART_HEADING 1094        // "choose a disk"
+#define IDC_PART_PICTURE 1142        // the picture over the operations
+
+// Beside the controls every page has (IDC_MINIMISE, IDC_CLOSE, IDC_PAGE_TITLE):
+#define IDC_PART_BACK 760            // back to the main window
+#define IDC_PART_NOTE 761            // what the operations write
+#define IDC_PART_OPERATIONS 762      // heading over the operations
+
+// The file that keeps the sector 0 a rebuild replaced, named in the rebuild's
+// success message.
+#define IDS_PART_PREVIOUS_SECTOR0 768
+// The line under each operation's caption.
+#define IDS_PART_BACKUP_HINT 769
+#define IDS_PART_RESTORE_HINT 770
+#define IDS_PART_REBUILD_HINT 771

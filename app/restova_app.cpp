@@ -3,11 +3,13 @@
 #include <objbase.h>
 
 #include "picture_library.h"
+#include "records/records.h"
 #include "resource.h"
 #include "restova_dlg.h"
 #include "state.h"   // the engine's process-wide results
 #include "picture.h"
 #include "treelist.h"
+#include "unformat/unformat.h"
 
 CRestovaApp::CRestovaApp() {}
 
@@ -86,4 +88,7 @@ void CRestovaApp::DestroyPagesAndResults() {
   // emptied only after every page.
   for (int slot = 0; slot < kPageSlotCount; ++slot) DestroyPage(slot);
   ClearDeletedFiles();
+  ClearUnformatResults();
+  gFoundFiles.clear();
+  gFoundFiles.shrink_to_fit();
 }

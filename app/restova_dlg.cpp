@@ -7,15 +7,18 @@
 #include <string>
 
 #include "about_dlg.h"
+#include "deep_location_page.h"
 #include "location_page.h"
 #include "messages.h"
 #include "page_state.h"
+#include "partition_page.h"
 #include "restova_app.h"
 #include "scan_page.h"
 #include "settings_dlgs.h"
 #include "state.h"
 #include "statistics.h"
 #include "tarnclient.h"
+#include "unformat_location_page.h"
 #include "updata_dlg.h"
 #include "version_checks.h"
 
@@ -31,8 +34,7 @@ const int kTipLeft = 15, kTipTop = 475, kTipBottom = 493;
 
 // ---- the page kinds ---------------------------------------------------------------
 
-// The pages ShowPage makes. A kind without a maker belongs to a road that is
-// not in this build: its mode button opens nothing yet. The deep-recovery
+// The pages ShowPage makes. A kind without a maker opens nothing. The deep-recovery
 // kinds (3, 6, 7) share a slot; `prepare` sets a new page up for its kind
 // once it exists (removable-device and whole-disk modes).
 struct PageKindInfo {
@@ -46,16 +48,18 @@ struct PageKindInfo {
 CDialog* MakeStartPage(int) { return new CMainPageDlg; }
 CDialog* MakeToolBox(int) { return new CToolBoxDlg; }
 CDialog* MakeDeletedLocation(int) { return new CRFilesDlg(nullptr); }
+CDialog* MakeUnformatLocation(int) { return NewUnformatLocationPage(); }
+CDialog* MakePartitionPage(int) { return NewPartitionPage(); }
 
 const PageKindInfo kPageKinds[kPageKindCount] = {
     {0, IDD_MAIN_PAGE, true, MakeStartPage, nullptr},
     {1, IDD_DELETED_LOCATION, false, MakeDeletedLocation, nullptr},
-    {2, IDD_UNFORMAT_LOCATION, false, nullptr, nullptr},   // unformat road: later
-    {3, IDD_DEEP_LOCATION, false, nullptr, nullptr},       // deep recovery: later
-    {4, IDD_PARTITION, false, nullptr, nullptr},           // partition page: later
+    {2, IDD_UNFORMAT_LOCATION, false, MakeUnformatLocation, nullptr},
+    {3, IDD_DEEP_LOCATION, false, MakeDeepLocationPage, PrepareDeepLocationPage},
+    {4, IDD_PARTITION, false, MakePartitionPage, nullptr},
     {5, IDD_TOOLBOX, true, MakeToolBox, nullptr},
-    {3, IDD_DEEP_LOCATION, false, nullptr, nullptr},       // removable devices: later
-    {3, IDD_DEEP_LOCATION, false, nullptr, nullptr},       // lost-partition files: later
+    {3, IDD_DEEP_LOCATION, false, MakeDeepLocationPage, PrepareDeepLocationPage},   // removable devices
+    {3, IDD_DEEP_LOCATION, false, MakeDeepLocationPage, PrepareDeepLocationPage},   // lost-partition files
 };
 
 // The mode buttons: control, pictures (normal, pressed, hover), tooltip, caption, line.

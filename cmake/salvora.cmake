@@ -5,8 +5,10 @@
 # MAP names fixtures by their folder under build/fixtures (see tests/fixtures);
 # "drive-copy"/"disk-copy" map a private copy for tests that write.
 # "dir" folders are relative to the test's own scratch folder in the build tree.
+# ABSENT "drive Q" "disk 8" names letters and disks the test counts on being
+# unmapped: no other test maps them meanwhile.
 function(salvora_add_test name)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;MAP;ARGS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;MAP;ARGS;ABSENT" ${ARGN})
   if(NOT SALVORA_TESTS)
     return()
   endif()
@@ -36,6 +38,13 @@ function(salvora_add_test name)
     else()
       message(FATAL_ERROR "${name}: unknown MAP kind '${kind}'")
     endif()
+  endforeach()
+  foreach(a IN LISTS T_ABSENT)
+    string(REGEX MATCH "^(drive|disk) ([A-Z0-9])$" ok "${a}")
+    if(NOT ok)
+      message(FATAL_ERROR "${name}: bad ABSENT entry '${a}'")
+    endif()
+    list(APPEND locks "${CMAKE_MATCH_1}-${CMAKE_MATCH_2}")
   endforeach()
   if(T_GUI)
     list(APPEND locks display)

@@ -10,6 +10,7 @@ endif()
 
 salvora_add_test(pagesB_pages GUI
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/pagesB_pages_test.cpp
+  ABSENT "drive Q"
   LIBS salvora_pages salvora_resources
   MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
   TIMEOUT 600)

@@ -143,10 +143,13 @@ TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
   EXPECT_FALSE(IsWindow(location));
   Post(second, IDC_CLOSE);
   ASSERT_TRUE(WaitHidden(main, false));
-  // The unformat road has no pages in this build: the main window stays.
+  // The unformat road opens its location page; its close box comes back.
   Post(main, IDC_MODE_UNFORMAT);
-  Sleep(500);
-  EXPECT_TRUE(IsWindowVisible(main));
+  ASSERT_TRUE(WaitHidden(main));
+  HWND unformat = p.WaitFor(IDC_UFLOC_VOLUMES);
+  ASSERT_NE(unformat, nullptr);
+  Post(unformat, IDC_CLOSE);
+  ASSERT_TRUE(WaitHidden(main, false));
   EXPECT_EQ(p.Close(main), 1u);
 }
 

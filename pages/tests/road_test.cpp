@@ -189,15 +189,21 @@ TEST_F(Road, TheMainWindowOpensTheDeletedFileRoadAndEveryButtonPressMakesAFreshP
   Click(second, IDC_CLOSE);
   EXPECT_TRUE(Shown(main));
 
-  // The roads whose pages come later open nothing yet; the main window stays.
+  // The other roads open their own first pages, each a fresh one.
+  HWND previous = second->m_hWnd;
   for (int id : {IDC_MODE_UNFORMAT, IDC_MODE_DEEP, IDC_MODE_REMOVABLE, IDC_MODE_LOSTPART}) {
     Click(main, id);
-    EXPECT_TRUE(Shown(main)) << id;
-    EXPECT_EQ(main->CurrentPage(), static_cast<CDialog*>(second)) << id;
-    EXPECT_FALSE(Shown(second)) << id;
+    CDialog* page = main->CurrentPage();
+    ASSERT_NE(page, nullptr) << id;
+    EXPECT_NE(page->m_hWnd, previous) << id;
+    EXPECT_TRUE(Shown(page)) << id;
+    EXPECT_FALSE(Shown(main)) << id;
+    page->ShowWindow(SW_HIDE);
+    main->ShowWindow(SW_SHOW);
+    previous = page->m_hWnd;
   }
   EXPECT_EQ(theApp.m_stats.fixtype2, 5);
-  EXPECT_FALSE(main->CanShowPage(kPageDeepRecovery));
+  EXPECT_TRUE(main->CanShowPage(kPageDeepRecovery));
 }
 
 TEST_F(Road, ShowPageMessagesSwitchToTheRightPage) {
@@ -223,8 +229,9 @@ TEST_F(Road, ShowPageMessagesSwitchToTheRightPage) {
   EXPECT_NE(dynamic_cast<CToolBoxDlg*>(main->CurrentPage()), nullptr);
   EXPECT_EQ(main->PageOfKind(kPageStart), static_cast<CDialog*>(start)) << "a page of another kind stays";
 
-  main->SendMessage(WM_SHOW_PAGE, 0, 1);   // page 2: not in this build, nothing changes
-  EXPECT_NE(dynamic_cast<CToolBoxDlg*>(main->CurrentPage()), nullptr);
+  main->SendMessage(WM_SHOW_PAGE, 0, 1);   // page 2: the unformat road's location page
+  EXPECT_EQ(dynamic_cast<CToolBoxDlg*>(main->CurrentPage()), nullptr);
+  EXPECT_EQ(main->CurrentPage(), main->PageOfKind(2));
 
   main->SendMessage(WM_SHOW_PAGE, 0, 0);
   CDialog* again = main->CurrentPage();
@@ -311,8 +318,8 @@ TEST_F(Road, AScanThatFindsNothingOpensTheNothingFoundPageAndBackLeadsToTheLocat
   EXPECT_FALSE(Shown(scan));
   EXPECT_EQ(none->DriveIndex(), 'p' - 'c');
   EXPECT_EQ(none->m_modeKind, 1);
-  // The deep-scan road is not in this build: its offer is not made.
-  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(none->m_hWnd, IDC_NF_DEEP)));
+  // The main window can open the deep-scan road: the page offers it.
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(none->m_hWnd, IDC_NF_DEEP)));
   Shoot(none, "nothing_found.bmp");
 
   Click(none, IDC_NF_BACK);

@@ -23,19 +23,23 @@ stage "salvora"
 headless=""
 [ -z "${DISPLAY:-}" ] && headless=1
 . "$top/scripts/wine-env.sh"
+wine_env
+# Wine lists the drives it finds when its server starts: map them first.
+wine_stop
+mkdir -p "$WINEPREFIX/dosdevices" "$work/xroot"
+ln -sfn "$work/demo.img" "$WINEPREFIX/dosdevices/x::"
+ln -sfn "$work/xroot" "$WINEPREFIX/dosdevices/x:"
+ln -sfn "$work/recovered" "$WINEPREFIX/dosdevices/r:"
 wine_start
 args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(-fixdel)
 if [ -n "$headless" ]; then
-  "$top/scripts/wine-run" --drive "X=$work/demo.img" --dir "R=$work/recovered" \
-    "$top/build/x86_64/bin/salvora.exe" "${args[@]}" &
-  pid=$!
+  wine "$top/build/x86_64/bin/salvora.exe" "${args[@]}" </dev/null >"$work/salvora.log" 2>&1 &
   sleep "${SALVORA_DEMO_SECONDS:-8}"
   import -window root "$SALVORA_ARTIFACTS/demo.png" && note "screenshot: $SALVORA_ARTIFACTS/demo.png"
-  kill "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  wine_stop
 else
-  "$top/scripts/wine-run" --drive "X=$work/demo.img" --dir "R=$work/recovered" \
-    "$top/build/x86_64/bin/salvora.exe" "${args[@]}"
+  wine "$top/build/x86_64/bin/salvora.exe" "${args[@]}"
 fi
+rm -f "$WINEPREFIX/dosdevices/x::" "$WINEPREFIX/dosdevices/x:" "$WINEPREFIX/dosdevices/r:"
 stage_done

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "skinregion.h"
 
@@ -164,6 +165,59 @@ bool IsCursorOver(HWND hwnd) {
   return PtInRect(&r, p) && WindowFromPoint(p) == hwnd;
 }
 
+// The tooltip is made by the first text given; later texts replace it.
+void SetTip(HWND* tip, HWND owner, const char* text, int maxWidth, bool multiline) {
+  if (!*tip) *tip = MakeToolTip(owner, text, maxWidth, multiline);
+  else SetTipText(*tip, owner, text);
+}
+
+void DestroyTip(HWND tip) {
+  if (tip && ::IsWindow(tip)) ::DestroyWindow(tip);
+}
+
+// The first move over the button asks for the leave message and redraws it
+// in its hover look; leaving redraws it plain.
+void BeginHover(HWND hwnd, BYTE* hover) {
+  if (*hover) return;
+  TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, hwnd, 0};
+  if (TrackMouseEvent(&tme)) {
+    *hover = 1;
+    ::InvalidateRect(hwnd, nullptr, FALSE);
+  }
+}
+
+void EndHover(HWND hwnd, BYTE* hover) {
+  *hover = 0;
+  ::InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+short ClampDrawMode(short mode) { return static_cast<short>(std::max<short>(0, std::min<short>(2, mode))); }
+short ClampMargin(short margin) { return static_cast<short>(std::max<short>(0, margin)); }
+
+// Frees the old region and cuts the window to the mask (when there is a
+// window yet); returns the new region.
+HRGN ReplaceRegion(HWND hwnd, HRGN old, HBITMAP mask, short drawMode) {
+  if (old) DeleteObject(old);
+  return hwnd ? ApplyMask(hwnd, mask, drawMode == skin::kCopy) : nullptr;
+}
+
+HCURSOR LoadCursorId(int id) {
+  return static_cast<HCURSOR>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
+}
+
+// A look bitmap over the whole item, or the button face when there is none.
+void DrawLook(HDC dc, HBITMAP look, const RECT& item, int drawMode, HBITMAP mask) {
+  if (look) skin::DrawBitmap(dc, look, item, drawMode, mask);
+  else FillRect(dc, &item, GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void DrawFocusInside(HDC dc, const RECT& item, int margin) {
+  RECT f = item;
+  InflateRect(&f, -margin, -margin);
+  DrawFocusRect(dc, &f);
+}
+
 }  // namespace
 
 // ---- CxSkinButton -----------------------------------------------------------
@@ -185,7 +239,7 @@ END_MESSAGE_MAP()
 CxSkinButton::~CxSkinButton() {
   FreeBitmaps();
   if (region_) DeleteObject(region_);
-  if (tip_ && ::IsWindow(tip_)) ::DestroyWindow(tip_);
+  DestroyTip(tip_);
 }
 
 void CxSkinButton::FreeBitmaps() {
@@ -210,28 +264,19 @@ void CxSkinButton::SetSkin(UINT normal, UINT pressed, UINT hover, UINT disabled,
   disabled_ = skin::LoadBitmapId(disabled ? disabled : normal);
   focused_ = skin::LoadBitmapId(focused);
   mask_ = skin::LoadBitmapId(mask);
-  drawMode_ = static_cast<short>(std::max<short>(0, std::min<short>(2, drawMode)));
+  drawMode_ = ClampDrawMode(drawMode);
   border_ = border;
-  margin_ = static_cast<short>(std::max<short>(0, margin));
-  if (region_) DeleteObject(region_);
-  region_ = m_hWnd ? ApplyMask(m_hWnd, mask_, drawMode_ == skin::kCopy) : nullptr;
+  margin_ = ClampMargin(margin);
+  region_ = ReplaceRegion(m_hWnd, region_, mask_, drawMode_);
   if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-COLORREF CxSkinButton::SetTextColor(COLORREF colour) {
-  COLORREF old = textColour_;
-  textColour_ = colour;
-  return old;
-}
+COLORREF CxSkinButton::SetTextColor(COLORREF colour) { return std::exchange(textColour_, colour); }
 
-void CxSkinButton::SetToolTipText(const char* text) {
-  if (!tip_) tip_ = MakeToolTip(m_hWnd, text, 0, false);
-  else SetTipText(tip_, m_hWnd, text);
-}
+void CxSkinButton::SetToolTipText(const char* text) { SetTip(&tip_, m_hWnd, text, 0, false); }
 
 void CxSkinButton::SetMultilineToolTipText(const char* text, int maxWidth) {
-  if (!tip_) tip_ = MakeToolTip(m_hWnd, text, maxWidth, true);
-  else SetTipText(tip_, m_hWnd, text);
+  SetTip(&tip_, m_hWnd, text, maxWidth, true);
 }
 
 void CxSkinButton::Relay(UINT msg, WPARAM wp, LPARAM lp) { RelayTo(tip_, m_hWnd, msg, wp, lp); }
@@ -248,10 +293,7 @@ RECT CxSkinButton::PaintLook(HDC dc, const RECT& item, UINT state, bool pressedL
   caption.left += margin_ + 2;
   caption.right -= margin_ + 2;
   RECT edge = item;
-  auto drawOrFill = [&](HBITMAP b) {
-    if (b) skin::DrawBitmap(dc, b, item, drawMode_, mask_);
-    else FillRect(dc, &item, GetSysColorBrush(COLOR_BTNFACE));
-  };
+  auto drawOrFill = [&](HBITMAP b) { DrawLook(dc, b, item, drawMode_, mask_); };
   if (state & ODS_DISABLED) {
     drawOrFill(disabled_);
     if (border_) DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
@@ -266,11 +308,7 @@ RECT CxSkinButton::PaintLook(HDC dc, const RECT& item, UINT state, bool pressedL
     drawOrFill(look);
     if (border_) DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
   }
-  if ((state & ODS_FOCUS) && margin_ > 0) {
-    RECT f = item;
-    InflateRect(&f, -margin_, -margin_);
-    DrawFocusRect(dc, &f);
-  }
+  if ((state & ODS_FOCUS) && margin_ > 0) DrawFocusInside(dc, item, margin_);
   return caption;
 }
 
@@ -310,19 +348,12 @@ void CxSkinButton::OnLButtonUp(UINT, CPoint) {
 }
 
 void CxSkinButton::OnMouseMove(UINT, CPoint) {
-  if (!hover_) {
-    TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
-    if (TrackMouseEvent(&tme)) {
-      hover_ = 1;
-      ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    }
-  }
+  BeginHover(m_hWnd, &hover_);
   Default();
 }
 
 void CxSkinButton::OnMouseLeave() {
-  hover_ = 0;
-  ::InvalidateRect(m_hWnd, nullptr, FALSE);
+  EndHover(m_hWnd, &hover_);
   Default();
 }
 
@@ -400,8 +431,7 @@ void CATSkinButton::SetFontName(const char* face) {
 BOOL CATSkinButton::SetCursor(int cursorId) {
   if (cursorId != -1) {
     if (cursor_) DestroyCursor(cursor_);
-    cursor_ = static_cast<HCURSOR>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(cursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
+    cursor_ = LoadCursorId(cursorId);
   }
   return cursor_ != nullptr;
 }
@@ -499,7 +529,7 @@ CxSkinButton2::~CxSkinButton2() {
   FreeBitmaps();
   if (region_) DeleteObject(region_);
   if (cursor_) DestroyCursor(cursor_);
-  if (tip_ && ::IsWindow(tip_)) ::DestroyWindow(tip_);
+  DestroyTip(tip_);
 }
 
 void CxSkinButton2::FreeBitmaps() {
@@ -519,13 +549,12 @@ void CxSkinButton2::SetSkin(UINT normal, UINT pressed, UINT hover, UINT disabled
   hoverBmp_ = skin::LoadBitmapId(hover);
   disabled_ = skin::LoadBitmapId(disabled ? disabled : normal);
   mask_ = skin::LoadBitmapId(mask);
-  drawMode_ = static_cast<short>(std::max<short>(0, std::min<short>(2, drawMode)));
+  drawMode_ = ClampDrawMode(drawMode);
   border_ = border;
-  margin_ = static_cast<short>(std::max<short>(0, margin));
+  margin_ = ClampMargin(margin);
   hoverShift_ = hoverShift;
   pressedShift_ = pressedShift;
-  if (region_) DeleteObject(region_);
-  region_ = m_hWnd ? ApplyMask(m_hWnd, mask_, drawMode_ == skin::kCopy) : nullptr;
+  region_ = ReplaceRegion(m_hWnd, region_, mask_, drawMode_);
   if (fit && normal_ && m_hWnd) {
     BITMAP bm = {};
     GetObjectA(normal_, sizeof bm, &bm);
@@ -538,25 +567,16 @@ BOOL CxSkinButton2::SetCursor(int cursorId) {
   if (cursor_) DestroyCursor(cursor_);
   cursor_ = nullptr;
   if (cursorId == -1) return TRUE;
-  cursor_ = static_cast<HCURSOR>(
-      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(cursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
+  cursor_ = LoadCursorId(cursorId);
   return cursor_ != nullptr;
 }
 
-COLORREF CxSkinButton2::SetTextColor(COLORREF colour) {
-  COLORREF old = textColour_;
-  textColour_ = colour;
-  return old;
-}
+COLORREF CxSkinButton2::SetTextColor(COLORREF colour) { return std::exchange(textColour_, colour); }
 
-void CxSkinButton2::SetToolTipText(const char* text) {
-  if (!tip_) tip_ = MakeToolTip(m_hWnd, text, 0, false);
-  else SetTipText(tip_, m_hWnd, text);
-}
+void CxSkinButton2::SetToolTipText(const char* text) { SetTip(&tip_, m_hWnd, text, 0, false); }
 
 void CxSkinButton2::SetMultilineToolTipText(const char* text, int maxWidth) {
-  if (!tip_) tip_ = MakeToolTip(m_hWnd, text, maxWidth, true);
-  else SetTipText(tip_, m_hWnd, text);
+  SetTip(&tip_, m_hWnd, text, maxWidth, true);
 }
 
 LRESULT CxSkinButton2::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -572,10 +592,7 @@ void CxSkinButton2::DrawItem(LPDRAWITEMSTRUCT dis) {
   const RECT& item = dis->rcItem;
   RECT edge = item;
   std::string text = WindowText(m_hWnd);
-  auto drawOrFill = [&](HBITMAP b) {
-    if (b) skin::DrawBitmap(dc, b, item, drawMode_, mask_);
-    else FillRect(dc, &item, GetSysColorBrush(COLOR_BTNFACE));
-  };
+  auto drawOrFill = [&](HBITMAP b) { DrawLook(dc, b, item, drawMode_, mask_); };
   HFONT font = CreateFontA(fontSize_, 0, 0, 0, weight_, italic_, underline_, 0, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, [] {
                              static char face[LF_FACESIZE] = {};
@@ -615,11 +632,7 @@ void CxSkinButton2::DrawItem(LPDRAWITEMSTRUCT dis) {
     ::SetTextColor(dc, textColour_);
     DrawTextA(dc, text.c_str(), -1, &caption, format);
   }
-  if ((dis->itemState & ODS_FOCUS) && margin_ > 0) {
-    RECT f = item;
-    InflateRect(&f, -margin_, -margin_);
-    DrawFocusRect(dc, &f);
-  }
+  if ((dis->itemState & ODS_FOCUS) && margin_ > 0) DrawFocusInside(dc, item, margin_);
   SelectObject(dc, oldFont);
   DeleteObject(font);
   RestoreDC(dc, saved);
@@ -641,19 +654,12 @@ void CxSkinButton2::OnLButtonUp(UINT, CPoint) {
 }
 
 void CxSkinButton2::OnMouseMove(UINT, CPoint) {
-  if (!hover_) {
-    TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
-    if (TrackMouseEvent(&tme)) {
-      hover_ = 1;
-      ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    }
-  }
+  BeginHover(m_hWnd, &hover_);
   Default();
 }
 
 void CxSkinButton2::OnMouseLeave() {
-  hover_ = 0;
-  ::InvalidateRect(m_hWnd, nullptr, FALSE);
+  EndHover(m_hWnd, &hover_);
   Default();
 }
 

@@ -193,30 +193,31 @@ bool ValueString::ReadQuoted(Reader& reader, std::wstring* out) {
 
 bool ValueString::Parse(Reader& reader) { return ReadQuoted(reader, &value); }
 
-bool ValueArray::Parse(Reader& reader) {
+namespace {
+
+// The frame that arrays and objects share: the opening mark, members read by
+// member() and separated by commas up to the closing mark, and the nesting
+// depth kept. member() reports its own error when it returns false.
+template <class Member>
+bool ParseContainer(Reader& reader, wchar_t open, wchar_t close, int missingOpen, Member member) {
   reader.SkipBlanks();
-  if (reader.AtEnd() || reader.Peek() != L'[') {
-    reader.Fail(kErrMissingBracket);
+  if (reader.AtEnd() || reader.Peek() != open) {
+    reader.Fail(missingOpen);
     return false;
   }
   if (!reader.Enter()) return false;
   reader.Advance();
   bool ok = false;
   reader.SkipBlanks();
-  if (reader.Peek() == L']' && !reader.AtEnd()) {
+  if (reader.Peek() == close && !reader.AtEnd()) {
     reader.Advance();
     ok = true;
   } else {
     for (;;) {
-      Value* v = ParseNested(reader);
-      if (!v) {
-        reader.Fail(kErrBadValue);
-        break;
-      }
-      items_.push_back(v);
+      if (!member()) break;
       reader.SkipBlanks();
       wchar_t c = reader.AtEnd() ? L'\0' : reader.Peek();
-      if (c == L']') {
+      if (c == close) {
         reader.Advance();
         ok = true;
         break;
@@ -232,51 +233,38 @@ bool ValueArray::Parse(Reader& reader) {
   return ok;
 }
 
-bool ValueObject::Parse(Reader& reader) {
-  reader.SkipBlanks();
-  if (reader.AtEnd() || reader.Peek() != L'{') {
-    reader.Fail(kErrMissingBrace);
-    return false;
-  }
-  if (!reader.Enter()) return false;
-  reader.Advance();
-  bool ok = false;
-  reader.SkipBlanks();
-  if (reader.Peek() == L'}' && !reader.AtEnd()) {
-    reader.Advance();
-    ok = true;
-  } else {
-    std::wstring key;
-    for (;;) {
-      if (!ValueString::ReadQuoted(reader, &key)) break;
-      reader.SkipBlanks();
-      if (reader.AtEnd() || reader.Peek() != L':') {
-        reader.Fail(kErrMissingColon);
-        break;
-      }
-      reader.Advance();
-      Value* v = ParseNested(reader);
-      if (!v) {
-        reader.Fail(kErrBadValue);
-        break;
-      }
-      SetChild(0, key, v);
-      reader.SkipBlanks();
-      wchar_t c = reader.AtEnd() ? L'\0' : reader.Peek();
-      if (c == L'}') {
-        reader.Advance();
-        ok = true;
-        break;
-      }
-      if (c != L',') {
-        reader.Fail(kErrMissingSeparator);
-        break;
-      }
-      reader.Advance();
+}  // namespace
+
+bool ValueArray::Parse(Reader& reader) {
+  return ParseContainer(reader, L'[', L']', kErrMissingBracket, [&] {
+    Value* v = ParseNested(reader);
+    if (!v) {
+      reader.Fail(kErrBadValue);
+      return false;
     }
-  }
-  reader.Leave();
-  return ok;
+    items_.push_back(v);
+    return true;
+  });
+}
+
+bool ValueObject::Parse(Reader& reader) {
+  std::wstring key;
+  return ParseContainer(reader, L'{', L'}', kErrMissingBrace, [&] {
+    if (!ValueString::ReadQuoted(reader, &key)) return false;
+    reader.SkipBlanks();
+    if (reader.AtEnd() || reader.Peek() != L':') {
+      reader.Fail(kErrMissingColon);
+      return false;
+    }
+    reader.Advance();
+    Value* v = ParseNested(reader);
+    if (!v) {
+      reader.Fail(kErrBadValue);
+      return false;
+    }
+    SetChild(0, key, v);
+    return true;
+  });
 }
 
 }  // namespace VeZavu

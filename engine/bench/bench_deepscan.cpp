@@ -11,15 +11,9 @@
 #include "deepscan/found_files.h"
 #include "disk/raw.h"
 #include "records/records.h"
+#include "winsupport.h"
 
-namespace {
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-}  // namespace
+using testsupport::Now;
 
 int main(int argc, char** argv) {
   int disk = argc > 1 ? std::atoi(argv[1]) : 1;

@@ -6,15 +6,17 @@
 // what the progress messages cost.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "copyout/recover.h"
 #include "messages.h"
 #include "state.h"
 #include "volume/delscan.h"
+#include "winsupport.h"
+
+using testsupport::Now;
+using testsupport::RunPumping;
 
 namespace {
 
@@ -26,28 +28,6 @@ LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
   return DefWindowProcA(h, m, w, l);
 }
 
-template <class F>
-void RunServing(F fn) {
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    fn();
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT) == WAIT_OBJECT_0)
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
-
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
-  return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,21 +35,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_fat TARGET DESTINATION\n");
     return 2;
   }
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "BenchFat";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowA("BenchFat", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  HWND window = testsupport::MessageWindow("BenchFat", Proc);
   if (argc > 3 && std::strcmp(argv[3], "--no-window") == 0) window = nullptr;
 
   DeletedScanRequest scan = {};
   scan.window = window;
   std::snprintf(scan.target, sizeof scan.target, "%s", argv[1]);
-  LARGE_INTEGER t0, t1, t2;
-  QueryPerformanceCounter(&t0);
-  RunServing([&] { RunDeletedFileScan(scan); });
-  QueryPerformanceCounter(&t1);
+  const double t0 = Now();
+  RunPumping([&] { RunDeletedFileScan(scan); });
+  const double t1 = Now();
   size_t found = DeletedFileCount();
   uint64_t bytes = 0;
   {
@@ -82,11 +56,11 @@ int main(int argc, char** argv) {
   RecoverRequest copy = {};
   copy.window = window;
   std::snprintf(copy.destination, sizeof copy.destination, "%s", argv[2]);
-  RunServing([&] { RecoverDeletedFilesThreadProc(&copy); });
-  QueryPerformanceCounter(&t2);
+  RunPumping([&] { RecoverDeletedFilesThreadProc(&copy); });
+  const double t2 = Now();
   std::printf("records %zu bytes %llu failed %u progress-messages %llu\n", found,
               static_cast<unsigned long long>(bytes), gRecoverFailedFiles.load(),
               static_cast<unsigned long long>(gProgress));
-  std::printf("scan %.3f s copy %.3f s total %.3f s\n", Seconds(t0, t1), Seconds(t1, t2), Seconds(t0, t2));
+  std::printf("scan %.3f s copy %.3f s total %.3f s\n", t1 - t0, t2 - t1, t2 - t0);
   return 0;
 }

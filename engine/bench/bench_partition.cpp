@@ -9,17 +9,14 @@
 #include "partition/partition_backup.h"
 #include "partition/partition_search.h"
 #include "partition/partition_table.h"
+#include "winsupport.h"
 
 int main(int argc, char** argv) {
-  LARGE_INTEGER freq;
-  QueryPerformanceFrequency(&freq);
   for (int i = 1; i < argc; ++i) {
     int disk = std::atoi(argv[i]);
-    LARGE_INTEGER t0, t1;
-    QueryPerformanceCounter(&t0);
+    const double t0 = testsupport::Now();
     int rc = SearchLostPartitions(disk);
-    QueryPerformanceCounter(&t1);
-    double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart);
+    const double ms = 1000.0 * (testsupport::Now() - t0);
     std::printf("disk %d: search %d in %.1f ms\n", disk, rc, ms);
     for (unsigned e = 0; e < kPartitionEntries && rc == kSearchWritten; ++e) {
       PartitionEntry p = ReadPartitionEntry(gRebuiltSector0, e);

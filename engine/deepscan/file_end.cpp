@@ -145,6 +145,16 @@ void FileEndFinder::Gather(size_t count) {
   hdrAt_ = std::max(pos_, skipTo_);
 }
 
+void FileEndFinder::GatherAs(int step, size_t count) {
+  step_ = step;
+  Gather(count);
+}
+
+void FileEndFinder::NextZipRecordAfter(uint64_t bytes) {
+  skipTo_ = pos_ + bytes;
+  GatherAs(kZipRecord, 4);
+}
+
 void FileEndFinder::StartSearch(const char* pattern, size_t length) {
   mode_ = Mode::kSearch;
   std::memcpy(pattern_, pattern, length);
@@ -225,24 +235,20 @@ void FileEndFinder::StepJpeg() {
   switch (step_) {
     case kJpegStart:
       if (h[0] != 0xFF || h[1] != 0xD8) return Fail();
-      step_ = kJpegFf;
-      return Gather(1);
+      return GatherAs(kJpegFf, 1);
     case kJpegFf:
       if (h[0] != 0xFF) return Fail();
-      step_ = kJpegCode;
-      return Gather(1);
+      return GatherAs(kJpegCode, 1);
     case kJpegCode: {
       uint8_t c = h[0];
       if (c == 0xFF) return Gather(1);   // fill byte
       if (c == 0xD9) return EndAt(pos_);
       if (c == 0x00 || c == 0xD8) return Fail();
       if ((c >= 0xD0 && c <= 0xD7) || c == 0x01) {
-        step_ = kJpegFf;
-        return Gather(1);
+        return GatherAs(kJpegFf, 1);
       }
       marker_ = c;
-      step_ = kJpegLength;
-      return Gather(2);
+      return GatherAs(kJpegLength, 2);
     }
     case kJpegLength: {
       uint32_t length = static_cast<uint32_t>(h[0]) << 8 | h[1];
@@ -253,8 +259,7 @@ void FileEndFinder::StepJpeg() {
         pendingFf_ = false;
         return;
       }
-      step_ = kJpegFf;
-      return Gather(1);
+      return GatherAs(kJpegFf, 1);
     }
   }
   Fail();
@@ -273,14 +278,12 @@ void FileEndFinder::FeedEntropy(const uint8_t*& data, size_t& size) {
       if (b == 0xD9) return EndAt(pos_);
       if (b == 0xD8) return Fail();
       if (b == 0x01) {
-        step_ = kJpegFf;
-        Gather(1);
+        GatherAs(kJpegFf, 1);
         return;
       }
       // Another segment (tables, the next scan of a progressive picture).
       marker_ = b;
-      step_ = kJpegLength;
-      Gather(2);
+      GatherAs(kJpegLength, 2);
       return;
     }
     const void* ff = std::memchr(data, 0xFF, size);
@@ -297,8 +300,7 @@ void FileEndFinder::StepPng() {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (step_ == kPngSignature) {
     if (std::memcmp(h, kSignature, 8) != 0) return Fail();
-    step_ = kPngChunk;
-    return Gather(8);
+    return GatherAs(kPngChunk, 8);
   }
   uint32_t length = Be32(h);
   if (length > 0x7FFFFFFFu) return Fail();
@@ -316,34 +318,27 @@ void FileEndFinder::StepGif() {
     case kGifScreen:
       if (std::memcmp(h, "GIF87a", 6) != 0 && std::memcmp(h, "GIF89a", 6) != 0) return Fail();
       if (h[10] & 0x80) skipTo_ = pos_ + 3u * (2u << (h[10] & 7));   // global colour table
-      step_ = kGifBlock;
-      return Gather(1);
+      return GatherAs(kGifBlock, 1);
     case kGifBlock:
       if (h[0] == 0x2C) {
-        step_ = kGifImage;
-        return Gather(9);
+        return GatherAs(kGifImage, 9);
       }
       if (h[0] == 0x21) {
-        step_ = kGifLabel;
-        return Gather(1);
+        return GatherAs(kGifLabel, 1);
       }
       if (h[0] == 0x3B) return EndAt(pos_);
       return Fail();
     case kGifImage:
       if (h[8] & 0x80) skipTo_ = pos_ + 3u * (2u << (h[8] & 7));   // local colour table
-      step_ = kGifCodeSize;
-      return Gather(1);
+      return GatherAs(kGifCodeSize, 1);
     case kGifCodeSize:
       if (h[0] > 12) return Fail();
-      step_ = kGifSubBlock;
-      return Gather(1);
+      return GatherAs(kGifSubBlock, 1);
     case kGifLabel:
-      step_ = kGifSubBlock;
-      return Gather(1);
+      return GatherAs(kGifSubBlock, 1);
     case kGifSubBlock:
       if (h[0] == 0) {
-        step_ = kGifBlock;
-        return Gather(1);
+        return GatherAs(kGifBlock, 1);
       }
       skipTo_ = pos_ + h[0];
       return Gather(1);
@@ -357,26 +352,20 @@ void FileEndFinder::StepZip() {
     case kZipRecord:
       switch (Le32(h)) {
         case kZipLocal:
-          step_ = kZipLocalRest;
-          return Gather(26);
+          return GatherAs(kZipLocalRest, 26);
         case kZipCentral:
-          step_ = kZipCentralRest;
-          return Gather(42);
+          return GatherAs(kZipCentralRest, 42);
         case kZipEnd:
-          step_ = kZipEndRest;
-          return Gather(18);
+          return GatherAs(kZipEndRest, 18);
         case kZip64End:
-          step_ = kZip64EndSize;
-          return Gather(8);
+          return GatherAs(kZip64EndSize, 8);
         case kZip64Locator:
           skipTo_ = pos_ + 16;
           return Gather(4);
         case kZipSignature:
-          step_ = kZipSignatureSize;
-          return Gather(2);
+          return GatherAs(kZipSignatureSize, 2);
         case kZipExtraData:
-          step_ = kZipExtraSize;
-          return Gather(4);
+          return GatherAs(kZipExtraSize, 4);
         default:
           // Not a record where one should be: find the end record instead.
           return StartSearch("PK\x05\x06", 4);
@@ -395,32 +384,22 @@ void FileEndFinder::StepZip() {
     }
     case kZipDescriptorStart:
       // CRC, sizes; with or without a signature of its own.
-      skipTo_ = pos_ + (Le32(h) == kZipDescriptor ? 12 : 8);
-      step_ = kZipRecord;
-      return Gather(4);
+      return NextZipRecordAfter(Le32(h) == kZipDescriptor ? 12 : 8);
     case kZipCentralRest: {
       uint32_t more = static_cast<uint32_t>(Le16(h + 24)) + Le16(h + 26) + Le16(h + 28);
-      skipTo_ = pos_ + more;
-      step_ = kZipRecord;
-      return Gather(4);
+      return NextZipRecordAfter(more);
     }
     case kZipEndRest:
       return EndAt(pos_ + Le16(h + 16));
     case kZip64EndSize: {
       uint64_t size = static_cast<uint64_t>(Le32(h)) | static_cast<uint64_t>(Le32(h + 4)) << 32;
       if (size > (1ull << 32)) return Fail();
-      skipTo_ = pos_ + size;
-      step_ = kZipRecord;
-      return Gather(4);
+      return NextZipRecordAfter(size);
     }
     case kZipSignatureSize:
-      skipTo_ = pos_ + Le16(h);
-      step_ = kZipRecord;
-      return Gather(4);
+      return NextZipRecordAfter(Le16(h));
     case kZipExtraSize:
-      skipTo_ = pos_ + Le32(h);
-      step_ = kZipRecord;
-      return Gather(4);
+      return NextZipRecordAfter(Le32(h));
     case kZipFoundEnd: {
       // An end record found by searching must point back at its central
       // directory, which ends where the record begins.
@@ -485,8 +464,7 @@ void FileEndFinder::StepRiff() {
   length_ = end;
   if (std::memcmp(h + 8, "AVI", 3) != 0) return EndAt(end);
   skipTo_ = end;
-  step_ = kRiffNext;
-  Gather(12);
+  GatherAs(kRiffNext, 12);
 }
 
 void FileEndFinder::FeedSearch(const uint8_t*& data, size_t& size) {
@@ -571,6 +549,5 @@ void FileEndFinder::OnSearchHit(uint64_t at) {
     return;
   }
   // The zip end record: check it, then take its comment.
-  step_ = kZipFoundEnd;
-  Gather(18);
+  GatherAs(kZipFoundEnd, 18);
 }

@@ -53,6 +53,8 @@ class FileEndFinder {
   void Fail();
   void EndAt(uint64_t length);
   void Gather(size_t count);   // the next count bytes go to hdr_, then Step()
+  void GatherAs(int step, size_t count);   // step_ = step, then Gather(count)
+  void NextZipRecordAfter(uint64_t bytes);  // skips bytes, then reads a record signature
   void Step();
   void StepJpeg();
   void StepPng();

@@ -95,11 +95,30 @@ uint32_t IdentifySectorCount(const uint8_t* identify) {
   return count;
 }
 
-int IdentifyDiskNt(int disk) {
-  if (disk < 0 || disk >= 4) {
-    SetError("Error: disk number out of range.");
-    return 0;
+namespace {
+
+// The first four disks are the ones the drivers answer for.
+bool DiskInRange(int disk) {
+  if (disk >= 0 && disk < 4) return true;
+  SetError("Error: disk number out of range.");
+  return false;
+}
+
+// Asks the opened device for the disk's identify block, then closes it.
+bool ReadIdentify(HANDLE h, int disk, uint8_t* identify) {
+  bool ok = false;
+  if (QueryIdentifySupport(h, disk, true)) {
+    ok = SendIdentify(h, disk, identify);
+    if (!ok) SetError("DeviceIoControl failed:DFP_RECEIVE_DRIVE_DATA");
   }
+  gDeviceCalls.closeHandle(h);
+  return ok;
+}
+
+}  // namespace
+
+int IdentifyDiskNt(int disk) {
+  if (!DiskInRange(disk)) return 0;
   char name[32];
   std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", disk);
   HANDLE h = OpenDevice(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
@@ -107,47 +126,28 @@ int IdentifyDiskNt(int disk) {
     SetError("Error: cannot open the disk.");
     return 0;
   }
-  int result = 0;
   uint8_t identify[kIdentifyBytes];
-  if (QueryIdentifySupport(h, disk, true)) {
-    if (!SendIdentify(h, disk, identify)) {
-      SetError("DeviceIoControl failed:DFP_RECEIVE_DRIVE_DATA");
-    } else {
-      char model[41];
-      IdentifyModelText(identify, model);
-      std::snprintf(gDiskIdentifyText, sizeof gDiskIdentifyText, "%s", model);
-      gDiskSectorCount = IdentifySectorCount(identify);
-      IdentifyPiecesText(identify, gDiskIdentityPieces);
-      result = 1;
-    }
-  }
-  gDeviceCalls.closeHandle(h);
-  return result;
+  if (!ReadIdentify(h, disk, identify)) return 0;
+  char model[41];
+  IdentifyModelText(identify, model);
+  std::snprintf(gDiskIdentifyText, sizeof gDiskIdentifyText, "%s", model);
+  gDiskSectorCount = IdentifySectorCount(identify);
+  IdentifyPiecesText(identify, gDiskIdentityPieces);
+  return 1;
 }
 
 int IdentifyDisk9x(int disk) {
-  if (disk < 0 || disk >= 4) {
-    SetError("Error: disk number out of range.");
-    return 0;
-  }
+  if (!DiskInRange(disk)) return 0;
   HANDLE h = OpenDevice("\\\\.\\Smartvsd", 0, 0, CREATE_NEW);
   if (!h) {
     SetError("open smartvsd.vxd failed");
     return 0;
   }
-  int result = 0;
   uint8_t identify[kIdentifyBytes];
-  if (QueryIdentifySupport(h, disk, true)) {
-    if (!SendIdentify(h, disk, identify)) {
-      SetError("DeviceIoControl failed:DFP_RECEIVE_DRIVE_DATA");
-    } else {
-      gDiskSectorCount = IdentifySectorCount(identify);
-      IdentifyPiecesText(identify, gDiskIdentifyText);
-      result = 1;
-    }
-  }
-  gDeviceCalls.closeHandle(h);
-  return result;
+  if (!ReadIdentify(h, disk, identify)) return 0;
+  gDiskSectorCount = IdentifySectorCount(identify);
+  IdentifyPiecesText(identify, gDiskIdentifyText);
+  return 1;
 }
 
 const char* GetDiskIdentifyText(int disk) {

@@ -36,28 +36,6 @@ void ToSystemTime(const FILETIME& utc, SYSTEMTIME* out, bool* bad) {
   }
 }
 
-// The data size of a record: from its first data extent when the record holds
-// it, else through its attribute list.
-bool ReadDataSize(NtfsVolume& volume, const uint8_t* record, uint64_t* size) {
-  NtfsAttribute data;
-  if (FindAttribute(record, kMftRecordBytes, kAttrData, true, &data)) {
-    if (!data.nonResident) {
-      *size = data.valueLength;
-      return true;
-    }
-    if (data.lowestVcn == 0) {
-      *size = data.realSize;
-      return true;
-    }
-  }
-  NtfsAttribute list;
-  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
-  NtfsDataStream stream;
-  if (!LocateUnnamedData(&volume, record, &stream)) return false;
-  *size = stream.realSize;
-  return true;
-}
-
 // Joins the names gathered from the file up to the target (innermost first)
 // into "\a\b\name". When they do not fit the path field, the outermost
 // folders are left out: the file keeps its name and nearest folders.
@@ -97,7 +75,7 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
   if (!FindRecordName(&volume, record, scratch, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
     return -1;
   uint64_t size = 0;
-  if (!ReadDataSize(volume, record, &size)) return -1;
+  if (!UnnamedDataSize(&volume, record, &size)) return -1;
   gNtfsEntry.sizeHigh = static_cast<uint32_t>(size >> 32);
   gNtfsEntry.size = static_cast<uint32_t>(size);
 

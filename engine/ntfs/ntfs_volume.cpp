@@ -287,6 +287,26 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   return true;
 }
 
+bool UnnamedDataSize(NtfsVolume* volume, const uint8_t* record, uint64_t* size) {
+  NtfsAttribute data;
+  if (FindAttribute(record, kMftRecordBytes, kAttrData, true, &data)) {
+    if (!data.nonResident) {
+      *size = data.valueLength;
+      return true;
+    }
+    if (data.lowestVcn == 0) {
+      *size = data.realSize;
+      return true;
+    }
+  }
+  NtfsAttribute list;
+  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
+  NtfsDataStream stream;
+  if (!LocateUnnamedData(volume, record, &stream)) return false;
+  *size = stream.realSize;
+  return true;
+}
+
 // --- reading the stream ------------------------------------------------------
 
 NtfsDataReader::NtfsDataReader(const NtfsVolume& volume, const NtfsDataStream& stream)

@@ -82,6 +82,11 @@ struct NtfsDataStream {
 // False when the record has no unnamed data stream.
 bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream* out);
 
+// The size of a prepared base record's unnamed data stream: from its first
+// extent when the record holds it, else through its attribute list (which
+// costs the stream's location). False when it has none.
+bool UnnamedDataSize(NtfsVolume* volume, const uint8_t* record, uint64_t* size);
+
 // The name a record is listed under (ChooseFileName), looked for also in the
 // records its attribute list names when the record holds none itself. Such a
 // record is read into scratch; out then points into scratch.

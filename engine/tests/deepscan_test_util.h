@@ -5,14 +5,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "deepscan/deepscan.h"
@@ -22,6 +20,7 @@
 #include "records/records.h"
 #include "state.h"
 #include "testsupport.h"
+#include "winsupport.h"
 
 namespace deeptest {
 
@@ -135,32 +134,11 @@ inline LRESULT CALLBACK ReceiverProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 inline HWND Receiver() {
-  static HWND window = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ReceiverProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "DeepScanTestReceiver";
-    RegisterClassA(&wc);
-    return CreateWindowA("DeepScanTestReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
+  static HWND window = testsupport::MessageWindow("DeepScanTestReceiver", ReceiverProc);
   return window;
 }
 
-// Runs fn on a worker thread while this thread handles the messages it sends.
-inline void RunPumping(const std::function<void()>& fn) {
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    fn();
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
+using testsupport::RunPumping;
 
 inline int Scan(uint32_t target) {
   Messages().clear();

@@ -2,15 +2,14 @@
 // message, and the recycle-bin mode that stays silent.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "messages.h"
 #include "state.h"
 #include "volume/boot.h"
 #include "volume/delscan.h"
+#include "winsupport.h"
 
 namespace {
 
@@ -21,36 +20,16 @@ LRESULT CALLBACK RecordProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   return DefWindowProcA(h, m, w, l);
 }
 
-HWND MakeReceiver() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = RecordProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "DelScanReceiver";
-  RegisterClassA(&wc);
-  return CreateWindowA("DelScanReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
-
 // Runs the scan on a worker, as the page does, pumping messages meanwhile.
 int Scan(const char* target, int recycle = 0) {
-  static HWND window = MakeReceiver();
+  static HWND window = testsupport::MessageWindow("DelScanReceiver", RecordProc);
   gReceived.clear();
   DeletedScanRequest req = {};
   req.window = window;
   std::strncpy(req.target, target, sizeof req.target - 1);
   req.recycleBin = recycle;
-  std::atomic<bool> done{false};
   int result = 0;
-  std::thread worker([&] {
-    result = RunDeletedFileScan(req);
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(1);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  testsupport::RunPumping([&] { result = RunDeletedFileScan(req); });
   return result;
 }
 

@@ -5,19 +5,17 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "copyout/recover.h"
 #include "messages.h"
 #include "state.h"
 #include "testsupport.h"
+#include "winsupport.h"
 #include "volume/delscan.h"
 
 namespace fattest {
@@ -64,32 +62,11 @@ inline LRESULT CALLBACK ReceiverProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 inline HWND Receiver() {
-  static HWND window = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ReceiverProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "FatTestReceiver";
-    RegisterClassA(&wc);
-    return CreateWindowA("FatTestReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
+  static HWND window = testsupport::MessageWindow("FatTestReceiver", ReceiverProc);
   return window;
 }
 
-// Runs fn on a worker thread while this thread handles the messages it sends.
-inline void RunPumping(const std::function<void()>& fn) {
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    fn();
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(1);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
+using testsupport::RunPumping;
 
 // A deleted-file scan as the scan page runs it: flags cleared, list emptied.
 inline int Scan(const std::string& target) {
@@ -137,12 +114,7 @@ inline std::string PathUtf8(const DeletedFileRecord& r) {
   return p;
 }
 
-inline std::string FormatTime(const SYSTEMTIME& t) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                t.wSecond);
-  return buf;
-}
+inline std::string FormatTime(const SYSTEMTIME& t) { return testsupport::FormatSystemTime(t); }
 
 struct Expected {
   std::string path;   // UTF-8, '/'
@@ -155,20 +127,9 @@ struct Expected {
 
 inline std::vector<Expected> ReadScanTable(const std::string& fixture) {
   std::vector<Expected> out;
-  std::string text;
-  if (!testsupport::ReadWholeFile(testsupport::FixtureDir(fixture) + "scan.tsv", &text)) return out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-      size_t tab = line.find('\t', start);
-      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+  std::vector<std::vector<std::string>> rows;
+  testsupport::ReadTable(testsupport::FixtureDir(fixture) + "scan.tsv", '\t', &rows);
+  for (const std::vector<std::string>& f : rows) {
     if (f.size() < 5) continue;
     out.push_back({f[0], std::stoull(f[1]), f[2], f[3], f[4]});
   }

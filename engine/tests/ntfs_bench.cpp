@@ -9,6 +9,7 @@
 
 #include "state.h"
 #include "volume/delscan.h"
+#include "winsupport.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -23,15 +24,12 @@ int main(int argc, char** argv) {
   size_t files = 0;
   for (int i = 0; i < runs; ++i) {
     ClearDeletedFiles();
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
+    const double a = testsupport::Now();
     if (RunDeletedFileScan(req) != 0) {
       std::fprintf(stderr, "scan failed\n");
       return 1;
     }
-    QueryPerformanceCounter(&b);
-    const double ms = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+    const double ms = 1000.0 * (testsupport::Now() - a);
     if (ms < best) best = ms;
     files = DeletedFileCount();
   }

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <sstream>
-#include <thread>
 
 #include "messages.h"
 #include "testsupport.h"
+#include "winsupport.h"
 #include "volume/delscan.h"
 
 namespace ntfstest {
@@ -17,27 +15,12 @@ std::vector<std::string> gProgressTexts;
 
 namespace {
 
-std::vector<std::string> Split(const std::string& s, char sep) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == sep) {
-      out.push_back(cur);
-      cur.clear();
-    } else if (c != '\r') {
-      cur += c;
-    }
-  }
-  out.push_back(cur);
-  return out;
-}
+using testsupport::Split;
 
-std::vector<std::string> Lines(const std::string& file) {
-  std::string text;
-  EXPECT_TRUE(testsupport::ReadWholeFile(file, &text)) << file;
-  std::vector<std::string> lines = Split(text, '\n');
-  if (!lines.empty() && lines.back().empty()) lines.pop_back();
-  return lines;
+std::vector<std::vector<std::string>> Rows(const std::string& file, char sep) {
+  std::vector<std::vector<std::string>> rows;
+  EXPECT_TRUE(testsupport::ReadTable(file, sep, &rows)) << file;
+  return rows;
 }
 
 LRESULT CALLBACK ProgressProc(HWND h, UINT m, WPARAM w, LPARAM l) {
@@ -51,14 +34,7 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 HWND Receiver() {
-  static HWND window = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ProgressProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "NtfsScanReceiver";
-    RegisterClassA(&wc);
-    return CreateWindowA("NtfsScanReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
+  static HWND window = testsupport::MessageWindow("NtfsScanReceiver", ProgressProc);
   return window;
 }
 
@@ -78,8 +54,7 @@ std::string FixtureFile::Tag(const std::string& prefix) const {
 
 std::vector<FixtureFile> ReadFixtureFiles(const std::string& fixture) {
   std::vector<FixtureFile> out;
-  for (const std::string& line : Lines(testsupport::FixtureDir(fixture) + "files.tsv")) {
-    std::vector<std::string> f = Split(line, '\t');
+  for (const std::vector<std::string>& f : Rows(testsupport::FixtureDir(fixture) + "files.tsv", '\t')) {
     if (f.size() < 6) continue;
     FixtureFile e;
     e.path = f[0];
@@ -95,10 +70,9 @@ std::vector<FixtureFile> ReadFixtureFiles(const std::string& fixture) {
 
 std::vector<OracleFile> ReadOracle(const std::string& fixture) {
   std::vector<OracleFile> out;
-  for (const std::string& line : Lines(testsupport::FixtureDir(fixture) + "fls.body")) {
-    // md5|name|inode|mode|uid|gid|size|atime|mtime|ctime|crtime; the name may
-    // hold '|' only in theory: the fixtures have none.
-    std::vector<std::string> f = Split(line, '|');
+  // md5|name|inode|mode|uid|gid|size|atime|mtime|ctime|crtime; the name may
+  // hold '|' only in theory: the fixtures have none.
+  for (const std::vector<std::string>& f : Rows(testsupport::FixtureDir(fixture) + "fls.body", '|')) {
     if (f.size() != 11) continue;
     std::string name = f[1];
     const std::string deleted = " (deleted)";
@@ -147,19 +121,8 @@ int RunScan(const char* target) {
   DeletedScanRequest req = {};
   req.window = window;
   std::strncpy(req.target, target, sizeof req.target - 1);
-  std::atomic<bool> done{false};
   int result = 0;
-  std::thread worker([&] {
-    result = RunDeletedFileScan(req);
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(1);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  testsupport::RunPumping([&] { result = RunDeletedFileScan(req); });
   return result;
 }
 

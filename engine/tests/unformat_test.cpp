@@ -6,14 +6,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "disk/raw.h"
@@ -23,9 +21,9 @@
 #include "testsupport.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_copy.h"
+#include "winsupport.h"
 
 using testsupport::FixtureDir;
-using testsupport::ReadWholeFile;
 using testsupport::ScratchDir;
 using testsupport::Sha256OfFile;
 using testsupport::Utf8ToAnsi;
@@ -44,20 +42,10 @@ struct Expected {
 };
 
 std::vector<Expected> ReadExpected(const std::string& fixture) {
-  std::string text;
-  EXPECT_TRUE(ReadWholeFile(FixtureDir(fixture) + "unformat.tsv", &text)) << fixture;
+  std::vector<std::vector<std::string>> rows;
+  EXPECT_TRUE(testsupport::ReadTable(FixtureDir(fixture) + "unformat.tsv", '\t', &rows)) << fixture;
   std::vector<Expected> out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.empty()) continue;
-    std::vector<std::string> f;
-    size_t a = 0;
-    for (size_t b; (b = line.find('\t', a)) != std::string::npos; a = b + 1) f.push_back(line.substr(a, b - a));
-    f.push_back(line.substr(a));
+  for (const std::vector<std::string>& f : rows) {
     if (f.size() < 5) continue;
     Expected e;
     e.path = Utf8ToAnsi(f[0]);
@@ -70,12 +58,7 @@ std::vector<Expected> ReadExpected(const std::string& fixture) {
   return out;
 }
 
-std::string Format(const SYSTEMTIME& t) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                t.wSecond);
-  return b;
-}
+std::string Format(const SYSTEMTIME& t) { return testsupport::FormatSystemTime(t); }
 
 // The NTFS records hold local times; the fixtures say UTC.
 std::string FormatUtc(const SYSTEMTIME& local) {
@@ -125,33 +108,13 @@ LRESULT CALLBACK PageProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 HWND Page() {
-  static HWND window = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = PageProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "UnformatTestPage";
-    RegisterClassA(&wc);
-    return CreateWindowA("UnformatTestPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  }();
+  static HWND window = testsupport::MessageWindow("UnformatTestPage", PageProc);
   return window;
 }
 
 // Runs fn on a worker thread while this thread serves the page, as the
 // unformat pages run their workers.
-void Serve(const std::function<void()>& fn) {
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    fn();
-    done = true;
-  });
-  MSG msg;
-  while (!done) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(1);
-  }
-  worker.join();
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
+void Serve(const std::function<void()>& fn) { testsupport::RunPumping(fn); }
 
 int Scan(int kind, char letter) {
   gReceived = Received();

@@ -155,28 +155,6 @@ void ToLocalSystemTime(const FILETIME& utc, SYSTEMTIME* out) {
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, out)) std::memset(out, 0, sizeof *out);
 }
 
-// The size of the unnamed data stream, from the record or through its
-// attribute list. false when it has none.
-bool DataSize(NtfsVolume& volume, const uint8_t* record, uint64_t* size) {
-  NtfsAttribute data;
-  if (FindAttribute(record, kMftRecordBytes, kAttrData, true, &data)) {
-    if (!data.nonResident) {
-      *size = data.valueLength;
-      return true;
-    }
-    if (data.lowestVcn == 0) {
-      *size = data.realSize;
-      return true;
-    }
-  }
-  NtfsAttribute list;
-  if (!FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list)) return false;
-  NtfsDataStream stream;
-  if (!LocateUnnamedData(&volume, record, &stream)) return false;
-  *size = stream.realSize;
-  return true;
-}
-
 // names[0] is the file, then its folders outwards. The outermost folders are
 // left out when the whole does not fit.
 std::string JoinInnermostFirst(const std::vector<std::string>& names) {
@@ -284,7 +262,7 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   NtfsTimes times;
   if (!ReadStandardTimes(record, kMftRecordBytes, &times)) return true;
   uint64_t size = 0;
-  if (!DataSize(volume_, record, &size)) return true;
+  if (!UnnamedDataSize(&volume_, record, &size)) return true;
   if (sector > 0xFFFFFFFFull) return true;   // the record's location field is 32 bits
   if (gUnformatNtfsFiles.size() >= kMaxUnformatRecords) {
     full_ = true;

@@ -70,30 +70,36 @@ int WriteOne(const char* destFolder, const char* path, Write write) {
   return rc;
 }
 
-int CopyOutFat(std::vector<UnformatFatRecord>& files, const char* destFolder) {
+// Walks the ticked records of one list until the stop flag is raised: counts
+// each, and hands it with its path (bounded) and its source volume to
+// copy(), which tells whether the file came back whole. Returns how many did
+// not.
+template <typename Record, typename Copy>
+int CopySelected(const std::vector<Record>& files, Copy copy) {
   int failed = 0;
   SourceVolume source;
   for (size_t i = 0; i < files.size() && gRecoverAbort.load() == 0; ++i) {
-    const UnformatFatRecord& r = files[i];
+    const Record& r = files[i];
     if (!r.selected) continue;
     ++gFileCounter;
     char path[sizeof r.path];
     std::memcpy(path, r.path, sizeof path);
     path[sizeof path - 1] = 0;
-    HANDLE volume = source.Get(r.driveIndex);
+    if (!copy(r, path, source.Get(r.driveIndex))) ++failed;
+  }
+  return failed;
+}
+
+int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFolder) {
+  return CopySelected(files, [&](const UnformatFatRecord& r, const char* path, HANDLE volume) {
     // Data must start on a cluster of the data area: sector 0 is a boot sector.
     const bool readable = volume && IsPowerOfTwo(r.sectorsPerCluster) && r.sectorsPerCluster <= 128 &&
                           (r.size == 0 || r.startSector != 0);
-    if (!readable || OnScannedVolume(destFolder, r.driveIndex)) {
-      ++failed;
-      continue;
-    }
-    const int rc = WriteOne(destFolder, path, [&](HANDLE out) {
-      return WriteContiguousSectors(r.driveIndex, volume, r.startSector, r.sectorsPerCluster, r.size, out);
-    });
-    if (rc != 0) ++failed;
-  }
-  return failed;
+    if (!readable || OnScannedVolume(destFolder, r.driveIndex)) return false;
+    return WriteOne(destFolder, path, [&](HANDLE out) {
+             return WriteContiguousSectors(r.driveIndex, volume, r.startSector, r.sectorsPerCluster, r.size, out);
+           }) == 0;
+  });
 }
 
 // The old volume as the scan saw it: its cluster size and, when the scan
@@ -128,21 +134,9 @@ int CopyOutUnformatFat32(const char* destFolder) { return CopyOutFat(gUnformatFa
 int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFat16Files, destFolder); }
 
 int CopyOutUnformatNtfs(const char* destFolder) {
-  int failed = 0;
-  SourceVolume source;
   std::unique_ptr<NtfsVolume> ntfs;
-  for (size_t i = 0; i < gUnformatNtfsFiles.size() && gRecoverAbort.load() == 0; ++i) {
-    const UnformatNtfsRecord& r = gUnformatNtfsFiles[i];
-    if (!r.selected) continue;
-    ++gFileCounter;
-    char path[sizeof r.path];
-    std::memcpy(path, r.path, sizeof path);
-    path[sizeof path - 1] = 0;
-    HANDLE volume = source.Get(r.driveIndex);
-    if (!volume || !IsPowerOfTwo(r.sectorsPerCluster) || OnScannedVolume(destFolder, r.driveIndex)) {
-      ++failed;
-      continue;
-    }
+  return CopySelected(gUnformatNtfsFiles, [&](const UnformatNtfsRecord& r, const char* path, HANDLE volume) {
+    if (!volume || !IsPowerOfTwo(r.sectorsPerCluster) || OnScannedVolume(destFolder, r.driveIndex)) return false;
     if (!ntfs || ntfs->handle() != volume || ntfs->driveIndex() != r.driveIndex ||
         ntfs->geometry().sectorsPerCluster != r.sectorsPerCluster) {
       bool fromScan = false;
@@ -154,14 +148,10 @@ int CopyOutUnformatNtfs(const char* destFolder) {
     // Everything the copy needs is known before the output is made, so a
     // record that cannot be read leaves no empty file behind.
     if (!ntfs->ReadRecordAt(r.recordSector, record) || (RecordFlags(record) & kRecordIsFolder) ||
-        !LocateUnnamedData(ntfs.get(), record, &stream)) {
-      ++failed;
-      continue;
-    }
-    const int rc = WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out); });
-    if (rc != 0) ++failed;
-  }
-  return failed;
+        !LocateUnnamedData(ntfs.get(), record, &stream))
+      return false;
+    return WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out); }) == 0;
+  });
 }
 
 int RecoverUnformatFiles(const char* destFolder) {

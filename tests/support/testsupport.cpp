@@ -91,23 +91,12 @@ std::string ArtifactPath(const std::string& file) {
 
 std::vector<ManifestEntry> ReadManifest(const std::string& fixture) {
   std::vector<ManifestEntry> out;
-  std::string text;
-  if (!ReadWholeFile(FixtureDir(fixture) + "manifest.tsv", &text)) {
+  std::vector<std::vector<std::string>> rows;
+  if (!ReadTable(FixtureDir(fixture) + "manifest.tsv", '\t', &rows)) {
     ADD_FAILURE() << "no manifest for fixture " << fixture;
     return out;
   }
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-      size_t tab = line.find('\t', start);
-      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+  for (const std::vector<std::string>& f : rows) {
     if (f.size() < 5) continue;
     ManifestEntry e;
     e.path = f[0];
@@ -118,6 +107,30 @@ std::vector<ManifestEntry> ReadManifest(const std::string& fixture) {
     out.push_back(e);
   }
   return out;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == sep) {
+      out.push_back(cur);
+      cur.clear();
+    } else if (c != '\r') {
+      cur += c;
+    }
+  }
+  out.push_back(cur);
+  return out;
+}
+
+bool ReadTable(const std::string& path, char sep, std::vector<std::vector<std::string>>* rows) {
+  rows->clear();
+  std::string text;
+  if (!ReadWholeFile(path, &text)) return false;
+  for (const std::string& line : Split(text, '\n'))
+    if (!line.empty()) rows->push_back(Split(line, sep));
+  return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* out) {

@@ -34,6 +34,11 @@ struct ManifestEntry {
 std::vector<ManifestEntry> ReadManifest(const std::string& fixture);
 
 bool ReadWholeFile(const std::string& path, std::string* out);
+// s cut at every sep (n separators give n + 1 fields); '\r' is dropped.
+std::vector<std::string> Split(const std::string& s, char sep);
+// A table the fixture makers wrote: one row a line, fields cut at sep, empty
+// lines left out. False when the file cannot be read.
+bool ReadTable(const std::string& path, char sep, std::vector<std::vector<std::string>>* rows);
 bool WriteWholeFile(const std::string& path, const std::string& data);
 std::string Sha256Hex(const void* data, size_t size);
 std::string Sha256OfFile(const std::string& path);   // "" when unreadable

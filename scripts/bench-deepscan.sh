@@ -8,10 +8,8 @@
 #   bench-deepscan.sh        the image is made once and kept in build/bench
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/scripts/lib.sh"
-bench=$top/build/bench
+. "$top/scripts/bench-lib.sh"
 img=$bench/deepscan-1g.img
-mkdir -p "$bench"
 
 if [ ! -f "$img.done" ]; then
   stage "image: 1 GiB disk (sfdisk), a few hundred pictures and documents"
@@ -65,15 +63,8 @@ PY
   touch "$img.done"
 fi
 
-exe=$top/build/x86_64/bin/deepscan_bench.exe
-[ -x "$exe" ] || bash "$top/scripts/build.sh" x86_64
-
-stage "wine"
-. "$top/scripts/wine-env.sh"
-wine_start
-[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
-
-now() { date +%s.%N; }
+bench_exe deepscan_bench
+bench_wine
 cat "$img" > /dev/null   # both tools start from a warm page cache
 
 stage "salvora: scan, then copy-out of every hit, under wine64"

@@ -6,54 +6,19 @@
 #   bench-fat.sh            the image is made once and kept in build/bench
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/scripts/lib.sh"
-bench=$top/build/bench
+. "$top/scripts/bench-lib.sh"
 img=$bench/fat32-1g.img
-mkdir -p "$bench"
 
 if [ ! -f "$img.done" ]; then
   stage "image: 1 GiB FAT32, 10,000 files, 5,000 deleted (mkfs.fat + mtools)"
   rm -f "$img" "$img.done"
-  python3 - "$img" <<'PY'
-import os, random, shutil, subprocess, sys, tempfile
-img = sys.argv[1]
-env = dict(os.environ, MTOOLS_SKIP_CHECK="1", LC_ALL="C.UTF-8", LANG="C.UTF-8")
-subprocess.run(["mkfs.fat", "-F", "32", "-n", "BENCH", "-C", img, str(1024 * 1024)], check=True,
-               stdout=subprocess.DEVNULL)
-rng = random.Random(20240601)
-tmp = tempfile.mkdtemp(prefix="bench-fat-")
-try:
-    for d in range(20):
-        folder = "Folder %02d" % d
-        subprocess.run(["mmd", "-i", img, "::/" + folder], check=True, env=env)
-        src = os.path.join(tmp, folder)
-        os.makedirs(src)
-        names = []
-        for i in range(500):
-            name = "Bench File %05d.bin" % (d * 500 + i)
-            with open(os.path.join(src, name), "wb") as f:
-                f.write(rng.randbytes(rng.randint(1024, 80 * 1024)))
-            names.append(os.path.join(src, name))
-        subprocess.run(["mcopy", "-i", img] + names + ["::/" + folder + "/"], check=True, env=env)
-        shutil.rmtree(src)
-    for d in range(20):
-        victims = ["::/Folder %02d/Bench File %05d.bin" % (d, d * 500 + i) for i in range(0, 500, 2)]
-        subprocess.run(["mdel", "-i", img] + victims, check=True, env=env)
-finally:
-    shutil.rmtree(tmp, ignore_errors=True)
-PY
+  mkfs.fat -F 32 -n BENCH -C "$img" $((1024 * 1024)) >/dev/null
+  bench_fill_fat "$img" 20240601 20 500 1024 $((80 * 1024)) 2 1
   touch "$img.done"
 fi
 
-exe=$top/build/x86_64/bin/bench_fat.exe
-[ -x "$exe" ] || bash "$top/scripts/build.sh" x86_64
-
-stage "wine"
-. "$top/scripts/wine-env.sh"
-wine_start
-[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
-
-now() { date +%s.%N; }
+bench_exe bench_fat
+bench_wine
 
 stage "salvora: scan + copy-out under wine64"
 rm -rf "$bench/ours" && mkdir -p "$bench/ours"
@@ -73,8 +38,8 @@ tsk_bytes=$(du -sb "$bench/tsk" | cut -f1)
 stage_done
 
 # The same files, the same bytes: compare the recovered trees.
-same=$(cd "$bench/ours/out" && find . -type f -exec sha256sum {} + | sort -k2 | sha256sum | cut -c1-16)
-theirs=$(cd "$bench/tsk" && find . -type f -exec sha256sum {} + | sort -k2 | sha256sum | cut -c1-16)
+same=$(tree_sums "$bench/ours/out" | sort -k2 | sha256sum | cut -c1-16)
+theirs=$(tree_sums "$bench/tsk" | sort -k2 | sha256sum | cut -c1-16)
 
 python3 - "$t0" "$t1" "$t2" "$t3" "$ours_files" "$ours_bytes" "$tsk_files" "$tsk_bytes" "$same" "$theirs" <<'PY'
 import sys

@@ -9,12 +9,10 @@
 # without Wine's start-up, which is reported apart.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/scripts/lib.sh"
+. "$top/scripts/bench-lib.sh"
 files=${1:-20000}
 
-bash "$top/scripts/build.sh" x86_64 >/dev/null
-bench="$top/build/x86_64/bin/ntfs_bench.exe"
-[ -x "$bench" ] || die "no $bench"
+bench_exe ntfs_bench
 
 cache=${SALVORA_BENCH_CACHE:-$HOME/.cache/salvora-bench}
 key=$(cat "$top/tests/fixtures/ntfsfix.c" "$top/tests/fixtures/recipes/ntfs.py" "$0" | sha256sum | cut -c1-12)
@@ -64,13 +62,12 @@ best() { # command... -> best wall time in ms of three runs
   echo "$b"
 }
 
+bench_wine >/dev/null
 stage "scan"
-. "$top/scripts/wine-env.sh"
-wine_start >/dev/null
-out=$("$top/scripts/wine-run" --drive X="$img" "$bench" 'X:\' 3)
+out=$("$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 3)
 ours=$(echo "$out" | awk '/best_ms/{print $2}')
 found=$(echo "$out" | awk '/^files/{print $2}')
-wall=$(best "$top/scripts/wine-run" --drive X="$img" "$bench" 'X:\' 1)
+wall=$(best "$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 1)
 fls_ms=$(best fls -r -d "$img")
 fls_count=$(fls -r -d "$img" | grep -c -- '-/r \* [0-9]*-128' || true)
 und_ms=$(best ntfsundelete "$img" --scan)

@@ -8,11 +8,9 @@
 #   bench-partition.sh        the images are made once and kept in build/bench
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/scripts/lib.sh"
-bench=$top/build/bench
+. "$top/scripts/bench-lib.sh"
 lost=$bench/part-lost-100g.img
 empty=$bench/part-empty-100g.img
-mkdir -p "$bench"
 gib=$((1024 * 1024 * 2))   # sectors
 
 if [ ! -f "$lost.done" ]; then
@@ -37,15 +35,9 @@ PY
   touch "$lost.done"
 fi
 
-exe=$top/build/x86_64/bin/bench_partition.exe
-[ -x "$exe" ] || bash "$top/scripts/build.sh" x86_64
+bench_exe bench_partition
+bench_wine
 
-stage "wine"
-. "$top/scripts/wine-env.sh"
-wine_start
-[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
-
-now() { date +%s.%N; }
 stage "salvora: lost-partition search under wine64"
 t0=$(now)
 "$top/scripts/wine-run" --disk-copy 1="$lost" --disk 2="$empty" "$exe" 1 2 | tee "$bench/partition-ours.txt"

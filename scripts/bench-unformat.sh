@@ -9,54 +9,22 @@
 #   bench-unformat.sh        the images are made once and kept in build/bench
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/scripts/lib.sh"
-bench=$top/build/bench
+. "$top/scripts/bench-lib.sh"
 img=$bench/unformat-fat32-1g.img
 old=$bench/unformat-fat32-1g.before.img
-mkdir -p "$bench"
 
 if [ ! -f "$img.done" ]; then
   stage "image: 1 GiB FAT32, 4,000 files in 100 folders, then formatted again (mkfs.fat + mtools)"
   rm -f "$img" "$old" "$img.done"
-  python3 - "$img" <<'PY'
-import os, random, shutil, subprocess, sys, tempfile
-img = sys.argv[1]
-env = dict(os.environ, MTOOLS_SKIP_CHECK="1", LC_ALL="C.UTF-8", LANG="C.UTF-8")
-subprocess.run(["mkfs.fat", "-F", "32", "-s", "8", "-n", "BENCH", "-C", img, str(1024 * 1024)], check=True,
-               stdout=subprocess.DEVNULL)
-rng = random.Random(20240602)
-tmp = tempfile.mkdtemp(prefix="bench-unformat-")
-try:
-    for d in range(100):
-        folder = "Folder %03d" % d
-        subprocess.run(["mmd", "-i", img, "::/" + folder], check=True, env=env)
-        src = os.path.join(tmp, folder)
-        os.makedirs(src)
-        names = []
-        for i in range(40):
-            name = "Bench File %05d.bin" % (d * 40 + i)
-            with open(os.path.join(src, name), "wb") as f:
-                f.write(rng.randbytes(rng.randint(4 * 1024, 280 * 1024)))
-            names.append(os.path.join(src, name))
-        subprocess.run(["mcopy", "-i", img] + names + ["::/" + folder + "/"], check=True, env=env)
-        shutil.rmtree(src)
-finally:
-    shutil.rmtree(tmp, ignore_errors=True)
-PY
+  mkfs.fat -F 32 -s 8 -n BENCH -C "$img" $((1024 * 1024)) >/dev/null
+  bench_fill_fat "$img" 20240602 100 40 $((4 * 1024)) $((280 * 1024)) 3 0
   cp --sparse=always "$img" "$old"
   mkfs.fat -F 32 -s 8 -n FORMATTED "$img" >/dev/null
   touch "$img.done"
 fi
 
-exe=$top/build/x86_64/bin/bench_unformat.exe
-bash "$top/scripts/build.sh" x86_64 >/dev/null
-[ -x "$exe" ] || die "no $exe"
-
-stage "wine"
-. "$top/scripts/wine-env.sh"
-wine_start
-[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
-now() { date +%s.%N; }
+bench_exe bench_unformat
+bench_wine
 
 stage "salvora: unformat scan alone, three runs (best counts)"
 best_scan=999999
@@ -88,8 +56,8 @@ stage_done
 
 ours_files=$(find "$bench/unformat-ours/out" -type f | wc -l)
 tsk_files=$(find "$bench/unformat-tsk" -type f | wc -l)
-(cd "$bench/unformat-ours/out" && find . -type f -exec sha256sum {} + | cut -c1-64 | sort) > "$bench/unformat-ours.sha"
-(cd "$bench/unformat-tsk" && find . -type f -exec sha256sum {} + | cut -c1-64 | sort) > "$bench/unformat-tsk.sha"
+tree_sums "$bench/unformat-ours/out" | cut -c1-64 | sort > "$bench/unformat-ours.sha"
+tree_sums "$bench/unformat-tsk" | cut -c1-64 | sort > "$bench/unformat-tsk.sha"
 same=$(comm -12 "$bench/unformat-ours.sha" "$bench/unformat-tsk.sha" | wc -l)
 records=$(awk '/^result/{print $4}' "$bench/unformat-ours.txt")
 scan=$(awk '/^scan/{print $2}' "$bench/unformat-ours.txt")

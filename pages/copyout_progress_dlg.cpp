@@ -114,7 +114,6 @@ LRESULT CCopyOutProgressPage::OnFileMessage(WPARAM, LPARAM param) {
   m_file = SourceText(CString(block->source, static_cast<int>(strnlen(block->source, sizeof block->source))));
   m_dest = CString(block->destination, static_cast<int>(strnlen(block->destination, sizeof block->destination)));
   CountFile();
-  if (m_stopRaised) ++m_announcedAfterStop;
   if (m_fileText.m_hWnd) m_fileText.SetText(m_file);
   if (m_destText.m_hWnd) m_destText.SetText(m_dest);
   return 0;
@@ -137,7 +136,6 @@ void CCopyOutProgressPage::AskToStop(StopButton button) {
     return;
   }
   RaiseStopFlag();
-  m_stopRaised = true;
   if (!m_busy) m_busy = std::make_unique<CStopRecoveryScrollBar>(this);
   if (!m_busy->m_hWnd && m_busy->Show(this)) m_busy->ShowWindow(SW_SHOW);
 }
@@ -238,29 +236,20 @@ void CStopRestorFileDlg::JoinWorker() {
 }
 
 uint32_t CStopRestorFileDlg::CountRecovered() const {
-  // Copies the engine made, less those that did not come out whole, less the
-  // file it announced after the stop: that one it counts without writing it.
+  // Copies the engine made, less those that did not come out whole.
   const uint32_t copies = gFileCounter.load() - m_counterAtStart;
-  const uint32_t failed = gRecoverFailedFiles.load() + m_announcedAfterStop;
+  const uint32_t failed = gRecoverFailedFiles.load();
   return copies > failed ? copies - failed : 0;
 }
 
 void CStopRestorFileDlg::Finish(bool report) {
-  CRestovaApp* app = RestovaApp();
   if (!report) {
     if (m_owner) m_owner->ShowWindow(SW_SHOW);
     DestroyWindow();
     return;
   }
   auto* page = new CRecoveryInfoDlg(this, FactsOf(m_owner, m_recovered), m_owner);
-  if (app) app->HoldPage(kReportPageSlot, page);
-  if (!page->Create(IDD_DELETED_REPORT, this)) {
-    if (app) app->DestroyPage(kReportPageSlot);
-    else delete page;
-    return;
-  }
-  page->CenterWindow();
-  page->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(page, kReportPageSlot, IDD_DELETED_REPORT, this)) return;
   ShowWindow(SW_HIDE);
 }
 

@@ -52,8 +52,6 @@ class CCopyOutProgressPage : public CWizardPage {
     m_ended = false;
     m_endedDuringQuestion = false;
     m_askState = 0;
-    m_stopRaised = false;
-    m_announcedAfterStop = 0;
   }
 
  protected:
@@ -100,10 +98,6 @@ class CCopyOutProgressPage : public CWizardPage {
   bool m_ended = false;               // the worker has ended
   bool m_finished = false;            // the report was opened or the page went back
   bool m_leaving = false;
-  // Set when the stop flag went up; a file announced after that is never
-  // written (the copy-out sees the flag before it starts the file).
-  bool m_stopRaised = false;
-  uint32_t m_announcedAfterStop = 0;
   UINT_PTR m_timerId = 0;
   CString m_file, m_dest, m_extra;
   std::unique_ptr<CStopRecoveryScrollBar> m_busy;

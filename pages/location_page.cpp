@@ -170,13 +170,7 @@ void CRFilesDlg::OnNext() {
 
   auto* scan = new CScanDelFilesDlg(this);
   scan->SetTarget(m_path);
-  app->HoldPage(kScanPageSlot, scan);
-  if (!scan->Create(IDD_DELETED_SCAN, this)) {
-    app->DestroyPage(kScanPageSlot);
-    return;
-  }
-  scan->CenterWindow();
-  scan->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(scan, kScanPageSlot, IDD_DELETED_SCAN, this)) return;
   ShowWindow(SW_HIDE);
 }
 

@@ -15,6 +15,7 @@
 #include "restova_app.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
+#include "unformat_results.h"
 
 AFX_THREADPROC gUnformatRecoveryWorker = nullptr;
 AFX_THREADPROC gRawRecoveryWorker = nullptr;
@@ -162,18 +163,8 @@ void CRecoveryPathPage::PaintBody(CDC* dc, const CRect&) {
 }
 
 void CRecoveryPathPage::OnBrowse() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  BROWSEINFOA info = {};
-  info.hwndOwner = m_hWnd;
-  info.ulFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
-  char display[MAX_PATH] = "";
-  info.pszDisplayName = display;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
-  if (!chosen) return;
-  char folder[MAX_PATH] = "";
-  BOOL ok = SHGetPathFromIDListA(chosen, folder);
-  CoTaskMemFree(chosen);
-  if (!ok) return;
+  CString folder;
+  if (!PickFolder(m_hWnd, nullptr, BIF_NEWDIALOGSTYLE | BIF_EDITBOX, &folder)) return;
   CString text = BrowsedDestination(folder, m_road, gScanTarget);
   if (m_road != RecoveryRoad::kDeleted && text.GetLength() >= MAX_PATH) {
     MessageBox(LoadText(IDS_DEST_TOO_LONG), m_caption);
@@ -222,16 +213,8 @@ CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
 }
 
 void CChoiceRecoveryPathDlg::StartCopyOut() {
-  CRestovaApp* app = RestovaApp();
   auto* progress = new CStopRestorFileDlg(this);
-  if (app) app->HoldPage(kCopyOutPageSlot, progress);
-  if (!progress->Create(IDD_DELETED_PROGRESS, this)) {
-    if (app) app->DestroyPage(kCopyOutPageSlot);
-    else delete progress;
-    return;
-  }
-  progress->CenterWindow();
-  progress->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(progress, kCopyOutPageSlot, IDD_DELETED_PROGRESS, this)) return;
   ShowWindow(SW_HIDE);
   gRecoverAbort = 0;
   progress->StartCopyOut(m_destination);
@@ -255,15 +238,7 @@ CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() {
   }
 }
 
-uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const {
-  uint64_t total = 0;
-  for (const auto& r : gUnformatNtfsFiles)
-    if (r.selected) AddSelectedSize(&total, UnformatNtfsSize(r));
-  for (const auto* v : {&gUnformatFat32Files, &gUnformatFat16Files})
-    for (const auto& r : *v)
-      if (r.selected) AddSelectedSize(&total, r.size);
-  return total;
-}
+uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnformatSectors(); }
 
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 

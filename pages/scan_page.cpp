@@ -45,7 +45,7 @@ UINT RecycleBinScanThreadProc(LPVOID param) {
 
 // ---- the page ------------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CWizardPage)
+BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CScanPageBase)
   ON_BN_CLICKED(IDC_SCAN_STOP, &CScanDelFilesDlg::OnStop)
   ON_BN_CLICKED(IDC_SCAN_BACK, &CScanDelFilesDlg::OnBack)
   ON_BN_CLICKED(IDC_CLOSE, &CScanDelFilesDlg::OnCloseBox)
@@ -57,15 +57,12 @@ BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CWizardPage)
 END_MESSAGE_MAP()
 
 CScanDelFilesDlg::CScanDelFilesDlg(CWnd* opener)
-    : CWizardPage(IDD_DELETED_SCAN, opener), m_opener(opener), m_stopBox(this) {}
+    : CScanPageBase(IDD_DELETED_SCAN, opener), m_stopBox(this) {}
 
 CScanDelFilesDlg::~CScanDelFilesDlg() {
   // A page deleted without its window having gone: the worker still holds
   // the request.
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
 }
 
 BOOL CScanDelFilesDlg::OnInitDialog() {
@@ -137,38 +134,6 @@ LRESULT CScanDelFilesDlg::OnScanDone(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CScanDelFilesDlg::OnScanFinished(WPARAM, LPARAM) {
-  if (m_finished) return 0;
-  if (m_left) {
-    m_endedAfterLeaving = true;
-    return 0;
-  }
-  if (m_modalDepth > 0) {
-    m_finishPending = true;
-    return 0;
-  }
-  FinishScan();
-  return 0;
-}
-
-void CScanDelFilesDlg::RunPendingFinish() {
-  if (m_modalDepth > 0 || !m_finishPending) return;
-  m_finishPending = false;
-  OnScanFinished(0, 0);
-}
-
-void CScanDelFilesDlg::OnBanner() {
-  ++m_modalDepth;
-  CWizardPage::OnBanner();
-  --m_modalDepth;
-  RunPendingFinish();
-}
-
-void CScanDelFilesDlg::OnStop() { AskToStop(StopAction::kStop); }
-void CScanDelFilesDlg::OnBack() { AskToStop(StopAction::kBack); }
-void CScanDelFilesDlg::OnCloseBox() { AskToStop(StopAction::kCloseBox); }
-void CScanDelFilesDlg::OnClose() { AskToStop(StopAction::kWindowClose); }
-
 void CScanDelFilesDlg::AskToStop(StopAction action) {
   if (m_finished || m_left || m_modalDepth > 0) return;
   // Once Stop was confirmed the user is not asked again: leaving, or closing
@@ -203,26 +168,6 @@ void CScanDelFilesDlg::AskToStop(StopAction action) {
       FinishScan();
       return;
   }
-}
-
-// The user leaves the scan: it stops, and nothing it finds is shown.
-void CScanDelFilesDlg::Leave() {
-  m_left = true;
-  m_finishPending = false;
-  gScanAbort = 1;
-  JoinWorker();
-  if (m_scanEnded) m_endedAfterLeaving = true;
-  if (m_opener && m_opener->m_hWnd)
-    m_opener->ShowWindow(SW_SHOW);
-  else
-    RestovaApp()->ShowMainWindow();
-  EndDialog(IDCANCEL);
-}
-
-void CScanDelFilesDlg::JoinWorker() {
-  if (!m_worker) return;
-  m_worker->Join();   // the worker's sent messages are handled meanwhile
-  m_worker.reset();
 }
 
 void CScanDelFilesDlg::FinishScan() {
@@ -272,9 +217,6 @@ void CScanDelFilesDlg::OnDestroy() {
   // The window goes (the road is replaced, or the program ends): the worker
   // is stopped and waited for, and opens nothing.
   m_left = true;
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
   CWizardPage::OnDestroy();
 }

@@ -158,15 +158,7 @@ void CRFilesDlg::OnNext() {
   app->DestroyPage(kScanPageSlot);
   ClearDeletedFiles();
 
-  StatisticsRecord& s = app->m_stats;
-  s.dlgresult = 0;
-  s.recovercount = 0;
-  s.userpermit = -1;
-  s.paydlg = 0;
-  s.fixtype = 1;
-  s.scancount = -1;
-  s.from = 0;
-  s.pending = 1;
+  BeginOperation(app->m_stats, 1, 0);
 
   auto* scan = new CScanDelFilesDlg(this);
   scan->SetTarget(m_path);

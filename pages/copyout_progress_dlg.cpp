@@ -253,14 +253,31 @@ void CStopRestorFileDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
 }
 
+// ---- member pages of the unformat and deep-scan destination pages ------------------------
+
+bool CMemberProgressPage::WorkerDone() const {
+  auto* owner = static_cast<CWorkerRecoveryPathPage*>(m_owner);
+  return !owner || !owner->WorkerRunning();
+}
+
+void CMemberProgressPage::JoinWorker() {
+  if (m_owner) static_cast<CWorkerRecoveryPathPage*>(m_owner)->JoinWorker();
+}
+
+uint32_t CMemberProgressPage::WholeFiles(uint32_t failed) const {
+  uint32_t whole = 0;
+  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
+  return m_fileCount > failed ? m_fileCount - failed : 0;
+}
+
 // ---- unformat ---------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CCopyOutProgressPage)
+BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CMemberProgressPage)
   ON_MESSAGE(WM_RECOVER_FILE, &CUfatRecvringDlg::OnFileMessage)
   ON_WM_SHOWWINDOW()
 END_MESSAGE_MAP()
 
-CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
+CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
 
 BOOL CUfatRecvringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -276,26 +293,12 @@ void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
 
 void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
 
-bool CUfatRecvringDlg::WorkerDone() const {
-  auto* owner = static_cast<CChoiceRecoveryPathDlgUf*>(m_owner);
-  return !owner || !owner->WorkerRunning();
-}
-
-void CUfatRecvringDlg::JoinWorker() {
-  if (m_owner) static_cast<CChoiceRecoveryPathDlgUf*>(m_owner)->JoinWorker();
-}
-
 void CUfatRecvringDlg::CountFile() {
   ++m_fileCount;
   if (m_owner) m_owner->m_recoveredCount += 1;
 }
 
-uint32_t CUfatRecvringDlg::CountRecovered() const {
-  uint32_t whole = 0;
-  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
-  const uint32_t failed = gRecoverFailedFiles.load();
-  return m_fileCount > failed ? m_fileCount - failed : 0;
-}
+uint32_t CUfatRecvringDlg::CountRecovered() const { return WholeFiles(gRecoverFailedFiles.load()); }
 
 void CUfatRecvringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
@@ -311,11 +314,11 @@ void CUfatRecvringDlg::Finish(bool report) {
 
 // ---- deep scan ----------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CCopyOutProgressPage)
+BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CMemberProgressPage)
   ON_MESSAGE(WM_RECOVER_FILE, &CPtRecoveringDlg::OnFileMessage)
 END_MESSAGE_MAP()
 
-CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_DEEP_PROGRESS, owner) {}
+CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_DEEP_PROGRESS, owner) {}
 
 BOOL CPtRecoveringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -325,26 +328,12 @@ BOOL CPtRecoveringDlg::OnInitDialog() {
 
 void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
 
-bool CPtRecoveringDlg::WorkerDone() const {
-  auto* owner = static_cast<CChoiceRecoveryPathDlgARW*>(m_owner);
-  return !owner || !owner->WorkerRunning();
-}
-
-void CPtRecoveringDlg::JoinWorker() {
-  if (m_owner) static_cast<CChoiceRecoveryPathDlgARW*>(m_owner)->JoinWorker();
-}
-
 void CPtRecoveringDlg::CountFile() {
   ++m_fileCount;
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 
-uint32_t CPtRecoveringDlg::CountRecovered() const {
-  uint32_t whole = 0;
-  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
-  const uint32_t failed = gRawRecoverFailedFiles.load();
-  return m_fileCount > failed ? m_fileCount - failed : 0;
-}
+uint32_t CPtRecoveringDlg::CountRecovered() const { return WholeFiles(gRawRecoverFailedFiles.load()); }
 
 void CPtRecoveringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);

@@ -139,8 +139,22 @@ class CStopRestorFileDlg : public CCopyOutProgressPage {
   uint32_t m_counterAtStart = 0;
 };
 
+// A progress page that is a member of its destination page, which runs the
+// road's worker (a CWorkerRecoveryPathPage).
+class CMemberProgressPage : public CCopyOutProgressPage {
+ public:
+  using CCopyOutProgressPage::CCopyOutProgressPage;
+
+ protected:
+  bool WorkerDone() const override;
+  void JoinWorker() override;
+  // Files copied whole: as the worker told its page, else the files
+  // announced less those that failed.
+  uint32_t WholeFiles(uint32_t failed) const;
+};
+
 // Unformat (dialog 360): a member of its destination page.
-class CUfatRecvringDlg : public CCopyOutProgressPage {
+class CUfatRecvringDlg : public CMemberProgressPage {
  public:
   explicit CUfatRecvringDlg(CRecoveryPathPage* owner);
 
@@ -150,8 +164,6 @@ class CUfatRecvringDlg : public CCopyOutProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  bool WorkerDone() const override;
-  void JoinWorker() override;
   void CountFile() override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;
@@ -159,7 +171,7 @@ class CUfatRecvringDlg : public CCopyOutProgressPage {
 
 // Deep scan (dialog 359): a member of its destination page; its stop flag is
 // gScanAbort, and its worker waits while the stop question is open.
-class CPtRecoveringDlg : public CCopyOutProgressPage {
+class CPtRecoveringDlg : public CMemberProgressPage {
  public:
   explicit CPtRecoveringDlg(CRecoveryPathPage* owner);
 
@@ -168,8 +180,6 @@ class CPtRecoveringDlg : public CCopyOutProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  bool WorkerDone() const override;
-  void JoinWorker() override;
   void CountFile() override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;

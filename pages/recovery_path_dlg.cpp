@@ -220,75 +220,78 @@ void CChoiceRecoveryPathDlg::StartCopyOut() {
   progress->StartCopyOut(m_destination);
 }
 
+// ---- pages that run their own worker -------------------------------------------------
+
+void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow,
+                                         bool resetSectors) {
+  if (!worker || WorkerRunning()) return;
+  if (m_worker) m_worker->Join();
+  gRecoverAbort = 0;
+  CCopyOutProgressPage* progress = ProgressPage();
+  if (progress->m_hWnd) progress->DestroyWindow();
+  progress->PrepareRun();
+  if (!progress->Create(progressTemplate, this)) return;
+  progress->CenterWindow();
+  progress->ShowWindow(SW_SHOW);
+  *progressWindow = progress->m_hWnd;
+  ShowWindow(SW_HIDE);
+  if (resetSectors) gRecoveredSectors = 0;
+  m_worker = AfxBeginThread(worker, this);
+}
+
+LRESULT CWorkerRecoveryPathPage::ForwardWorkerEnd() {
+  // Sent by the worker as its last act: the page finishes once it has returned.
+  CCopyOutProgressPage* progress = ProgressPage();
+  if (progress && progress->m_hWnd) progress->PostMessage(WM_COPYOUT_FINISHED);
+  return 1;
+}
+
+void CWorkerRecoveryPathPage::StopWorker(std::atomic<uint32_t>& stopFlag) {
+  if (!m_worker) return;
+  stopFlag = 1;
+  m_worker->Join();
+  m_worker.reset();
+}
+
 // ---- unformat -------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CRecoveryPathPage)
+BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CWorkerRecoveryPathPage)
   ON_MESSAGE(WM_RECOVERY_FINISHED, &CChoiceRecoveryPathDlgUf::OnRecoveryFinished)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
+    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
       m_progress(std::make_unique<CUfatRecvringDlg>(this)) {}
 
-CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() {
-  if (m_worker) {
-    gRecoverAbort = 1;
-    m_worker->Join();
-  }
-}
+CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() { StopWorker(gRecoverAbort); }
 
 uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnformatSectors(); }
 
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  if (!gUnformatRecoveryWorker || WorkerRunning()) return;
-  if (m_worker) m_worker->Join();
-  gRecoverAbort = 0;
-  if (m_progress->m_hWnd) m_progress->DestroyWindow();
-  m_progress->PrepareRun();
-  if (!m_progress->Create(IDD_UNFORMAT_PROGRESS, this)) return;
-  m_progress->CenterWindow();
-  m_progress->ShowWindow(SW_SHOW);
-  gUnformatProgressWindow = m_progress->m_hWnd;
-  ShowWindow(SW_HIDE);
-  m_worker = AfxBeginThread(gUnformatRecoveryWorker, this);
-}
-
-LRESULT CChoiceRecoveryPathDlgUf::OnRecoveryFinished(WPARAM, LPARAM) {
-  // Sent by the worker as its last act: the page finishes once it has returned.
-  if (m_progress->m_hWnd) m_progress->PostMessage(WM_COPYOUT_FINISHED);
-  return 1;
+  RunCopyOut(gUnformatRecoveryWorker, IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {
-  if (m_worker) {
-    gRecoverAbort = 1;
-    m_worker->Join();
-    m_worker.reset();
-  }
+  StopWorker(gRecoverAbort);
   gUnformatProgressWindow = nullptr;
   CRecoveryPathPage::OnDestroy();
 }
 
 // ---- deep scan --------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CRecoveryPathPage)
+BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CWorkerRecoveryPathPage)
   ON_MESSAGE(WM_RAWRECOVER_DONE, &CChoiceRecoveryPathDlgARW::OnRawRecoverDone)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
+    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
       m_progress(std::make_unique<CPtRecoveringDlg>(this)) {}
 
-CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() {
-  if (m_worker) {
-    gScanAbort = 1;
-    m_worker->Join();
-  }
-}
+CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() { StopWorker(gScanAbort); }
 
 uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
   return m_results ? m_results->ChosenSectors() : gRawSelectedSectors;
@@ -297,18 +300,7 @@ uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
 CCopyOutProgressPage* CChoiceRecoveryPathDlgARW::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgARW::StartCopyOut() {
-  if (!gRawRecoveryWorker || WorkerRunning()) return;
-  if (m_worker) m_worker->Join();
-  gRecoverAbort = 0;
-  if (m_progress->m_hWnd) m_progress->DestroyWindow();
-  m_progress->PrepareRun();
-  if (!m_progress->Create(IDD_DEEP_PROGRESS, this)) return;
-  m_progress->CenterWindow();
-  m_progress->ShowWindow(SW_SHOW);
-  gRawProgressWindow = m_progress->m_hWnd;
-  ShowWindow(SW_HIDE);
-  gRecoveredSectors = 0;
-  m_worker = AfxBeginThread(gRawRecoveryWorker, this);
+  RunCopyOut(gRawRecoveryWorker, IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {
@@ -316,17 +308,8 @@ void CChoiceRecoveryPathDlgARW::LeaveBack() {
   ShowWindow(SW_HIDE);
 }
 
-LRESULT CChoiceRecoveryPathDlgARW::OnRawRecoverDone(WPARAM, LPARAM) {
-  if (m_progress->m_hWnd) m_progress->PostMessage(WM_COPYOUT_FINISHED);
-  return 1;
-}
-
 void CChoiceRecoveryPathDlgARW::OnDestroy() {
-  if (m_worker) {
-    gScanAbort = 1;
-    m_worker->Join();
-    m_worker.reset();
-  }
+  StopWorker(gScanAbort);
   gRawProgressWindow = nullptr;
   CRecoveryPathPage::OnDestroy();
 }

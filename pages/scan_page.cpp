@@ -67,21 +67,8 @@ CScanDelFilesDlg::~CScanDelFilesDlg() {
 
 BOOL CScanDelFilesDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_stop.SubclassDlgItem(IDC_SCAN_STOP, this);
-  m_back.SubclassDlgItem(IDC_SCAN_BACK, this);
-  SkinForwardButton(m_stop);
-  SkinBackButton(m_back);
-  CString tip;
-  tip.LoadString(IDS_TIP_SHOW_FOUND);
-  m_stop.SetToolTipText(tip);
+  SetUpScanControls(IDC_SCAN_STOP, IDC_SCAN_BACK, IDC_PAGE_HEADING, IDC_SCAN_FOUND_LABEL, IDC_SCAN_PATH);
   m_roll.SubclassDlgItem(IDC_SCAN_ROLL, this);
-  m_heading.SubclassDlgItem(IDC_PAGE_HEADING, this);
-  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
-  m_foundLabel.SubclassDlgItem(IDC_SCAN_FOUND_LABEL, this);
-  StyleBodyText(m_foundLabel, true);
-  m_path.SubclassDlgItem(IDC_SCAN_PATH, this);
-  StyleBodyText(m_path);
-  m_path.SetTextColor(RGB(28, 92, 160));
 
   gScanAbort = 0;
   gDelScanDone = 0;

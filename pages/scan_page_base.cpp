@@ -1,7 +1,25 @@
 #include "scan_page_base.h"
 
+#include "resource.h"
 #include "restova_app.h"
 #include "state.h"
+
+void CScanPageBase::SetUpScanControls(int stopId, int backId, int headingId, int foundLabelId, int pathId) {
+  m_stop.SubclassDlgItem(stopId, this);
+  m_back.SubclassDlgItem(backId, this);
+  SkinForwardButton(m_stop);
+  SkinBackButton(m_back);
+  CString tip;
+  tip.LoadString(IDS_TIP_SHOW_FOUND);
+  m_stop.SetToolTipText(tip);
+  m_heading.SubclassDlgItem(headingId, this);
+  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
+  m_foundLabel.SubclassDlgItem(foundLabelId, this);
+  StyleBodyText(m_foundLabel, true);
+  m_path.SubclassDlgItem(pathId, this);
+  StyleBodyText(m_path);
+  m_path.SetTextColor(RGB(28, 92, 160));
+}
 
 LRESULT CScanPageBase::OnScanFinished(WPARAM, LPARAM) {
   if (m_finished) return 0;

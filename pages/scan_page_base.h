@@ -40,6 +40,10 @@ class CScanPageBase : public CWizardPage {
   // Opens the result page or the nothing-found page and hides this page.
   virtual void FinishScan() = 0;
 
+  // The controls every scan page has, subclassed and styled: Stop (which
+  // shows what was found so far) and Back, the heading, the found label and
+  // the path being read.
+  void SetUpScanControls(int stopId, int backId, int headingId, int foundLabelId, int pathId);
   // After a modal box: the scan's end that came while it was up.
   void RunPendingFinish();
   // The user leaves the scan: it stops, and nothing it finds is shown.

@@ -55,27 +55,14 @@ void CUnformatScanDlg::SetParameters(int kind, int driveIndex) {
 
 BOOL CUnformatScanDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_stop.SubclassDlgItem(IDC_UFSCAN_STOP, this);
-  m_back.SubclassDlgItem(IDC_UFSCAN_BACK, this);
-  SkinForwardButton(m_stop);
-  SkinBackButton(m_back);
-  CString tip;
-  tip.LoadString(IDS_TIP_SHOW_FOUND);
-  m_stop.SetToolTipText(tip);
+  SetUpScanControls(IDC_UFSCAN_STOP, IDC_UFSCAN_BACK, IDC_UFSCAN_HEADING, IDC_UFSCAN_FOUND_LABEL, IDC_UFSCAN_PATH);
   m_progress.SubclassDlgItem(IDC_UFSCAN_PROGRESS, this);
-  m_heading.SubclassDlgItem(IDC_UFSCAN_HEADING, this);
-  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
   m_volume.SubclassDlgItem(IDC_UFSCAN_VOLUME, this);
   StyleBodyText(m_volume, true);
   m_percent.SubclassDlgItem(IDC_UFSCAN_PERCENT, this);
   StyleBodyText(m_percent);
-  m_foundLabel.SubclassDlgItem(IDC_UFSCAN_FOUND_LABEL, this);
-  StyleBodyText(m_foundLabel, true);
   m_count.SubclassDlgItem(IDC_UFSCAN_COUNT, this);
   StyleBodyText(m_count, true);
-  m_path.SubclassDlgItem(IDC_UFSCAN_PATH, this);
-  StyleBodyText(m_path);
-  m_path.SetTextColor(RGB(28, 92, 160));
   gScanAbort = 0;
   m_timer = SetTimer(kProgressTimer, 200, nullptr);
   return TRUE;

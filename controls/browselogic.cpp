@@ -37,4 +37,11 @@ bool PathLeadsTo(const std::string& folder, const std::string& path) {
   return path.size() == f.size() || f.back() == '\\' || path[f.size()] == '\\';
 }
 
+std::string BrowseRowText(const std::string& displayName) {
+  size_t first = displayName.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  size_t last = displayName.find_last_not_of(' ');
+  return displayName.substr(first, last - first + 1) + ' ';
+}
+
 }  // namespace controls

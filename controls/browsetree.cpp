@@ -126,11 +126,12 @@ HTREEITEM CBrowseTreeCtrl::AddSpecialFolder(int csidl) {
   LPITEMIDLIST pidl = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &pidl)) || !pidl) return nullptr;
   std::string name = DisplayName(pidl);
+  std::string text = controls::BrowseRowText(name);
   TVINSERTSTRUCTA is = {};
   is.hParent = TVI_ROOT;
   is.hInsertAfter = TVI_LAST;
   is.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_STATE;
-  is.item.pszText = const_cast<char*>(name.c_str());
+  is.item.pszText = const_cast<char*>(text.c_str());
   is.item.iImage = IconOf(pidl, false);
   is.item.iSelectedImage = IconOf(pidl, true);
   is.item.cChildren = 1;
@@ -208,7 +209,7 @@ void CBrowseTreeCtrl::ReadChildren(HTREEITEM item) {
         continue;
       }
       LPITEMIDLIST joined = PidlConcat(full, child);
-      std::string name = DisplayName(joined);
+      std::string name = controls::BrowseRowText(DisplayName(joined));
       char path[MAX_PATH] = {};
       if (!SHGetPathFromIDListA(joined, path)) path[0] = 0;
       // A new child starts as its parent when the parent is ticked or not;

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "deep_results.h"   // ResizeHitTest
 #include "messages.h"
 #include "recovery_path_dlg.h"
 #include "recovery_totals.h"
@@ -33,40 +34,10 @@ const char* const kSizeItems[] = {"不限", "小（0-100KB）", "中（100KB-1MB
 // The one page whose trees the process-wide roots are.
 CChoiceFilesDlg* gTreeOwner = nullptr;
 
-// Holds a tree's drawing off while every row changes its mark.
-class HiddenWhileChanging {
- public:
-  explicit HiddenWhileChanging(HWND tree) : tree_(tree) {
-    style_ = ::GetWindowLongPtrA(tree_, GWL_STYLE);
-    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
-  }
-  ~HiddenWhileChanging() {
-    if (!(style_ & WS_VISIBLE)) return;
-    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
-    ::InvalidateRect(tree_, nullptr, TRUE);
-  }
-  HiddenWhileChanging(const HiddenWhileChanging&) = delete;
-  HiddenWhileChanging& operator=(const HiddenWhileChanging&) = delete;
-
- private:
-  HWND tree_;
-  LONG_PTR style_;
-};
-
 void FillCombo(CComboBox& combo, const char* const* items, int count) {
   combo.ResetContent();
   for (int i = 0; i < count; ++i) combo.SetItemData(combo.AddString(items[i]), static_cast<DWORD_PTR>(i));
   combo.SetCurSel(0);
-}
-
-void SkinToolButton(CATSkinButton& button) {
-  if (!button.m_hWnd) return;
-  button.SetSkin(IDB_SMALL_BUTTON, IDB_SMALL_BUTTON_DOWN, IDB_SMALL_BUTTON_OVER, IDB_SMALL_BUTTON_OFF, 0, 0,
-                 skin::kStretch, 0, 0);
-  button.SetTextColor(RGB(60, 70, 85));
-  button.SetFontName("宋体");
-  button.SetFontSize(-12);
-  button.SetCursor(IDCUR_HAND);
 }
 
 }  // namespace
@@ -448,14 +419,14 @@ void CChoiceFilesDlg::OnShowAll() {
 
 void CChoiceFilesDlg::OnCheckAll() {
   if (!m_list || Filling()) return;
-  HiddenWhileChanging hold(m_list->m_tree.m_hWnd);
+  TreeDrawingOff hold(m_list->m_tree.m_hWnd);
   TreeViewChecks checks{m_list->m_tree.m_hWnd};
   CheckAllResults(checks);
 }
 
 void CChoiceFilesDlg::OnInvert() {
   if (!m_list || Filling()) return;
-  HiddenWhileChanging hold(m_list->m_tree.m_hWnd);
+  TreeDrawingOff hold(m_list->m_tree.m_hWnd);
   TreeViewChecks checks{m_list->m_tree.m_hWnd};
   InvertResultChecks(checks);
 }
@@ -499,15 +470,7 @@ void CChoiceFilesDlg::OnNext() {
   }
   m_hint.Destroy();
   m_hintShown = false;
-  auto* page = new CChoiceRecoveryPathDlg(this);
-  if (app) app->HoldPage(kDestinationPageSlot, page);
-  if (!page->Create(IDD_DELETED_DESTINATION, this)) {
-    if (app) app->DestroyPage(kDestinationPageSlot);
-    else delete page;
-    return;
-  }
-  page->CenterWindow();
-  page->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(new CChoiceRecoveryPathDlg(this), kDestinationPageSlot, IDD_DELETED_DESTINATION, this)) return;
   ShowWindow(SW_HIDE);
 }
 
@@ -534,19 +497,8 @@ void CChoiceFilesDlg::OnBack() { LeaveBack(); }
 void CChoiceFilesDlg::OnClose() { LeaveBack(); }
 
 void CChoiceFilesDlg::OnBrowse() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  BROWSEINFOA info = {};
-  info.hwndOwner = m_hWnd;
-  info.ulFlags = BIF_EDITBOX;
-  char display[MAX_PATH] = "";
-  info.pszDisplayName = display;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
-  if (!chosen) return;
-  char folder[MAX_PATH] = "";
-  BOOL ok = SHGetPathFromIDListA(chosen, folder);
-  CoTaskMemFree(chosen);
-  if (!ok) return;
-  CString path(folder);
+  CString path;
+  if (!PickFolder(m_hWnd, nullptr, BIF_EDITBOX, &path)) return;
   path += path.GetLength() == 3 ? "ORVFIX" : "\\ORVFIX";
   const CString target = m_scanPage ? m_scanPage->ScanTarget() : CString();
   if (target.GetLength() > 3) {
@@ -632,31 +584,13 @@ void CChoiceFilesDlg::OnSizing(UINT edge, LPRECT rect) {
 void CChoiceFilesDlg::OnGetMinMaxInfo(MINMAXINFO* info) {
   info->ptMinTrackSize.x = kMinWidth;
   info->ptMinTrackSize.y = kMinHeight;
-  // Maximised, the page leaves the taskbar visible wherever it is.
-  RECT work;
-  if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-    info->ptMaxPosition.x = work.left;
-    info->ptMaxPosition.y = work.top;
-    info->ptMaxSize.x = work.right - work.left;
-    info->ptMaxSize.y = work.bottom - work.top;
-  }
+  FitMaximisedToWorkArea(info);
 }
 
 LRESULT CChoiceFilesDlg::OnNcHitTest(CPoint point) {
-  if (m_maximised) return HTCAPTION;
   CRect w;
   GetWindowRect(&w);
-  const int x = point.x - w.left, y = point.y - w.top, right = w.Width() - x, bottom = w.Height() - y;
-  const int corner = 10, edge = 3;
-  if (x < corner && y < corner) return HTTOPLEFT;
-  if (right <= corner && y < corner) return HTTOPRIGHT;
-  if (x < corner && bottom <= corner) return HTBOTTOMLEFT;
-  if (right <= corner && bottom <= corner) return HTBOTTOMRIGHT;
-  if (x < edge) return HTLEFT;
-  if (right <= edge) return HTRIGHT;
-  if (y < edge) return HTTOP;
-  if (bottom <= edge) return HTBOTTOM;
-  return HTCAPTION;
+  return ResizeHitTest(w, point, m_maximised != 0);
 }
 
 void CChoiceFilesDlg::OnDestroy() {
@@ -675,15 +609,6 @@ CDialog* OpenDeletedResultPage(CScanDelFilesDlg* scanPage) {
   // Start-up registers the list's window class; registering again is harmless
   // and lets the page open wherever it is made.
   RegisterTreeListClass(AfxGetInstanceHandle());
-  CRestovaApp* app = RestovaApp();
   auto* page = new CChoiceFilesDlg(scanPage);
-  if (app) app->HoldPage(kResultPageSlot, page);
-  if (!page->Create(IDD_DELETED_RESULT, scanPage)) {
-    if (app) app->DestroyPage(kResultPageSlot);
-    else delete page;
-    return nullptr;
-  }
-  page->CenterWindow();
-  page->ShowWindow(SW_SHOW);
-  return page;
+  return ShowHeldPage(page, kResultPageSlot, IDD_DELETED_RESULT, scanPage) ? page : nullptr;
 }

@@ -114,7 +114,6 @@ LRESULT CCopyOutProgressPage::OnFileMessage(WPARAM, LPARAM param) {
   m_file = SourceText(CString(block->source, static_cast<int>(strnlen(block->source, sizeof block->source))));
   m_dest = CString(block->destination, static_cast<int>(strnlen(block->destination, sizeof block->destination)));
   CountFile();
-  if (m_stopRaised) ++m_announcedAfterStop;
   if (m_fileText.m_hWnd) m_fileText.SetText(m_file);
   if (m_destText.m_hWnd) m_destText.SetText(m_dest);
   return 0;
@@ -137,7 +136,6 @@ void CCopyOutProgressPage::AskToStop(StopButton button) {
     return;
   }
   RaiseStopFlag();
-  m_stopRaised = true;
   if (!m_busy) m_busy = std::make_unique<CStopRecoveryScrollBar>(this);
   if (!m_busy->m_hWnd && m_busy->Show(this)) m_busy->ShowWindow(SW_SHOW);
 }
@@ -238,40 +236,48 @@ void CStopRestorFileDlg::JoinWorker() {
 }
 
 uint32_t CStopRestorFileDlg::CountRecovered() const {
-  // Copies the engine made, less those that did not come out whole, less the
-  // file it announced after the stop: that one it counts without writing it.
+  // Copies the engine made, less those that did not come out whole.
   const uint32_t copies = gFileCounter.load() - m_counterAtStart;
-  const uint32_t failed = gRecoverFailedFiles.load() + m_announcedAfterStop;
+  const uint32_t failed = gRecoverFailedFiles.load();
   return copies > failed ? copies - failed : 0;
 }
 
 void CStopRestorFileDlg::Finish(bool report) {
-  CRestovaApp* app = RestovaApp();
   if (!report) {
     if (m_owner) m_owner->ShowWindow(SW_SHOW);
     DestroyWindow();
     return;
   }
   auto* page = new CRecoveryInfoDlg(this, FactsOf(m_owner, m_recovered), m_owner);
-  if (app) app->HoldPage(kReportPageSlot, page);
-  if (!page->Create(IDD_DELETED_REPORT, this)) {
-    if (app) app->DestroyPage(kReportPageSlot);
-    else delete page;
-    return;
-  }
-  page->CenterWindow();
-  page->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(page, kReportPageSlot, IDD_DELETED_REPORT, this)) return;
   ShowWindow(SW_HIDE);
+}
+
+// ---- member pages of the unformat and deep-scan destination pages ------------------------
+
+bool CMemberProgressPage::WorkerDone() const {
+  auto* owner = static_cast<CWorkerRecoveryPathPage*>(m_owner);
+  return !owner || !owner->WorkerRunning();
+}
+
+void CMemberProgressPage::JoinWorker() {
+  if (m_owner) static_cast<CWorkerRecoveryPathPage*>(m_owner)->JoinWorker();
+}
+
+uint32_t CMemberProgressPage::WholeFiles(uint32_t failed) const {
+  uint32_t whole = 0;
+  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
+  return m_fileCount > failed ? m_fileCount - failed : 0;
 }
 
 // ---- unformat ---------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CCopyOutProgressPage)
+BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CMemberProgressPage)
   ON_MESSAGE(WM_RECOVER_FILE, &CUfatRecvringDlg::OnFileMessage)
   ON_WM_SHOWWINDOW()
 END_MESSAGE_MAP()
 
-CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
+CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
 
 BOOL CUfatRecvringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -287,26 +293,12 @@ void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
 
 void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
 
-bool CUfatRecvringDlg::WorkerDone() const {
-  auto* owner = static_cast<CChoiceRecoveryPathDlgUf*>(m_owner);
-  return !owner || !owner->WorkerRunning();
-}
-
-void CUfatRecvringDlg::JoinWorker() {
-  if (m_owner) static_cast<CChoiceRecoveryPathDlgUf*>(m_owner)->JoinWorker();
-}
-
 void CUfatRecvringDlg::CountFile() {
   ++m_fileCount;
   if (m_owner) m_owner->m_recoveredCount += 1;
 }
 
-uint32_t CUfatRecvringDlg::CountRecovered() const {
-  uint32_t whole = 0;
-  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
-  const uint32_t failed = gRecoverFailedFiles.load();
-  return m_fileCount > failed ? m_fileCount - failed : 0;
-}
+uint32_t CUfatRecvringDlg::CountRecovered() const { return WholeFiles(gRecoverFailedFiles.load()); }
 
 void CUfatRecvringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
@@ -322,11 +314,11 @@ void CUfatRecvringDlg::Finish(bool report) {
 
 // ---- deep scan ----------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CCopyOutProgressPage)
+BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CMemberProgressPage)
   ON_MESSAGE(WM_RECOVER_FILE, &CPtRecoveringDlg::OnFileMessage)
 END_MESSAGE_MAP()
 
-CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CCopyOutProgressPage(IDD_DEEP_PROGRESS, owner) {}
+CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_DEEP_PROGRESS, owner) {}
 
 BOOL CPtRecoveringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -336,26 +328,12 @@ BOOL CPtRecoveringDlg::OnInitDialog() {
 
 void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
 
-bool CPtRecoveringDlg::WorkerDone() const {
-  auto* owner = static_cast<CChoiceRecoveryPathDlgARW*>(m_owner);
-  return !owner || !owner->WorkerRunning();
-}
-
-void CPtRecoveringDlg::JoinWorker() {
-  if (m_owner) static_cast<CChoiceRecoveryPathDlgARW*>(m_owner)->JoinWorker();
-}
-
 void CPtRecoveringDlg::CountFile() {
   ++m_fileCount;
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 
-uint32_t CPtRecoveringDlg::CountRecovered() const {
-  uint32_t whole = 0;
-  if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
-  const uint32_t failed = gRawRecoverFailedFiles.load();
-  return m_fileCount > failed ? m_fileCount - failed : 0;
-}
+uint32_t CPtRecoveringDlg::CountRecovered() const { return WholeFiles(gRawRecoverFailedFiles.load()); }
 
 void CPtRecoveringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);

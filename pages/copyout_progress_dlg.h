@@ -52,8 +52,6 @@ class CCopyOutProgressPage : public CWizardPage {
     m_ended = false;
     m_endedDuringQuestion = false;
     m_askState = 0;
-    m_stopRaised = false;
-    m_announcedAfterStop = 0;
   }
 
  protected:
@@ -100,10 +98,6 @@ class CCopyOutProgressPage : public CWizardPage {
   bool m_ended = false;               // the worker has ended
   bool m_finished = false;            // the report was opened or the page went back
   bool m_leaving = false;
-  // Set when the stop flag went up; a file announced after that is never
-  // written (the copy-out sees the flag before it starts the file).
-  bool m_stopRaised = false;
-  uint32_t m_announcedAfterStop = 0;
   UINT_PTR m_timerId = 0;
   CString m_file, m_dest, m_extra;
   std::unique_ptr<CStopRecoveryScrollBar> m_busy;
@@ -145,8 +139,22 @@ class CStopRestorFileDlg : public CCopyOutProgressPage {
   uint32_t m_counterAtStart = 0;
 };
 
+// A progress page that is a member of its destination page, which runs the
+// road's worker (a CWorkerRecoveryPathPage).
+class CMemberProgressPage : public CCopyOutProgressPage {
+ public:
+  using CCopyOutProgressPage::CCopyOutProgressPage;
+
+ protected:
+  bool WorkerDone() const override;
+  void JoinWorker() override;
+  // Files copied whole: as the worker told its page, else the files
+  // announced less those that failed.
+  uint32_t WholeFiles(uint32_t failed) const;
+};
+
 // Unformat (dialog 360): a member of its destination page.
-class CUfatRecvringDlg : public CCopyOutProgressPage {
+class CUfatRecvringDlg : public CMemberProgressPage {
  public:
   explicit CUfatRecvringDlg(CRecoveryPathPage* owner);
 
@@ -156,8 +164,6 @@ class CUfatRecvringDlg : public CCopyOutProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  bool WorkerDone() const override;
-  void JoinWorker() override;
   void CountFile() override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;
@@ -165,7 +171,7 @@ class CUfatRecvringDlg : public CCopyOutProgressPage {
 
 // Deep scan (dialog 359): a member of its destination page; its stop flag is
 // gScanAbort, and its worker waits while the stop question is open.
-class CPtRecoveringDlg : public CCopyOutProgressPage {
+class CPtRecoveringDlg : public CMemberProgressPage {
  public:
   explicit CPtRecoveringDlg(CRecoveryPathPage* owner);
 
@@ -174,8 +180,6 @@ class CPtRecoveringDlg : public CCopyOutProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  bool WorkerDone() const override;
-  void JoinWorker() override;
   void CountFile() override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;

@@ -182,14 +182,7 @@ void CPhotoRecoverDlg::OnNext() {
   const bool requested = gDeepScanRequest != 0;
   if (CRestovaApp* app = RestovaApp()) {
     StatisticsRecord& s = app->m_stats;
-    s.dlgresult = 0;
-    s.recovercount = 0;
-    s.userpermit = -1;
-    s.paydlg = 0;
-    s.scancount = -1;
-    s.pending = 1;
-    s.fixtype = m_removable ? 4 : 3;
-    s.from = requested ? 1 : 0;
+    BeginOperation(s, m_removable ? 4 : 3, requested ? 1 : 0);
     s.filtertype = -1;
     s.btnrecover = 0;
   }

@@ -31,36 +31,6 @@ constexpr int kBandHeight = 64;
 // The tree's rows keep their hit as user data: index + 1, 0 for a folder.
 LPARAM RowData(size_t hit) { return static_cast<LPARAM>(hit + 1); }
 
-// While many rows change, the tree view draws nothing: its visible bit is
-// cleared (the tree view ignores WM_SETREDRAW for this) and it is repainted
-// once at the end.
-class TreeDrawingOff {
- public:
-  explicit TreeDrawingOff(HWND tree) : tree_(tree), style_(::GetWindowLongPtrA(tree, GWL_STYLE)) {
-    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
-  }
-  ~TreeDrawingOff() {
-    if (!(style_ & WS_VISIBLE)) return;
-    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
-    ::InvalidateRect(tree_, nullptr, TRUE);
-  }
-  TreeDrawingOff(const TreeDrawingOff&) = delete;
-  TreeDrawingOff& operator=(const TreeDrawingOff&) = delete;
-
- private:
-  HWND tree_;
-  LONG_PTR style_;
-};
-
-void SkinToolButton(CATSkinButton& button) {
-  button.SetSkin(IDB_SMALL_BUTTON, IDB_SMALL_BUTTON_DOWN, IDB_SMALL_BUTTON_OVER, IDB_SMALL_BUTTON_OFF, 0, 0,
-                 skin::kStretch, 0, 0);
-  button.SetTextColor(RGB(60, 70, 85));
-  button.SetFontName("宋体");
-  button.SetFontSize(-12);
-  button.SetCursor(IDCUR_HAND);
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CPtFileChosDlg, CWizardPage)
@@ -452,17 +422,8 @@ uint32_t CPtFileChosDlg::FoundFileCount() const { return static_cast<uint32_t>(g
 void CPtFileChosDlg::OnBrowse() {
   CString title;
   title.LoadString(IDS_CHOOSE_RECOVERY_PATH);
-  BROWSEINFOA bi = {};
-  bi.hwndOwner = m_hWnd;
-  bi.lpszTitle = title;
-  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
-  LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
-  if (!pidl) return;
-  char path[MAX_PATH] = "";
-  const BOOL ok = SHGetPathFromIDListA(pidl, path);
-  CoTaskMemFree(pidl);
-  if (!ok) return;
-  CString folder(path);
+  CString folder;
+  if (!PickFolder(m_hWnd, title, BIF_RETURNONLYFSDIRS | BIF_EDITBOX, &folder)) return;
   folder += folder.GetLength() && folder[folder.GetLength() - 1] == '\\' ? "ZUL\\" : "\\ZUL\\";
   SetDlgItemText(IDC_DR_BROWSE_EDIT, folder);
 }
@@ -510,14 +471,7 @@ LRESULT CPtFileChosDlg::OnNcHitTest(CPoint point) {
 void CPtFileChosDlg::OnGetMinMaxInfo(MINMAXINFO* info) {
   info->ptMinTrackSize.x = kMinTrackWidth;
   info->ptMinTrackSize.y = kMinTrackHeight;
-  // Maximised, the page leaves the taskbar in view, wherever it sits.
-  RECT work;
-  if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-    info->ptMaxPosition.x = work.left;
-    info->ptMaxPosition.y = work.top;
-    info->ptMaxSize.x = work.right - work.left;
-    info->ptMaxSize.y = work.bottom - work.top;
-  }
+  FitMaximisedToWorkArea(info);
 }
 
 void CPtFileChosDlg::OnSize(UINT type, int cx, int cy) {
@@ -552,22 +506,7 @@ void CPtFileChosDlg::LayOut(int cx, int cy) {
 BOOL CPtFileChosDlg::OnEraseBkgnd(CDC* dc) {
   CRect client;
   GetClientRect(&client);
-  CBitmap background;
-  if (!background.LoadBitmap(IDB_PAGE_BACKGROUND)) {
-    dc->FillSolidRect(&client, kPageBody);
-    return TRUE;
-  }
-  BITMAP info = {};
-  ::GetObjectA(background, sizeof info, &info);
-  HDC source = ::CreateCompatibleDC(dc->m_hDC);
-  HGDIOBJ old = ::SelectObject(source, background);
-  ::SetStretchBltMode(dc->m_hDC, COLORONCOLOR);
-  const int band = kBandHeight + 1;   // the band and its dark line
-  ::StretchBlt(dc->m_hDC, 0, 0, client.Width(), band, source, 0, 0, info.bmWidth, band, SRCCOPY);
-  ::StretchBlt(dc->m_hDC, 0, band, client.Width(), client.Height() - band, source, 0, band, info.bmWidth,
-               info.bmHeight - band, SRCCOPY);
-  ::SelectObject(source, old);
-  ::DeleteDC(source);
+  PaintGrowingPageBackground(dc, client, kBandHeight + 1);   // the band and its dark line
   // The preview's panel.
   HWND preview = ::GetDlgItem(m_hWnd, IDC_DR_PREVIEW);
   if (preview) {

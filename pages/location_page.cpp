@@ -158,25 +158,11 @@ void CRFilesDlg::OnNext() {
   app->DestroyPage(kScanPageSlot);
   ClearDeletedFiles();
 
-  StatisticsRecord& s = app->m_stats;
-  s.dlgresult = 0;
-  s.recovercount = 0;
-  s.userpermit = -1;
-  s.paydlg = 0;
-  s.fixtype = 1;
-  s.scancount = -1;
-  s.from = 0;
-  s.pending = 1;
+  BeginOperation(app->m_stats, 1, 0);
 
   auto* scan = new CScanDelFilesDlg(this);
   scan->SetTarget(m_path);
-  app->HoldPage(kScanPageSlot, scan);
-  if (!scan->Create(IDD_DELETED_SCAN, this)) {
-    app->DestroyPage(kScanPageSlot);
-    return;
-  }
-  scan->CenterWindow();
-  scan->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(scan, kScanPageSlot, IDD_DELETED_SCAN, this)) return;
   ShowWindow(SW_HIDE);
 }
 

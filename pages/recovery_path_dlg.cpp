@@ -15,6 +15,7 @@
 #include "restova_app.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
+#include "unformat_results.h"
 
 AFX_THREADPROC gUnformatRecoveryWorker = nullptr;
 AFX_THREADPROC gRawRecoveryWorker = nullptr;
@@ -162,18 +163,8 @@ void CRecoveryPathPage::PaintBody(CDC* dc, const CRect&) {
 }
 
 void CRecoveryPathPage::OnBrowse() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  BROWSEINFOA info = {};
-  info.hwndOwner = m_hWnd;
-  info.ulFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
-  char display[MAX_PATH] = "";
-  info.pszDisplayName = display;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
-  if (!chosen) return;
-  char folder[MAX_PATH] = "";
-  BOOL ok = SHGetPathFromIDListA(chosen, folder);
-  CoTaskMemFree(chosen);
-  if (!ok) return;
+  CString folder;
+  if (!PickFolder(m_hWnd, nullptr, BIF_NEWDIALOGSTYLE | BIF_EDITBOX, &folder)) return;
   CString text = BrowsedDestination(folder, m_road, gScanTarget);
   if (m_road != RecoveryRoad::kDeleted && text.GetLength() >= MAX_PATH) {
     MessageBox(LoadText(IDS_DEST_TOO_LONG), m_caption);
@@ -222,98 +213,85 @@ CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
 }
 
 void CChoiceRecoveryPathDlg::StartCopyOut() {
-  CRestovaApp* app = RestovaApp();
   auto* progress = new CStopRestorFileDlg(this);
-  if (app) app->HoldPage(kCopyOutPageSlot, progress);
-  if (!progress->Create(IDD_DELETED_PROGRESS, this)) {
-    if (app) app->DestroyPage(kCopyOutPageSlot);
-    else delete progress;
-    return;
-  }
-  progress->CenterWindow();
-  progress->ShowWindow(SW_SHOW);
+  if (!ShowHeldPage(progress, kCopyOutPageSlot, IDD_DELETED_PROGRESS, this)) return;
   ShowWindow(SW_HIDE);
   gRecoverAbort = 0;
   progress->StartCopyOut(m_destination);
 }
 
+// ---- pages that run their own worker -------------------------------------------------
+
+void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow,
+                                         bool resetSectors) {
+  if (!worker || WorkerRunning()) return;
+  if (m_worker) m_worker->Join();
+  gRecoverAbort = 0;
+  CCopyOutProgressPage* progress = ProgressPage();
+  if (progress->m_hWnd) progress->DestroyWindow();
+  progress->PrepareRun();
+  if (!progress->Create(progressTemplate, this)) return;
+  progress->CenterWindow();
+  progress->ShowWindow(SW_SHOW);
+  *progressWindow = progress->m_hWnd;
+  ShowWindow(SW_HIDE);
+  if (resetSectors) gRecoveredSectors = 0;
+  m_worker = AfxBeginThread(worker, this);
+}
+
+LRESULT CWorkerRecoveryPathPage::ForwardWorkerEnd() {
+  // Sent by the worker as its last act: the page finishes once it has returned.
+  CCopyOutProgressPage* progress = ProgressPage();
+  if (progress && progress->m_hWnd) progress->PostMessage(WM_COPYOUT_FINISHED);
+  return 1;
+}
+
+void CWorkerRecoveryPathPage::StopWorker(std::atomic<uint32_t>& stopFlag) {
+  if (!m_worker) return;
+  stopFlag = 1;
+  m_worker->Join();
+  m_worker.reset();
+}
+
 // ---- unformat -------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CRecoveryPathPage)
+BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CWorkerRecoveryPathPage)
   ON_MESSAGE(WM_RECOVERY_FINISHED, &CChoiceRecoveryPathDlgUf::OnRecoveryFinished)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
+    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
       m_progress(std::make_unique<CUfatRecvringDlg>(this)) {}
 
-CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() {
-  if (m_worker) {
-    gRecoverAbort = 1;
-    m_worker->Join();
-  }
-}
+CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() { StopWorker(gRecoverAbort); }
 
-uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const {
-  uint64_t total = 0;
-  for (const auto& r : gUnformatNtfsFiles)
-    if (r.selected) AddSelectedSize(&total, UnformatNtfsSize(r));
-  for (const auto* v : {&gUnformatFat32Files, &gUnformatFat16Files})
-    for (const auto& r : *v)
-      if (r.selected) AddSelectedSize(&total, r.size);
-  return total;
-}
+uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnformatSectors(); }
 
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  if (!gUnformatRecoveryWorker || WorkerRunning()) return;
-  if (m_worker) m_worker->Join();
-  gRecoverAbort = 0;
-  if (m_progress->m_hWnd) m_progress->DestroyWindow();
-  m_progress->PrepareRun();
-  if (!m_progress->Create(IDD_UNFORMAT_PROGRESS, this)) return;
-  m_progress->CenterWindow();
-  m_progress->ShowWindow(SW_SHOW);
-  gUnformatProgressWindow = m_progress->m_hWnd;
-  ShowWindow(SW_HIDE);
-  m_worker = AfxBeginThread(gUnformatRecoveryWorker, this);
-}
-
-LRESULT CChoiceRecoveryPathDlgUf::OnRecoveryFinished(WPARAM, LPARAM) {
-  // Sent by the worker as its last act: the page finishes once it has returned.
-  if (m_progress->m_hWnd) m_progress->PostMessage(WM_COPYOUT_FINISHED);
-  return 1;
+  RunCopyOut(gUnformatRecoveryWorker, IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {
-  if (m_worker) {
-    gRecoverAbort = 1;
-    m_worker->Join();
-    m_worker.reset();
-  }
+  StopWorker(gRecoverAbort);
   gUnformatProgressWindow = nullptr;
   CRecoveryPathPage::OnDestroy();
 }
 
 // ---- deep scan --------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CRecoveryPathPage)
+BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CWorkerRecoveryPathPage)
   ON_MESSAGE(WM_RAWRECOVER_DONE, &CChoiceRecoveryPathDlgARW::OnRawRecoverDone)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
+    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
       m_progress(std::make_unique<CPtRecoveringDlg>(this)) {}
 
-CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() {
-  if (m_worker) {
-    gScanAbort = 1;
-    m_worker->Join();
-  }
-}
+CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() { StopWorker(gScanAbort); }
 
 uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
   return m_results ? m_results->ChosenSectors() : gRawSelectedSectors;
@@ -322,18 +300,7 @@ uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
 CCopyOutProgressPage* CChoiceRecoveryPathDlgARW::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgARW::StartCopyOut() {
-  if (!gRawRecoveryWorker || WorkerRunning()) return;
-  if (m_worker) m_worker->Join();
-  gRecoverAbort = 0;
-  if (m_progress->m_hWnd) m_progress->DestroyWindow();
-  m_progress->PrepareRun();
-  if (!m_progress->Create(IDD_DEEP_PROGRESS, this)) return;
-  m_progress->CenterWindow();
-  m_progress->ShowWindow(SW_SHOW);
-  gRawProgressWindow = m_progress->m_hWnd;
-  ShowWindow(SW_HIDE);
-  gRecoveredSectors = 0;
-  m_worker = AfxBeginThread(gRawRecoveryWorker, this);
+  RunCopyOut(gRawRecoveryWorker, IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {
@@ -341,17 +308,8 @@ void CChoiceRecoveryPathDlgARW::LeaveBack() {
   ShowWindow(SW_HIDE);
 }
 
-LRESULT CChoiceRecoveryPathDlgARW::OnRawRecoverDone(WPARAM, LPARAM) {
-  if (m_progress->m_hWnd) m_progress->PostMessage(WM_COPYOUT_FINISHED);
-  return 1;
-}
-
 void CChoiceRecoveryPathDlgARW::OnDestroy() {
-  if (m_worker) {
-    gScanAbort = 1;
-    m_worker->Join();
-    m_worker.reset();
-  }
+  StopWorker(gScanAbort);
   gRawProgressWindow = nullptr;
   CRecoveryPathPage::OnDestroy();
 }

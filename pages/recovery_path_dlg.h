@@ -6,6 +6,7 @@
 // progress page.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "destination_checks.h"
@@ -87,14 +88,11 @@ class CChoiceRecoveryPathDlg : public CRecoveryPathPage {
   void StartCopyOut() override;
 };
 
-// Unformat (dialog 362): its progress page is a member; the worker comes from
-// gUnformatRecoveryWorker and ends with WM_RECOVERY_FINISHED.
-class CChoiceRecoveryPathDlgUf : public CRecoveryPathPage {
+// The destination pages whose progress page is a member and whose copy-out
+// worker they run themselves (unformat, deep scan).
+class CWorkerRecoveryPathPage : public CRecoveryPathPage {
  public:
-  explicit CChoiceRecoveryPathDlgUf(CRecoveryResults* results);
-  ~CChoiceRecoveryPathDlgUf() override;
-  uint64_t SelectionSectors() const override;
-  CCopyOutProgressPage* ProgressPage() const override;
+  using CRecoveryPathPage::CRecoveryPathPage;
   bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
   // Waits for the worker that has sent its end message.
   void JoinWorker() {
@@ -102,35 +100,54 @@ class CChoiceRecoveryPathDlgUf : public CRecoveryPathPage {
   }
 
  protected:
+  // A run: the previous worker is waited for, the progress page's window is
+  // made anew from its template and shown in place of this page (its handle
+  // stored in *progressWindow for the worker), then the worker starts with
+  // this page as its argument. resetSectors: the sectors written start at 0
+  // just before the worker.
+  void RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow, bool resetSectors);
+  // The worker's end message: the progress page finishes once the worker
+  // has returned.
+  LRESULT ForwardWorkerEnd();
+  // The page goes: the road's stop flag goes up and the worker is waited for.
+  void StopWorker(std::atomic<uint32_t>& stopFlag);
+
+  std::unique_ptr<CWinThread> m_worker;
+};
+
+// Unformat (dialog 362): its progress page is a member; the worker comes from
+// gUnformatRecoveryWorker and ends with WM_RECOVERY_FINISHED.
+class CChoiceRecoveryPathDlgUf : public CWorkerRecoveryPathPage {
+ public:
+  explicit CChoiceRecoveryPathDlgUf(CRecoveryResults* results);
+  ~CChoiceRecoveryPathDlgUf() override;
+  uint64_t SelectionSectors() const override;
+  CCopyOutProgressPage* ProgressPage() const override;
+
+ protected:
   void StartCopyOut() override;
-  LRESULT OnRecoveryFinished(WPARAM, LPARAM);
+  LRESULT OnRecoveryFinished(WPARAM, LPARAM) { return ForwardWorkerEnd(); }
   void OnDestroy();
   DECLARE_MESSAGE_MAP()
 
   std::unique_ptr<CUfatRecvringDlg> m_progress;
-  std::unique_ptr<CWinThread> m_worker;
 };
 
 // Deep scan (dialog 364): a member of its result page (Back hides it); the
 // worker comes from gRawRecoveryWorker and ends with WM_RAWRECOVER_DONE.
-class CChoiceRecoveryPathDlgARW : public CRecoveryPathPage {
+class CChoiceRecoveryPathDlgARW : public CWorkerRecoveryPathPage {
  public:
   explicit CChoiceRecoveryPathDlgARW(CRecoveryResults* results);
   ~CChoiceRecoveryPathDlgARW() override;
   uint64_t SelectionSectors() const override;
   CCopyOutProgressPage* ProgressPage() const override;
-  bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
-  void JoinWorker() {
-    if (m_worker) m_worker->Join();
-  }
 
  protected:
   void StartCopyOut() override;
   void LeaveBack() override;
-  LRESULT OnRawRecoverDone(WPARAM, LPARAM);
+  LRESULT OnRawRecoverDone(WPARAM, LPARAM) { return ForwardWorkerEnd(); }
   void OnDestroy();
   DECLARE_MESSAGE_MAP()
 
   std::unique_ptr<CPtRecoveringDlg> m_progress;
-  std::unique_ptr<CWinThread> m_worker;
 };

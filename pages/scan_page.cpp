@@ -45,7 +45,7 @@ UINT RecycleBinScanThreadProc(LPVOID param) {
 
 // ---- the page ------------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CWizardPage)
+BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CScanPageBase)
   ON_BN_CLICKED(IDC_SCAN_STOP, &CScanDelFilesDlg::OnStop)
   ON_BN_CLICKED(IDC_SCAN_BACK, &CScanDelFilesDlg::OnBack)
   ON_BN_CLICKED(IDC_CLOSE, &CScanDelFilesDlg::OnCloseBox)
@@ -57,34 +57,18 @@ BEGIN_MESSAGE_MAP(CScanDelFilesDlg, CWizardPage)
 END_MESSAGE_MAP()
 
 CScanDelFilesDlg::CScanDelFilesDlg(CWnd* opener)
-    : CWizardPage(IDD_DELETED_SCAN, opener), m_opener(opener), m_stopBox(this) {}
+    : CScanPageBase(IDD_DELETED_SCAN, opener), m_stopBox(this) {}
 
 CScanDelFilesDlg::~CScanDelFilesDlg() {
   // A page deleted without its window having gone: the worker still holds
   // the request.
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
 }
 
 BOOL CScanDelFilesDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_stop.SubclassDlgItem(IDC_SCAN_STOP, this);
-  m_back.SubclassDlgItem(IDC_SCAN_BACK, this);
-  SkinForwardButton(m_stop);
-  SkinBackButton(m_back);
-  CString tip;
-  tip.LoadString(IDS_TIP_SHOW_FOUND);
-  m_stop.SetToolTipText(tip);
+  SetUpScanControls(IDC_SCAN_STOP, IDC_SCAN_BACK, IDC_PAGE_HEADING, IDC_SCAN_FOUND_LABEL, IDC_SCAN_PATH);
   m_roll.SubclassDlgItem(IDC_SCAN_ROLL, this);
-  m_heading.SubclassDlgItem(IDC_PAGE_HEADING, this);
-  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
-  m_foundLabel.SubclassDlgItem(IDC_SCAN_FOUND_LABEL, this);
-  StyleBodyText(m_foundLabel, true);
-  m_path.SubclassDlgItem(IDC_SCAN_PATH, this);
-  StyleBodyText(m_path);
-  m_path.SetTextColor(RGB(28, 92, 160));
 
   gScanAbort = 0;
   gDelScanDone = 0;
@@ -137,38 +121,6 @@ LRESULT CScanDelFilesDlg::OnScanDone(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CScanDelFilesDlg::OnScanFinished(WPARAM, LPARAM) {
-  if (m_finished) return 0;
-  if (m_left) {
-    m_endedAfterLeaving = true;
-    return 0;
-  }
-  if (m_modalDepth > 0) {
-    m_finishPending = true;
-    return 0;
-  }
-  FinishScan();
-  return 0;
-}
-
-void CScanDelFilesDlg::RunPendingFinish() {
-  if (m_modalDepth > 0 || !m_finishPending) return;
-  m_finishPending = false;
-  OnScanFinished(0, 0);
-}
-
-void CScanDelFilesDlg::OnBanner() {
-  ++m_modalDepth;
-  CWizardPage::OnBanner();
-  --m_modalDepth;
-  RunPendingFinish();
-}
-
-void CScanDelFilesDlg::OnStop() { AskToStop(StopAction::kStop); }
-void CScanDelFilesDlg::OnBack() { AskToStop(StopAction::kBack); }
-void CScanDelFilesDlg::OnCloseBox() { AskToStop(StopAction::kCloseBox); }
-void CScanDelFilesDlg::OnClose() { AskToStop(StopAction::kWindowClose); }
-
 void CScanDelFilesDlg::AskToStop(StopAction action) {
   if (m_finished || m_left || m_modalDepth > 0) return;
   // Once Stop was confirmed the user is not asked again: leaving, or closing
@@ -203,26 +155,6 @@ void CScanDelFilesDlg::AskToStop(StopAction action) {
       FinishScan();
       return;
   }
-}
-
-// The user leaves the scan: it stops, and nothing it finds is shown.
-void CScanDelFilesDlg::Leave() {
-  m_left = true;
-  m_finishPending = false;
-  gScanAbort = 1;
-  JoinWorker();
-  if (m_scanEnded) m_endedAfterLeaving = true;
-  if (m_opener && m_opener->m_hWnd)
-    m_opener->ShowWindow(SW_SHOW);
-  else
-    RestovaApp()->ShowMainWindow();
-  EndDialog(IDCANCEL);
-}
-
-void CScanDelFilesDlg::JoinWorker() {
-  if (!m_worker) return;
-  m_worker->Join();   // the worker's sent messages are handled meanwhile
-  m_worker.reset();
 }
 
 void CScanDelFilesDlg::FinishScan() {
@@ -272,9 +204,6 @@ void CScanDelFilesDlg::OnDestroy() {
   // The window goes (the road is replaced, or the program ends): the worker
   // is stopped and waited for, and opens nothing.
   m_left = true;
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
   CWizardPage::OnDestroy();
 }

@@ -22,13 +22,13 @@
 
 #include "bars.h"
 #include "busy_boxes.h"
+#include "scan_page_base.h"
 #include "volume/delscan.h"
-#include "wizard_page.h"
 
 // Posted by the page to itself once the worker has sent WM_DELSCAN_DONE.
 constexpr UINT WM_DELSCAN_FINISHED = WM_APP + 350;
 
-class CScanDelFilesDlg : public CWizardPage {
+class CScanDelFilesDlg : public CScanPageBase {
  public:
   // opener: the page that opened the scan (the location page, or the main
   // window on the recycle-bin road); Back and the nothing-found page's Back
@@ -39,74 +39,35 @@ class CScanDelFilesDlg : public CWizardPage {
   // Before Create: what to scan ("X:\" or "X:\folder"), or the recycle bins.
   void SetTarget(const char* target) { m_target = target; }
   void SetRecycleBin(BOOL recycleBin) { m_recycleBin = recycleBin; }
-  // Before Create: the worker procedure, when not the road's own (tests run
-  // the real one behind a gate). Its argument is the page's DeletedScanRequest.
-  void SetWorkerProc(AFX_THREADPROC proc) { m_workerProc = proc; }
+  // Before Create, SetWorkerProc: the worker procedure, when not the road's
+  // own (tests run the real one behind a gate). Its argument is the page's
+  // DeletedScanRequest.
 
   // What the result page asks of the scan that made its records.
   const CString& ScanTarget() const { return m_target; }
   BOOL IsRecycleBinScan() const { return m_recycleBin; }
-  CWnd* Opener() const { return m_opener; }
   // Opens the nothing-found page for this scan (the result page calls it when
   // its list turns out empty). Replaces the one the application object holds.
   void ShowNothingFound();
 
-  // State the tests read.
-  bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
-  bool ScanEnded() const { return m_scanEnded; }
-  bool Finished() const { return m_finished; }
-  bool LeftByUser() const { return m_left; }
-  bool EndedAfterLeaving() const { return m_endedAfterLeaving; }
-  int ResultPagesOpened() const { return m_resultPagesOpened; }
-
  protected:
   BOOL OnInitDialog() override;
   void PaintBody(CDC* dc, const CRect& client) override;
-  void OnBanner() override;
-  void OnStop();
-  void OnBack();
-  void OnCloseBox();
-  void OnClose();
   LRESULT OnScanProgress(WPARAM, LPARAM text);
   LRESULT OnScanDone(WPARAM, LPARAM);
-  LRESULT OnScanFinished(WPARAM, LPARAM);
   void OnDestroy();
   DECLARE_MESSAGE_MAP()
 
  private:
-  enum class StopAction { kStop, kBack, kCloseBox, kWindowClose };
-  void AskToStop(StopAction action);
-  void Leave();
-  void JoinWorker();
-  // After a modal box: the scan's end that came while it was up.
-  void RunPendingFinish();
-  // Opens the result page or the nothing-found page and hides this page.
-  void FinishScan();
+  void AskToStop(StopAction action) override;
+  void FinishScan() override;
   void OpenResultPage();
 
-  CWnd* m_opener;
   CString m_target;
   BOOL m_recycleBin = FALSE;
   DeletedScanRequest m_request = {};
-  AFX_THREADPROC m_workerProc = nullptr;
-  std::unique_ptr<CWinThread> m_worker;
   CStopScanMBDlg m_stopBox;
-
-  bool m_scanEnded = false;         // the worker sent WM_DELSCAN_DONE
-  bool m_finished = false;          // the result or nothing-found page was opened
-  bool m_left = false;              // the user left the page (Back, close box)
-  bool m_endedAfterLeaving = false; // the scan ended after that
-  bool m_stopConfirmed = false;     // Stop was answered with Yes
-  bool m_finishPending = false;     // the end came while a box was up
-  int m_modalDepth = 0;             // boxes running over the page
-  int m_resultPagesOpened = 0;
-
-  CATSkinButton m_stop;
-  CATSkinButton m_back;
   CRollItem m_roll;
-  CLabel m_heading;
-  CLabel m_foundLabel;
-  CLabel m_path;
 };
 
 // Opens the deleted-file result page for a scan that found records: a new

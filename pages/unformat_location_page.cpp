@@ -143,14 +143,7 @@ void CFormatRecvrDlg::OnFsChange() { GotoDlgCtrl(&m_next); }
 void CFormatRecvrDlg::OnNext() {
   CRestovaApp* app = RestovaApp();
   StatisticsRecord& stats = app->m_stats;
-  stats.dlgresult = 0;
-  stats.recovercount = 0;
-  stats.userpermit = -1;
-  stats.paydlg = 0;
-  stats.fixtype = 2;
-  stats.pending = 1;
-  stats.scancount = -1;
-  stats.from = 0;
+  BeginOperation(stats, 2, 0);
   stats.filtertype = -1;
   stats.btnrecover = 0;
 

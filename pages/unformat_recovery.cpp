@@ -30,14 +30,6 @@ UINT UnformatRecoveryThreadProc(LPVOID param) {
 
 bool OpenUnformatDestinationPage(CUftFileChoseDlg* resultPage) {
   gUnformatRecoveryWorker = UnformatRecoveryThreadProc;
-  CRestovaApp* app = RestovaApp();
-  auto* page = new CChoiceRecoveryPathDlgUf(resultPage);
-  app->HoldPage(kDestinationPageSlot, page);
-  if (!page->Create(IDD_UNFORMAT_DESTINATION, resultPage)) {
-    app->DestroyPage(kDestinationPageSlot);
-    return false;
-  }
-  page->CenterWindow();
-  page->ShowWindow(SW_SHOW);
-  return true;
+  return ShowHeldPage(new CChoiceRecoveryPathDlgUf(resultPage), kDestinationPageSlot, IDD_UNFORMAT_DESTINATION,
+                      resultPage);
 }

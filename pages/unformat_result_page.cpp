@@ -19,7 +19,7 @@ const size_t kRowsPerBatch = 200;
 
 // The page background (640 x 480) has a 64-pixel band: it keeps that height
 // whatever the page's size, only the body stretches.
-const int kBackgroundWidth = 640, kBackgroundHeight = 480, kBandHeight = 64;
+const int kBandHeight = 64;
 
 // How a control follows the page's size.
 enum Anchor { kFixed = 0, kRight = 1, kBottom = 2, kGrowX = 4, kGrowY = 8 };
@@ -43,15 +43,6 @@ const AnchoredControl kAnchors[] = {
     {IDC_UFRES_BACK, kRight | kBottom},
     {IDC_UFRES_NEXT, kRight | kBottom},
 };
-
-void SkinToolButton(CATSkinButton& button) {
-  button.SetSkin(IDB_SMALL_BUTTON, IDB_SMALL_BUTTON_DOWN, IDB_SMALL_BUTTON_OVER, IDB_SMALL_BUTTON_OFF, 0, 0,
-                 skin::kStretch, 0, 0);
-  button.SetTextColor(RGB(40, 60, 90));
-  button.SetFontName("宋体");
-  button.SetFontSize(-12);
-  button.SetCursor(IDCUR_HAND);
-}
 
 // The rectangle of a child in the page's client coordinates.
 CRect ChildRect(HWND page, int id) {
@@ -123,7 +114,7 @@ BOOL CUftFileChoseDlg::OnInitDialog() {
   m_invert.SubclassDlgItem(IDC_UFRES_INVERT, this);
   m_expand.SubclassDlgItem(IDC_UFRES_EXPAND, this);
   m_collapse.SubclassDlgItem(IDC_UFRES_COLLAPSE, this);
-  for (CATSkinButton* b : {&m_checkAll, &m_invert, &m_expand, &m_collapse}) SkinToolButton(*b);
+  for (CATSkinButton* b : {&m_checkAll, &m_invert, &m_expand, &m_collapse}) SkinToolButton(*b, RGB(40, 60, 90));
   m_maximise.SubclassDlgItem(IDC_UFRES_MAXIMISE, this);
   m_maximise.SetSkin(IDB_MAXIMISE, IDB_MAXIMISE, IDB_MAXIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_restore.SubclassDlgItem(IDC_UFRES_RESTORE, this);
@@ -298,17 +289,8 @@ void CUftFileChoseDlg::OnBack() {
 void CUftFileChoseDlg::OnBrowse() {
   CString title;
   title.LoadString(IDS_CHOOSE_RECOVERY_PATH);
-  BROWSEINFOA info = {};
-  info.hwndOwner = m_hWnd;
-  info.lpszTitle = title;
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
-  if (!chosen) return;
-  char folder[MAX_PATH] = "";
-  const BOOL ok = SHGetPathFromIDListA(chosen, folder);
-  ShellFree(chosen);
-  if (!ok) return;
-  CString path(folder);
+  CString path;
+  if (!PickFolder(m_hWnd, title, BIF_RETURNONLYFSDIRS | BIF_EDITBOX, &path)) return;
   path += path.GetLength() > 0 && path[path.GetLength() - 1] == '\\' ? "ORVFIX" : "\\ORVFIX";
   if (path.GetLength() >= MAX_PATH) {
     CString text;
@@ -403,20 +385,7 @@ void CUftFileChoseDlg::Layout(int cx, int cy) {
 BOOL CUftFileChoseDlg::OnEraseBkgnd(CDC* dc) {
   CRect client;
   GetClientRect(&client);
-  CBitmap background;
-  if (!background.LoadBitmap(IDB_PAGE_BACKGROUND)) {
-    dc->FillSolidRect(&client, kPageBody);
-  } else {
-    // The band keeps its height; the body below it stretches.
-    HDC memory = ::CreateCompatibleDC(dc->m_hDC);
-    HGDIOBJ old = ::SelectObject(memory, background);
-    ::SetStretchBltMode(dc->m_hDC, COLORONCOLOR);
-    ::StretchBlt(dc->m_hDC, 0, 0, client.Width(), kBandHeight, memory, 0, 0, kBackgroundWidth, kBandHeight, SRCCOPY);
-    ::StretchBlt(dc->m_hDC, 0, kBandHeight, client.Width(), client.Height() - kBandHeight, memory, 0, kBandHeight,
-                 kBackgroundWidth, kBackgroundHeight - kBandHeight, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
-  }
+  PaintGrowingPageBackground(dc, client, kBandHeight);
   PaintBody(dc, client);
   return TRUE;
 }

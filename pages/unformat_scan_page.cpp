@@ -28,7 +28,7 @@ const char* KindName(int kind) {
 
 }  // namespace
 
-BEGIN_MESSAGE_MAP(CUnformatScanDlg, CWizardPage)
+BEGIN_MESSAGE_MAP(CUnformatScanDlg, CScanPageBase)
   ON_BN_CLICKED(IDC_UFSCAN_STOP, &CUnformatScanDlg::OnStop)
   ON_BN_CLICKED(IDC_UFSCAN_BACK, &CUnformatScanDlg::OnBack)
   ON_BN_CLICKED(IDC_CLOSE, &CUnformatScanDlg::OnCloseBox)
@@ -37,18 +37,15 @@ BEGIN_MESSAGE_MAP(CUnformatScanDlg, CWizardPage)
   ON_MESSAGE(WM_UNFORMAT_PROGRESS, &CUnformatScanDlg::OnProgress)
   ON_MESSAGE(WM_UNFORMAT_PATH, &CUnformatScanDlg::OnPath)
   ON_MESSAGE(WM_UNFORMAT_DONE, &CUnformatScanDlg::OnDone)
-  ON_MESSAGE(WM_UNFORMAT_FINISHED, &CUnformatScanDlg::OnFinished)
+  ON_MESSAGE(WM_UNFORMAT_FINISHED, &CUnformatScanDlg::OnScanFinished)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CUnformatScanDlg::CUnformatScanDlg(CWnd* opener) : CWizardPage(IDD_UNFORMAT_SCAN, opener), m_opener(opener) {}
+CUnformatScanDlg::CUnformatScanDlg(CWnd* opener) : CScanPageBase(IDD_UNFORMAT_SCAN, opener) {}
 
 CUnformatScanDlg::~CUnformatScanDlg() {
   // Deleted without its window having gone: the worker still reports here.
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
 }
 
 void CUnformatScanDlg::SetParameters(int kind, int driveIndex) {
@@ -58,27 +55,14 @@ void CUnformatScanDlg::SetParameters(int kind, int driveIndex) {
 
 BOOL CUnformatScanDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_stop.SubclassDlgItem(IDC_UFSCAN_STOP, this);
-  m_back.SubclassDlgItem(IDC_UFSCAN_BACK, this);
-  SkinForwardButton(m_stop);
-  SkinBackButton(m_back);
-  CString tip;
-  tip.LoadString(IDS_TIP_SHOW_FOUND);
-  m_stop.SetToolTipText(tip);
+  SetUpScanControls(IDC_UFSCAN_STOP, IDC_UFSCAN_BACK, IDC_UFSCAN_HEADING, IDC_UFSCAN_FOUND_LABEL, IDC_UFSCAN_PATH);
   m_progress.SubclassDlgItem(IDC_UFSCAN_PROGRESS, this);
-  m_heading.SubclassDlgItem(IDC_UFSCAN_HEADING, this);
-  m_heading.SetFontName("黑体").SetFontSize(16).SetFontBold(TRUE).SetTextColor(kPageText).SetTransparent(TRUE);
   m_volume.SubclassDlgItem(IDC_UFSCAN_VOLUME, this);
   StyleBodyText(m_volume, true);
   m_percent.SubclassDlgItem(IDC_UFSCAN_PERCENT, this);
   StyleBodyText(m_percent);
-  m_foundLabel.SubclassDlgItem(IDC_UFSCAN_FOUND_LABEL, this);
-  StyleBodyText(m_foundLabel, true);
   m_count.SubclassDlgItem(IDC_UFSCAN_COUNT, this);
   StyleBodyText(m_count, true);
-  m_path.SubclassDlgItem(IDC_UFSCAN_PATH, this);
-  StyleBodyText(m_path);
-  m_path.SetTextColor(RGB(28, 92, 160));
   gScanAbort = 0;
   m_timer = SetTimer(kProgressTimer, 200, nullptr);
   return TRUE;
@@ -192,34 +176,6 @@ LRESULT CUnformatScanDlg::OnDone(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CUnformatScanDlg::OnFinished(WPARAM, LPARAM) {
-  if (m_finished || m_left) return 0;
-  if (m_modalDepth > 0) {
-    m_finishPending = true;
-    return 0;
-  }
-  FinishScan();
-  return 0;
-}
-
-void CUnformatScanDlg::RunPendingFinish() {
-  if (m_modalDepth > 0 || !m_finishPending) return;
-  m_finishPending = false;
-  OnFinished(0, 0);
-}
-
-void CUnformatScanDlg::OnBanner() {
-  ++m_modalDepth;
-  CWizardPage::OnBanner();
-  --m_modalDepth;
-  RunPendingFinish();
-}
-
-void CUnformatScanDlg::OnStop() { AskToStop(StopAction::kStop); }
-void CUnformatScanDlg::OnBack() { AskToStop(StopAction::kBack); }
-void CUnformatScanDlg::OnCloseBox() { AskToStop(StopAction::kCloseBox); }
-void CUnformatScanDlg::OnClose() { AskToStop(StopAction::kWindowClose); }
-
 void CUnformatScanDlg::AskToStop(StopAction action) {
   if (m_finished || m_left || m_modalDepth > 0) return;
   const bool leaving = action == StopAction::kBack || action == StopAction::kCloseBox;
@@ -251,25 +207,6 @@ void CUnformatScanDlg::AskToStop(StopAction action) {
   gUnformatAbort = 1;
   m_stopConfirmed = true;
   m_stop.EnableWindow(FALSE);
-}
-
-// The user leaves the scan: it stops, and nothing it finds is shown.
-void CUnformatScanDlg::Leave() {
-  m_left = true;
-  m_finishPending = false;
-  gScanAbort = 1;
-  JoinWorker();
-  if (m_opener && m_opener->m_hWnd)
-    m_opener->ShowWindow(SW_SHOW);
-  else
-    RestovaApp()->ShowMainWindow();
-  EndDialog(IDCANCEL);
-}
-
-void CUnformatScanDlg::JoinWorker() {
-  if (!m_worker) return;
-  m_worker->Join();   // the worker's sent messages are handled meanwhile
-  m_worker.reset();
 }
 
 void CUnformatScanDlg::FinishScan() {
@@ -317,10 +254,7 @@ void CUnformatScanDlg::OnDestroy() {
   // The window goes (the road is replaced, or the program ends): the worker
   // is stopped and waited for, and opens nothing.
   m_left = true;
-  if (m_worker) {
-    gScanAbort = 1;
-    JoinWorker();
-  }
+  StopWorker();
   if (m_timer) {
     KillTimer(m_timer);
     m_timer = 0;

@@ -1,8 +1,10 @@
 #include "wizard_page.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "resource.h"
+#include "restova_app.h"
 
 namespace {
 
@@ -161,4 +163,75 @@ HBRUSH CWizardPage::OnCtlColor(CDC* dc, CWnd* wnd, UINT kind) {
   dc->SetBkMode(TRANSPARENT);
   dc->SetTextColor(kPageText);
   return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+void SkinToolButton(CATSkinButton& button, COLORREF text) {
+  if (!button.m_hWnd) return;
+  button.SetSkin(IDB_SMALL_BUTTON, IDB_SMALL_BUTTON_DOWN, IDB_SMALL_BUTTON_OVER, IDB_SMALL_BUTTON_OFF, 0, 0,
+                 skin::kStretch, 0, 0);
+  button.SetTextColor(text);
+  button.SetFontName("宋体");
+  button.SetFontSize(-12);
+  button.SetCursor(IDCUR_HAND);
+}
+
+bool PickFolder(HWND owner, const char* title, UINT flags, CString* folder) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  BROWSEINFOA info = {};
+  info.hwndOwner = owner;
+  info.lpszTitle = title;
+  info.ulFlags = flags;
+  char display[MAX_PATH] = "";
+  info.pszDisplayName = display;
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  if (!chosen) return false;
+  char path[MAX_PATH] = "";
+  const BOOL ok = SHGetPathFromIDListA(chosen, path);
+  CoTaskMemFree(chosen);
+  if (!ok) return false;
+  *folder = path;
+  return true;
+}
+
+void PaintGrowingPageBackground(CDC* dc, const CRect& client, int band) {
+  CBitmap background;
+  if (!background.LoadBitmap(IDB_PAGE_BACKGROUND)) {
+    dc->FillSolidRect(&client, kPageBody);
+    return;
+  }
+  BITMAP info = {};
+  ::GetObjectA(background, sizeof info, &info);
+  HDC source = ::CreateCompatibleDC(dc->m_hDC);
+  HGDIOBJ old = ::SelectObject(source, background);
+  ::SetStretchBltMode(dc->m_hDC, COLORONCOLOR);
+  ::StretchBlt(dc->m_hDC, 0, 0, client.Width(), band, source, 0, 0, info.bmWidth, band, SRCCOPY);
+  ::StretchBlt(dc->m_hDC, 0, band, client.Width(), client.Height() - band, source, 0, band, info.bmWidth,
+               info.bmHeight - band, SRCCOPY);
+  ::SelectObject(source, old);
+  ::DeleteDC(source);
+}
+
+void FitMaximisedToWorkArea(MINMAXINFO* info) {
+  RECT work;
+  if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+    info->ptMaxPosition.x = work.left;
+    info->ptMaxPosition.y = work.top;
+    info->ptMaxSize.x = work.right - work.left;
+    info->ptMaxSize.y = work.bottom - work.top;
+  }
+}
+
+bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
+  CRestovaApp* app = RestovaApp();
+  if (app) app->HoldPage(slot, page);
+  if (!page->Create(templateId, parent)) {
+    if (app)
+      app->DestroyPage(slot);
+    else
+      delete page;
+    return false;
+  }
+  page->CenterWindow();
+  page->ShowWindow(SW_SHOW);
+  return true;
 }

@@ -42,6 +42,43 @@ int PaintBoxBackground(CDC* dc, const CRect& client);
 // Opens a web page the way the pages' service buttons do: "IExplore.EXE"
 // with the address of a string.
 void OpenServicePage(UINT urlString);
+// The background of a result page that can grow: the band (band pixels of
+// the page background) keeps its height, the body below it stretches.
+void PaintGrowingPageBackground(CDC* dc, const CRect& client, int band);
+// Maximised, a page covers the work area and leaves the taskbar in view.
+void FitMaximisedToWorkArea(MINMAXINFO* info);
+// A page the application object holds in one of its slots (replacing the one
+// there): created from its template as a child of parent, centred and shown.
+// A page that cannot be created is destroyed and the slot left empty; then
+// false. Without an application object the page is only created.
+bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent);
+// The small tool buttons of the result pages (tick all, invert, expand...):
+// a window without a handle is left as it is.
+void SkinToolButton(CATSkinButton& button, COLORREF text = RGB(60, 70, 85));
+// The folder the user picks in the shell's folder box (title may be null),
+// as a file-system path; false when none was picked or it has no path.
+bool PickFolder(HWND owner, const char* title, UINT flags, CString* folder);
+
+// While many rows of a tree view change, it draws nothing: its visible bit is
+// cleared (the tree view ignores WM_SETREDRAW for this) and it is repainted
+// once at the end.
+class TreeDrawingOff {
+ public:
+  explicit TreeDrawingOff(HWND tree) : tree_(tree), style_(::GetWindowLongPtrA(tree, GWL_STYLE)) {
+    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
+  }
+  ~TreeDrawingOff() {
+    if (!(style_ & WS_VISIBLE)) return;
+    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
+    ::InvalidateRect(tree_, nullptr, TRUE);
+  }
+  TreeDrawingOff(const TreeDrawingOff&) = delete;
+  TreeDrawingOff& operator=(const TreeDrawingOff&) = delete;
+
+ private:
+  HWND tree_;
+  LONG_PTR style_;
+};
 
 class CWizardPage : public CDialog {
  public:

@@ -76,3 +76,14 @@ void ReportRoadFinished(StatisticsRecord& record, const char* version) {
   ReportOperation(record, version);
   if (record.recovercount > 0) GetServiceModuleClient().ReportNode(151002, 102);
 }
+
+void BeginOperation(StatisticsRecord& record, int32_t fixtype, int32_t from) {
+  record.dlgresult = 0;
+  record.recovercount = 0;
+  record.userpermit = -1;
+  record.paydlg = 0;
+  record.fixtype = fixtype;
+  record.scancount = -1;
+  record.from = from;
+  record.pending = 1;
+}

@@ -24,6 +24,11 @@ static_assert(sizeof(StatisticsRecord) == 44, "eleven 32-bit fields");
 static_assert(offsetof(StatisticsRecord, fixtype2) == 28, "field order");
 static_assert(offsetof(StatisticsRecord, btnrecover) == 40, "field order");
 
+// A road's scan begins: the record is set for its operation event, which is
+// owed from now on (pending). fixtype and from as the road's first step sees
+// them; the other fields the road has not reached yet are cleared.
+void BeginOperation(StatisticsRecord& record, int32_t fixtype, int32_t from);
+
 // Event texts (UTF-16). version is the program's version text in the active
 // code page ("" when it has none).
 std::wstring LaunchEventText(int launchFromUsb, int cid, int sv, const char* version);

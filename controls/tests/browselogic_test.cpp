@@ -36,6 +36,15 @@ TEST(PathLeadsTo, ComponentBoundariesAndCase) {
   EXPECT_FALSE(PathLeadsTo("C:\\\x95", "C:\\\x95\x5C"));
 }
 
+TEST(BrowseRowText, NamesKeepEveryCharacterWithRoomAfterTheLast) {
+  EXPECT_EQ(BrowseRowText(" (C:)"), "(C:) ");   // a drive without a volume label
+  EXPECT_EQ(BrowseRowText("Local Disk (Z:)"), "Local Disk (Z:) ");
+  EXPECT_EQ(BrowseRowText("  Program Files (x86)  "), "Program Files (x86) ");
+  EXPECT_EQ(BrowseRowText("\xce\xd2\xb5\xc4\xb5\xe7\xc4\xd4"), "\xce\xd2\xb5\xc4\xb5\xe7\xc4\xd4 ");
+  EXPECT_EQ(BrowseRowText("   "), "");
+  EXPECT_EQ(BrowseRowText(""), "");
+}
+
 TEST(MaskRuns, NonWhitePixelsMakeRuns) {
   const uint32_t W = 0xFFFFFF, B = 0x000000, G = 0xFF808080;  // alpha bits ignored
   uint32_t px[] = {

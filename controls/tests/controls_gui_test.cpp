@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -787,6 +788,60 @@ TEST_F(ControlsDialog, BrowseTreeListsDrivesReadsOnceAndScrollsOncePerWheelLine)
   HTREEITEM windows = TreeView_GetParent(tree, sys);
   b.SetItemStateImage(windows, 2);
   EXPECT_EQ(b.GetItemStateImage(sys), 2);
+}
+
+// Where the ink of a text written with the tree's font ends, from its origin.
+static int InkWidth(HWND tree, const std::string& text) {
+  HDC screen = GetDC(tree);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 400, 40);
+  HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+  HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageA(tree, WM_GETFONT, 0, 0)));
+  RECT all = {0, 0, 400, 40};
+  FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetTextColor(mem, RGB(0, 0, 0));
+  TextOutA(mem, 0, 4, text.c_str(), static_cast<int>(text.size()));
+  int width = 0;
+  for (int x = 0; x < 400; ++x)
+    for (int y = 0; y < 40; ++y)
+      if (GetRValue(GetPixel(mem, x, y)) < 160) width = x + 1;
+  SelectObject(mem, oldFont);
+  SelectObject(mem, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(tree, screen);
+  return width;
+}
+
+// The tree view clips a row's text to its label; the whole drive name, both
+// brackets included, must lie inside it.
+TEST_F(ControlsDialog, BrowseTreeDriveRowsShowTheirWholeName) {
+  ASSERT_TRUE(dlg->m_browseReady);
+  HWND tree = dlg->m_browse.m_hWnd;
+  HTREEITEM computer = TreeView_GetRoot(tree);
+  ASSERT_NE(computer, nullptr);
+  Pump(5);
+  int drives = 0;
+  for (HTREEITEM i = TreeView_GetChild(tree, computer); i; i = TreeView_GetNextSibling(tree, i)) {
+    const std::string path = dlg->m_browse.GetItemPath(i);
+    if (path.size() != 3 || path[1] != ':') continue;
+    ++drives;
+    char text[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = i;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const std::string name = text;
+    EXPECT_NE(name.find("(" + path.substr(0, 2) + ")"), std::string::npos) << name;
+    RECT label;
+    std::memcpy(&label, &i, sizeof i);   // the message takes the item in the rectangle
+    ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label)));
+    // The text is written two pixels into its label.
+    EXPECT_LE(label.left + 2 + InkWidth(tree, name), label.right) << "cut short: " << name;
+  }
+  EXPECT_GE(drives, 2) << "C: and Z: at least";
 }
 
 // ---- labels -------------------------------------------------------------------------

@@ -16,6 +16,11 @@
 constexpr size_t kMaxOutputFilePath = MAX_PATH - 1 - 4;
 constexpr size_t kMaxOutputFolderPath = MAX_PATH - 13;
 
+// Returned by the copy of one file when the stop flag (gRecoverAbort) was
+// already up as the file began: nothing was created, and the file must count
+// neither as recovered nor as failed.
+constexpr int kCopyNotStarted = 1;
+
 // Creates destination + relativePath: the folders as needed, and a numbered
 // name (name_001.ext .. name_999.ext) when the name is taken. Returns the open
 // handle, or nullptr with *error set: -2 destination full, -3 the destination

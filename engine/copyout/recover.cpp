@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "copyout/output.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "fat/fat_volume.h"
@@ -84,7 +85,7 @@ int CopyOne(SourceVolume& v, const DeletedFileRecord& r, const char* destination
     case BootKind::Unknown:
       break;
   }
-  return 1;   // not a file system we read: skipped
+  return kCopyNotStarted;   // not a file system we read: skipped
 }
 
 }  // namespace
@@ -120,7 +121,9 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
       rc = -2;
     } else {
       rc = CopyOne(volume, r, destination);
-      if (rc == 1) continue;
+      // Skipped, or the stop came between the announcement and the copy:
+      // nothing was written, so the file is neither recovered nor failed.
+      if (rc == kCopyNotStarted) continue;
     }
     ++gFileCounter;
     result = rc;

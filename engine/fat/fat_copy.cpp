@@ -14,7 +14,7 @@ constexpr uint32_t kCopyChunkBytes = 1 << 20;   // read and written 1 MB at a ti
 
 int CopyContiguousRun(const char* destination, int driveIndex, HANDLE volume, uint64_t sector,
                       uint32_t sectorsPerCluster, const char* path, uint32_t size) {
-  if (gRecoverAbort.load() != 0) return 0;
+  if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   if (!volume || sectorsPerCluster == 0) return -1;
   int error = 0;
   std::string outPath;

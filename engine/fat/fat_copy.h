@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-// 0 copied whole (also 0 when gRecoverAbort was set before the file began:
-// nothing is created then); -1 the source could not be read completely (the
+// 0 copied whole; kCopyNotStarted (copyout/output.h) when gRecoverAbort was
+// set before the file began: nothing is created then; -1 the source could not be read completely (the
 // output keeps the bytes that were read, and only those) or the copy was
 // stopped within the file; -2 the output cannot be created or written (the
 // destination is full): the incomplete output is removed. The two differ only

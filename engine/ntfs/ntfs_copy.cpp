@@ -35,7 +35,7 @@ NtfsGeometry GeometryOf(HANDLE volume, int driveIndex, uint32_t sectorsPerCluste
 int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint32_t mftRecordSector,
                     uint32_t sectorsPerCluster, const char* path) {
   if (!volume) return -1;
-  if (gRecoverAbort.load() == 1) return 0;
+  if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   NtfsVolume ntfs(volume, driveIndex, GeometryOf(volume, driveIndex, sectorsPerCluster));
   uint8_t record[kMftRecordBytes];
   if (!ntfs.ReadRecordAt(mftRecordSector, record)) return -1;

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "copyout/output.h"
 #include "copyout/recover.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
@@ -159,20 +160,61 @@ TEST(FatCopyOut, TheScannedDriveIsNeverTheDestination) {
   EXPECT_EQ(gRecoverFailedFiles.load(), Records().size());
 }
 
-TEST(FatCopyOut, AStopRequestEndsTheCopyAndTheEndIsStillReported) {
+// The stop comes while the second file is announced, before it begins: the
+// first file is copied and counted, the second is neither written nor counted
+// as copied or failed, and the end is still sent. FAT12 and FAT16 volumes go
+// through CopyOutFat16File, FAT32 through CopyOutFat32File, NTFS through
+// CopyOutNtfsFile.
+class StopBeforeAFileBegins : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(StopBeforeAFileBegins, TheAnnouncedFileIsNeitherWrittenNorCounted) {
   DefaultOptions defaults;
-  ASSERT_EQ(Scan("E:\\"), 0);
-  SelectAll();
+  ASSERT_EQ(Scan(GetParam()), 0);
+  // Files with data, so that the first one leaves a file behind.
+  ASSERT_GE(SelectWhere([](const DeletedFileRecord& r) { return r.size > 0; }), 2u);
+  std::vector<DeletedFileRecord> ticked;
+  for (const DeletedFileRecord& r : Records())
+    if (r.selected) ticked.push_back(r);
   OnProgress() = [](size_t n) {
     if (n == 2) gRecoverAbort = 1;
   };
-  std::string dest = ScratchDir("stopped");
-  Recover(dest);
+  std::string dest = ScratchDir(std::string("stopped-") + GetParam()[0]);
+  gFileCounter = 0;
+  EXPECT_EQ(Recover(dest), 0) << "the result of the last file copied: the first";
+  EXPECT_EQ(gFileCounter.load(), 1u);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   std::vector<std::string> files;
   ListFiles(dest, &files);
-  EXPECT_LE(files.size(), 1u);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0], Below(dest, PathUtf8(ticked[0])));
+  EXPECT_TRUE(OutputsFor(Below(dest, PathUtf8(ticked[1]))).empty());
+  ASSERT_EQ(Messages().size(), 3u);
+  EXPECT_EQ(Messages()[1].destination, dest.substr(0, dest.size() - 1) + ticked[1].path);
   EXPECT_EQ(Messages().back().message, static_cast<UINT>(WM_RECOVER_DONE));
-  EXPECT_EQ(Messages().size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFileSystem, StopBeforeAFileBegins, ::testing::Values("E:\\", "G:\\", "Q:\\"),
+                         [](const ::testing::TestParamInfo<const char*>& i) {
+                           return std::string(i.param[0] == 'E' ? "Fat12" : i.param[0] == 'G' ? "Fat32" : "Ntfs");
+                         });
+
+TEST(FatCopyOut, WithTheStopFlagUpAFileIsNotStartedAndNothingIsCreated) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\docs"), 0);
+  ASSERT_EQ(SelectWhere([](const DeletedFileRecord& r) { return std::string(r.path) == "\\Letter to Bank.txt"; }),
+            1u);
+  const DeletedFileRecord r = RecordsAt(Records(), "/Letter to Bank.txt")[0];
+  std::string dest = ScratchDir("flag-up");
+  HANDLE volume = OpenVolume(r.driveIndex);
+  ASSERT_NE(volume, nullptr);
+  gRecoverAbort = 1;
+  EXPECT_EQ(CopyOutFat16File(dest.c_str(), r.driveIndex, volume, r.location, 4, r.path, r.size), kCopyNotStarted);
+  EXPECT_EQ(CopyOutFat32File(dest.c_str(), r.driveIndex, volume, r.location, 4, r.path, r.size), kCopyNotStarted);
+  gRecoverAbort = 0;
+  CloseVolume(volume);
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  EXPECT_TRUE(files.empty());
 }
 
 // Run by full_destination.sh with a tiny file system as the destination.

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "copyout/output.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_copy.h"
 #include "ntfs_fixture.h"
@@ -197,9 +198,9 @@ TEST_F(NtfsScan, AFolderRecordIsNotCopiedAndLeavesNoFile) {
   const std::string dest = NoSlash(testsupport::ScratchDir("ntfs-folder"));
   EXPECT_EQ(CopyOut(r, dest), -1);
   EXPECT_EQ(GetFileAttributesA((dest + "\\Old").c_str()), INVALID_FILE_ATTRIBUTES);
-  // A cancelled copy-out copies nothing.
+  // A cancelled copy-out copies nothing, and says it did not start the file.
   gRecoverAbort = 1;
-  EXPECT_EQ(CopyOut(gDeletedFiles[0], dest), 0);
+  EXPECT_EQ(CopyOut(gDeletedFiles[0], dest), kCopyNotStarted);
   EXPECT_EQ(GetFileAttributesA((dest + gDeletedFiles[0].path).c_str()), INVALID_FILE_ATTRIBUTES);
   gRecoverAbort = 0;
 }

@@ -40,7 +40,13 @@ inline std::string WindowText(HWND window) {
   return text;
 }
 
-inline std::string ControlText(HWND window, int id) { return WindowText(GetDlgItem(window, id)); }
+// A control's text, asked of the control itself: GetWindowText on a window
+// of another process gives only the text the window was created with.
+inline std::string ControlText(HWND window, int id) {
+  char text[1024] = "";
+  GetDlgItemTextA(window, id, text, sizeof text);
+  return text;
+}
 
 // Polls pred() every 20 ms; false when it still fails after ms milliseconds.
 template <typename Pred>

@@ -229,6 +229,7 @@ void CChoiceFilesDlg::PaintBody(CDC* dc, const CRect& client) {
 void CChoiceFilesDlg::StartFill() {
   StopFill();
   m_list->m_tree.DeleteAllItems();
+  m_rowsDone = false;
   m_job.abort = false;
   m_job.sink = m_sink.get();
   m_job.conditions = &m_conditions;
@@ -307,6 +308,7 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
 }
 
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
+  m_rowsDone = true;
   ShowFilledTree();
   if (!gResultFilterActive) m_listedFileCount = m_job.listedFileCount;
   if (m_busy.m_hWnd) m_busy.SendMessage(WM_FILELIST_DONE);

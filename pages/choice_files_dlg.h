@@ -55,7 +55,9 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   CTreeListCtrl* ListInUse() const { return m_list; }
   CTreeListCtrl& FullList() { return m_listFull; }
   CTreeListCtrl& FilteredList() { return m_listFiltered; }
-  bool Filling() const { return m_worker && m_worker->IsRunning(); }
+  // Rows are still being added. The worker outlives the rows by the pause
+  // before the hint; the list is whole and takes the buttons meanwhile.
+  bool Filling() const { return m_worker && m_worker->IsRunning() && !m_rowsDone; }
   bool HintShown() const { return m_hintShown; }
   // The destination page held in the application object (null: none).
   CChoiceRecoveryPathDlg* DestinationPage() const;
@@ -113,6 +115,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   std::unique_ptr<CWinThread> m_worker;
   bool m_leaving = false;   // no more rows, no more pages: the page is going
   HWND m_fillingTree = nullptr;   // the tree being filled, hidden from drawing
+  bool m_rowsDone = false;        // the fill has handed over its last row
   LONG_PTR m_fillingStyle = 0;
 
   uint32_t m_listedFileCount = 0;

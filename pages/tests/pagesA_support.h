@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework.h"
+#include "program_driver.h"
 
 namespace pagetest {
 
@@ -87,33 +88,8 @@ class AnswerWhenShown {
   std::thread thread_;
 };
 
-// Wine's server, started before the test mapped its drives, lists only the
-// drives it knew then (the mapped ones can be opened, but GetLogicalDrives,
-// the shell's "My Computer" and so the pages do not see them). Defining each
-// mapped drive as a DOS device for the folder mapped to it lists it, for as
-// long as this object lives. folders: "X=<Windows path>" entries.
-class ListedDrives {
- public:
-  explicit ListedDrives(std::initializer_list<std::pair<char, std::string>> drives) {
-    for (const auto& d : drives) {
-      char name[3] = {d.first, ':', 0};
-      if (DefineDosDeviceA(0, name, d.second.c_str())) defined_.push_back(d.first);
-    }
-  }
-  ~ListedDrives() {
-    for (char letter : defined_) {
-      char name[3] = {letter, ':', 0};
-      DefineDosDeviceA(DDD_REMOVE_DEFINITION, name, nullptr);
-    }
-  }
-  size_t Count() const { return defined_.size(); }
+using programtest::ListedDrives;
 
- private:
-  std::vector<char> defined_;
-};
-
-inline void ClickButton(HWND dialog, int id) {
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
+inline void ClickButton(HWND dialog, int id) { programtest::Click(dialog, id); }
 
 }  // namespace pagetest

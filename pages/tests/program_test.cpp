@@ -8,88 +8,23 @@
 
 #include <string>
 
-#include "pagesA_support.h"
+#include "program_driver.h"
 #include "resource.h"
 #include "testsupport.h"
 
-using namespace pagetest;
+using namespace programtest;
 
 namespace {
 
-std::string BinFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p(path);
-  return p.substr(0, p.rfind('\\') + 1);
+// The main window, once the posted switch (if any) has had its time.
+HWND MainWindow(const Program& p) {
+  HWND main = p.WaitFor(IDC_MODE_DELETED);
+  Sleep(700);
+  return main;
 }
-
-struct Program {
-  PROCESS_INFORMATION pi = {};
-  bool Start(const std::string& arguments, const std::string& folder = BinFolder()) {
-    STARTUPINFOA si = {sizeof si};
-    const std::string exe = folder + "salvora.exe";
-    std::string cmd = "\"" + exe + "\"" + arguments;
-    return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi) != 0;
-  }
-  ~Program() {
-    if (!pi.hProcess) return;
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-  // A visible top-level window of the program that holds the control.
-  HWND Find(int controlId) {
-    struct Search {
-      DWORD pid;
-      int id;
-      HWND found;
-    } s = {pi.dwProcessId, controlId, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lp);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(h, &pid);
-          if (pid == s->pid && IsWindowVisible(h) && GetDlgItem(h, s->id)) {
-            s->found = h;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-  }
-  HWND WaitFor(int controlId, int ms = 20000) {
-    for (int waited = 0; waited < ms; waited += 50) {
-      if (HWND h = Find(controlId)) return h;
-      if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
-    }
-    return nullptr;
-  }
-  // The main window, once the posted switch (if any) has had its time.
-  HWND MainWindow() {
-    HWND main = WaitFor(IDC_MODE_DELETED);
-    Sleep(700);
-    return main;
-  }
-  DWORD Close(HWND main) {
-    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) return 0xDEADBEEF;
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    return code;
-  }
-};
 
 // Waits until the window is hidden (true) or shown (false).
-bool WaitHidden(HWND window, bool hidden = true, int ms = 10000) {
-  for (int waited = 0; waited < ms; waited += 20, Sleep(20))
-    if ((IsWindowVisible(window) == FALSE) == hidden) return true;
-  return false;
-}
-
-void Post(HWND window, int id) {
-  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-}
+bool WaitHidden(HWND window, bool hidden = true) { return WaitVisible(window, !hidden, 10000); }
 
 TEST(Program, TheDeletedFileSwitchOpensTheLocationPageAtOnceInAnyCase) {
   for (const char* args : {" -fixdel", " -FIXDEL", " -t -FixDel"}) {
@@ -102,7 +37,7 @@ TEST(Program, TheDeletedFileSwitchOpensTheLocationPageAtOnceInAnyCase) {
       EXPECT_TRUE(WaitHidden(main)) << "the main window hides behind the road: " << args;
     }
     // Back to the main window, then out.
-    Post(location, IDC_LOC_BACK);
+    Click(location, IDC_LOC_BACK);
     ASSERT_TRUE(WaitHidden(location));
     main = p.WaitFor(IDC_MODE_DELETED);
     ASSERT_NE(main, nullptr);
@@ -114,7 +49,7 @@ TEST(Program, OnlyAWholeLastSwitchCounts) {
   for (const char* args : {" -fixdel ", " -fixdelx", " -fixdel -x", " fixdel", " -fixusb -x"}) {
     Program p;
     ASSERT_TRUE(p.Start(args));
-    HWND main = p.MainWindow();
+    HWND main = MainWindow(p);
     ASSERT_NE(main, nullptr) << args;
     EXPECT_EQ(p.Find(IDC_LOC_BROWSE_TREE), nullptr) << args;
     EXPECT_TRUE(IsWindowVisible(main));
@@ -125,7 +60,7 @@ TEST(Program, OnlyAWholeLastSwitchCounts) {
 TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
   Program p;
   ASSERT_TRUE(p.Start(""));
-  HWND main = p.MainWindow();
+  HWND main = MainWindow(p);
   ASSERT_NE(main, nullptr);
   PostMessageA(main, WM_USER + 1000, 0, 0);
   HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
@@ -135,20 +70,20 @@ TEST(Program, ShowPageMessagesAndModeButtonsSwitchPages) {
   ASSERT_TRUE(WaitHidden(location));
   ASSERT_TRUE(WaitHidden(main, false));
   // A fresh page for every press of the mode button.
-  Post(main, IDC_MODE_DELETED);
+  Click(main, IDC_MODE_DELETED);
   ASSERT_TRUE(WaitHidden(main));
   HWND second = p.WaitFor(IDC_LOC_BROWSE_TREE);
   ASSERT_NE(second, nullptr);
   EXPECT_NE(second, location);
   EXPECT_FALSE(IsWindow(location));
-  Post(second, IDC_CLOSE);
+  Click(second, IDC_CLOSE);
   ASSERT_TRUE(WaitHidden(main, false));
   // The unformat road opens its location page; its close box comes back.
-  Post(main, IDC_MODE_UNFORMAT);
+  Click(main, IDC_MODE_UNFORMAT);
   ASSERT_TRUE(WaitHidden(main));
   HWND unformat = p.WaitFor(IDC_UFLOC_VOLUMES);
   ASSERT_NE(unformat, nullptr);
-  Post(unformat, IDC_CLOSE);
+  Click(unformat, IDC_CLOSE);
   ASSERT_TRUE(WaitHidden(main, false));
   EXPECT_EQ(p.Close(main), 1u);
 }
@@ -157,7 +92,7 @@ TEST(Program, ClosingWithTheServiceLibraryRunsTheUpdateFirst) {
   // quorlex.dll lies beside the program in the build's folder.
   Program p;
   ASSERT_TRUE(p.Start(""));
-  HWND main = p.MainWindow();
+  HWND main = MainWindow(p);
   ASSERT_NE(main, nullptr);
   PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   HWND update = p.WaitFor(IDC_UPDATE_PROGRESS, 20000);
@@ -167,12 +102,6 @@ TEST(Program, ClosingWithTheServiceLibraryRunsTheUpdateFirst) {
   DWORD code = 0;
   GetExitCodeProcess(p.pi.hProcess, &code);
   EXPECT_EQ(code, 1u);
-}
-
-std::string Text(HWND window) {
-  char text[260] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 TEST(Program, TheTipsOfItemIniTakeTurnsWhileTheMainWindowIsShown) {
@@ -189,7 +118,7 @@ TEST(Program, TheTipsOfItemIniTakeTurnsWhileTheMainWindowIsShown) {
   HWND main = p.WaitFor(IDC_MODE_DELETED);
   ASSERT_NE(main, nullptr);
   HWND tip = GetDlgItem(main, IDC_MAIN_TIP);
-  EXPECT_EQ(Text(tip), "恢复之前，请不要向丢失文件的磁盘写入数据");
+  EXPECT_EQ(WindowText(tip), "恢复之前，请不要向丢失文件的磁盘写入数据");
   RECT r;
   GetWindowRect(tip, &r);
   MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
@@ -197,8 +126,8 @@ TEST(Program, TheTipsOfItemIniTakeTurnsWhileTheMainWindowIsShown) {
   EXPECT_EQ(r.top, 475);
   EXPECT_EQ(r.bottom, 493);
   // Every two seconds the next one, then the first again.
-  for (int waited = 0; waited < 5000 && Text(tip) != "恢复出来的文件请保存到其他磁盘"; waited += 100) Sleep(100);
-  EXPECT_EQ(Text(tip), "恢复出来的文件请保存到其他磁盘");
+  for (int waited = 0; waited < 5000 && WindowText(tip) != "恢复出来的文件请保存到其他磁盘"; waited += 100) Sleep(100);
+  EXPECT_EQ(WindowText(tip), "恢复出来的文件请保存到其他磁盘");
   Sleep(300);
   testsupport::SaveScreenshot(testsupport::ArtifactPath("main_window_tip.bmp"), main);
   // Hidden behind a road, the tip waits.
@@ -206,13 +135,13 @@ TEST(Program, TheTipsOfItemIniTakeTurnsWhileTheMainWindowIsShown) {
   HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
   ASSERT_NE(location, nullptr);
   ASSERT_TRUE(WaitHidden(main));
-  const std::string shown = Text(tip);
+  const std::string shown = WindowText(tip);
   Sleep(4500);
-  EXPECT_EQ(Text(tip), shown);
+  EXPECT_EQ(WindowText(tip), shown);
   PostMessageA(location, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitHidden(main, false));
-  for (int waited = 0; waited < 5000 && Text(tip) == shown; waited += 100) Sleep(100);
-  EXPECT_NE(Text(tip), shown) << "it goes on when the main window is back";
+  for (int waited = 0; waited < 5000 && WindowText(tip) == shown; waited += 100) Sleep(100);
+  EXPECT_NE(WindowText(tip), shown) << "it goes on when the main window is back";
   EXPECT_EQ(p.Close(main), 1u);
 }
 

@@ -19,12 +19,13 @@ if(TARGET pagesB_pages)
   target_compile_options(pagesB_pages PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()
 
-# The whole road in the real program: X: is both a raw volume and a folder, so
-# that it is listed among the drives of the location page's tree.
+# The whole road in the real program: X: (FAT32) and N: (NTFS) are both raw
+# volumes and folders, so that they are listed among the drives of the
+# location page's tree.
 salvora_add_test(pagesB_road GUI
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/pagesB_program_test.cpp
   LIBS salvora_resource_ids
-  MAP "drive X=fat32-deleted" "dir X=xroot" "dir R=out"
+  MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot" "dir R=out"
   TIMEOUT 600)
 if(TARGET pagesB_road)
   add_dependencies(pagesB_road salvora pictaran)

@@ -120,11 +120,19 @@ main() {
     curl_ver=$(source_version curl); tx_ver=$(source_version tinyxml)
     [ -n "$curl_ver" ] && [ -n "$tx_ver" ] || die "cannot find the curl and tinyxml source packages"
   fi
-  local t
+  # The two targets build side by side: curl's configure checks run one at a
+  # time, so one target alone leaves most of the processors idle. The sources
+  # are fetched first so that the two builds do not unpack them twice.
+  local t pids=()
   for t in i686-w64-mingw32 x86_64-w64-mingw32; do
-    build_curl "$t" "$curl_ver"
-    build_tinyxml "$t" "$tx_ver"
+    [ -f "$DEPS/curl-$curl_ver/$t/.done" ] || fetch_source curl "$DEPS/src" >/dev/null
+    [ -f "$DEPS/tinyxml-$tx_ver/$t/.done" ] || fetch_source tinyxml "$DEPS/src" >/dev/null
   done
+  for t in i686-w64-mingw32 x86_64-w64-mingw32; do
+    ( build_curl "$t" "$curl_ver" && build_tinyxml "$t" "$tx_ver" ) &
+    pids+=($!)
+  done
+  for t in "${pids[@]}"; do wait "$t" || die "a cross-built dependency failed (logs in $DEPS/build)"; done
   printf 'SALVORA_CURL_VERSION=%s\nSALVORA_TINYXML_VERSION=%s\n' "$curl_ver" "$tx_ver" > "$DEPS/versions.env"
   stage_done
 }

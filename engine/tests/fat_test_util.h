@@ -116,25 +116,8 @@ inline std::string PathUtf8(const DeletedFileRecord& r) {
 
 inline std::string FormatTime(const SYSTEMTIME& t) { return testsupport::FormatSystemTime(t); }
 
-struct Expected {
-  std::string path;   // UTF-8, '/'
-  uint64_t size = 0;
-  std::string sha256;
-  std::string mtime;
-  std::string tags;
-  bool Has(const char* tag) const { return tags.find(tag) != std::string::npos; }
-};
-
-inline std::vector<Expected> ReadScanTable(const std::string& fixture) {
-  std::vector<Expected> out;
-  std::vector<std::vector<std::string>> rows;
-  testsupport::ReadTable(testsupport::FixtureDir(fixture) + "scan.tsv", '\t', &rows);
-  for (const std::vector<std::string>& f : rows) {
-    if (f.size() < 5) continue;
-    out.push_back({f[0], std::stoull(f[1]), f[2], f[3], f[4]});
-  }
-  return out;
-}
+using Expected = testsupport::ScanRow;
+using testsupport::ReadScanTable;
 
 inline std::vector<DeletedFileRecord> RecordsAt(const std::vector<DeletedFileRecord>& all,
                                                 const std::string& utf8Path) {
@@ -144,33 +127,8 @@ inline std::vector<DeletedFileRecord> RecordsAt(const std::vector<DeletedFileRec
   return out;
 }
 
-// Windows path below a folder of a '/'-separated UTF-8 path.
-inline std::string Below(const std::string& folder, const std::string& utf8Path) {
-  std::string p = testsupport::Utf8ToAnsi(utf8Path);
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  std::string f = folder;
-  while (!f.empty() && f.back() == '\\') f.pop_back();
-  return f + p;
-}
-
-// name.ext, name_001.ext, ... name_009.ext that exist.
-inline std::vector<std::string> OutputsFor(const std::string& path) {
-  std::vector<std::string> out;
-  size_t slash = path.find_last_of('\\');
-  size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
-  for (int n = 0; n < 10; ++n) {
-    std::string p = path;
-    if (n) {
-      char num[8];
-      std::snprintf(num, sizeof num, "_%03d", n);
-      p = path.substr(0, dot) + num + path.substr(dot);
-    }
-    if (GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) out.push_back(p);
-  }
-  return out;
-}
+using testsupport::Below;
+using testsupport::OutputsFor;
 
 // Every file below a folder (full paths).
 inline void ListFiles(const std::string& dir, std::vector<std::string>* out) {

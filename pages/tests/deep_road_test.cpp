@@ -87,8 +87,6 @@ std::set<std::string> TypesOf(const std::vector<Expected>& hits) {
 
 // ---- windows -----------------------------------------------------------------------
 
-bool Shown(CWnd* w) { return w && w->m_hWnd && ::IsWindowVisible(w->m_hWnd); }
-
 void Click(CWnd* page, int id) {
   ::PostMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
@@ -98,23 +96,6 @@ void Shoot(CWnd* w, const char* name) {
   ::RedrawWindow(w->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(500);
   EXPECT_TRUE(SaveScreenshot(ArtifactPath(name), w->m_hWnd)) << name;
-}
-
-// The longest static text of a message box.
-std::string MessageBoxText(HWND box) {
-  std::string best;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM lp) -> BOOL {
-        char cls[32] = "", text[512] = "";
-        GetClassNameA(child, cls, sizeof cls);
-        GetWindowTextA(child, text, sizeof text);
-        auto* b = reinterpret_cast<std::string*>(lp);
-        if (!lstrcmpiA(cls, "Static") && strlen(text) > b->size()) *b = text;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&best));
-  return best;
 }
 
 HTREEITEM FindItemWithData(HWND tree, HTREEITEM from, LPARAM data) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -36,6 +37,25 @@ bool PumpUntil(Pred pred, int ms = 20000) {
     Sleep(5);
   }
   return true;
+}
+
+inline bool Shown(CWnd* w) { return w && w->m_hWnd && ::IsWindowVisible(w->m_hWnd); }
+
+// The text of a message box: its longest static text.
+inline std::string MessageBoxText(HWND box) {
+  std::string best;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM lp) -> BOOL {
+        char cls[32] = "", text[512] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        GetWindowTextA(child, text, sizeof text);
+        auto* best = reinterpret_cast<std::string*>(lp);
+        if (!lstrcmpiA(cls, "Static") && strlen(text) > best->size()) *best = text;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&best));
+  return best;
 }
 
 // A visible top-level window of the thread that holds a control with this id.

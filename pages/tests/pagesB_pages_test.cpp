@@ -55,8 +55,6 @@ void Click(CWnd* page, int id) {
                  reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
 }
 
-bool Shown(CWnd* w) { return w && w->m_hWnd && ::IsWindowVisible(w->m_hWnd); }
-
 void Shoot(CWnd* w, const char* name) {
   ::SetWindowPos(w->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::RedrawWindow(w->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -182,25 +180,8 @@ struct Expected {
 
 std::vector<Expected> ScanList(const std::string& fixture) {
   std::vector<Expected> out;
-  std::string text;
-  if (!testsupport::ReadWholeFile(testsupport::FixtureDir(fixture) + "scan.tsv", &text)) return out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::string cell;
-    std::istringstream ls(line);
-    while (std::getline(ls, cell, '\t')) f.push_back(cell);
-    if (f.size() < 3) continue;
-    Expected e;
-    e.path = testsupport::Utf8ToAnsi(f[0]);
-    for (char& c : e.path)
-      if (c == '/') c = '\\';
-    e.size = std::stoull(f[1]);
-    e.sha = f[2];
-    e.tags = f.size() > 4 ? f[4] : "";
-    out.push_back(e);
-  }
+  for (const testsupport::ScanRow& r : testsupport::ReadScanTable(fixture))
+    out.push_back({testsupport::Below("", r.path), r.size, r.sha256, r.tags});
   return out;
 }
 

@@ -25,7 +25,7 @@ using testsupport::SaveScreenshot;
 
 namespace {
 
-// scan.tsv: where the scan puts each deleted file, and its sha256.
+// Where the scan puts each deleted file (ANSI, '\\') and its sha256.
 struct Expected {
   std::string path;
   std::string sha;
@@ -33,36 +33,16 @@ struct Expected {
 
 std::vector<Expected> ScanList(const std::string& fixture) {
   std::vector<Expected> out;
-  std::string text;
-  if (!testsupport::ReadWholeFile(testsupport::FixtureDir(fixture) + "scan.tsv", &text)) return out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::string cell;
-    std::istringstream ls(line);
-    while (std::getline(ls, cell, '\t')) f.push_back(cell);
-    if (f.size() < 3) continue;
-    Expected e{testsupport::Utf8ToAnsi(f[0]), f[2]};
-    for (char& c : e.path)
-      if (c == '/') c = '\\';
-    out.push_back(e);
-  }
+  for (const testsupport::ScanRow& r : testsupport::ReadScanTable(fixture))
+    out.push_back({testsupport::Below("", r.path), r.sha256});
   return out;
 }
 
-// The file the copy-out made for a path, or one of its numbered twins
-// (name_001.ext ...) when the scan found the name twice.
+// The file the copy-out made for a path, or one of its numbered twins when
+// the scan found the name twice.
 bool AnyCopyMatches(const std::string& path, const std::string& sha) {
-  if (testsupport::Sha256OfFile(path) == sha) return true;
-  const size_t slash = path.rfind('\\'), dot = path.rfind('.');
-  const bool hasExt = dot != std::string::npos && dot > slash;
-  for (int n = 1; n < 10; ++n) {
-    char number[8];
-    snprintf(number, sizeof number, "_%03d", n);
-    std::string twin = hasExt ? path.substr(0, dot) + number + path.substr(dot) : path + number;
-    if (testsupport::Sha256OfFile(twin) == sha) return true;
-  }
+  for (const std::string& p : testsupport::OutputsFor(path))
+    if (testsupport::Sha256OfFile(p) == sha) return true;
   return false;
 }
 
@@ -78,10 +58,7 @@ std::vector<Expected> NtfsDeletedList(const std::string& fixture, size_t* delete
     if (f.size() < 4 || f[3] != "1") continue;
     ++*deletedCount;
     if (f.size() > 5 && f[5].find("unsafe") != std::string::npos) continue;
-    Expected e{testsupport::Utf8ToAnsi(f[0]), f[2]};
-    for (char& c : e.path)
-      if (c == '/') c = '\\';
-    out.push_back(e);
+    out.push_back({testsupport::Below("", f[0]), f[2]});
   }
   return out;
 }

@@ -48,8 +48,6 @@ UINT GatedScan(LPVOID request) {
   return DeletedScanThreadProc(request);
 }
 
-bool Shown(CWnd* w) { return w && w->m_hWnd && ::IsWindowVisible(w->m_hWnd); }
-
 void Click(CWnd* page, int id) {
   ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
@@ -60,23 +58,6 @@ void Shoot(CWnd* w, const char* name) {
   ::RedrawWindow(w->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(400);
   EXPECT_TRUE(SaveScreenshot(ArtifactPath(name), w->m_hWnd)) << name;
-}
-
-// The text of a message box: its longest static text.
-std::string MessageBoxText(HWND box) {
-  std::string best;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM lp) -> BOOL {
-        char cls[32] = "", text[512] = "";
-        GetClassNameA(child, cls, sizeof cls);
-        GetWindowTextA(child, text, sizeof text);
-        auto* best = reinterpret_cast<std::string*>(lp);
-        if (!lstrcmpiA(cls, "Static") && strlen(text) > best->size()) *best = text;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&best));
-  return best;
 }
 
 bool HasRecord(const char* path, int driveIndex = -1) {

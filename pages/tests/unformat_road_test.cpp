@@ -97,8 +97,6 @@ UINT ShowcaseScan(LPVOID param) {
 
 // ---- small helpers ---------------------------------------------------------------------
 
-bool Shown(CWnd* w) { return w && w->m_hWnd && ::IsWindowVisible(w->m_hWnd); }
-
 void Click(CWnd* page, int id) {
   ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));

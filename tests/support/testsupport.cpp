@@ -109,6 +109,43 @@ std::vector<ManifestEntry> ReadManifest(const std::string& fixture) {
   return out;
 }
 
+std::vector<ScanRow> ReadScanTable(const std::string& fixture) {
+  std::vector<ScanRow> out;
+  std::vector<std::vector<std::string>> rows;
+  ReadTable(FixtureDir(fixture) + "scan.tsv", '\t', &rows);
+  for (const std::vector<std::string>& f : rows) {
+    if (f.size() < 5) continue;
+    out.push_back({f[0], strtoull(f[1].c_str(), nullptr, 10), f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+std::string Below(const std::string& folder, const std::string& utf8Path) {
+  std::string p = Utf8ToAnsi(utf8Path);
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  std::string f = folder;
+  while (!f.empty() && f.back() == '\\') f.pop_back();
+  return f + p;
+}
+
+std::vector<std::string> OutputsFor(const std::string& path) {
+  std::vector<std::string> out;
+  const size_t slash = path.find_last_of('\\');
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  for (int n = 0; n < 10; ++n) {
+    std::string p = path;
+    if (n) {
+      char num[8];
+      snprintf(num, sizeof num, "_%03d", n);
+      p = path.substr(0, dot) + num + path.substr(dot);
+    }
+    if (GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) out.push_back(p);
+  }
+  return out;
+}
+
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
   std::string cur;

@@ -33,6 +33,23 @@ struct ManifestEntry {
 };
 std::vector<ManifestEntry> ReadManifest(const std::string& fixture);
 
+// scan.tsv of the FAT fixtures: each deleted file as the scan names it.
+struct ScanRow {
+  std::string path;   // UTF-8, '/'
+  uint64_t size = 0;
+  std::string sha256;
+  std::string mtime;
+  std::string tags;
+  bool Has(const char* tag) const { return tags.find(tag) != std::string::npos; }
+};
+std::vector<ScanRow> ReadScanTable(const std::string& fixture);
+
+// A '/'-separated UTF-8 path as an ANSI Windows path below folder.
+std::string Below(const std::string& folder, const std::string& utf8Path);
+// The copy-out's name for a path and its numbered twins (name_001.ext up to
+// name_009.ext, made when a folder holds a name twice) that exist.
+std::vector<std::string> OutputsFor(const std::string& path);
+
 bool ReadWholeFile(const std::string& path, std::string* out);
 // s cut at every sep (n separators give n + 1 fields); '\r' is dropped.
 std::vector<std::string> Split(const std::string& s, char sep);

@@ -23,31 +23,6 @@ int WindowHeight(HWND h) {
   return r.bottom - r.top;
 }
 
-// Holds the tree's drawing off while many rows change state at once. A
-// visible tree view does work for every single row it changes (about 5 ms a
-// row under Wine, measured by scripts/bench-controls.sh), and the tree view
-// ignores WM_SETREDRAW for it; so the visible bit is cleared for the
-// duration, the way DefWindowProc implements WM_SETREDRAW, and the tree is
-// repainted once at the end.
-class BulkChange {
- public:
-  explicit BulkChange(HWND tree) : tree_(tree) {
-    style_ = ::GetWindowLongPtrA(tree_, GWL_STYLE);
-    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
-  }
-  ~BulkChange() {
-    if (!(style_ & WS_VISIBLE)) return;
-    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
-    ::InvalidateRect(tree_, nullptr, TRUE);
-  }
-  BulkChange(const BulkChange&) = delete;
-  BulkChange& operator=(const BulkChange&) = delete;
-
- private:
-  HWND tree_;
-  LONG_PTR style_;
-};
-
 }  // namespace
 
 void RegisterTreeListClass(HINSTANCE instance) {
@@ -160,7 +135,7 @@ BOOL CColumnTreeCtrl::SetItemStateAndPropagate(HTREEITEM item, UINT state, UINT 
   BOOL ok = static_cast<BOOL>(::SendMessageA(m_hWnd, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it)));
   int v = static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
   if (ok && propagate && (mask & TVIS_STATEIMAGEMASK)) {
-    BulkChange bulk(m_hWnd);
+    TreeDrawingOff bulk(m_hWnd);
     TreeViewChecks t{m_hWnd};
     controls::PropagateTreeListCheck(t, item, v);
   }
@@ -168,7 +143,7 @@ BOOL CColumnTreeCtrl::SetItemStateAndPropagate(HTREEITEM item, UINT state, UINT 
 }
 
 void CColumnTreeCtrl::CheckAllTopLevel(BOOL check) {
-  BulkChange bulk(m_hWnd);
+  TreeDrawingOff bulk(m_hWnd);
   TreeViewChecks t{m_hWnd};
   controls::CheckAllTopLevel(t, check != FALSE);
 }
@@ -182,7 +157,7 @@ void CColumnTreeCtrl::ToggleCheck(HTREEITEM item) {
   TreeViewChecks t{m_hWnd};
   int s = t.Check(item);
   if (!controls::IsToggleableCheck(s)) return;
-  BulkChange bulk(m_hWnd);
+  TreeDrawingOff bulk(m_hWnd);
   controls::SetTreeListCheck(t, item, controls::ToggledCheck(s));
 }
 
@@ -511,7 +486,7 @@ void ExpandSubtree(HWND tree, HTREEITEM item, UINT code) {
 void CTreeListCtrl::ExpandAll(BOOL expand) {
   UINT code = expand ? TVE_EXPAND : TVE_COLLAPSE;
   HWND tree = m_tree.m_hWnd;
-  BulkChange bulk(tree);
+  TreeDrawingOff bulk(tree);
   for (HTREEITEM r = TreeView_GetRoot(tree); r; r = TreeView_GetNextSibling(tree, r)) {
     if (!TreeView_GetChild(tree, r)) continue;
     ExpandSubtree(tree, r, code);

@@ -13,6 +13,31 @@
 #include "fwlink.h"
 #include "treeviewchecks.h"
 
+// Holds the tree's drawing off while many rows change state at once. A
+// visible tree view does work for every single row it changes (about 5 ms a
+// row under Wine, measured by scripts/bench-controls.sh), and the tree view
+// ignores WM_SETREDRAW for it; so the visible bit is cleared for the
+// duration, the way DefWindowProc implements WM_SETREDRAW, and the tree is
+// repainted once at the end.
+class TreeDrawingOff {
+ public:
+  explicit TreeDrawingOff(HWND tree) : tree_(tree) {
+    style_ = ::GetWindowLongPtrA(tree_, GWL_STYLE);
+    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
+  }
+  ~TreeDrawingOff() {
+    if (!(style_ & WS_VISIBLE)) return;
+    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
+    ::InvalidateRect(tree_, nullptr, TRUE);
+  }
+  TreeDrawingOff(const TreeDrawingOff&) = delete;
+  TreeDrawingOff& operator=(const TreeDrawingOff&) = delete;
+
+ private:
+  HWND tree_;
+  LONG_PTR style_;
+};
+
 // Registers "MERLO_TREE_LIST_CTRL" (once; call before the first dialog that
 // holds a tree-list is created).
 void RegisterTreeListClass(HINSTANCE instance);

@@ -59,27 +59,6 @@ void SkinToolButton(CATSkinButton& button, COLORREF text = RGB(60, 70, 85));
 // as a file-system path; false when none was picked or it has no path.
 bool PickFolder(HWND owner, const char* title, UINT flags, CString* folder);
 
-// While many rows of a tree view change, it draws nothing: its visible bit is
-// cleared (the tree view ignores WM_SETREDRAW for this) and it is repainted
-// once at the end.
-class TreeDrawingOff {
- public:
-  explicit TreeDrawingOff(HWND tree) : tree_(tree), style_(::GetWindowLongPtrA(tree, GWL_STYLE)) {
-    if (style_ & WS_VISIBLE) ::SetWindowLongPtrA(tree_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
-  }
-  ~TreeDrawingOff() {
-    if (!(style_ & WS_VISIBLE)) return;
-    ::SetWindowLongPtrA(tree_, GWL_STYLE, ::GetWindowLongPtrA(tree_, GWL_STYLE) | WS_VISIBLE);
-    ::InvalidateRect(tree_, nullptr, TRUE);
-  }
-  TreeDrawingOff(const TreeDrawingOff&) = delete;
-  TreeDrawingOff& operator=(const TreeDrawingOff&) = delete;
-
- private:
-  HWND tree_;
-  LONG_PTR style_;
-};
-
 class CWizardPage : public CDialog {
  public:
   CWizardPage(UINT templateId, CWnd* parent);

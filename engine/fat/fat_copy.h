@@ -7,11 +7,11 @@
 #include <cstdint>
 
 // 0 copied whole; kCopyNotStarted (copyout/output.h) when gRecoverAbort was
-// set before the file began: nothing is created then; -1 the source could not be read completely (the
-// output keeps the bytes that were read, and only those) or the copy was
-// stopped within the file; -2 the output cannot be created or written (the
-// destination is full): the incomplete output is removed. The two differ only
-// in their names.
+// set before the file began: nothing is created then; -1 the source could
+// not be read completely (the output keeps the bytes that were read, and only
+// those) or the copy was stopped within the file; -2 the output cannot be
+// created or written (the destination is full): the incomplete output is
+// removed. The two differ only in their names.
 int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
                      uint32_t sectorsPerCluster, const char* path, uint32_t size);
 int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,

@@ -12,10 +12,11 @@ struct NtfsDataStream;
 // unnamed data stream, resident or not, of any size, to destination + path
 // (created through CreateOutputFile). Holes are written as zeros.
 // 0; kCopyNotStarted (copyout/output.h) when gRecoverAbort was set before
-// the file began (nothing is created); -1 when the record cannot be read or parsed, is a folder, or part of the
-// data could not be read (the file is then written whole in length, with
-// zeros where the source failed) or the copy was cancelled; -2 when the
-// output cannot be created or the destination is full.
+// the file began (nothing is created); -1 when the record cannot be read or
+// parsed, is a folder, or part of the data could not be read (the file is
+// then written whole in length, with zeros where the source failed) or the
+// copy was cancelled; -2 when the output cannot be created or the destination
+// is full.
 // The cluster size is taken from the volume's boot sector; sectorsPerCluster
 // is used only when that cannot be read.
 int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint32_t mftRecordSector,

@@ -24,38 +24,9 @@
 
 namespace deeptest {
 
-struct Hit {
-  std::string type;
-  uint32_t first = 0;
-  uint64_t size = 0;
-  std::string sha256;
-  bool refined = false;
-  std::string source;
-  uint32_t Sectors() const { return static_cast<uint32_t>((size + 511) / 512); }
-};
+using Hit = testsupport::HitRow;
 
-inline std::vector<Hit> ReadHits(const std::string& fixture) {
-  std::ifstream in(testsupport::FixtureDir(fixture) + "hits.tsv");
-  std::vector<Hit> out;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    Hit h;
-    std::string first, size, refined;
-    std::getline(f, h.type, '\t');
-    std::getline(f, first, '\t');
-    std::getline(f, size, '\t');
-    std::getline(f, h.sha256, '\t');
-    std::getline(f, refined, '\t');
-    std::getline(f, h.source);
-    if (h.type.empty()) continue;
-    h.first = static_cast<uint32_t>(std::stoul(first));
-    h.size = std::stoull(size);
-    h.refined = refined == "1";
-    out.push_back(h);
-  }
-  return out;
-}
+inline std::vector<Hit> ReadHits(const std::string& fixture) { return testsupport::ReadHitTable(fixture); }
 
 struct Carved {
   uint32_t first;

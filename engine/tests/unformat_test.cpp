@@ -42,19 +42,9 @@ struct Expected {
 };
 
 std::vector<Expected> ReadExpected(const std::string& fixture) {
-  std::vector<std::vector<std::string>> rows;
-  EXPECT_TRUE(testsupport::ReadTable(FixtureDir(fixture) + "unformat.tsv", '\t', &rows)) << fixture;
   std::vector<Expected> out;
-  for (const std::vector<std::string>& f : rows) {
-    if (f.size() < 5) continue;
-    Expected e;
-    e.path = Utf8ToAnsi(f[0]);
-    e.size = std::stoull(f[1]);
-    e.sha256 = f[2];
-    e.mtime = f[3];
-    e.tags = f[4];
-    out.push_back(e);
-  }
+  for (const testsupport::ScanRow& r : testsupport::ReadScanTable(fixture, "unformat.tsv"))
+    out.push_back({Utf8ToAnsi(r.path), r.size, r.sha256, r.mtime, r.tags});
   return out;
 }
 

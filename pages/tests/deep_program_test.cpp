@@ -27,42 +27,12 @@ using namespace programtest;
 
 namespace {
 
-// hits.tsv: type, first sector, size, sha256, whether the scan knows the
-// file's end (1) or takes a fixed length (0), the tool's file name.
-struct Hit {
-  std::string type;
-  std::string sha;
-  bool refined = false;
-  std::string name;
-};
-
-std::vector<Hit> ReadHits(const std::string& fixture) {
-  std::ifstream in(testsupport::FixtureDir(fixture) + "hits.tsv");
-  std::vector<Hit> out;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    Hit h;
-    std::string first, size, refined;
-    std::getline(f, h.type, '\t');
-    std::getline(f, first, '\t');
-    std::getline(f, size, '\t');
-    std::getline(f, h.sha, '\t');
-    std::getline(f, refined, '\t');
-    std::getline(f, h.name, '\t');
-    if (h.type.empty()) continue;
-    h.refined = refined == "1";
-    out.push_back(h);
-  }
-  return out;
-}
-
 TEST(DeepProgram, TheCarvedFilesOfAVolumeComeBackWholeThroughEveryPage) {
   const std::string scratch = testsupport::EnvText("SALVORA_SCRATCH_WIN") + "\\";
   const std::string out = testsupport::ScratchDir("out\\deep");
   ListedDrives drives({{'Q', scratch + "qroot"}, {'W', scratch + "out"}});
   for (char letter : std::string("QW")) ASSERT_TRUE(ListedDrives::Listed(letter)) << letter;
-  const std::vector<Hit> truth = ReadHits("deepscan-volume");
+  const std::vector<testsupport::HitRow> truth = testsupport::ReadHitTable("deepscan-volume");
   ASSERT_FALSE(truth.empty());
   const std::string imageBefore = testsupport::Sha256OfFile(testsupport::MappedImage('Q'));
 
@@ -98,7 +68,7 @@ TEST(DeepProgram, TheCarvedFilesOfAVolumeComeBackWholeThroughEveryPage) {
   std::set<std::string> types;
   for (HTREEITEM top = TreeView_GetRoot(hits); top; top = TreeView_GetNextSibling(hits, top))
     types.insert(RowText(p, hits, top));
-  for (const Hit& h : truth) EXPECT_EQ(types.count(h.type), 1u) << h.type << " (" << h.name << ")";
+  for (const testsupport::HitRow& h : truth) EXPECT_EQ(types.count(h.type), 1u) << h.type << " (" << h.source << ")";
   const std::string title = ControlText(result, IDC_PAGE_TITLE);
   const size_t rows = TreeView_GetCount(hits) - types.size();
   EXPECT_NE(title.find(std::to_string(rows)), std::string::npos) << title;
@@ -131,9 +101,9 @@ TEST(DeepProgram, TheCarvedFilesOfAVolumeComeBackWholeThroughEveryPage) {
   EXPECT_EQ(files.size(), rows);
   std::map<std::string, std::string> bySha;   // sha256 -> the copy that has it
   for (const std::string& f : files) bySha[testsupport::Sha256OfFile(out + f)] = f;
-  for (const Hit& h : truth) {
+  for (const testsupport::HitRow& h : truth) {
     if (!h.refined) continue;
-    EXPECT_EQ(bySha.count(h.sha), 1u) << h.name << " (" << h.type << ") did not come back whole";
+    EXPECT_EQ(bySha.count(h.sha256), 1u) << h.source << " (" << h.type << ") did not come back whole";
   }
 
   // Finish: the main window again, and the program ends normally.

@@ -49,35 +49,9 @@ namespace {
 
 // ---- the ground truth of a fixture -------------------------------------------------
 
-struct Expected {
-  std::string type;
-  uint32_t first;
-  uint64_t size;
-  std::string sha256;
-  bool refined;
-};
+using Expected = testsupport::HitRow;
 
-std::vector<Expected> ReadHits(const std::string& fixture) {
-  std::ifstream in(testsupport::FixtureDir(fixture) + "hits.tsv");
-  std::vector<Expected> out;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    Expected e;
-    std::string first, size, refined;
-    std::getline(f, e.type, '\t');
-    std::getline(f, first, '\t');
-    std::getline(f, size, '\t');
-    std::getline(f, e.sha256, '\t');
-    std::getline(f, refined, '\t');
-    if (e.type.empty()) continue;
-    e.first = static_cast<uint32_t>(std::stoul(first));
-    e.size = std::stoull(size);
-    e.refined = refined == "1";
-    out.push_back(e);
-  }
-  return out;
-}
+std::vector<Expected> ReadHits(const std::string& fixture) { return testsupport::ReadHitTable(fixture); }
 
 std::set<std::string> TypesOf(const std::vector<Expected>& hits) {
   std::set<std::string> t;

@@ -54,22 +54,9 @@ struct Expected {
 };
 
 std::vector<Expected> ReadExpected(const std::string& fixture) {
-  std::string text;
-  EXPECT_TRUE(ReadWholeFile(FixtureDir(fixture) + "unformat.tsv", &text)) << fixture;
   std::vector<Expected> out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    std::vector<std::string> f;
-    size_t a = 0;
-    for (size_t b; (b = line.find('\t', a)) != std::string::npos; a = b + 1) f.push_back(line.substr(a, b - a));
-    f.push_back(line.substr(a));
-    if (f.size() < 3) continue;
-    out.push_back({Utf8ToAnsi(f[0]), std::stoull(f[1]), f[2]});
-  }
+  for (const testsupport::ScanRow& r : testsupport::ReadScanTable(fixture, "unformat.tsv"))
+    out.push_back({Utf8ToAnsi(r.path), r.size, r.sha256});
   return out;
 }
 

@@ -109,13 +109,32 @@ std::vector<ManifestEntry> ReadManifest(const std::string& fixture) {
   return out;
 }
 
-std::vector<ScanRow> ReadScanTable(const std::string& fixture) {
+std::vector<ScanRow> ReadScanTable(const std::string& fixture, const char* table) {
   std::vector<ScanRow> out;
   std::vector<std::vector<std::string>> rows;
-  ReadTable(FixtureDir(fixture) + "scan.tsv", '\t', &rows);
+  if (!ReadTable(FixtureDir(fixture) + table, '\t', &rows)) ADD_FAILURE() << "no " << table << " for fixture " << fixture;
   for (const std::vector<std::string>& f : rows) {
     if (f.size() < 5) continue;
     out.push_back({f[0], strtoull(f[1].c_str(), nullptr, 10), f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+std::vector<HitRow> ReadHitTable(const std::string& fixture) {
+  std::vector<HitRow> out;
+  std::vector<std::vector<std::string>> rows;
+  ReadTable(FixtureDir(fixture) + "hits.tsv", '\t', &rows);
+  for (std::vector<std::string>& f : rows) {
+    if (f.empty() || f[0].empty()) continue;
+    f.resize(6);
+    HitRow h;
+    h.type = f[0];
+    h.first = static_cast<uint32_t>(strtoul(f[1].c_str(), nullptr, 10));
+    h.size = strtoull(f[2].c_str(), nullptr, 10);
+    h.sha256 = f[3];
+    h.refined = f[4] == "1";
+    h.source = f[5];
+    out.push_back(h);
   }
   return out;
 }

@@ -33,7 +33,9 @@ struct ManifestEntry {
 };
 std::vector<ManifestEntry> ReadManifest(const std::string& fixture);
 
-// scan.tsv of the FAT fixtures: each deleted file as the scan names it.
+// scan.tsv of the FAT fixtures (each deleted file as the scan names it) and
+// unformat.tsv of the formatted ones (each file the unformat scan rebuilds)
+// share one layout.
 struct ScanRow {
   std::string path;   // UTF-8, '/'
   uint64_t size = 0;
@@ -42,7 +44,21 @@ struct ScanRow {
   std::string tags;
   bool Has(const char* tag) const { return tags.find(tag) != std::string::npos; }
 };
-std::vector<ScanRow> ReadScanTable(const std::string& fixture);
+std::vector<ScanRow> ReadScanTable(const std::string& fixture, const char* table = "scan.tsv");
+
+// hits.tsv of the signature-scan fixtures: type, first sector, size, sha256,
+// whether the scan knows the file's end (1) or takes a fixed length (0), and
+// the file the tool made it from.
+struct HitRow {
+  std::string type;
+  uint32_t first = 0;
+  uint64_t size = 0;
+  std::string sha256;
+  bool refined = false;
+  std::string source;
+  uint32_t Sectors() const { return static_cast<uint32_t>((size + 511) / 512); }
+};
+std::vector<HitRow> ReadHitTable(const std::string& fixture);
 
 // A '/'-separated UTF-8 path as an ANSI Windows path below folder.
 std::string Below(const std::string& folder, const std::string& utf8Path);

@@ -21,6 +21,7 @@ uint32_t gFat16Serial;
 uint32_t gFat32Serial;
 
 std::atomic<uint32_t> gFileCounter{0};
+std::atomic<uint32_t> gRecoverDamagedFiles{0};
 std::atomic<uint32_t> gRecoveredSectors{0};
 
 uint32_t gOptSkipDeletedBeforeFolder = 0;

@@ -76,6 +76,11 @@ extern uint32_t gFat32Serial;
 // --- counters the pages draw (written by the worker, read on the page's timer)
 extern std::atomic<uint32_t> gFileCounter;
 extern std::atomic<uint32_t> gRecoveredSectors;
+// Files of the last copy-out (any road) that were written but are known to be
+// damaged: their clusters were in use again, or the volume could not hold what
+// their record claims. They are counted apart from the whole ones and from the
+// failed ones, and each road resets it when its copy-out starts.
+extern std::atomic<uint32_t> gRecoverDamagedFiles;
 
 // --- scan options (options dialog)
 extern uint32_t gOptSkipDeletedBeforeFolder;   // default 0

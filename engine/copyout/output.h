@@ -21,6 +21,12 @@ constexpr size_t kMaxOutputFolderPath = MAX_PATH - 13;
 // neither as recovered nor as failed.
 constexpr int kCopyNotStarted = 1;
 
+// Returned by the copy of one file that was written, but whose data the file
+// system itself shows to be partly gone (clusters in use again, a size the
+// volume cannot hold). The user asked for it, so it is kept, but it counts in
+// gRecoverDamagedFiles, not as recovered whole.
+constexpr int kCopyDamaged = 2;
+
 // Creates destination + relativePath: the folders as needed, and a numbered
 // name (name_001.ext .. name_999.ext) when the name is taken. Returns the open
 // handle, or nullptr with *error set: -2 destination full, -3 the destination

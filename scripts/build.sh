@@ -9,6 +9,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(i686 x86_64)
 jobs=${SALVORA_JOBS:-$(nproc)}
+# With ccache, several checkouts of the project share their compiled objects
+# (paths below the checkout are made relative).
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 
 for arch in "${targets[@]}"; do
   stage "build $arch"
@@ -18,7 +25,7 @@ for arch in "${targets[@]}"; do
   bdir="$top/build/$arch"
   cmake -S "$top" -B "$bdir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch.cmake" \
-    -DSALVORA_TESTS=$tests \
+    -DSALVORA_TESTS=$tests "${launcher[@]}" \
     -DSALVORA_CURL_PREFIX="$CURL_PREFIX" -DSALVORA_TINYXML_PREFIX="$TINYXML_PREFIX" >/dev/null
   cmake --build "$bdir" -j "$jobs"
 done

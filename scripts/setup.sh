@@ -12,7 +12,7 @@ PACKAGES=(
   libz-mingw-w64-dev wine wine64 xvfb xdotool imagemagick fonts-wqy-zenhei
   cmake ninja-build googletest dosfstools mtools ntfs-3g ntfs-3g-dev
   sleuthkit testdisk fdisk dpkg-dev gcc python3 xxd tinyproxy dante-server
-  ffmpeg python3-xlwt libgsf-bin ghostscript python3-unicorn
+  ffmpeg python3-xlwt libgsf-bin ghostscript python3-unicorn ccache
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -2,11 +2,12 @@
 # (the tests write to them). No disk 0, 2 or 4 is mapped: the page's rows are
 # not the disk numbers.
 salvora_add_test(pagesC_partition GUI
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/partition_page_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/partition_page_test.cpp
           ${SALVORA_TOP}/engine/tests/partition_fixture.cpp
   LIBS salvora_pages salvora_resources
   MAP "disk-copy 1=part-classic" "disk-copy 3=part-one-ntfs" "disk-copy 5=part-modern")
 if(TARGET pagesC_partition)
-  target_include_directories(pagesC_partition PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests ${SALVORA_TOP}/engine/tests)
+  target_include_directories(pagesC_partition PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${SALVORA_PAGE_TEST_SUPPORT}
+                             ${SALVORA_TOP}/engine/tests)
   target_compile_options(pagesC_partition PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()

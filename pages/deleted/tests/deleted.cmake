@@ -1,0 +1,57 @@
+# The deleted-file and recycle-bin road. Without a window: the command line and
+# the location checks. Under Wine and Xvfb: the main window with the location,
+# scan and nothing-found pages, then the result, destination, copy-out progress
+# and report pages on real scans, and the whole road in the real program. Each
+# drive is mapped both as a raw volume and as a folder, so that it is listed
+# among the drives.
+salvora_add_test(pagesA_logic
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/logic_test.cpp
+  LIBS salvora_pages)
+
+salvora_add_test(pagesA_road GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/road_test.cpp
+  LIBS salvora_pages salvora_resources
+  MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot"
+      "drive P=fat16-plain" "dir P=proot"
+      "drive F=fat-recycle" "dir F=froot" "drive R=ntfs-recycle" "dir R=rroot")
+
+salvora_add_test(pagesB_pages GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagesB_pages_test.cpp
+  ABSENT "drive Q"
+  LIBS salvora_pages salvora_resources
+  MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
+  TIMEOUT 600)
+
+foreach(t pagesA_logic pagesA_road pagesB_pages)
+  if(TARGET ${t})
+    target_include_directories(${t} PRIVATE ${SALVORA_PAGE_TEST_SUPPORT})
+    target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})
+  endif()
+endforeach()
+
+# The real program, driven from outside as a user drives it
+# (tests/support/program_driver.h).
+salvora_add_test(pagesA_program GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp
+  LIBS salvora_resource_ids)
+
+salvora_add_test(pagesB_road GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagesB_program_test.cpp
+  LIBS salvora_resource_ids
+  MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot" "dir R=out"
+  TIMEOUT 600)
+
+# The recycle-bin road on emptied NTFS and FAT32 bins.
+salvora_add_test(roads_recycle GUI TIMEOUT 900
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/recycle_program_test.cpp
+  LIBS salvora_resource_ids salvora_controls
+  MAP "drive N=ntfs-recycle" "dir N=nroot" "drive F=fat-recycle" "dir F=froot" "dir R=out")
+
+foreach(t pagesA_program pagesB_road roads_recycle)
+  if(TARGET ${t})
+    add_dependencies(${t} salvora pictaran)
+    target_include_directories(${t} PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})
+    target_link_libraries(${t} PRIVATE salvora_framework comctl32)
+    target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})
+  endif()
+endforeach()

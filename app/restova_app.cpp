@@ -69,6 +69,16 @@ void CRestovaApp::ShowMainWindow() {
   if (m_pMainWnd && m_pMainWnd->m_hWnd) m_pMainWnd->ShowWindow(SW_SHOW);
 }
 
+bool CRestovaApp::CanOpenDeepScan() const {
+  CRestovaDlg* main = dynamic_cast<CRestovaDlg*>(m_pMainWnd);
+  return main && main->CanShowPage(kPageDeepRecovery);
+}
+
+bool CRestovaApp::OpenDeepScan() {
+  CRestovaDlg* main = dynamic_cast<CRestovaDlg*>(m_pMainWnd);
+  return main && main->ShowDeepScanPage() != 0;
+}
+
 void CRestovaApp::DestroyPage(int slot) {
   if (slot < 0 || slot >= kPageSlotCount || !m_pages[slot]) return;
   CDialog* page = m_pages[slot];

@@ -39,6 +39,10 @@ class CRestovaApp : public CWinApp {
   CWnd* MainWindow() const { return m_pMainWnd; }
   // Shows the main window again (the end of every road).
   void ShowMainWindow();
+  // The deep-scan road, offered by pages that end another road: whether the
+  // main window has it, and opening it (false when it could not be opened).
+  bool CanOpenDeepScan() const;
+  bool OpenDeepScan();
   // The page held in a slot, or null.
   CDialog* Page(int slot) const { return slot >= 0 && slot < kPageSlotCount ? m_pages[slot] : nullptr; }
   // Destroys the page held in a slot (its window first, then the object) and

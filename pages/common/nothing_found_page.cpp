@@ -3,15 +3,6 @@
 #include "page_state.h"
 #include "resource.h"
 #include "restova_app.h"
-#include "restova_dlg.h"
-
-namespace {
-
-// The page of the deep-recovery road, as the main window shows it (null when
-// that road is not in this build).
-CRestovaDlg* MainDialog() { return dynamic_cast<CRestovaDlg*>(RestovaApp()->MainWindow()); }
-
-}  // namespace
 
 BEGIN_MESSAGE_MAP(CFindNoFileDlg, CWizardPage)
   ON_BN_CLICKED(IDC_NF_FINISH, &CFindNoFileDlg::OnFinish)
@@ -49,8 +40,7 @@ BOOL CFindNoFileDlg::OnInitDialog() {
 
 void CFindNoFileDlg::ShowDeepScanOffer() {
   // Only where the deep-recovery road can be opened.
-  CRestovaDlg* main = MainDialog();
-  if (!main || !main->CanShowPage(kPageDeepRecovery)) return;
+  if (!RestovaApp()->CanOpenDeepScan()) return;
   for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) ::ShowWindow(::GetDlgItem(m_hWnd, id), SW_SHOW);
   Invalidate();
 }
@@ -88,8 +78,7 @@ void CFindNoFileDlg::OnBack() {
 void CFindNoFileDlg::OnDeepScan() {
   gDeepScanRequest = 1;
   gDeepScanDrive = static_cast<uint8_t>(m_driveIndex);
-  CRestovaDlg* main = MainDialog();
-  if (!main || !main->ShowDeepScanPage()) {
+  if (!RestovaApp()->OpenDeepScan()) {
     gDeepScanRequest = 0;
     RestovaApp()->ShowMainWindow();
   }

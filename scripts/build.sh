@@ -27,6 +27,9 @@ for arch in "${targets[@]}"; do
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch.cmake" \
     -DSALVORA_TESTS=$tests "${launcher[@]}" \
     -DSALVORA_CURL_PREFIX="$CURL_PREFIX" -DSALVORA_TINYXML_PREFIX="$TINYXML_PREFIX" >/dev/null
-  cmake --build "$bdir" -j "$jobs"
+  # SALVORA_BUILD_TARGETS="salvora demo_run" builds only those (the demo).
+  targets_opt=()
+  for t in ${SALVORA_BUILD_TARGETS:-}; do targets_opt+=(--target "$t"); done
+  cmake --build "$bdir" -j "$jobs" "${targets_opt[@]}"
 done
 stage_done

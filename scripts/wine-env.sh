@@ -47,6 +47,12 @@ wine_prefix_create() {
   want=$(_wine_settings | cksum | cut -d' ' -f1)
   if [ -f "$marker" ] && [ "$(cat "$marker")" = "$want" ]; then return; fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # A prefix folder that holds drive links but no c: (left by a run that
+    # mapped drives first) makes wineboot wait for ever: start it afresh.
+    if [ -d "$WINEPREFIX/dosdevices" ] && [ ! -e "$WINEPREFIX/dosdevices/c:" ]; then
+      echo "  wine: removing an unfinished prefix $WINEPREFIX"
+      rm -rf "$WINEPREFIX"
+    fi
     echo "  wine: creating prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wine wineboot -i </dev/null >/dev/null 2>&1 || true

@@ -2,25 +2,43 @@
 // the Windows generation test.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "resource.h"
 #include "testsupport.h"
-#include "version.h"
 #include "version_checks.h"
 
 namespace {
 
-TEST(VersionText, ComesFromTheProgramsVersionResource) {
+std::string BesideThisProgram(const char* file) {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string p(path);
+  return p.substr(0, p.rfind('\\') + 1) + file;
+}
+
+TEST(VersionText, IsTheProductVersionHighWordFirst) {
+  // version_probe.dll: file version 1.2.3.4, product version 5.60000.0.65535,
+  // and other numbers again in its text block.
   CString text("stale");
-  ASSERT_EQ(GetOwnVersionString(text), 1);   // this test links the program's resources
-  EXPECT_EQ(text, SALVORA_VERSION_TEXT);
-  EXPECT_EQ(text, "1.2.0.17");
+  ASSERT_EQ(GetFileVersionString(BesideThisProgram("version_probe.dll").c_str(), text), 1);
+  EXPECT_EQ(text, "5.60000.0.65535");
+}
+
+TEST(VersionText, OfTheProgramIsReadFromItsOwnFile) {
+  // This test carries the program's version resource, so its own file must
+  // give the same text as any other reader of that file.
+  CString own("stale"), file;
+  ASSERT_EQ(GetOwnVersionString(own), 1);
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  ASSERT_EQ(GetFileVersionString(path, file), 1);
+  EXPECT_EQ(own, file);
+  EXPECT_FALSE(own.IsEmpty());
 }
 
 TEST(VersionText, AFileWithoutVersionResourceGivesZeroAndEmptyText) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dll(path);
-  dll = dll.substr(0, dll.rfind('\\') + 1) + "pictaran.dll";   // built without a version resource
+  const std::string dll = BesideThisProgram("pictaran.dll");   // built without a version resource
   CString text("stale");
   EXPECT_EQ(GetFileVersionString(dll.c_str(), text), 0);
   EXPECT_TRUE(text.IsEmpty());

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -917,7 +918,32 @@ TEST_F(ControlsDialog, Screenshot) {
   ::SetFocus(dlg->m_next.m_hWnd);
   dlg->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(20);
-  EXPECT_TRUE(testsupport::SaveScreenshot(testsupport::ArtifactPath("controls.bmp"), dlg->m_hWnd));
+  // What people look at must show what was set: the tree open on every row,
+  // the photo drawn (many colours, not the control's background), and the
+  // saved picture the whole dialog.
+  EXPECT_EQ(TreeView_GetCount(t.m_hWnd), sizeof rows / sizeof rows[0]);
+  for (HTREEITEM i = TreeView_GetRoot(t.m_hWnd); i; i = TreeView_GetNextVisible(t.m_hWnd, i)) {
+    RECT r;
+    EXPECT_TRUE(TreeView_GetItemRect(t.m_hWnd, i, &r, TRUE));
+  }
+  RECT pc;
+  GetClientRect(dlg->m_picture.m_hWnd, &pc);
+  std::set<COLORREF> colours;
+  for (int x = 4; x < pc.right - 4; x += 5) colours.insert(ScreenPixel(dlg->m_picture.m_hWnd, x, pc.bottom / 2));
+  EXPECT_GT(colours.size(), 8u) << "the photo is not drawn";
+  EXPECT_EQ(colours.count(GetSysColor(COLOR_BTNFACE)), 0u);
+  const std::string shot = testsupport::ArtifactPath("controls.bmp");
+  ASSERT_TRUE(testsupport::SaveScreenshot(shot, dlg->m_hWnd));
+  std::string bmp;
+  ASSERT_TRUE(testsupport::ReadWholeFile(shot, &bmp));
+  RECT w;
+  GetWindowRect(dlg->m_hWnd, &w);
+  ASSERT_GT(bmp.size(), 26u);
+  int32_t width = 0, height = 0;
+  memcpy(&width, bmp.data() + 18, 4);
+  memcpy(&height, bmp.data() + 22, 4);
+  EXPECT_EQ(width, w.right - w.left);
+  EXPECT_EQ(height, w.bottom - w.top);
 }
 
 }  // namespace

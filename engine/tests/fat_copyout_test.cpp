@@ -217,10 +217,10 @@ TEST(FatCopyOut, WithTheStopFlagUpAFileIsNotStartedAndNothingIsCreated) {
   EXPECT_TRUE(files.empty());
 }
 
-// Run by full_destination.sh with a tiny file system as the destination.
+// Run by full_destination.sh with a destination that is full after 24 KB.
 TEST(FullDestination, FilesThatDoNotFitFailAndLeaveNoTruncatedCopy) {
   std::string dest = testsupport::EnvText("SALVORA_FULL_DEST");
-  if (dest.empty()) GTEST_SKIP() << "needs the small destination full_destination.sh mounts";
+  if (dest.empty()) GTEST_SKIP() << "needs the destination that full_destination.sh fills up";
   DefaultOptions defaults;
   ASSERT_EQ(Scan("F:\\"), 0);
   SelectAll();

@@ -2,6 +2,7 @@
 // sfdisk and mapped as \\.\X: (volume) and \\.\PHYSICALDRIVE1 (whole disk).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,10 +58,27 @@ TEST(RawVolume, AReadPastTheEndIsAFailureNotAnEmptySuccess) {
   EXPECT_EQ(ReadVolumeSectors(kX, sectors - 1, 1, buf.data(), h), 0);
   EXPECT_EQ(ReadVolumeSectors(kX, sectors - 2, 4, buf.data(), h), -2) << "short read must fail";
   EXPECT_EQ(ReadVolumeSectors(kX, sectors + 10, 1, buf.data(), h), -2);
-  // Beyond the signed 32-bit range: refused cleanly, never wrapped to a negative offset.
-  EXPECT_EQ(ReadVolumeSectors(kX, 0x80000000ull, 1, buf.data(), h), -2);
   CloseVolume(h);
   EXPECT_EQ(ReadVolumeSectors(kX, 0, 1, buf.data(), nullptr), -1);
+}
+
+TEST(RawVolume, SectorsPastTwoToTheThirtyOneAndThirtyTwoAreReadWhereTheyAre) {
+  // Y: is a sparse 2 TiB volume whose marked sectors each hold their own
+  // number: a position cut to 32 bits or taken as signed reads another one.
+  HANDLE h = OpenVolume('Y' - 'C');
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GetDeviceSectorCount(h), 0x100000000ull + 16);
+  std::vector<uint8_t> buf(2 * 512);
+  for (uint64_t sector : {1ull, 0x7FFFFFFFull, 0x80000000ull, 0xFFFFFFFFull, 0x100000000ull, 0x100000001ull}) {
+    char mark[32];
+    snprintf(mark, sizeof mark, "SECTOR %016llX ", static_cast<unsigned long long>(sector));
+    ASSERT_EQ(ReadVolumeSectors('Y' - 'C', sector, 1, buf.data(), h), 0) << sector;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf.data()), strlen(mark)), mark) << sector;
+  }
+  // Two sectors across the 2^32 line come back in order.
+  ASSERT_EQ(ReadVolumeSectors('Y' - 'C', 0xFFFFFFFFull, 2, buf.data(), h), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf.data()) + 512, 23), "SECTOR 0000000100000000");
+  CloseVolume(h);
 }
 
 TEST(RawVolume, UnmappedDriveFailsAndIsNotCached) {

@@ -42,7 +42,7 @@ void CAboutDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CAboutDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  SetWindowText("关于奎隆数据恢复");   // no title bar: the name is for the task list
+  SetWindowText(LoadText(IDS_ABOUT_CAPTION));   // no title bar: the name is for the task list
   m_brush.CreateSolidBrush(kBackground);
   GetOwnVersionString(m_version);
   UpdateData(FALSE);

@@ -67,20 +67,20 @@ struct ModeButtonInfo {
   int id;
   UINT normal, pressed, hover;
   UINT tip;
-  const char* explanation;
+  UINT explanation;   // string id of the line under the button
 };
 const ModeButtonInfo kModeButtons[6] = {
     {IDC_MODE_DELETED, IDB_MODE_DELETED, IDB_MODE_DELETED_DOWN, IDB_MODE_DELETED_OVER, IDS_TIP_DELETED,
-     "找回误删除的文件"},
+     IDS_MODE_NOTE_DELETED},
     {IDC_MODE_UNFORMAT, IDB_MODE_UNFORMAT, IDB_MODE_UNFORMAT_DOWN, IDB_MODE_UNFORMAT_OVER, IDS_TIP_UNFORMAT,
-     "找回格式化前的文件"},
-    {IDC_MODE_DEEP, IDB_MODE_DEEP, IDB_MODE_DEEP_DOWN, IDB_MODE_DEEP_OVER, IDS_TIP_DEEP, "逐扇区按特征找回文件"},
+     IDS_MODE_NOTE_UNFORMAT},
+    {IDC_MODE_DEEP, IDB_MODE_DEEP, IDB_MODE_DEEP_DOWN, IDB_MODE_DEEP_OVER, IDS_TIP_DEEP, IDS_MODE_NOTE_DEEP},
     {IDC_MODE_REMOVABLE, IDB_MODE_REMOVABLE, IDB_MODE_REMOVABLE_DOWN, IDB_MODE_REMOVABLE_OVER, IDS_TIP_REMOVABLE,
-     "U盘、存储卡中的照片"},
+     IDS_MODE_NOTE_REMOVABLE},
     {IDC_MODE_RECYCLE, IDB_MODE_RECYCLE, IDB_MODE_RECYCLE_DOWN, IDB_MODE_RECYCLE_OVER, IDS_TIP_RECYCLE,
-     "找回回收站清空的文件"},
+     IDS_MODE_NOTE_RECYCLE},
     {IDC_MODE_LOSTPART, IDB_MODE_LOSTPART, IDB_MODE_LOSTPART_DOWN, IDB_MODE_LOSTPART_OVER, IDS_TIP_LOSTPART,
-     "找回丢失分区中的文件"},
+     IDS_MODE_NOTE_LOSTPART},
 };
 
 void DrawCentredText(HDC dc, const std::string& text, RECT r, const LOGFONTA& lf, COLORREF colour, UINT format) {
@@ -253,7 +253,7 @@ BOOL CRestovaDlg::OnInitDialog() {
   m_banner.SetTextColor(RGB(255, 255, 255));
   m_banner.SetCaptionFormat(DT_LEFT);
   m_banner.SetSubTextLayout(2, 82, 30);
-  m_banner.SetSubText("专业的数据恢复软件");
+  m_banner.SetSubText(LoadText(IDS_MAIN_BANNER_NOTE));
   m_banner.SetSubTextColor(RGB(214, 230, 248));
   m_banner.SetCursor(IDCUR_HAND);
   m_minimise.SubclassDlgItem(IDC_MINIMISE, this);
@@ -283,8 +283,8 @@ BOOL CRestovaDlg::OnInitDialog() {
   m_tip.SetLink(TRUE).SetLinkCursor(hand).SetTransparent(TRUE);
 
   m_tabs.SubclassDlgItem(IDC_MAIN_TABS, this);
-  const char* tabs[4] = {"误删除", "格式化", "深度", "分区"};
-  for (int i = 0; i < 4; ++i) m_tabs.SetCaption(i, tabs[i]);
+  const UINT tabs[4] = {IDS_TAB_DELETED, IDS_TAB_UNFORMAT, IDS_TAB_DEEP, IDS_TAB_PARTITION};
+  for (int i = 0; i < 4; ++i) m_tabs.SetCaption(i, LoadText(tabs[i]));
   m_tabs.SetOwner(m_hWnd, WM_TAB_CLICKED);
   m_tabs.SetCurSel(0);
 
@@ -298,7 +298,7 @@ BOOL CRestovaDlg::OnInitDialog() {
   GetOwnVersionString(m_version);
   if (!m_version.IsEmpty()) {
     CString note;
-    note.Format("版本 %s", m_version.GetString());
+    note.Format(LoadText(IDS_VERSION_NOTE), m_version.GetString());
     m_note.SetText(note);
   }
   ReportLaunch(m_launchFromUsb ? 1 : 0, m_version);

@@ -6,9 +6,6 @@
 
 namespace {
 
-const char kStartText[] = "正在升级产品，大约需要十几秒钟，请稍候……";
-const char kDoneText[] = "升级完成。";
-const char kStoppingText[] = "正在停止升级，请稍候……";
 const COLORREF kTextColour = RGB(90, 90, 90);
 const COLORREF kBackground = 0xFBF6F2;
 // How long the finished state shows before the dialog goes.
@@ -85,7 +82,7 @@ BOOL CUpdataDlg::OnInitDialog() {
   m_statusLabel.SetTextColor(kTextColour).SetTransparent(TRUE);
   m_progress.SetPos(100, 0);
 
-  m_status = kStartText;
+  m_status = LoadText(IDS_UPDATE_RUNNING);
   UpdateData(FALSE);
 
   m_threadFinished = 0;
@@ -115,7 +112,7 @@ LRESULT CUpdataDlg::OnUpdateNeedsRestart(WPARAM, LPARAM) {
 
 LRESULT CUpdataDlg::OnUpdateDone(WPARAM, LPARAM) {
   m_progress.SetPos(100, 100);
-  m_status = kDoneText;
+  m_status = LoadText(IDS_UPDATE_DONE);
   UpdateData(FALSE);
   UpdateWindow();
   Sleep(kDoneShowMs);
@@ -138,7 +135,7 @@ void CUpdataDlg::OnCloseButton() {
   if (m_callback.StopRequested()) return;
   m_callback.RequestStop();
   m_close.EnableWindow(FALSE);
-  m_status = kStoppingText;
+  m_status = LoadText(IDS_UPDATE_STOPPING);
   UpdateData(FALSE);
 }
 

@@ -1,5 +1,6 @@
 #include "tabstrip.h"
 
+#include "fw_string.h"
 #include "skinids.h"
 
 namespace controls {
@@ -35,10 +36,8 @@ CTabStatic::CTabStatic() {
   if (!hand_) hand_ = LoadCursor(nullptr, IDC_HAND);
   arrow_ = LoadCursor(nullptr, IDC_ARROW);
   // The roads the main window offers, in the order of its menu commands.
-  captions_[0] = "误删除";
-  captions_[1] = "误格式化";
-  captions_[2] = "深度恢复";
-  captions_[3] = "分区恢复";
+  const UINT captions[4] = {IDS_TABSTRIP_DELETED, IDS_TABSTRIP_UNFORMAT, IDS_TABSTRIP_DEEP, IDS_TABSTRIP_PARTITION};
+  for (int i = 0; i < 4; ++i) captions_[i] = LoadText(captions[i]).GetString();
   BuildRegions();
 }
 

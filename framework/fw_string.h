@@ -133,6 +133,13 @@ class CString {
   std::string s_;
 };
 
+// A string-table entry of the resource module ("" when there is none).
+inline CString LoadText(UINT id) {
+  CString s;
+  s.LoadString(id);
+  return s;
+}
+
 class CStringW {
  public:
   CStringW() = default;

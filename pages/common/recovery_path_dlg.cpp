@@ -29,12 +29,6 @@ const int kLabelIds[9] = {IDC_DEST_WARN_IF,   IDC_DEST_WARN_DRIVE, IDC_DEST_WARN
 const COLORREF kWarning = RGB(214, 94, 0);
 const COLORREF kFigure = RGB(33, 99, 186);
 
-CString LoadText(UINT id) {
-  CString s;
-  s.LoadString(id);
-  return s;
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CRecoveryPathPage, CWizardPage)

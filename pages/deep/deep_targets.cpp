@@ -12,12 +12,6 @@ namespace {
 
 constexpr int kMaxDisk = 9;   // "\\.\PHYSICALDRIVE0" .. 9: the engine names no more
 
-CString LoadText(UINT id) {
-  CString s;
-  s.LoadString(id);
-  return s;
-}
-
 // The drives from C: upwards, in order.
 template <typename Fn>
 void ForEachDriveFromC(DeepDeviceProbe& probe, Fn fn) {

@@ -90,3 +90,23 @@
 #define IDS_NEED_SECOND_DISK 110
 #define IDS_URL_FORUM 111
 #define IDS_DRIVE_HAS_FILES 479
+#define IDS_MODE_NOTE_DELETED 483      // the line under each mode button of the main window
+#define IDS_MODE_NOTE_UNFORMAT 484
+#define IDS_MODE_NOTE_DEEP 485
+#define IDS_MODE_NOTE_REMOVABLE 486
+#define IDS_MODE_NOTE_RECYCLE 487
+#define IDS_MODE_NOTE_LOSTPART 488
+#define IDS_MAIN_BANNER_NOTE 489       // under the product name on the main window's banner
+#define IDS_TAB_DELETED 490            // the main window's tab captions
+#define IDS_TAB_UNFORMAT 491
+#define IDS_TAB_DEEP 492
+#define IDS_TAB_PARTITION 493
+#define IDS_VERSION_NOTE 494           // the main window's version line
+#define IDS_ABOUT_CAPTION 495          // the About box's window text (task list)
+#define IDS_TABSTRIP_DELETED 496       // the tab strip's own captions until its owner sets them
+#define IDS_TABSTRIP_UNFORMAT 497
+#define IDS_TABSTRIP_DEEP 498
+#define IDS_TABSTRIP_PARTITION 499
+#define IDS_UPDATE_RUNNING 800         // the update dialog's states
+#define IDS_UPDATE_DONE 801
+#define IDS_UPDATE_STOPPING 802

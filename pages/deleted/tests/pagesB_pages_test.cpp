@@ -116,11 +116,7 @@ class Answer {
   std::thread thread_;
 };
 
-std::string LoadText(UINT id) {
-  CString s;
-  s.LoadString(id);
-  return s.GetString();
-}
+std::string TableText(UINT id) { return LoadText(id).GetString(); }
 
 // Clicks Next on a destination page with this text and returns what the
 // message box said ("" when none came).
@@ -367,7 +363,7 @@ TEST_F(RecoveryPages, TicksBecomeTheRecordsSelectedFieldOnNext) {
   {
     Answer ok(IDOK);
     Click(page, IDC_RES_NEXT);
-    EXPECT_EQ(ok.Text(), LoadText(IDS_SELECT_FILES));
+    EXPECT_EQ(ok.Text(), TableText(IDS_SELECT_FILES));
   }
   EXPECT_EQ(Destination(), nullptr);
 
@@ -517,28 +513,28 @@ TEST_F(RecoveryPages, TheDestinationChecksInTheirOrderOnRealDrives) {
   EXPECT_EQ(std::string(proposed), std::string(1, dest->ProposedDrive()) + ":\\ZUL");
   Shoot(dest, "destination.bmp");
 
-  EXPECT_EQ(TryDestination(dest, "R:\\" + std::string(256, 'a') + "b"), LoadText(IDS_DEST_TOO_LONG));   // 1
-  EXPECT_EQ(TryDestination(dest, ""), LoadText(IDS_DEST_EMPTY));                                         // 2
-  EXPECT_EQ(TryDestination(dest, "R:"), LoadText(IDS_DEST_WRONG));                                       // 3
-  EXPECT_EQ(TryDestination(dest, "R:\\a\\\\b"), LoadText(IDS_DEST_BAD_CHARS));                           // 4
-  EXPECT_EQ(TryDestination(dest, "R:\\a\\ b"), LoadText(IDS_DEST_BAD_CHARS));
-  EXPECT_EQ(TryDestination(dest, "x:\\saved"), LoadText(IDS_DEST_ON_SCANNED));                            // 6
-  EXPECT_EQ(TryDestination(dest, "Y:\\saved"), LoadText(IDS_DEST_WRONG));                                // 8
-  EXPECT_EQ(TryDestination(dest, "Q:\\saved"), LoadText(IDS_DEST_WRONG));                                // 9
+  EXPECT_EQ(TryDestination(dest, "R:\\" + std::string(256, 'a') + "b"), TableText(IDS_DEST_TOO_LONG));   // 1
+  EXPECT_EQ(TryDestination(dest, ""), TableText(IDS_DEST_EMPTY));                                         // 2
+  EXPECT_EQ(TryDestination(dest, "R:"), TableText(IDS_DEST_WRONG));                                       // 3
+  EXPECT_EQ(TryDestination(dest, "R:\\a\\\\b"), TableText(IDS_DEST_BAD_CHARS));                           // 4
+  EXPECT_EQ(TryDestination(dest, "R:\\a\\ b"), TableText(IDS_DEST_BAD_CHARS));
+  EXPECT_EQ(TryDestination(dest, "x:\\saved"), TableText(IDS_DEST_ON_SCANNED));                            // 6
+  EXPECT_EQ(TryDestination(dest, "Y:\\saved"), TableText(IDS_DEST_WRONG));                                // 8
+  EXPECT_EQ(TryDestination(dest, "Q:\\saved"), TableText(IDS_DEST_WRONG));                                // 9
   // 10: a selection larger than any drive.
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
     for (auto& r : gDeletedFiles)
       if (r.selected) r.sizeHigh = 0x7FFFFFFF;
   }
-  EXPECT_EQ(TryDestination(dest, "R:\\saved"), LoadText(IDS_DEST_NO_SPACE));
+  EXPECT_EQ(TryDestination(dest, "R:\\saved"), TableText(IDS_DEST_NO_SPACE));
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
     for (auto& r : gDeletedFiles) r.sizeHigh = 0;
   }
   // 5: on the recycle-bin road no drive holding scanned files, before the rest.
   gRecycleBinMode = 1;
-  EXPECT_EQ(TryDestination(dest, "X:\\saved"), LoadText(IDS_NEED_USB_RECYCLE));
+  EXPECT_EQ(TryDestination(dest, "X:\\saved"), TableText(IDS_NEED_USB_RECYCLE));
   gRecycleBinMode = 0;
   EXPECT_TRUE(Shown(dest));
   EXPECT_EQ(Progress(), nullptr);
@@ -658,7 +654,7 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
   {
     Answer yes(IDYES);
     Click(progress, IDC_PROG_REPORT);
-    EXPECT_EQ(yes.Text(), LoadText(IDS_CANCEL_CONFIRM));
+    EXPECT_EQ(yes.Text(), TableText(IDS_CANCEL_CONFIRM));
   }
   EXPECT_EQ(gRecoverAbort.load(), 1u);
   EXPECT_TRUE(progress->Stopping());
@@ -805,7 +801,7 @@ TEST_F(RecoveryPages, TheRecycleBinRoadListsFormerNamesAndRestoresThemAwayFromTh
   ASSERT_NE(dest, nullptr);
   EXPECT_NE(dest->ProposedDrive(), 'W');
   // The bin's own drive holds scanned files: refused before any other check.
-  EXPECT_EQ(TryDestination(dest, "W:\\restored"), LoadText(IDS_NEED_USB_RECYCLE));
+  EXPECT_EQ(TryDestination(dest, "W:\\restored"), TableText(IDS_NEED_USB_RECYCLE));
   std::map<std::string, std::string> before;
   FilesBelow("R:", &before);
   ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "R:\\bin");

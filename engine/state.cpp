@@ -15,7 +15,7 @@ std::atomic<uint32_t> gDelScanDone{0};
 uint8_t gDelScanFsKind;
 uint8_t gDelScanDriveIndex;
 uint8_t gSectorsPerCluster;
-uint32_t gMftStartSector;
+uint64_t gMftStartSector;
 NtfsEntryStage gNtfsEntry;
 uint32_t gFat16Serial;
 uint32_t gFat32Serial;
@@ -43,9 +43,10 @@ std::vector<ClearHook>& ClearHooks() {
 }
 }  // namespace
 
-void AppendDeletedFile(const DeletedFileRecord& record) {
+size_t AppendDeletedFile(const DeletedFileRecord& record) {
   std::lock_guard<std::mutex> lock(gDeletedFilesLock);
   gDeletedFiles.push_back(record);
+  return gDeletedFiles.size() - 1;
 }
 
 size_t DeletedFileCount() {

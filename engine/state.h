@@ -15,11 +15,13 @@ constexpr uint32_t kSectorSize = 512;
 
 #pragma pack(push, 1)
 // One deleted file found by a deleted-file scan. The layout is shared by the
-// scans, the result pages and the copy-out, and is kept byte-exact.
+// scans, the result pages and the copy-out, and is kept byte-exact. The
+// records live only in this process's memory, so the location is a full
+// 64-bit sector number: a volume past 2 TiB has its files there too.
 struct DeletedFileRecord {
   uint32_t serial;       // running number given by the scan
   uint8_t selected;      // non-zero: ticked on the result page, copied out
-  uint32_t location;     // FAT: first sector of the first cluster; NTFS: sector of the 1 KB MFT record
+  uint64_t location;     // FAT: first sector of the first cluster; NTFS: sector of the 1 KB MFT record
   char path[513];        // below the scan target, starts with '\', NUL-terminated, code page 936
   SYSTEMTIME created;    // local times
   SYSTEMTIME modified;
@@ -30,12 +32,12 @@ struct DeletedFileRecord {
 };
 #pragma pack(pop)
 static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
-static_assert(sizeof(DeletedFileRecord) == 579, "DeletedFileRecord is 579 bytes");
+static_assert(sizeof(DeletedFileRecord) == 583, "DeletedFileRecord is 583 bytes");
 static_assert(offsetof(DeletedFileRecord, location) == 5, "layout");
-static_assert(offsetof(DeletedFileRecord, path) == 9, "layout");
-static_assert(offsetof(DeletedFileRecord, created) == 522, "layout");
-static_assert(offsetof(DeletedFileRecord, sizeHigh) == 570, "layout");
-static_assert(offsetof(DeletedFileRecord, driveIndex) == 578, "layout");
+static_assert(offsetof(DeletedFileRecord, path) == 13, "layout");
+static_assert(offsetof(DeletedFileRecord, created) == 526, "layout");
+static_assert(offsetof(DeletedFileRecord, sizeHigh) == 574, "layout");
+static_assert(offsetof(DeletedFileRecord, driveIndex) == 582, "layout");
 
 inline uint64_t RecordSize(const DeletedFileRecord& r) {
   return (static_cast<uint64_t>(r.sizeHigh) << 32) | r.size;
@@ -68,7 +70,7 @@ extern std::atomic<uint32_t> gDelScanDone;    // the deleted-file scan has ended
 extern uint8_t gDelScanFsKind;        // 0 NTFS, 1 FAT32, 2 FAT12/16 (also when unreadable)
 extern uint8_t gDelScanDriveIndex;
 extern uint8_t gSectorsPerCluster;
-extern uint32_t gMftStartSector;
+extern uint64_t gMftStartSector;
 extern NtfsEntryStage gNtfsEntry;
 extern uint32_t gFat16Serial;
 extern uint32_t gFat32Serial;
@@ -99,7 +101,8 @@ extern uint32_t gDiskSectorCount;
 extern std::vector<DeletedFileRecord> gDeletedFiles;
 extern std::mutex gDeletedFilesLock;
 
-void AppendDeletedFile(const DeletedFileRecord& record);
+// Returns the new record's index.
+size_t AppendDeletedFile(const DeletedFileRecord& record);
 size_t DeletedFileCount();
 // Empties the vector and forgets everything derived from it (the record-content
 // cache among others). Pages call it instead of clearing the vector themselves.

@@ -19,7 +19,7 @@ namespace {
 
 // The cache also remembers which record it was read from, so an index that
 // names another file after a new scan can never be served the old bytes.
-uint32_t gCacheLocation;
+uint64_t gCacheLocation;
 uint8_t gCacheDrive;
 
 void InvalidateRecycleInfoCache() { gRecycleInfoCache.valid = false; }
@@ -37,7 +37,7 @@ bool CopyRecord(uint32_t index, DeletedFileRecord* out) {
   return true;
 }
 
-int ReadNtfsContent(HANDLE volume, int driveIndex, const uint8_t* boot, uint32_t location, uint8_t* buffer,
+int ReadNtfsContent(HANDLE volume, int driveIndex, const uint8_t* boot, uint64_t location, uint8_t* buffer,
                     uint32_t byteCount) {
   NtfsGeometry geometry;
   if (!ReadNtfsGeometry(boot, &geometry)) return -1;
@@ -53,7 +53,7 @@ int ReadNtfsContent(HANDLE volume, int driveIndex, const uint8_t* boot, uint32_t
   return 0;
 }
 
-int ReadFatContent(HANDLE volume, int driveIndex, uint32_t location, uint8_t* buffer, uint32_t byteCount) {
+int ReadFatContent(HANDLE volume, int driveIndex, uint64_t location, uint8_t* buffer, uint32_t byteCount) {
   if (byteCount == 0) return 0;
   // Whole sectors are read into a buffer of our own: the caller's holds only
   // the bytes it asked for.
@@ -162,7 +162,7 @@ int ResolveRecycleBinName(uint32_t index) {
 
   // The partner lies in the same folder of the same drive.
   int64_t partner = -1;
-  uint32_t partnerLocation = 0;
+  uint64_t partnerLocation = 0;
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
     for (size_t i = 0; i < gDeletedFiles.size(); ++i) {

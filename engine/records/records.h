@@ -1,6 +1,8 @@
 // Result records of the unformat scans and the signature scan. The layouts are
 // a format shared by the engine and the pages: packed, little-endian, fields
-// in this order with no gaps, sizes exactly 578, 580 and 274 bytes.
+// in this order with no gaps, sizes exactly as the static_asserts below say.
+// They live only in this process's memory: a sector field that a disk past
+// 2 TiB would overflow is 64 bits wide.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +31,7 @@ struct UnformatNtfsRecord {
   uint32_t reserved;           // always 0
   uint8_t driveIndex;
   uint8_t selected;            // 0 when created
-  uint32_t recordSector;       // volume sector of the file's 1 KB MFT record
+  uint64_t recordSector;       // volume sector of the file's 1 KB MFT record
   char path[513];              // folder chain and name, NUL-terminated; at most 260 bytes filled
   SYSTEMTIME created;          // $STANDARD_INFORMATION times, local
   SYSTEMTIME modified;
@@ -60,17 +62,17 @@ static_assert(offsetof(UnformatFatRecord, accessed) == 557, "layout");
 static_assert(offsetof(UnformatFatRecord, driveIndex) == 573, "layout");
 static_assert(offsetof(UnformatFatRecord, sectorsPerCluster) == 574, "layout");
 
-static_assert(sizeof(UnformatNtfsRecord) == 580, "UnformatNtfsRecord is 580 bytes");
+static_assert(sizeof(UnformatNtfsRecord) == 584, "UnformatNtfsRecord is 584 bytes");
 static_assert(offsetof(UnformatNtfsRecord, driveIndex) == 4, "layout");
 static_assert(offsetof(UnformatNtfsRecord, selected) == 5, "layout");
 static_assert(offsetof(UnformatNtfsRecord, recordSector) == 6, "layout");
-static_assert(offsetof(UnformatNtfsRecord, path) == 10, "layout");
-static_assert(offsetof(UnformatNtfsRecord, created) == 523, "layout");
-static_assert(offsetof(UnformatNtfsRecord, modified) == 539, "layout");
-static_assert(offsetof(UnformatNtfsRecord, accessed) == 555, "layout");
-static_assert(offsetof(UnformatNtfsRecord, sizeHigh) == 571, "layout");
-static_assert(offsetof(UnformatNtfsRecord, sizeLow) == 575, "layout");
-static_assert(offsetof(UnformatNtfsRecord, sectorsPerCluster) == 579, "layout");
+static_assert(offsetof(UnformatNtfsRecord, path) == 14, "layout");
+static_assert(offsetof(UnformatNtfsRecord, created) == 527, "layout");
+static_assert(offsetof(UnformatNtfsRecord, modified) == 543, "layout");
+static_assert(offsetof(UnformatNtfsRecord, accessed) == 559, "layout");
+static_assert(offsetof(UnformatNtfsRecord, sizeHigh) == 575, "layout");
+static_assert(offsetof(UnformatNtfsRecord, sizeLow) == 579, "layout");
+static_assert(offsetof(UnformatNtfsRecord, sectorsPerCluster) == 583, "layout");
 
 static_assert(sizeof(FoundFileRecord) == 274, "FoundFileRecord is 274 bytes");
 static_assert(offsetof(FoundFileRecord, firstSector) == 260, "layout");

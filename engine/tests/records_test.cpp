@@ -81,7 +81,7 @@ TEST(UnformatRecords, TheNtfsSizeIsStoredHighHalfFirst) {
   UnformatNtfsRecord r = {};
   SetUnformatNtfsSize(&r, 0x123456789ull);
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&r);
-  EXPECT_EQ(bytes[571], 0x01);   // sizeHigh
-  EXPECT_EQ(bytes[575], 0x89);   // sizeLow, little-endian
+  EXPECT_EQ(bytes[575], 0x01);   // sizeHigh
+  EXPECT_EQ(bytes[579], 0x89);   // sizeLow, little-endian
   EXPECT_EQ(UnformatNtfsSize(r), 0x123456789ull);
 }

@@ -10,6 +10,7 @@
 #include "fat/fat_volume.h"
 #include "messages.h"
 #include "ntfs/ntfs_copy.h"
+#include "ntfs/ntfs_scan.h"
 #include "state.h"
 #include "volume/boot.h"
 
@@ -66,13 +67,17 @@ void SendProgress(HWND window, const DeletedFileRecord& r, const char* destinati
   SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(&block));
 }
 
-int CopyOne(SourceVolume& v, const DeletedFileRecord& r, const char* destination) {
+int CopyOne(SourceVolume& v, const DeletedFileRecord& r, size_t index, const char* destination) {
   char path[sizeof r.path];
   std::memcpy(path, r.path, sizeof path);
   path[sizeof path - 1] = 0;
   switch (v.kind) {
-    case BootKind::Ntfs:
-      return CopyOutNtfsFile(destination, v.driveIndex, v.handle, r.location, v.ntfsSectorsPerCluster, path);
+    case BootKind::Ntfs: {
+      // The record must still hold the file the scan saw.
+      const NtfsScannedIdentity scanned = ScannedNtfsIdentity(index);
+      return CopyOutNtfsFile(destination, v.driveIndex, v.handle, r.location, v.ntfsSectorsPerCluster, path,
+                             &scanned);
+    }
     case BootKind::Fat16:
     case BootKind::Fat32:
       // Only the start of a cluster of the data area can be where a file begins.
@@ -94,6 +99,7 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
   gRecoverAbort = 0;
   gRecoveredSectors = 0;
   gRecoverFailedFiles = 0;
+  gRecoverDamagedFiles = 0;
   size_t count;
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
@@ -120,14 +126,17 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     if (destDrive == 'C' + r.driveIndex) {
       rc = -2;
     } else {
-      rc = CopyOne(volume, r, destination);
+      rc = CopyOne(volume, r, i, destination);
       // Skipped, or the stop came between the announcement and the copy:
       // nothing was written, so the file is neither recovered nor failed.
       if (rc == kCopyNotStarted) continue;
     }
     ++gFileCounter;
     result = rc;
-    if (rc != 0) ++gRecoverFailedFiles;
+    if (rc == kCopyDamaged)
+      ++gRecoverDamagedFiles;
+    else if (rc != 0)
+      ++gRecoverFailedFiles;
   }
   volume.Close();
   return result;

@@ -24,8 +24,10 @@ DWORD WINAPI RecoverDeletedFilesThreadProc(LPVOID request);
 // until gRecoverAbort is raised; sends a RecoverProgressBlock with
 // WM_DELSCAN_PROGRESS before each file. Only files that were taken on count
 // in gFileCounter: one announced as the stop came is neither copied nor
-// counted. Returns the result of the last file copied (0, -1 source not read
-// whole, -2 output failed), -1 when nothing ran.
+// counted. Returns the result of the last file copied (0, kCopyDamaged
+// written but known damaged, -1 source not read whole, -2 output failed), -1
+// when nothing ran. Damaged files count in gRecoverDamagedFiles, not in
+// gRecoverFailedFiles.
 // A volume that cannot be opened ends the run.
 int RecoverSelectedFiles(HWND window, const char* destination);
 

@@ -3,14 +3,17 @@
 #include "ntfs/ntfs_record.h"
 #include "ntfs/ntfs_volume.h"
 
-namespace {
-constexpr size_t kMaxCachedFolders = 1 << 20;
+size_t gNtfsFolderCacheLimit = kNtfsFolderCacheEntries;
+
+// References into an unordered_map stay valid as it grows; only emptying it
+// would leave a walk holding freed names, so that waits for EndWalk.
+void NtfsFolderCache::EndWalk() {
+  if (entries_.size() >= maxEntries_) entries_.clear();
 }
 
 const NtfsFolderInfo& NtfsFolderCache::Get(uint64_t record) {
   auto it = entries_.find(record);
   if (it != entries_.end()) return it->second;
-  if (entries_.size() >= kMaxCachedFolders) entries_.clear();
   NtfsFolderInfo info;
   uint8_t buffer[kMftRecordBytes], scratch[kMftRecordBytes];
   NtfsFileName fn;

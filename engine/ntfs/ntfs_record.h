@@ -23,6 +23,7 @@ enum NtfsAttributeType : uint32_t {
   kAttrData = 0x80,
   kAttrIndexRoot = 0x90,
   kAttrIndexAllocation = 0xA0,
+  kAttrBitmap = 0xB0,
   kAttrEnd = 0xFFFFFFFF,
 };
 

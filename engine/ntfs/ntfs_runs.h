@@ -26,3 +26,9 @@ bool DecodeRunList(const uint8_t* runList, size_t size, uint64_t startVcn, std::
 
 // Total clusters the runs cover (sparse ones included).
 uint64_t RunClusters(const std::vector<NtfsRun>& runs);
+
+// Makes holes of the parts of runs whose clusters an earlier run (in cluster
+// order of the attribute) already names, so that a run list naming the same
+// clusters twice is read once: the MFT's records, above all, must not be
+// listed twice. True when something was dropped.
+bool DropRepeatedClusters(std::vector<NtfsRun>* runs);

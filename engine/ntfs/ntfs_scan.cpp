@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,25 @@ constexpr uint32_t kProgressEvery = 25;
 // chain longer than this loops or is damaged.
 constexpr int kMaxDepth = 4096;
 constexpr size_t kPathField = sizeof(gNtfsEntry.path);   // 512 with its NUL
+
+// The identities of the listed records, by index into gDeletedFiles.
+std::mutex gIdentityLock;
+std::vector<NtfsScannedIdentity> gIdentities;
+
+void ForgetIdentities() {
+  std::lock_guard<std::mutex> lock(gIdentityLock);
+  std::vector<NtfsScannedIdentity>().swap(gIdentities);
+}
+const bool kIdentityHookRegistered = (RegisterDeletedFilesClearHook(&ForgetIdentities), true);
+
+void RememberIdentity(size_t index, const NtfsScannedIdentity& identity) {
+  std::lock_guard<std::mutex> lock(gIdentityLock);
+  if (gIdentities.size() <= index) gIdentities.resize(index + 1);
+  gIdentities[index] = identity;
+}
+
+// The name ParseNtfsRecord took for the last record it accepted.
+uint32_t gLastNameHash = 0;
 
 void ToSystemTime(const FILETIME& utc, SYSTEMTIME* out, bool* bad) {
   FILETIME local;
@@ -81,8 +101,11 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
 
   // Up the parent chain, whether the folders are in use or not. The walk
   // ends at the target, at the root, at a record that is not (or no longer)
-  // the folder the reference means, or at a loop.
+  // the folder the reference means, or at a loop. The names are pointers
+  // into the folder cache: it lets nothing go while a walk is under way
+  // (EndWalk below).
   const std::string fileName(name);
+  gLastNameHash = NtfsNameHash(name);
   std::vector<const std::string*> names{&fileName};
   std::vector<uint64_t> visited;
   uint64_t ref = fn.parentRef;
@@ -103,11 +126,26 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
   }
   if (target.record != kNtfsRootRecord && !reachedTarget) {
     gNtfsEntry.status = 0;
+    folders.EndWalk();
     return -1;
   }
   JoinPath(names, gNtfsEntry.path, sizeof gNtfsEntry.path);
+  folders.EndWalk();
   gNtfsEntry.status = 1;
   return 0;
+}
+
+NtfsScannedIdentity ScannedNtfsIdentity(size_t index) {
+  std::lock_guard<std::mutex> lock(gIdentityLock);
+  return index < gIdentities.size() ? gIdentities[index] : NtfsScannedIdentity();
+}
+
+uint32_t NtfsNameHash(const char* component) {
+  // FNV-1a: names differ in their bytes; nothing here needs to resist a
+  // chosen collision, since the sequence number is compared too.
+  uint32_t h = 2166136261u;
+  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(component); *p; ++p) h = (h ^ *p) * 16777619u;
+  return h;
 }
 
 int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSector, HWND window) {
@@ -117,7 +155,7 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   NtfsGeometry geometry;
   if (!bootSector || !ReadNtfsGeometry(bootSector, &geometry)) return -1;
   gSectorsPerCluster = bootSector[13];
-  gMftStartSector = static_cast<uint32_t>(geometry.mftStartSector);
+  gMftStartSector = geometry.mftStartSector;
 
   HANDLE handle = OpenVolume(driveIndex);
   if (!handle) return -1;
@@ -144,7 +182,7 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   if (prefixLength == 3 && prefix[2] == '\\') prefix[--prefixLength] = 0;
 
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
-  NtfsFolderCache folders(volume);
+  NtfsFolderCache folders(volume, gNtfsFolderCacheLimit);
   uint32_t accepted = 0;
   uint32_t progressCounter = 0;
   const uint64_t recordCount = volume.mftRecordCount();
@@ -155,7 +193,6 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     if (ScanAbortRequested()) return false;
     if (ReadLe32(record + 20) >= 0x10000) return true;   // flags not 0: in use, or a folder
     if (ParseNtfsRecord(volume, record, scanTarget, folders) != 0) return true;
-    if (sector > 0xFFFFFFFFull) return true;   // the record's location field is 32 bits
     if (window && progressCounter == 0) {
       char text[1024];
       std::snprintf(text, sizeof text, "%s%s", prefix, gNtfsEntry.path);
@@ -165,7 +202,7 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     DeletedFileRecord r = {};
     r.serial = accepted++;
     r.selected = 0;
-    r.location = static_cast<uint32_t>(sector);
+    r.location = sector;
     std::memcpy(r.path, gNtfsEntry.path, sizeof gNtfsEntry.path);
     r.path[sizeof r.path - 1] = 0;
     r.created = gNtfsEntry.created;
@@ -174,7 +211,11 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     r.sizeHigh = gNtfsEntry.sizeHigh;
     r.size = gNtfsEntry.size;
     r.driveIndex = static_cast<uint8_t>(driveIndex);
-    AppendDeletedFile(r);
+    NtfsScannedIdentity identity;
+    identity.known = true;
+    identity.sequence = RecordSequence(record);
+    identity.nameHash = gLastNameHash;
+    RememberIdentity(AppendDeletedFile(r), identity);
     ++gFileCounter;
     return true;
   };

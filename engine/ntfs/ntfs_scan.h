@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 class NtfsVolume;
@@ -27,3 +28,19 @@ struct NtfsScanTarget {
 // below) or 255 (not a readable file record) and -1 otherwise. The record is
 // prepared (update sequence applied) in place.
 int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders);
+
+// What the scan saw of the MFT record of a file it listed, so the copy-out
+// can tell that the record still holds that file: a record freed by a
+// deletion is soon given to a new file on a volume in use, and its data is
+// then the new file's. Kept beside gDeletedFiles by record index (the
+// record's own layout has no room for it) and forgotten with it.
+struct NtfsScannedIdentity {
+  bool known = false;
+  uint16_t sequence = 0;   // the record's sequence number
+  uint32_t nameHash = 0;   // NtfsNameHash of the name it was listed under
+};
+// The identity of record `index` of gDeletedFiles; known is false for a
+// record no NTFS scan made.
+NtfsScannedIdentity ScannedNtfsIdentity(size_t index);
+// A hash of a name as NtfsNameToComponent makes it.
+uint32_t NtfsNameHash(const char* component);

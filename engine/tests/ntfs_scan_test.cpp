@@ -11,6 +11,7 @@
 #include "copyout/output.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_copy.h"
+#include "ntfs/ntfs_path.h"
 #include "ntfs_fixture.h"
 #include "state.h"
 #include "testsupport.h"
@@ -265,4 +266,21 @@ TEST_F(NtfsScan, DamagedRecordsAreSkippedAndEverythingElseIsFound) {
     EXPECT_EQ(CopyOut(*r, dest), 0);
     EXPECT_EQ(testsupport::Sha256OfFile(dest + r->path), f.sha256);
   }
+}
+
+TEST_F(NtfsScan, PathsStayWholeWhenTheFolderCacheEmptiesAfterEveryWalk) {
+  ASSERT_EQ(RunScan("N:\\"), 0);
+  std::vector<std::string> normal;
+  for (const DeletedFileRecord& r : gDeletedFiles) normal.push_back(r.path);
+  // A cache that holds one entry empties itself as often as it can, as one
+  // of a million entries does on a large volume.
+  ClearDeletedFiles();
+  gNtfsFolderCacheLimit = 1;
+  const int rc = RunScan("N:\\");
+  gNtfsFolderCacheLimit = kNtfsFolderCacheEntries;
+  ASSERT_EQ(rc, 0);
+  std::vector<std::string> small;
+  for (const DeletedFileRecord& r : gDeletedFiles) small.push_back(r.path);
+  EXPECT_EQ(small, normal);
+  EXPECT_NE(std::find(small.begin(), small.end(), "\\Photos\\2024\\Summer\\IMG_0001.jpg"), small.end());
 }

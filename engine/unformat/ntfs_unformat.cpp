@@ -169,11 +169,19 @@ std::string JoinInnermostFirst(const std::vector<std::string>& names) {
 class NtfsUnformatScan {
  public:
   NtfsUnformatScan(NtfsVolume& volume, int driveIndex, bool linear, uint32_t spc)
-      : volume_(volume), folders_(volume), driveIndex_(driveIndex), linear_(linear), spc_(spc) {}
+      : volume_(volume), folders_(volume, gNtfsFolderCacheLimit), driveIndex_(driveIndex), linear_(linear), spc_(spc) {}
 
   // 0, -2 stopped.
   int ScanRun(const NtfsRun& run, uint64_t extent);
+  // Without an MFT to follow: every sector of the volume is tested for the
+  // start of a record, since nothing tells where the old MFT's records lie
+  // or how large its clusters were. 0, -2 stopped.
+  int ScanLinear(uint64_t extent);
   bool full() const { return full_; }
+  // The cluster size the old folders' index blocks agree on (each folder
+  // with an index allocation names a cluster that must begin with "INDX"),
+  // 0 when none tells.
+  uint32_t VoteClusterSize(uint64_t extent) const;
 
  private:
   // false when the scan must stop.
@@ -186,7 +194,10 @@ class NtfsUnformatScan {
   bool linear_;
   uint32_t spc_;
   bool full_ = false;
+  std::vector<uint64_t> indexClusters_;   // first cluster of folders' index allocations
 };
+
+constexpr size_t kIndexSamples = 32;
 
 int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
   if (run.sparse) return 0;
@@ -210,6 +221,59 @@ int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
       if (!Examine(block.data() + static_cast<size_t>(i) * kSectorSize, sector + i)) return full_ ? 0 : -2;
   }
   return 0;
+}
+
+int NtfsUnformatScan::ScanLinear(uint64_t extent) {
+  // One sector more than a block, so a record that begins in a block's last
+  // sector is read whole.
+  std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors + 1) * kSectorSize);
+  uint8_t record[kMftRecordBytes];
+  for (uint64_t sector = 0; sector + kMftRecordSectors <= extent && !full_; sector += kBlockSectors) {
+    if (StopRequested()) return -2;
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors + 1, extent - sector));
+    if (ReadVolumeSectors(driveIndex_, sector, n, block.data(), volume_.handle()) != 0) {
+      for (uint32_t i = 0; i < n; ++i) {
+        uint8_t* p = block.data() + static_cast<size_t>(i) * kSectorSize;
+        if (ReadVolumeSectors(driveIndex_, sector + i, 1, p, volume_.handle()) != 0) std::memset(p, 0, kSectorSize);
+      }
+    }
+    SendProgress(extent, sector);
+    const uint32_t starts = std::min<uint32_t>(kBlockSectors, n - 1);
+    for (uint32_t i = 0; i < starts; ++i) {
+      const uint8_t* p = block.data() + static_cast<size_t>(i) * kSectorSize;
+      if (!HasFileMagic(p)) continue;
+      std::memcpy(record, p, kMftRecordBytes);
+      NtfsAttribute index;
+      std::vector<NtfsRun> runs;
+      if (indexClusters_.size() < kIndexSamples && (RecordFlags(record) & kRecordIsFolder) &&
+          PrepareFileRecord(record) && FindAttribute(record, kMftRecordBytes, kAttrIndexAllocation, false, &index) &&
+          index.nonResident && index.lowestVcn == 0) {
+        DecodeRunList(index.runList, index.runListLength, 0, &runs);
+        if (!runs.empty() && !runs[0].sparse && runs[0].lcn != 0) indexClusters_.push_back(runs[0].lcn);
+      }
+      if (!Examine(record, sector + i)) return full_ ? 0 : -2;
+    }
+  }
+  return 0;
+}
+
+uint32_t NtfsUnformatScan::VoteClusterSize(uint64_t extent) const {
+  uint32_t best = 0, bestVotes = 0;
+  uint8_t sector[kSectorSize];
+  for (uint32_t spc = 1; spc <= kMaxSpc; spc <<= 1) {
+    uint32_t votes = 0;
+    for (uint64_t lcn : indexClusters_) {
+      if (lcn >= extent / spc) continue;
+      if (ReadVolumeSectors(driveIndex_, lcn * spc, 1, sector, volume_.handle()) == 0 &&
+          std::memcmp(sector, "INDX", 4) == 0)
+        ++votes;
+    }
+    if (votes > bestVotes) {
+      best = spc;
+      bestVotes = votes;
+    }
+  }
+  return best;
 }
 
 // The folder part of a file's path, innermost first, into names (after the
@@ -242,6 +306,7 @@ void NtfsUnformatScan::FolderPath(uint64_t parentRef, std::vector<std::string>* 
     names->push_back(info.name);
     ref = info.parentRef;
   }
+  folders_.EndWalk();
 }
 
 bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
@@ -263,7 +328,6 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   if (!ReadStandardTimes(record, kMftRecordBytes, &times)) return true;
   uint64_t size = 0;
   if (!UnnamedDataSize(&volume_, record, &size)) return true;
-  if (sector > 0xFFFFFFFFull) return true;   // the record's location field is 32 bits
   if (gUnformatNtfsFiles.size() >= kMaxUnformatRecords) {
     full_ = true;
     return false;
@@ -277,7 +341,7 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   std::memset(&r, 0, sizeof r);
   r.driveIndex = static_cast<uint8_t>(driveIndex_);
   r.selected = 0;
-  r.recordSector = static_cast<uint32_t>(sector);
+  r.recordSector = sector;
   std::memcpy(r.path, path.data(), std::min(path.size(), kNtfsPathBytes));
   ToLocalSystemTime(times.created, &r.created);
   ToLocalSystemTime(times.modified, &r.modified);
@@ -412,11 +476,14 @@ int ScanNtfsUnformat(int driveIndex) {
   if (mftStart != 0 && (!bootIsNtfs || gOptUseNtfsMft == 1)) {
     uint8_t record[kMftRecordBytes];
     if (!volume.ReadRecordAt(mftStart, record)) return -1;
-    // Through LoadMft the MFT's own attribute list is followed too.
+    // Through LoadMft the MFT's own attribute list is followed too. The
+    // volume's copy of the runs has the clusters a damaged run list names
+    // twice taken out.
     if (volume.LoadMft()) {
       runs = volume.mftRuns();
     } else if (ReadAttributeRuns(record, kAttrData, &runs) == 0) {
       volume.UseMftRuns(runs);
+      runs = volume.mftRuns();
     }
   }
   if (runs.empty() && mftStart != 0) {
@@ -428,13 +495,7 @@ int ScanNtfsUnformat(int driveIndex) {
     if (run.length) runs.push_back(run);
     volume.UseMftRuns(runs);
   }
-  if (runs.empty()) {
-    linear = true;
-    NtfsRun run;
-    run.lcn = 1;
-    run.length = g.totalClusters > 1 ? g.totalClusters - 1 : 0;
-    if (run.length) runs.push_back(run);
-  }
+  if (runs.empty()) linear = true;
 
   gUnformatNtfsSource.valid = true;
   gUnformatNtfsSource.driveIndex = driveIndex;
@@ -445,6 +506,17 @@ int ScanNtfsUnformat(int driveIndex) {
   gUnformatNtfsSource.mftRuns = linear ? std::vector<NtfsRun>() : runs;
 
   NtfsUnformatScan scan(volume, driveIndex, linear, spc);
+  if (linear) {
+    const int rc = scan.ScanLinear(extent);
+    // The size guessed from the volume's size is a last resort: the old
+    // folders' index blocks say where clusters began.
+    const uint32_t voted = scan.VoteClusterSize(extent);
+    if (voted && voted != spc) {
+      gUnformatNtfsSource.sectorsPerCluster = voted;
+      for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.sectorsPerCluster = static_cast<uint8_t>(voted);
+    }
+    return rc;
+  }
   for (const NtfsRun& run : runs) {
     const int rc = scan.ScanRun(run, extent);
     if (rc != 0) return rc;

@@ -10,6 +10,7 @@
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "messages.h"
+#include "ntfs/ntfs_bitmap.h"
 #include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_volume.h"
 #include "records/records.h"
@@ -55,8 +56,9 @@ class SourceVolume {
 };
 
 // Creates the output, reports it, lets write() fill it; a file cut short by
-// a full destination is removed (its data is still on the source). The
-// writer's result: 0, -1 source short, -2 destination.
+// a full destination or by the stop is removed (its data is still on the
+// source). The writer's result: 0, kCopyDamaged written but known damaged,
+// -1 source short, -2 destination, kCopyCancelled stopped.
 template <typename Write>
 int WriteOne(const char* destFolder, const char* path, Write write) {
   int error = -1;
@@ -66,7 +68,7 @@ int WriteOne(const char* destFolder, const char* path, Write write) {
   ReportFile(path, created);
   const int rc = write(out);
   CloseHandle(out);
-  if (rc == -2) DeleteFileA(created.c_str());
+  if (rc == -2 || rc == kCopyCancelled) DeleteFileA(created.c_str());
   return rc;
 }
 
@@ -118,23 +120,37 @@ NtfsGeometry OldGeometry(HANDLE volume, const UnformatNtfsRecord& r, bool* fromS
   return g;
 }
 
-}  // namespace
+// The volume as its present file system sees it: the allocation of the
+// format that hid the old files, which may since have given their clusters
+// to new ones. Null when the volume is not NTFS now.
+class PresentVolume {
+ public:
+  NtfsAllocation* Get(HANDLE volume, int driveIndex) {
+    if (volume == handle_ && driveIndex == driveIndex_) return allocation_.get();
+    handle_ = volume;
+    driveIndex_ = driveIndex;
+    allocation_.reset();
+    volume_.reset();
+    uint8_t boot[kSectorSize];
+    NtfsGeometry g;
+    if (!volume || ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ReadNtfsGeometry(boot, &g))
+      return nullptr;
+    ClampToDevice(&g, GetDeviceSectorCount(volume));
+    volume_.reset(new NtfsVolume(volume, driveIndex, g));
+    allocation_.reset(new NtfsAllocation(volume_.get()));
+    return allocation_.get();
+  }
 
-HANDLE CreateUnformatOutputFile(const char* destination, const char* relativePath, int* error,
-                                std::string* createdPath) {
-  int dummy;
-  if (!error) error = &dummy;
-  HANDLE h = CreateOutputFile(relativePath, destination, error, createdPath);
-  // An invalid name counts as a full destination: the caller goes on with the next file.
-  if (!h && *error == -1 && GetLastError() == ERROR_INVALID_NAME) *error = -2;
-  return h;
-}
+ private:
+  HANDLE handle_ = nullptr;
+  int driveIndex_ = -1;
+  std::unique_ptr<NtfsVolume> volume_;
+  std::unique_ptr<NtfsAllocation> allocation_;
+};
 
-int CopyOutUnformatFat32(const char* destFolder) { return CopyOutFat(gUnformatFat32Files, destFolder); }
-int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFat16Files, destFolder); }
-
-int CopyOutUnformatNtfs(const char* destFolder) {
+int CopyOutUnformatNtfsFiles(const char* destFolder, uint32_t* damaged) {
   std::unique_ptr<NtfsVolume> ntfs;
+  PresentVolume present;
   return CopySelected(gUnformatNtfsFiles, [&](const UnformatNtfsRecord& r, const char* path, HANDLE volume) {
     if (!volume || !IsPowerOfTwo(r.sectorsPerCluster) || OnScannedVolume(destFolder, r.driveIndex)) return false;
     if (!ntfs || ntfs->handle() != volume || ntfs->driveIndex() != r.driveIndex ||
@@ -150,13 +166,47 @@ int CopyOutUnformatNtfs(const char* destFolder) {
     if (!ntfs->ReadRecordAt(r.recordSector, record) || (RecordFlags(record) & kRecordIsFolder) ||
         !LocateUnnamedData(ntfs.get(), record, &stream))
       return false;
-    return WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out); }) == 0;
+    // A record the present file system counts as its own is a live file: its
+    // clusters are in use by itself. Any other file's clusters that the
+    // present file system has given away are damage.
+    NtfsAllocation* now = present.Get(volume, r.driveIndex);
+    if (now && now->RecordAllocatedAt(r.recordSector) != 0) now = nullptr;
+    const int rc = WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out, now); });
+    if (rc == kCopyDamaged) {
+      ++*damaged;
+      return true;
+    }
+    return rc == 0;
   });
 }
+
+}  // namespace
+
+HANDLE CreateUnformatOutputFile(const char* destination, const char* relativePath, int* error,
+                                std::string* createdPath) {
+  int dummy;
+  if (!error) error = &dummy;
+  HANDLE h = CreateOutputFile(relativePath, destination, error, createdPath);
+  // An invalid name counts as a full destination: the caller goes on with the next file.
+  if (!h && *error == -1 && GetLastError() == ERROR_INVALID_NAME) *error = -2;
+  return h;
+}
+
+int CopyOutUnformatNtfs(const char* destFolder) {
+  uint32_t damaged = 0;
+  const int failed = CopyOutUnformatNtfsFiles(destFolder, &damaged);
+  gRecoverDamagedFiles += damaged;
+  return failed;
+}
+
+int CopyOutUnformatFat32(const char* destFolder) { return CopyOutFat(gUnformatFat32Files, destFolder); }
+int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFat16Files, destFolder); }
+
 
 int RecoverUnformatFiles(const char* destFolder) {
   gRecoveredSectors = 0;
   gRecoverFailedFiles = 0;
+  gRecoverDamagedFiles = 0;
   int failed = 0;
   if (!gUnformatNtfsFiles.empty()) failed += CopyOutUnformatNtfs(destFolder);
   if (!gUnformatFat32Files.empty()) failed += CopyOutUnformatFat32(destFolder);

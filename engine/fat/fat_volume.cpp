@@ -65,6 +65,11 @@ bool ParseFatBootSector(const uint8_t boot[512], FatGeometry* out) {
     clusters = std::min<uint64_t>(clusters, 0x0FFFFFF5);
   }
   if (capacity <= 2) return false;
+  // A FAT with fewer entries than the volume has clusters cannot belong to
+  // it: the size field is not this file system's (a stale boot sector of an
+  // earlier, smaller volume, a field written over). The last two clusters a
+  // formatter's rounding may leave unmapped are let pass.
+  if (capacity < clusters) return false;
   clusters = std::min<uint64_t>(clusters, capacity - 2);
   if (clusters == 0) return false;
   g.clusterCount = static_cast<uint32_t>(clusters);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -255,6 +256,9 @@ int BackupPartitionInfo(int disk, const char* path) {
   if (!diskPath[0]) return kBackupCannotStart;
   uint8_t sector0[kSectorSize];
   if (ReadDiskSectors(diskPath, 0, 1, sector0) != 0) return kBackupCannotStart;
+  uint8_t sector1[kSectorSize];
+  const bool haveSector1 = ReadDiskSectors(diskPath, 1, 1, sector1) == 0;
+  if (IsGptDisk(sector0, haveSector1 ? sector1 : nullptr)) return kBackupGptDisk;
   const uint64_t diskSectors = DiskSectorCount(diskPath);
   BackupWriter file;
   if (!file.Create(path)) return kBackupCannotStart;
@@ -270,6 +274,27 @@ int WriteSector0Backup(int disk, const uint8_t sector0[512], const char* path) {
   if (!file.Create(path)) return kBackupCannotStart;
   if (!file.WriteHeader(IdentityOrNull(disk)) || !file.AddRecord(0, 1, 0, 0, 1, sector0)) return kBackupFailed;
   return file.Finish() ? kBackupDone : kBackupFailed;
+}
+
+std::string WriteTemporaryBackup(const char* prefix, TemporaryBackupWriter write, void* context) {
+  char folder[MAX_PATH];
+  DWORD n = GetTempPathA(sizeof folder, folder);
+  if (n == 0 || n >= sizeof folder || !prefix) return std::string();
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    char path[MAX_PATH];
+    char suffix[8] = "";
+    if (attempt > 1) std::snprintf(suffix, sizeof suffix, "-%d", attempt);
+    int len = std::snprintf(path, sizeof path, "%s%s-%04u%02u%02u-%02u%02u%02u%s.VXB", folder, prefix, t.wYear,
+                            t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, suffix);
+    if (len <= 0 || static_cast<size_t>(len) >= sizeof path) return std::string();
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) continue;
+    const int rc = write(path, context);
+    if (rc == kBackupDone) return path;
+    if (rc != kBackupCannotStart) return std::string();   // made, but not written: removed again
+  }
+  return std::string();
 }
 
 // --- restore ----------------------------------------------------------------
@@ -328,6 +353,24 @@ bool CheckBackupFile(int fd, BackupFileHeader* header, std::vector<RestoreRecord
 
 bool Say(RestorePrompt prompt, void* context, int message) { return prompt ? prompt(context, message) : false; }
 
+// The sectors a restore is about to replace, as they are on the disk.
+struct BeforeRestore {
+  int disk;
+  const std::vector<RestoreRecord>* records;
+  const std::vector<uint8_t>* sectors;
+};
+
+// A backup file of them: restoring it puts the disk back as it was.
+int WriteBeforeRestore(const char* path, void* context) {
+  const BeforeRestore* b = static_cast<const BeforeRestore*>(context);
+  BackupWriter file;
+  if (!file.Create(path)) return kBackupCannotStart;
+  if (!file.WriteHeader(IdentityOrNull(b->disk))) return kBackupFailed;
+  for (const RestoreRecord& r : *b->records)
+    if (!file.AddRecord(0, r.lba == 0 ? 1 : 0, 0, r.lba, r.count, b->sectors->data() + r.offset)) return kBackupFailed;
+  return file.Finish() ? kBackupDone : kBackupFailed;
+}
+
 bool WriteAndVerify(const char* diskPath, const RestoreRecord& r, const uint8_t* data, std::vector<uint8_t>* scratch) {
   if (WriteDiskSectors(diskPath, r.lba, r.count, data) != 0) return false;
   scratch->resize(static_cast<size_t>(r.count) * kSectorSize);
@@ -352,12 +395,14 @@ int WriteBackupSectors(const char* diskPath, const std::vector<RestoreRecord>& r
 
 }  // namespace
 
-int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void* context) {
+int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void* context, std::string* keptCopy) {
+  if (keptCopy) keptCopy->clear();
   char diskPath[32];
   MakeDiskPath(disk, diskPath);
-  if (!diskPath[0] || !path || !path[0]) return kRestoreRefused;
+  if (!diskPath[0]) return kRestoreReadFailed;
+  if (!path || !path[0]) return kRestoreCannotOpen;
   int fd = _open(path, _O_RDONLY | _O_BINARY);
-  if (fd < 0) return kRestoreRefused;
+  if (fd < 0) return kRestoreCannotOpen;
   FileCloser closer(fd);
 
   BackupFileHeader header;
@@ -367,6 +412,14 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
     Say(prompt, context, kRestoreMsgNotBackupFile);
     return kRestoreRefused;
   }
+
+  // Neither onto a GPT disk nor from one: DOS table sectors would hide a
+  // GPT's partitions, and a GPT disk's sector 0 brings none back.
+  uint8_t now0[kSectorSize], now1[kSectorSize];
+  if (ReadDiskSectors(diskPath, 0, 1, now0) != 0) return kRestoreReadFailed;
+  const bool haveNow1 = ReadDiskSectors(diskPath, 1, 1, now1) == 0;
+  if (IsGptDisk(now0, haveNow1 ? now1 : nullptr) || IsGptDisk(data.data() + records.front().offset, nullptr))
+    return kRestoreGptDisk;
 
   const bool noIdentity = std::all_of(header.identify, header.identify + kBackupIdentifyBytes,
                                       [](char c) { return c == 'A'; });
@@ -392,10 +445,17 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
     }
   }
 
-  // Keep what is there now, so that a failed write can be undone.
+  // Keep what is there now, so that a failed write can be undone, and in a
+  // file, for when even the undoing fails.
   std::vector<uint8_t> before(data.size());
   for (const RestoreRecord& r : records)
     if (ReadDiskSectors(diskPath, r.lba, r.count, before.data() + r.offset) != 0) return kRestoreReadFailed;
+  BeforeRestore kept = {disk, &records, &before};
+  char prefix[48];
+  std::snprintf(prefix, sizeof prefix, "DISK%d-BEFORE-RESTORE", disk);
+  const std::string keptPath = WriteTemporaryBackup(prefix, &WriteBeforeRestore, &kept);
+  if (keptPath.empty()) return kRestoreCannotKeepOld;
+  if (keptCopy) *keptCopy = keptPath;
 
   return WriteBackupSectors(diskPath, records, data, before);
 }

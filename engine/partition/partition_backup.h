@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr char kBackupMagic[] = "VexRestR Backup Boot Sector File";   // 32 characters
 constexpr uint8_t kBackupMagicEnd = 0x1A;
@@ -67,6 +68,8 @@ enum : int {
   kBackupCannotStart = -1,   // sector 0 unreadable, the file exists already or cannot be created
   kBackupFailed = -2,        // the file could not be written, or a sector the table names (inside
                              // the disk) could not be read; the incomplete file is removed
+  kBackupGptDisk = -3,       // a GPT disk: its partitions are not in sector 0, so a backup of
+                             // sector 0 could not bring them back; no file is made
 };
 // Saves the partition information of disk 0-9 into a new file at path
 // (folders below the drive root are created; an existing file is never
@@ -92,21 +95,40 @@ enum : int {
 using RestorePrompt = bool (*)(void* context, int message);
 
 // Results of RestorePartitionInfo. Only 0 means the disk now holds every
-// sector of the file.
+// sector of the file; only 0, -3 and -4 have written to it.
 enum : int {
   kRestoreDone = 0,
-  kRestoreRefused = -1,        // the file cannot be opened, failed a check (60 or 62 given), or the
-                               // user answered No to 61: nothing written
+  kRestoreRefused = -1,        // the file failed a check (60 or 62 given), or the user answered
+                               // No to 61: nothing written
   kRestoreReadFailed = -2,     // the disk, or the sectors to be replaced, could not be read first:
                                // nothing written
   kRestoreWriteFailed = -3,    // a write failed or did not read back; every sector written before
                                // was put back, so the disk is as it was
-  kRestoreIncomplete = -4,     // a write failed and the disk could not be put back completely
+  kRestoreIncomplete = -4,     // a write failed and the disk could not be put back completely:
+                               // it is partly rewritten; the sectors as they were are in keptCopy
+  kRestoreCannotKeepOld = -5,  // the copy of the sectors to be replaced could not be saved:
+                               // nothing written
+  kRestoreCannotOpen = -6,     // the file cannot be opened (missing, locked, no right to read it):
+                               // nothing written, nothing shown
+  kRestoreGptDisk = -7,        // the disk, or the disk the file was made of, is a GPT disk:
+                               // nothing written, nothing shown
 };
 // Writes the sectors of the backup file at path back to disk 0-9. The whole
 // file is read and checked before the first write: the header (text, length
 // field equal to the file's length), every record (tag, 1 to 2048 sectors,
 // data present, the records ending exactly at the end of the file, sector 0
-// first), the disk identity, and every record inside the disk. The sectors
-// about to be replaced are read first and kept, so a failed write is undone.
-int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void* context);
+// first), that neither the disk nor the file's sector 0 is a GPT disk's, the
+// disk identity, and every record inside the disk. The sectors about to be
+// replaced are read first and saved as a backup file of their own in the
+// user's temporary folder ("DISK<n>-BEFORE-RESTORE-<yyyymmdd>-<hhmmss>.VXB",
+// its path in keptCopy when given), so a failed write is undone, and when
+// even that fails the user still holds the way back.
+int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void* context,
+                         std::string* keptCopy = nullptr);
+
+// A new file in the user's temporary folder named prefix + "-<yyyymmdd>-
+// <hhmmss>" (+ "-<n>" while the name is taken) + ".VXB", made by
+// write(path, context), a backup-file writer that returns kBackupDone. The
+// path, or "" when none could be made.
+using TemporaryBackupWriter = int (*)(const char* path, void* context);
+std::string WriteTemporaryBackup(const char* prefix, TemporaryBackupWriter write, void* context);

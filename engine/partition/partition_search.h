@@ -31,18 +31,20 @@ extern char gPreviousSector0File[MAX_PATH];
 // 55 AA. The page calls it before each search; the search calls it too.
 void PrepareRebuiltSector0();
 
-// Results of SearchLostPartitions, and the page's message for each.
+// Results of SearchLostPartitions. Only kSearchWritten and kSearchWriteFailed
+// have touched the disk.
 enum : int {
   kSearchWritten = 0,        // a table was built, written and read back (string 46)
-  kSearchDiskError = -1,     // the disk cannot be opened, sector 0 cannot be read, or the new
-                             // sector 0 could not be written or did not read back (string 47)
-  kSearchTableValid = -2,    // sector 0 holds a table (55 AA and a first entry with sectors), a
-                             // GPT, or is itself a volume's boot sector: nothing written (string 48)
-  kSearchInconsistent = -3,  // the table built failed its checks: nothing written (string 47;
-                             // not expected to happen, a safety net)
+  kSearchDiskError = -1,     // the disk cannot be opened or sector 0 cannot be read: nothing written
+  kSearchTableValid = -2,    // sector 0 holds a table (55 AA and a first entry with sectors) or is
+                             // itself a volume's boot sector: nothing written (string 48)
+  kSearchInconsistent = -3,  // the table built failed its checks: nothing written (a safety net,
+                             // not expected to happen)
   kSearchNothingFound = -4,  // no partition found: nothing written (string 63)
   kSearchCannotKeepOld = -5, // the copy of the old sector 0 could not be saved: nothing written
-                             // (string 47)
+  kSearchGptDisk = -6,       // a GPT disk (protective entry 0xEE or a GPT header): nothing written
+  kSearchWriteFailed = -7,   // writing the new sector 0 failed or it did not read back: sector 0
+                             // may be changed; the old one is in gPreviousSector0File
 };
 
 // Searches disk 0-9 and, when partitions were found, writes the rebuilt
@@ -50,7 +52,16 @@ enum : int {
 // entries inside the disk, not overlapping, of the types the search gives
 // (FAT16 6 active in the first slot, FAT32 0x0B, NTFS 7, extended 5), a
 // file system's entry ending on its grid step after the file system's last
-// sector (at the disk's end at the latest).
+// sector (at the disk's end, or the next partition's start, at the latest).
+//
+// Every boot sector found is checked against its own structures (FAT: both
+// FATs' first sectors, the root folder, the FAT32 backup boot and FSInfo
+// sectors; NTFS: the MFT's first record and the root folder's, the mirror,
+// the backup boot sector). Only a file system whose structures, its root
+// folder among them, check out lets the probes skip what it covers; of all
+// the file systems found, the table takes the set that does not overlap and
+// is borne out best, so a stale boot sector of an earlier layout never hides
+// the partitions that lie inside its old extent.
 int SearchLostPartitions(int disk);
 
 // The end of a partition found at start whose file system (or chain of

@@ -11,6 +11,14 @@
 
 bool HasBootSignature(const uint8_t sector[512]) { return sector[510] == 0x55 && sector[511] == 0xAA; }
 
+bool IsGptDisk(const uint8_t sector0[512], const uint8_t* sector1) {
+  if (sector1 && std::memcmp(sector1, "EFI PART", 8) == 0) return true;
+  if (!HasBootSignature(sector0)) return false;
+  for (unsigned i = 0; i < kPartitionEntries; ++i)
+    if (ReadPartitionEntry(sector0, i).type == kPartTypeGptProtective) return true;
+  return false;
+}
+
 PartitionEntry ReadPartitionEntry(const uint8_t sector[512], unsigned index) {
   PartitionEntry e;
   std::memcpy(&e, sector + kPartitionTableOffset + 16 * (index & 3), sizeof e);

@@ -32,6 +32,7 @@ enum : uint8_t {
   kPartTypeFat32 = 0x0B,
   kPartTypeFat32Lba = 0x0C,
   kPartTypeExtendedLba = 0x0F,
+  kPartTypeGptProtective = 0xEE,
 };
 constexpr uint8_t kBootFlagActive = 0x80;
 
@@ -57,6 +58,11 @@ static_assert(offsetof(PartitionEntry, startLba) == 8, "layout");
 
 // 55 AA at the end of the sector.
 bool HasBootSignature(const uint8_t sector[512]);
+// A disk laid out with a GUID partition table: an entry of type 0xEE in a
+// signed sector 0, or the "EFI PART" header in sector 1 (sector1 may be null
+// when it could not be read). Its partitions are not in sector 0: the DOS
+// table operations must leave such a disk alone.
+bool IsGptDisk(const uint8_t sector0[512], const uint8_t* sector1);
 // Entry 0..3 of a table sector (sector 0 or an extended boot record).
 PartitionEntry ReadPartitionEntry(const uint8_t sector[512], unsigned index);
 void WritePartitionEntry(uint8_t sector[512], unsigned index, const PartitionEntry& entry);

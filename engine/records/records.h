@@ -16,7 +16,7 @@
 struct UnformatFatRecord {
   uint32_t reserved;           // always 0
   char path[512];              // folder path and name joined with '\', NUL-terminated
-  uint32_t startSector;        // volume sector of the file's first cluster
+  uint64_t startSector;        // volume sector of the file's first cluster (any position on any disk)
   uint32_t size;               // bytes, from the directory entry
   uint8_t selected;            // 1 when created
   SYSTEMTIME created;          // creation date and time of the entry
@@ -51,16 +51,18 @@ struct FoundFileRecord {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(UnformatFatRecord) == 578, "UnformatFatRecord is 578 bytes");
+// The records live only in this process's vectors, so the start sector is
+// held in 64 bits; the fields keep their order.
+static_assert(sizeof(UnformatFatRecord) == 582, "UnformatFatRecord is 582 bytes");
 static_assert(offsetof(UnformatFatRecord, path) == 4, "layout");
 static_assert(offsetof(UnformatFatRecord, startSector) == 516, "layout");
-static_assert(offsetof(UnformatFatRecord, size) == 520, "layout");
-static_assert(offsetof(UnformatFatRecord, selected) == 524, "layout");
-static_assert(offsetof(UnformatFatRecord, created) == 525, "layout");
-static_assert(offsetof(UnformatFatRecord, modified) == 541, "layout");
-static_assert(offsetof(UnformatFatRecord, accessed) == 557, "layout");
-static_assert(offsetof(UnformatFatRecord, driveIndex) == 573, "layout");
-static_assert(offsetof(UnformatFatRecord, sectorsPerCluster) == 574, "layout");
+static_assert(offsetof(UnformatFatRecord, size) == 524, "layout");
+static_assert(offsetof(UnformatFatRecord, selected) == 528, "layout");
+static_assert(offsetof(UnformatFatRecord, created) == 529, "layout");
+static_assert(offsetof(UnformatFatRecord, modified) == 545, "layout");
+static_assert(offsetof(UnformatFatRecord, accessed) == 561, "layout");
+static_assert(offsetof(UnformatFatRecord, driveIndex) == 577, "layout");
+static_assert(offsetof(UnformatFatRecord, sectorsPerCluster) == 578, "layout");
 
 static_assert(sizeof(UnformatNtfsRecord) == 584, "UnformatNtfsRecord is 584 bytes");
 static_assert(offsetof(UnformatNtfsRecord, driveIndex) == 4, "layout");

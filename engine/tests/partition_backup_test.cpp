@@ -336,7 +336,8 @@ TEST_F(Backup, DamagedFilesAreRefusedWithoutWriting) {
       EXPECT_EQ(prompts.asked, (std::vector<int>{kRestoreMsgNoDiskIdentity, c.message})) << c.name;
   }
   Prompts none;
-  EXPECT_EQ(RestorePartitionInfo(1, (dir_ + "missing.vxb").c_str(), Record, &none), kRestoreRefused);
+  EXPECT_EQ(RestorePartitionInfo(1, (dir_ + "missing.vxb").c_str(), Record, &none), kRestoreCannotOpen)
+      << "a file that cannot be opened is not called invalid";
   EXPECT_TRUE(none.asked.empty());
   EXPECT_EQ(partfix::DifferingSectors(1, "part-classic"), before) << "nothing was written";
 }

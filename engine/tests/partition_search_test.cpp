@@ -80,10 +80,11 @@ TEST(LostPartitions, MibLayoutWithLogicalDrivesIsRebuilt) {
 
 TEST(LostPartitions, DisksThatAreNotLostAreLeftAlone) {
   gPreviousSector0Disk = -1;
-  // A table (sfdisk's), a GPT whose protective entry is gone, a volume
-  // formatted without a table.
+  // A table (sfdisk's), a GPT whose protective entry is gone (refused as a
+  // GPT disk: its partitions are not in sector 0), a volume formatted
+  // without a table.
   EXPECT_EQ(SearchLostPartitions(5), kSearchTableValid);
-  EXPECT_EQ(SearchLostPartitions(4), kSearchTableValid);
+  EXPECT_EQ(SearchLostPartitions(4), kSearchGptDisk);
   EXPECT_EQ(SearchLostPartitions(6), kSearchTableValid);
   EXPECT_TRUE(partfix::DifferingSectors(5, "mbr-disk").empty());
   EXPECT_TRUE(partfix::DifferingSectors(4, "part-gpt").empty());

@@ -1,8 +1,14 @@
 // The FAT unformat scan. A quick format writes a new boot sector, new empty
 // FATs and a new empty root folder, and leaves the data area alone: every old
-// folder's first cluster still begins with its "." and ".." entries. The scan
-// finds the old cluster geometry from two such clusters, then reads the data
-// area cluster by cluster and walks each old folder it meets.
+// folder's first cluster still begins with its "." and ".." entries, and "."
+// names the folder's own cluster.
+//
+// The scan reads the whole volume once and notes every sector that begins
+// like a folder. Each cluster size puts such a sector at one place for
+// cluster 2; the geometry that puts the most of them at the same place is the
+// old volume's (a folder copied into a file, or a volume image kept as a
+// file, agrees only with itself). Then the old folders that geometry explains
+// are walked, in the order they lie.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,12 +19,15 @@
 
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
+#include "fat/fat_volume.h"
 #include "records/records.h"
 #include "state.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_internal.h"
 #include "volume/boot.h"
 
+using unformat::FatVolumeImage;
+using unformat::FolderStart;
 using unformat::SendPath;
 using unformat::SendProgress;
 using unformat::StopRequested;
@@ -26,11 +35,16 @@ using unformat::StopRequested;
 namespace {
 
 constexpr uint32_t kBlockSectors = 8192;        // 4 MB read at a time
-constexpr size_t kMaxCandidates = 64;            // folder clusters kept while the geometry is unknown
+// Folder starts kept from the first pass (16 bytes each). A volume with more
+// old folders than this is walked by a second pass over the whole volume.
+constexpr size_t kMaxFolderStarts = 1u << 21;
+constexpr size_t kMaxVolumeImages = 1024;        // FAT boot sectors met inside the volume
+// The largest reserved area a formatter leaves before the FATs (an alignment
+// of the data area to a flash erase block included).
+constexpr uint64_t kMaxReservedSectors = 32768;
+constexpr uint32_t kMaxFat32Cluster = 0x0FFFFFF6;
 constexpr int kMaxFolderDepth = 128;             // deeper than any path the records can hold
 constexpr size_t kPathBytes = sizeof(UnformatFatRecord::path) - 1;
-
-bool IsPowerOfTwo(uint64_t v) { return v && !(v & (v - 1)); }
 
 // The first sector of a folder: "." and ".." as its first two entries, both
 // marked as folders.
@@ -61,6 +75,24 @@ bool ReadSalvaging(int driveIndex, HANDLE volume, uint64_t sector, uint32_t coun
   return any;
 }
 
+// Where the data area of a FAT volume can begin at the latest: after the
+// reserved sectors, two FATs large enough for every cluster the volume could
+// hold and (FAT12/16) the largest fixed root folder.
+uint64_t LatestDataStart(bool fat32, uint32_t spc, uint64_t volumeSectors) {
+  uint64_t clusters = volumeSectors / spc + 2;
+  if (!fat32) clusters = std::min<uint64_t>(clusters, 65536 + 2);
+  const uint64_t fatSectors = (clusters * (fat32 ? 4 : 2) + kSectorSize - 1) / kSectorSize;
+  return kMaxReservedSectors + 2 * fatSectors + (fat32 ? 0 : 65536 * 32 / kSectorSize);
+}
+
+// What the first pass over the volume saw.
+struct VolumeSurvey {
+  std::vector<FolderStart> folders;       // in sector order
+  std::vector<FatVolumeImage> images;
+  bool foldersComplete = true;            // false: more folder starts than were kept
+  bool anyRead = false;
+};
+
 class FatUnformatScan {
  public:
   FatUnformatScan(bool fat32, int driveIndex, HANDLE volume, uint32_t spc, uint64_t dataStart, uint64_t extent)
@@ -72,13 +104,25 @@ class FatUnformatScan {
         extent_(extent),
         out_(fat32 ? gUnformatFat32Files : gUnformatFat16Files) {}
 
-  int Run();
+  // Walks the folders of the list that the geometry explains.
+  int WalkListed(const std::vector<FolderStart>& folders);
+  // Reads the data area cluster by cluster and walks each old folder met.
+  int WalkLinear();
 
  private:
   uint64_t ClusterSector(uint32_t c) const { return dataStart_ + static_cast<uint64_t>(c - 2) * spc_; }
   bool ClusterInVolume(uint32_t c) const { return c >= 2 && ClusterSector(c) + spc_ <= extent_; }
-  bool SameCluster(uint32_t named, uint32_t c) const { return fat32_ ? named == c : named == (c & 0xFFFF); }
+  bool SameCluster(uint32_t named, uint64_t c) const {
+    return fat32_ ? named == c : named == (c & 0xFFFF);
+  }
+  // The cluster whose first sector is `sector`, or 0.
+  uint64_t ClusterAt(uint64_t sector) const {
+    if (sector < dataStart_ || (sector - dataStart_) % spc_ != 0) return 0;
+    return (sector - dataStart_) / spc_ + 2;
+  }
 
+  // A lost folder found by the scan itself (not through a parent).
+  void WalkLostFolder(const uint8_t* cluster, uint64_t sector, uint32_t c);
   void WalkEntries(const uint8_t* dir, uint32_t ownCluster, int depth);
   void WalkFolder(const uint8_t* dir, size_t index, uint32_t parentCluster, int depth);
   void AddFile(const uint8_t* dir, size_t index);
@@ -97,7 +141,34 @@ class FatUnformatScan {
   bool full_ = false;
 };
 
-int FatUnformatScan::Run() {
+void FatUnformatScan::WalkLostFolder(const uint8_t* cluster, uint64_t sector, uint32_t c) {
+  if (!visited_.insert(sector).second) return;
+  char name[16];
+  std::snprintf(name, sizeof name, "DIR%u", lostFolders_++);
+  folders_.assign(1, name);
+  WalkEntries(cluster, c, 0);
+}
+
+int FatUnformatScan::WalkListed(const std::vector<FolderStart>& folders) {
+  std::vector<uint8_t> buffer(static_cast<size_t>(spc_) * kSectorSize);
+  std::vector<uint8_t> bad;
+  for (const FolderStart& f : folders) {
+    if (full_) break;
+    if (gUnformatAbort.load() == 1 || gScanAbort.load() == 1) return -2;
+    const uint64_t c = ClusterAt(f.sector);
+    if (c < 2 || c > 0xFFFFFFFFull || f.sector + spc_ > extent_ || !SameCluster(f.cluster, c)) continue;
+    if (visited_.count(f.sector)) continue;   // walked already as a subfolder
+    if (!ReadSalvaging(driveIndex_, volume_, f.sector, spc_, buffer.data(), &bad) || bad[0] ||
+        !IsFolderStart(buffer.data()))
+      continue;
+    WalkLostFolder(buffer.data(), f.sector, static_cast<uint32_t>(c));
+  }
+  if (gScanAbort.load() == 1) return -2;
+  SendProgress(extent_, extent_);
+  return 0;
+}
+
+int FatUnformatScan::WalkLinear() {
   const uint32_t clusterBytes = spc_ * kSectorSize;
   const uint32_t blockClusters = std::max<uint32_t>(1, kBlockSectors / spc_);
   std::vector<uint8_t> block(static_cast<size_t>(blockClusters) * clusterBytes);
@@ -115,13 +186,9 @@ int FatUnformatScan::Run() {
       if (bad[static_cast<size_t>(i) * spc_] || !IsFolderStart(p)) continue;
       // A folder lists its own cluster in "."; one that names another is a
       // copy of a folder (inside an image file, say), not a folder of this volume.
-      const uint64_t cluster = (at - dataStart_) / spc_ + 2;
-      if (cluster > 0xFFFFFFFFull || !SameCluster(ClusterOf(p, fat32_), static_cast<uint32_t>(cluster))) continue;
-      if (!visited_.insert(at).second) continue;
-      char name[16];
-      std::snprintf(name, sizeof name, "DIR%u", lostFolders_++);
-      folders_.assign(1, name);
-      WalkEntries(p, static_cast<uint32_t>(cluster), 0);
+      const uint64_t cluster = ClusterAt(at);
+      if (cluster > 0xFFFFFFFFull || !SameCluster(ClusterOf(p, fat32_), cluster)) continue;
+      WalkLostFolder(p, at, static_cast<uint32_t>(cluster));
       if (gScanAbort.load() == 1) return -2;
     }
     if (gScanAbort.load() == 1) return -2;
@@ -192,13 +259,12 @@ void FatUnformatScan::AddFile(const uint8_t* dir, size_t index) {
   } else if (size != 0) {
     return;   // a file with data but no cluster: a damaged entry
   }
-  if (start > 0xFFFFFFFFull) return;
 
   UnformatFatRecord r;
   std::memset(&r, 0, sizeof r);
   const std::string path = JoinPath(EntryName(dir, index, false));
   std::memcpy(r.path, path.data(), path.size());
-  r.startSector = static_cast<uint32_t>(start);
+  r.startSector = start;
   r.size = size;
   r.selected = 1;
   ConvertFatDateTime(EntryLe16(e, 16), EntryLe16(e, 14), &r.created);
@@ -210,52 +276,118 @@ void FatUnformatScan::AddFile(const uint8_t* dir, size_t index) {
   SendPath(r.path);
 }
 
-}  // namespace
-
-int LocateFatClusters(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSectors, uint32_t* sectorsPerCluster,
-                      uint64_t* firstDataSector) {
+// The first pass: every sector of the volume, in 4 MB blocks. 0, -2 stopped.
+int SurveyVolume(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSectors, VolumeSurvey* survey) {
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
   std::vector<uint8_t> bad;
-  struct Candidate {
-    uint64_t sector;
-    uint32_t cluster;
-  };
-  std::vector<Candidate> seen;
   for (uint64_t sector = 0; sector < volumeSectors; sector += kBlockSectors) {
     if (StopRequested()) return -2;
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, volumeSectors - sector));
-    if (!ReadSalvaging(driveIndex, volume, sector, n, block.data(), &bad)) continue;
     SendProgress(volumeSectors, sector);
+    if (!ReadSalvaging(driveIndex, volume, sector, n, block.data(), &bad)) continue;
+    survey->anyRead = true;
     for (uint32_t i = 0; i < n; ++i) {
+      if (bad[i]) continue;
       const uint8_t* p = block.data() + static_cast<size_t>(i) * kSectorSize;
-      if (bad[i] || !IsFolderStart(p)) continue;
       const uint64_t s = sector + i;
-      const uint32_t c = ClusterOf(p, fat32);
-      if (c < 2) continue;
-      // Sectors and cluster numbers of two folders must agree on one cluster
-      // size that FAT allows, and put cluster 2 inside the volume.
-      for (const Candidate& earlier : seen) {
-        if (c <= earlier.cluster) continue;
-        const uint64_t ds = s - earlier.sector, dc = c - earlier.cluster;
-        if (ds % dc != 0) continue;
-        const uint64_t spc = ds / dc;
-        if (!IsPowerOfTwo(spc) || spc > 128) continue;
-        const uint64_t before = static_cast<uint64_t>(c - 2) * spc;
-        if (before >= s) continue;
-        *sectorsPerCluster = static_cast<uint32_t>(spc);
-        *firstDataSector = s - before;
-        return 0;
+      if (IsFolderStart(p)) {
+        const uint32_t c = ClusterOf(p, fat32);
+        if (c < 2 || (fat32 && c > kMaxFat32Cluster)) continue;
+        if (survey->folders.size() < kMaxFolderStarts)
+          survey->folders.push_back({s, c});
+        else
+          survey->foldersComplete = false;
+      } else if (s != 0 && p[510] == 0x55 && p[511] == 0xAA && survey->images.size() < kMaxVolumeImages) {
+        // A FAT boot sector inside the volume: the start of a volume image
+        // kept as a file. (Sector 0 is the new file system's own.)
+        FatGeometry g;
+        if (ParseFatBootSector(p, &g)) survey->images.push_back({s, g.sectorsPerCluster, s + g.dataStartSector});
       }
-      if (seen.size() < kMaxCandidates) seen.push_back({s, c});
     }
   }
-  return -1;
+  SendProgress(volumeSectors, volumeSectors);
+  return 0;
+}
+
+}  // namespace
+
+namespace unformat {
+
+bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vector<FatVolumeImage>& images, bool fat32,
+                       uint64_t volumeSectors, uint32_t* sectorsPerCluster, uint64_t* firstDataSector) {
+  uint32_t bestVotes = 0;
+  bool tie = false;
+  uint32_t bestSpc = 0;
+  uint64_t bestStart = 0;
+  std::vector<uint64_t> starts;
+  starts.reserve(folders.size());
+  for (uint32_t spc = 1; spc <= 128; spc <<= 1) {
+    // Where each folder start puts cluster 2 with this cluster size.
+    const uint64_t latest = LatestDataStart(fat32, spc, volumeSectors);
+    starts.clear();
+    for (const FolderStart& f : folders) {
+      const uint64_t before = static_cast<uint64_t>(f.cluster - 2) * spc;
+      if (f.cluster < 2 || before >= f.sector) continue;
+      const uint64_t start = f.sector - before;
+      // Cluster 2 lies right after the FATs: not in the middle of the volume,
+      // and not at sector 0 or 1 (the boot sector, then at least one FAT).
+      if (start < 2 || start > latest) continue;
+      starts.push_back(start);
+    }
+    std::sort(starts.begin(), starts.end());
+    for (size_t i = 0; i < starts.size();) {
+      size_t j = i;
+      while (j < starts.size() && starts[j] == starts[i]) ++j;
+      const uint32_t votes = static_cast<uint32_t>(j - i);
+      const uint64_t start = starts[i];
+      i = j;
+      if (votes < 2) continue;   // one folder agrees with any geometry
+      // The geometry of a volume image kept inside this volume is the
+      // image's, not the volume's.
+      bool image = false;
+      for (const FatVolumeImage& v : images) image |= v.sectorsPerCluster == spc && v.firstDataSector == start;
+      if (image) continue;
+      if (votes > bestVotes) {
+        bestVotes = votes;
+        bestSpc = spc;
+        bestStart = start;
+        tie = false;
+      } else if (votes == bestVotes) {
+        tie = true;
+      }
+    }
+  }
+  // Two geometries that explain as many folders: no way to tell which is
+  // right, and a wrong one gives files of wrong bytes.
+  if (bestVotes == 0 || tie) return false;
+  *sectorsPerCluster = bestSpc;
+  *firstDataSector = bestStart;
+  return true;
+}
+
+int WalkFatUnformatFolders(bool fat32, int driveIndex, HANDLE volume, uint32_t sectorsPerCluster,
+                           uint64_t firstDataSector, uint64_t volumeSectors, const std::vector<FolderStart>& folders) {
+  FatUnformatScan scan(fat32, driveIndex, volume, sectorsPerCluster, firstDataSector, volumeSectors);
+  return scan.WalkListed(folders);
+}
+
+}  // namespace unformat
+
+int LocateFatClusters(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSectors, uint32_t* sectorsPerCluster,
+                      uint64_t* firstDataSector) {
+  VolumeSurvey survey;
+  const int rc = SurveyVolume(volume, driveIndex, fat32, volumeSectors, &survey);
+  if (rc != 0) return rc;
+  return unformat::ChooseFatGeometry(survey.folders, survey.images, fat32, volumeSectors, sectorsPerCluster,
+                                     firstDataSector)
+             ? 0
+             : -1;
 }
 
 int ScanFatUnformat(bool fat32, int driveIndex) {
   (fat32 ? gUnformatFat32Files : gUnformatFat16Files).clear();
   HANDLE handle = OpenVolume(driveIndex);
-  if (!handle) return -1;
+  if (!handle) return unformat::Unreadable(GetLastError());
   std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
   SendPath(kUnformatStartText);
 
@@ -266,13 +398,18 @@ int ScanFatUnformat(bool fat32, int driveIndex) {
     if (bootTotal == 0) bootTotal = ReadLe32(boot + 0x20);
   }
   const uint64_t extent = unformat::ScanExtent(handle, bootTotal);
-  if (extent == 0) return -1;
+  if (extent == 0) return unformat::Unreadable(GetLastError());
 
+  VolumeSurvey survey;
+  const int surveyed = SurveyVolume(handle, driveIndex, fat32, extent, &survey);
+  if (surveyed != 0) return surveyed;
+  if (!survey.anyRead) return unformat::Unreadable(GetLastError());
   uint32_t spc = 0;
   uint64_t dataStart = 0;
-  const int located = LocateFatClusters(handle, driveIndex, fat32, extent, &spc, &dataStart);
-  if (located != 0) return located;
+  // No geometry that the old folders agree on: nothing of the old volume can
+  // be rebuilt, and a guess would list files of wrong bytes.
+  if (!unformat::ChooseFatGeometry(survey.folders, survey.images, fat32, extent, &spc, &dataStart)) return 0;
   if (gScanAbort.load() == 1) return -2;
   FatUnformatScan scan(fat32, driveIndex, handle, spc, dataStart, extent);
-  return scan.Run();
+  return survey.foldersComplete ? scan.WalkListed(survey.folders) : scan.WalkLinear();
 }

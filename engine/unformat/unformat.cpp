@@ -10,6 +10,7 @@
 #include "volume/boot.h"
 
 HWND gUnformatWindow = nullptr;
+DWORD gUnformatError = 0;
 const char kUnformatStartText[] = "正在计算分区的簇大小";
 UnformatNtfsSource gUnformatNtfsSource;
 
@@ -32,6 +33,11 @@ void SendProgress(uint64_t total, uint64_t position) {
                static_cast<LPARAM>(static_cast<uint32_t>(position)));
 }
 
+int Unreadable(DWORD systemError) {
+  gUnformatError = systemError;
+  return kUnformatCannotRead;
+}
+
 uint64_t ScanExtent(HANDLE volume, uint64_t bootTotal) {
   const uint64_t device = GetDeviceSectorCount(volume);
   return device ? device : bootTotal;
@@ -51,11 +57,12 @@ void ClearUnformatResults() {
 int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
   if (totalSectors) *totalSectors = 0;
   HANDLE volume = OpenVolume(driveIndex);
-  if (!volume) return -1;
+  if (!volume) return unformat::Unreadable(GetLastError());
   uint8_t boot[kSectorSize];
   const int rc = ReadVolumeSectors(driveIndex, 0, 1, boot, volume);
+  const DWORD error = GetLastError();
   CloseVolume(volume);
-  if (rc != 0) return -1;
+  if (rc != 0) return unformat::Unreadable(error);
   uint64_t total = 0;
   int kind = 3;
   switch (ClassifyBootSector(boot)) {
@@ -79,12 +86,18 @@ int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
 
 int RunUnformatScan(int kind, int driveIndex, HWND window) {
   gUnformatWindow = window;
+  gUnformatError = 0;
   if (kind == kUnformatDetect) {
     kind = DetectVolumeFileSystem(driveIndex, nullptr);
-    if (kind < 0 || kind > 2) return -1;
-    RunUnformatScan(kind, driveIndex, window);
-    return 0;
+    if (kind < 0) return kUnformatCannotRead;
+    if (kind > 2) return kUnformatNotSupported;
   }
+  if (kind < kUnformatNtfs || kind > kUnformatFat16) return kUnformatScanned;
+  // A volume that cannot even be opened is not scanned: its error is the
+  // answer, whatever the file system.
+  HANDLE probe = OpenVolume(driveIndex);
+  if (!probe) return unformat::Unreadable(GetLastError());
+  CloseVolume(probe);
   int rc;
   switch (kind) {
     case kUnformatNtfs:
@@ -97,7 +110,7 @@ int RunUnformatScan(int kind, int driveIndex, HWND window) {
       rc = ScanFatUnformat(false, driveIndex);
       break;
     default:
-      return 0;
+      return kUnformatScanned;
   }
-  return rc == -1 ? -1 : 0;
+  return rc == -1 ? kUnformatCannotRead : kUnformatScanned;
 }

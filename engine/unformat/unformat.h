@@ -39,29 +39,48 @@ extern const char kUnformatStartText[];
 // the scans empty only their own vector.
 void ClearUnformatResults();
 
+// What a scan ends with. The three ends a user must be told apart:
+//   kUnformatScanned with empty vectors (and no stop flag): scanned, nothing found;
+//   kUnformatCannotRead: the volume could not be opened or read at all;
+//   kUnformatNotSupported: the boot sector names no file system this scan knows.
+enum : int {
+  kUnformatScanned = 0,        // the scan ran to the end or until a stop: the vectors hold what it found
+  kUnformatCannotRead = -1,    // gUnformatError holds the system's error code (ERROR_ACCESS_DENIED: the
+                               // program does not run as administrator); 0 when the device only gave short reads
+  kUnformatStopped = -2,       // from the scans of one kind only; RunUnformatScan gives kUnformatScanned
+  kUnformatNotSupported = -3,  // "detect" on a volume whose boot sector is neither FAT nor NTFS
+};
+// Why the last scan (or DetectVolumeFileSystem) could not read the volume.
+extern DWORD gUnformatError;
+
 // The dispatcher: stores the window in gUnformatWindow, then runs the scan of
-// the given kind on the volume (drive letter - 'C'). Kinds 0-2: 0, or -1 when
-// the scan failed (a stopped scan also gives 0: the caller looks at the stop
-// flags and the vectors). Kind 3 detects the file system from the boot
-// sector and runs that scan (0), or gives -1 when it is not recognised or not
-// readable. Any other kind does nothing and gives 0.
+// the given kind on the volume (drive letter - 'C'). Kinds 0-2 give
+// kUnformatScanned or kUnformatCannotRead (a stopped scan gives
+// kUnformatScanned: the caller looks at the stop flags and the vectors). Kind
+// 3 detects the file system from the boot sector and runs that scan, or gives
+// kUnformatCannotRead when the boot sector cannot be read and
+// kUnformatNotSupported when it is not recognised. Any other kind does
+// nothing and gives kUnformatScanned.
 int RunUnformatScan(int kind, int driveIndex, HWND window);
 
 // What the boot sector of the volume says: 0 NTFS, 1 FAT32, 2 FAT12/16,
-// 3 unrecognised, -1 unreadable. totalSectors (may be null) receives the
-// boot sector's size of the volume in sectors.
+// 3 unrecognised, -1 unreadable (gUnformatError says why). totalSectors (may
+// be null) receives the boot sector's size of the volume in sectors.
 int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors);
 
 // --- FAT ------------------------------------------------------------------
-// Reads the volume cluster by cluster and walks every cluster that begins
-// with "." and ".." as the first cluster of an old folder. 0 at the end of
-// the volume, -1 failure (volume not readable, cluster size not found), -2
-// stopped.
+// Reads the whole volume, finds the old cluster geometry from the sectors
+// that begin with "." and ".." (LocateFatClusters) and walks every such
+// cluster that the geometry explains as the first cluster of an old folder.
+// 0 at the end of the volume (also when no geometry could be told: nothing is
+// listed then), -1 the volume cannot be opened or no sector of it read
+// (gUnformatError), -2 stopped.
 int ScanFatUnformat(bool fat32, int driveIndex);
 
-// The cluster geometry of the old file system, from its folders: the first
-// two folder clusters found whose sectors and own cluster numbers agree on a
-// cluster size. 0, -1 none found, -2 stopped.
+// The cluster geometry of the old file system, from its folders: the one
+// cluster size and first data sector that the most folder starts of the whole
+// volume agree on (see unformat::ChooseFatGeometry). 0, -1 none can be told,
+// -2 stopped.
 int LocateFatClusters(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSectors, uint32_t* sectorsPerCluster,
                       uint64_t* firstDataSector);
 

@@ -1,5 +1,6 @@
 #include "unformat/unformat_copy.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -55,10 +56,11 @@ class SourceVolume {
   HANDLE handle_ = nullptr;
 };
 
-// Creates the output, reports it, lets write() fill it; a file cut short by
-// a full destination or by the stop is removed (its data is still on the
-// source). The writer's result: 0, kCopyDamaged written but known damaged,
-// -1 source short, -2 destination, kCopyCancelled stopped.
+// Creates the output, reports it, lets write() fill it. A file cut short by a
+// full destination or by the stop is removed: a shorter file under the real
+// name would pass for the file, and its data is still on the source. The
+// writer's result: 0, kCopyDamaged written but known damaged, -1 source
+// short, -2 destination, kCopyCancelled stopped.
 template <typename Write>
 int WriteOne(const char* destFolder, const char* path, Write write) {
   int error = -1;
@@ -66,10 +68,19 @@ int WriteOne(const char* destFolder, const char* path, Write write) {
   HANDLE out = CreateUnformatOutputFile(destFolder, path, &error, &created);
   if (!out) return -2;
   ReportFile(path, created);
-  const int rc = write(out);
+  int rc = write(out);
   CloseHandle(out);
+  // The contiguous-sector writer ends a file early on the stop flag with -1;
+  // a file it had finished before the flag came is whole and stays.
+  if (rc == -1 && gRecoverAbort.load() != 0) rc = kCopyCancelled;
   if (rc == -2 || rc == kCopyCancelled) DeleteFileA(created.c_str());
   return rc;
+}
+
+// Where a volume's data can be read: its device's size, else unbounded.
+uint64_t VolumeEnd(HANDLE volume) {
+  const uint64_t sectors = GetDeviceSectorCount(volume);
+  return sectors ? sectors : UINT64_MAX;
 }
 
 // Walks the ticked records of one list until the stop flag is raised: counts
@@ -92,16 +103,38 @@ int CopySelected(const std::vector<Record>& files, Copy copy) {
   return failed;
 }
 
-int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFolder) {
+int CopyOutFatFiles(const std::vector<UnformatFatRecord>& files, const char* destFolder, uint32_t* damaged) {
+  HANDLE measured = nullptr;
+  uint64_t volumeEnd = UINT64_MAX;
   return CopySelected(files, [&](const UnformatFatRecord& r, const char* path, HANDLE volume) {
-    // Data must start on a cluster of the data area: sector 0 is a boot sector.
+    if (volume != measured) {
+      measured = volume;
+      volumeEnd = VolumeEnd(volume);
+    }
+    const uint64_t start = r.startSector;
+    // Data must start on a cluster of the data area (sector 0 is a boot
+    // sector) and inside the volume.
     const bool readable = volume && IsPowerOfTwo(r.sectorsPerCluster) && r.sectorsPerCluster <= 128 &&
-                          (r.size == 0 || r.startSector != 0);
+                          (r.size == 0 || (start != 0 && start < volumeEnd));
     if (!readable || OnScannedVolume(destFolder, r.driveIndex)) return false;
-    return WriteOne(destFolder, path, [&](HANDLE out) {
-             return WriteContiguousSectors(r.driveIndex, volume, r.startSector, r.sectorsPerCluster, r.size, out);
-           }) == 0;
+    // A size the volume cannot hold from the file's start on (a damaged
+    // entry): what the volume holds is written, and the file counts as damaged.
+    uint32_t size = r.size;
+    const bool oversize = r.size != 0 && (volumeEnd - start) < (static_cast<uint64_t>(r.size) + 511) / 512;
+    if (oversize) size = static_cast<uint32_t>(std::min<uint64_t>(r.size, (volumeEnd - start) * 512));
+    const int rc = WriteOne(destFolder, path, [&](HANDLE out) {
+      return WriteContiguousSectors(r.driveIndex, volume, start, r.sectorsPerCluster, size, out);
+    });
+    if (rc == 0 && oversize) ++*damaged;
+    return rc == 0;
   });
+}
+
+int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFolder) {
+  uint32_t damaged = 0;
+  const int failed = CopyOutFatFiles(files, destFolder, &damaged);
+  gRecoverDamagedFiles += damaged;
+  return failed;
 }
 
 // The old volume as the scan saw it: its cluster size and, when the scan

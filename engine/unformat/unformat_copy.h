@@ -30,14 +30,20 @@ HANDLE CreateUnformatOutputFile(const char* destination, const char* relativePat
                                 std::string* createdPath = nullptr);
 
 // The writers, one per result vector. Each returns how many ticked files it
-// could not copy whole (0: all of them). A destination on the scanned volume
-// is refused for every file: writing there would overwrite what is being saved.
+// could not copy: files it could not write, files cut short by the source,
+// and files cut short by a full destination or by the stop (those are
+// removed, so no shorter file keeps the real name). Files written but known
+// damaged (a size the volume cannot hold; on NTFS also clusters the present
+// file system has given away) are not among them: they are counted in
+// gRecoverDamagedFiles. A destination on the scanned volume is refused for
+// every file: writing there would overwrite what is being saved.
 int CopyOutUnformatNtfs(const char* destFolder);
 int CopyOutUnformatFat32(const char* destFolder);
 int CopyOutUnformatFat16(const char* destFolder);
 
 // The whole copy-out as the worker runs it: gRecoverAbort is left as the page
-// set it, gRecoveredSectors and gRecoverFailedFiles start at 0, then the writer
-// of every non-empty vector runs, NTFS first, then FAT32, then FAT16. Returns
-// the number of files not copied whole.
+// set it, gRecoveredSectors, gRecoverFailedFiles and gRecoverDamagedFiles
+// start at 0, then the writer of every non-empty vector runs, NTFS first, then
+// FAT32, then FAT16. Returns the number of files not copied (as the writers
+// count them).
 int RecoverUnformatFiles(const char* destFolder);

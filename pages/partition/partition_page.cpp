@@ -284,12 +284,21 @@ void CRPartitionDlg::OnBackup() {
     CWaitCursor wait;
     result = BackupPartitionInfo(disk, path);
   }
-  if (result == kBackupDone) {
-    Say(IDS_BACKUP_DONE, MB_OK | MB_ICONINFORMATION);
-  } else if (result == kBackupCannotStart && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+  if (result == kBackupCannotStart && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
     Say(IDS_BACKUP_EXISTS, MB_OK | MB_ICONEXCLAMATION);   // made by someone else meanwhile
-  } else {
-    Say(IDS_BACKUP_FAILED, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  Say(BackupResultString(result), MB_OK | (result == kBackupDone ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+}
+
+UINT CRPartitionDlg::BackupResultString(int result) {
+  switch (result) {
+    case kBackupDone:
+      return IDS_BACKUP_DONE;
+    case kBackupGptDisk:
+      return IDS_PART_GPT_DISK;
+    default:
+      return IDS_BACKUP_FAILED;
   }
 }
 
@@ -299,11 +308,68 @@ UINT CRPartitionDlg::RestoreResultString(int result, bool toldUser) {
       return IDS_RESTORE_DONE;
     case kRestoreRefused:
       // The restore said why (not a backup file, another disk's) or the user
-      // declined; without a word from it the file could not be read.
+      // declined.
       return toldUser ? 0 : IDS_BACKUP_INVALID;
+    case kRestoreCannotOpen:
+      return IDS_PART_CANNOT_OPEN_FILE;
+    case kRestoreGptDisk:
+      return IDS_PART_GPT_DISK;
+    case kRestoreWriteFailed:
+      return IDS_PART_RESTORE_UNDONE;
+    case kRestoreIncomplete:
+      return IDS_PART_RESTORE_INCOMPLETE;
+    case kRestoreCannotKeepOld:
+      return IDS_PART_CANNOT_KEEP_OLD;
     default:
       return IDS_DISK_IO_ERROR;
   }
+}
+
+namespace {
+
+CString LoadText(UINT id) {
+  CString text;
+  text.LoadString(id);
+  return text;
+}
+
+// text, a blank line, then the loaded format filled with the file's path.
+void AppendFileNote(CString* text, UINT format, const char* file) {
+  if (!file || !file[0]) return;
+  CString note;
+  note.Format(LoadText(format).GetString(), file);
+  *text += "\r\n\r\n";
+  *text += note;
+}
+
+}  // namespace
+
+CString CRPartitionDlg::RestoreResultText(int result, bool toldUser, const char* backupFile, const char* keptFile) {
+  const UINT id = RestoreResultString(result, toldUser);
+  if (!id) return CString();
+  CString text = LoadText(id);
+  switch (result) {
+    case kRestoreCannotOpen:
+      if (backupFile && backupFile[0]) {
+        text += "\r\n";
+        text += backupFile;
+      }
+      text += "\r\n\r\n";
+      text += LoadText(IDS_PART_DISK_UNCHANGED);
+      break;
+    case kRestoreIncomplete:
+      AppendFileNote(&text, IDS_PART_KEPT_BEFORE_RESTORE, keptFile);
+      break;
+    case kRestoreReadFailed:
+    case kRestoreCannotKeepOld:
+    case kRestoreGptDisk:
+      text += "\r\n";
+      text += LoadText(IDS_PART_DISK_UNCHANGED);
+      break;
+    default:
+      break;
+  }
+  return text;
 }
 
 bool CRPartitionDlg::AnswerRestoreCheck(void* context, int message) {
@@ -331,13 +397,14 @@ void CRPartitionDlg::OnRestore() {
   if (!ChooseBackupFile(false, &path)) return;
   if (Say(IDS_RESTORE_CONFIRM, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) return;
   int result;
+  std::string kept;
   {
     CWaitCursor wait;
     m_restoreToldUser = false;
-    result = RestorePartitionInfo(disk, path, &CRPartitionDlg::AnswerRestoreCheck, this);
+    result = RestorePartitionInfo(disk, path, &CRPartitionDlg::AnswerRestoreCheck, this, &kept);
   }
-  if (UINT message = RestoreResultString(result, m_restoreToldUser))
-    Say(message, MB_OK | (result == kRestoreDone ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+  const CString text = RestoreResultText(result, m_restoreToldUser, path, kept.c_str());
+  if (!text.IsEmpty()) SayText(text, MB_OK | (result == kRestoreDone ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
 UINT CRPartitionDlg::RebuildResultString(int result) {
@@ -348,9 +415,31 @@ UINT CRPartitionDlg::RebuildResultString(int result) {
       return IDS_TABLE_OK;
     case kSearchNothingFound:
       return IDS_NO_PARTITION_FOUND;
+    case kSearchGptDisk:
+      return IDS_PART_GPT_DISK;
+    case kSearchWriteFailed:
+      return IDS_PART_REBUILD_WRITE_FAILED;
+    case kSearchCannotKeepOld:
+      return IDS_PART_CANNOT_KEEP_OLD;
     default:   // the disk failed, or nothing was written for safety's sake
       return IDS_DISK_IO_ERROR;
   }
+}
+
+CString CRPartitionDlg::RebuildResultText(int result, const char* keptFile) {
+  CString text = LoadText(RebuildResultString(result));
+  switch (result) {
+    case kSearchWritten:
+    case kSearchWriteFailed:
+      // The way back: the sector 0 that the new table replaced, or may have.
+      AppendFileNote(&text, IDS_PART_PREVIOUS_SECTOR0, keptFile);
+      break;
+    default:   // every other result has written nothing
+      text += "\r\n";
+      text += LoadText(IDS_PART_DISK_UNCHANGED);
+      break;
+  }
+  return text;
 }
 
 void CRPartitionDlg::OnRebuild() {
@@ -391,15 +480,8 @@ LRESULT CRPartitionDlg::OnPartSearchDone(WPARAM, LPARAM) {
   m_worker.reset();
   EndRebuild();
   const int result = m_rebuildResult;
-  CString text;
-  text.LoadString(RebuildResultString(result));
-  if (result == kSearchWritten && gPreviousSector0Disk == m_rebuildDisk && gPreviousSector0File[0]) {
-    CString format, kept;
-    format.LoadString(IDS_PART_PREVIOUS_SECTOR0);
-    kept.Format(format.GetString(), gPreviousSector0File);
-    text += "\r\n\r\n";
-    text += kept;
-  }
+  const bool keptThisDisk = gPreviousSector0Disk == m_rebuildDisk && gPreviousSector0File[0];
+  const CString text = RebuildResultText(result, keptThisDisk ? gPreviousSector0File : nullptr);
   const bool fine = result == kSearchWritten || result == kSearchTableValid;
   SayText(text, MB_OK | (fine ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
   return 0;

@@ -47,12 +47,20 @@ class CRPartitionDlg : public CDialog {
   // The busy box of the rebuild (shown while the worker runs).
   CStopRecoveryScrollBar& BusyBox() { return m_busy; }
 
-  // The rebuild's message for a search result (a string id).
+  // The rebuild's message for a search result: the string id it begins
+  // with, and the whole text. A result that wrote nothing says so; a write
+  // that failed names the file that keeps the old sector 0 (keptFile).
   static UINT RebuildResultString(int result);
+  static CString RebuildResultText(int result, const char* keptFile);
   // The restore's closing message for a result, or 0 for none (the restore
   // has said why already, or the user declined). toldUser: the restore
-  // showed one of its own messages.
+  // showed one of its own messages. The text adds the backup file that
+  // could not be opened, whether the disk was changed, and where the
+  // sectors as they were before are kept (keptFile).
   static UINT RestoreResultString(int result, bool toldUser);
+  static CString RestoreResultText(int result, bool toldUser, const char* backupFile, const char* keptFile);
+  // The backup's message for a result (a string id).
+  static UINT BackupResultString(int result);
 
  protected:
   BOOL OnInitDialog() override;

@@ -6,8 +6,9 @@
 
 namespace {
 
-// The key under which a child is found: its parent and its name with ASCII
-// letters folded (two-byte characters kept as they are).
+// The key under which a child folder is found: its parent and its name with
+// ASCII letters folded (two-byte characters kept as they are). Files are not
+// looked up: every record gets its own row.
 std::string ChildKey(const CPathTreeNode* parent, const CString& name) {
   CString folded(name);
   folded.MakeLower();
@@ -45,13 +46,13 @@ void CPathTree::Clear() {
   nodes_.push_back(root);
 }
 
-CPathTreeNode* CPathTree::Child(CPathTreeNode* parent, const CString& name, bool* made, UnformatVector vector,
+CPathTreeNode* CPathTree::Child(CPathTreeNode* parent, const CString& name, UnformatVector vector,
                                 int32_t recordIndex, bool file) {
-  const std::string key = ChildKey(parent, name);
-  auto found = byName_.find(key);
-  if (found != byName_.end()) {
-    *made = false;
-    return found->second;
+  std::string key;
+  if (!file) {
+    key = ChildKey(parent, name);
+    auto found = byName_.find(key);
+    if (found != byName_.end()) return found->second;
   }
   CPathTreeNode node;
   node.name = name;
@@ -69,8 +70,7 @@ CPathTreeNode* CPathTree::Child(CPathTreeNode* parent, const CString& name, bool
   else
     parent->firstChild = made_node;
   last = made_node;
-  byName_.emplace(key, made_node);
-  *made = true;
+  if (!file) byName_.emplace(key, made_node);
   return made_node;
 }
 
@@ -81,20 +81,11 @@ CPathTreeNode* CPathTree::Add(const char* path, UnformatVector vector, int32_t r
   for (;;) {
     const int slash = text.Find('\\', start);   // never a trail byte
     if (slash < 0) break;
-    if (slash > start) {
-      bool made = false;
-      CPathTreeNode* folder = Child(current, text.Mid(start, slash - start), &made, vector, -1, false);
-      // A file of the same name as this folder stands in its place: the
-      // record cannot be listed below it.
-      if (folder->IsFile()) return nullptr;
-      current = folder;
-    }
+    if (slash > start) current = Child(current, text.Mid(start, slash - start), vector, -1, false);
     start = slash + 1;
   }
   if (start >= text.GetLength()) return nullptr;
-  bool made = false;
-  CPathTreeNode* file = Child(current, text.Mid(start), &made, vector, recordIndex, true);
-  if (!made) return nullptr;
+  CPathTreeNode* file = Child(current, text.Mid(start), vector, recordIndex, true);
   ++files_;
   return file;
 }

@@ -55,24 +55,27 @@ class CPathTree {
 
   // Adds the record's path ('\'-separated, code page 936: a two-byte
   // character whose second byte is '\' does not split it). Each folder
-  // component is looked up among the current node's children without regard
-  // to the case of ASCII letters and made when missing; the last component
-  // becomes a file node unless a child of that name already exists (a second
-  // record with the same path is not listed). Empty components are passed
-  // over; a path without a file name adds nothing. Returns the file node, or
-  // null when nothing was added for the file.
+  // component is looked up among the current node's child folders without
+  // regard to the case of ASCII letters and made when missing; the last
+  // component always becomes a file node of its own: a second record with
+  // the same path (two long paths that lost their outer folders, say) is
+  // listed too, and the copy-out gives it a numbered name. A file and a folder
+  // of one name are two rows. Empty components are passed over; a path
+  // without a file name adds nothing. Returns the file node, or null when
+  // nothing was added.
   CPathTreeNode* Add(const char* path, UnformatVector vector, int32_t recordIndex);
 
   // Frees every node; the tree is an empty root again.
   void Clear();
 
  private:
-  CPathTreeNode* Child(CPathTreeNode* parent, const CString& name, bool* made, UnformatVector vector,
-                       int32_t recordIndex, bool file);
+  // The child folder of that name (made when missing), or a new file node.
+  CPathTreeNode* Child(CPathTreeNode* parent, const CString& name, UnformatVector vector, int32_t recordIndex,
+                       bool file);
 
   std::deque<CPathTreeNode> nodes_;
   std::unordered_map<CPathTreeNode*, CPathTreeNode*> lastChild_;
-  // Children by (parent, folded name).
+  // Child folders by (parent, folded name).
   std::unordered_map<std::string, CPathTreeNode*> byName_;
   size_t files_ = 0;
 };
@@ -124,9 +127,9 @@ void InvertUnformatRows(CPathTree& tree, Checks& checks) {
 }
 
 // The ticks become the records' `selected` bytes: first every record of the
-// three vectors is cleared (records that have no row of their own, such as a
-// second record of one path, are never copied), then every file row with
-// state 3 selects its record. Returns the number of ticked files.
+// three vectors is cleared (a record without a row, such as one with an
+// empty path, is never copied), then every file row with state 3 selects its
+// record. Returns the number of ticked files.
 template <class Checks>
 uint32_t CollectUnformatChecks(const CPathTree& tree, Checks& checks) {
   ClearUnformatSelection();

@@ -26,3 +26,14 @@
 #define IDS_PART_BACKUP_HINT 769
 #define IDS_PART_RESTORE_HINT 770
 #define IDS_PART_REBUILD_HINT 771
+
+// What the operations say when they did not do what was asked: whether the
+// disk was changed, and where the way back is kept.
+#define IDS_PART_DISK_UNCHANGED 772      // appended to every failure that wrote nothing
+#define IDS_PART_GPT_DISK 773            // a GPT disk: none of the three operations applies
+#define IDS_PART_REBUILD_WRITE_FAILED 774    // sector 0 may be changed; IDS_PART_PREVIOUS_SECTOR0 follows
+#define IDS_PART_RESTORE_INCOMPLETE 775  // the disk is partly rewritten; IDS_PART_KEPT_BEFORE_RESTORE follows
+#define IDS_PART_KEPT_BEFORE_RESTORE 776 // where the sectors as they were before the restore are kept (%s)
+#define IDS_PART_RESTORE_UNDONE 777      // a write failed and everything written was put back
+#define IDS_PART_CANNOT_OPEN_FILE 778    // the backup file cannot be opened; its path follows
+#define IDS_PART_CANNOT_KEEP_OLD 779     // the sectors to be replaced could not be saved first

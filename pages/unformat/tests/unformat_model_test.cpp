@@ -82,10 +82,10 @@ const CPathTreeNode* ChildNamed(const CPathTreeNode* node, const char* name) {
 
 }  // namespace
 
-TEST(UnformatTree, FoldersAreSharedRowsKeepTheScanOrderAndAPathIsListedOnce) {
+TEST(UnformatTree, FoldersAreSharedRowsKeepTheScanOrderAndEveryRecordIsListed) {
   Vectors v;
   gUnformatFat16Files = {Fat("DIR1\\b.txt"), Fat("DIR0\\Sub\\x.bin"), Fat("dir1\\A.txt"),
-                         Fat("DIR1\\B.TXT"),   // same path as the first, other case: not listed again
+                         Fat("DIR1\\B.TXT"),   // same path as the first, other case: a row of its own
                          Fat(""),              // no name: passed over
                          Fat("DIR0\\Sub\\"),   // no file name: passed over
                          Fat("DIR0\\\\Sub\\y.bin")};   // an empty component is passed over
@@ -94,14 +94,15 @@ TEST(UnformatTree, FoldersAreSharedRowsKeepTheScanOrderAndAPathIsListedOnce) {
   EXPECT_EQ(Children(tree.Root()), (std::vector<std::string>{"DIR1", "DIR0"}));
   const CPathTreeNode* dir1 = ChildNamed(tree.Root(), "DIR1");
   ASSERT_NE(dir1, nullptr);
-  EXPECT_EQ(Children(dir1), (std::vector<std::string>{"b.txt", "A.txt"}));
+  EXPECT_EQ(Children(dir1), (std::vector<std::string>{"b.txt", "A.txt", "B.TXT"}));
   EXPECT_EQ(ChildNamed(dir1, "b.txt")->recordIndex, 0);
+  EXPECT_EQ(ChildNamed(dir1, "B.TXT")->recordIndex, 3);
   EXPECT_EQ(ChildNamed(dir1, "A.txt")->recordIndex, 2);
   EXPECT_EQ(ChildNamed(dir1, "A.txt")->vector, UnformatVector::kFat16);
   const CPathTreeNode* sub = ChildNamed(ChildNamed(tree.Root(), "DIR0"), "Sub");
   ASSERT_NE(sub, nullptr);
   EXPECT_EQ(Children(sub), (std::vector<std::string>{"x.bin", "y.bin"}));
-  EXPECT_EQ(tree.FileCount(), 4u);
+  EXPECT_EQ(tree.FileCount(), 5u);
   // Parents come before their children in the order the rows are made.
   for (size_t i = 0; i < tree.NodeCount(); ++i) {
     const CPathTreeNode* n = tree.Node(i);
@@ -138,13 +139,19 @@ TEST(UnformatTree, RecordsComeFromAllThreeVectorsInTheirOrderAndKeepTheirVector)
   EXPECT_EQ(ChildNamed(tree.Root(), "C32")->firstChild->vector, UnformatVector::kFat32);
   EXPECT_EQ(ChildNamed(tree.Root(), "CNT")->firstChild->vector, UnformatVector::kNtfs);
   EXPECT_EQ(ChildNamed(tree.Root(), "C16")->firstChild->vector, UnformatVector::kFat16);
-  // A file that takes a folder's name hides the records below that folder.
-  gUnformatFat16Files = {Fat("X\\f"), Fat("X\\f\\g.txt")};
+  // A file and a folder of one name are two rows: neither hides the other.
+  gUnformatFat16Files = {Fat("X\\f"), Fat("X\\f\\g.txt"), Fat("X\\F")};
   gUnformatNtfsFiles.clear();
   gUnformatFat32Files.clear();
   CPathTree second;
   BuildUnformatTree(&second);
-  EXPECT_EQ(second.FileCount(), 1u);
+  EXPECT_EQ(second.FileCount(), 3u);
+  const CPathTreeNode* x = ChildNamed(second.Root(), "X");
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(Children(x), (std::vector<std::string>{"f", "f", "F"}));
+  EXPECT_TRUE(x->firstChild->IsFile());
+  EXPECT_FALSE(x->firstChild->nextSibling->IsFile());
+  EXPECT_EQ(Children(x->firstChild->nextSibling), std::vector<std::string>{"g.txt"});
 }
 
 TEST(UnformatTree, BuildingStopsWhenAsked) {
@@ -199,8 +206,8 @@ TEST(UnformatChecks, InvertOfAFreshTreeChecksEverythingAndTwiceRestoresIt) {
 
 TEST(UnformatChecks, OnlyTickedFileRowsSelectTheirRecords) {
   Vectors v;
-  // The FAT scan makes its records selected: a record without a row of its
-  // own (a second record of one path) must not be copied all the same.
+  // The FAT scan makes its records selected: only a ticked row selects one.
+  // A second record of one path has a row of its own and goes with its tick.
   gUnformatFat32Files = {Fat("D\\a"), Fat("D\\b"), Fat("D\\a"), Fat("D\\c")};
   gUnformatNtfsFiles = {Ntfs("N\\x", 5)};
   gUnformatNtfsFiles[0].selected = 1;
@@ -208,19 +215,25 @@ TEST(UnformatChecks, OnlyTickedFileRowsSelectTheirRecords) {
   BuildUnformatTree(&tree);
   MakeRows(tree);
   FakeChecks checks;
-  // D (folder) ticked, a ticked, b unticked, c partly (cannot be: counts as not ticked), N\x unticked.
+  // D (folder) ticked, both a ticked, b unticked, c partly (cannot be: counts as not ticked), N\x unticked.
   for (size_t i = 0; i < tree.NodeCount(); ++i) {
     const CPathTreeNode* n = tree.Node(i);
     if (n->name == "D" || n->name == "a") checks.SetCheck(n->treeItem, 3);
     if (n->name == "c") checks.SetCheck(n->treeItem, 2);
   }
-  EXPECT_EQ(CollectUnformatChecks(tree, checks), 1u);
+  EXPECT_EQ(CollectUnformatChecks(tree, checks), 2u);
   EXPECT_EQ(gUnformatFat32Files[0].selected, 1);
   EXPECT_EQ(gUnformatFat32Files[1].selected, 0);
-  EXPECT_EQ(gUnformatFat32Files[2].selected, 0);   // the duplicate
+  EXPECT_EQ(gUnformatFat32Files[2].selected, 1);   // the second record of D\a
   EXPECT_EQ(gUnformatFat32Files[3].selected, 0);
   EXPECT_EQ(gUnformatNtfsFiles[0].selected, 0);
-  // 100 bytes is one sector; a 5-byte NTFS file would be one more.
+  // 100 bytes is one sector each; a 5-byte NTFS file would be one more.
+  EXPECT_EQ(SelectedUnformatSectors(), 2u);
+  // Untick the second one: only its record goes.
+  for (size_t i = 0; i < tree.NodeCount(); ++i)
+    if (tree.Node(i)->IsFile() && tree.Node(i)->recordIndex == 2) checks.SetCheck(tree.Node(i)->treeItem, 1);
+  EXPECT_EQ(CollectUnformatChecks(tree, checks), 1u);
+  EXPECT_EQ(gUnformatFat32Files[2].selected, 0);
   EXPECT_EQ(SelectedUnformatSectors(), 1u);
   // A row whose record has gone (the vector shrank) selects nothing.
   gUnformatFat32Files.resize(1);

@@ -444,12 +444,53 @@ TEST(UnformatStop, TheCopyOutEndsOnItsFlag) {
   Cleanup cleanup;
   ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
   for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
+  // The stop comes as the second file has been created and announced: the
+  // first is whole, the second is cut before its first byte.
   gOnMessage = [](UINT m) {
-    if (m == WM_RECOVER_FILE) gRecoverAbort = 1;
+    if (m == WM_RECOVER_FILE && gReceived.recoveredSources.size() == 2) gRecoverAbort = 1;
   };
   const std::string dest = ScratchDir("stopped");
-  Recover(dest);
-  EXPECT_EQ(gReceived.recoveredSources.size(), 1u);
+  const int notWhole = Recover(dest);
+  ASSERT_EQ(gReceived.recoveredSources.size(), 2u);
+  EXPECT_EQ(notWhole, 1) << "the file the stop cut counts as not recovered";
+  // No file is left under its real name cut short: the first is whole, the
+  // second is gone.
+  const std::vector<Expected> expected = ReadExpected("fat16-unformat");
+  auto sha = [&](const std::string& path) {
+    for (const Expected& e : expected)
+      if (e.path == path) return e.sha256;
+    return std::string("?");
+  };
+  EXPECT_EQ(Sha256OfFile(gReceived.recoveredDestinations[0]), sha(gReceived.recoveredSources[0]));
+  EXPECT_EQ(GetFileAttributesA(gReceived.recoveredDestinations[1].c_str()), INVALID_FILE_ATTRIBUTES)
+      << gReceived.recoveredDestinations[1];
+}
+
+// Run by engine_unformat_capped (engine/tests/capped_destination.sh): no file
+// of the run can grow past SALVORA_FILE_LIMIT_KB, as on a destination that
+// fills up. Elsewhere it is skipped.
+TEST(CappedDestination, FilesTheDestinationCutShortAreRemovedAndCounted) {
+  const std::string limitText = testsupport::EnvText("SALVORA_FILE_LIMIT_KB");
+  if (limitText.empty()) GTEST_SKIP() << "runs under capped_destination.sh only";
+  const uint64_t limit = std::stoull(limitText) * 1024;
+  Cleanup cleanup;
+  ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
+  for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
+  const std::string dest = ScratchDir("capped");
+  const std::vector<Expected> expected = ReadExpected("fat16-unformat");
+  size_t tooLarge = 0;
+  for (const Expected& e : expected) tooLarge += e.size > limit ? 1 : 0;
+  ASSERT_GT(tooLarge, 0u) << "the fixture has files past the limit";
+  ASSERT_LT(tooLarge, expected.size()) << "and files within it";
+  EXPECT_EQ(Recover(dest), static_cast<int>(tooLarge));
+  for (const Expected& e : expected) {
+    if (e.size > limit) {
+      for (const std::string& twin : testsupport::OutputsFor(dest + e.path)) ADD_FAILURE() << "left cut short: " << twin;
+      EXPECT_EQ(GetFileAttributesA((dest + e.path).c_str()), INVALID_FILE_ATTRIBUTES) << e.path;
+    } else {
+      EXPECT_EQ(Sha256OfFile(dest + e.path), e.sha256) << e.path;
+    }
+  }
 }
 
 }  // namespace

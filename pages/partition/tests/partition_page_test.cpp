@@ -238,6 +238,23 @@ TEST_F(PartitionPage, RestoreAsksBeforeWritingAndRefusesOtherFiles) {
   EXPECT_TRUE(partfix::DifferingSectors(3, "part-one-ntfs").empty());
 }
 
+TEST_F(PartitionPage, ABackupFileThatCannotBeOpenedIsSaidSo) {
+  const std::string file = dir_ + "held.VXB";
+  Select(3);
+  ASSERT_TRUE(Operate(IDC_PART_BACKUP, {File(file), Message(IDS_BACKUP_DONE)})) << Describe();
+  const std::vector<uint8_t> before = ReadSectors(3, 0, 1);
+  // Another program holds the file open and shares nothing.
+  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(Operate(IDC_PART_RESTORE, {File(file), Message(IDS_RESTORE_CONFIRM, IDYES),
+                                         Message(IDS_PART_CANNOT_OPEN_FILE)}))
+      << Describe();
+  CloseHandle(held);
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_NE(messages_.back().find(file), std::string::npos) << "the message names the file";
+  EXPECT_EQ(ReadSectors(3, 0, 1), before);
+}
+
 TEST_F(PartitionPage, RebuildWritesTheLostTableAndOffersTheWayBack) {
   const std::vector<uint8_t> original = ReadSectors(1, 0, 1);
   partfix::WipeTableEntries(1);
@@ -354,18 +371,67 @@ TEST_F(PartitionPage, BackAndCloseReturnToTheMainWindow) {
   main.DestroyWindow();
 }
 
+std::string Loaded(UINT id) { return BoxScript::String(id); }
+bool Has(const CString& text, const std::string& part) { return std::string(text.GetString()).find(part) != std::string::npos; }
+
 TEST(PartitionPageMessages, EachResultHasItsMessage) {
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchWritten), static_cast<UINT>(IDS_REBUILD_DONE));
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchTableValid), static_cast<UINT>(IDS_TABLE_OK));
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchNothingFound), static_cast<UINT>(IDS_NO_PARTITION_FOUND));
-  for (int failure : {kSearchDiskError, kSearchInconsistent, kSearchCannotKeepOld})
+  for (int failure : {kSearchDiskError, kSearchInconsistent})
     EXPECT_EQ(CRPartitionDlg::RebuildResultString(failure), static_cast<UINT>(IDS_DISK_IO_ERROR)) << failure;
+  EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchCannotKeepOld), static_cast<UINT>(IDS_PART_CANNOT_KEEP_OLD));
+  EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchGptDisk), static_cast<UINT>(IDS_PART_GPT_DISK));
+  EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchWriteFailed), static_cast<UINT>(IDS_PART_REBUILD_WRITE_FAILED));
   EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreDone, false), static_cast<UINT>(IDS_RESTORE_DONE));
   EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreRefused, true), 0u) << "the restore has said why";
   EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreRefused, false), static_cast<UINT>(IDS_BACKUP_INVALID));
-  for (int failure : {kRestoreReadFailed, kRestoreWriteFailed, kRestoreIncomplete})
-    EXPECT_EQ(CRPartitionDlg::RestoreResultString(failure, false), static_cast<UINT>(IDS_DISK_IO_ERROR))
-        << "a failure is never reported as success";
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreCannotOpen, false), static_cast<UINT>(IDS_PART_CANNOT_OPEN_FILE))
+      << "a file that cannot be opened is not called invalid";
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreGptDisk, false), static_cast<UINT>(IDS_PART_GPT_DISK));
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreReadFailed, false), static_cast<UINT>(IDS_DISK_IO_ERROR));
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreWriteFailed, false), static_cast<UINT>(IDS_PART_RESTORE_UNDONE));
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreIncomplete, false),
+            static_cast<UINT>(IDS_PART_RESTORE_INCOMPLETE));
+  EXPECT_EQ(CRPartitionDlg::RestoreResultString(kRestoreCannotKeepOld, false),
+            static_cast<UINT>(IDS_PART_CANNOT_KEEP_OLD));
+  EXPECT_EQ(CRPartitionDlg::BackupResultString(kBackupDone), static_cast<UINT>(IDS_BACKUP_DONE));
+  EXPECT_EQ(CRPartitionDlg::BackupResultString(kBackupGptDisk), static_cast<UINT>(IDS_PART_GPT_DISK));
+  EXPECT_EQ(CRPartitionDlg::BackupResultString(kBackupFailed), static_cast<UINT>(IDS_BACKUP_FAILED));
+}
+
+TEST(PartitionPageMessages, TheyTellWhetherTheDiskWasChangedAndWhereTheWayBackIs) {
+  const std::string unchanged = Loaded(IDS_PART_DISK_UNCHANGED);
+  ASSERT_FALSE(unchanged.empty());
+  const char kKept[] = "C:\\TEMP\\DISK1-SECTOR0-20240101-120000.VXB";
+  // Every rebuild that wrote nothing says so; one that wrote names the copy.
+  for (int nothing : {kSearchDiskError, kSearchTableValid, kSearchInconsistent, kSearchNothingFound,
+                      kSearchCannotKeepOld, kSearchGptDisk}) {
+    const CString text = CRPartitionDlg::RebuildResultText(nothing, kKept);
+    EXPECT_TRUE(Has(text, unchanged)) << nothing;
+    EXPECT_FALSE(Has(text, kKept)) << nothing;
+  }
+  for (int wrote : {kSearchWritten, kSearchWriteFailed}) {
+    const CString text = CRPartitionDlg::RebuildResultText(wrote, kKept);
+    EXPECT_FALSE(Has(text, unchanged)) << wrote;
+    EXPECT_TRUE(Has(text, kKept)) << wrote;
+  }
+  // A restore that could not undo itself says the disk is partly rewritten
+  // and where its sectors as they were are kept.
+  const char kBefore[] = "C:\\TEMP\\DISK1-BEFORE-RESTORE-20240101-120000.VXB";
+  CString text = CRPartitionDlg::RestoreResultText(kRestoreIncomplete, false, "D:\\a.VXB", kBefore);
+  EXPECT_EQ(std::string(text.GetString()).find(Loaded(IDS_PART_RESTORE_INCOMPLETE)), 0u);
+  EXPECT_TRUE(Has(text, kBefore));
+  EXPECT_FALSE(Has(text, unchanged));
+  // A file that cannot be opened is named as such, with its path.
+  text = CRPartitionDlg::RestoreResultText(kRestoreCannotOpen, false, "D:\\locked.VXB", "");
+  EXPECT_TRUE(Has(text, Loaded(IDS_PART_CANNOT_OPEN_FILE)));
+  EXPECT_TRUE(Has(text, "D:\\locked.VXB"));
+  EXPECT_FALSE(Has(text, Loaded(IDS_BACKUP_INVALID)));
+  EXPECT_TRUE(Has(text, unchanged));
+  for (int nothing : {kRestoreReadFailed, kRestoreCannotKeepOld, kRestoreGptDisk})
+    EXPECT_TRUE(Has(CRPartitionDlg::RestoreResultText(nothing, false, "D:\\a.VXB", ""), unchanged)) << nothing;
+  EXPECT_TRUE(CRPartitionDlg::RestoreResultText(kRestoreRefused, true, "D:\\a.VXB", "").IsEmpty());
 }
 
 }  // namespace

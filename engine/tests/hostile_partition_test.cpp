@@ -121,6 +121,7 @@ TEST(HostilePartitions, GptDisksAreRefusedByEveryOperation) {
   ASSERT_TRUE(testsupport::WriteWholeFile(fromGpt, bytes));
   EXPECT_EQ(RestorePartitionInfo(6, fromGpt.c_str(), AnswerYes, nullptr), kRestoreGptDisk);
   EXPECT_TRUE(partfix::DifferingSectors(6, "part-one-ntfs").empty());
+  partfix::RemoveKeptRestoreCopies();
 }
 
 }  // namespace

@@ -222,30 +222,38 @@ TEST(FatGeometryVote, TheMostFolderStartsWinAndATieIsNoAnswer) {
   // Three folders of a volume with 4-sector clusters from sector 200, two
   // sectors that agree on 1-sector clusters and come first.
   std::vector<FolderStart> folders = {{300, 12}, {303, 15}, {1000, 202}, {2000, 452}, {4000, 952}};
-  ASSERT_TRUE(unformat::ChooseFatGeometry(folders, {}, false, volume, &spc, &start));
+  ASSERT_TRUE(unformat::ChooseFatGeometry(folders, {}, nullptr, false, volume, &spc, &start));
   EXPECT_EQ(spc, 4u);
   EXPECT_EQ(start, 200u);
-  // One folder more for the other geometry: a tie, no answer.
+  // One folder more for the other geometry: a tie, no answer ...
   folders.push_back({310, 22});
-  EXPECT_FALSE(unformat::ChooseFatGeometry(folders, {}, false, volume, &spc, &start));
+  EXPECT_FALSE(unformat::ChooseFatGeometry(folders, {}, nullptr, false, volume, &spc, &start));
+  // ... unless the new file system has one of the two geometries: a quick
+  // format with the old settings.
+  const FatVolumeImage sameLayout = {0, 4, 200};
+  ASSERT_TRUE(unformat::ChooseFatGeometry(folders, {}, &sameLayout, false, volume, &spc, &start));
+  EXPECT_EQ(spc, 4u);
+  EXPECT_EQ(start, 200u);
+  const FatVolumeImage otherLayout = {0, 8, 232};
+  EXPECT_FALSE(unformat::ChooseFatGeometry(folders, {}, &otherLayout, false, volume, &spc, &start));
   // A single folder agrees with anything: no answer either.
-  EXPECT_FALSE(unformat::ChooseFatGeometry({{1000, 202}}, {}, false, volume, &spc, &start));
+  EXPECT_FALSE(unformat::ChooseFatGeometry({{1000, 202}}, {}, nullptr, false, volume, &spc, &start));
   // A geometry whose cluster 2 lies in the middle of the volume (past any
   // FAT a volume of this size can have) is not a volume's.
   std::vector<FolderStart> deep = {{100000, 10}, {100008, 12}, {100016, 14}};
-  EXPECT_FALSE(unformat::ChooseFatGeometry(deep, {}, false, volume, &spc, &start));
+  EXPECT_FALSE(unformat::ChooseFatGeometry(deep, {}, nullptr, false, volume, &spc, &start));
   // The geometry of a volume image found inside is the image's.
   std::vector<FolderStart> inner = {{5000, 10}, {5001, 11}, {5002, 12}, {1000, 202}, {2000, 452}};
-  ASSERT_TRUE(unformat::ChooseFatGeometry(inner, {}, false, volume, &spc, &start));
+  ASSERT_TRUE(unformat::ChooseFatGeometry(inner, {}, nullptr, false, volume, &spc, &start));
   EXPECT_EQ(spc, 1u);
-  EXPECT_TRUE(unformat::ChooseFatGeometry(inner, {FatVolumeImage{4900, 1, 4992}}, false, volume, &spc, &start));
+  EXPECT_TRUE(unformat::ChooseFatGeometry(inner, {FatVolumeImage{4900, 1, 4992}}, nullptr, false, volume, &spc, &start));
   EXPECT_EQ(spc, 4u);
   EXPECT_EQ(start, 200u);
   // FAT32 folders past sector 2^32.
   const uint64_t big = 1ull << 34;
   std::vector<FolderStart> distant = {{32768 + (uint64_t(40000000) - 2) * 128, 40000000},
                                   {32768 + (uint64_t(40000005) - 2) * 128, 40000005}};
-  ASSERT_TRUE(unformat::ChooseFatGeometry(distant, {}, true, big, &spc, &start));
+  ASSERT_TRUE(unformat::ChooseFatGeometry(distant, {}, nullptr, true, big, &spc, &start));
   EXPECT_EQ(spc, 128u);
   EXPECT_EQ(start, 32768u);
 }

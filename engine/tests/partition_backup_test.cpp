@@ -56,7 +56,10 @@ class Backup : public ::testing::Test {
     gDeviceCalls.deviceIoControl = IdentityIoctl;
     dir_ = testsupport::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
-  void TearDown() override { ResetDeviceCalls(); }
+  void TearDown() override {
+    ResetDeviceCalls();
+    partfix::RemoveKeptRestoreCopies();
+  }
   std::string dir_;
 };
 
@@ -179,6 +182,41 @@ TEST_F(Backup, RestoreOntoWipedDiskGivesBackEverySector) {
 // A table that names sectors past the disk's end and a chain of boot
 // records that links back on itself: the backup ends, saves each record once
 // and nothing from past the end.
+// Before it writes, a restore saves the sectors it replaces in a backup file
+// of their own: restoring that file puts the disk back as it was.
+TEST_F(Backup, ARestoreKeepsTheSectorsItReplacesAsAWayBack) {
+  const std::string file = dir_ + "modern.vxb";
+  ASSERT_EQ(BackupPartitionInfo(5, file.c_str()), kBackupDone);
+  BackupFileHeader h;
+  const std::vector<Record64> records = Records(file, &h);
+  partfix::WipeTableEntries(5);
+  partfix::WriteSectors(5, records.back().header.lba, std::vector<uint8_t>(512, 0x5A));
+  std::vector<std::vector<uint8_t>> damaged;
+  for (const Record64& r : records) damaged.push_back(ReadSectors(5, r.header.lba, r.header.count));
+
+  Prompts yes;
+  std::string kept;
+  ASSERT_EQ(RestorePartitionInfo(5, file.c_str(), Record, &yes, &kept), kRestoreDone);
+  EXPECT_TRUE(partfix::DifferingSectors(5, "part-modern").empty());
+  ASSERT_FALSE(kept.empty());
+  EXPECT_NE(kept.find("DISK5-BEFORE-RESTORE-"), std::string::npos) << kept;
+  // The kept file is a backup of the same sectors, as they were.
+  BackupFileHeader keptHeader;
+  const std::vector<Record64> before = Records(kept, &keptHeader);
+  ASSERT_EQ(before.size(), records.size());
+  for (size_t i = 0; i < before.size(); ++i) {
+    EXPECT_EQ(before[i].header.lba, records[i].header.lba);
+    EXPECT_EQ(before[i].data, damaged[i]) << "record " << i;
+  }
+  Prompts again;
+  EXPECT_EQ(RestorePartitionInfo(5, kept.c_str(), Record, &again), kRestoreDone);
+  for (size_t i = 0; i < records.size(); ++i)
+    EXPECT_EQ(ReadSectors(5, records[i].header.lba, records[i].header.count), damaged[i]) << "record " << i;
+  DeleteFileA(kept.c_str());
+  EXPECT_EQ(RestorePartitionInfo(5, file.c_str(), Record, &again), kRestoreDone);
+  EXPECT_TRUE(partfix::DifferingSectors(5, "part-modern").empty());
+}
+
 TEST_F(Backup, DamagedTableIsWalkedWithinBounds) {
   std::vector<uint8_t> s0 = ReadSectors(4, 0, 1);
   WritePartitionEntry(s0.data(), 3, MakePartitionEntry(false, kPartTypeNtfs, 0xFFFFFF00u, 0x80));

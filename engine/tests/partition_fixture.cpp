@@ -162,4 +162,17 @@ std::vector<uint64_t> PartitionStarts(int disk) {
   return starts;
 }
 
+void RemoveKeptRestoreCopies() {
+  char folder[MAX_PATH];
+  const DWORD n = GetTempPathA(sizeof folder, folder);
+  if (n == 0 || n >= sizeof folder) return;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((std::string(folder) + "DISK*-BEFORE-RESTORE-*.VXB").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((std::string(folder) + fd.cFileName).c_str());
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
 }  // namespace partfix

@@ -40,4 +40,8 @@ std::vector<uint64_t> DifferingSectors(int disk, const std::string& fixture);
 // and the logical drives of its extended partition, as the disk holds them now.
 std::vector<uint64_t> PartitionStarts(int disk);
 
+// Removes the copies that restores keep in the temporary folder
+// ("DISK<n>-BEFORE-RESTORE-*.VXB"), so that test runs do not pile them up.
+void RemoveKeptRestoreCopies();
+
 }  // namespace partfix

@@ -66,6 +66,7 @@ void ExpectRebuilt(int disk, const std::string& fixture) {
   EXPECT_EQ(RestorePartitionInfo(disk, gPreviousSector0File, AnswerYes, nullptr), kRestoreDone);
   EXPECT_EQ(ReadSectors(disk, 0, 1), wiped);
   DeleteFileA(gPreviousSector0File);
+  partfix::RemoveKeptRestoreCopies();
 }
 
 TEST(LostPartitions, CylinderLayoutWithLogicalDrivesIsRebuilt) {

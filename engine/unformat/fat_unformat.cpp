@@ -309,14 +309,41 @@ int SurveyVolume(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSecto
   return 0;
 }
 
+// Removes the folder starts that are folders of the file system the format
+// wrote: a cluster start of its geometry whose "." names that cluster and
+// which its FAT holds in use.
+void DropLiveFolders(HANDLE volume, int driveIndex, const FatGeometry& g, std::vector<FolderStart>* folders) {
+  FatVolume fat(volume, driveIndex, g);
+  const bool fat32 = g.type == FatType::kFat32;
+  folders->erase(std::remove_if(folders->begin(), folders->end(),
+                                [&](const FolderStart& f) {
+                                  const uint32_t c = g.SectorToCluster(f.sector);
+                                  if (c < 2 || f.cluster != (fat32 ? c : (c & 0xFFFF))) return false;
+                                  uint32_t entry = 0;
+                                  return fat.FatEntry(c, &entry) && entry != 0;
+                                }),
+                 folders->end());
+}
+
+// The geometry of the file system the format wrote (sector 0 now).
+bool CurrentGeometry(HANDLE volume, int driveIndex, FatVolumeImage* out) {
+  uint8_t boot[kSectorSize];
+  FatGeometry g;
+  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ParseFatBootSector(boot, &g)) return false;
+  *out = {0, g.sectorsPerCluster, g.dataStartSector};
+  return true;
+}
+
 }  // namespace
 
 namespace unformat {
 
-bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vector<FatVolumeImage>& images, bool fat32,
-                       uint64_t volumeSectors, uint32_t* sectorsPerCluster, uint64_t* firstDataSector) {
+bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vector<FatVolumeImage>& images,
+                       const FatVolumeImage* current, bool fat32, uint64_t volumeSectors, uint32_t* sectorsPerCluster,
+                       uint64_t* firstDataSector) {
   uint32_t bestVotes = 0;
   bool tie = false;
+  bool bestIsCurrent = false;
   uint32_t bestSpc = 0;
   uint64_t bestStart = 0;
   std::vector<uint64_t> starts;
@@ -347,12 +374,16 @@ bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vecto
       bool image = false;
       for (const FatVolumeImage& v : images) image |= v.sectorsPerCluster == spc && v.firstDataSector == start;
       if (image) continue;
-      if (votes > bestVotes) {
+      // A quick format with the old settings lays the volume out as before:
+      // the new boot sector's geometry settles a tie.
+      const bool isCurrent = current && current->sectorsPerCluster == spc && current->firstDataSector == start;
+      if (votes > bestVotes || (votes == bestVotes && isCurrent && !bestIsCurrent)) {
+        tie = votes == bestVotes && !isCurrent;
         bestVotes = votes;
         bestSpc = spc;
         bestStart = start;
-        tie = false;
-      } else if (votes == bestVotes) {
+        bestIsCurrent = isCurrent;
+      } else if (votes == bestVotes && !bestIsCurrent) {
         tie = true;
       }
     }
@@ -378,8 +409,10 @@ int LocateFatClusters(HANDLE volume, int driveIndex, bool fat32, uint64_t volume
   VolumeSurvey survey;
   const int rc = SurveyVolume(volume, driveIndex, fat32, volumeSectors, &survey);
   if (rc != 0) return rc;
-  return unformat::ChooseFatGeometry(survey.folders, survey.images, fat32, volumeSectors, sectorsPerCluster,
-                                     firstDataSector)
+  FatVolumeImage current;
+  const bool haveCurrent = CurrentGeometry(volume, driveIndex, &current);
+  return unformat::ChooseFatGeometry(survey.folders, survey.images, haveCurrent ? &current : nullptr, fat32,
+                                     volumeSectors, sectorsPerCluster, firstDataSector)
              ? 0
              : -1;
 }
@@ -393,9 +426,16 @@ int ScanFatUnformat(bool fat32, int driveIndex) {
 
   uint64_t bootTotal = 0;
   uint8_t boot[kSectorSize];
+  FatVolumeImage current;
+  FatGeometry now;
+  bool haveCurrent = false;
   if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0) {
     bootTotal = ReadLe16(boot + 0x13);
     if (bootTotal == 0) bootTotal = ReadLe32(boot + 0x20);
+    if (ParseFatBootSector(boot, &now)) {
+      current = {0, now.sectorsPerCluster, now.dataStartSector};
+      haveCurrent = true;
+    }
   }
   const uint64_t extent = unformat::ScanExtent(handle, bootTotal);
   if (extent == 0) return unformat::Unreadable(GetLastError());
@@ -404,11 +444,16 @@ int ScanFatUnformat(bool fat32, int driveIndex) {
   const int surveyed = SurveyVolume(handle, driveIndex, fat32, extent, &survey);
   if (surveyed != 0) return surveyed;
   if (!survey.anyRead) return unformat::Unreadable(GetLastError());
+  // Folders made on the new file system since the format are not lost, and
+  // must not outvote the old ones.
+  if (haveCurrent) DropLiveFolders(handle, driveIndex, now, &survey.folders);
   uint32_t spc = 0;
   uint64_t dataStart = 0;
   // No geometry that the old folders agree on: nothing of the old volume can
   // be rebuilt, and a guess would list files of wrong bytes.
-  if (!unformat::ChooseFatGeometry(survey.folders, survey.images, fat32, extent, &spc, &dataStart)) return 0;
+  if (!unformat::ChooseFatGeometry(survey.folders, survey.images, haveCurrent ? &current : nullptr, fat32, extent, &spc,
+                                   &dataStart))
+    return 0;
   if (gScanAbort.load() == 1) return -2;
   FatUnformatScan scan(fat32, driveIndex, handle, spc, dataStart, extent);
   return survey.foldersComplete ? scan.WalkListed(survey.folders) : scan.WalkLinear();

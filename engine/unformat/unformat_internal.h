@@ -47,10 +47,12 @@ struct FatVolumeImage {
 // size, the folder starts vote for where it puts cluster 2; the place with the
 // most votes wins, when at least two agree on it, it lies where a FAT
 // volume's data area can begin (not past its largest FATs) and it is not the
-// geometry of a volume image inside the volume. false when no geometry wins
-// outright: a tie is no answer.
-bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vector<FatVolumeImage>& images, bool fat32,
-                       uint64_t volumeSectors, uint32_t* sectorsPerCluster, uint64_t* firstDataSector);
+// geometry of a volume image inside the volume. A tie is no answer (false),
+// unless one of the tied is the geometry of the file system the format wrote
+// (current, may be null): a quick format with the old settings keeps it.
+bool ChooseFatGeometry(const std::vector<FolderStart>& folders, const std::vector<FatVolumeImage>& images,
+                       const FatVolumeImage* current, bool fat32, uint64_t volumeSectors, uint32_t* sectorsPerCluster,
+                       uint64_t* firstDataSector);
 
 // Walks the listed folder starts that the geometry explains (cluster-aligned,
 // "." naming their own cluster), in the order given, appending what they hold

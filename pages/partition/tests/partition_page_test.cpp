@@ -79,6 +79,7 @@ class PartitionPage : public ::testing::Test {
     if (page_.m_hWnd) page_.DestroyWindow();
     Pump(20);
     ResetDeviceCalls();
+    partfix::RemoveKeptRestoreCopies();
   }
 
   // A click on one of the page's buttons; returns when the handler has

@@ -327,12 +327,6 @@ UINT CRPartitionDlg::RestoreResultString(int result, bool toldUser) {
 
 namespace {
 
-CString LoadText(UINT id) {
-  CString text;
-  text.LoadString(id);
-  return text;
-}
-
 // text, a blank line, then the loaded format filled with the file's path.
 void AppendFileNote(CString* text, UINT format, const char* file) {
   if (!file || !file[0]) return;

@@ -116,12 +116,14 @@ struct Candidate {
   unsigned fits = 0;             // structures that check out
   unsigned contradictions = 0;   // structures that cannot be what they should be
   bool folderFits = false;       // its root folder checks out
+  bool quiet = false;            // an empty root folder, but no boot sector inside its own structures
   uint64_t weight = 0;           // set when the table is chosen
 
   uint64_t end() const { return start + sectors; }
-  // Its structures check out, the first folder among them: the probes inside
-  // it can be skipped.
-  bool Confirmed() const { return contradictions == 0 && folderFits; }
+  // Its structures check out, the first folder among them (or, for a volume
+  // with nothing in its root yet, no other file system begins inside its
+  // own structures): the probes inside it can be skipped.
+  bool Confirmed() const { return contradictions == 0 && (folderFits || quiet); }
 };
 
 constexpr size_t kMaxCandidates = 64;
@@ -187,8 +189,26 @@ class LostPartitionSearch {
       CheckNtfs(boot, &c);
     else
       CheckFat(boot, &c);
+    // An empty root folder proves nothing: a stale boot sector's root may lie
+    // in zeros of the file system that replaced it. But that file system's
+    // boot sector then lies inside the stale one's FATs, on a probe; a fresh
+    // volume's FATs hold none.
+    if (!c.Confirmed() && c.contradictions == 0 && !c.folderFits && c.fits >= 2)
+      c.quiet = !BootSectorBetween(c.start, c.systemEnd);
     candidates_.push_back(c);
     return c.Confirmed() ? c.end() : 0;
+  }
+
+  // Whether a probe after first and before end holds a boot sector or an
+  // extended boot record.
+  bool BootSectorBetween(uint64_t first, uint64_t end) {
+    uint8_t s[kSectorSize];
+    for (uint64_t pos = NextProbe(first); pos < end && pos < probeLimit_; pos = NextProbe(pos)) {
+      if (!Read(pos, s) || !HasBootSignature(s)) continue;
+      FileSystemFound fs;
+      if (RecogniseBootSector(s, &fs) || LooksLikeExtendedRecord(s)) return true;
+    }
+    return false;
   }
 
   void Note(Evidence e, Candidate* c) {

@@ -5,7 +5,7 @@
 // refused by all three operations and left as they are.
 //   disks 1-3: part-stale63 (as made, the stale boot sector alone, a boot
 //   sector whose FAT cannot map its size)   disk 4: part-decoy-inside
-//   disk 5: part-gpt-protective   disk 6: part-one-ntfs
+//   disk 5: part-gpt-protective   disk 6: part-one-ntfs   disk 7: part-stale63 (root emptied)
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -88,6 +88,17 @@ TEST(HostilePartitions, ABootSectorWhoseFatCannotMapItsSizeIsRefused) {
   EXPECT_TRUE(ParseFatBootSector(fixed.data(), &g));
   partfix::WriteSectors(3, 63, small);
   ExpectSfdisksTable(3, "part-stale63", {63});
+}
+
+TEST(HostilePartitions, AVolumeWithNothingInItsRootIsStillFound) {
+  // The new FAT32's root folder emptied: its structures still hold, and no
+  // boot sector lies inside them, so the rebuild takes it as before.
+  const std::vector<uint8_t> boot = ReadSectors(7, 2048, 1);
+  const uint32_t reserved = boot[14] | boot[15] << 8;
+  const uint32_t fatSectors = boot[36] | boot[37] << 8 | boot[38] << 16 | static_cast<uint32_t>(boot[39]) << 24;
+  const uint64_t root = 2048 + reserved + 2ull * fatSectors;   // cluster 2, one sector per cluster
+  partfix::WriteSectors(7, root, std::vector<uint8_t>(512, 0));
+  ExpectSfdisksTable(7, "part-stale63", {root});
 }
 
 TEST(HostilePartitions, AVolumeImageInsideAPartitionIsNotAPartition) {

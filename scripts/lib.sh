@@ -20,10 +20,28 @@ stage_done() {
   fi
 }
 
+# libcurl's configuration (the triplet's toolchain and zlib are added by
+# setup.sh). The cache folder of a build carries a hash of this list, so a
+# changed configuration builds afresh and never reuses a library made with
+# other flags.
+CURL_CMAKE_FLAGS=(
+  -DCMAKE_BUILD_TYPE=Release
+  -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF
+  -DHTTP_ONLY=ON
+  # TLS from Windows itself: no DLL of ours, the system's trust store.
+  -DCURL_ENABLE_SSL=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF
+  -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF
+  -DENABLE_THREADED_RESOLVER=ON -DCURL_DISABLE_LDAP=ON
+)
+curl_tag() { printf '%s\n' "${CURL_CMAKE_FLAGS[@]}" | sha256sum | cut -c1-10; }
+curl_prefix() { # source version, triplet
+  printf '%s\n' "$DEPS/libcurl-$1-$(curl_tag)/$2"
+}
+
 # Prefixes of the cross-built libraries for one target triplet.
 dep_prefixes() { # triplet -> sets CURL_PREFIX TINYXML_PREFIX
   [ -f "$DEPS/versions.env" ] || die "dependencies not built; run scripts/setup.sh"
   . "$DEPS/versions.env"
-  CURL_PREFIX="$DEPS/curl-$SALVORA_CURL_VERSION/$1"
+  CURL_PREFIX=$(curl_prefix "$SALVORA_CURL_VERSION" "$1")
   TINYXML_PREFIX="$DEPS/tinyxml-$SALVORA_TINYXML_VERSION/$1"
 }

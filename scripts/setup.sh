@@ -12,7 +12,7 @@ PACKAGES=(
   libz-mingw-w64-dev wine wine64 xvfb xdotool imagemagick fonts-wqy-zenhei
   cmake ninja-build googletest dosfstools mtools ntfs-3g ntfs-3g-dev
   sleuthkit testdisk fdisk dpkg-dev gcc python3 xxd tinyproxy dante-server
-  ffmpeg python3-xlwt libgsf-bin ghostscript python3-unicorn ccache
+  ffmpeg python3-xlwt libgsf-bin ghostscript python3-unicorn ccache openssl
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -70,23 +70,26 @@ fetch_source() { # name workdir -> prints the unpacked source folder
 
 build_curl() { # triplet
   local trip=$1 ver=$2
-  local prefix="$DEPS/curl-$ver/$trip"
-  if [ -f "$prefix/.done" ]; then note "libcurl $ver ($trip): cached"; return; fi
+  local prefix tag
+  prefix=$(curl_prefix "$ver" "$trip"); tag=$(curl_tag)
+  if [ -f "$prefix/.done" ]; then note "libcurl $ver ($trip, $tag): cached"; return; fi
+  # Checkouts share the cache: one build per configuration at a time.
+  local lock
+  exec {lock}>"$DEPS/.libcurl-$tag-$trip.lock"
+  flock "$lock"
+  if [ -f "$prefix/.done" ]; then note "libcurl $ver ($trip, $tag): cached"; return; fi
   local src
   src=$(fetch_source curl "$DEPS/src")
-  note "libcurl $ver ($trip): building"
-  rm -rf "$DEPS/build/curl-$trip"; mkdir -p "$DEPS/build"
-  cmake -S "$src" -B "$DEPS/build/curl-$trip" -G Ninja \
+  note "libcurl $ver ($trip, $tag): building"
+  local bdir="$DEPS/build/libcurl-$tag-$trip"
+  rm -rf "$bdir" "$prefix"; mkdir -p "$DEPS/build"
+  cmake -S "$src" -B "$bdir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-${trip%%-*}.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF \
-    -DHTTP_ONLY=ON -DCURL_ENABLE_SSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_OPENSSL=OFF \
-    -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
-    -DENABLE_THREADED_RESOLVER=ON -DCURL_DISABLE_LDAP=ON \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${CURL_CMAKE_FLAGS[@]}" \
     -DZLIB_LIBRARY="/usr/$trip/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$trip/include" \
-    >"$DEPS/build/curl-$trip.log" 2>&1 || { tail -30 "$DEPS/build/curl-$trip.log"; die "libcurl configure failed"; }
-  cmake --build "$DEPS/build/curl-$trip" --target install >>"$DEPS/build/curl-$trip.log" 2>&1 \
-    || { tail -30 "$DEPS/build/curl-$trip.log"; die "libcurl build failed"; }
+    >"$bdir.log" 2>&1 || { tail -30 "$bdir.log"; die "libcurl configure failed"; }
+  cmake --build "$bdir" --target install >>"$bdir.log" 2>&1 \
+    || { tail -30 "$bdir.log"; die "libcurl build failed"; }
   touch "$prefix/.done"
 }
 
@@ -114,7 +117,7 @@ main() {
   stage "cross-built dependencies"
   mkdir -p "$DEPS"
   local curl_ver tx_ver
-  curl_ver=$(cached_version curl) ; tx_ver=$(cached_version tinyxml)
+  curl_ver=$(cached_curl_version) ; tx_ver=$(cached_version tinyxml)
   if [ -z "$curl_ver" ] || [ -z "$tx_ver" ]; then
     enable_deb_src
     curl_ver=$(source_version curl); tx_ver=$(source_version tinyxml)
@@ -125,7 +128,7 @@ main() {
   # are fetched first so that the two builds do not unpack them twice.
   local t pids=()
   for t in i686-w64-mingw32 x86_64-w64-mingw32; do
-    [ -f "$DEPS/curl-$curl_ver/$t/.done" ] || fetch_source curl "$DEPS/src" >/dev/null
+    [ -f "$(curl_prefix "$curl_ver" "$t")/.done" ] || fetch_source curl "$DEPS/src" >/dev/null
     [ -f "$DEPS/tinyxml-$tx_ver/$t/.done" ] || fetch_source tinyxml "$DEPS/src" >/dev/null
   done
   for t in i686-w64-mingw32 x86_64-w64-mingw32; do
@@ -144,6 +147,18 @@ cached_version() {
   for d in $(ls -d "$DEPS/$name"-*/ 2>/dev/null | sort -V -r); do
     if [ -f "$d/i686-w64-mingw32/.done" ] && [ -f "$d/x86_64-w64-mingw32/.done" ]; then
       basename "$d" | sed "s/^$name-//"
+      return
+    fi
+  done
+}
+
+# The same for libcurl, in the folders of the current configuration only.
+cached_curl_version() {
+  local tag d v
+  tag=$(curl_tag)
+  for d in $(ls -d "$DEPS"/libcurl-*-"$tag"/ 2>/dev/null | sort -V -r); do
+    if [ -f "$d/i686-w64-mingw32/.done" ] && [ -f "$d/x86_64-w64-mingw32/.done" ]; then
+      v=$(basename "$d"); v=${v#libcurl-}; printf '%s\n' "${v%-"$tag"}"
       return
     fi
   done

@@ -15,7 +15,7 @@ class Gathrel : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
-    SetEnvironmentVariableA("TARN_STAT_ACTION_URL", (bed::HttpBase() + kActionPath).c_str());
+    bed::SetServer(L"StatAction", bed::HttpBase() + kActionPath);
     std::wstring bin = updbed::ProgramFolder();
     folder_ = updbed::Scratch("gathrel");
     ASSERT_TRUE(updbed::CopyInto(bin + L"gathrel.exe", folder_ + L"gathrel.exe"));

@@ -207,12 +207,16 @@ ProxySettings ReadProxySettings() {
 int ApplyProxy(CURL* curl) {
   if (!curl) return 0;
   ProxySettings s = ReadProxySettings();
-  if (s.mode == kProxyNone || s.host.empty()) return 0;
+  // No proxy means none: libcurl would otherwise take one from the
+  // environment (http_proxy, https_proxy, ALL_PROXY), which anyone who starts
+  // the program can set.
+  if (s.mode == kProxyNone || s.host.empty()) return curl_easy_setopt(curl, CURLOPT_PROXY, "");
   CURLcode rc = CURLE_OK;
   if (s.mode == kProxyHttp)
     rc = curl_easy_setopt(curl, CURLOPT_PROXYTYPE, (long)CURLPROXY_HTTP);
   else if (s.mode == kProxySocks5)
     rc = curl_easy_setopt(curl, CURLOPT_PROXYTYPE, (long)CURLPROXY_SOCKS5);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_NOPROXY, "");  // nor no_proxy
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_PROXYPORT, s.port);
   std::string host = WideToAnsi(s.host);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_PROXY, host.c_str());

@@ -51,6 +51,7 @@ ProxySettings ReadProxySettings();
 // "http=" or a bare "host[:port]" gives HTTP. false when text is empty.
 bool ParseSystemProxy(const std::wstring& text, ProxySettings* out);
 // Applies ReadProxySettings() to a handle; 0 or the first failing option's code.
+// The proxy variables of the environment are never used.
 int ApplyProxy(CURL* handle);
 
 }  // namespace tarn

@@ -9,6 +9,7 @@
 #include "modinfo.h"
 #include "params.h"
 #include "regstore.h"
+#include "servers.h"
 #include "textconv.h"
 
 namespace tarn {
@@ -17,13 +18,6 @@ namespace {
 
 const char kActionUrl[] = "http://tj.quillon.com:8080/pagetracer2/tessel/__utm.gif";
 const char kNodeUrl[] = "http://infoc.quillon.com/__infoc.gif";
-
-std::string EnvOr(const char* name, const char* fallback) {
-  char value[2048];
-  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  if (n > 0 && n < sizeof value) return std::string(value, n);
-  return fallback;
-}
 
 // "a_b" (any run of '_' between) -> a, b; both 0 when the first part is empty.
 void SplitTunnel(const std::wstring& tunnel, int* first, int* second) {
@@ -39,8 +33,8 @@ void SplitTunnel(const std::wstring& tunnel, int* first, int* second) {
 
 }  // namespace
 
-std::string ActionEndpointText() { return EnvOr("TARN_STAT_ACTION_URL", kActionUrl); }
-std::string NodeEndpointText() { return EnvOr("TARN_STAT_NODE_URL", kNodeUrl); }
+std::string ActionEndpointText() { return ServerAddress(kServerStatAction, kActionUrl); }
+std::string NodeEndpointText() { return ServerAddress(kServerStatNode, kNodeUrl); }
 
 std::string ActionSection1(int productId, int subVersion) {
   std::wstring subKey = ProductSubKey(tarn::ProductId());

@@ -23,9 +23,8 @@ struct ITarnInfoc : public IUnknown {
 
 namespace tarn {
 
-// Endpoint addresses. The environment variables TARN_STAT_ACTION_URL and
-// TARN_STAT_NODE_URL, when present, replace them ("url1;url2" lists); the
-// test beds point them at loopback servers.
+// Endpoint addresses ("url1;url2" lists): built in, or an administrator's
+// (servers.h).
 std::string ActionEndpointText();
 std::string NodeEndpointText();
 

@@ -14,6 +14,7 @@
 #include "modinfo.h"
 #include "params.h"
 #include "regstore.h"
+#include "servers.h"
 #include "svclog.h"
 #include "textconv.h"
 #include "vezavu.h"
@@ -101,12 +102,7 @@ std::vector<std::wstring> LostEntries(const std::wstring& list) {
 
 }  // namespace
 
-std::string PushEndpointText() {
-  char value[2048];
-  DWORD n = GetEnvironmentVariableA("TARN_PUSH_URL", value, sizeof value);
-  if (n > 0 && n < sizeof value) return std::string(value, n);
-  return kPushUrls;
-}
+std::string PushEndpointText() { return ServerAddress(kServerPush, kPushUrls); }
 
 int PushContentValue(int productId) {
   switch (productId) {

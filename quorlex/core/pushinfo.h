@@ -47,8 +47,8 @@ namespace tarn {
 
 class TarnParams;
 
-// The message servers ("primary;relay"); TARN_PUSH_URL, when present,
-// replaces them (the test beds point it at a loopback server).
+// The message servers ("primary;relay"): built in, or an administrator's
+// (servers.h).
 std::string PushEndpointText();
 
 // The salt the push requests are signed with.

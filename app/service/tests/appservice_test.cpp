@@ -46,8 +46,8 @@ TEST(EventTexts, LaunchAndOperation) {
 
 TEST(Events, DeliveredThroughTheLibrary) {
   ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
-  SetEnvironmentVariableA("TARN_STAT_ACTION_URL", (bed::HttpBase() + kActionPath).c_str());
-  SetEnvironmentVariableA("TARN_STAT_NODE_URL", (bed::HttpBase() + kNodePath).c_str());
+  bed::SetServer(L"StatAction", bed::HttpBase() + kActionPath);
+  bed::SetServer(L"StatNode", bed::HttpBase() + kNodePath);
 
   CTarnClient& client = GetServiceModuleClient();
   ASSERT_TRUE(client.IsLoaded()) << "quorlex.dll beside the program";
@@ -142,7 +142,7 @@ TEST(Client, WithoutTheLibrary) {
   std::string copy = dir + "appservice.exe";
   ASSERT_TRUE(bed::CopyInto(self, copy));
   SetEnvironmentVariableA("QX_DLL_SOURCE", (bed::ProgramFolder() + "quorlex.dll").c_str());
-  SetEnvironmentVariableA("TARN_STAT_ACTION_URL", (bed::DeadBase() + kActionPath).c_str());
+  bed::SetServer(L"StatAction", bed::DeadBase() + kActionPath);
   std::string line = "\"" + copy + "\" --gtest_filter=ChildMissing.*";
   STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};

@@ -20,6 +20,42 @@ int HttpPort() {
   return colon == std::string::npos ? 0 : atoi(hp.c_str() + colon + 1);
 }
 
+std::string HttpsBase(const char* variable) { return "https://localhost:" + Env(variable); }
+
+namespace {
+
+const wchar_t kServersKey[] = L"Software\\Quillon\\Tarn\\Servers";
+std::vector<std::wstring>* gServersSet = nullptr;
+
+void ForgetServers() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  for (const std::wstring& name : *gServersSet) RegDeleteValueW(key, name.c_str());
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+void SetServer(const wchar_t* name, const std::string& address) {
+  if (!gServersSet) {
+    gServersSet = new std::vector<std::wstring>;
+    atexit(&ForgetServers);
+  }
+  gServersSet->push_back(name);
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  if (address.empty()) {
+    RegDeleteValueW(key, name);
+  } else {
+    std::wstring wide(address.begin(), address.end());
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                   (DWORD)((wide.size() + 1) * sizeof(wchar_t)));
+  }
+  RegCloseKey(key);
+}
+
 std::string Request::Header(const std::string& name) const {
   auto it = headers.find(name);
   return it == headers.end() ? std::string() : it->second;

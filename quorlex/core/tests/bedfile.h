@@ -15,6 +15,16 @@ bool Has(const char* name);
 std::string HttpBase();
 std::string DeadBase();
 int HttpPort();
+// "https://localhost:port" of the TLS server named by the variable (QX_HTTPS,
+// QX_HTTPS_WRONGHOST, QX_HTTPS_SELFSIGNED).
+std::string HttpsBase(const char* variable = "QX_HTTPS");
+
+// The library takes its server addresses only from an administrator's values
+// under HKLM\Software\Quillon\Tarn\Servers ("Update", "StatAction",
+// "StatNode", "Push"); the tests run as administrator and write them there.
+// An empty address removes the value; every value set is removed again when
+// the test program ends.
+void SetServer(const wchar_t* name, const std::string& address);
 
 struct Request {
   int seq = 0;

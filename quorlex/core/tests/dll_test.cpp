@@ -42,9 +42,12 @@ class LibraryEnvironment : public ::testing::Environment {
     // The senders are made once per process: a dead primary with a live relay
     // for actions, the live server for nodes.
     std::string action = bed::DeadBase() + kActionPath + ";" + bed::HttpBase() + kActionPath;
-    SetEnvironmentVariableA("TARN_STAT_ACTION_URL", action.c_str());
-    SetEnvironmentVariableA("TARN_STAT_NODE_URL", (bed::HttpBase() + kNodePath).c_str());
     std::string child = bed::Env("QX_CHILD_DIR");
+    // A child uses its parent's servers (and must not remove them at its end).
+    if (child.empty()) {
+      bed::SetServer(L"StatAction", action);
+      bed::SetServer(L"StatNode", bed::HttpBase() + kNodePath);
+    }
     gDllDir = child.empty() ? StageLibrary("dll", "3") : child;
     gModule = LoadLibraryA((gDllDir + "quorlex.dll").c_str());
     if (gModule)

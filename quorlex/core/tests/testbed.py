@@ -19,10 +19,20 @@ Starts what a test needs on loopback, runs the test command, stops everything:
 --push     (with --http) the message server under /push/<answer>/...: the
            request's c parameter is decoded and its signature checked (fields
            push and sigok), and the answer is the XML document of that name.
+--https    (with --http) the same server over TLS (Python's ssl), three times:
+           with a certificate for localhost signed by a test CA made here with
+           openssl (QX_HTTPS), with one for another name signed by that CA
+           (QX_HTTPS_WRONGHOST), and with a self-signed one for localhost
+           (QX_HTTPS_SELFSIGNED); the CA's DER file is QX_TEST_CA. The test
+           decides whether it trusts the CA.
 
 The test sees the bed through environment variables (Windows paths for files):
 QX_HTTP, QX_DEAD (host:port), QX_LOG (request log), QX_HTTPPROXY, QX_PROXY_USER,
-QX_PROXY_PASS, QX_SOCKS (ports), QX_SOCKS_LOG, QX_VECTORS.
+QX_PROXY_PASS, QX_HTTPPROXY_LOG, QX_SOCKS (ports), QX_SOCKS_LOG, QX_VECTORS, and
+the --https variables above (ports).
+
+Paths: /missing... answers 404, /hang... never answers, /trickle... announces a
+megabyte and sends 64 bytes a second.
 
 Request log: one line per request, tab-separated key=hex(value) fields:
 seq, method, target, body, status, h:<lower-case header name>, and decoded
@@ -39,6 +49,7 @@ import random
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -232,6 +243,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         status = 200
         if path.startswith("/missing") or b"fail=404" in decoded:
             status = 404
+        if path.startswith("/trickle"):
+            return self.trickle(fields)
         hang = path.startswith("/hang")
         fields.append(("status", str(0 if hang else status).encode()))
         seq = self.recorder.record(fields)
@@ -245,6 +258,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
         self.wfile.write(payload)
+
+    def trickle(self, fields):
+        fields.append(("status", b"200"))
+        self.recorder.record(fields)
+        try:
+            self.send_response(200)
+            self.send_header("Content-Length", str(1 << 20))
+            self.end_headers()
+            while not STOP.wait(1.0):
+                self.wfile.write(b"t" * 64)
+                self.wfile.flush()
+        except OSError:
+            pass  # the client gave up
+        self.close_connection = True
 
     do_GET = handle_any
     do_POST = handle_any
@@ -264,6 +291,50 @@ def start_http(work):
         "QX_LOG": winpath(Handler.recorder.path),
     }
     return server, dead, env
+
+
+def make_certificates(work):
+    """A test CA and three server certificates (RSA, made with openssl)."""
+    d = os.path.join(work, "tls")
+    os.makedirs(d)
+
+    def run(*args):
+        subprocess.run(["openssl"] + list(args), cwd=d, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+        "-days", "3", "-subj", "/CN=salvora test CA",
+        "-addext", "basicConstraints=critical,CA:TRUE",
+        "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    run("x509", "-in", "ca.pem", "-outform", "der", "-out", "ca.der")
+    for name, host in (("good", "localhost"), ("wronghost", "other.invalid")):
+        run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
+            "-subj", "/CN=" + host)
+        with open(os.path.join(d, name + ".ext"), "w") as f:
+            f.write("subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\n"
+                    "extendedKeyUsage=serverAuth\n" % host)
+        run("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-out", name + ".pem", "-days", "3", "-extfile", name + ".ext")
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "selfsigned.key",
+        "-out", "selfsigned.pem", "-days", "3", "-subj", "/CN=localhost",
+        "-addext", "subjectAltName=DNS:localhost")
+    return d
+
+
+def start_https(work):
+    d = make_certificates(work)
+    servers, env = [], {"QX_TEST_CA": winpath(os.path.join(d, "ca.der"))}
+    for name, var in (("good", "QX_HTTPS"), ("wronghost", "QX_HTTPS_WRONGHOST"),
+                      ("selfsigned", "QX_HTTPS_SELFSIGNED")):
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        server.daemon_threads = True
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(os.path.join(d, name + ".pem"), os.path.join(d, name + ".key"))
+        server.socket = ctx.wrap_socket(server.socket, server_side=True)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        servers.append(server)
+        env[var] = str(server.server_address[1])
+    return servers, env
 
 
 # ---- proxies -----------------------------------------------------------------
@@ -295,7 +366,8 @@ def start_tinyproxy(work, procs):
                                 start_new_session=True)
         procs.append(proc)
         if wait_port(port, proc, "tinyproxy"):
-            return {"QX_HTTPPROXY": str(port), "QX_PROXY_USER": user, "QX_PROXY_PASS": password}
+            return {"QX_HTTPPROXY": str(port), "QX_PROXY_USER": user, "QX_PROXY_PASS": password,
+                    "QX_HTTPPROXY_LOG": winpath(os.path.join(work, "tinyproxy.log"))}
     sys.exit("testbed: tinyproxy did not start; see %s" % os.path.join(work, "tinyproxy.err"))
 
 
@@ -456,6 +528,7 @@ def main():
     ap.add_argument("--vectors", action="store_true")
     ap.add_argument("--update-tree", action="store_true")
     ap.add_argument("--push", action="store_true")
+    ap.add_argument("--https", action="store_true")
     ap.add_argument("--work", required=True)
     ap.add_argument("command", nargs=argparse.REMAINDER)
     args = ap.parse_args()
@@ -471,6 +544,7 @@ def main():
     wine_filename_locale(env)
     procs = []
     server = dead = None
+    tls_servers = []
     try:
         if args.update_tree:
             tree = os.path.join(args.work, "updtree")
@@ -484,6 +558,9 @@ def main():
         if args.http:
             server, dead, extra = start_http(args.work)
             env.update(extra)
+        if args.https:
+            tls_servers, extra = start_https(args.work)
+            env.update(extra)
         if args.proxies:
             env.update(start_tinyproxy(args.work, procs))
             env.update(start_dante(args.work, procs))
@@ -493,9 +570,9 @@ def main():
     finally:
         STOP.set()
         stop_procs(procs)
-        if server:
-            server.shutdown()
-            server.server_close()
+        for s in ([server] if server else []) + tls_servers:
+            s.shutdown()
+            s.server_close()
         if dead:
             dead.close()
     return rc

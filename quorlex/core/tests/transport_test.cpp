@@ -16,6 +16,7 @@
 #include "infoc.h"
 #include "machineid.h"
 #include "modinfo.h"
+#include "pushinfo.h"
 #include "regstore.h"
 #include "testsupport.h"
 #include "textconv.h"
@@ -37,8 +38,8 @@ ITarnInfoc* NewSender() {
 }
 
 void SetEndpoints(const std::string& action, const std::string& node) {
-  SetEnvironmentVariableA("TARN_STAT_ACTION_URL", action.c_str());
-  SetEnvironmentVariableA("TARN_STAT_NODE_URL", node.c_str());
+  bed::SetServer(L"StatAction", action);
+  bed::SetServer(L"StatNode", node);
 }
 
 }  // namespace
@@ -359,6 +360,47 @@ TEST_F(Proxies, NoProxyModesGoDirect) {
   Fetch("/ok/deadproxy", &rc);
   EXPECT_NE(0, rc);
   EXPECT_EQ(0u, bed::RequestsTo("/ok/deadproxy").size());
+}
+
+TEST_F(Proxies, ProxiesOfTheEnvironmentAreNeverUsed) {
+  std::string dead = "http://" + bed::Env("QX_DEAD");
+  for (const char* v : {"http_proxy", "HTTPS_PROXY", "ALL_PROXY"}) SetEnvironmentVariableA(v, dead.c_str());
+  Use(0, bed::Env("QX_HTTPPROXY").c_str(), false, "");
+  int rc = -1;
+  bed::Request r = Fetch("/ok/envproxy", &rc);
+  EXPECT_EQ(0, rc);
+  EXPECT_EQ("/ok/envproxy?p=1", r.target);
+  // A configured proxy is used for every host, whatever no_proxy says.
+  SetEnvironmentVariableA("NO_PROXY", "*");
+  Use(2, bed::Env("QX_HTTPPROXY").c_str(), true, Password());
+  r = Fetch("/ok/noproxy", &rc);
+  EXPECT_EQ(0, rc);
+  EXPECT_NE("", r.Header("via")) << "through tinyproxy";
+  for (const char* v : {"http_proxy", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) SetEnvironmentVariableA(v, nullptr);
+}
+
+// Only an administrator's value moves a server: not the variables that once
+// did, not a value of the same name under HKCU.
+TEST(Servers, OnlyAnAdministratorsValueMovesThem) {
+  bed::SetServer(L"StatAction", "");
+  bed::SetServer(L"StatNode", "");
+  bed::SetServer(L"Push", "");
+  std::string action = ActionEndpointText(), node = NodeEndpointText(), push = PushEndpointText();
+  EXPECT_EQ(0u, action.find("http://")) << action;
+  for (const char* v : {"TARN_STAT_ACTION_URL", "TARN_STAT_NODE_URL", "TARN_PUSH_URL"})
+    SetEnvironmentVariableA(v, "http://127.0.0.1:1/env");
+  QRegKey user;
+  ASSERT_EQ(ERROR_SUCCESS, user.Create(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers", KEY_ALL_ACCESS));
+  user.SetString(L"StatAction", L"http://127.0.0.1:1/user");
+  EXPECT_EQ(action, ActionEndpointText());
+  EXPECT_EQ(node, NodeEndpointText());
+  EXPECT_EQ(push, PushEndpointText());
+  bed::SetServer(L"StatAction", "http://127.0.0.1:2/admin");
+  EXPECT_EQ("http://127.0.0.1:2/admin", ActionEndpointText());
+  user.Close();
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers");
+  for (const char* v : {"TARN_STAT_ACTION_URL", "TARN_STAT_NODE_URL", "TARN_PUSH_URL"})
+    SetEnvironmentVariableA(v, nullptr);
 }
 
 TEST_F(Proxies, SystemSettingsWithTheModulesCredentials) {

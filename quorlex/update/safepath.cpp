@@ -121,4 +121,34 @@ std::wstring JoinBelow(const std::wstring& root, const std::wstring& relative) {
   return IsBelowFolder(root, joined) ? joined : std::wstring();
 }
 
+bool CreateFoldersOf(const std::wstring& filePath) {
+  size_t slash = filePath.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return true;
+  std::wstring folder = filePath.substr(0, slash);
+  // From the root: skip the drive ("C:") or the share ("\\server\share").
+  size_t pos = 0;
+  if (folder.size() >= 2 && folder[1] == L':') {
+    pos = 2;
+  } else if (folder.compare(0, 2, L"\\\\") == 0) {
+    pos = folder.find(L'\\', 2);
+    if (pos != std::wstring::npos) pos = folder.find(L'\\', pos + 1);
+    if (pos == std::wstring::npos) return true;
+  }
+  while (pos != std::wstring::npos) {
+    size_t next = folder.find(L'\\', pos + 1);
+    std::wstring part = folder.substr(0, next);
+    if (!part.empty() && part.back() != L':') {
+      DWORD a = GetFileAttributesW(part.c_str());
+      if (a == INVALID_FILE_ATTRIBUTES) {
+        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+          return false;
+      } else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+      }
+    }
+    pos = next;
+  }
+  return true;
+}
+
 }  // namespace tarn

@@ -34,4 +34,8 @@ std::wstring JoinBelow(const std::wstring& root, const std::wstring& relative);
 // Whether the full form of path lies strictly below root (case-insensitive).
 bool IsBelowFolder(const std::wstring& root, const std::wstring& path);
 
+// Creates every missing folder of a file's absolute path, from the root.
+// false when one cannot be made (a file stands in the way).
+bool CreateFoldersOf(const std::wstring& filePath);
+
 }  // namespace tarn

@@ -109,7 +109,7 @@ bool IsEntrySafe(const UpdateFileEntry& e) {
 }
 
 void ReadFileEntries(const BKIni::Document& doc, const std::wstring& root,
-                     std::vector<UpdateFileEntry>* files) {
+                     std::vector<UpdateFileEntry>* files, int* refused) {
   for (const auto& item : doc.Sections()) {
     if (item.first == L"COMMENT") continue;
     BKIni::SectionHandle section = doc.FindSection(item.first.c_str());
@@ -118,6 +118,7 @@ void ReadFileEntries(const BKIni::Document& doc, const std::wstring& root,
     if (!keep) continue;
     if (!IsEntrySafe(e)) {
       LogLineW(L" %-60ls Rejected name", e.localPath.c_str());
+      if (refused) ++*refused;
       continue;
     }
     if (EntryNeedsUpdate(e, root)) files->push_back(e);

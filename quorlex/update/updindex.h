@@ -71,8 +71,9 @@ bool IsEntrySafe(const UpdateFileEntry& entry);
 
 // Appends the files of a list level that need updating. root is the
 // program's folder (ending with '\'); local files are looked up below it.
+// Sections refused for their names are counted in *refused (when given).
 void ReadFileEntries(const BKIni::Document& doc, const std::wstring& root,
-                     std::vector<UpdateFileEntry>* files);
+                     std::vector<UpdateFileEntry>* files, int* refused = nullptr);
 
 // 1 when the file must be downloaded, else 0.
 int EntryNeedsUpdate(const UpdateFileEntry& entry, const std::wstring& root);

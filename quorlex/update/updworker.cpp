@@ -2,10 +2,12 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "handover.h"
 #include "safepath.h"
+#include "servers.h"
 #include "svclog.h"
 #include "textconv.h"
 #include "unpack.h"
@@ -14,11 +16,13 @@ namespace tarn {
 
 namespace {
 
-const char kUpdateServer[] = "http://up.quillon.com";
+const char kUpdateServer[] = "https://up.quillon.com";
 const char kUpdatePath[] = "/tessel/2011/qvalue/";
 const int kAttempts = 3;
-// An index that cannot be used as it stands (too deep).
+// An index that cannot be used as it stands (too deep, refused entries).
 const int kIndexRejected = ERROR_INVALID_DATA;
+// An index level is a few kilobytes; its transfer gets the time of this much.
+const uint64_t kIndexExpectedBytes = 1u << 20;
 
 int WithErrorBit(int code) { return code | kUpdateErrorBit; }
 
@@ -72,13 +76,13 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
   std::wstring text = JoinBelow(ctx->Root(), localFolder + txtName);
   if (compressed.empty() || text.empty()) return WithErrorBit(kIndexRejected);
   int rc = CheckedDownload(ctx, address + UrlPiece(datName), compressed, text, expectedMd5,
-                           kMaxIndexBytes);
+                           kMaxIndexBytes, kIndexExpectedBytes);
   if (rc != 0) return FailureOrStop(ctx, rc);
 
   BKIni::Document doc(levelPath, text.c_str());
   unsigned count = ReadSubLevelCount(doc);
   if (count == 0) {
-    ReadFileEntries(doc, ctx->Root(), &ctx->Files());
+    ReadFileEntries(doc, ctx->Root(), &ctx->Files(), ctx->RefusedCounter());
     return 0;
   }
   if (depth >= kMaxIndexDepth) {
@@ -87,6 +91,7 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
   }
   if (count > kMaxSubLevels) {
     LogLine("index lists %u sub-levels; only %u are read", count, kMaxSubLevels);
+    ++*ctx->RefusedCounter();
     count = kMaxSubLevels;
   }
   for (unsigned n = 0; n < count; ++n) {
@@ -94,6 +99,7 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
     if (!ReadSubLevelPath(doc, n, &p) || !ReadSubLevelMd5(doc, n, &m)) continue;
     if (!IsSafeRelativeFolder(p) || !IsMd5Text(m)) {
       LogLineW(L"index level %ls%ls rejected", levelPath.c_str(), p.c_str());
+      ++*ctx->RefusedCounter();
       continue;
     }
     rc = FetchLevel(ctx, address + UrlPiece(p), levelPath + p, localFolder + BackslashPath(p),
@@ -105,12 +111,7 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
 
 }  // namespace
 
-std::string UpdateServerText() {
-  char value[2048];
-  DWORD n = GetEnvironmentVariableA("TARN_UPDATE_URL", value, sizeof value);
-  if (n > 0 && n < sizeof value) return std::string(value, n);
-  return kUpdateServer;
-}
+std::string UpdateServerText() { return ServerAddress(kServerUpdate, kUpdateServer); }
 
 std::string UpdateBaseUrl(const std::wstring& channel) {
   return UpdateServerText() + kUpdatePath + UrlPiece(channel) + "/";
@@ -149,22 +150,26 @@ std::wstring UpdateContext::Status() const {
 }
 
 int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
-                    const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes) {
+                    const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes,
+                    uint64_t expectedPacked) {
   if (!expectedMd5.empty() && FileExists(out) && SameMd5(Md5OfFile(out), expectedMd5)) {
     ctx->Progress().SetStepFraction(1.0);
     return 0;
   }
-  if (!CreateFoldersOf(compressed) || !CreateFoldersOf(out)) return kSinkOpenFailed;
   // A zlib stream is never much larger than what it holds.
   uint64_t maxCompressed = maxBytes + maxBytes / 64 + 4096;
+  if (expectedPacked == 0 || expectedPacked > maxCompressed) expectedPacked = maxCompressed;
+  long timeLimit = TransferTimeLimit(expectedPacked);
   int result = 0;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     ctx->Progress().SetStepFraction(0);
     int rc;
     {
+      // The sink makes its folders once the server has passed its checks.
       CTarnWebFile sink(compressed, &ctx->Progress(), ctx->StopEvent(), maxCompressed);
-      rc = HttpDownloadToSink(url.c_str(), &sink);
+      rc = HttpDownloadToSink(url.c_str(), &sink, timeLimit);
     }
+    if (rc == 0 && !CreateFoldersOf(out)) rc = kSinkOpenFailed;
     if (rc == 0) {
       std::string md5;
       rc = UnpackZlibFile(compressed, out, maxBytes, &md5);
@@ -203,9 +208,13 @@ int DownloadFiles(UpdateContext* ctx) {
     std::wstring compressed = JoinBelow(ctx->Root(), folder + e.serverFileName);
     std::wstring copy = folder + e.localPath;
     std::wstring out = JoinBelow(ctx->Root(), copy);
+    // The index's sizes only set the time the transfer may take.
+    uint64_t expected = e.serverFileSize;
+    if (e.fileSize) expected = std::max<uint64_t>(expected, e.fileSize + e.fileSize / 64 + 4096);
     int rc = (compressed.empty() || out.empty())
                  ? kIndexRejected
-                 : CheckedDownload(ctx, url, compressed, out, e.serverFileName, kMaxFileBytes);
+                 : CheckedDownload(ctx, url, compressed, out, e.serverFileName, kMaxFileBytes,
+                                   expected);
     if (rc != 0) {
       if (!out.empty()) DeleteFileW(out.c_str());
       e.state = kEntryDownloadFailed;
@@ -227,13 +236,25 @@ int PutFilesInPlace(UpdateContext* ctx) {
   DeleteFileW(pendingFile.c_str());
   ctx->SetPendingCount(0);
 
+  // All or nothing: every file replaced so far can be put back until the
+  // last one is in place, so the program's folder never holds two versions.
+  std::vector<Replacement> done;
+  std::vector<UpdateFileEntry*> doneEntries;
   int written = 0;
   int failure = 0;
   for (UpdateFileEntry& e : ctx->Files()) {
-    if (ctx->StopRequested()) return kUpdateStopped;
+    if (ctx->StopRequested()) {
+      failure = kUpdateStopped;
+      break;
+    }
     LogLineW(L" %-60ls ", e.localPath.c_str());
+    std::wstring target = JoinBelow(ctx->Root(), e.localPath);
+    std::wstring copy = JoinBelow(ctx->Root(), e.downloadedCopy);
     if (e.inUse == 1 && ctx->AllowDeferral()) {
-      if ((written == 0 && !PendingStartFresh(pendingFile)) ||
+      // The completion program copies into the target's folder: it must
+      // stand before the program that would create it has ended.
+      if (target.empty() || !CreateFoldersOf(target) ||
+          (written == 0 && !PendingStartFresh(pendingFile)) ||
           !PendingWriteCopy(pendingFile, written, e.localPath, e.downloadedCopy)) {
         failure = (int)HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
         LogLine("Cannot record the pending copy");
@@ -243,9 +264,8 @@ int PutFilesInPlace(UpdateContext* ctx) {
       LogLine("Pending");
       continue;
     }
-    std::wstring target = JoinBelow(ctx->Root(), e.localPath);
-    std::wstring copy = JoinBelow(ctx->Root(), e.downloadedCopy);
-    int rc = ReplaceTargetFile(copy, target);
+    Replacement r;
+    int rc = ReplaceTargetFileUndoable(copy, target, &r);
     if (rc == 0) {
       e.state = kEntryReplaced;
       LogLine("Replaced");
@@ -258,12 +278,22 @@ int PutFilesInPlace(UpdateContext* ctx) {
       failure = rc;
       break;
     }
+    done.push_back(r);
+    doneEntries.push_back(&e);
   }
   if (failure != 0) {
     // Nothing will hand the recorded copies over: leave no half-written list.
     DeleteFileW(pendingFile.c_str());
+    for (size_t i = done.size(); i-- > 0;) {
+      if (UndoReplacement(done[i])) {
+        doneEntries[i]->state = kEntryDownloaded;
+      } else {
+        LogLineW(L"cannot put back %ls", done[i].target.c_str());
+      }
+    }
     return failure;
   }
+  for (const Replacement& r : done) FinishReplacement(r);
   ctx->SetPendingCount(written);
   return written > 0 ? kUpdateReupdate : 0;
 }
@@ -272,6 +302,10 @@ int RunUpdateWorker(UpdateContext* ctx) {
   int rc = FetchIndex(ctx);
   if (rc == kUpdateStopped) return 1;
   if (rc != 0) return rc;
+  if (ctx->Refused() > 0) {
+    LogLine("index refused: %d entries or levels", ctx->Refused());
+    return WithErrorBit(kIndexRejected);
+  }
   if (ctx->Files().empty()) return 0;
   rc = DownloadFiles(ctx);
   if (rc == kUpdateStopped) return 1;
@@ -287,19 +321,46 @@ DWORD WINAPI UpdateWorkerThread(void* context) {
 }
 
 int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target) {
+  Replacement r;
+  int rc = ReplaceTargetFileUndoable(newCopy, target, &r);
+  if (rc == 0 || rc == 1) FinishReplacement(r);
+  return rc;
+}
+
+int ReplaceTargetFileUndoable(const std::wstring& newCopy, const std::wstring& target,
+                              Replacement* undo) {
+  *undo = Replacement();
+  undo->target = target;
   if (newCopy.empty() || target.empty()) return E_FAIL;
   if (!FileExists(newCopy)) return (int)0x80070002;
   if (!CreateFoldersOf(target)) return (int)HRESULT_FROM_WIN32(GetLastError());
-  if (CopyFileW(newCopy.c_str(), target.c_str(), FALSE)) return 0;
+  DWORD old = GetFileAttributesW(target.c_str());
+  undo->created = old == INVALID_FILE_ATTRIBUTES;
+  undo->attributes = undo->created ? 0 : old;
+
+  // Overwriting in place keeps the old bytes only in a copy made first; a
+  // file that cannot even be read is left to the ways below.
+  if (!undo->created) {
+    std::wstring backup = target + L"." + GuidText();
+    if (CopyFileW(target.c_str(), backup.c_str(), TRUE)) {
+      SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      undo->backup = backup;
+    }
+  }
+  if ((undo->created || !undo->backup.empty()) && CopyFileW(newCopy.c_str(), target.c_str(), FALSE))
+    return 0;
   DWORD err = GetLastError();
+  // A copy that failed part-way may have written some of the file.
+  if (!undo->backup.empty()) CopyFileW(undo->backup.c_str(), target.c_str(), FALSE);
 
   // In use: move the old file aside (a running program can be renamed) and
-  // copy again; the old one goes at the next start of Windows.
+  // copy again; the old one goes when the run ends.
   std::wstring aside = target + L"." + GuidText();
-  if (MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!undo->created &&
+      MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     if (CopyFileW(newCopy.c_str(), target.c_str(), FALSE)) {
-      MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      undo->aside = aside;
       return 0;
     }
     err = GetLastError();
@@ -311,21 +372,53 @@ int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target) {
       MoveFileExW(aside.c_str(), target.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     }
-  } else {
+  } else if (!undo->created) {
     err = GetLastError();
   }
 
   std::wstring staged = target + L"." + GuidText();
   if (CopyFileW(newCopy.c_str(), staged.c_str(), FALSE)) {
     if (MoveFileExW(staged.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      undo->staged = staged;
       return 1;
+    }
     err = GetLastError();
     DeleteFileW(staged.c_str());
   } else {
     err = GetLastError();
   }
+  if (!undo->backup.empty()) DeleteFileW(undo->backup.c_str());
   return err ? (int)HRESULT_FROM_WIN32(err) : E_FAIL;
+}
+
+bool UndoReplacement(const Replacement& r) {
+  if (!r.staged.empty()) {
+    // Without its source the rename at the next start does nothing.
+    bool gone = DeleteFileW(r.staged.c_str()) || !FileExists(r.staged);
+    if (!r.backup.empty()) DeleteFileW(r.backup.c_str());
+    return gone;
+  }
+  if (r.created) return DeleteFileW(r.target.c_str()) || !FileExists(r.target);
+  // The old file itself goes back when it can (a running program keeps its
+  // file); else its copy.
+  bool back = !r.aside.empty() &&
+              MoveFileExW(r.aside.c_str(), r.target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!back && !r.backup.empty()) {
+    back = CopyFileW(r.backup.c_str(), r.target.c_str(), FALSE) != FALSE;
+    if (back && !r.aside.empty()) MoveFileExW(r.aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  if (!back) return false;  // what was kept aside stays, for whoever repairs it
+  SetFileAttributesW(r.target.c_str(), r.attributes);
+  if (!r.backup.empty()) DeleteFileW(r.backup.c_str());
+  return true;
+}
+
+void FinishReplacement(const Replacement& r) {
+  if (!r.backup.empty() && !DeleteFileW(r.backup.c_str()))
+    MoveFileExW(r.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (!r.aside.empty()) MoveFileExW(r.aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 }  // namespace tarn

@@ -23,8 +23,7 @@ constexpr int kUpdateReupdate = 0x20010001;  // some files are left to the compl
 constexpr int kUpdateStopped = 0x20010002;   // internal: the stop event ended a step
 constexpr int kUpdateErrorBit = (int)0x80000000;
 
-// The update service; TARN_UPDATE_URL, when present, replaces it (tests point
-// it at a loopback server).
+// The update service, over HTTPS: built in, or an administrator's (servers.h).
 std::string UpdateServerText();
 // server + "/tessel/2011/qvalue/" + channel + "/".
 std::string UpdateBaseUrl(const std::wstring& channel);
@@ -54,6 +53,10 @@ class UpdateContext {
   std::wstring Status() const;
 
   std::vector<UpdateFileEntry>& Files() { return files_; }
+  // Entries and levels of the index that were refused (unsafe names, too
+  // many sub-levels): a run that refused anything installs nothing.
+  int Refused() const { return refused_; }
+  int* RefusedCounter() { return &refused_; }
   // How many pending copies the last put-in-place step wrote.
   int PendingCount() const { return pending_; }
   void SetPendingCount(int n) { pending_ = n; }
@@ -69,6 +72,7 @@ class UpdateContext {
   std::wstring status_;
   std::vector<UpdateFileEntry> files_;
   int pending_ = 0;
+  int refused_ = 0;
 };
 
 // The whole run: the worker's exit code.
@@ -84,14 +88,37 @@ int PutFilesInPlace(UpdateContext* ctx);
 // Download url into compressed (absolute), unpack it into out and, when
 // expectedMd5 is not empty, check it; up to 3 attempts. A copy at out whose
 // MD5 already matches is kept. 0, a transfer code, or kUnpackFailed. The
-// compressed file is deleted afterwards.
+// compressed file is deleted afterwards. expectedPacked (0: unknown) sets
+// each attempt's time limit.
 int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
-                    const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes);
+                    const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes,
+                    uint64_t expectedPacked);
+
+// What putting one file in place changed, so that a run that fails later can
+// put the old file back. The old file stays aside until the run ends.
+struct Replacement {
+  std::wstring target;
+  DWORD attributes = 0;  // the old file's
+  bool created = false;  // there was no old file
+  std::wstring backup;   // a copy of the old file
+  std::wstring aside;    // the old file itself, moved aside because it was in use
+  std::wstring staged;   // the new file, waiting for the next start of Windows
+};
 
 // Puts newCopy in place of target (both absolute): 0 replaced, 1 replacement
 // scheduled for the next start of Windows, else a negative HRESULT. The
 // target is never left missing: an old file moved aside is moved back when
 // the new one cannot take its place.
 int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target);
+// The same, keeping the old file until FinishReplacement (the run went
+// through) or UndoReplacement (it did not).
+int ReplaceTargetFileUndoable(const std::wstring& newCopy, const std::wstring& target,
+                              Replacement* undo);
+// The old file back at the target (a scheduled replacement is called off);
+// false when it could not be put back (its copy is then kept).
+bool UndoReplacement(const Replacement& r);
+// Drops what was kept aside: the copy at once, an old file that was in use
+// at the next start of Windows.
+void FinishReplacement(const Replacement& r);
 
 }  // namespace tarn

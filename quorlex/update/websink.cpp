@@ -4,6 +4,8 @@
 #include "websink.h"
 
 #include "http.h"
+#include "safepath.h"
+#include "tlscheck.h"
 
 namespace tarn {
 
@@ -31,36 +33,6 @@ double UpdateProgress::Overall() const {
   double v = overall_;
   LeaveCriticalSection(&lock_);
   return v;
-}
-
-bool CreateFoldersOf(const std::wstring& filePath) {
-  size_t slash = filePath.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return true;
-  std::wstring folder = filePath.substr(0, slash);
-  // From the root: skip the drive ("C:") or the share ("\\server\share").
-  size_t pos = 0;
-  if (folder.size() >= 2 && folder[1] == L':') {
-    pos = 2;
-  } else if (folder.compare(0, 2, L"\\\\") == 0) {
-    pos = folder.find(L'\\', 2);
-    if (pos != std::wstring::npos) pos = folder.find(L'\\', pos + 1);
-    if (pos == std::wstring::npos) return true;
-  }
-  while (pos != std::wstring::npos) {
-    size_t next = folder.find(L'\\', pos + 1);
-    std::wstring part = folder.substr(0, next);
-    if (!part.empty() && part.back() != L':') {
-      DWORD a = GetFileAttributesW(part.c_str());
-      if (a == INVALID_FILE_ATTRIBUTES) {
-        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-          return false;
-      } else if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-        return false;
-      }
-    }
-    pos = next;
-  }
-  return true;
 }
 
 }  // namespace tarn
@@ -136,6 +108,11 @@ std::string CTarnWebFile::Md5Hex() {
 
 namespace tarn {
 
+long TransferTimeLimit(uint64_t bytes) {
+  uint64_t seconds = (uint64_t)kTransferBaseSeconds + bytes / kOverallBytesPerSecond;
+  return seconds > 0x7FFFFFFF ? 0x7FFFFFFF : (long)seconds;
+}
+
 namespace {
 
 BOOL CALLBACK CurlGlobalInit(PINIT_ONCE, PVOID, PVOID*) {
@@ -143,21 +120,49 @@ BOOL CALLBACK CurlGlobalInit(PINIT_ONCE, PVOID, PVOID*) {
   return TRUE;
 }
 
+// One transfer into a sink. The sink (and the file behind it) is opened by
+// the first byte of a 200 answer: a server refused before its answer, or an
+// error page, leaves nothing behind.
+struct Transfer {
+  CURL* curl = nullptr;
+  ITarnWebFile* sink = nullptr;
+  bool opened = false;
+  bool openFailed = false;
+  bool discard = false;
+};
+
+bool OpenSink(Transfer* t) {
+  if (t->opened) return true;
+  if (FAILED(t->sink->Open())) {
+    t->openFailed = true;
+    return false;
+  }
+  t->opened = true;
+  return true;
+}
+
 size_t WriteToSink(char* data, size_t size, size_t count, void* user) {
-  ITarnWebFile* sink = static_cast<ITarnWebFile*>(user);
+  Transfer* t = static_cast<Transfer*>(user);
   size_t bytes = size * count;
-  return SUCCEEDED(sink->Write(data, bytes)) ? bytes : 0;
+  if (!t->opened && !t->discard) {
+    long status = 0;
+    curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
+    t->discard = status != 200;
+  }
+  if (t->discard) return bytes;
+  if (!OpenSink(t)) return 0;
+  return SUCCEEDED(t->sink->Write(data, bytes)) ? bytes : 0;
 }
 
 int ProgressToSink(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
-  ITarnWebFile* sink = static_cast<ITarnWebFile*>(user);
+  ITarnWebFile* sink = static_cast<Transfer*>(user)->sink;
   double fraction = (double)total > 0.000001 ? (double)now / (double)total : -1.0;
   return SUCCEEDED(sink->Progress(fraction)) ? 0 : 1;
 }
 
 }  // namespace
 
-int HttpDownloadToSink(const char* url, ITarnWebFile* sink) {
+int HttpDownloadToSink(const char* url, ITarnWebFile* sink, long timeLimitSeconds) {
   if (!url || !sink) return CURLE_BAD_FUNCTION_ARGUMENT;
   static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
   InitOnceExecuteOnce(&once, &CurlGlobalInit, nullptr, nullptr);
@@ -169,28 +174,39 @@ int HttpDownloadToSink(const char* url, ITarnWebFile* sink) {
   headers = curl_slist_append(headers, "User-Agent: Mozilla/4.0");
   headers = curl_slist_append(headers, "Accept: */*");
 
+  Transfer transfer;
+  transfer.curl = curl;
+  transfer.sink = sink;
+  TlsGuard tls;
   CURLcode rc = curl_easy_setopt(curl, CURLOPT_URL, url);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kHttpTimeoutSeconds);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeLimitSeconds);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToSink);
-  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &ProgressToSink);
-  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_XFERINFODATA, sink);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
 
   int result = rc;
+  if (result == 0) result = RequireVerifiedHttps(curl, &tls);
   if (result == 0) result = ApplyProxy(curl);
-  if (result == 0 && FAILED(sink->Open())) result = kSinkOpenFailed;
   if (result == 0) result = curl_easy_perform(curl);
-  if (result == 0) {
+  if (tls.refusal != 0) {
+    result = CURLE_PEER_FAILED_VERIFICATION;
+  } else if (transfer.openFailed) {
+    result = kSinkOpenFailed;
+  } else if (result == 0) {
     long status = 0;
     CURLcode info = curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     result = info != CURLE_OK ? (int)info : (status == 200 ? 0 : (int)status);
+    // An empty answer is an empty file.
+    if (result == 0 && !OpenSink(&transfer)) result = kSinkOpenFailed;
   }
-  sink->Close();
+  if (transfer.opened) sink->Close();
   curl_slist_free_all(headers);
   curl_easy_cleanup(curl);
   return result;

@@ -81,22 +81,29 @@ class CTarnWebFile : public ITarnWebFile {
 namespace tarn {
 
 // A transfer that moves fewer than kLowSpeedBytes bytes per second for
-// kLowSpeedSeconds ends with a time-out: a stalled server cannot hold the
-// update (and the program that waits for it) forever.
-constexpr long kLowSpeedBytes = 1;
+// kLowSpeedSeconds ends with a time-out: a stalled or trickling server cannot
+// hold the update (and the program that waits for it) for long. No real
+// update comes slower than this.
+constexpr long kLowSpeedBytes = 1024;
 constexpr long kLowSpeedSeconds = 15;
 
-// Creates every missing folder of the file's path, from the root. false when
-// one cannot be made.
-bool CreateFoldersOf(const std::wstring& filePath);
+// The whole transfer of a file expected to be about `bytes` long ends after
+// this many seconds: time to connect, and the bytes at kOverallBytesPerSecond.
+constexpr long kTransferBaseSeconds = 60;
+constexpr uint64_t kOverallBytesPerSecond = 4096;
+long TransferTimeLimit(uint64_t bytes);
 
 // The sink could not be opened (a folder or the file could not be made).
 constexpr int kSinkOpenFailed = 82;
 
-// HTTP GET of url into the sink: 0, a libcurl code (the sink refusing data or
-// the stop event give CURLE_WRITE_ERROR / CURLE_ABORTED_BY_CALLBACK, a stall
+// HTTPS GET of url into the sink, from a server whose certificate Windows
+// trusts for the url's host (tlscheck.h); the sink is opened only once the
+// server has passed. 0, a libcurl code (a plain-HTTP url gives
+// CURLE_UNSUPPORTED_PROTOCOL, a refused certificate
+// CURLE_PEER_FAILED_VERIFICATION, the sink refusing data or the stop event
+// CURLE_WRITE_ERROR / CURLE_ABORTED_BY_CALLBACK, a stall or the time limit
 // CURLE_OPERATION_TIMEDOUT), the HTTP status when it is not 200, 2 without a
-// transfer handle, or kSinkOpenFailed.
-int HttpDownloadToSink(const char* url, ITarnWebFile* sink);
+// transfer handle, or kSinkOpenFailed. timeLimitSeconds 0: no overall limit.
+int HttpDownloadToSink(const char* url, ITarnWebFile* sink, long timeLimitSeconds);
 
 }  // namespace tarn

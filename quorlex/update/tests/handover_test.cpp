@@ -1,7 +1,8 @@
 // quorlex.dll in a host program's folder, as the program uses it: a file the
 // host holds open is left pending, the host hands over to wendup.exe, and
 // wendup replaces the file once the host has ended and restarts the host
-// only when it was given a command line.
+// only when it was given a command line. One pending file goes into a folder
+// that did not exist before the update.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ namespace {
 class Handover : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(bed::Has("QX_HTTP") && bed::Has("QX_UPDATE_TREE")) << "run through ctest (testbed.py)";
+    ASSERT_TRUE(bed::Has("QX_HTTPS") && bed::Has("QX_UPDATE_TREE")) << "run through ctest (testbed.py)";
   }
   void TearDown() override {
     for (const wchar_t* exe : {L"updhost.exe", L"wendup.exe"})
@@ -103,7 +104,7 @@ TEST_F(Handover, FileInUseIsReplacedAfterTheHostEndsAndTheHostRestarts) {
     if (e.path != L"app.dat") {
       EXPECT_EQ(U(e.value), updbed::Md5(folder_ + e.path)) << U(e.path);
     }
-  EXPECT_EQ(U(updbed::ExpectOf(expect_, "new")[2].value), updbed::Md5(folder_ + L"plain.txt"));
+  EXPECT_EQ(U(updbed::ExpectValue(expect_, "new", L"plain.txt")), updbed::Md5(folder_ + L"plain.txt"));
   EXPECT_FALSE(updbed::WaitEnded(wendup, 1)) << "wendup waits for the host";
 
   updbed::EndProcess(host_);

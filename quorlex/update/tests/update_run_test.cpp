@@ -1,6 +1,7 @@
 // The update against the test bed's update server: trees made by updtree.py
 // with Python's zlib and hashlib (index texts in UTF-8, UTF-16 and code page
-// 936, files named by their MD5), served over loopback HTTP.
+// 936, files named by their MD5), served over loopback HTTPS with a
+// certificate of the bed's test CA, which the test trusts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 
 #include "bedfile.h"
 #include "handover.h"
+#include "modinfo.h"
 #include "qupdate.h"
+#include "regstore.h"
 #include "updbed.h"
 #include "updworker.h"
 #include "websink.h"
@@ -24,7 +27,8 @@ const wchar_t kChannel[] = L"tarn_datarepair2";
 class Bed : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(bed::Has("QX_HTTP") && bed::Has("QX_UPDATE_TREE")) << "run through ctest (testbed.py)";
+    ASSERT_TRUE(bed::Has("QX_HTTPS") && bed::Has("QX_UPDATE_TREE")) << "run through ctest (testbed.py)";
+    updbed::TrustTestCa();
   }
 };
 
@@ -40,6 +44,7 @@ class Worker : public Bed {
     tarn::UpdateContext ctx(root_, kChannel, true);
     int rc = tarn::RunUpdateWorker(&ctx);
     files_ = ctx.Files();
+    refused_ = ctx.Refused();
     return rc;
   }
   void CheckExpect(const std::vector<updbed::Expect>& expect, const std::string& kind) {
@@ -57,6 +62,7 @@ class Worker : public Bed {
   }
   std::wstring root_;
   std::vector<tarn::UpdateFileEntry> files_;
+  int refused_ = 0;
 };
 
 struct RecordingCallback : ITarnUpdateCallback {
@@ -144,8 +150,10 @@ TEST_F(Worker, HostileNamesChangeNothingOutsideTheProgramFolder) {
   ASSERT_TRUE(updbed::WriteBytes(base + L"outside.txt", "outside"));
   std::vector<std::wstring> before = updbed::ListFiles(base);
   std::vector<updbed::Expect> expect = updbed::ReadExpect("hostile");
-  EXPECT_EQ(1, Run("hostile"));
-  CheckExpect(expect, "new");
+  // Refused entries fail the run before anything is downloaded or replaced.
+  EXPECT_EQ((int)(0x80000000u | ERROR_INVALID_DATA), Run("hostile"));
+  EXPECT_EQ(13 + 3 + 1, refused_) << "names, climbing levels, the level count";
+  CheckAbsent(expect);
   CheckExpect(expect, "same");
   CheckNotRequested(expect);
   EXPECT_EQ(0u, updbed::CountRequests("evil"));
@@ -175,7 +183,8 @@ TEST_F(Worker, FilesInUseAreLeftToTheCompletionProgram) {
   std::vector<updbed::Expect> expect = updbed::ReadExpect("inuse");
   EXPECT_EQ(tarn::kUpdateReupdate, Run("inuse"));
   CheckExpect(expect, "old");
-  EXPECT_EQ(updbed::U(updbed::ExpectOf(expect, "new")[2].value), updbed::Md5(root_ + L"plain.txt"));
+  EXPECT_EQ(updbed::U(updbed::ExpectValue(expect, "new", L"plain.txt")), updbed::Md5(root_ + L"plain.txt"));
+  EXPECT_TRUE(updbed::IsFolder(root_ + L"新夹\\深")) << "made for the completion program";
 
   std::wstring file = root_ + tarn::kPendingFileName;
   std::string bytes;
@@ -188,17 +197,115 @@ TEST_F(Worker, FilesInUseAreLeftToTheCompletionProgram) {
     EXPECT_EQ(pending[i].path, copies[i].des);
     EXPECT_EQ(pending[i].value, copies[i].from);
     // The copies wait, checked, in the update folder.
-    EXPECT_EQ(updbed::U(updbed::ExpectOf(expect, "new")[i].value), updbed::Md5(root_ + copies[i].from));
+    EXPECT_EQ(updbed::U(updbed::ExpectValue(expect, "new", copies[i].des)),
+              updbed::Md5(root_ + copies[i].from));
   }
   EXPECT_EQ(L"", tarn::PendingReadRun(file));
 
   // A stale list of an unfinished run is not carried into the next one.
   ASSERT_TRUE(tarn::PendingWriteCopy(file, 7, L"stale.txt", L"update\\stale.txt"));
   EXPECT_EQ(tarn::kUpdateReupdate, Run("inuse", false));
-  EXPECT_EQ(2u, tarn::PendingReadCopies(file).size());
+  EXPECT_EQ(3u, tarn::PendingReadCopies(file).size());
   std::string text;
   updbed::ReadBytes(file, &text);
   EXPECT_EQ(std::string::npos, text.find("s\0t\0a\0l\0e", 0, 9));
+}
+
+// ---- trust, all or nothing, the environment ----------------------------------------
+
+TEST_F(Worker, ServersNotTrustedOrNotHttpsAreRefusedAndNothingIsWritten) {
+  std::wstring base = updbed::Scratch("untrusted");
+  struct Case { std::string server; int code; } cases[] = {
+      {bed::HttpsBase("QX_HTTPS_SELFSIGNED"), 60},  // CURLE_PEER_FAILED_VERIFICATION
+      {bed::HttpsBase("QX_HTTPS_WRONGHOST"), 60},   // the CA's, but for another name
+      {bed::HttpBase(), 1},                         // CURLE_UNSUPPORTED_PROTOCOL
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::wstring root = base + std::to_wstring(++n) + L"\\";
+    CreateDirectoryW(root.c_str(), nullptr);
+    updbed::SeedLocal("basic", root);
+    std::vector<std::wstring> before = updbed::ListFiles(root);
+    bed::SetServer(L"Update", c.server + "/upd/basic");
+    bed::Mark();
+    tarn::UpdateContext ctx(root, kChannel, true);
+    EXPECT_EQ((int)(0x80000000u | c.code), tarn::RunUpdateWorker(&ctx)) << c.server;
+    EXPECT_EQ(before, updbed::ListFiles(root)) << c.server;
+    EXPECT_TRUE(bed::ReadRequests().empty()) << "refused before the request: " << c.server;
+  }
+}
+
+TEST_F(Worker, FailedReplacementPutsBackEveryFileAlreadyReplaced) {
+  root_ = updbed::Scratch("five") + L"prog\\";
+  CreateDirectoryW(root_.c_str(), nullptr);
+  updbed::SeedLocal("five", root_);
+  updbed::UseScenario("five");
+  std::vector<updbed::Expect> expect = updbed::ReadExpect("five");
+  std::vector<std::wstring> before = updbed::ListFiles(root_);
+  tarn::UpdateContext ctx(root_, kChannel, true);
+  ASSERT_EQ(0, tarn::FetchIndex(&ctx));
+  ASSERT_EQ(5u, ctx.Files().size());
+  ASSERT_EQ(0, tarn::DownloadFiles(&ctx));
+  // The second target is held as a running program holds its file (renamed
+  // aside, not written); the third's new copy cannot be read.
+  HANDLE running = CreateFileW((root_ + L"f2.bin").c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE unreadable = CreateFileW((root_ + ctx.Files()[2].downloadedCopy).c_str(), GENERIC_READ, 0,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, running);
+  ASSERT_NE(INVALID_HANDLE_VALUE, unreadable);
+  EXPECT_LT(tarn::PutFilesInPlace(&ctx), 0);
+  CloseHandle(unreadable);
+  CloseHandle(running);
+  CheckExpect(expect, "old");
+  std::vector<std::wstring> after;
+  for (const std::wstring& f : updbed::ListFiles(root_))
+    if (f.compare(0, 7, L"update\\") != 0) after.push_back(f);
+  EXPECT_EQ(before, after) << "nothing kept aside is left behind";
+  EXPECT_EQ(tarn::kEntryDownloaded, ctx.Files()[0].state);
+  EXPECT_EQ(tarn::kEntryDownloaded, ctx.Files()[1].state);
+  EXPECT_EQ(tarn::kEntryReplaceFailed, ctx.Files()[2].state);
+  EXPECT_TRUE(updbed::RebootRenames(root_).empty());
+  // The same run again, with nothing in the way, replaces all five.
+  EXPECT_EQ(1, Run("five", false));
+  CheckExpect(expect, "new");
+}
+
+TEST_F(Worker, TheEnvironmentMovesNoServerAndNoProxy) {
+  // Variables that once redirected the library, and libcurl's own proxy
+  // variables pointing at a dead address.
+  SetEnvironmentVariableA("TARN_UPDATE_URL", (bed::HttpsBase() + "/upd/envonly").c_str());
+  for (const char* v : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY"})
+    SetEnvironmentVariableA(v, ("http://" + bed::Env("QX_DEAD")).c_str());
+  bed::SetServer(L"Update", "");
+  EXPECT_EQ("https://up.quillon.com", tarn::UpdateServerText());
+  EXPECT_EQ(1, Run("basic")) << "straight to the administrator's server, no proxy";
+  EXPECT_EQ(0u, updbed::CountRequests("/envonly"));
+  for (const char* v : {"TARN_UPDATE_URL", "http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY"})
+    SetEnvironmentVariableA(v, nullptr);
+}
+
+TEST_F(Worker, UpdatesThroughAnAuthenticatingHttpProxy) {
+  const int kProduct = 91007;
+  std::wstring key = tarn::StoreKeyPath(tarn::ProductSubKey(kProduct).c_str());
+  QRegKey settings;
+  ASSERT_EQ(ERROR_SUCCESS, settings.Create(HKEY_CURRENT_USER, key.c_str(), KEY_ALL_ACCESS));
+  settings.SetDword(L"Proxy Mode", 2);
+  settings.SetString(L"Proxy Host", L"127.0.0.1");
+  settings.SetDword(L"Proxy Port", (DWORD)atoi(bed::Env("QX_HTTPPROXY").c_str()));
+  settings.SetDword(L"Proxy Authorization", 1);
+  settings.SetString(L"Proxy User", updbed::W(bed::Env("QX_PROXY_USER")));
+  settings.SetString(L"Proxy Password", updbed::W(bed::Env("QX_PROXY_PASS")));
+  settings.Close();
+  tarn::SetProductId(kProduct);
+  int rc = Run("basic");
+  tarn::SetProductId(0);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  EXPECT_EQ(1, rc);
+  CheckExpect(updbed::ReadExpect("basic"), "new");
+  std::string log;
+  updbed::ReadBytes(updbed::FromAnsi(bed::Env("QX_HTTPPROXY_LOG")), &log);
+  EXPECT_NE(std::string::npos, log.find("CONNECT localhost:" + bed::Env("QX_HTTPS"))) << "tunnelled";
 }
 
 // ---- the update object ---------------------------------------------------------
@@ -306,7 +413,7 @@ TEST_F(Sink, WritesHashesAndReportsProgress) {
   progress.SetStep(0.5, 0.25);
   CTarnWebFile sink(dir_ + L"a\\b\\got.bin", &progress, stop_);
   sink.SetHashing(true);
-  EXPECT_EQ(0, tarn::HttpDownloadToSink(url.c_str(), &sink));
+  EXPECT_EQ(0, tarn::HttpDownloadToSink(url.c_str(), &sink, 0));
   EXPECT_EQ(updbed::Md5(served), updbed::Md5(dir_ + L"a\\b\\got.bin"));
   EXPECT_EQ(updbed::Md5(served), sink.Md5Hex());
   EXPECT_DOUBLE_EQ(0.75, progress.Overall());
@@ -314,33 +421,61 @@ TEST_F(Sink, WritesHashesAndReportsProgress) {
 
 TEST_F(Sink, FailuresOfTheTransfer) {
   CTarnWebFile notFound(dir_ + L"404.bin", nullptr, stop_);
-  EXPECT_EQ(404, tarn::HttpDownloadToSink((bed::HttpBase() + "/missing/x").c_str(), &notFound))
+  EXPECT_EQ(404, tarn::HttpDownloadToSink((bed::HttpsBase() + "/missing/x").c_str(), &notFound, 0))
       << "a body does not make a 404 a success";
+  EXPECT_FALSE(updbed::Exists(dir_ + L"404.bin")) << "an error page is not written";
   CTarnWebFile dead(dir_ + L"dead.bin", nullptr, stop_);
-  EXPECT_EQ(7, tarn::HttpDownloadToSink((bed::DeadBase() + "/x").c_str(), &dead));  // couldn't connect
+  EXPECT_EQ(7, tarn::HttpDownloadToSink(("https://" + bed::Env("QX_DEAD") + "/x").c_str(), &dead, 0));
 
   std::string url;
   ServedFile(&url);
   CTarnWebFile small(dir_ + L"small.bin", nullptr, stop_, 1000);
-  EXPECT_EQ(23, tarn::HttpDownloadToSink(url.c_str(), &small)) << "more than the sink takes";
+  EXPECT_EQ(23, tarn::HttpDownloadToSink(url.c_str(), &small, 0)) << "more than the sink takes";
 
   // A folder in the way of the file: the sink cannot be opened.
   ASSERT_TRUE(updbed::WriteBytes(dir_ + L"plainfile", "x"));
   CTarnWebFile blocked(dir_ + L"plainfile\\x.bin", nullptr, stop_);
-  EXPECT_EQ(tarn::kSinkOpenFailed, tarn::HttpDownloadToSink(url.c_str(), &blocked));
+  EXPECT_EQ(tarn::kSinkOpenFailed, tarn::HttpDownloadToSink(url.c_str(), &blocked, 0));
 }
 
 TEST_F(Sink, StopEventEndsAStalledTransfer) {
   HANDLE setter = CreateThread(nullptr, 0, &SetAfter, stop_, 0, nullptr);
   CTarnWebFile sink(dir_ + L"stopped.bin", nullptr, stop_);
-  EXPECT_EQ(42, tarn::HttpDownloadToSink((bed::HttpBase() + "/hang/stop").c_str(), &sink));
+  EXPECT_EQ(42, tarn::HttpDownloadToSink((bed::HttpsBase() + "/hang/stop").c_str(), &sink, 0));
   WaitForSingleObject(setter, INFINITE);
   CloseHandle(setter);
 }
 
-TEST_F(Sink, StalledServerEndsTheTransferWithoutAStopRequest) {
-  // The server accepts the request and never answers: the low-speed limit
-  // ends the transfer (after tarn::kLowSpeedSeconds).
-  CTarnWebFile sink(dir_ + L"stalled.bin", nullptr, stop_);
-  EXPECT_EQ(28, tarn::HttpDownloadToSink((bed::HttpBase() + "/hang/stall").c_str(), &sink));
+namespace {
+
+struct Slow {
+  std::string url;
+  CTarnWebFile* sink;
+  long limit;
+  int result = -1;
+};
+
+DWORD WINAPI DownloadSlow(void* param) {
+  Slow* s = static_cast<Slow*>(param);
+  s->result = tarn::HttpDownloadToSink(s->url.c_str(), s->sink, s->limit);
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(Sink, StalledOrTricklingServersEndTheTransferWithoutAStopRequest) {
+  // One server never answers, one sends 64 bytes a second: the low-speed
+  // limit ends both (after tarn::kLowSpeedSeconds), side by side.
+  CTarnWebFile stalled(dir_ + L"stalled.bin", nullptr, stop_), trickled(dir_ + L"trickle.bin", nullptr, stop_);
+  Slow a{bed::HttpsBase() + "/hang/stall", &stalled, 0}, b{bed::HttpsBase() + "/trickle/x", &trickled, 0};
+  HANDLE threads[2] = {CreateThread(nullptr, 0, &DownloadSlow, &a, 0, nullptr),
+                       CreateThread(nullptr, 0, &DownloadSlow, &b, 0, nullptr)};
+  WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+  for (HANDLE t : threads) CloseHandle(t);
+  EXPECT_EQ(28, a.result);
+  EXPECT_EQ(28, b.result);
+  // The overall limit ends a transfer that keeps above the low-speed limit.
+  CTarnWebFile limited(dir_ + L"limited.bin", nullptr, stop_);
+  EXPECT_EQ(28, tarn::HttpDownloadToSink((bed::HttpsBase() + "/trickle/y").c_str(), &limited, 2));
+  EXPECT_EQ(60 + 256, tarn::TransferTimeLimit(1u << 20));
 }

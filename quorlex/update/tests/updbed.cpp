@@ -1,5 +1,6 @@
 #include "updbed.h"
 
+#include <wincrypt.h>
 #include <tlhelp32.h>
 #include <psapi.h>
 
@@ -188,10 +189,57 @@ void SeedLocal(const std::string& scenario, const std::wstring& root) {
   for (const std::wstring& rel : ListFiles(from)) CopyInto(from + rel, root + rel);
 }
 
-std::string ScenarioUrl(const std::string& scenario) { return bed::HttpBase() + "/upd/" + scenario; }
+std::wstring ExpectValue(const std::vector<Expect>& all, const std::string& kind,
+                         const std::wstring& path) {
+  for (const Expect& e : all)
+    if (e.kind == kind && e.path == path) return e.value;
+  return std::wstring();
+}
+
+std::string ScenarioUrl(const std::string& scenario) { return bed::HttpsBase() + "/upd/" + scenario; }
 
 void UseScenario(const std::string& scenario) {
-  SetEnvironmentVariableA("TARN_UPDATE_URL", ScenarioUrl(scenario).c_str());
+  TrustTestCa();
+  bed::SetServer(L"Update", ScenarioUrl(scenario));
+}
+
+namespace {
+
+std::string* gTestCa = nullptr;  // DER
+
+HCERTSTORE MachineRoot() {
+  return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+}
+
+void DistrustTestCa() {
+  HCERTSTORE root = MachineRoot();
+  PCCERT_CONTEXT ca = CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(gTestCa->data()), (DWORD)gTestCa->size());
+  PCCERT_CONTEXT found = root && ca ? CertFindCertificateInStore(root, X509_ASN_ENCODING, 0,
+                                                                 CERT_FIND_EXISTING, ca, nullptr)
+                                    : nullptr;
+  if (found) CertDeleteCertificateFromStore(found);  // frees found
+  if (ca) CertFreeCertificateContext(ca);
+  if (root) CertCloseStore(root, 0);
+}
+
+}  // namespace
+
+void TrustTestCa() {
+  if (gTestCa) return;
+  std::string der;
+  if (!ReadBytes(FromAnsi(bed::Env("QX_TEST_CA")), &der)) return;
+  // No context is kept: Wine writes the store to the registry only when its
+  // last reference goes, and a chain built later reads the registry.
+  HCERTSTORE root = MachineRoot();
+  if (root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
+                                               reinterpret_cast<const BYTE*>(der.data()),
+                                               (DWORD)der.size(), CERT_STORE_ADD_REPLACE_EXISTING,
+                                               nullptr)) {
+    gTestCa = new std::string(der);
+    atexit(&DistrustTestCa);
+  }
+  if (root) CertCloseStore(root, 0);
 }
 
 size_t CountRequests(const std::string& part) {

@@ -38,11 +38,21 @@ struct Expect {
 std::wstring TreeFolder();  // QX_UPDATE_TREE + '\'
 std::vector<Expect> ReadExpect(const std::string& scenario);
 std::vector<Expect> ExpectOf(const std::vector<Expect>& all, const std::string& kind);
+// The value of the line of that kind and path ("" when there is none).
+std::wstring ExpectValue(const std::vector<Expect>& all, const std::string& kind,
+                         const std::wstring& path);
 // Copies local/<scenario> of the tree into root.
 void SeedLocal(const std::string& scenario, const std::wstring& root);
-// http://host:port/upd/<scenario>, and TARN_UPDATE_URL set to it.
+// https://localhost:port/upd/<scenario> of the bed's TLS server.
 std::string ScenarioUrl(const std::string& scenario);
+// Points the library's update server at it (bed::SetServer), with the bed's
+// test CA trusted.
 void UseScenario(const std::string& scenario);
+// The bed's test CA in the machine's Root store until the program ends.
+// Wine's schannel accepts any certificate; the library's own check (the
+// system's chain engine and SSL policy) reads this store, which Wine keeps in
+// the prefix's registry beside the host's /etc/ssl/certs.
+void TrustTestCa();
 // Requests logged by the server whose path contains part.
 size_t CountRequests(const std::string& part);
 

@@ -13,7 +13,7 @@ build(out) writes, per scenario:
       absent  the file must not exist after the run
       noreq   no request may name this server file
       pending <pending-copy file key: DES of fileN><TAB>FROM
-The test points TARN_UPDATE_URL at http://host:port/upd/<scenario>.
+The test points the library's update server at https://localhost:port/upd/<scenario>.
 
 Index texts come in UTF-8 (with and without a byte-order mark), UTF-16 LE
 and code page 936.
@@ -163,7 +163,8 @@ def build_basic(out):
 
 
 def build_inuse(out):
-    """Two files left to the completion program, one replaced at once."""
+    """Three files left to the completion program (one into a folder that does
+    not exist yet), one replaced at once."""
     sc = Scenario(out, "inuse")
     app_new, app_old = content("app-2", 40000), content("app-1", 30000)
     cn_new, cn_old = content("cn-2", 3000), content("cn-1", 2000)
@@ -175,17 +176,22 @@ def build_inuse(out):
     text += t
     t, _ = file_entry(sc, "", "数据", "数据.dat", cn_new, LP="%P%库%", UR="1")
     text += t
+    fresh = content("fresh", 900)
+    t, _ = file_entry(sc, "", "新", "新.dat", fresh, LP="%P%新夹\\深%", UR="1")
+    text += t
     sc.index("", utf16(text))
     sc.seed("app.dat", app_old)
     sc.seed("库\\数据.dat", cn_old)
-    # In the pending-copy file, in section order: app, then 数据.
+    # In the pending-copy file, in section order: app, 数据, 新.
     sc.expect("pending", "app.dat", "update\\app.dat")
     sc.expect("pending", "库\\数据.dat", "update\\库\\数据.dat")
+    sc.expect("pending", "新夹\\深\\新.dat", "update\\新夹\\深\\新.dat")
     sc.expect("old", "app.dat", md5(app_old))
     sc.expect("old", "库\\数据.dat", md5(cn_old))
     sc.expect("new", "app.dat", md5(app_new))
     sc.expect("new", "库\\数据.dat", md5(cn_new))
     sc.expect("new", "plain.txt", md5(plain))
+    sc.expect("new", "新夹\\深\\新.dat", md5(fresh))
     sc.finish()
 
 
@@ -237,7 +243,8 @@ def build_stop(out):
 
 def build_hostile(out):
     """Names that try to leave the program's folder, and a huge level count.
-    Only list/good.txt may be written."""
+    Refused names make the whole run fail: not even list/good.txt is put in
+    place."""
     sc = Scenario(out, "hostile")
     lst = ""
     bad = [
@@ -273,7 +280,7 @@ def build_hostile(out):
     sc.index("", top.encode("utf-8"))
     sc.seed("victim\\precious.txt", b"keep me")
     sc.expect("same", "victim\\precious.txt", md5(b"keep me"))
-    sc.expect("new", "good.txt", md5(good))
+    sc.expect("absent", "good.txt")
     sc.finish()
 
 
@@ -291,9 +298,25 @@ def build_deep(out):
     sc.finish()
 
 
+def build_five(out):
+    """Five files that all replace older local ones."""
+    sc = Scenario(out, "five")
+    text = ""
+    for n in range(1, 6):
+        name = "f%d.bin" % n
+        new, old = content("five-new-%d" % n, 3000 + n), content("five-old-%d" % n, 2000 + n)
+        t, _ = file_entry(sc, "", "f%d" % n, name, new)
+        text += t
+        sc.seed(name, old)
+        sc.expect("old", name, md5(old))
+        sc.expect("new", name, md5(new))
+    sc.index("", text.encode("utf-8"))
+    sc.finish()
+
+
 def build(out):
     for f in (build_basic, build_inuse, build_corrupt, build_missing, build_stop,
-              build_hostile, build_deep):
+              build_hostile, build_deep, build_five):
         f(out)
 
 

@@ -25,7 +25,7 @@ class Wendup : public ::testing::Test {
     ASSERT_TRUE(updbed::CopyInto(bin + L"wendup.exe", folder_ + L"wendup.exe"));
     ASSERT_TRUE(updbed::CopyInto(bin + L"updhost.exe", folder_ + L"updhost.exe"));
     for (const wchar_t* f : {L"t1.txt", L"sub\\t2.txt"}) ASSERT_TRUE(updbed::WriteBytes(folder_ + f, "old"));
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= 5; ++i) {
       char text[16];
       snprintf(text, sizeof text, "new %d", i);
       ASSERT_TRUE(updbed::WriteBytes(folder_ + L"update\\n" + std::to_wstring(i) + L".txt", text));
@@ -39,28 +39,34 @@ class Wendup : public ::testing::Test {
     updbed::ForgetRebootRenames(folder_);
   }
 
-  // file0 and file1 are ordinary, file2 climbs out of the folder, file3 is
-  // missing, so file4 is never read.
+  // file0 and file1 are ordinary, file2 climbs out of the folder, file3 goes
+  // into folders that do not exist yet, file4 is missing, so file5 is never
+  // read.
   void WritePendingFile(const wchar_t* run) {
     std::wstring text =
         L"[file0]\r\nDES=t1.txt\r\nFROM=update\\n1.txt\r\n"
         L"[file1]\r\nDES=sub\\t2.txt\r\nFROM=update\\n2.txt\r\n"
         L"[file2]\r\nDES=..\\outside.txt\r\nFROM=update\\n3.txt\r\n"
-        L"[file4]\r\nDES=t4.txt\r\nFROM=update\\n4.txt\r\n";
+        L"[file3]\r\nDES=fresh\\deep\\t5.txt\r\nFROM=update\\n5.txt\r\n"
+        L"[file5]\r\nDES=t4.txt\r\nFROM=update\\n4.txt\r\n";
+    WriteRecord(text, run);
+  }
+  void WriteRecord(std::wstring text, const wchar_t* run) {
     if (run) text += std::wstring(L"[RUN]\r\nPATH=") + run + L"\r\n";
     std::string bytes = "\xFF\xFE";
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     ASSERT_TRUE(updbed::WriteBytes(folder_ + tarn::kPendingFileName, bytes));
   }
 
-  // Runs wendup with these options and waits for it.
-  void RunWendup(const std::wstring& options) {
+  // Runs wendup with these options and waits for it; it reports how many
+  // copies it could not make (the refused climbing one, by default).
+  void RunWendup(const std::wstring& options, DWORD failed = 1) {
     HANDLE p = updbed::Start(folder_ + L"wendup.exe", L"\"" + folder_ + L"wendup.exe\"" + options);
     ASSERT_NE(nullptr, p);
     ASSERT_TRUE(updbed::WaitEnded(p, 60));
     DWORD code = 1;
     GetExitCodeProcess(p, &code);
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(failed, code);
     CloseHandle(p);
   }
 
@@ -72,9 +78,13 @@ class Wendup : public ::testing::Test {
   void CheckCopied() {
     EXPECT_EQ("new 1", Content(L"t1.txt"));
     EXPECT_EQ("new 2", Content(L"sub\\t2.txt"));
+    EXPECT_EQ("new 5", Content(L"fresh\\deep\\t5.txt")) << "its folders are made";
     EXPECT_FALSE(updbed::Exists(folder_ + L"t4.txt")) << "the list ends at the first gap";
     EXPECT_FALSE(updbed::Exists(folder_ + L"..\\outside.txt")) << "names stay inside the folder";
-    EXPECT_FALSE(updbed::Exists(folder_ + tarn::kPendingFileName));
+    // Only what was not done stays recorded.
+    std::vector<tarn::PendingCopy> kept = tarn::PendingReadCopies(folder_ + tarn::kPendingFileName);
+    ASSERT_EQ(1u, kept.size());
+    EXPECT_EQ(L"..\\outside.txt", kept[0].des);
   }
 
   std::string Restarted(bool wait) {
@@ -173,4 +183,22 @@ TEST_F(Wendup, TargetLockedThroughEveryAttemptIsReplacedAtTheNextStart) {
       << U(renames[0].first);
   EXPECT_EQ(0, _wcsicmp((folder_ + L"t1.txt").c_str(), renames[0].second.c_str()))
       << U(renames[0].second);
+}
+
+TEST_F(Wendup, CopiesThatFailStayRecordedAndAreReported) {
+  // A file stands where the target's folder would go: no copy, and nothing
+  // for the next start of Windows either.
+  ASSERT_TRUE(updbed::WriteBytes(folder_ + L"blocker", "a file"));
+  WriteRecord(L"[file0]\r\nDES=blocker\\t2.txt\r\nFROM=update\\n2.txt\r\n"
+              L"[file1]\r\nDES=t1.txt\r\nFROM=update\\n1.txt\r\n",
+              (folder_ + L"updhost.exe").c_str());
+  RunWendup(L"", 1);
+  EXPECT_EQ("new 1", Content(L"t1.txt"));
+  std::wstring record = folder_ + tarn::kPendingFileName;
+  std::vector<tarn::PendingCopy> kept = tarn::PendingReadCopies(record);
+  ASSERT_EQ(1u, kept.size());
+  EXPECT_EQ(L"blocker\\t2.txt", kept[0].des);
+  EXPECT_EQ(L"update\\n2.txt", kept[0].from);
+  EXPECT_EQ(folder_ + L"updhost.exe", tarn::PendingReadRun(record));
+  EXPECT_TRUE(updbed::RebootRenames(folder_).empty());
 }

@@ -4,6 +4,10 @@
 // was given a command line, starts the program again with it.
 //
 //   wendup [-pid:<process id>] [-cmd:<escaped command line>]
+//
+// A copy that can neither be made nor left to the next start of Windows
+// stays in the record (renumbered from file0, with its RUN section), and the
+// exit code is the number of such copies: nothing that failed is forgotten.
 #include <windows.h>
 #include <psapi.h>
 #include <shlwapi.h>
@@ -40,13 +44,29 @@ std::wstring OwnFolder() {
 }
 
 // Copies from over to, retrying while the target is still held; a target
-// that stays locked is replaced at the next start of Windows.
-void CopyPending(const std::wstring& from, const std::wstring& to) {
+// that stays locked is replaced at the next start of Windows. false when
+// neither happened. A new file's folder is made first.
+bool CopyPending(const std::wstring& from, const std::wstring& to) {
+  if (!tarn::CreateFoldersOf(to)) return false;
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     if (attempt > 0) Sleep(kCopyRetryMs);
-    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return;
+    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
   }
-  MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+// The record keeps exactly what is left to do.
+void KeepOnly(const std::wstring& pendingFile, const std::vector<tarn::PendingCopy>& left,
+              const std::wstring& run) {
+  if (left.empty()) {
+    DeleteFileW(pendingFile.c_str());
+    return;
+  }
+  tarn::PendingStartFresh(pendingFile);
+  for (size_t i = 0; i < left.size(); ++i)
+    tarn::PendingWriteCopy(pendingFile, (int)i, left[i].des, left[i].from);
+  if (!run.empty()) tarn::PendingWriteRun(pendingFile, run);
 }
 
 void Start(const std::wstring& program, const std::wstring& commandLine,
@@ -81,18 +101,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::wstring folder = OwnFolder();
   std::wstring root = folder + L"\\";
   std::wstring pendingFile = root + tarn::kPendingFileName;
+  std::vector<tarn::PendingCopy> left;
   for (const tarn::PendingCopy& copy : tarn::PendingReadCopies(pendingFile)) {
     std::wstring from = tarn::JoinBelow(root, copy.from);
     std::wstring to = tarn::JoinBelow(root, copy.des);
-    if (from.empty() || to.empty()) continue;
-    CopyPending(from, to);
+    if (from.empty() || to.empty() || !CopyPending(from, to)) left.push_back(copy);
   }
 
-  if (program.empty()) program = tarn::PendingReadRun(pendingFile);
+  std::wstring recorded = tarn::PendingReadRun(pendingFile);
+  if (program.empty()) program = recorded;
   if (program.empty()) program = folder + L"\\hastlet.exe";
-  DeleteFileW(pendingFile.c_str());
+  KeepOnly(pendingFile, left, recorded);
 
   if (options.Has(L"cmd"))
     Start(program, tarn::UnescapeCommandValue(options.Get(L"cmd")), folder);
-  return 0;
+  return (int)left.size();
 }

@@ -16,12 +16,16 @@ const DWORD kDoneShowMs = 400;
 // ---- the callback: runs on the update worker, only posts --------------------
 
 int TARN_THISCALL CQUpdateCallback::OnProgress(const wchar_t*, int, int percent) {
-  if (StopRequested()) return 0;
+  if (StopRequested()) {
+    InterlockedExchange(&m_stopSent, 1);
+    return 0;
+  }
   ::PostMessageA(m_dialog, WM_UPDATE_PROGRESS, 0, percent);
   return 1;
 }
 
 int TARN_THISCALL CQUpdateCallback::OnFinish(int code) {
+  InterlockedExchange(&m_result, code);
   if (code == TARN_UPDATE_REUPDATE)
     ::PostMessageA(m_dialog, WM_UPDATE_NEEDS_RESTART, 0, 0);
   else if (code == 0 || code == 1 || code == 0x20010002 || code < 0)
@@ -112,7 +116,12 @@ LRESULT CUpdataDlg::OnUpdateNeedsRestart(WPARAM, LPARAM) {
 
 LRESULT CUpdataDlg::OnUpdateDone(WPARAM, LPARAM) {
   m_progress.SetPos(100, 100);
-  m_status = LoadText(IDS_UPDATE_DONE);
+  // An update that failed says so; one that was stopped cannot say more than
+  // that it ended (the library reports a stop like a finished run).
+  UINT text = m_callback.Result() < 0 ? IDS_UPDATE_FAILED
+              : m_callback.StopSent() ? IDS_UPDATE_ENDED
+                                      : IDS_UPDATE_DONE;
+  m_status = LoadText(text);
   UpdateData(FALSE);
   UpdateWindow();
   Sleep(kDoneShowMs);

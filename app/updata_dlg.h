@@ -23,8 +23,14 @@ class CQUpdateCallback : public ITarnUpdateCallback {
 
   void RequestStop() { InterlockedExchange(&m_cancel, 1); }
   bool StopRequested() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_cancel), 0, 0) != 0; }
+  LONG Result() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_result), 0, 0); }
+  bool StopSent() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_stopSent), 0, 0) != 0; }
 
   volatile LONG m_cancel = 0;
+  // What the library reported (an error until it reports), and whether the
+  // library was asked to stop: the dialog's last words depend on both.
+  volatile LONG m_result = -1;
+  volatile LONG m_stopSent = 0;
   HWND m_dialog = nullptr;
 };
 

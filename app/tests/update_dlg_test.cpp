@@ -90,6 +90,16 @@ TEST(UpdateDialog, CloseButtonStopsTheUpdateAndWaitsForIt) {
   EXPECT_LT(update.stepsDone, 1000);
   EXPECT_EQ(1, dlg.m_threadFinished) << "the dialog ended after its worker";
   EXPECT_EQ(0, update.reupdates);
+  EXPECT_STREQ("升级已结束。", dlg.m_status.GetString()) << "not claimed done";
+}
+
+TEST(UpdateDialog, AFailedUpdateIsNotCalledDone) {
+  FakeUpdate update;
+  update.finishCode = (int)0x8000003C;  // the server's certificate was refused
+  CUpdataDlg dlg(&update);
+  dlg.DoModal();
+  EXPECT_EQ(1, dlg.m_threadFinished);
+  EXPECT_STREQ("升级没有完成。", dlg.m_status.GetString());
 }
 
 TEST(UpdateDialog, WmCloseOnlyAsksTheUpdateToStop) {

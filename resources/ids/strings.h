@@ -110,3 +110,5 @@
 #define IDS_UPDATE_RUNNING 800         // the update dialog's states
 #define IDS_UPDATE_DONE 801
 #define IDS_UPDATE_STOPPING 802
+#define IDS_UPDATE_FAILED 803          // the library reported an error
+#define IDS_UPDATE_ENDED 804           // stopped on request: done or not, the library does not say

@@ -137,7 +137,7 @@ TEST(UpdateDialog, RunsTheLibrarysUpdate) {
   std::wstring folder = updbed::Scratch("dialog-real");
   ASSERT_TRUE(updbed::CopyInto(updbed::ProgramFolder() + L"quorlex.dll", folder + L"quorlex.dll"));
   updbed::SeedLocal("basic", folder);
-  updbed::UseScenario("basic");
+  updbed::UseScenario("basic", folder + L"quorlex.dll");
   HMODULE module = LoadLibraryW((folder + L"quorlex.dll").c_str());
   ASSERT_NE(nullptr, module);
   auto get = reinterpret_cast<Tarn3thGetClassObjectFn>(GetProcAddress(module, "Tarn3thGetClassObject"));

@@ -15,9 +15,9 @@ class Gathrel : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
-    bed::SetServer(L"StatAction", bed::HttpBase() + kActionPath);
     std::wstring bin = updbed::ProgramFolder();
     folder_ = updbed::Scratch("gathrel");
+    bed::SetServer(folder_ + L"quorlex.dll", L"StatAction", bed::HttpBase() + kActionPath);
     ASSERT_TRUE(updbed::CopyInto(bin + L"gathrel.exe", folder_ + L"gathrel.exe"));
     ASSERT_TRUE(updbed::CopyInto(bin + L"quorlex.dll", folder_ + L"quorlex.dll"));
     bare_ = updbed::Scratch("gathrel-alone");

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
+#include "modinfo.h"
 #include "regstore.h"
 #include "textconv.h"
 
@@ -32,10 +35,21 @@ bool RegistryVirtualized() {
 
 }  // namespace
 
+std::wstring ServersKeyOf(const std::wstring& modulePath) {
+  std::wstring key = std::wstring(kServersKey) + L"\\" + modulePath;
+  for (size_t i = wcslen(kServersKey) + 1; i < key.size(); ++i)
+    if (key[i] == L'\\') key[i] = L'/';
+  return key;
+}
+
 std::string ServerAddress(const wchar_t* name, const char* builtIn) {
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameW(ModuleHandle(), path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return builtIn;
   QRegKey key;
   std::wstring value;
-  if (key.Open(HKEY_LOCAL_MACHINE, kServersKey, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+  if (key.Open(HKEY_LOCAL_MACHINE, ServersKeyOf(std::wstring(path, n)).c_str(), KEY_QUERY_VALUE) !=
+          ERROR_SUCCESS ||
       key.QueryString(name, &value, kMaxAddressChars) != ERROR_SUCCESS || value.empty() ||
       RegistryVirtualized())
     return builtIn;

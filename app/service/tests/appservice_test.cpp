@@ -46,8 +46,8 @@ TEST(EventTexts, LaunchAndOperation) {
 
 TEST(Events, DeliveredThroughTheLibrary) {
   ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
-  bed::SetServer(L"StatAction", bed::HttpBase() + kActionPath);
-  bed::SetServer(L"StatNode", bed::HttpBase() + kNodePath);
+  bed::SetServer(bed::ProgramFolder() + "quorlex.dll", L"StatAction", bed::HttpBase() + kActionPath);
+  bed::SetServer(bed::ProgramFolder() + "quorlex.dll", L"StatNode", bed::HttpBase() + kNodePath);
 
   CTarnClient& client = GetServiceModuleClient();
   ASSERT_TRUE(client.IsLoaded()) << "quorlex.dll beside the program";
@@ -142,7 +142,7 @@ TEST(Client, WithoutTheLibrary) {
   std::string copy = dir + "appservice.exe";
   ASSERT_TRUE(bed::CopyInto(self, copy));
   SetEnvironmentVariableA("QX_DLL_SOURCE", (bed::ProgramFolder() + "quorlex.dll").c_str());
-  bed::SetServer(L"StatAction", bed::DeadBase() + kActionPath);
+  bed::SetServer(dir + "quorlex.dll", L"StatAction", bed::DeadBase() + kActionPath);
   std::string line = "\"" + copy + "\" --gtest_filter=ChildMissing.*";
   STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};

@@ -24,36 +24,48 @@ std::string HttpsBase(const char* variable) { return "https://localhost:" + Env(
 
 namespace {
 
-const wchar_t kServersKey[] = L"Software\\Quillon\\Tarn\\Servers";
-std::vector<std::wstring>* gServersSet = nullptr;
+std::vector<std::wstring>* gServerKeys = nullptr;
 
 void ForgetServers() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  for (const std::wstring& name : *gServersSet) RegDeleteValueW(key, name.c_str());
-  RegCloseKey(key);
+  for (const std::wstring& key : *gServerKeys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 }  // namespace
 
-void SetServer(const wchar_t* name, const std::string& address) {
-  if (!gServersSet) {
-    gServersSet = new std::vector<std::wstring>;
+std::wstring ThisProgram() {
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, n);
+}
+
+void SetServer(const std::wstring& module, const wchar_t* name, const std::string& address) {
+  std::wstring key = L"Software\\Quillon\\Tarn\\Servers\\" + module;
+  for (size_t i = key.size() - module.size(); i < key.size(); ++i)
+    if (key[i] == L'\\') key[i] = L'/';
+  if (!gServerKeys) {
+    gServerKeys = new std::vector<std::wstring>;
     atexit(&ForgetServers);
   }
-  gServersSet->push_back(name);
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+  gServerKeys->push_back(key);
+  HKEY handle;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS)
     return;
   if (address.empty()) {
-    RegDeleteValueW(key, name);
+    RegDeleteValueW(handle, name);
   } else {
     std::wstring wide(address.begin(), address.end());
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+    RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
                    (DWORD)((wide.size() + 1) * sizeof(wchar_t)));
   }
-  RegCloseKey(key);
+  RegCloseKey(handle);
+}
+
+void SetServer(const std::string& module, const wchar_t* name, const std::string& address) {
+  int n = MultiByteToWideChar(CP_ACP, 0, module.c_str(), (int)module.size(), nullptr, 0);
+  std::wstring wide((size_t)n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, module.c_str(), (int)module.size(), &wide[0], n);
+  SetServer(wide, name, address);
 }
 
 std::string Request::Header(const std::string& name) const {

@@ -20,11 +20,16 @@ int HttpPort();
 std::string HttpsBase(const char* variable = "QX_HTTPS");
 
 // The library takes its server addresses only from an administrator's values
-// under HKLM\Software\Quillon\Tarn\Servers ("Update", "StatAction",
-// "StatNode", "Push"); the tests run as administrator and write them there.
-// An empty address removes the value; every value set is removed again when
-// the test program ends.
-void SetServer(const wchar_t* name, const std::string& address);
+// for its installation: HKLM\Software\Quillon\Tarn\Servers\<full path of
+// the library's file, '/' for '\'>, names "Update", "StatAction", "StatNode",
+// "Push". The tests run as administrator and write them there for their own
+// copy of the library (module: the DLL, or the test program that links the
+// library); no other program of the prefix is affected. An empty address
+// removes the value; every key written is removed when the test program ends.
+void SetServer(const std::wstring& module, const wchar_t* name, const std::string& address);
+void SetServer(const std::string& module, const wchar_t* name, const std::string& address);
+// The running program (for tests that link the library).
+std::wstring ThisProgram();
 
 struct Request {
   int seq = 0;

@@ -43,12 +43,12 @@ class LibraryEnvironment : public ::testing::Environment {
     // for actions, the live server for nodes.
     std::string action = bed::DeadBase() + kActionPath + ";" + bed::HttpBase() + kActionPath;
     std::string child = bed::Env("QX_CHILD_DIR");
+    gDllDir = child.empty() ? StageLibrary("dll", "3") : child;
     // A child uses its parent's servers (and must not remove them at its end).
     if (child.empty()) {
-      bed::SetServer(L"StatAction", action);
-      bed::SetServer(L"StatNode", bed::HttpBase() + kNodePath);
+      bed::SetServer(gDllDir + "quorlex.dll", L"StatAction", action);
+      bed::SetServer(gDllDir + "quorlex.dll", L"StatNode", bed::HttpBase() + kNodePath);
     }
-    gDllDir = child.empty() ? StageLibrary("dll", "3") : child;
     gModule = LoadLibraryA((gDllDir + "quorlex.dll").c_str());
     if (gModule)
       gGet = reinterpret_cast<Tarn3thGetClassObjectFn>(GetProcAddress(gModule, "Tarn3thGetClassObject"));
@@ -294,6 +294,7 @@ TEST_F(Library, ReleaseJoinsTheReportThreadSoTheLibraryCanBeUnloaded) {
   // A second copy, loaded and unloaded here. Warm it up once so that threads
   // the platform keeps for sockets exist before the snapshot.
   std::string dir = StageLibrary("dll-unload", "0");
+  bed::SetServer(dir + "quorlex.dll", L"StatAction", bed::HttpBase() + kActionPath);
   HMODULE second = LoadLibraryA((dir + "quorlex.dll").c_str());
   ASSERT_NE(nullptr, second);
   ASSERT_NE(gModule, second);

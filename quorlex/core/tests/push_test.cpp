@@ -52,7 +52,7 @@ class Push : public ::testing::Test {
   // A client whose message servers are a dead primary and the named answer.
   ITarnPushInfo* Client(const std::string& answer) {
     std::string urls = bed::DeadBase() + kCheckPath + ";" + Url(answer);
-    bed::SetServer(L"Push", urls);
+    bed::SetServer(bed::ThisProgram(), L"Push", urls);
     void* out = nullptr;
     EXPECT_EQ(S_OK, CreateInnerObject(IID_ITarnPushInfo, &out));
     ITarnPushInfo* client = static_cast<ITarnPushInfo*>(out);

@@ -18,6 +18,7 @@
 #include "modinfo.h"
 #include "pushinfo.h"
 #include "regstore.h"
+#include "servers.h"
 #include "testsupport.h"
 #include "textconv.h"
 
@@ -38,8 +39,8 @@ ITarnInfoc* NewSender() {
 }
 
 void SetEndpoints(const std::string& action, const std::string& node) {
-  bed::SetServer(L"StatAction", action);
-  bed::SetServer(L"StatNode", node);
+  bed::SetServer(bed::ThisProgram(), L"StatAction", action);
+  bed::SetServer(bed::ThisProgram(), L"StatNode", node);
 }
 
 }  // namespace
@@ -382,21 +383,25 @@ TEST_F(Proxies, ProxiesOfTheEnvironmentAreNeverUsed) {
 // Only an administrator's value moves a server: not the variables that once
 // did, not a value of the same name under HKCU.
 TEST(Servers, OnlyAnAdministratorsValueMovesThem) {
-  bed::SetServer(L"StatAction", "");
-  bed::SetServer(L"StatNode", "");
-  bed::SetServer(L"Push", "");
+  std::wstring self = bed::ThisProgram();
+  bed::SetServer(self, L"StatAction", "");
+  bed::SetServer(self, L"StatNode", "");
+  bed::SetServer(self, L"Push", "");
   std::string action = ActionEndpointText(), node = NodeEndpointText(), push = PushEndpointText();
   EXPECT_EQ(0u, action.find("http://")) << action;
   for (const char* v : {"TARN_STAT_ACTION_URL", "TARN_STAT_NODE_URL", "TARN_PUSH_URL"})
     SetEnvironmentVariableA(v, "http://127.0.0.1:1/env");
   QRegKey user;
-  ASSERT_EQ(ERROR_SUCCESS, user.Create(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers", KEY_ALL_ACCESS));
+  ASSERT_EQ(ERROR_SUCCESS, user.Create(HKEY_CURRENT_USER, ServersKeyOf(self).c_str(), KEY_ALL_ACCESS));
   user.SetString(L"StatAction", L"http://127.0.0.1:1/user");
   EXPECT_EQ(action, ActionEndpointText());
   EXPECT_EQ(node, NodeEndpointText());
   EXPECT_EQ(push, PushEndpointText());
-  bed::SetServer(L"StatAction", "http://127.0.0.1:2/admin");
+  bed::SetServer(self, L"StatAction", "http://127.0.0.1:2/admin");
   EXPECT_EQ("http://127.0.0.1:2/admin", ActionEndpointText());
+  // Another installation's value is not this one's.
+  bed::SetServer(self + L".other", L"StatNode", "http://127.0.0.1:2/other");
+  EXPECT_EQ(node, NodeEndpointText());
   user.Close();
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers");
   for (const char* v : {"TARN_STAT_ACTION_URL", "TARN_STAT_NODE_URL", "TARN_PUSH_URL"})

@@ -41,7 +41,7 @@ class Handover : public ::testing::Test {
     WritePrivateProfileStringW(L"host", L"hold", L"app.dat", ini.c_str());
     if (cmd) WritePrivateProfileStringW(L"host", L"cmd", cmd, ini.c_str());
     expect_ = updbed::ReadExpect("inuse");
-    updbed::UseScenario("inuse");
+    updbed::UseScenario("inuse", folder_ + L"quorlex.dll");
   }
 
   std::string Result() {

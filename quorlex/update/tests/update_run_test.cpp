@@ -226,7 +226,7 @@ TEST_F(Worker, ServersNotTrustedOrNotHttpsAreRefusedAndNothingIsWritten) {
     CreateDirectoryW(root.c_str(), nullptr);
     updbed::SeedLocal("basic", root);
     std::vector<std::wstring> before = updbed::ListFiles(root);
-    bed::SetServer(L"Update", c.server + "/upd/basic");
+    bed::SetServer(bed::ThisProgram(), L"Update", c.server + "/upd/basic");
     bed::Mark();
     tarn::UpdateContext ctx(root, kChannel, true);
     EXPECT_EQ((int)(0x80000000u | c.code), tarn::RunUpdateWorker(&ctx)) << c.server;
@@ -277,7 +277,7 @@ TEST_F(Worker, TheEnvironmentMovesNoServerAndNoProxy) {
   SetEnvironmentVariableA("TARN_UPDATE_URL", (bed::HttpsBase() + "/upd/envonly").c_str());
   for (const char* v : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY"})
     SetEnvironmentVariableA(v, ("http://" + bed::Env("QX_DEAD")).c_str());
-  bed::SetServer(L"Update", "");
+  bed::SetServer(bed::ThisProgram(), L"Update", "");
   EXPECT_EQ("https://up.quillon.com", tarn::UpdateServerText());
   EXPECT_EQ(1, Run("basic")) << "straight to the administrator's server, no proxy";
   EXPECT_EQ(0u, updbed::CountRequests("/envonly"));

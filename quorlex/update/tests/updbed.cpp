@@ -198,9 +198,9 @@ std::wstring ExpectValue(const std::vector<Expect>& all, const std::string& kind
 
 std::string ScenarioUrl(const std::string& scenario) { return bed::HttpsBase() + "/upd/" + scenario; }
 
-void UseScenario(const std::string& scenario) {
+void UseScenario(const std::string& scenario, const std::wstring& module) {
   TrustTestCa();
-  bed::SetServer(L"Update", ScenarioUrl(scenario));
+  bed::SetServer(module, L"Update", ScenarioUrl(scenario));
 }
 
 namespace {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "bedfile.h"
+
 namespace updbed {
 
 std::wstring W(const std::string& utf8);
@@ -45,9 +47,10 @@ std::wstring ExpectValue(const std::vector<Expect>& all, const std::string& kind
 void SeedLocal(const std::string& scenario, const std::wstring& root);
 // https://localhost:port/upd/<scenario> of the bed's TLS server.
 std::string ScenarioUrl(const std::string& scenario);
-// Points the library's update server at it (bed::SetServer), with the bed's
-// test CA trusted.
-void UseScenario(const std::string& scenario);
+// Points the update server of the library at module (bed::SetServer; by
+// default this program, which links the library) at it, with the bed's test
+// CA trusted.
+void UseScenario(const std::string& scenario, const std::wstring& module = bed::ThisProgram());
 // The bed's test CA in the machine's Root store until the program ends.
 // Wine's schannel accepts any certificate; the library's own check (the
 // system's chain engine and SSL policy) reads this store, which Wine keeps in

@@ -13,7 +13,8 @@ salvora_add_test(pagesD1_road GUI TIMEOUT 900
   LIBS salvora_pages salvora_resources
   MAP "drive X=fat16-unformat" "dir X=x-root" "drive Y=fat32-unformat" "dir Y=y-root"
       "drive W=ntfs-unformat" "dir W=w-root" "drive V=unformat-garbage" "dir V=v-root"
-      "drive U=fat16-unformat-hostile" "dir U=u-root" "dir R=out")
+      "drive U=fat16-unformat-hostile" "dir U=u-root" "drive T=unformat-odd-entries" "dir T=t-root"
+      "dir R=out")
 
 foreach(t pagesD1_model pagesD1_road)
   if(TARGET ${t})

@@ -110,7 +110,8 @@ class UnformatRoad : public ::testing::Test {
     gGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const std::string scratch = testsupport::EnvText("SALVORA_SCRATCH_WIN") + "\\";
     drives = new ListedDrives({{'X', scratch + "x-root"}, {'Y', scratch + "y-root"}, {'W', scratch + "w-root"},
-                               {'V', scratch + "v-root"}, {'U', scratch + "u-root"}, {'R', scratch + "out"}});
+                               {'V', scratch + "v-root"}, {'U', scratch + "u-root"}, {'T', scratch + "t-root"},
+                               {'R', scratch + "out"}});
   }
   static void TearDownTestSuite() {
     delete drives;
@@ -441,6 +442,30 @@ TEST_F(UnformatRoad, AHostileVolumeIsListedWithinBounds) {
   Click(result, IDC_UFRES_EXPAND);
   Click(result, IDC_UFRES_CHECK_ALL);
   EXPECT_EQ(result->CollectChecks(), result->ListedCount());
+}
+
+TEST_F(UnformatRoad, TwoRecordsOfOnePathAreTwoRowsAndBothAreTicked) {
+  // Two deep files whose paths, cut to fit a record, come out the same.
+  CUnformatScanDlg* page = ScanWithNext('T', kUnformatFat16);
+  ASSERT_NE(page, nullptr);
+  ASSERT_EQ(page->ResultPagesOpened(), 1);
+  CUftFileChoseDlg* result = FilledResultPage();
+  ASSERT_NE(result, nullptr);
+  const std::vector<Expected> expected = ReadExpected("unformat-odd-entries");
+  EXPECT_EQ(result->ListedCount(), expected.size());
+  std::vector<int32_t> twins;
+  for (size_t i = 0; i < result->Tree().NodeCount(); ++i) {
+    const CPathTreeNode* n = result->Tree().Node(i);
+    if (n->IsFile() && n->name == "same name.txt") {
+      twins.push_back(n->recordIndex);
+      EXPECT_NE(n->treeItem, nullptr);
+    }
+  }
+  ASSERT_EQ(twins.size(), 2u) << "each record of the path has its row";
+  EXPECT_NE(twins[0], twins[1]);
+  Click(result, IDC_UFRES_CHECK_ALL);
+  EXPECT_EQ(result->CollectChecks(), result->ListedCount());
+  for (int32_t i : twins) EXPECT_EQ(gUnformatFat16Files[static_cast<size_t>(i)].selected, 1) << i;
 }
 
 TEST_F(UnformatRoad, AVolumeWithNothingToFindEndsOnTheNothingFoundPage) {

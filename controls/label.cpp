@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "linkurl.h"
+
 namespace {
 const UINT_PTR kFlashTimer = 1;
 }
@@ -225,7 +227,8 @@ void CLabel::OnTimer(UINT_PTR id) {
 }
 
 void CLabel::OnLButtonDown(UINT, CPoint) {
-  if (!url_.empty()) ShellExecuteA(nullptr, "open", url_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (controls::IsOpenableLink(url_.c_str()))
+    ShellExecuteA(nullptr, "open", url_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   Default();
 }
 

@@ -24,6 +24,8 @@ class CLabel : public CStatic {
   CLabel& SetText(const char* text);
   CLabel& SetLink(BOOL link);
   CLabel& SetLinkCursor(HCURSOR cursor);
+  // A click opens it only when it is a web page or a mail address
+  // (controls::IsOpenableLink): anything else is kept but never run.
   CLabel& SetLinkUrl(const char* url);
   CLabel& SetTransparent(BOOL = TRUE);  // always makes the label transparent
   CLabel& SetSunken(BOOL sunken);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "vezavu_values.h"
 
@@ -103,10 +104,15 @@ Value* Handle::Ensure() {
 
 Handle Handle::operator[](int index) {
   if (index < 0) return Handle();
+  // Refused before anything changes: an index past the cap must not turn
+  // the value into an array either.
+  Value* current = Get();
+  const size_t size = current && current->kind() == kArray ? static_cast<ValueArray*>(current)->Size() : 0;
+  if (static_cast<size_t>(index) >= size && index >= kMaxGrowElements) return Handle();
   Value* v = Ensure<kArray>();
   if (!v) return Handle();
   ValueArray* a = static_cast<ValueArray*>(v);
-  if (static_cast<size_t>(index) >= a->Size()) a->Resize(static_cast<size_t>(index) + 1);
+  if (static_cast<size_t>(index) >= a->Size() && !a->Resize(static_cast<size_t>(index) + 1)) return Handle();
   return Handle(a, index, std::wstring());
 }
 
@@ -181,8 +187,9 @@ std::vector<std::wstring> Handle::Keys() const {
 bool Handle::Resize(int n) {
   Value* v = Get();
   if (n < 0 || !v || v->kind() != kArray) return false;
-  static_cast<ValueArray*>(v)->Resize(static_cast<size_t>(n));
-  return true;
+  ValueArray* a = static_cast<ValueArray*>(v);
+  if (static_cast<size_t>(n) > a->Size() && n > kMaxGrowElements) return false;
+  return a->Resize(static_cast<size_t>(n));
 }
 
 std::wstring Handle::Write(bool pretty, int step) const {
@@ -257,8 +264,16 @@ bool Document::Save(const wchar_t* path, unsigned codePage, bool pretty, int ste
   std::string bytes = WriteNarrow(codePage, pretty, step);
   if (bytes.empty()) return false;
   MakeFolders(path);
-  HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The text goes to a file of its own beside the target first: until it is
+  // complete on disk, the old file stays what it was.
+  std::wstring temp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (unsigned n = 0; n < 100 && h == INVALID_HANDLE_VALUE; ++n) {
+    temp = std::wstring(path) + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n) + L".tmp";
+    h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+      return false;
+  }
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
   size_t done = 0;
@@ -268,9 +283,10 @@ bool Document::Save(const wchar_t* path, unsigned codePage, bool pretty, int ste
     ok = WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) && wrote == chunk;
     done += wrote;
   }
+  if (ok && !FlushFileBuffers(h)) ok = false;
   if (!CloseHandle(h)) ok = false;
-  // Half a document is worse than none: nothing reading it could tell.
-  if (!ok) DeleteFileW(path);
+  if (ok) ok = MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) DeleteFileW(temp.c_str());
   return ok;
 }
 

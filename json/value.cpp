@@ -1,6 +1,8 @@
 // The value tree: creation, reference counting, container slots.
 #include "vezavu_values.h"
 
+#include <new>
+
 namespace VeZavu {
 
 Value::~Value() = default;
@@ -63,7 +65,7 @@ void ValueArray::TakeChildren(std::vector<Value*>& out) {
   items_.clear();
 }
 
-void ValueArray::Resize(size_t n) {
+bool ValueArray::Resize(size_t n) {
   while (items_.size() > n) {
     Value* v = items_.back();
     items_.pop_back();
@@ -71,7 +73,22 @@ void ValueArray::Resize(size_t n) {
   }
   // No exact reserve here: growing one element at a time (h[size()] = ...)
   // must keep the vector's geometric growth.
-  while (items_.size() < n) items_.push_back(new ValueNull);
+  const size_t before = items_.size();
+  try {
+    while (items_.size() < n) {
+      Value* v = new ValueNull;
+      try {
+        items_.push_back(v);
+      } catch (...) {
+        delete v;
+        throw;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    Resize(before);
+    return false;
+  }
+  return true;
 }
 
 // --- objects ----------------------------------------------------------------

@@ -54,6 +54,12 @@ enum ErrorCode {
 // cannot exhaust a worker thread's stack.
 const int kMaxDepth = 256;
 
+// Most elements an array is grown to by indexing or Resize. An index read
+// from elsewhere (a count in a message, a user's number) must not be able to
+// make the library allocate gigabytes and end the process: beyond this the
+// call fails cleanly. Arrays read from text are bounded by the text instead.
+const int kMaxGrowElements = 1 << 20;
+
 // Where a parse failed. Line and column count from 1 (-1 while no error):
 // every UTF-16 unit moves the column on by one, an LF starts a new line.
 struct Error {
@@ -87,7 +93,9 @@ class Handle {
 
   // Element i. A value that is not an array is first replaced in its slot by
   // an empty array; an index at or past the end grows the array with nulls.
-  // A negative index, or a slot that no longer exists, gives an empty handle.
+  // A negative index, one that would grow the array past kMaxGrowElements,
+  // memory running out, or a slot that no longer exists gives an empty
+  // handle (and leaves the value as it was).
   Handle operator[](int index);
   // Member `key`. A value that is not an object is first replaced in its slot
   // by an empty object; a missing key is added with a null value.
@@ -114,12 +122,14 @@ class Handle {
   // The keys of an object in the order they are written.
   std::vector<std::wstring> Keys() const;
   // Resizes an array: removed elements are destroyed, new ones are null.
-  // False when the value is not an array or n is negative.
+  // False, with the array unchanged, when the value is not an array, n is
+  // negative, growing would pass kMaxGrowElements, or memory runs out.
   bool Resize(int n);
 
   // The value as JSON text: compact, or pretty with `step` spaces per level
   // (lines end with CR LF). Empty when there is no value or it cannot be
-  // written (nested deeper than kMaxDepth).
+  // written: nested deeper than kMaxDepth, or a string or key holding unit 0
+  // (the reader refuses its escape, and what is written must read back).
   std::wstring Write(bool pretty = false, int step = 4) const;
   // The same text converted to a code page (CP_UTF8 = 65001, 936, ...),
   // without byte-order mark; empty on failure.
@@ -154,9 +164,10 @@ class Document : public Handle {
   const Error& GetError() const { return error_; }
 
   // Writes the document's text to `path` in `codePage` (no byte-order mark),
-  // making the missing folders. The file is created anew; when there is no
-  // text to write it is left untouched. A failed write removes the partial
-  // file. True when the whole text was written.
+  // making the missing folders. The text goes to a new file beside `path`
+  // that then replaces it, so a save that fails (disk full, no text to
+  // write) leaves the old file as it was and no partial file behind. True
+  // when the whole text was written and is in place.
   bool Save(const wchar_t* path, unsigned codePage, bool pretty = true, int step = 4) const;
 
  private:

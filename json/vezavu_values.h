@@ -138,7 +138,8 @@ class ValueString : public Value {
 
   // The quoted string at the reader's position (object keys use it too).
   static bool ReadQuoted(Reader& reader, std::wstring* out);
-  static void WriteQuoted(std::wstring& out, const std::wstring& text);
+  // False, with nothing appended, for a text that holds unit 0.
+  static bool WriteQuoted(std::wstring& out, const std::wstring& text);
 };
 
 class ValueArray : public Value {
@@ -152,8 +153,9 @@ class ValueArray : public Value {
   void TakeChildren(std::vector<Value*>& out) override;
 
   size_t Size() const { return items_.size(); }
-  // Shrinking destroys the removed values; growing appends nulls.
-  void Resize(size_t n);
+  // Shrinking destroys the removed values; growing appends nulls. False,
+  // with the array as it was, when memory runs out while growing.
+  bool Resize(size_t n);
   void Append(Value* value) { items_.push_back(value); }  // takes the reference
 
  private:

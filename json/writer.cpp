@@ -45,7 +45,11 @@ bool ValueLong::Write(Writer& writer, bool, int) const {
   return true;
 }
 
-void ValueString::WriteQuoted(std::wstring& out, const std::wstring& text) {
+bool ValueString::WriteQuoted(std::wstring& out, const std::wstring& text) {
+  // The reader refuses the escape of unit 0 (it would end the text wherever
+  // it is handled as a C string), so a text holding one cannot be written in
+  // a form that reads back: the write fails rather than change the text.
+  if (text.find(L'\0') != std::wstring::npos) return false;
   out.push_back(L'"');
   for (wchar_t c : text) {
     switch (c) {
@@ -58,8 +62,6 @@ void ValueString::WriteQuoted(std::wstring& out, const std::wstring& text) {
       case L'/': out += L"\\/"; break;
       case L'\\': out += L"\\\\"; break;
       default:
-        // Unit 0 too: a raw NUL would cut the text short wherever it is
-        // handled as a C string.
         if (c < 32 || (c >= 127 && c <= 255)) {
           out += L"\\u00";
           out.push_back(kHex[(c >> 4) & 15]);
@@ -70,12 +72,10 @@ void ValueString::WriteQuoted(std::wstring& out, const std::wstring& text) {
     }
   }
   out.push_back(L'"');
-}
-
-bool ValueString::Write(Writer& writer, bool, int) const {
-  WriteQuoted(writer.out(), value);
   return true;
 }
+
+bool ValueString::Write(Writer& writer, bool, int) const { return WriteQuoted(writer.out(), value); }
 
 bool ValueArray::Write(Writer& writer, bool pretty, int indent) const {
   if (!writer.Enter()) return false;
@@ -116,9 +116,9 @@ bool ValueObject::Write(Writer& writer, bool pretty, int indent) const {
     size_t left = members_.size();
     for (auto it = members_.begin(); ok && it != members_.end(); ++it) {
       writer.Indent(inner);
-      ValueString::WriteQuoted(out, it->first);
+      ok = ValueString::WriteQuoted(out, it->first);
       out += L" : ";
-      ok = it->second->Write(writer, pretty, inner);
+      ok = ok && it->second->Write(writer, pretty, inner);
       if (--left) out.push_back(L',');
       out += L"\r\n";
     }
@@ -130,9 +130,9 @@ bool ValueObject::Write(Writer& writer, bool pretty, int indent) const {
     for (auto it = members_.begin(); ok && it != members_.end(); ++it) {
       if (!first) out.push_back(L',');
       first = false;
-      ValueString::WriteQuoted(out, it->first);
+      ok = ValueString::WriteQuoted(out, it->first);
       out.push_back(L':');
-      ok = it->second->Write(writer, pretty, indent);
+      ok = ok && it->second->Write(writer, pretty, indent);
     }
     out.push_back(L'}');
   }

@@ -173,3 +173,25 @@ TEST(Handle, BuildingManyElements) {
   EXPECT_EQ(o.Size(), 20000);
   EXPECT_EQ(o.Find(L"k19999").ToInt(), 19999);
 }
+
+TEST(Handle, GrowingPastTheCapFailsAndChangesNothing) {
+  Document d;
+  ASSERT_TRUE(d.Parse(L"{\"a\":[1,2],\"s\":\"x\"}"));
+  // A huge index would have allocated gigabytes and ended the process.
+  EXPECT_TRUE(d[L"a"][0x7FFFFFFF].IsEmpty());
+  EXPECT_TRUE(d[L"a"][kMaxGrowElements].IsEmpty());
+  EXPECT_EQ(d.Find(L"a").Size(), 2);
+  // Refused before the value is turned into an array.
+  EXPECT_TRUE(d[L"s"][kMaxGrowElements].IsEmpty());
+  EXPECT_STREQ(d.Find(L"s").ToText(), L"x");
+  Handle a = d[L"a"];
+  EXPECT_FALSE(a.Resize(kMaxGrowElements + 1));
+  EXPECT_FALSE(a.Resize(0x7FFFFFFF));
+  EXPECT_EQ(a.Size(), 2);
+  // Up to the cap is still allowed; an element below it is reached as before.
+  EXPECT_FALSE(a[kMaxGrowElements - 1].IsEmpty());
+  EXPECT_EQ(a.Size(), kMaxGrowElements);
+  EXPECT_FALSE(a[kMaxGrowElements - 1].IsEmpty());
+  EXPECT_TRUE(a.Resize(1));
+  EXPECT_EQ(a.At(0).ToInt(), 1);
+}

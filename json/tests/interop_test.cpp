@@ -154,3 +154,55 @@ TEST(Save, FailsWhereNoFileCanBe) {
   ASSERT_TRUE(ReadWholeFile(dir + "plain", &bytes));
   EXPECT_EQ(bytes, "x");
 }
+
+TEST(Save, AFailedSaveKeepsTheOldFile) {
+  const std::string dir = ScratchDir("save-keep");
+  const std::string file = dir + "doc.json";
+  ASSERT_TRUE(WriteWholeFile(file, "{\"old\":1}"));
+  std::string bytes;
+  // A text that cannot be written, and a target that cannot be replaced.
+  Document bad;
+  bad[L"s"] = std::wstring(L"\0", 1);
+  EXPECT_FALSE(bad.Save(Wide(file).c_str(), CP_UTF8));
+  ASSERT_TRUE(ReadWholeFile(file, &bytes));
+  EXPECT_EQ(bytes, "{\"old\":1}");
+  // A good save replaces it whole and leaves nothing beside it.
+  Document d;
+  ASSERT_TRUE(d.Parse(L"[1,2,3]"));
+  ASSERT_TRUE(d.Save(Wide(file).c_str(), CP_UTF8, false));
+  ASSERT_TRUE(ReadWholeFile(file, &bytes));
+  EXPECT_EQ(bytes, "[1,2,3]");
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  int files = 0;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      ++files;
+      EXPECT_STREQ(found.cFileName, "doc.json");
+    }
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  EXPECT_EQ(files, 1);
+}
+
+// Run by json_save_fulldisk with a destination of 24 KB: the text does not
+// fit, and the file it was to replace must survive the failed save.
+TEST(FullDisk, AFailedWriteKeepsTheOldFile) {
+  const char* dest = getenv("SALVORA_FULL_DEST");
+  if (!dest) GTEST_SKIP() << "needs the small destination of json_save_fulldisk";
+  const std::string file = std::string(dest) + "settings.json";
+  const std::string old(8 * 1024, 'o');
+  ASSERT_TRUE(WriteWholeFile(file, "\"" + old + "\""));
+  Document d;
+  for (int i = 0; i < 4000; ++i) d[i] = L"a text that makes the document larger than the disk";
+  EXPECT_FALSE(d.Save(Wide(file).c_str(), CP_UTF8));
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(file, &bytes));
+  EXPECT_EQ(bytes, "\"" + old + "\"");
+  // The partial text went with the failure.
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((std::string(dest) + "*.tmp").c_str(), &found);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}

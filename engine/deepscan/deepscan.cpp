@@ -356,6 +356,7 @@ class DeepScan {
   uint64_t blockStart_ = 0;
   uint32_t blockCount_ = 0;
   bool pieceGood_[kPiecesPerBlock] = {};
+  bool anyRead_ = false;   // some block gave sectors: the source could be read
   std::vector<TypeCounter> counters_;
   // The last hit, whose end the sectors after it may still tell.
   bool open_ = false;
@@ -523,6 +524,7 @@ int DeepScan::Run() {
     // The last block of a source is read only as far as the source goes.
     uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kDeepScanBlockSectors, limit - position));
     bool read = ReadBlock(position, count);
+    anyRead_ = anyRead_ || read;
     if (total_ && gDeepScanWindow)
       SendMessageA(gDeepScanWindow, WM_RAWSCAN_PROGRESS, shownTotal, static_cast<LPARAM>(position));
     if (gDeepScanAbort.load() == 1) {
@@ -537,6 +539,9 @@ int DeepScan::Run() {
     ProcessBlock(position, count);
     position += kDeepScanBlockSectors;
   }
+  // Not one sector arrived: that is a source that cannot be read, not one
+  // on which nothing was found.
+  if (!anyRead_ && !stopped) return kDeepScanCannotRead;
   if (gFoundFiles.empty()) return kDeepScanNothing;
   if (stopped)
     CloseFoundFilesOnStop(total_);
@@ -548,7 +553,13 @@ int DeepScan::Run() {
 
 }  // namespace
 
-int RawSignatureScan(uint32_t target) {
+int RawSignatureScan(uint32_t target, SourceReport* report) {
+  SourceReport scanned;
+  if (TargetVolume(target) != kTargetUnused)
+    scanned.driveIndex = static_cast<int>(TargetVolume(target));
+  else
+    scanned.disk = static_cast<int>(TargetDisk(target));
+  if (report) *report = scanned;
   gFoundFiles.clear();
   gScanAbort = 0;
   gDeepScanAbort = 0;
@@ -559,8 +570,15 @@ int RawSignatureScan(uint32_t target) {
   // probe opens and closes the disk driver, which is the scan's own handle.
   const bool isVolume = TargetVolume(target) != kTargetUnused;
   uint64_t total = isVolume ? 0 : GetTargetSectorCount64(target);
+  ClearDeviceError();
   HANDLE handle = OpenSectorTarget(target);
-  if (!handle) return kDeepScanNothing;
+  if (!handle) {
+    if (report) {
+      report->state = SourceState::kCannotOpen;
+      report->error = LastDeviceError();
+    }
+    return kDeepScanCannotOpen;
+  }
   SignatureTable table;
   SignatureTableStatus status = table.Load(SignatureTablePath(kSignatureScanTableName));
   int rc;
@@ -572,6 +590,10 @@ int RawSignatureScan(uint32_t target) {
     if (isVolume) total = VolumeSectorCount(static_cast<int>(TargetVolume(target)), handle);
     DeepScan scan(target, handle, table, total);
     rc = scan.Run();
+    if (rc == kDeepScanCannotRead && report) {
+      report->state = SourceState::kCannotRead;
+      report->error = LastDeviceError();
+    }
   }
   CloseSectorTarget(target, handle);
   return rc;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "signatures/signature_table.h"
+#include "source_report.h"
 
 // The window that receives the scan's messages (the deep-scan page's); set by
 // the page before it starts the worker. nullptr: nothing is sent.
@@ -35,16 +36,20 @@ constexpr uint32_t kDeepScanBlockSectors = 8192;   // one 4 MB read per block
 
 // Results of RawSignatureScan.
 constexpr int kDeepScanDone = 0;           // hits in gFoundFiles (also after a stop)
-constexpr int kDeepScanNothing = -1;       // the source cannot be opened, or no hit
+constexpr int kDeepScanNothing = -1;       // the source was read: no hit
 constexpr int kDeepScanNoTable = -2;       // "ZEPRS.DAT" cannot be opened
 constexpr int kDeepScanBadTable = -3;      // its size cannot be read, or its magic is wrong
+constexpr int kDeepScanCannotOpen = -4;    // the disk or volume cannot be opened
+constexpr int kDeepScanCannotRead = -5;    // it opened, but not one block of it could be read
 
 // Scans the disk or volume named by the sector target (disk/raw.h). Clears
 // gScanAbort and gDeepScanAbort at its start, empties gFoundFiles, and polls
 // gDeepScanAbort once per block: a stop keeps the hits so far, the last one
 // 2048 sectors long (or to its own end, when that is known and shorter).
 // Only the first 2^32 sectors are scanned: a hit's sectors are 32-bit.
-int RawSignatureScan(uint32_t target);
+// report (may be null) names the source and, for kDeepScanCannotOpen and
+// kDeepScanCannotRead, the system's reason.
+int RawSignatureScan(uint32_t target, SourceReport* report = nullptr);
 
 // Sector count of the disk or volume named by the target, 0 when it cannot be
 // told. A volume: the device's own size, else its boot sector's total; a

@@ -68,9 +68,17 @@ void* Win9xAddress::Resolve(uint32_t value) { return reinterpret_cast<void*>(sta
 
 namespace {
 
+thread_local DWORD gLastDeviceError = 0;
+
+// Keeps the reason of a failure; a failure the system gave no code for
+// still counts as one.
+void NoteDeviceError(DWORD error) { gLastDeviceError = error ? error : ERROR_GEN_FAILURE; }
+
 HANDLE OpenDevice(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
   HANDLE h = gDeviceCalls.createFile(name, access, share, nullptr, disposition, flags, nullptr);
-  return IsValidHandle(h) ? h : nullptr;
+  if (IsValidHandle(h)) return h;
+  NoteDeviceError(GetLastError());
+  return nullptr;
 }
 
 void CloseDevice(HANDLE h) {
@@ -80,25 +88,48 @@ void CloseDevice(HANDLE h) {
 bool SeekTo(HANDLE h, uint64_t sector) {
   LARGE_INTEGER pos;
   pos.QuadPart = static_cast<LONGLONG>(sector * kSectorSize);
-  if (sector > (static_cast<uint64_t>(INT64_MAX) / kSectorSize)) return false;
-  return SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) != 0;
+  if (sector > (static_cast<uint64_t>(INT64_MAX) / kSectorSize)) {
+    NoteDeviceError(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  if (SetFilePointerEx(h, pos, nullptr, FILE_BEGIN)) return true;
+  NoteDeviceError(GetLastError());
+  return false;
 }
 
 // Reads or writes count sectors at sector; true only when every byte moved.
 bool ReadAt(HANDLE h, uint64_t sector, uint32_t count, void* buffer) {
   if (!SeekTo(h, sector)) return false;
   uint64_t want = static_cast<uint64_t>(count) * kSectorSize;
-  if (want > 0xFFFFFFFFull) return false;
+  if (want > 0xFFFFFFFFull) {
+    NoteDeviceError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   DWORD got = 0;
-  return ReadFile(h, buffer, static_cast<DWORD>(want), &got, nullptr) && got == want;
+  if (!ReadFile(h, buffer, static_cast<DWORD>(want), &got, nullptr)) {
+    NoteDeviceError(GetLastError());
+    return false;
+  }
+  if (got == want) return true;
+  NoteDeviceError(ERROR_HANDLE_EOF);
+  return false;
 }
 
 bool WriteAt(HANDLE h, uint64_t sector, uint32_t count, const void* buffer) {
   if (!SeekTo(h, sector)) return false;
   uint64_t want = static_cast<uint64_t>(count) * kSectorSize;
-  if (want > 0xFFFFFFFFull) return false;
+  if (want > 0xFFFFFFFFull) {
+    NoteDeviceError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   DWORD done = 0;
-  return WriteFile(h, buffer, static_cast<DWORD>(want), &done, nullptr) && done == want;
+  if (!WriteFile(h, buffer, static_cast<DWORD>(want), &done, nullptr)) {
+    NoteDeviceError(GetLastError());
+    return false;
+  }
+  if (done == want) return true;
+  NoteDeviceError(ERROR_HANDLE_EOF);
+  return false;
 }
 
 uint32_t BiosDriveOfPath(const char* path) {
@@ -111,6 +142,9 @@ char gCachedLetter = static_cast<char>(255);
 HANDLE gCachedVolume = nullptr;
 
 }  // namespace
+
+DWORD LastDeviceError() { return gLastDeviceError; }
+void ClearDeviceError() { gLastDeviceError = 0; }
 
 void MakeDiskPath(int disk, char out[32]) {
   if (disk < 0 || disk > 9) {
@@ -150,11 +184,18 @@ void CloseDiskHandle() {
 
 HANDLE OpenSectorTarget(uint32_t target) {
   uint32_t disk = TargetDisk(target), volume = TargetVolume(target);
-  if (disk != kTargetUnused && volume != kTargetUnused) return nullptr;
+  if (disk != kTargetUnused && volume != kTargetUnused) {
+    NoteDeviceError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   if (volume != kTargetUnused) return OpenVolume(static_cast<int>(volume));
   char path[32];
   MakeDiskPath(static_cast<int>(disk), path);
-  if (!path[0] || OpenDiskHandle(path) != 0) return nullptr;
+  if (!path[0]) {
+    NoteDeviceError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  if (OpenDiskHandle(path) != 0) return nullptr;
   return gDiskHandle;
 }
 
@@ -263,7 +304,10 @@ uint64_t GetDeviceSectorCount(HANDLE handle) {
 HANDLE OpenVolume(int driveIndex) {
   switch (GetPlatformKind()) {
     case kPlatformNt: {
-      if (driveIndex < 0 || driveIndex > 23) return nullptr;
+      if (driveIndex < 0 || driveIndex > 23) {
+        NoteDeviceError(ERROR_INVALID_DRIVE);
+        return nullptr;
+      }
       char name[8];
       MakeVolumePath(driveIndex, name);
       return OpenDevice(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
@@ -357,7 +401,10 @@ int WriteVolumeSectors(int driveIndex, uint64_t sector, uint32_t count, const vo
 int ReadVolumeSectorsByIndex(int driveIndex, uint64_t sector, uint32_t count, void* buffer) {
   switch (GetPlatformKind()) {
     case kPlatformNt: {
-      if (driveIndex < 0 || driveIndex > 23) return -1;
+      if (driveIndex < 0 || driveIndex > 23) {
+        NoteDeviceError(ERROR_INVALID_DRIVE);
+        return -1;
+      }
       char name[8];
       MakeVolumePath(driveIndex, name);
       HANDLE h = OpenDevice(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

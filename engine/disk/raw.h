@@ -16,6 +16,13 @@
 
 #include <cstdint>
 
+// The system's error code of the last open, seek or transfer of this layer
+// that failed on the calling thread (a read or write that moved fewer bytes
+// than asked gives ERROR_HANDLE_EOF); 0 when none failed since the last
+// ClearDeviceError. The roads use it to say why a source could not be read.
+DWORD LastDeviceError();
+void ClearDeviceError();
+
 enum PlatformKind { kPlatformOther = 0, kPlatformWin9x = 1, kPlatformNt = 2 };
 int GetPlatformKind();
 

@@ -12,6 +12,7 @@
 #include "fat/fat_volume.h"
 #include "messages.h"
 #include "signatures/signature_table.h"
+#include "source_report.h"
 #include "state.h"
 
 std::atomic<uint32_t> gTypeTableProblem{kTypeTableOk};
@@ -86,6 +87,9 @@ class FatScan {
 
   int Run() {
     Directory dir;
+    // Without its root folder the volume cannot be scanned at all; a target
+    // folder that is not there is a scan that finds nothing.
+    if (!LoadRoot(&dir)) return kScanCannotRead;
     if (!FindTarget(&dir)) return -1;
     if (dir.firstCluster) liveSeen_.insert(dir.firstCluster);
     return Walk(dir, "\\", WalkKind::kTarget, 0) ? 0 : -1;
@@ -135,8 +139,8 @@ class FatScan {
     return nullptr;
   }
 
+  // dir holds the root folder.
   bool FindTarget(Directory* dir) {
-    if (!LoadRoot(dir)) return false;
     // "X:\" then folder names separated by '\' (a trailing '\' is allowed).
     if (target_.size() < 3) return true;
     const std::string rest = target_.substr(3);
@@ -357,7 +361,7 @@ int RunFatScan(int driveIndex, const char* target, const uint8_t* bootSector, bo
   FatGeometry g;
   if (!ParseFatBootSector(bootSector, &g) || (g.type == FatType::kFat32) != fat32) return -1;
   HANDLE volume = OpenVolume(driveIndex);
-  if (!volume) return -1;
+  if (!volume) return kScanCannotOpen;
   int result = FatScan(volume, driveIndex, g, target).Run();
   CloseVolume(volume);
   return result;

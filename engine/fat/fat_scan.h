@@ -7,7 +7,9 @@
 #include <cstdint>
 
 // 0, or -1 when the target folder is not found, the boot sector does not
-// describe a FAT volume, or the scan was stopped (gScanAbort == 1).
+// describe a FAT volume, or the scan was stopped (gScanAbort == 1);
+// kScanCannotOpen when the volume cannot be opened, kScanCannotRead when its
+// root folder cannot be read (source_report.h).
 int Fat16DeletedScan(int driveIndex, const char* target, const uint8_t* bootSector);
 int Fat32DeletedScan(int driveIndex, const char* target, const uint8_t* bootSector);
 

@@ -14,6 +14,7 @@
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"
 #include "ntfs/ntfs_volume.h"
+#include "source_report.h"
 #include "state.h"
 #include "volume/boot.h"
 
@@ -158,11 +159,11 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   gMftStartSector = geometry.mftStartSector;
 
   HANDLE handle = OpenVolume(driveIndex);
-  if (!handle) return -1;
+  if (!handle) return kScanCannotOpen;
   std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
   ClampToDevice(&geometry, GetDeviceSectorCount(handle));
   NtfsVolume volume(handle, driveIndex, geometry);
-  if (!volume.LoadMft()) return -1;
+  if (!volume.LoadMft()) return kScanCannotRead;
 
   NtfsScanTarget scanTarget;
   const int64_t targetRecord = FindNtfsTargetRecord(volume, target);

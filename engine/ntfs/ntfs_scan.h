@@ -11,9 +11,9 @@
 class NtfsVolume;
 class NtfsFolderCache;
 
-// 0 or -1 (the boot sector is not one this scan reads, the volume cannot be
-// opened, the MFT's own record is unreadable, or the target folder is not
-// found). Records go to gDeletedFiles; progress texts are sent to window:
+// 0 or -1 (the boot sector is not one this scan reads, or the target folder
+// is not found); kScanCannotOpen when the volume cannot be opened,
+// kScanCannotRead when the MFT's own record is unreadable (source_report.h). Records go to gDeletedFiles; progress texts are sent to window:
 // the start text, then every 25th accepted file.
 int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSector, HWND window);
 

@@ -117,8 +117,23 @@ TEST(DeepScanSources, SectorCounts) {
   EXPECT_EQ(GetTargetSectorCount(VolumeTarget(kTenK)), 10000u);
   EXPECT_EQ(GetTargetSectorCount(0x0102), 0u) << "both a disk and a volume";
   EXPECT_EQ(GetTargetSectorCount(MakeDiskTarget(9)), 0u) << "no such disk";
-  EXPECT_EQ(RawSignatureScan(MakeDiskTarget(9)), kDeepScanNothing);
-  EXPECT_EQ(RawSignatureScan(0x0102), kDeepScanNothing);
+}
+
+TEST(DeepScanSources, ASourceThatCannotBeReadIsNotOneWithoutHits) {
+  SourceReport report;
+  EXPECT_EQ(RawSignatureScan(MakeDiskTarget(9), &report), kDeepScanCannotOpen) << "no such disk";
+  EXPECT_EQ(report.state, SourceState::kCannotOpen);
+  EXPECT_EQ(report.disk, 9);
+  EXPECT_NE(report.error, 0u);
+  EXPECT_EQ(RawSignatureScan(0x0102, &report), kDeepScanCannotOpen) << "both a disk and a volume";
+  EXPECT_EQ(RawSignatureScan(VolumeTarget('K'), &report), kDeepScanCannotRead) << "opens, reads nothing";
+  EXPECT_EQ(report.state, SourceState::kCannotRead);
+  EXPECT_EQ(report.driveIndex, 'K' - 'C');
+  EXPECT_EQ(report.error, static_cast<uint32_t>(ERROR_HANDLE_EOF));
+  EXPECT_TRUE(gFoundFiles.empty());
+  // Read to its end without a hit: that, and only that, is nothing found.
+  EXPECT_EQ(RawSignatureScan(VolumeTarget('O'), &report), kDeepScanNothing);
+  EXPECT_EQ(report.state, SourceState::kScanned);
 }
 
 TEST(DeepScanSources, TenThousandSectorsAreTwoBlocksAndTheLastHitEndsWithTheSource) {

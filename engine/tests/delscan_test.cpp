@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "source_report.h"
 #include "state.h"
 #include "volume/boot.h"
 #include "volume/delscan.h"
@@ -21,7 +22,7 @@ LRESULT CALLBACK RecordProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 // Runs the scan on a worker, as the page does, pumping messages meanwhile.
-int Scan(const char* target, int recycle = 0) {
+int Scan(const char* target, int recycle = 0, SourceReport* report = nullptr) {
   static HWND window = testsupport::MessageWindow("DelScanReceiver", RecordProc);
   gReceived.clear();
   DeletedScanRequest req = {};
@@ -29,7 +30,7 @@ int Scan(const char* target, int recycle = 0) {
   std::strncpy(req.target, target, sizeof req.target - 1);
   req.recycleBin = recycle;
   int result = 0;
-  testsupport::RunPumping([&] { result = RunDeletedFileScan(req); });
+  testsupport::RunPumping([&] { result = RunDeletedFileScan(req, report); });
   return result;
 }
 
@@ -66,6 +67,39 @@ TEST(DeletedScanEntry, UnusableTargetsEndCleanlyWithTheDoneMessage) {
   EXPECT_EQ(gReceived.size(), 1u);
 
   EXPECT_EQ(Scan("q:\\"), -1) << "lower-case letter names no drive index";
+}
+
+TEST(DeletedScanEntry, ASourceThatCannotBeReadIsNeverNothingFound) {
+  struct Case {
+    const char* target;
+    SourceState state;
+    Unsupported reason;
+    uint32_t value;
+  } cases[] = {
+      {"Q:\\", SourceState::kCannotOpen, Unsupported::kNone, 0},            // no such drive
+      {"U:\\", SourceState::kCannotRead, Unsupported::kNone, 0},            // opens, reads nothing
+      {"I:\\", SourceState::kUnsupported, Unsupported::kUnknownFileSystem, 0},
+      {"K:\\", SourceState::kUnsupported, Unsupported::kOtherRecordSize, 4096},   // NTFS, 4 KB records
+      {"S:\\", SourceState::kUnsupported, Unsupported::kOtherSectorSize, 4096},   // FAT, 4 KB sectors
+      {"H:\\", SourceState::kScanned, Unsupported::kNone, 0},
+      {"G:\\No such folder", SourceState::kScanned, Unsupported::kNone, 0},  // scanned: nothing there
+  };
+  for (const Case& c : cases) {
+    SourceReport report;
+    report.state = SourceState::kCannotOpen;
+    const int rc = Scan(c.target, 0, &report);
+    EXPECT_EQ(rc, c.state == SourceState::kScanned ? 0 : -1) << c.target;
+    EXPECT_EQ(report.state, c.state) << c.target;
+    EXPECT_EQ(report.reason, c.reason) << c.target;
+    EXPECT_EQ(report.value, c.value) << c.target;
+    EXPECT_EQ(report.driveIndex, c.target[0] - 'C') << c.target;
+    // Why it could not be read is kept for the page to say.
+    if (report.state == SourceState::kCannotOpen || report.state == SourceState::kCannotRead)
+      EXPECT_NE(report.error, 0u) << c.target;
+    if (report.state == SourceState::kCannotRead) EXPECT_EQ(report.error, static_cast<uint32_t>(ERROR_HANDLE_EOF));
+    ASSERT_FALSE(gReceived.empty());
+    EXPECT_EQ(gReceived.back(), static_cast<UINT>(WM_DELSCAN_DONE)) << c.target;
+  }
 }
 
 TEST(DeletedScanEntry, RecycleBinModeSendsNoDoneMessage) {

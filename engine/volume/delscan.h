@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "source_report.h"
+
 // What the scan page hands its worker.
 struct DeletedScanRequest {
   HWND window;          // receives WM_DELSCAN_PROGRESS / WM_DELSCAN_DONE
@@ -13,10 +15,13 @@ struct DeletedScanRequest {
   int recycleBin;       // non-zero: no WM_DELSCAN_DONE (the recycle-bin worker sends one at the end)
 };
 
-// 0 when a scan ran; -1 when the target is empty, the boot sector cannot be
-// read or no file system is recognised. Always ends with gDelScanDone = 1 and,
-// outside recycle-bin mode, WM_DELSCAN_DONE sent to the window.
-int RunDeletedFileScan(const DeletedScanRequest& request);
+// 0 when a scan ran (the target folder may turn out not to be there: nothing
+// is found); -1 when the target is empty or names no drive, the volume
+// cannot be opened or read, or its file system is not one the scan reads.
+// report (may be null) says which of these it was, with the system's reason
+// (source_report.h). Always ends with gDelScanDone = 1 and, outside
+// recycle-bin mode, WM_DELSCAN_DONE sent to the window.
+int RunDeletedFileScan(const DeletedScanRequest& request, SourceReport* report = nullptr);
 
 // CreateThread-style wrapper; the argument is a DeletedScanRequest* that must
 // outlive the thread.

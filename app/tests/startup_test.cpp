@@ -67,4 +67,24 @@ TEST(Startup, WithThePictureLibraryItIsLoadedAndTheSystemCloseEndsWithCodeOne) {
   EXPECT_EQ(p.Close(main), 1u);
 }
 
+TEST(Startup, TheProgramAsksForAdministratorRightsAndNothingElse) {
+  // Raw devices open only for an administrator from Windows Vista on: the
+  // program carries a manifest that asks for those rights. (Wine does not
+  // elevate; the two tests above show it still starts the program.)
+  HMODULE exe = LoadLibraryExA((BinFolder() + "salvora.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(found, nullptr) << "no application manifest";
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+  ASSERT_NE(bytes, nullptr);
+  const std::string manifest(bytes, SizeofResource(exe, found));
+  FreeLibrary(exe);
+  EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("urn:schemas-microsoft-com:asm.v2"), std::string::npos) << "the form XP accepts";
+  // The controls are drawn by the program's own skin: no switch to another
+  // common-controls version comes with it.
+  EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+  EXPECT_EQ(manifest.find("dependency"), std::string::npos);
+}
+
 }  // namespace

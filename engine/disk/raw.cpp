@@ -71,8 +71,13 @@ namespace {
 thread_local DWORD gLastDeviceError = 0;
 
 // Keeps the reason of a failure; a failure the system gave no code for
-// still counts as one.
-void NoteDeviceError(DWORD error) { gLastDeviceError = error ? error : ERROR_GEN_FAILURE; }
+// still counts as one. Reaching a thread_local may go through TlsGetValue,
+// which clears the thread's last error: callers that ask GetLastError after
+// a failed call of this layer must still find its code there.
+void NoteDeviceError(DWORD error) {
+  gLastDeviceError = error ? error : ERROR_GEN_FAILURE;
+  SetLastError(error);
+}
 
 HANDLE OpenDevice(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
   HANDLE h = gDeviceCalls.createFile(name, access, share, nullptr, disposition, flags, nullptr);
@@ -143,8 +148,18 @@ HANDLE gCachedVolume = nullptr;
 
 }  // namespace
 
-DWORD LastDeviceError() { return gLastDeviceError; }
-void ClearDeviceError() { gLastDeviceError = 0; }
+DWORD LastDeviceError() {
+  const DWORD kept = GetLastError();
+  const DWORD error = gLastDeviceError;
+  SetLastError(kept);
+  return error;
+}
+
+void ClearDeviceError() {
+  const DWORD kept = GetLastError();
+  gLastDeviceError = 0;
+  SetLastError(kept);
+}
 
 void MakeDiskPath(int disk, char out[32]) {
   if (disk < 0 || disk > 9) {

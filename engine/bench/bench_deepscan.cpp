@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     copy = Now() - t1;
   }
   std::printf("scan %.3f copy %.3f hits %u rc %d\n", t1 - t0, copy, static_cast<unsigned>(gFoundFiles.size()), rc);
-  for (const FoundFileRecord& r : gFoundFiles) std::printf("%u\t%u\t%.260s\n", r.firstSector, r.lastSector, r.name);
+  for (const FoundFileRecord& r : gFoundFiles)
+    std::printf("%llu\t%llu\t%.260s\n", static_cast<unsigned long long>(r.firstSector),
+                static_cast<unsigned long long>(r.lastSector), r.name);
   return rc == 0 ? 0 : 1;
 }

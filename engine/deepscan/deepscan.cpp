@@ -17,10 +17,14 @@
 
 HWND gDeepScanWindow = nullptr;
 uint32_t gLastHitWasMpeg = 0;
+std::atomic<uint32_t> gDeepScanProgressShift{0};
 
 namespace {
 
-constexpr uint64_t kMaxScanSectors = 1ull << 32;   // a hit's sectors are 32-bit
+// Windows 9x addresses at most 2^32 sectors; its size probe stops there.
+constexpr uint64_t kMaxProbeSectors = 1ull << 32;
+// A type the table gives no size limit for stops here, at the latest.
+constexpr uint64_t kDefaultCapBytes = 4ull << 30;
 // An unreadable block is read again in pieces, so one bad sector costs the
 // scan 64 KB rather than 4 MB.
 constexpr uint32_t kPieceSectors = 128;
@@ -99,8 +103,8 @@ uint64_t ProbeDiskSectorCount9x(int disk) {
   for (uint64_t step : kSteps) {
     if (!readable(step)) continue;
     good = step;
-    while (good + step < kMaxScanSectors && readable(good + step)) good += step;
-    bad = std::min(good + step, kMaxScanSectors);
+    while (good + step < kMaxProbeSectors && readable(good + step)) good += step;
+    bad = std::min(good + step, kMaxProbeSectors);
     found = true;
     break;
   }
@@ -329,6 +333,15 @@ struct TypeCounter {
   uint32_t count;
 };
 
+// What the scan learns of a hit after recording it: its length when its
+// structure told it, its size limit from the table, and the Office format
+// a zip's entries named.
+struct HitFacts {
+  uint64_t knownBytes = 0;
+  uint64_t capBytes = 0;
+  int office = kZipPlain;
+};
+
 class DeepScan {
  public:
   DeepScan(uint32_t target, HANDLE handle, const SignatureTable& table, uint64_t total)
@@ -336,16 +349,19 @@ class DeepScan {
   ~DeepScan() {
     if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
   }
-  int Run();
+  int Run(uint64_t from);
 
  private:
   bool ReadBlock(uint64_t position, uint32_t count);
   void ProcessBlock(uint64_t position, uint32_t count);
   void Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock);
-  bool RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes);
+  bool RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes, size_t record);
+  bool OpenHitEndsBefore(uint64_t sector);
   void FeedOpenHit(uint64_t toSector);
   void CloseOpenHit();
-  void ApplyKnownEnds();
+  void ApplyWhatHitsTold();
+  void NameOfficePackages();
+  void SendProgress(uint64_t position);
 
   uint32_t target_;
   HANDLE handle_;
@@ -362,7 +378,8 @@ class DeepScan {
   bool open_ = false;
   FileEndFinder finder_;
   uint64_t fedTo_ = 0;   // sector up to which the open hit was fed
-  std::vector<uint64_t> knownBytes_;   // per hit: its length when its structure told it, else 0
+  std::vector<HitFacts> facts_;   // per hit of gFoundFiles
+  uint32_t progressShift_ = 0;
 };
 
 bool DeepScan::ReadBlock(uint64_t position, uint32_t count) {
@@ -401,21 +418,34 @@ void DeepScan::FeedOpenHit(uint64_t toSector) {
     finder_.Feed(buffer_ + (from - blockStart_) * kSectorSize, static_cast<size_t>(pieceEnd - from) * kSectorSize);
     from = pieceEnd;
   }
-  fedTo_ = toSector;
+  fedTo_ = std::max(fedTo_, toSector);
 }
 
 void DeepScan::CloseOpenHit() {
   if (!open_) return;
-  if (!gFoundFiles.empty()) knownBytes_.back() = finder_.length();
+  if (!facts_.empty()) {
+    facts_.back().knownBytes = finder_.length();
+    if (finder_.done()) facts_.back().office = finder_.OfficeKind();
+  }
   open_ = false;
 }
 
-bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes) {
+bool DeepScan::OpenHitEndsBefore(uint64_t sector) {
+  if (!open_ || gFoundFiles.empty()) return false;
+  FeedOpenHit(sector);
+  if (!finder_.done() || finder_.length() == 0) return false;
+  uint64_t sectors = (finder_.length() + kSectorSize - 1) / kSectorSize;
+  return gFoundFiles.back().firstSector + sectors <= sector;
+}
+
+bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes, size_t record) {
   if (std::strcmp(type, "jpg") == 0 && std::memcmp(bytes + 6, "Exif", 4) != 0 &&
       std::memcmp(bytes + 6, "JFIF", 4) != 0)
     return false;
   if (std::strcmp(type, "mpg") == 0) {
-    if (gLastHitWasMpeg) return false;
+    // An MPEG stream's own packs begin sectors all through it: they are one
+    // file, unless the stream before them has ended.
+    if (gLastHitWasMpeg && !OpenHitEndsBefore(sector)) return false;
     gLastHitWasMpeg = 1;
   } else {
     gLastHitWasMpeg = 0;
@@ -438,8 +468,8 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
 
   FoundFileRecord hit = {};
   MakeFoundFileName(typeName, count, hit.name);
-  hit.firstSector = static_cast<uint32_t>(sector);
-  hit.lastSector = hit.firstSector;
+  hit.firstSector = sector;
+  hit.lastSector = sector;
   hit.source = static_cast<uint16_t>(target_ & 0xFFFF);
   hit.selected = 1;
 
@@ -447,7 +477,10 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   FeedOpenHit(sector);
   CloseOpenHit();
   if (!AppendFoundFile(hit)) return false;
-  knownBytes_.push_back(0);
+  HitFacts facts;
+  facts.capBytes = table_.SizeCap(record);
+  if (facts.capBytes == 0) facts.capBytes = kDefaultCapBytes;
+  facts_.push_back(facts);
   open_ = true;
   finder_.Reset(FileEndKindOfType(typeName));
   fedTo_ = sector;
@@ -487,7 +520,7 @@ void DeepScan::Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInB
       std::strcpy(type, riff);
     }
   }
-  RecordFoundFile(sector, type, bytes);
+  RecordFoundFile(sector, type, bytes, record);
 }
 
 void DeepScan::ProcessBlock(uint64_t position, uint32_t count) {
@@ -501,32 +534,65 @@ void DeepScan::ProcessBlock(uint64_t position, uint32_t count) {
   FeedOpenHit(position + count);
 }
 
-void DeepScan::ApplyKnownEnds() {
-  if (open_) CloseOpenHit();
-  for (size_t i = 0; i < gFoundFiles.size() && i < knownBytes_.size(); ++i) {
-    uint64_t bytes = knownBytes_[i];
-    if (bytes == 0) continue;
+// A zip whose own entries name an Office package is that document. The
+// refinement at the hit looks only at the archive's first entries; the walk
+// to its end has seen every name. The hits are numbered again afterwards,
+// so each type still counts from 00000001 in scan order.
+void DeepScan::NameOfficePackages() {
+  bool renamed = false;
+  for (size_t i = 0; i < gFoundFiles.size() && i < facts_.size(); ++i) {
     FoundFileRecord& r = gFoundFiles[i];
-    uint64_t last = r.firstSector + (bytes + kSectorSize - 1) / kSectorSize - 1;
-    if (last < r.lastSector) r.lastSector = static_cast<uint32_t>(last);
+    if (facts_[i].office == kZipPlain || std::strncmp(r.name, "zip\\", 4) != 0) continue;
+    static const char* const kOffice[] = {"", "docx", "xlsx", "pptx"};
+    MakeFoundFileName(kOffice[facts_[i].office], 0, r.name);
+    renamed = true;
+  }
+  if (!renamed) return;
+  std::vector<std::pair<std::string, uint32_t>> counts;
+  for (FoundFileRecord& r : gFoundFiles) {
+    std::string type(r.name, strnlen(r.name, sizeof r.name));
+    type = type.substr(0, type.find('\\'));
+    auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == type; });
+    if (it == counts.end()) it = counts.insert(counts.end(), {type, 0});
+    MakeFoundFileName(type.c_str(), ++it->second, r.name);
   }
 }
 
-int DeepScan::Run() {
+void DeepScan::ApplyWhatHitsTold() {
+  if (open_) CloseOpenHit();
+  for (size_t i = 0; i < gFoundFiles.size() && i < facts_.size(); ++i) {
+    FoundFileRecord& r = gFoundFiles[i];
+    uint64_t bytes = facts_[i].knownBytes ? facts_[i].knownBytes : facts_[i].capBytes;
+    uint64_t last = r.firstSector + (bytes + kSectorSize - 1) / kSectorSize - 1;
+    if (last < r.lastSector) r.lastSector = last;
+  }
+  NameOfficePackages();
+}
+
+void DeepScan::SendProgress(uint64_t position) {
+  if (!total_ || !gDeepScanWindow) return;
+  // Both values fit the message's 32-bit words on any disk: beyond 2^32
+  // sectors they go in units of 2^shift sectors (gDeepScanProgressShift).
+  SendMessageA(gDeepScanWindow, WM_RAWSCAN_PROGRESS, static_cast<WPARAM>(total_ >> progressShift_),
+               static_cast<LPARAM>(static_cast<ULONG_PTR>(position >> progressShift_)));
+}
+
+int DeepScan::Run(uint64_t from) {
   buffer_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, static_cast<size_t>(kDeepScanBlockSectors) * kSectorSize,
                                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer_) return kDeepScanNothing;
-  const uint64_t limit = total_ ? std::min(total_, kMaxScanSectors) : kMaxScanSectors;
-  const WPARAM shownTotal = static_cast<WPARAM>(std::min<uint64_t>(total_, 0xFFFFFFFFu));
-  uint64_t position = 0;
-  bool stopped = false;
+  while ((total_ >> progressShift_) > 0xFFFFFFFFull) ++progressShift_;
+  gDeepScanProgressShift = progressShift_;
+  // An unknown size is read until reading fails.
+  const uint64_t limit = total_ ? total_ : UINT64_MAX;
+  uint64_t position = from;
+  bool stopped = false, reachedEnd = false;
   while (position < limit) {
     // The last block of a source is read only as far as the source goes.
     uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kDeepScanBlockSectors, limit - position));
     bool read = ReadBlock(position, count);
     anyRead_ = anyRead_ || read;
-    if (total_ && gDeepScanWindow)
-      SendMessageA(gDeepScanWindow, WM_RAWSCAN_PROGRESS, shownTotal, static_cast<LPARAM>(position));
+    SendProgress(position);
     if (gDeepScanAbort.load() == 1) {
       stopped = true;
       break;
@@ -538,22 +604,27 @@ int DeepScan::Run() {
     }
     ProcessBlock(position, count);
     position += kDeepScanBlockSectors;
+    reachedEnd = total_ != 0 && position >= total_;
   }
   // Not one sector arrived: that is a source that cannot be read, not one
   // on which nothing was found.
   if (!anyRead_ && !stopped) return kDeepScanCannotRead;
   if (gFoundFiles.empty()) return kDeepScanNothing;
-  if (stopped)
+  if (stopped) {
     CloseFoundFilesOnStop(total_);
-  else
+  } else {
+    // A stream that stopped on a frame's or packet's boundary at the very end
+    // of the source ends there.
+    if (reachedEnd && open_ && fedTo_ >= total_) finder_.Finish();
     CloseFoundFilesAtEnd(position, total_);
-  ApplyKnownEnds();
+  }
+  ApplyWhatHitsTold();
   return kDeepScanDone;
 }
 
 }  // namespace
 
-int RawSignatureScan(uint32_t target, SourceReport* report) {
+int RawSignatureScanFrom(uint32_t target, uint64_t firstSector, SourceReport* report) {
   SourceReport scanned;
   if (TargetVolume(target) != kTargetUnused)
     scanned.driveIndex = static_cast<int>(TargetVolume(target));
@@ -589,7 +660,7 @@ int RawSignatureScan(uint32_t target, SourceReport* report) {
   } else {
     if (isVolume) total = VolumeSectorCount(static_cast<int>(TargetVolume(target)), handle);
     DeepScan scan(target, handle, table, total);
-    rc = scan.Run();
+    rc = scan.Run(firstSector);
     if (rc == kDeepScanCannotRead && report) {
       report->state = SourceState::kCannotRead;
       report->error = LastDeviceError();
@@ -598,3 +669,5 @@ int RawSignatureScan(uint32_t target, SourceReport* report) {
   CloseSectorTarget(target, handle);
   return rc;
 }
+
+int RawSignatureScan(uint32_t target, SourceReport* report) { return RawSignatureScanFrom(target, 0, report); }

@@ -4,13 +4,18 @@
 // file's inner structure, and appends a FoundFileRecord per hit to
 // gFoundFiles (records/records.h). Where a hit's own structure tells where it
 // ends, its last sector is that end rather than the sector before the next
-// hit.
+// hit. A hit whose structure tells nothing ends at the next hit, at the size
+// limit the table gives its type, or at the end of the source, whichever
+// comes first.
 //
 // The scan runs on the deep-scan page's worker; it sends (never posts) to the
 // window in gDeepScanWindow:
 //   WM_RAWSCAN_PROGRESS  wParam = the source's sector count, lParam = the
 //                        sector position of the block just read; once per
-//                        block, not when the count is unknown
+//                        block, not when the count is unknown. Both are in
+//                        units of 2^gDeepScanProgressShift sectors, which is
+//                        0 up to 2^32 sectors (2 TiB) and just enough more
+//                        beyond for the count to fit 32 bits
 //   WM_RAWSCAN_FOUND     wParam 0, lParam = the new hit's name (valid only
 //                        while the message is handled)
 #pragma once
@@ -31,6 +36,8 @@ extern HWND gDeepScanWindow;
 // 1 after an "mpg" hit was recorded, 0 after a hit of any other type: a run
 // of MPEG hits with nothing between them is one file.
 extern uint32_t gLastHitWasMpeg;
+// Set by the scan before its first progress message (see above).
+extern std::atomic<uint32_t> gDeepScanProgressShift;
 
 constexpr uint32_t kDeepScanBlockSectors = 8192;   // one 4 MB read per block
 
@@ -42,14 +49,17 @@ constexpr int kDeepScanBadTable = -3;      // its size cannot be read, or its ma
 constexpr int kDeepScanCannotOpen = -4;    // the disk or volume cannot be opened
 constexpr int kDeepScanCannotRead = -5;    // it opened, but not one block of it could be read
 
-// Scans the disk or volume named by the sector target (disk/raw.h). Clears
-// gScanAbort and gDeepScanAbort at its start, empties gFoundFiles, and polls
-// gDeepScanAbort once per block: a stop keeps the hits so far, the last one
-// 2048 sectors long (or to its own end, when that is known and shorter).
-// Only the first 2^32 sectors are scanned: a hit's sectors are 32-bit.
+// Scans the disk or volume named by the sector target (disk/raw.h), from its
+// first sector to its last, whatever its size. Clears gScanAbort and
+// gDeepScanAbort at its start, empties gFoundFiles, and polls gDeepScanAbort
+// once per block: a stop keeps the hits so far, the last one 2048 sectors
+// long (or to its own end, when that is known and shorter).
 // report (may be null) names the source and, for kDeepScanCannotOpen and
 // kDeepScanCannotRead, the system's reason.
 int RawSignatureScan(uint32_t target, SourceReport* report = nullptr);
+// The same from firstSector on (the tests look past 2 TiB without reading
+// the 2 TiB before it).
+int RawSignatureScanFrom(uint32_t target, uint64_t firstSector, SourceReport* report = nullptr);
 
 // Sector count of the disk or volume named by the target, 0 when it cannot be
 // told. A volume: the device's own size, else its boot sector's total; a

@@ -47,6 +47,7 @@ enum GifStep { kGifScreen, kGifBlock, kGifImage, kGifCodeSize, kGifLabel, kGifSu
 enum ZipStep {
   kZipRecord,
   kZipLocalRest,
+  kZipName,
   kZipCentralRest,
   kZipEndRest,
   kZip64EndSize,
@@ -54,9 +55,60 @@ enum ZipStep {
   kZipExtraSize,
   kZipDescriptorStart,
   kZipFoundEnd,
+  kZipDescriptorCheck,
 };
 enum OleStep { kOleHeader, kOleFat };
 enum RiffStep { kRiffHeader, kRiffNext };
+enum MpegStep { kMpegStart, kMpegPack, kMpegPack2, kMpegCode, kMpegLength };
+enum Mp3Step { kMp3Start, kMp3Frame, kMp3Tail };
+
+// What the names of a zip's entries showed.
+constexpr uint32_t kSawContentTypes = 1;
+constexpr uint32_t kSawWordMain = 2, kSawExcelMain = 4, kSawPowerPointMain = 8;
+constexpr uint32_t kSawWord = 16, kSawExcel = 32, kSawPowerPoint = 64;
+// Enough of an entry's name to tell the Office parts apart.
+constexpr size_t kZipNameLook = 64;
+// A raw video stream pads with zero bytes only before a start code, and
+// never with this many: the stream ended where they began.
+constexpr uint32_t kEsZeroRun = 4096;
+
+// MPEG audio: the frame's length in bytes, 0 when the four bytes are not a
+// frame header. kind receives version, layer and sampling rate, which stay
+// the same through a file.
+uint32_t Mp3FrameLength(const uint8_t* h, uint32_t* kind) {
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+  uint32_t version = (h[1] >> 3) & 3;   // 0 MPEG 2.5, 2 MPEG 2, 3 MPEG 1
+  uint32_t layer = (h[1] >> 1) & 3;     // 3 layer I, 2 layer II, 1 layer III
+  uint32_t bitrateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
+  if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 || (h[3] & 3) == 2)
+    return 0;
+  static const uint16_t kRates[3] = {44100, 48000, 32000};
+  static const uint16_t kBitrates[5][14] = {
+      {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},   // MPEG 1 layer I
+      {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},      // MPEG 1 layer II
+      {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},       // MPEG 1 layer III
+      {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},      // MPEG 2, 2.5 layer I
+      {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},           // MPEG 2, 2.5 layers II, III
+  };
+  bool mpeg1 = version == 3;
+  int table = mpeg1 ? static_cast<int>(3 - layer) : (layer == 3 ? 3 : 4);
+  uint32_t bitrate = kBitrates[table][bitrateIndex - 1] * 1000u;
+  uint32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  *kind = version << 4 | layer << 2 | rateIndex;
+  if (layer == 3) return (12 * bitrate / rate + padding) * 4;
+  if (layer == 1 && !mpeg1) return 72 * bitrate / rate + padding;
+  return 144 * bitrate / rate + padding;
+}
+
+bool NameIs(const std::vector<uint8_t>& name, uint32_t fullLength, const char* text) {
+  size_t n = std::strlen(text);
+  return fullLength == n && name.size() == n && std::memcmp(name.data(), text, n) == 0;
+}
+
+bool NameStarts(const std::vector<uint8_t>& name, const char* text) {
+  size_t n = std::strlen(text);
+  return name.size() >= n && std::memcmp(name.data(), text, n) == 0;
+}
 
 }  // namespace
 
@@ -71,7 +123,9 @@ FileEndKind FileEndKindOfType(const char* type) {
       {"dib", FileEndKind::kBmp},  {"zip", FileEndKind::kZip},   {"docx", FileEndKind::kZip},
       {"xlsx", FileEndKind::kZip}, {"pptx", FileEndKind::kZip},  {"doc", FileEndKind::kOle},
       {"xls", FileEndKind::kOle},  {"ppt", FileEndKind::kOle},   {"avi", FileEndKind::kRiff},
-      {"wav", FileEndKind::kRiff}, {"pdf", FileEndKind::kPdf},
+      {"wav", FileEndKind::kRiff}, {"pdf", FileEndKind::kPdf},   {"mpg", FileEndKind::kMpeg},
+      {"mpeg", FileEndKind::kMpeg}, {"mpe", FileEndKind::kMpeg}, {"vob", FileEndKind::kMpeg},
+      {"m2v", FileEndKind::kMpeg}, {"mp3", FileEndKind::kMp3},
   };
   for (const auto& t : kTypes)
     if (SameTypeName(type, t.name)) return t.kind;
@@ -92,6 +146,23 @@ void FileEndFinder::Reset(FileEndKind kind) {
   carryLength_ = 0;
   eolLeft_ = 0;
   zipDescriptor_ = false;
+  zipNameLength_ = 0;
+  zipAfterName_ = 0;
+  zipDataAt_ = 0;
+  zipPackedSize_ = 0;
+  zipCentral_ = false;
+  zipNames_ = 0;
+  patternCount_ = 0;
+  mpegUnits_ = 0;
+  mpegUnitAt_ = 0;
+  esZeros_ = 0;
+  esZeroAt_ = 0;
+  esCodeNext_ = false;
+  esCodeAt_ = 0;
+  mp3Frames_ = 0;
+  mp3Kind_ = 0;
+  mp3Zeros_ = 0;
+  mp3TagAt_ = 0;
   fatSectors_.clear();
   fatNext_ = 0;
   sectorShift_ = 9;
@@ -119,6 +190,12 @@ void FileEndFinder::Reset(FileEndKind kind) {
     case FileEndKind::kPdf:
       StartSearch("%%EOF", 5);
       break;
+    case FileEndKind::kMpeg:
+      Gather(4);
+      break;
+    case FileEndKind::kMp3:
+      Gather(10);
+      break;
     case FileEndKind::kNone:
       break;
   }
@@ -138,6 +215,34 @@ void FileEndFinder::Break() {
   done_ = true;
 }
 
+void FileEndFinder::Finish() {
+  if (done_) return;
+  const bool boundary = mode_ == Mode::kGather && pos_ >= hdrAt_;
+  if (kind_ == FileEndKind::kMp3 && boundary && step_ == kMp3Frame && mp3Frames_ > 0) return EndAt(hdrAt_);
+  if (kind_ == FileEndKind::kMp3 && step_ == kMp3Tail) return EndAt(mp3TagAt_);
+  if (kind_ == FileEndKind::kMpeg && boundary && step_ == kMpegCode) return MpegStop(hdrAt_);
+  // A video stream that ran out in zero bytes that no picture can hold.
+  if (kind_ == FileEndKind::kMpeg && mode_ == Mode::kStartCodes && !esCodeNext_ && esZeros_ >= 3 && mpegUnits_ > 0)
+    return EndAt(esZeroAt_);
+  Fail();
+}
+
+int FileEndFinder::OfficeKind() const {
+  if (!(zipNames_ & kSawContentTypes)) return kZipPlain;
+  auto only = [](uint32_t word, uint32_t excel, uint32_t powerPoint, int* kind) {
+    int n = (word != 0) + (excel != 0) + (powerPoint != 0);
+    if (n != 1) return false;
+    *kind = word ? kZipWord : excel ? kZipExcel : kZipPowerPoint;
+    return true;
+  };
+  int kind = kZipPlain;
+  // The main part decides; a package with none of them, the folders.
+  if (only(zipNames_ & kSawWordMain, zipNames_ & kSawExcelMain, zipNames_ & kSawPowerPointMain, &kind)) return kind;
+  if (zipNames_ & (kSawWordMain | kSawExcelMain | kSawPowerPointMain)) return kZipPlain;
+  if (only(zipNames_ & kSawWord, zipNames_ & kSawExcel, zipNames_ & kSawPowerPoint, &kind)) return kind;
+  return kZipPlain;
+}
+
 void FileEndFinder::Gather(size_t count) {
   mode_ = Mode::kGather;
   hdr_.clear();
@@ -155,9 +260,14 @@ void FileEndFinder::NextZipRecordAfter(uint64_t bytes) {
   GatherAs(kZipRecord, 4);
 }
 
-void FileEndFinder::StartSearch(const char* pattern, size_t length) {
+void FileEndFinder::StartSearch(const char* pattern, size_t length, const char* other) {
   mode_ = Mode::kSearch;
-  std::memcpy(pattern_, pattern, length);
+  std::memcpy(pattern_[0], pattern, length);
+  patternCount_ = 1;
+  if (other) {
+    std::memcpy(pattern_[1], other, length);
+    patternCount_ = 2;
+  }
   patternLength_ = length;
   carryLength_ = 0;
 }
@@ -186,6 +296,9 @@ void FileEndFinder::Feed(const uint8_t* data, size_t size) {
         break;
       case Mode::kSearch:
         FeedSearch(data, size);
+        break;
+      case Mode::kStartCodes:
+        FeedStartCodes(data, size);
         break;
     }
   }
@@ -222,6 +335,12 @@ void FileEndFinder::Step() {
       break;
     case FileEndKind::kRiff:
       StepRiff();
+      break;
+    case FileEndKind::kMpeg:
+      StepMpeg();
+      break;
+    case FileEndKind::kMp3:
+      StepMp3();
       break;
     case FileEndKind::kPdf:
     case FileEndKind::kNone:
@@ -372,22 +491,35 @@ void FileEndFinder::StepZip() {
       }
     case kZipLocalRest: {
       uint16_t flags = Le16(h + 2);
-      uint32_t packed = Le32(h + 14);
-      uint32_t names = static_cast<uint32_t>(Le16(h + 22)) + Le16(h + 24);
-      // Sizes that follow the data, or live in a zip64 field: the walk cannot
-      // step over the data, the end record still tells where the file ends.
-      if (((flags & 8) && packed == 0) || packed == 0xFFFFFFFFu) return StartSearch("PK\x05\x06", 4);
-      skipTo_ = pos_ + names + packed;
+      zipPackedSize_ = Le32(h + 14);
       zipDescriptor_ = (flags & 8) != 0;
-      step_ = zipDescriptor_ ? kZipDescriptorStart : kZipRecord;
-      return Gather(4);
+      zipCentral_ = false;
+      zipNameLength_ = Le16(h + 22);
+      zipAfterName_ = Le16(h + 24);   // the extra field; the data follows
+      if (zipNameLength_ == 0) return NoteZipName();
+      return GatherAs(kZipName, std::min<size_t>(zipNameLength_, kZipNameLook));
+    }
+    case kZipName:
+      return NoteZipName();
+    case kZipDescriptorCheck: {
+      // A descriptor of this entry holds the size of the data before it; the
+      // same bytes inside the data are a coincidence, and the search goes on.
+      uint64_t packed = hdrAt_ - 4 - zipDataAt_;
+      if (Le32(h + 4) == static_cast<uint32_t>(packed)) {
+        if (packed <= 0xFFFFFFFFu) return NextZipRecordAfter(0);
+        if (Le32(h + 8) == static_cast<uint32_t>(packed >> 32)) return NextZipRecordAfter(8);   // zip64 sizes
+      }
+      return StartSearch("PK\x07\x08", 4, "PK\x05\x06");
     }
     case kZipDescriptorStart:
       // CRC, sizes; with or without a signature of its own.
       return NextZipRecordAfter(Le32(h) == kZipDescriptor ? 12 : 8);
     case kZipCentralRest: {
-      uint32_t more = static_cast<uint32_t>(Le16(h + 24)) + Le16(h + 26) + Le16(h + 28);
-      return NextZipRecordAfter(more);
+      zipCentral_ = true;
+      zipNameLength_ = Le16(h + 24);
+      zipAfterName_ = static_cast<uint32_t>(Le16(h + 26)) + Le16(h + 28);   // extra field, comment
+      if (zipNameLength_ == 0) return NoteZipName();
+      return GatherAs(kZipName, std::min<size_t>(zipNameLength_, kZipNameLook));
     }
     case kZipEndRest:
       return EndAt(pos_ + Le16(h + 16));
@@ -409,6 +541,176 @@ void FileEndFinder::StepZip() {
         return EndAt(pos_ + Le16(h + 16));
       return StartSearch("PK\x05\x06", 4);
     }
+  }
+  Fail();
+}
+
+void FileEndFinder::NoteZipName() {
+  const uint32_t read = step_ == kZipName ? static_cast<uint32_t>(hdr_.size()) : 0;
+  if (read > 0) {
+    if (NameIs(hdr_, zipNameLength_, "[Content_Types].xml")) zipNames_ |= kSawContentTypes;
+    if (NameIs(hdr_, zipNameLength_, "word/document.xml")) zipNames_ |= kSawWordMain;
+    if (NameIs(hdr_, zipNameLength_, "xl/workbook.xml")) zipNames_ |= kSawExcelMain;
+    if (NameIs(hdr_, zipNameLength_, "ppt/presentation.xml")) zipNames_ |= kSawPowerPointMain;
+    if (NameStarts(hdr_, "word/")) zipNames_ |= kSawWord;
+    if (NameStarts(hdr_, "xl/")) zipNames_ |= kSawExcel;
+    if (NameStarts(hdr_, "ppt/")) zipNames_ |= kSawPowerPoint;
+  }
+  const uint64_t rest = zipNameLength_ - read + zipAfterName_;
+  if (zipCentral_) return NextZipRecordAfter(rest);
+  if (zipDescriptor_ && zipPackedSize_ == 0) {
+    // The size follows the data: the descriptor after it tells where the
+    // data ended (checked against the bytes passed); failing that, the end
+    // record still tells where the file ends.
+    zipDataAt_ = pos_ + rest;
+    skipTo_ = zipDataAt_;
+    return StartSearch("PK\x07\x08", 4, "PK\x05\x06");
+  }
+  // Sizes in a zip64 field: the walk cannot step over the data.
+  if (zipPackedSize_ == 0xFFFFFFFFu) {
+    skipTo_ = pos_ + rest;
+    return StartSearch("PK\x05\x06", 4);
+  }
+  skipTo_ = pos_ + rest + zipPackedSize_;
+  step_ = zipDescriptor_ ? kZipDescriptorStart : kZipRecord;
+  Gather(4);
+}
+
+void FileEndFinder::StepMpeg() {
+  const uint8_t* h = hdr_.data();
+  switch (step_) {
+    case kMpegStart:
+      if (h[0] != 0 || h[1] != 0 || h[2] != 1) return Fail();
+      if (h[3] == 0xBA) {
+        mpegUnitAt_ = hdrAt_;
+        return GatherAs(kMpegPack, 8);
+      }
+      if (h[3] != 0xB3) return Fail();
+      // A video elementary stream: no lengths, only start codes.
+      mode_ = Mode::kStartCodes;
+      esZeros_ = 0;
+      esCodeNext_ = false;
+      return;
+    case kMpegPack:
+      // The marker bits of an MPEG-2 pack header, or of an MPEG-1 one.
+      if ((h[0] & 0xC4) == 0x44 && (h[2] & 4) && (h[4] & 4) && (h[5] & 1)) return GatherAs(kMpegPack2, 2);
+      if ((h[0] & 0xF1) == 0x21 && (h[2] & 1) && (h[4] & 1) && (h[5] & 0x80) && (h[7] & 1))
+        return GatherAs(kMpegCode, 4);
+      return MpegStop(mpegUnitAt_);
+    case kMpegPack2:
+      if ((h[0] & 3) != 3) return MpegStop(mpegUnitAt_);
+      skipTo_ = pos_ + (h[1] & 7);   // stuffing
+      return GatherAs(kMpegCode, 4);
+    case kMpegCode: {
+      mpegUnitAt_ = hdrAt_;
+      if (h[0] != 0 || h[1] != 0 || h[2] != 1) return MpegStop(hdrAt_);
+      uint8_t code = h[3];
+      if (code == 0xBA) return GatherAs(kMpegPack, 8);
+      if (code == 0xB9) return MpegStop(pos_);   // the program's end code
+      if (code == 0xBB || code >= 0xBC) return GatherAs(kMpegLength, 2);   // system header, packets
+      return MpegStop(hdrAt_);
+    }
+    case kMpegLength:
+      skipTo_ = pos_ + (static_cast<uint32_t>(h[0]) << 8 | h[1]);
+      ++mpegUnits_;
+      return GatherAs(kMpegCode, 4);
+  }
+  Fail();
+}
+
+void FileEndFinder::MpegStop(uint64_t at) {
+  // A pack header alone, with nothing valid after it, is not yet a stream.
+  if (mpegUnits_ == 0) return Fail();
+  EndAt(at);
+}
+
+void FileEndFinder::FeedStartCodes(const uint8_t*& data, size_t& size) {
+  while (size > 0 && !done_) {
+    if (!esCodeNext_ && esZeros_ == 0) {
+      // Nothing pending: on to the next zero byte.
+      const void* z = std::memchr(data, 0, size);
+      size_t n = z ? static_cast<size_t>(static_cast<const uint8_t*>(z) - data) : size;
+      data += n;
+      size -= n;
+      pos_ += n;
+      if (!z) return;
+    }
+    const uint8_t b = data[0];
+    const uint64_t at = pos_;
+    ++data;
+    --size;
+    ++pos_;
+    if (esCodeNext_) {
+      esCodeNext_ = false;
+      if (b == 0xB7) {   // sequence end
+        if (mpegUnits_ == 0) return Fail();
+        return EndAt(pos_);
+      }
+      bool video = b <= 0xAF || b == 0xB2 || b == 0xB3 || b == 0xB5 || b == 0xB8;
+      if (!video) return MpegStop(esCodeAt_);
+      if (b == 0x00 || b == 0xB8) ++mpegUnits_;   // a picture, a group of pictures
+      continue;
+    }
+    if (b == 0) {
+      if (esZeros_ == 0) esZeroAt_ = at;
+      if (++esZeros_ >= kEsZeroRun) return MpegStop(esZeroAt_);
+      continue;
+    }
+    if (b == 1 && esZeros_ >= 2) {
+      esCodeNext_ = true;
+      esCodeAt_ = esZeroAt_;
+    } else if (esZeros_ >= 3) {
+      // Three zero bytes come only before a start code.
+      return MpegStop(esZeroAt_);
+    }
+    esZeros_ = 0;
+  }
+}
+
+void FileEndFinder::StepMp3() {
+  const uint8_t* h = hdr_.data();
+  uint32_t kind = 0, length = 0;
+  switch (step_) {
+    case kMp3Start:
+      if (std::memcmp(h, "ID3", 3) == 0) {
+        if (h[3] < 2 || h[3] > 4 || ((h[6] | h[7] | h[8] | h[9]) & 0x80)) return Fail();
+        uint32_t size = static_cast<uint32_t>(h[6]) << 21 | static_cast<uint32_t>(h[7]) << 14 |
+                        static_cast<uint32_t>(h[8]) << 7 | h[9];
+        if (h[3] == 4 && (h[5] & 0x10)) size += 10;   // footer
+        skipTo_ = pos_ + size;
+        return GatherAs(kMp3Frame, 4);
+      }
+      length = Mp3FrameLength(h, &kind);
+      if (length < 10) return Fail();
+      mp3Kind_ = kind;
+      mp3Frames_ = 1;
+      skipTo_ = hdrAt_ + length;
+      return GatherAs(kMp3Frame, 4);
+    case kMp3Frame:
+      length = Mp3FrameLength(h, &kind);
+      if (length > 0 && (mp3Frames_ == 0 || kind == mp3Kind_)) {
+        mp3Kind_ = kind;
+        ++mp3Frames_;
+        skipTo_ = hdrAt_ + length;
+        return Gather(4);
+      }
+      if (mp3Frames_ == 0) {
+        // Zero bytes after the tag that its size did not count.
+        size_t zeros = 0;
+        while (zeros < hdr_.size() && h[zeros] == 0) ++zeros;
+        mp3Zeros_ += zeros;
+        if (zeros == 0 || mp3Zeros_ > (1u << 20)) return Fail();
+        hdr_.erase(hdr_.begin(), hdr_.begin() + static_cast<std::ptrdiff_t>(zeros));
+        hdrAt_ += zeros;
+        return;   // the gather goes on for the rest of the header
+      }
+      if (std::memcmp(h, "TAG", 3) == 0) {
+        mp3TagAt_ = hdrAt_;
+        return GatherAs(kMp3Tail, 128 - 4);
+      }
+      return EndAt(hdrAt_);
+    case kMp3Tail:
+      return EndAt(pos_);
   }
   Fail();
 }
@@ -487,6 +789,11 @@ void FileEndFinder::FeedSearch(const uint8_t*& data, size_t& size) {
     size = static_cast<size_t>(std::min<uint64_t>(size, kPdfWindow - pos_));
   }
   const size_t m = patternLength_;
+  auto which = [&](const uint8_t* at) {
+    for (int k = 0; k < patternCount_; ++k)
+      if (std::memcmp(at, pattern_[k], m) == 0) return k;
+    return -1;
+  };
   // A pattern that began in the bytes fed before.
   if (carryLength_ > 0) {
     uint8_t joined[16];
@@ -495,13 +802,14 @@ void FileEndFinder::FeedSearch(const uint8_t*& data, size_t& size) {
     std::memcpy(joined + carryLength_, data, head);
     size_t total = carryLength_ + head;
     for (size_t j = 0; j < carryLength_ && j + m <= total; ++j) {
-      if (std::memcmp(joined + j, pattern_, m) == 0) {
+      int k = which(joined + j);
+      if (k >= 0) {
         size_t used = j + m - carryLength_;
         data += used;
         size -= used;
         pos_ += used;
         carryLength_ = 0;
-        OnSearchHit(pos_ - m);
+        OnSearchHit(pos_ - m, k);
         return;
       }
     }
@@ -509,17 +817,19 @@ void FileEndFinder::FeedSearch(const uint8_t*& data, size_t& size) {
   const uint8_t* p = data;
   const uint8_t* end = data + size;
   while (p < end) {
-    const void* f = std::memchr(p, static_cast<uint8_t>(pattern_[0]), static_cast<size_t>(end - p));
+    // Both patterns of a pair begin with the same byte.
+    const void* f = std::memchr(p, static_cast<uint8_t>(pattern_[0][0]), static_cast<size_t>(end - p));
     if (!f) break;
     const uint8_t* at = static_cast<const uint8_t*>(f);
     if (static_cast<size_t>(end - at) < m) break;
-    if (std::memcmp(at, pattern_, m) == 0) {
+    int k = which(at);
+    if (k >= 0) {
       size_t used = static_cast<size_t>(at - data) + m;
       data += used;
       size -= used;
       pos_ += used;
       carryLength_ = 0;
-      OnSearchHit(pos_ - m);
+      OnSearchHit(pos_ - m, k);
       return;
     }
     p = at + 1;
@@ -542,12 +852,14 @@ void FileEndFinder::FeedSearch(const uint8_t*& data, size_t& size) {
   size = 0;
 }
 
-void FileEndFinder::OnSearchHit(uint64_t at) {
+void FileEndFinder::OnSearchHit(uint64_t at, int which) {
   if (kind_ == FileEndKind::kPdf) {
     length_ = at + patternLength_;
     eolLeft_ = 2;
     return;
   }
-  // The zip end record: check it, then take its comment.
+  // A data descriptor (CRC and sizes) to check, or the end record: check it,
+  // then take its comment.
+  if (std::memcmp(pattern_[which], "PK\x07\x08", 4) == 0) return GatherAs(kZipDescriptorCheck, 12);
   GatherAs(kZipFoundEnd, 18);
 }

@@ -8,6 +8,10 @@
 // Every length and offset comes from the disk: each is checked before use,
 // the finder never reads outside what it was fed, and it keeps at most one
 // compound-file sector (4 KB) of its own.
+//
+// Streams of frames or packets (MP3, MPEG) have no size in a header: they end
+// where the next frame or packet is not one, or where the source ends on a
+// frame's or packet's boundary (Finish).
 #pragma once
 
 #include <cstddef>
@@ -24,7 +28,17 @@ enum class FileEndKind {
   kOle,    // compound file: one past the highest sector its allocation table uses
   kRiff,   // the RIFF size (+ OpenDML "AVIX" extensions); avi, wav
   kPdf,    // the last "%%EOF" line (incremental updates append more)
+  kMpeg,   // program stream: packs and packets up to the end code or the last
+           // valid one; video elementary stream: start codes up to the
+           // sequence end code, or up to what no stream can hold
+  kMp3,    // ID3v2 tag, MPEG audio frames by their lengths, an ID3v1 tag
 };
+
+// The Office Open XML package a zip's own entries name.
+constexpr int kZipPlain = 0;
+constexpr int kZipWord = 1;          // docx
+constexpr int kZipExcel = 2;         // xlsx
+constexpr int kZipPowerPoint = 3;    // pptx
 
 // The finder for a hit's type name (the extension: "jpg", "docx", ...).
 FileEndKind FileEndKindOfType(const char* type);
@@ -39,6 +53,9 @@ class FileEndFinder {
   // The stream has a gap (an unreadable stretch): the end cannot be told
   // any more, unless it already is.
   void Break();
+  // The source ends after the bytes fed: a stream of frames or packets that
+  // stopped on a boundary ends there; anything else stays unknown.
+  void Finish();
 
   // No more bytes are wanted: the end is known, or cannot be told.
   bool done() const { return done_; }
@@ -46,9 +63,13 @@ class FileEndFinder {
   // length so far (the last "%%EOF" fed), final only once done().
   uint64_t length() const { return length_; }
   uint64_t fed() const { return pos_; }
+  // For a zip: kZipWord, kZipExcel or kZipPowerPoint when the entry names
+  // walked so far hold "[Content_Types].xml" and the parts of exactly one
+  // Office format, else kZipPlain.
+  int OfficeKind() const;
 
  private:
-  enum class Mode { kGather, kEntropy, kSearch };
+  enum class Mode { kGather, kEntropy, kSearch, kStartCodes };
 
   void Fail();
   void EndAt(uint64_t length);
@@ -62,10 +83,16 @@ class FileEndFinder {
   void StepZip();
   void StepOle();
   void StepRiff();
+  void StepMpeg();
+  void StepMp3();
+  void MpegStop(uint64_t at);
+  void FeedStartCodes(const uint8_t*& data, size_t& size);
+  void NoteZipName();
   void FeedEntropy(const uint8_t*& data, size_t& size);
   void FeedSearch(const uint8_t*& data, size_t& size);
-  void StartSearch(const char* pattern, size_t length);
-  void OnSearchHit(uint64_t at);   // at: offset of the pattern's first byte
+  // Looks for pattern, or for either of two patterns of the same length.
+  void StartSearch(const char* pattern, size_t length, const char* other = nullptr);
+  void OnSearchHit(uint64_t at, int which);   // at: offset of the pattern's first byte
 
   FileEndKind kind_ = FileEndKind::kNone;
   bool done_ = true;
@@ -81,13 +108,33 @@ class FileEndFinder {
   // JPEG entropy-coded data: a 0xFF was the last byte seen.
   bool pendingFf_ = false;
   uint8_t marker_ = 0;
-  // Pattern search (zip end record, pdf end line).
-  char pattern_[8] = {};
+  // Pattern search (zip end record or data descriptor, pdf end line).
+  char pattern_[2][8] = {};
+  int patternCount_ = 0;
   size_t patternLength_ = 0;
   uint8_t carry_[8] = {};
   size_t carryLength_ = 0;
   int eolLeft_ = 0;       // pdf: end-of-line bytes that may still follow "%%EOF"
   bool zipDescriptor_ = false;
+  uint32_t zipNameLength_ = 0;   // of the entry whose name is being read
+  uint64_t zipAfterName_ = 0;    // bytes of the entry after the part of its name read
+  uint64_t zipDataAt_ = 0;       // where the data of an entry sized by its descriptor begins
+  uint32_t zipPackedSize_ = 0;
+  bool zipCentral_ = false;      // the name being read is a central directory entry's
+  uint32_t zipNames_ = 0;        // what the entry names showed (kSaw... bits)
+  // MPEG: packets walked, where the unit being read began; for a video
+  // elementary stream the zero bytes before the current byte and start codes.
+  uint32_t mpegUnits_ = 0;
+  uint64_t mpegUnitAt_ = 0;
+  uint32_t esZeros_ = 0;
+  uint64_t esZeroAt_ = 0;
+  bool esCodeNext_ = false;
+  uint64_t esCodeAt_ = 0;
+  // MP3: frames walked, and what the first frame was (all must agree).
+  uint32_t mp3Frames_ = 0;
+  uint32_t mp3Kind_ = 0;
+  uint64_t mp3Zeros_ = 0;
+  uint64_t mp3TagAt_ = 0;
   // Compound file: the offsets of its allocation-table sectors, in file order.
   struct FatSector {
     uint64_t offset;

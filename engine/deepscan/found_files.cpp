@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "copyout/output.h"
 #include "deepscan/file_end.h"
@@ -16,6 +17,11 @@ std::atomic<uint32_t> gRawRecoverFailedFiles{0};
 namespace {
 
 constexpr uint32_t kCopyChunkSectors = 2048;   // 1 MB per read
+// A type with more hits than this to copy gets them in folders of this many,
+// named by the first and last file in each: a folder of tens of thousands of
+// files is slow to open in Explorer, and under Wine every new file costs a
+// search through the folder it goes into.
+constexpr size_t kFilesPerFolder = 500;
 
 // The extension of a hit's name: what follows its last '.'.
 std::string TypeOfName(const char* name, size_t size) {
@@ -83,8 +89,9 @@ bool DestinationOnSource(const char* destination, uint32_t target) {
   return letter == static_cast<char>('C' + volume);
 }
 
+// outputName: the path below the destination, the record's name when empty.
 int CopyWithSource(HitSource& source, size_t index, const char* destination, RecoverProgressBlock* report,
-                   HWND notify, uint8_t* chunk) {
+                   HWND notify, uint8_t* chunk, const std::string& outputName = std::string()) {
   FoundFileRecord r;
   if (!destination || !CopyRecord(index, &r)) return kRawCopyRefused;
   uint32_t target = static_cast<uint32_t>(r.source);
@@ -95,7 +102,7 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
 
   int error = 0;
   std::string written;
-  HANDLE out = CreateRawOutputFile(destination, r.name, &error, &written);
+  HANDLE out = CreateRawOutputFile(destination, outputName.empty() ? r.name : outputName.c_str(), &error, &written);
   if (!out) return error == -2 ? kRawCopyDestinationFull : kRawCopyOutputFailed;
   RecoverProgressBlock own;
   if (!report) report = &own;
@@ -105,7 +112,7 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
   if (notify) SendMessageA(notify, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(report));
 
   FileEndFinder finder(FileEndKindOfType(TypeOfName(r.name, sizeof r.name).c_str()));
-  const uint64_t sectors = static_cast<uint64_t>(r.lastSector) - r.firstSector + 1;
+  const uint64_t sectors = r.lastSector - r.firstSector + 1;
   uint64_t done = 0, bytesWritten = 0;
   int rc = kRawCopyDone;
   while (done < sectors) {
@@ -132,6 +139,8 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
     done += n;
     if (finder.done() && finder.length() > 0 && bytesWritten >= finder.length()) break;
   }
+  // The hit's last sector may be where its stream ended on a boundary.
+  if (done == sectors) finder.Finish();
   // A length known only at the end (a PDF's last "%%EOF") cuts what was written.
   if ((rc == kRawCopyDone || rc == kRawCopyPartial) && finder.length() > 0 && finder.length() < bytesWritten) {
     LARGE_INTEGER at;
@@ -195,16 +204,56 @@ int CopyOutFoundFile(size_t index, const char* destination, RecoverProgressBlock
   return rc;
 }
 
+namespace {
+
+// The path below the destination of each ticked hit: empty for the record's
+// own name, else the name in its type's folder of kFilesPerFolder files.
+std::vector<std::string> OutputNames() {
+  std::vector<std::string> names(gFoundFiles.size());
+  // The ticked hits of each type, in order.
+  std::vector<std::pair<std::string, std::vector<size_t>>> types;
+  for (size_t i = 0; i < gFoundFiles.size(); ++i) {
+    if (!gFoundFiles[i].selected) continue;
+    std::string name(gFoundFiles[i].name, strnlen(gFoundFiles[i].name, sizeof gFoundFiles[i].name));
+    std::string type = name.substr(0, name.find('\\'));
+    auto it = std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == type; });
+    if (it == types.end()) it = types.insert(types.end(), {type, {}});
+    it->second.push_back(i);
+  }
+  auto stem = [](size_t i) {
+    std::string n(gFoundFiles[i].name, strnlen(gFoundFiles[i].name, sizeof gFoundFiles[i].name));
+    size_t slash = n.find('\\');
+    std::string file = slash == std::string::npos ? n : n.substr(slash + 1);
+    return file.substr(0, file.rfind('.'));
+  };
+  for (const auto& t : types) {
+    if (t.second.size() <= kFilesPerFolder) continue;
+    for (size_t k = 0; k < t.second.size(); k += kFilesPerFolder) {
+      size_t end = std::min(k + kFilesPerFolder, t.second.size()) - 1;
+      std::string folder = t.first + "\\" + stem(t.second[k]) + "-" + stem(t.second[end]) + "\\";
+      for (size_t j = k; j <= end; ++j) {
+        size_t i = t.second[j];
+        std::string n(gFoundFiles[i].name, strnlen(gFoundFiles[i].name, sizeof gFoundFiles[i].name));
+        size_t slash = n.find('\\');
+        names[i] = folder + (slash == std::string::npos ? n : n.substr(slash + 1));
+      }
+    }
+  }
+  return names;
+}
+
+}  // namespace
+
 int CopyOutFoundFiles(const char* destination) {
-  gScanAbort = 0;
   gRawRecoverFailedFiles = 0;
   uint8_t* chunk = AllocateChunk();
   if (!chunk) return 0;
   HitSource source;
   int whole = 0;
+  const std::vector<std::string> names = OutputNames();
   for (size_t i = 0; i < gFoundFiles.size() && !ScanAbortRequested(); ++i) {
     if (!gFoundFiles[i].selected) continue;
-    int rc = CopyWithSource(source, i, destination, nullptr, gRawProgressWindow, chunk);
+    int rc = CopyWithSource(source, i, destination, nullptr, gRawProgressWindow, chunk, names[i]);
     if (rc == kRawCopyDone) {
       ++whole;
       continue;

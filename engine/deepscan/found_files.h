@@ -60,8 +60,10 @@ int CopyOutFoundFile(size_t index, const char* destination, RecoverProgressBlock
 
 // The writer of the raw copy-out worker: every ticked hit (selected != 0) of
 // gFoundFiles, in order, each reported with WM_RECOVER_FILE to
-// gRawProgressWindow when its file is created. Clears gScanAbort at its
-// start and ends early when it is raised, or when the destination is full.
-// Returns the number of files written whole; gRawRecoverFailedFiles counts
-// the others.
+// gRawProgressWindow when its file is created. A type of more than 500
+// ticked hits has them in folders of 500 below its own ("jpg\00000001-
+// 00000500\00000001.jpg"). Ends early when gScanAbort is raised, or when the
+// destination is full; the one who starts it clears gScanAbort before it
+// starts, so that a stop asked for meanwhile is not lost. Returns the number
+// of files written whole; gRawRecoverFailedFiles counts the others.
 int CopyOutFoundFiles(const char* destination);

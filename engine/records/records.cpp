@@ -15,10 +15,9 @@ constexpr uint32_t kStopLength = 2048;
 
 // The last sector a hit may end at: end - 1 clamped to the source, and never
 // before the hit's own first sector.
-uint32_t ClampLast(uint64_t wanted, uint64_t sourceSectors, uint32_t firstSector) {
+uint64_t ClampLast(uint64_t wanted, uint64_t sourceSectors, uint64_t firstSector) {
   if (sourceSectors != 0) wanted = std::min(wanted, sourceSectors - 1);
-  wanted = std::min<uint64_t>(wanted, 0xFFFFFFFFu);
-  return static_cast<uint32_t>(std::max<uint64_t>(wanted, firstSector));
+  return std::max(wanted, firstSector);
 }
 
 }  // namespace
@@ -53,10 +52,10 @@ void CloseFoundFilesAtEnd(uint64_t endPosition, uint64_t sourceSectors) {
 void CloseFoundFilesOnStop(uint64_t sourceSectors) {
   if (gFoundFiles.empty()) return;
   FoundFileRecord& last = gFoundFiles.back();
-  last.lastSector = ClampLast(static_cast<uint64_t>(last.firstSector) + kStopLength, sourceSectors, last.firstSector);
+  last.lastSector = ClampLast(last.firstSector + kStopLength, sourceSectors, last.firstSector);
 }
 
 uint64_t FoundFileBytes(const FoundFileRecord& hit) {
   if (hit.lastSector < hit.firstSector) return 0;
-  return (static_cast<uint64_t>(hit.lastSector) - hit.firstSector + 1) * 512;
+  return (hit.lastSector - hit.firstSector + 1) * 512;
 }

@@ -44,8 +44,8 @@ struct UnformatNtfsRecord {
 // One hit of the signature scan.
 struct FoundFileRecord {
   char name[260];              // "jpg\00000001.jpg": a folder per type, a numbered file in it; NUL-padded
-  uint32_t firstSector;        // where the signature was found, from the start of the source
-  uint32_t lastSector;         // last sector of the hit
+  uint64_t firstSector;        // where the signature was found, from the start of the source
+  uint64_t lastSector;         // last sector of the hit
   uint16_t source;             // low 16 bits of the scan's sector target: disk number, volume index
   uint32_t selected;           // 1 when created
 };
@@ -76,11 +76,11 @@ static_assert(offsetof(UnformatNtfsRecord, sizeHigh) == 575, "layout");
 static_assert(offsetof(UnformatNtfsRecord, sizeLow) == 579, "layout");
 static_assert(offsetof(UnformatNtfsRecord, sectorsPerCluster) == 583, "layout");
 
-static_assert(sizeof(FoundFileRecord) == 274, "FoundFileRecord is 274 bytes");
+static_assert(sizeof(FoundFileRecord) == 282, "FoundFileRecord is 282 bytes");
 static_assert(offsetof(FoundFileRecord, firstSector) == 260, "layout");
-static_assert(offsetof(FoundFileRecord, lastSector) == 264, "layout");
-static_assert(offsetof(FoundFileRecord, source) == 268, "layout");
-static_assert(offsetof(FoundFileRecord, selected) == 270, "layout");
+static_assert(offsetof(FoundFileRecord, lastSector) == 268, "layout");
+static_assert(offsetof(FoundFileRecord, source) == 276, "layout");
+static_assert(offsetof(FoundFileRecord, selected) == 278, "layout");
 
 // The result vectors. Each is emptied by the worker that starts a scan,
 // before the scan runs, and read only after the scan has ended.

@@ -71,6 +71,17 @@ std::string SignatureTable::TypeName(size_t i) const {
   return std::string(n, len);
 }
 
+uint64_t SignatureTable::SizeCap(size_t i) const {
+  const SignatureRecord& r = records_[i];
+  const SignatureSlot& fifth = r.slots[kSignatureSlotCount - 1];
+  if (r.slotCount >= kSignatureSlotCount || fifth.length != 0) return 0;
+  if (std::memcmp(fifth.pattern, kSignatureCapMarker, sizeof kSignatureCapMarker) != 0) return 0;
+  const uint8_t* k = fifth.pattern + 2;
+  uint32_t kib = static_cast<uint32_t>(k[0]) | static_cast<uint32_t>(k[1]) << 8 | static_cast<uint32_t>(k[2]) << 16 |
+                 static_cast<uint32_t>(k[3]) << 24;
+  return static_cast<uint64_t>(kib) * 1024;
+}
+
 int SignatureTable::FindType(const std::string& extension) const {
   if (extension.empty() || extension.size() > sizeof(SignatureRecord::name)) return -1;
   for (size_t i = 0; i < records_.size(); ++i) {

@@ -5,6 +5,10 @@
 // Layout: a 32-byte header starting with "BRNK", then 48-byte records
 // {char[7] type name, u8 slot count, five 8-byte slots {u8 length 0..7,
 // 7 pattern bytes}}; the first record whose slot count is 0xFF ends the table.
+//
+// A scan-table record of four slots or fewer may carry in its fifth slot,
+// which is never tried, the largest size a file of its type plausibly has:
+// length 0, then "MX" and the size in KiB (32 bits, little-endian).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +25,7 @@ constexpr size_t kSignatureMaxPattern = 7;
 constexpr uint8_t kSignatureEndMark = 0xFF;
 // No table we ship comes anywhere near this; a bigger file is not a table.
 constexpr size_t kSignatureMaxFileSize = 1 << 20;
+constexpr char kSignatureCapMarker[2] = {'M', 'X'};
 
 #pragma pack(push, 1)
 struct SignatureSlot {
@@ -53,6 +58,9 @@ class SignatureTable {
   const SignatureRecord& record(size_t i) const { return records_[i]; }
   // The record's type name: exactly 7 bytes copied and terminated here.
   std::string TypeName(size_t i) const;
+  // The largest size in bytes of a file of record i's type, from its fifth
+  // slot; 0 when the record names none.
+  uint64_t SizeCap(size_t i) const;
   // Index of the record named like the extension (case ignored), or -1.
   int FindType(const std::string& extension) const;
 

@@ -21,6 +21,9 @@ namespace {
 
 constexpr char kVolume = 'S';
 constexpr char kHostile = 'U';
+constexpr char kStreams = 'R';
+constexpr char kTail = 'P';
+constexpr char kOffice = 'Q';
 
 std::string Output(const std::string& dest, const FoundFileRecord& r) { return dest + NameOf(r); }
 
@@ -86,7 +89,12 @@ TEST(DeepCopyOut, OnlyTickedHitsAndNumberedNamesWhenTaken) {
 TEST(DeepCopyOut, TheStopFlagEndsTheRunAndRemovesTheUnfinishedFile) {
   ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
   std::string dest = ScratchDir("stopped");
-  gScanAbort = 1;   // left from an earlier run: cleared at the start
+  // A stop asked for before the worker got going is not forgotten: the one
+  // who starts the copy-out clears the flag, the copy-out does not.
+  gScanAbort = 1;
+  EXPECT_EQ(CopyOut(dest), 0);
+  EXPECT_TRUE(Of(WM_RECOVER_FILE).empty());
+  gScanAbort = 0;
   OnMessage() = [](const Received& r) {
     if (r.message == WM_RECOVER_FILE && Of(WM_RECOVER_FILE).size() == 3) gScanAbort = 1;
   };
@@ -184,4 +192,59 @@ TEST(DeepCopyOut, HostileHitsComeOutBounded) {
     EXPECT_LE(n, static_cast<int>(FoundFileBytes(r)));
     FreeFoundFileData(data);
   }
+}
+
+TEST(DeepCopyOut, StreamsAndOfficePackagesComeOutByteForByte) {
+  // The MPEG and MP3 files as ffmpeg wrote them, the last one where the
+  // source ends, one with random bytes after it; the Office packages under
+  // their own type.
+  for (char letter : {kStreams, kTail, kOffice}) {
+    std::string fixture = letter == kStreams ? "deepscan-streams" : letter == kTail ? "deepscan-tail" : "deepscan-office";
+    SCOPED_TRACE(fixture);
+    std::vector<Hit> truth = ReadHits(fixture);
+    ASSERT_EQ(Scan(VolumeTarget(letter)), kDeepScanDone);
+    std::string dest = ScratchDir(std::string("bytes-") + letter);
+    CopyOut(dest);
+    size_t compared = 0;
+    for (const FoundFileRecord& r : gFoundFiles) {
+      for (const Hit& h : truth) {
+        if (h.first != r.firstSector) continue;
+        std::string out;
+        ASSERT_TRUE(ReadWholeFile(Output(dest, r), &out)) << h.source;
+        EXPECT_EQ(TypeOf(r), h.type);
+        EXPECT_EQ(out.size(), h.size) << h.source;
+        EXPECT_EQ(Sha256Hex(out.data(), out.size()), h.sha256) << h.source;
+        ++compared;
+      }
+    }
+    EXPECT_EQ(compared, truth.size());
+  }
+}
+
+TEST(DeepCopyOut, ManyHitsOfATypeGoInFoldersOfFiveHundred) {
+  // 1,001 one-sector hits of one type and two of another.
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  FoundFileRecord model = gFoundFiles[0];
+  gFoundFiles.clear();
+  for (uint32_t i = 0; i < 1003; ++i) {
+    FoundFileRecord r = model;
+    MakeFoundFileName(i < 1001 ? "jpg" : "png", i < 1001 ? i + 1 : i - 1000, r.name);
+    r.firstSector = r.lastSector = i;
+    r.selected = 1;
+    gFoundFiles.push_back(r);
+  }
+  gFoundFiles[7].selected = 0;   // not ticked: the folders count the ticked ones
+  std::string dest = ScratchDir("many");
+  EXPECT_EQ(CopyOut(dest), 1002);
+  std::vector<Received> files = Of(WM_RECOVER_FILE);
+  ASSERT_EQ(files.size(), 1002u);
+  EXPECT_EQ(files[0].destination, dest + "jpg\\00000001-00000501\\00000001.jpg");
+  EXPECT_EQ(files[499].destination, dest + "jpg\\00000001-00000501\\00000501.jpg");
+  EXPECT_EQ(files[500].destination, dest + "jpg\\00000502-00001001\\00000502.jpg");
+  EXPECT_EQ(files[999].destination, dest + "jpg\\00000502-00001001\\00001001.jpg");
+  EXPECT_EQ(files[1000].destination, dest + "png\\00000001.png") << "a type of few hits keeps one folder";
+  EXPECT_EQ(files[0].source, "jpg\\00000001.jpg") << "the page hears the hit's own name";
+  std::string out;
+  ASSERT_TRUE(ReadWholeFile(files[999].destination, &out));
+  EXPECT_EQ(out, ImageBytes(MappedImage(kVolume), 1000 * 512, 512));
 }

@@ -26,7 +26,12 @@ constexpr char kNothing = 'O';    // deepscan-nothing
 constexpr char kTenK = 'T';       // deepscan-10k
 constexpr char kHostile = 'U';    // deepscan-hostile
 constexpr char kSingle = 'V';     // deepscan-single
+constexpr char kStreams = 'R';   // deepscan-streams
+constexpr char kTail = 'P';      // deepscan-tail
+constexpr char kOffice = 'Q';    // deepscan-office
 constexpr int kDisk = 2;          // deepscan-disk
+constexpr int kFarDisk = 3;       // deepscan-far: 2^32 + 24,576 sectors, sparse
+constexpr uint64_t kFar = 1ull << 32;
 
 // Each hit ends where its structure says (refined types) or where the next
 // hit begins (the others), the last at the end of the source.
@@ -42,9 +47,9 @@ void ExpectHitsAre(const std::vector<Hit>& truth, uint64_t sourceSectors, uint16
     std::snprintf(name, sizeof name, "%s\\%08d.%s", h.type.c_str(), ++counters[h.type], h.type.c_str());
     EXPECT_EQ(NameOf(r), name);
     EXPECT_EQ(r.firstSector, h.first);
-    uint32_t partEnd = i + 1 < truth.size() ? truth[i + 1].first - 1 : static_cast<uint32_t>(sourceSectors - 1);
+    uint64_t partEnd = i + 1 < truth.size() ? truth[i + 1].first - 1 : sourceSectors - 1;
     if (h.refined) {
-      EXPECT_EQ(r.lastSector, std::min(partEnd, h.first + h.Sectors() - 1));
+      EXPECT_EQ(r.lastSector, std::min<uint64_t>(partEnd, h.first + h.Sectors() - 1));
     } else {
       EXPECT_EQ(r.lastSector, partEnd);
     }
@@ -240,6 +245,164 @@ TEST(DeepScanHostile, HeadersThatLieNeverCrashTheScanOrStretchAHit) {
   EXPECT_EQ(TypeOf(*at(static_cast<uint32_t>(sectors - 3))), "zip");
   ASSERT_TRUE(at(static_cast<uint32_t>(sectors - 1)));
   EXPECT_EQ(gFoundFiles.back().lastSector, sectors - 1);
+}
+
+// --- streams, Office packages, size limits, disks past 2 TiB ------------------
+
+TEST(DeepScanStreams, MpegAndMp3FilesEndWhereTheyEnd) {
+  // ffmpeg's program streams (MPEG-1, MPEG-2, packets not a sector long),
+  // a raw video stream, MP3s with ID3v2 and ID3v1 tags, among random bytes;
+  // the last hit a program stream that ends where the source ends. The
+  // second program stream follows the first with no other hit between:
+  // its first pack lies past the first one's end, so it is a file of its own.
+  std::vector<Hit> truth = ReadHits("deepscan-streams");
+  ASSERT_EQ(truth.size(), 7u);
+  uint64_t sectors = ImageSectors(MappedImage(kStreams));
+  ASSERT_EQ(truth.back().first + truth.back().Sectors(), sectors);
+  ASSERT_EQ(Scan(VolumeTarget(kStreams)), kDeepScanDone);
+  ExpectHitsAre(truth, sectors, static_cast<uint16_t>(VolumeTarget(kStreams)));
+  // photorec ends the streams it carves where the scan does.
+  std::vector<Carved> theirs = ReadPhotorec("deepscan-streams");
+  ASSERT_GE(theirs.size(), 5u);
+  for (const Carved& c : theirs) {
+    auto it = std::find_if(gFoundFiles.begin(), gFoundFiles.end(),
+                           [&](const FoundFileRecord& r) { return r.firstSector == c.first; });
+    ASSERT_NE(it, gFoundFiles.end()) << c.first;
+    EXPECT_EQ(it->lastSector, c.first + (c.size + 511) / 512 - 1) << c.first << "." << c.ext;
+  }
+
+  // An MP3 with nothing but random bytes after it to the end of the source.
+  std::vector<Hit> tail = ReadHits("deepscan-tail");
+  ASSERT_EQ(Scan(VolumeTarget(kTail)), kDeepScanDone);
+  ASSERT_GE(gFoundFiles.size(), 1u);
+  const FoundFileRecord* song = nullptr;
+  for (const FoundFileRecord& r : gFoundFiles)
+    if (r.firstSector == tail[0].first) song = &r;
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->lastSector, tail[0].first + tail[0].Sectors() - 1);
+}
+
+TEST(DeepScanOffice, PackagesAreNamedByTheirOwnEntries) {
+  // [Content_Types].xml last, docProps before the main part, data
+  // descriptors: the first entries do not tell, the entries of the whole
+  // archive do. A zip that holds a docx stays a zip.
+  std::vector<Hit> truth = ReadHits("deepscan-office");
+  ASSERT_EQ(truth.size(), 7u);
+  ASSERT_EQ(Scan(VolumeTarget(kOffice)), kDeepScanDone);
+  ExpectHitsAre(truth, ImageSectors(MappedImage(kOffice)), static_cast<uint16_t>(VolumeTarget(kOffice)));
+  std::vector<Received> found = Of(WM_RAWSCAN_FOUND);
+  EXPECT_EQ(found.size(), truth.size()) << "one message per hit, sent when it was found";
+}
+
+namespace {
+
+// The shipped scan table with the size limit of the record named type set
+// to capKiB, in a folder of its own that the scan then reads.
+void UseTableWithCap(const std::string& folder, const char* type, uint32_t capKiB) {
+  // The table already in the folder, else the shipped one.
+  std::string bytes;
+  SetSignatureTableFolder(nullptr);
+  if (!testsupport::ReadWholeFile(folder + kSignatureScanTableName, &bytes))
+    ASSERT_TRUE(testsupport::ReadWholeFile(SignatureTablePath(kSignatureScanTableName), &bytes));
+  SignatureTable t;
+  ASSERT_EQ(t.LoadFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), SignatureTableStatus::kOk);
+  int i = t.FindType(type);
+  ASSERT_GE(i, 0);
+  size_t at = kSignatureHeaderSize + static_cast<size_t>(i) * sizeof(SignatureRecord) + 40;
+  ASSERT_EQ(bytes.substr(at + 1, 2), "MX");
+  for (int k = 0; k < 4; ++k) bytes[at + 3 + k] = static_cast<char>(capKiB >> (8 * k));
+  testsupport::WriteWholeFile(folder + kSignatureScanTableName, bytes);
+  SetSignatureTableFolder(folder.c_str());
+}
+
+}  // namespace
+
+TEST(DeepScanCaps, AHitWithoutAnEndStopsAtItsTypesLimitAndTheSourcesEnd) {
+  // The shipped table names a limit for every type it scans for.
+  SignatureTable shipped;
+  ASSERT_EQ(shipped.Load(SignatureTablePath(kSignatureScanTableName)), SignatureTableStatus::kOk);
+  for (size_t i = 0; i < shipped.size(); ++i) EXPECT_GT(shipped.SizeCap(i), 0u) << shipped.TypeName(i);
+
+  // An MP3 with random bytes after it to the end of the source, its limit
+  // set to 16 KiB: the end its frames tell is not cut by the limit.
+  std::vector<Hit> tail = ReadHits("deepscan-tail");
+  ASSERT_EQ(tail.size(), 1u);
+  const uint64_t sectors = ImageSectors(MappedImage(kTail));
+  std::string folder = testsupport::ScratchDir("captable");
+  UseTableWithCap(folder, "mp3", 16);
+  ASSERT_EQ(Scan(VolumeTarget(kTail)), kDeepScanDone);
+  ASSERT_EQ(gFoundFiles.size(), 1u);
+  EXPECT_EQ(gFoundFiles[0].lastSector, tail[0].first + tail[0].Sectors() - 1);
+
+  // The same row under a type the scan knows no end for: the lone hit, the
+  // last one, stops at its limit rather than at the source's end, and a
+  // limit beyond the source stops at the source's end.
+  std::string bytes;
+  ASSERT_TRUE(testsupport::ReadWholeFile(folder + kSignatureScanTableName, &bytes));
+  SignatureTable t;
+  ASSERT_EQ(t.LoadFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), SignatureTableStatus::kOk);
+  const size_t row = kSignatureHeaderSize + static_cast<size_t>(t.FindType("mp3")) * sizeof(SignatureRecord);
+  std::memcpy(&bytes[row], "aud\0\0\0", 7);
+  testsupport::WriteWholeFile(folder + kSignatureScanTableName, bytes);
+  ASSERT_EQ(Scan(VolumeTarget(kTail)), kDeepScanDone);
+  ASSERT_EQ(gFoundFiles.size(), 1u);
+  EXPECT_EQ(TypeOf(gFoundFiles[0]), "aud");
+  EXPECT_EQ(FoundFileBytes(gFoundFiles[0]), 16u * 1024) << "not the " << sectors - tail[0].first << " sectors left";
+  UseTableWithCap(folder, "aud", 100000);
+  ASSERT_EQ(Scan(VolumeTarget(kTail)), kDeepScanDone);
+  ASSERT_EQ(gFoundFiles.size(), 1u);
+  EXPECT_EQ(gFoundFiles[0].lastSector, sectors - 1);
+  SetSignatureTableFolder(nullptr);
+
+  // With the shipped table, no hit of the images runs past its type's limit.
+  for (char letter : {kVolume, kStreams, kHostile, kOffice}) {
+    ASSERT_EQ(Scan(VolumeTarget(letter)), kDeepScanDone);
+    for (const FoundFileRecord& r : gFoundFiles) {
+      std::string type = TypeOf(r);
+      int row = shipped.FindType(type == "docx" || type == "xlsx" || type == "pptx" ? "zip"
+                                 : type == "xls" || type == "ppt"                   ? "doc"
+                                 : type == "wav"                                    ? "avi"
+                                                                                    : type);
+      ASSERT_GE(row, 0) << type;
+      EXPECT_LE(FoundFileBytes(r), shipped.SizeCap(static_cast<size_t>(row))) << NameOf(r);
+    }
+  }
+}
+
+TEST(DeepScanFar, HitsPast2TiBKeepTheirSectors) {
+  // A sparse disk of 2^32 + 24,576 sectors, scanned from 2^32 - 8192 on.
+  std::vector<Hit> truth = ReadHits("deepscan-far");
+  ASSERT_EQ(truth.size(), 4u);
+  const uint64_t sectors = kFar + 3 * 8192;
+  ASSERT_EQ(GetTargetSectorCount64(MakeDiskTarget(kFarDisk)), sectors);
+  EXPECT_EQ(GetTargetSectorCount(MakeDiskTarget(kFarDisk)), 0xFFFFFFFFu) << "the 32-bit count saturates";
+  Messages().clear();
+  gDeepScanWindow = Receiver();
+  int rc = 0;
+  testsupport::RunPumping([&] { rc = RawSignatureScanFrom(MakeDiskTarget(kFarDisk), kFar - 8192); });
+  gDeepScanWindow = nullptr;
+  ASSERT_EQ(rc, kDeepScanDone);
+  ExpectHitsAre(truth, sectors, static_cast<uint16_t>(MakeDiskTarget(kFarDisk)));
+  // The count is beyond 32 bits: the progress comes in units of two sectors.
+  EXPECT_EQ(gDeepScanProgressShift.load(), 1u);
+  std::vector<Received> progress = Of(WM_RAWSCAN_PROGRESS);
+  ASSERT_EQ(progress.size(), 4u);
+  EXPECT_EQ(static_cast<uint64_t>(progress[0].wParam), sectors >> 1);
+  EXPECT_EQ(static_cast<uint64_t>(static_cast<ULONG_PTR>(progress[3].lParam)), (kFar + 2 * 8192) >> 1);
+
+  // Copied out and previewed from where they lie.
+  std::string dest = testsupport::ScratchDir("far");
+  EXPECT_EQ(CopyOut(dest), 4);
+  for (size_t i = 0; i < truth.size(); ++i) {
+    std::string out;
+    ASSERT_TRUE(testsupport::ReadWholeFile(dest + NameOf(gFoundFiles[i]), &out)) << truth[i].source;
+    EXPECT_EQ(testsupport::Sha256Hex(out.data(), out.size()), truth[i].sha256) << truth[i].source;
+  }
+  uint8_t* data = nullptr;
+  int n = ReadFoundFileData(1, &data);
+  ASSERT_EQ(n, static_cast<int>(truth[1].size));
+  EXPECT_EQ(testsupport::Sha256Hex(data, static_cast<size_t>(n)), truth[1].sha256);
+  FreeFoundFileData(data);
 }
 
 // --- the pieces -------------------------------------------------------------

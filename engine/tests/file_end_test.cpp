@@ -16,14 +16,20 @@ namespace {
 struct Sample {
   Hit hit;
   std::string bytes;   // the file, then what followed it on the image
+  bool sourceEnds;     // the image ends where the bytes do
 };
 
 std::vector<Sample> Samples() {
   static std::vector<Sample> samples = [] {
     std::vector<Sample> out;
-    std::string image = testsupport::FixtureImage("deepscan-volume");
-    for (const Hit& h : ReadHits("deepscan-volume"))
-      out.push_back({h, ImageBytes(image, h.first * 512ull, static_cast<size_t>(h.size) + 8192)});
+    for (const char* fixture : {"deepscan-volume", "deepscan-streams", "deepscan-office", "deepscan-tail"}) {
+      std::string image = testsupport::FixtureImage(fixture);
+      uint64_t end = ImageSectors(image) * 512;
+      for (const Hit& h : ReadHits(fixture)) {
+        std::string bytes = ImageBytes(image, h.first * 512ull, static_cast<size_t>(h.size) + 8192);
+        out.push_back({h, bytes, h.first * 512ull + bytes.size() == end});
+      }
+    }
     return out;
   }();
   return samples;
@@ -35,7 +41,9 @@ struct Answer {
   bool operator==(const Answer& o) const { return done == o.done && length == o.length; }
 };
 
-Answer FeedInPieces(FileEndKind kind, const std::string& bytes, std::mt19937& rng, size_t maxPiece) {
+// finish: the source ends where the bytes do.
+Answer FeedInPieces(FileEndKind kind, const std::string& bytes, std::mt19937& rng, size_t maxPiece,
+                    bool finish = false, int* office = nullptr) {
   FileEndFinder f(kind);
   size_t at = 0;
   while (at < bytes.size()) {
@@ -43,6 +51,8 @@ Answer FeedInPieces(FileEndKind kind, const std::string& bytes, std::mt19937& rn
     f.Feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, n);
     at += n;
   }
+  if (finish) f.Finish();
+  if (office) *office = f.OfficeKind();
   return {f.done(), f.length()};
 }
 
@@ -55,7 +65,7 @@ TEST(FileEnd, TheToolsFilesEndWhereTheyEndInAnyPieces) {
     SCOPED_TRACE(s.hit.source);
     FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
     EXPECT_EQ(kind != FileEndKind::kNone, s.hit.refined);
-    Answer whole = FeedInPieces(kind, s.bytes, rng, s.bytes.size());
+    Answer whole = FeedInPieces(kind, s.bytes, rng, s.bytes.size(), s.sourceEnds);
     if (!s.hit.refined) {
       EXPECT_EQ(whole.length, 0u);
       continue;
@@ -63,9 +73,9 @@ TEST(FileEnd, TheToolsFilesEndWhereTheyEndInAnyPieces) {
     ++refined;
     EXPECT_EQ(whole.length, s.hit.size);
     for (size_t piece : {1, 3, 512, 4099, 70000})
-      EXPECT_EQ(FeedInPieces(kind, s.bytes, rng, piece).length, s.hit.size) << "pieces up to " << piece;
+      EXPECT_EQ(FeedInPieces(kind, s.bytes, rng, piece, s.sourceEnds).length, s.hit.size) << "pieces up to " << piece;
   }
-  EXPECT_GE(refined, 20u);
+  EXPECT_GE(refined, 35u);
 }
 
 TEST(FileEnd, AFileCutShortNeverGetsAWrongEnd) {
@@ -100,7 +110,8 @@ TEST(FileEnd, DamagedAndRandomBytesGiveOneAnswerHoweverTheyArrive) {
     }
   }
   for (FileEndKind kind : {FileEndKind::kJpeg, FileEndKind::kPng, FileEndKind::kGif, FileEndKind::kBmp,
-                           FileEndKind::kZip, FileEndKind::kOle, FileEndKind::kRiff, FileEndKind::kPdf})
+                           FileEndKind::kZip, FileEndKind::kOle, FileEndKind::kRiff, FileEndKind::kPdf,
+                           FileEndKind::kMpeg, FileEndKind::kMp3})
     for (int k = 0; k < 20; ++k) {
       std::string noise(1 + rng() % 100000, '\0');
       for (char& c : noise) c = static_cast<char>(rng());
@@ -113,6 +124,60 @@ TEST(FileEnd, DamagedAndRandomBytesGiveOneAnswerHoweverTheyArrive) {
     ASSERT_EQ(whole, small);
     ASSERT_EQ(whole, mid);
   }
+}
+
+TEST(FileEnd, StreamsThatRunToTheSourcesEndEndOnAFrameOrPacket) {
+  std::mt19937 rng(4);
+  size_t streams = 0;
+  for (const Sample& s : Samples()) {
+    FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
+    if (kind != FileEndKind::kMpeg && kind != FileEndKind::kMp3) continue;
+    SCOPED_TRACE(s.hit.source);
+    ++streams;
+    std::string file = s.bytes.substr(0, static_cast<size_t>(s.hit.size));
+    // An ID3v1 tag is the end of its file; otherwise, without the word that
+    // the source has ended, the end is not told yet.
+    const bool tagged = file.size() > 128 && file.compare(file.size() - 128, 3, "TAG") == 0;
+    EXPECT_EQ(FeedInPieces(kind, file, rng, 5000).done, tagged);
+    // A raw video stream has no last packet to end on: it stays unknown.
+    const bool raw = s.hit.source == "video.m1v";
+    EXPECT_EQ(FeedInPieces(kind, file, rng, 5000, true).length, raw ? 0u : s.hit.size);
+    // Cut inside its last frame or packet: no end at all; cut inside the
+    // ID3v1 tag: the frames ended where it begins.
+    Answer cut = FeedInPieces(kind, file.substr(0, file.size() - 100), rng, 5000, true);
+    EXPECT_TRUE(cut.done);
+    EXPECT_EQ(cut.length, tagged ? s.hit.size - 128 : 0u);
+  }
+  EXPECT_GE(streams, 8u);
+
+  // The raw video stream ends where zero bytes say no picture goes on:
+  // three before the source's end, or more than any padding before a start
+  // code.
+  for (const Sample& s : Samples()) {
+    if (s.hit.source != "video.m1v") continue;
+    std::string file = s.bytes.substr(0, static_cast<size_t>(s.hit.size));
+    EXPECT_EQ(FeedInPieces(FileEndKind::kMpeg, file + std::string(5000, '\0'), rng, 300).length, s.hit.size);
+    EXPECT_EQ(FeedInPieces(FileEndKind::kMpeg, file + std::string(3, '\0'), rng, 300, true).length, s.hit.size);
+    EXPECT_EQ(FeedInPieces(FileEndKind::kMpeg, file + std::string(2, '\0'), rng, 300, true).length, 0u);
+  }
+}
+
+TEST(FileEnd, AZipsEntriesTellWhichOfficePackageItIs) {
+  std::mt19937 rng(5);
+  size_t zips = 0;
+  for (const Sample& s : Samples()) {
+    if (FileEndKindOfType(s.hit.type.c_str()) != FileEndKind::kZip) continue;
+    SCOPED_TRACE(s.hit.source);
+    ++zips;
+    int want = s.hit.type == "docx" ? kZipWord : s.hit.type == "xlsx" ? kZipExcel : s.hit.type == "pptx" ? kZipPowerPoint
+                                                                                                      : kZipPlain;
+    for (size_t piece : {7, 4099, 1000000}) {
+      int office = -1;
+      EXPECT_EQ(FeedInPieces(FileEndKind::kZip, s.bytes, rng, piece, false, &office).length, s.hit.size);
+      EXPECT_EQ(office, want) << "pieces up to " << piece;
+    }
+  }
+  EXPECT_GE(zips, 13u);
 }
 
 TEST(FileEnd, PdfTakesItsLastEndLineAndAGapForgetsAGuess) {
@@ -131,6 +196,6 @@ TEST(FileEnd, PdfTakesItsLastEndLineAndAGapForgetsAGuess) {
   r.Feed(reinterpret_cast<const uint8_t*>(riff.data()), riff.size());
   EXPECT_EQ(r.length(), 24u);
   EXPECT_EQ(FileEndKindOfType("DOCX"), FileEndKind::kZip);
-  EXPECT_EQ(FileEndKindOfType("mp3"), FileEndKind::kNone);
+  EXPECT_EQ(FileEndKindOfType("psd"), FileEndKind::kNone);
   EXPECT_EQ(FileEndKindOfType(nullptr), FileEndKind::kNone);
 }

@@ -294,6 +294,10 @@ uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
 CCopyOutProgressPage* CChoiceRecoveryPathDlgARW::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgARW::StartCopyOut() {
+  if (WorkerRunning()) return;
+  // The raw copy-out stops on gScanAbort: cleared here, before its thread
+  // exists, so that a stop pressed as soon as the progress page shows counts.
+  gScanAbort = 0;
   RunCopyOut(gRawRecoveryWorker, IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
 }
 

@@ -157,9 +157,7 @@ void CPhotoScanDlg::ShowProgress() {
 
 LRESULT CPhotoScanDlg::OnProgress(WPARAM total, LPARAM position) {
   const bool firstTotal = m_total == 0 && total != 0;
-  m_total = static_cast<uint64_t>(total);
-  // The position is where the block just read begins: that block is read.
-  m_position = std::min<uint64_t>(static_cast<uint64_t>(position) + kDeepScanBlockSectors, m_total);
+  DecodeScanProgress(total, position, gDeepScanProgressShift.load(), &m_total, &m_position);
   if (firstTotal && !m_destroying) ShowTargetText();
   return 0;
 }

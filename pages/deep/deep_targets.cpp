@@ -1,5 +1,6 @@
 #include "deep_targets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "deepscan/deepscan.h"
@@ -217,4 +218,14 @@ int FindDiskOfVolumeByReading(char letter) {
     if (DiskHoldsVolume(boot, first, read)) return n;
   }
   return -1;
+}
+
+void DecodeScanProgress(WPARAM total, LPARAM position, uint32_t shift, uint64_t* totalSectors,
+                        uint64_t* readSectors) {
+  if (shift > 32) shift = 32;
+  // Both words hold 32 bits (the engine scales them so); a position past
+  // 2^31 sectors is no negative number.
+  *totalSectors = static_cast<uint64_t>(static_cast<uint32_t>(total)) << shift;
+  const uint64_t at = static_cast<uint64_t>(static_cast<uint32_t>(position)) << shift;
+  *readSectors = std::min<uint64_t>(at + kDeepScanBlockSectors, *totalSectors);
 }

@@ -86,6 +86,12 @@ std::string DeepScanTargetText(uint8_t disk, uint8_t drive);
 // The sector target word of the scan: byte 0 the disk, byte 1 the drive index.
 uint32_t DeepScanTargetWord(uint8_t disk, uint8_t drive);
 
+// The scan's progress message in sectors: its words are 32-bit counts of
+// units of 2^shift sectors (gDeepScanProgressShift), the position is where
+// the block just read begins (so that block is read), never past the total.
+void DecodeScanProgress(WPARAM total, LPARAM position, uint32_t shift, uint64_t* totalSectors,
+                        uint64_t* readSectors);
+
 // --- finding a volume's disk by reading only ---------------------------------
 
 // Whether a disk holds the volume whose first sector is volumeBoot: the disk's

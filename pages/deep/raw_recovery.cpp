@@ -11,8 +11,9 @@ constexpr DWORD kQuestionPollMs = 500;
 
 UINT RawRecoveryThreadProc(LPVOID param) {
   auto* page = static_cast<CRecoveryPathPage*>(param);
-  // The engine clears gScanAbort as it starts, polls it between files and
-  // refuses a destination that lies on the scanned volume or disk.
+  // The page cleared gScanAbort before this thread started; the engine
+  // polls it between files and refuses a destination that lies on the
+  // scanned volume or disk.
   const int whole = CopyOutFoundFiles(page->DestinationFolder());
   page->SetRecoveredWhole(static_cast<uint32_t>(whole > 0 ? whole : 0));
   // The end is told once the user has answered a stop question that is up.

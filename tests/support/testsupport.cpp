@@ -129,7 +129,7 @@ std::vector<HitRow> ReadHitTable(const std::string& fixture) {
     f.resize(6);
     HitRow h;
     h.type = f[0];
-    h.first = static_cast<uint32_t>(strtoul(f[1].c_str(), nullptr, 10));
+    h.first = strtoull(f[1].c_str(), nullptr, 10);
     h.size = strtoull(f[2].c_str(), nullptr, 10);
     h.sha256 = f[3];
     h.refined = f[4] == "1";

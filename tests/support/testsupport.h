@@ -51,7 +51,7 @@ std::vector<ScanRow> ReadScanTable(const std::string& fixture, const char* table
 // the file the tool made it from.
 struct HitRow {
   std::string type;
-  uint32_t first = 0;
+  uint64_t first = 0;   // a disk's sectors go past 2^32
   uint64_t size = 0;
   std::string sha256;
   bool refined = false;

@@ -306,3 +306,18 @@ TEST(DeepResults, TheResizablePageSizesAtItsEdgesAndDragsElsewhere) {
 }
 
 }  // namespace
+
+TEST(DeepScanProgress, TheMessagesWordsBecomeSectorsOnAnyDisk) {
+  uint64_t total = 0, read = 0;
+  DecodeScanProgress(10000, 8192, 0, &total, &read);
+  EXPECT_EQ(total, 10000u);
+  EXPECT_EQ(read, 10000u) << "the last block, short, is read";
+  DecodeScanProgress(0xFFFFFFFFu, static_cast<LPARAM>(static_cast<int32_t>(0x90000000u)), 0, &total, &read);
+  EXPECT_EQ(read, 0x90000000ull + 8192) << "past 2^31 sectors: no sign";
+  // 3 TiB: the scan counts in pairs of sectors.
+  const uint64_t disk = 6442450944ull;
+  DecodeScanProgress(static_cast<WPARAM>(disk >> 1), static_cast<LPARAM>(static_cast<ULONG_PTR>((disk / 2) >> 1)), 1,
+                     &total, &read);
+  EXPECT_EQ(total, disk);
+  EXPECT_EQ(read, disk / 2 + 8192);
+}

@@ -1,4 +1,5 @@
-// Hits of the signature scan: order, closing and the single-hit case.
+// Hits of the signature scan: order, closing, the single-hit case and disks
+// of more than 2^32 sectors.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -84,4 +85,21 @@ TEST(UnformatRecords, TheNtfsSizeIsStoredHighHalfFirst) {
   EXPECT_EQ(bytes[575], 0x01);   // sizeHigh
   EXPECT_EQ(bytes[579], 0x89);   // sizeLow, little-endian
   EXPECT_EQ(UnformatNtfsSize(r), 0x123456789ull);
+}
+
+TEST(FoundFiles, SectorsPast2TiBAreKeptWhole) {
+  const uint64_t beyond = (1ull << 32) + 5;
+  gFoundFiles.clear();
+  ASSERT_TRUE(AppendFoundFile(Hit(0xFFFFFFF0u)));
+  FoundFileRecord next = Hit(0);
+  next.firstSector = beyond;
+  ASSERT_TRUE(AppendFoundFile(next));
+  EXPECT_EQ(gFoundFiles[0].lastSector, beyond - 1) << "across 2^32";
+  EXPECT_EQ(FoundFileBytes(gFoundFiles[0]), (beyond - 0xFFFFFFF0u) * 512);
+  CloseFoundFilesAtEnd(beyond + 8192, beyond + 100);
+  EXPECT_EQ(gFoundFiles[1].lastSector, beyond + 99);
+  CloseFoundFilesOnStop(0);
+  EXPECT_EQ(gFoundFiles[1].lastSector, beyond + 2048);
+  next.firstSector = 7;
+  EXPECT_FALSE(AppendFoundFile(next)) << "a low sector after a beyond one is out of order";
 }

@@ -171,3 +171,43 @@ TEST(SignatureReader, SlotsAreTriedInOrderAsManyAsTheCountSays) {
   EXPECT_EQ(t.TypeName(record), "empty");
   EXPECT_EQ(t.MatchRecord(1, s.data(), 1), -1) << "a pattern longer than the data does not match";
 }
+
+TEST(SignatureReader, ASizeLimitRidesInTheFifthSlotThatIsNeverTried) {
+  auto withCap = [](SignatureRecord r, uint32_t kib) {
+    SignatureSlot& fifth = r.slots[4];
+    fifth.length = 0;
+    std::memcpy(fifth.pattern, "MX", 2);
+    for (int k = 0; k < 4; ++k) fifth.pattern[2 + k] = static_cast<uint8_t>(kib >> (8 * k));
+    return r;
+  };
+  SignatureRecord full = Record("five", 5, {{1}, {2}, {3}, {4}, {5}});
+  SignatureRecord marked = withCap(Record("four", 4, {{1}, {2}, {3}, {4}}), 3);
+  SignatureRecord counted = withCap(Record("over", 5, {{6}, {7}}), 3);   // the count tries the fifth slot
+  SignatureRecord plain = Record("none", 1, {{9}});
+  std::vector<uint8_t> bytes = Table({withCap(Record("jpg", 1, {{0xFF, 0xD8}}), 128 * 1024), marked, full, counted,
+                                      plain, withCap(Record("big", 1, {{8}}), 0xFFFFFFFFu)});
+  SignatureTable t;
+  ASSERT_EQ(t.LoadFromBytes(bytes.data(), bytes.size()), SignatureTableStatus::kOk);
+  EXPECT_EQ(t.SizeCap(0), 128ull << 20);
+  EXPECT_EQ(t.SizeCap(1), 3u * 1024);
+  EXPECT_EQ(t.SizeCap(2), 0u) << "a fifth pattern is no limit";
+  EXPECT_EQ(t.SizeCap(3), 0u) << "nor a slot the count says to try";
+  EXPECT_EQ(t.SizeCap(4), 0u);
+  EXPECT_EQ(t.SizeCap(5), 0xFFFFFFFFull * 1024) << "32 bits of KiB: 4 TiB";
+  // The limit changes nothing in matching: its slot is never tried.
+  std::vector<uint8_t> one = Table({marked});
+  ASSERT_EQ(t.LoadFromBytes(one.data(), one.size()), SignatureTableStatus::kOk);
+  std::vector<uint8_t> s = Sector({0x42});
+  EXPECT_FALSE(t.MatchSector(s.data(), s.size(), nullptr, nullptr));
+  s = Sector({4});
+  EXPECT_TRUE(t.MatchSector(s.data(), s.size(), nullptr, nullptr));
+
+  // The shipped scan table gives a limit for every type; the deleted-file
+  // table has no use for one.
+  SignatureTable scan, deleted;
+  ASSERT_EQ(scan.Load(SignatureTablePath(kSignatureScanTableName)), SignatureTableStatus::kOk);
+  ASSERT_EQ(deleted.Load(SignatureTablePath(kDeletedTypeTableName)), SignatureTableStatus::kOk);
+  for (size_t i = 0; i < scan.size(); ++i) EXPECT_GE(scan.SizeCap(i), 1u << 20) << scan.TypeName(i);
+  for (size_t i = 0; i < deleted.size(); ++i) EXPECT_EQ(deleted.SizeCap(i), 0u) << deleted.TypeName(i);
+  EXPECT_EQ(scan.SizeCap(static_cast<size_t>(scan.FindType("jpg"))), 128ull << 20);
+}

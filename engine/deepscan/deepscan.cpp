@@ -11,6 +11,7 @@
 #include "disk/identity.h"
 #include "disk/raw.h"
 #include "messages.h"
+#include "progress/progress_gate.h"
 #include "records/records.h"
 #include "state.h"
 #include "volume/boot.h"
@@ -18,6 +19,7 @@
 HWND gDeepScanWindow = nullptr;
 uint32_t gLastHitWasMpeg = 0;
 std::atomic<uint32_t> gDeepScanProgressShift{0};
+std::atomic<uint32_t> gDeepScanHitCount{0};
 
 namespace {
 
@@ -362,6 +364,7 @@ class DeepScan {
   void ApplyWhatHitsTold();
   void NameOfficePackages();
   void SendProgress(uint64_t position);
+  void SendFound(bool last);
 
   uint32_t target_;
   HANDLE handle_;
@@ -380,6 +383,8 @@ class DeepScan {
   uint64_t fedTo_ = 0;   // sector up to which the open hit was fed
   std::vector<HitFacts> facts_;   // per hit of gFoundFiles
   uint32_t progressShift_ = 0;
+  ProgressGate foundGate_;
+  size_t foundSent_ = 0;   // hits told to the page so far
 };
 
 bool DeepScan::ReadBlock(uint64_t position, uint32_t count) {
@@ -485,8 +490,20 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   finder_.Reset(FileEndKindOfType(typeName));
   fedTo_ = sector;
 
-  if (gDeepScanWindow) SendMessageA(gDeepScanWindow, WM_RAWSCAN_FOUND, 0, reinterpret_cast<LPARAM>(hit.name));
+  gDeepScanHitCount = static_cast<uint32_t>(gFoundFiles.size());
+  SendFound(false);
   return true;
+}
+
+// A disk full of small files gives thousands of hits a second; each message
+// is a round trip to the page's thread. The page hears of the newest hit at
+// most every 50 ms, with the count so far, and of the last hit at the end.
+void DeepScan::SendFound(bool last) {
+  if (!gDeepScanWindow || gFoundFiles.empty() || foundSent_ == gFoundFiles.size()) return;
+  if (!last && !foundGate_.Due()) return;
+  foundSent_ = gFoundFiles.size();
+  SendMessageA(gDeepScanWindow, WM_RAWSCAN_FOUND, static_cast<WPARAM>(foundSent_),
+               reinterpret_cast<LPARAM>(gFoundFiles.back().name));
 }
 
 void DeepScan::Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock) {
@@ -619,6 +636,7 @@ int DeepScan::Run(uint64_t from) {
     CloseFoundFilesAtEnd(position, total_);
   }
   ApplyWhatHitsTold();
+  SendFound(true);
   return kDeepScanDone;
 }
 
@@ -632,6 +650,7 @@ int RawSignatureScanFrom(uint32_t target, uint64_t firstSector, SourceReport* re
     scanned.disk = static_cast<int>(TargetDisk(target));
   if (report) *report = scanned;
   gFoundFiles.clear();
+  gDeepScanHitCount = 0;
   gScanAbort = 0;
   gDeepScanAbort = 0;
   // A run of MPEG hits belongs to one scan: the last hit of an earlier scan

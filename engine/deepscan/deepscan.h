@@ -16,8 +16,10 @@
 //                        units of 2^gDeepScanProgressShift sectors, which is
 //                        0 up to 2^32 sectors (2 TiB) and just enough more
 //                        beyond for the count to fit 32 bits
-//   WM_RAWSCAN_FOUND     wParam 0, lParam = the new hit's name (valid only
-//                        while the message is handled)
+//   WM_RAWSCAN_FOUND     wParam = the number of hits so far, lParam = the
+//                        newest hit's name (valid only while the message is
+//                        handled); at most every 50 ms, and for the last hit
+//                        once the scan ends
 #pragma once
 
 #include <windows.h>
@@ -38,6 +40,8 @@ extern HWND gDeepScanWindow;
 extern uint32_t gLastHitWasMpeg;
 // Set by the scan before its first progress message (see above).
 extern std::atomic<uint32_t> gDeepScanProgressShift;
+// Hits recorded so far by the running (or last) scan; 0 at its start.
+extern std::atomic<uint32_t> gDeepScanHitCount;
 
 constexpr uint32_t kDeepScanBlockSectors = 8192;   // one 4 MB read per block
 

@@ -137,6 +137,8 @@ void CPhotoScanDlg::ShowTargetText() {
 }
 
 void CPhotoScanDlg::ShowProgress() {
+  // Hits found since the scan last told of one.
+  if (m_worker) m_hitCount = std::max(m_hitCount, gDeepScanHitCount.load());
   int total = 0, done = 0;
   ScaleForBar(m_total, m_position, &total, &done);
   if (total > 0) m_bar.SetPos(total, done);
@@ -167,10 +169,11 @@ void CPhotoScanDlg::OnTimer(UINT_PTR id) {
   Default();
 }
 
-LRESULT CPhotoScanDlg::OnFound(WPARAM, LPARAM text) {
+LRESULT CPhotoScanDlg::OnFound(WPARAM hitsSoFar, LPARAM text) {
   const char* name = reinterpret_cast<const char*>(text);
   if (!name || m_destroying) return 0;
-  ++m_hitCount;
+  // The scan tells of its newest hit now and then, with the count so far.
+  m_hitCount = std::max<uint32_t>(m_hitCount + (hitsSoFar ? 0 : 1), static_cast<uint32_t>(hitsSoFar));
   // The text belongs to the scan and lives only while this message is handled.
   CString shown;
   if (m_hitCount > 1) shown = CString(gScanTarget, static_cast<int>(strnlen(gScanTarget, kHitPrefixBytes)));

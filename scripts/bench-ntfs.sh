@@ -2,7 +2,10 @@
 # Benchmark (not a test): the NTFS deleted-file scan against sleuthkit's
 # `fls -r -d` and ntfs-3g's `ntfsundelete --scan` on the same image, an NTFS
 # volume of about 20,000 files of which half are deleted.
-#   bench-ntfs.sh [files]        default 20000
+#   bench-ntfs.sh [files] [--copy]        default 20000
+# With --copy, every deleted file found is also copied out, against
+# sleuthkit's tsk_recover (which recovers the unallocated files) on the same
+# image: one run each, the times and the number of files written.
 # The image is built once (mkntfs + libntfs-3g) and cached in
 # ~/.cache/salvora-bench. Each tool runs three times; the best time counts
 # (warm page cache for all three). Our time is measured inside the program,
@@ -11,6 +14,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/bench-lib.sh"
 files=${1:-20000}
+copy=${2:-}
 
 bench_exe ntfs_bench
 
@@ -84,3 +88,24 @@ printf '%-34s %10s %10s\n' "ntfsundelete --scan" "$und_ms" "$und_count"
 echo
 echo "ratio scan/fls:          $(ratio "$ours" "$fls_ms")"
 echo "ratio scan/ntfsundelete: $(ratio "$ours" "$und_ms")"
+
+if [ "$copy" = "--copy" ]; then
+  stage "copy-out"
+  ours_out=$bench/ntfs-copy-ours tsk_out=$bench/ntfs-copy-tsk
+  rm -rf "$ours_out" "$tsk_out"
+  mkdir -p "$ours_out" "$tsk_out"
+  res=$("$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 1 "Z:${ours_out//\//\\}")
+  copy_ms=$(echo "$res" | awk '/copy_ms/{print $2}')
+  failed=$(echo "$res" | awk '/^failed/{print $2}')
+  damaged=$(echo "$res" | awk '/^damaged/{print $2}')
+  t0=$(date +%s%N)
+  tsk_recover "$img" "$tsk_out" >/dev/null 2>&1 || true
+  tsk_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+  stage_done
+  echo
+  printf '%-34s %10s %10s\n' "" "ms" "files"
+  printf '%-34s %10s %10s\n' "salvora copy-out (in process)" "$copy_ms" "$(find "$ours_out" -type f | wc -l)"
+  printf '%-34s %10s %10s\n' "tsk_recover" "$tsk_ms" "$(find "$tsk_out" -type f | wc -l)"
+  echo "failed $failed, damaged $damaged"
+  echo "ratio copy-out/tsk_recover:  $(ratio "$copy_ms" "$tsk_ms")"
+fi

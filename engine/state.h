@@ -29,15 +29,20 @@ struct DeletedFileRecord {
   uint32_t sizeHigh;     // 0 on FAT
   uint32_t size;         // low 32 bits of the size
   uint8_t driveIndex;    // drive letter - 'C'
+  // Non-zero when the scan already saw that another file holds the data now
+  // (a FAT file's first cluster is allocated again): the copy can only be
+  // damaged, and the result page says so.
+  uint8_t damaged;
 };
 #pragma pack(pop)
 static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
-static_assert(sizeof(DeletedFileRecord) == 583, "DeletedFileRecord is 583 bytes");
+static_assert(sizeof(DeletedFileRecord) == 584, "DeletedFileRecord is 584 bytes");
 static_assert(offsetof(DeletedFileRecord, location) == 5, "layout");
 static_assert(offsetof(DeletedFileRecord, path) == 13, "layout");
 static_assert(offsetof(DeletedFileRecord, created) == 526, "layout");
 static_assert(offsetof(DeletedFileRecord, sizeHigh) == 574, "layout");
 static_assert(offsetof(DeletedFileRecord, driveIndex) == 582, "layout");
+static_assert(offsetof(DeletedFileRecord, damaged) == 583, "layout");
 
 inline uint64_t RecordSize(const DeletedFileRecord& r) {
   return (static_cast<uint64_t>(r.sizeHigh) << 32) | r.size;

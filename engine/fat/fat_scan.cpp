@@ -11,6 +11,7 @@
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
 #include "messages.h"
+#include "progress/progress_gate.h"
 #include "signatures/signature_table.h"
 #include "source_report.h"
 #include "state.h"
@@ -92,7 +93,10 @@ class FatScan {
     if (!LoadRoot(&dir)) return kScanCannotRead;
     if (!FindTarget(&dir)) return -1;
     if (dir.firstCluster) liveSeen_.insert(dir.firstCluster);
-    return Walk(dir, "\\", WalkKind::kTarget, 0) ? 0 : -1;
+    const int result = Walk(dir, "\\", WalkKind::kTarget, 0) ? 0 : -1;
+    // The page shows the last file found, whatever the gate held back.
+    if (!lastProgress_.empty()) SendProgress(lastProgress_);
+    return result;
   }
 
  private:
@@ -303,6 +307,13 @@ class FatScan {
     return out;
   }
 
+  // A deleted file's clusters are free in the FAT until another file takes
+  // them: one that is allocated again no longer holds (all of) this file.
+  bool ClusterInUse(uint32_t cluster) {
+    uint32_t value = 0;
+    return vol_.FatEntry(cluster, &value) && value != 0;
+  }
+
   // false when the scan must end.
   bool RecordDeletedFile(const Directory& dir, size_t index, const std::string& folder) {
     const uint8_t* e = dir.entry(index);
@@ -326,22 +337,31 @@ class FatScan {
     r.size = size;
     r.driveIndex = gDelScanDriveIndex;
     for (uint32_t cluster : clusters) {
-      uint64_t location = 0;
+      r.location = 0;
+      r.damaged = 0;
       if (size != 0) {
         // Data that cannot be found on the volume cannot be described.
         if (!g_.IsValidCluster(cluster)) continue;
-        location = g_.ClusterToSector(cluster);
-        if (location > 0xFFFFFFFFull) continue;
+        r.location = g_.ClusterToSector(cluster);
+        r.damaged = ClusterInUse(cluster) ? 1 : 0;
       }
-      r.location = static_cast<uint32_t>(location);
       r.serial = fat32_ ? gFat32Serial++ : gFat16Serial++;
       if (gScanWindow) {
         std::string text = progressPrefix_ + path;
-        SendMessageA(gScanWindow, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (gate_.Due()) {
+          SendProgress(text);
+          lastProgress_.clear();
+        } else {
+          lastProgress_ = std::move(text);
+        }
       }
       AppendDeletedFile(r);
     }
     return !ScanAbortRequested();
+  }
+
+  void SendProgress(const std::string& text) {
+    if (gScanWindow) SendMessageA(gScanWindow, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
 
   FatVolume vol_;
@@ -353,6 +373,10 @@ class FatScan {
   std::unordered_set<uint32_t> liveSeen_, deletedSeen_;
   SignatureTable table_;
   int tableState_ = 0;   // 0 not loaded yet, 1 loaded, -1 unusable
+  // A message per file would cost more than the scan itself: the page hears
+  // of a file at most every gate interval, and of the last one at the end.
+  ProgressGate gate_;
+  std::string lastProgress_;   // a text the gate held back, not sent yet
 };
 
 int RunFatScan(int driveIndex, const char* target, const uint8_t* bootSector, bool fat32) {

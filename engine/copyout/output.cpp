@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -135,6 +136,34 @@ void RememberFolder(const std::string& path) {
 void ForgetFolders() {
   std::lock_guard<std::mutex> lock(gKnownFoldersLock);
   gKnownFolders.clear();
+}
+
+// The next number to try for a name in a folder ("folder\NAME", the name's
+// letters folded to one case as the file system folds them); 0: the plain
+// name. kMaxNumberedName + 1: all are taken.
+std::mutex gNextNumberLock;
+std::unordered_map<std::string, int> gNextNumber;
+constexpr size_t kMaxRememberedNames = 1 << 16;
+
+std::string NameKey(const std::string& folder, const std::string& name) {
+  std::string key = folder + name;
+  for (size_t i : CharStarts(key)) {
+    char& c = key[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return key;
+}
+
+int NextNumber(const std::string& key) {
+  std::lock_guard<std::mutex> lock(gNextNumberLock);
+  auto it = gNextNumber.find(key);
+  return it == gNextNumber.end() ? 0 : it->second;
+}
+
+void RememberNextNumber(const std::string& key, int n) {
+  std::lock_guard<std::mutex> lock(gNextNumberLock);
+  if (gNextNumber.size() >= kMaxRememberedNames && !gNextNumber.count(key)) gNextNumber.clear();
+  gNextNumber[key] = n;
 }
 
 int ErrorOfCreate(DWORD e) {
@@ -273,7 +302,10 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
     }
     std::string fileName = ShortenName(name, kMaxOutputFilePath - cur.size());
 
-    for (int n = 0; n <= kMaxNumberedName; ++n) {
+    // Numbers already taken by earlier files of this name are not tried again.
+    const std::string key = NameKey(cur, fileName);
+    bool folderGone = false;
+    for (int n = trust ? NextNumber(key) : 0; n <= kMaxNumberedName; ++n) {
       std::string path = cur + (n == 0 ? fileName : NumberedName(fileName, n));
       std::string full = FullPath(path);
       // Never anywhere but below the destination.
@@ -281,20 +313,57 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
       HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+        RememberNextNumber(key, n + 1);
         if (createdPath) *createdPath = path;
         *error = 0;
         return h;
       }
       DWORD e = GetLastError();
       if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS || e == ERROR_ACCESS_DENIED) continue;
-      if (e == ERROR_PATH_NOT_FOUND && trust) break;
+      if (e == ERROR_PATH_NOT_FOUND && trust) {
+        folderGone = true;
+        break;
+      }
       *error = ErrorOfCreate(e);
       return nullptr;
     }
-    if (!trust) break;
-    ForgetFolders();
+    if (!folderGone) {
+      // Every number of this name is taken: the file fails now, and so will
+      // the next one of the same name, without trying them all again.
+      RememberNextNumber(key, kMaxNumberedName + 1);
+      return nullptr;
+    }
+    // A folder made for an earlier file is gone: make them again.
+    ForgetOutputNames();
   }
   return nullptr;
+}
+
+void ForgetOutputNames() {
+  ForgetFolders();
+  std::lock_guard<std::mutex> lock(gNextNumberLock);
+  gNextNumber.clear();
+}
+
+bool OutputFile::Create(const char* relativePath, const char* destination, int* error) {
+  Discard();
+  handle_ = CreateOutputFile(relativePath, destination, error, &path_);
+  if (!handle_) path_.clear();
+  return handle_ != nullptr;
+}
+
+void OutputFile::Keep() {
+  if (handle_) CloseHandle(handle_);
+  handle_ = nullptr;
+  path_.clear();
+}
+
+void OutputFile::Discard() {
+  if (!handle_) return;
+  CloseHandle(handle_);
+  handle_ = nullptr;
+  DeleteFileA(path_.c_str());
+  path_.clear();
 }
 
 int WriteRecoveredBytes(HANDLE out, const void* data, uint32_t bytes) {

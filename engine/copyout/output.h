@@ -32,8 +32,39 @@ constexpr int kCopyDamaged = 2;
 // handle, or nullptr with *error set: -2 destination full, -3 the destination
 // itself is too long, -1 any other failure (also when all 999 numbers are
 // taken). createdPath, when given, receives the path of the file.
+// The next free number of each name in each folder is remembered, so that
+// thousands of files of one name do not try every taken number again; once
+// the numbers of a name are used up, the next file of that name fails at once.
 HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error,
                         std::string* createdPath = nullptr);
+
+// Forgets the folders made and the numbers used so far (a copy-out calls it
+// as it starts: the user may have emptied the destination since the last).
+void ForgetOutputNames();
+
+// An output file being written. It is closed when it goes, and removed
+// unless Keep() was called first: a copy cut short by the stop or by a full
+// destination never leaves a file under the real name.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() { Discard(); }
+
+  // CreateOutputFile; false with *error set as it says.
+  bool Create(const char* relativePath, const char* destination, int* error);
+  HANDLE handle() const { return handle_; }
+  const std::string& path() const { return path_; }
+  // Closes the file, which stays.
+  void Keep();
+  // Closes the file and removes it.
+  void Discard();
+
+ private:
+  HANDLE handle_ = nullptr;
+  std::string path_;
+};
 
 // Writes bytes recovered from the source and advances gRecoveredSectors
 // (bytes / 512, at least 1). 0; -2 when the destination is full or took fewer

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "copyout/output.h"
@@ -11,6 +12,7 @@
 #include "messages.h"
 #include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_scan.h"
+#include "progress/progress_gate.h"
 #include "state.h"
 #include "volume/boot.h"
 
@@ -24,19 +26,27 @@ struct SourceVolume {
   HANDLE handle = nullptr;
   BootKind kind = BootKind::Unknown;
   FatGeometry fat;
+  std::unique_ptr<FatVolume> fatVolume;      // the FAT cached for every file of the volume
+  std::unique_ptr<DeletedFatCopier> fatCopier;
   uint32_t ntfsSectorsPerCluster = 0;
 
+  // false when the volume cannot be opened; kind stays Unknown when its boot
+  // sector cannot be read or describes nothing this copy-out reads.
   bool Open(int index) {
     Close();
     driveIndex = index;
+    kind = BootKind::Unknown;
     handle = OpenVolume(index);
     if (!handle) return false;
     uint8_t boot[512];
-    kind = BootKind::Unknown;
     if (ReadVolumeSectors(index, 0, 1, boot, handle) != 0) return true;
     kind = ClassifyBootSector(boot);
     if ((kind == BootKind::Fat16 || kind == BootKind::Fat32) && !ParseFatBootSector(boot, &fat))
       kind = BootKind::Unknown;
+    if (kind == BootKind::Fat16 || kind == BootKind::Fat32) {
+      fatVolume = std::make_unique<FatVolume>(handle, index, fat);
+      fatCopier = std::make_unique<DeletedFatCopier>(*fatVolume);
+    }
     if (kind == BootKind::Ntfs) {
       // Values above 0x80 give the cluster size as a negative power of two.
       uint8_t v = boot[13];
@@ -46,26 +56,59 @@ struct SourceVolume {
     return true;
   }
   void Close() {
+    fatCopier.reset();
+    fatVolume.reset();
     CloseVolume(handle);
     handle = nullptr;
+    kind = BootKind::Unknown;
   }
 };
 
 // The progress texts: where the file was on the scanned volume, and where it goes.
-void SendProgress(HWND window, const DeletedFileRecord& r, const char* destination) {
-  if (!window) return;
-  RecoverProgressBlock block;
-  std::memset(&block, 0, sizeof block);
+void FillProgress(RecoverProgressBlock* block, const DeletedFileRecord& r, const char* destination) {
+  std::memset(block, 0, sizeof *block);
   std::string source(gScanTarget, strnlen(gScanTarget, sizeof gScanTarget));
   if (source.empty()) source = "C:";
   source[0] = static_cast<char>('C' + r.driveIndex);
   while (source.size() > 2 && source.back() == '\\') source.pop_back();
   std::string dest = destination;
   while (dest.size() > 2 && dest.back() == '\\') dest.pop_back();
-  std::snprintf(block.source, sizeof block.source, "%s%s", source.c_str(), r.path);
-  std::snprintf(block.destination, sizeof block.destination, "%s%s", dest.c_str(), r.path);
-  SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(&block));
+  std::snprintf(block->source, sizeof block->source, "%s%s", source.c_str(), r.path);
+  std::snprintf(block->destination, sizeof block->destination, "%s%s", dest.c_str(), r.path);
 }
+
+// The page hears of a file at most every gate interval (a message per file
+// costs more under Wine than copying a small file), and always of the last
+// one. wParam carries the number of files announced so far in this run.
+class ProgressSender {
+ public:
+  ProgressSender(HWND window, const char* destination) : window_(window), destination_(destination) {}
+  void Announce(const DeletedFileRecord& r) {
+    ++announced_;
+    if (!window_) return;
+    last_ = r;
+    pending_ = true;
+    if (gate_.Due()) Send();
+  }
+  void Finish() {
+    if (pending_) Send();
+  }
+
+ private:
+  void Send() {
+    RecoverProgressBlock block;
+    FillProgress(&block, last_, destination_);
+    pending_ = false;
+    SendMessageA(window_, WM_DELSCAN_PROGRESS, announced_, reinterpret_cast<LPARAM>(&block));
+  }
+
+  HWND window_;
+  const char* destination_;
+  ProgressGate gate_;
+  DeletedFileRecord last_;
+  bool pending_ = false;
+  uint32_t announced_ = 0;
+};
 
 int CopyOne(SourceVolume& v, const DeletedFileRecord& r, size_t index, const char* destination) {
   char path[sizeof r.path];
@@ -80,17 +123,13 @@ int CopyOne(SourceVolume& v, const DeletedFileRecord& r, size_t index, const cha
     }
     case BootKind::Fat16:
     case BootKind::Fat32:
-      // Only the start of a cluster of the data area can be where a file begins.
-      if (r.size != 0 && v.fat.SectorToCluster(r.location) == 0) return -1;
-      if (v.kind == BootKind::Fat32)
-        return CopyOutFat32File(destination, v.driveIndex, v.handle, r.location, v.fat.sectorsPerCluster, path,
-                                r.size);
-      return CopyOutFat16File(destination, v.driveIndex, v.handle, r.location, v.fat.sectorsPerCluster, path,
-                              r.size);
+      return v.fatCopier->Copy(destination, r.location, path, RecordSize(r));
     case BootKind::Unknown:
       break;
   }
-  return kCopyNotStarted;   // not a file system we read: skipped
+  // A volume whose boot sector cannot be read, or that carries no file system
+  // this copy-out reads: the file is not recovered, and the report says so.
+  return gRecoverAbort.load() != 0 ? kCopyNotStarted : -1;
 }
 
 }  // namespace
@@ -106,10 +145,13 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     count = gDeletedFiles.size();
   }
   if (count == 0 || !destination) return -1;
+  ForgetOutputNames();
   // Writing to the scanned volume would overwrite the very data being saved.
   char destDrive = static_cast<char>(destination[0] & 0xDF);
   int result = -1;
   SourceVolume volume;
+  bool opened = false;
+  ProgressSender progress(window, destination);
   for (size_t i = 0; i < count && gRecoverAbort.load() == 0; ++i) {
     DeletedFileRecord r;
     {
@@ -118,19 +160,22 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
       r = gDeletedFiles[i];
     }
     if (!r.selected) continue;
-    SendProgress(window, r, destination);
-    if (r.driveIndex != volume.driveIndex) {
-      if (!volume.Open(r.driveIndex)) break;
-    }
+    progress.Announce(r);
+    if (r.driveIndex != volume.driveIndex) opened = volume.Open(r.driveIndex);
     int rc;
     if (destDrive == 'C' + r.driveIndex) {
       rc = -2;
+    } else if (!opened) {
+      // Its volume cannot be opened: a failure, never a silent skip.
+      rc = -1;
     } else {
       rc = CopyOne(volume, r, i, destination);
-      // Skipped, or the stop came between the announcement and the copy:
-      // nothing was written, so the file is neither recovered nor failed.
+      // The stop came between the announcement and the copy: nothing was
+      // written, so the file is neither recovered nor failed.
       if (rc == kCopyNotStarted) continue;
     }
+    // Every file taken on is whole, damaged or failed: the three add up to
+    // gFileCounter's growth in this run.
     ++gFileCounter;
     result = rc;
     if (rc == kCopyDamaged)
@@ -138,6 +183,7 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     else if (rc != 0)
       ++gRecoverFailedFiles;
   }
+  progress.Finish();
   volume.Close();
   return result;
 }

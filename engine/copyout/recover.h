@@ -21,16 +21,20 @@ struct RecoverRequest {
 DWORD WINAPI RecoverDeletedFilesThreadProc(LPVOID request);
 
 // Copies every selected record of gDeletedFiles, in order, until the end or
-// until gRecoverAbort is raised; sends a RecoverProgressBlock with
-// WM_DELSCAN_PROGRESS before each file. Only files that were taken on count
-// in gFileCounter: one announced as the stop came is neither copied nor
-// counted. Returns the result of the last file copied (0, kCopyDamaged
-// written but known damaged, -1 source not read whole, -2 output failed), -1
-// when nothing ran. Damaged files count in gRecoverDamagedFiles, not in
-// gRecoverFailedFiles.
-// A volume that cannot be opened ends the run.
+// until gRecoverAbort is raised. The page hears of the files with
+// WM_DELSCAN_PROGRESS (a RecoverProgressBlock; wParam the number of files
+// taken on so far): at most one message per progress-gate interval, and one
+// for the last file at the end. Every file taken on counts in gFileCounter and
+// is whole, damaged (gRecoverDamagedFiles) or failed (gRecoverFailedFiles);
+// one the stop came before is none of these. A file whose volume cannot be
+// opened, or whose volume's boot sector cannot be read or names no file
+// system the copy-out reads, is failed. Returns the result of the last file
+// copied (0, kCopyDamaged, -1 source not read whole or stopped within the
+// file, -2 output failed), -1 when nothing ran.
 int RecoverSelectedFiles(HWND window, const char* destination);
 
-// Files of the last run that were not copied whole (read failures, partial
-// copies, a full destination, records refused): the report can say so.
+// Files of the last run that were not recovered (read failures, partial
+// copies, a full destination, a stop within the file, volumes that cannot be
+// read, records refused): the report can say so. Files written but known
+// damaged are counted in gRecoverDamagedFiles instead.
 extern std::atomic<uint32_t> gRecoverFailedFiles;

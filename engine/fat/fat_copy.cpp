@@ -1,35 +1,138 @@
 #include "fat/fat_copy.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "copyout/output.h"
 #include "disk/raw.h"
+#include "fat/fat_volume.h"
 #include "state.h"
 
 namespace {
 
 constexpr uint32_t kCopyChunkBytes = 1 << 20;   // read and written 1 MB at a time
 
-int CopyContiguousRun(const char* destination, int driveIndex, HANDLE volume, uint64_t sector,
-                      uint32_t sectorsPerCluster, const char* path, uint32_t size) {
-  if (gRecoverAbort.load() != 0) return kCopyNotStarted;
-  if (!volume || sectorsPerCluster == 0) return -1;
-  int error = 0;
-  std::string outPath;
-  HANDLE out = CreateOutputFile(path, destination, &error, &outPath);
-  if (!out) return -2;
-  const int result = WriteContiguousSectors(driveIndex, volume, sector, sectorsPerCluster, size, out);
-  CloseHandle(out);
-  // A file cut short by the destination is removed: its data is still on the
-  // source, and a truncated copy must not pass for the file. A file cut short
-  // by the source keeps what was read: that may be all there is.
-  if (result == -2) DeleteFileA(outPath.c_str());
-  return result;
+// Reads count sectors; when the whole read fails, as many sectors as can be
+// read one by one from the start. Returns the sectors in buffer.
+uint32_t ReadSalvaging(int driveIndex, HANDLE volume, uint64_t sector, uint32_t count, uint8_t* buffer) {
+  if (ReadVolumeSectors(driveIndex, sector, count, buffer, volume) == 0) return count;
+  uint32_t got = 0;
+  while (got < count && ReadVolumeSectors(driveIndex, sector + got, 1, buffer + static_cast<size_t>(got) * 512,
+                                          volume) == 0)
+    ++got;
+  return got;
 }
 
 }  // namespace
+
+uint32_t DeletedClusterWalk::Next() {
+  const FatGeometry& g = volume_.geometry();
+  if (last_ == 0) {
+    last_ = g.IsValidCluster(first_) ? first_ : g.maxCluster();
+    return g.IsValidCluster(first_) ? first_ : 0;
+  }
+  uint32_t value = 0;
+  while (last_ < g.maxCluster()) {
+    ++last_;
+    if (!volume_.FatEntry(last_, &value) || value == 0) return last_;
+  }
+  return 0;
+}
+
+int DeletedFatCopier::WriteClusters(uint32_t first, uint64_t size, HANDLE out, bool* ranOut) {
+  const FatGeometry& g = volume_.geometry();
+  const uint64_t clusterBytes = g.clusterBytes();
+  const uint64_t maxRun = std::max<uint64_t>(1, kCopyChunkBytes / clusterBytes);
+  if (buffer_.size() < maxRun * clusterBytes) buffer_.resize(static_cast<size_t>(maxRun * clusterBytes));
+  DeletedClusterWalk walk(volume_, first);
+  *ranOut = false;
+  uint64_t remaining = size;
+  uint32_t next = walk.Next();
+  while (remaining > 0) {
+    if (gRecoverAbort.load() != 0) return -3;
+    if (next == 0) {
+      *ranOut = true;
+      return 0;
+    }
+    // A run of consecutive clusters, read at once. The walk is asked only for
+    // clusters the file still needs: past its end the FAT is not searched.
+    const uint32_t start = next;
+    uint64_t run = 1;
+    bool haveNext = false;
+    while (run < maxRun && run * clusterBytes < remaining) {
+      const uint32_t c = walk.Next();
+      if (c != 0 && c == start + run) {
+        ++run;
+        continue;
+      }
+      next = c;
+      haveNext = true;
+      break;
+    }
+    const uint64_t runBytes = std::min<uint64_t>(remaining, run * clusterBytes);
+    const uint32_t sectors = static_cast<uint32_t>((runBytes + 511) / 512);
+    const uint32_t got = ReadSalvaging(volume_.driveIndex(), volume_.handle(), g.ClusterToSector(start), sectors,
+                                       buffer_.data());
+    const uint64_t bytes = std::min<uint64_t>(runBytes, static_cast<uint64_t>(got) * 512);
+    if (bytes > 0 && WriteRecoveredBytes(out, buffer_.data(), static_cast<uint32_t>(bytes)) != 0) return -2;
+    if (got < sectors) return -1;
+    remaining -= bytes;
+    if (!haveNext && remaining > 0) next = walk.Next();
+  }
+  return 0;
+}
+
+int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size) {
+  if (gRecoverAbort.load() != 0) return kCopyNotStarted;
+  const FatGeometry& g = volume_.geometry();
+  const uint32_t first = g.SectorToCluster(firstDataSector);
+  // Only the start of a cluster of the data area can be where a file begins.
+  if (size != 0 && first == 0) return -1;
+  bool damaged = false;
+  uint32_t value = 0;
+  if (size != 0 && volume_.FatEntry(first, &value) && value != 0) damaged = true;
+  OutputFile out;
+  int error = 0;
+  if (!out.Create(path, destination, &error)) return -2;
+  bool ranOut = false;
+  const int result = size == 0 ? 0 : WriteClusters(first, size, out.handle(), &ranOut);
+  // Cut short by the destination or by the stop: removed (its data is still
+  // on the source). Cut short by the source: kept, it may be all there is.
+  if (result == -2) return -2;
+  if (result == -3) return -1;
+  out.Keep();
+  if (result != 0) return result;
+  return damaged || ranOut ? kCopyDamaged : 0;
+}
+
+namespace {
+
+int CopyWithBootGeometry(const char* destination, int driveIndex, HANDLE volume, uint64_t firstDataSector,
+                         uint32_t sectorsPerCluster, const char* path, uint32_t size) {
+  if (gRecoverAbort.load() != 0) return kCopyNotStarted;
+  if (!volume) return -1;
+  uint8_t boot[512];
+  FatGeometry g;
+  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ParseFatBootSector(boot, &g) ||
+      g.sectorsPerCluster != sectorsPerCluster)
+    return -1;
+  FatVolume fat(volume, driveIndex, g);
+  return DeletedFatCopier(fat).Copy(destination, firstDataSector, path, size);
+}
+
+}  // namespace
+
+int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint64_t firstDataSector,
+                     uint32_t sectorsPerCluster, const char* path, uint32_t size) {
+  return CopyWithBootGeometry(destination, driveIndex, volume, firstDataSector, sectorsPerCluster, path, size);
+}
+
+int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint64_t firstDataSector,
+                     uint32_t sectorsPerCluster, const char* path, uint32_t size) {
+  return CopyWithBootGeometry(destination, driveIndex, volume, firstDataSector, sectorsPerCluster, path, size);
+}
 
 int WriteContiguousSectors(int driveIndex, HANDLE volume, uint64_t sector, uint32_t sectorsPerCluster, uint32_t size,
                            HANDLE out) {
@@ -39,44 +142,16 @@ int WriteContiguousSectors(int driveIndex, HANDLE volume, uint64_t sector, uint3
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kCopyChunkBytes, whole)));
   const uint32_t chunkSectors = static_cast<uint32_t>(buffer.size() / 512);
   uint32_t remaining = size;
-  int result = 0;
   while (remaining > 0) {
-    if (gRecoverAbort.load() != 0) {
-      result = -1;
-      break;
-    }
+    if (gRecoverAbort.load() != 0) return -1;
     uint32_t wantSectors =
         static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, (static_cast<uint64_t>(remaining) + 511) / 512));
-    uint32_t gotSectors = wantSectors;
-    if (ReadVolumeSectors(driveIndex, sector, wantSectors, buffer.data(), volume) != 0) {
-      // Keep what can be read, up to the first sector that cannot.
-      gotSectors = 0;
-      while (gotSectors < wantSectors &&
-             ReadVolumeSectors(driveIndex, sector + gotSectors, 1, buffer.data() + gotSectors * 512, volume) == 0)
-        ++gotSectors;
-      result = -1;
-    }
+    uint32_t gotSectors = ReadSalvaging(driveIndex, volume, sector, wantSectors, buffer.data());
     uint32_t bytes = std::min<uint32_t>(remaining, gotSectors * 512);
-    if (bytes > 0) {
-      int w = WriteRecoveredBytes(out, buffer.data(), bytes);
-      if (w != 0) {
-        result = -2;
-        break;
-      }
-    }
-    if (result != 0) break;
+    if (bytes > 0 && WriteRecoveredBytes(out, buffer.data(), bytes) != 0) return -2;
+    if (gotSectors < wantSectors) return -1;
     remaining -= bytes;
     sector += wantSectors;
   }
-  return result;
-}
-
-int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
-                     uint32_t sectorsPerCluster, const char* path, uint32_t size) {
-  return CopyContiguousRun(destination, driveIndex, volume, firstDataSector, sectorsPerCluster, path, size);
-}
-
-int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
-                     uint32_t sectorsPerCluster, const char* path, uint32_t size) {
-  return CopyContiguousRun(destination, driveIndex, volume, firstDataSector, sectorsPerCluster, path, size);
+  return 0;
 }

@@ -1,25 +1,75 @@
-// Copy-out of one deleted FAT file: its chain is gone, so its data is read
-// back as the run of consecutive clusters that starts at firstDataSector.
+// Copy-out of one deleted FAT file. Deletion frees the file's cluster chain,
+// so its data is read back from its first cluster on: after that cluster, the
+// clusters that follow it and are still free in the FAT, in order. A cluster
+// that a live file holds cannot be this file's, so an allocated one is passed
+// over; a file written in two fragments around a file that was deleted before
+// it comes back whole.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
-// 0 copied whole; kCopyNotStarted (copyout/output.h) when gRecoverAbort was
-// set before the file began: nothing is created then; -1 the source could
-// not be read completely (the output keeps the bytes that were read, and only
-// those) or the copy was stopped within the file; -2 the output cannot be
-// created or written (the destination is full): the incomplete output is
-// removed. The two differ only in their names.
-int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
+class FatVolume;
+
+// What the copy of one deleted file gives (besides the file):
+//   0                 copied whole;
+//   kCopyDamaged      written, but known damaged: its first cluster is
+//                     allocated to another file again, or its size is more
+//                     than the volume can hold from there (the copy stops at
+//                     the end of the volume);
+//   kCopyNotStarted   gRecoverAbort was up before the file began: nothing is
+//                     created (copyout/output.h);
+//   -1                the source could not be read completely (the output
+//                     keeps the bytes that were read, and only those), or the
+//                     stop came within the file (the output is removed: a
+//                     file cut short must not pass for the file), or the
+//                     record names no cluster of the volume;
+//   -2                the output cannot be created or written (the
+//                     destination is full): the incomplete output is removed.
+class DeletedFatCopier {
+ public:
+  explicit DeletedFatCopier(FatVolume& volume) : volume_(volume) {}
+
+  int Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size);
+
+ private:
+  // Writes size bytes of the file that begins at cluster first to out;
+  // *ranOut when the volume has no more clusters for it. 0, -1 source short,
+  // -2 destination, -3 stopped.
+  int WriteClusters(uint32_t first, uint64_t size, HANDLE out, bool* ranOut);
+
+  FatVolume& volume_;
+  std::vector<uint8_t> buffer_;   // one large buffer for every file of a run
+};
+
+// The clusters a deleted file is read from, in order: its first cluster, then
+// each following cluster that is free in the FAT (one whose entry cannot be
+// read counts as free: reading it in place is all that is left).
+class DeletedClusterWalk {
+ public:
+  DeletedClusterWalk(FatVolume& volume, uint32_t first) : volume_(volume), first_(first) {}
+  // The next cluster; 0 once the volume has no more.
+  uint32_t Next();
+
+ private:
+  FatVolume& volume_;
+  uint32_t first_;
+  uint32_t last_ = 0;   // 0 before the first
+};
+
+// The same for a volume given by its handle: the geometry comes from its boot
+// sector (sectorsPerCluster must agree with it). The two differ only in their
+// names.
+int CopyOutFat16File(const char* destination, int driveIndex, HANDLE volume, uint64_t firstDataSector,
                      uint32_t sectorsPerCluster, const char* path, uint32_t size);
-int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint32_t firstDataSector,
+int CopyOutFat32File(const char* destination, int driveIndex, HANDLE volume, uint64_t firstDataSector,
                      uint32_t sectorsPerCluster, const char* path, uint32_t size);
 
 // Writes size bytes read as consecutive sectors from sector on to an open
-// output file. 0; -1 the source could not be read completely (out keeps the
-// bytes that were read) or the copy was stopped (gRecoverAbort); -2 the
-// destination is full.
+// output file (the files of a formatted volume, whose FAT is gone). 0; -1 the
+// source could not be read completely (out keeps the bytes that were read) or
+// the copy was stopped (gRecoverAbort); -2 the destination is full.
 int WriteContiguousSectors(int driveIndex, HANDLE volume, uint64_t sector, uint32_t sectorsPerCluster, uint32_t size,
                            HANDLE out);

@@ -23,6 +23,7 @@ namespace fattest {
 struct Received {
   UINT message;
   bool sent;             // SendMessage, not PostMessage
+  WPARAM wParam;
   std::string text;      // scan progress text
   std::string source;    // copy-out progress block
   std::string destination;
@@ -44,7 +45,7 @@ inline bool& CopyMode() {
 
 inline LRESULT CALLBACK ReceiverProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m >= WM_USER) {
-    Received r{m, InSendMessage() != FALSE, "", "", ""};
+    Received r{m, InSendMessage() != FALSE, w, "", "", ""};
     if (m == WM_DELSCAN_PROGRESS && l) {
       if (CopyMode()) {
         const RecoverProgressBlock* b = reinterpret_cast<const RecoverProgressBlock*>(l);

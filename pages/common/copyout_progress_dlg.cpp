@@ -105,15 +105,17 @@ CString CCopyOutProgressPage::SourceText(const char* first) const {
   return text;
 }
 
-void CCopyOutProgressPage::CountFile() { ++m_fileCount; }
+void CCopyOutProgressPage::CountFile(uint32_t filesSoFar) {
+  m_fileCount = filesSoFar ? filesSoFar : m_fileCount + 1;
+}
 
-LRESULT CCopyOutProgressPage::OnFileMessage(WPARAM, LPARAM param) {
+LRESULT CCopyOutProgressPage::OnFileMessage(WPARAM filesSoFar, LPARAM param) {
   const auto* block = reinterpret_cast<const RecoverProgressBlock*>(param);
   if (!block || m_leaving) return 0;
   // The block belongs to the worker: the texts are copied now.
   m_file = SourceText(CString(block->source, static_cast<int>(strnlen(block->source, sizeof block->source))));
   m_dest = CString(block->destination, static_cast<int>(strnlen(block->destination, sizeof block->destination)));
-  CountFile();
+  CountFile(static_cast<uint32_t>(filesSoFar));
   if (m_fileText.m_hWnd) m_fileText.SetText(m_file);
   if (m_destText.m_hWnd) m_destText.SetText(m_dest);
   return 0;
@@ -236,10 +238,11 @@ void CStopRestorFileDlg::JoinWorker() {
 }
 
 uint32_t CStopRestorFileDlg::CountRecovered() const {
-  // Copies the engine made, less those that did not come out whole.
+  // Copies the engine made, less those that did not come out whole: the
+  // failed ones and the ones known damaged are counted apart.
   const uint32_t copies = gFileCounter.load() - m_counterAtStart;
-  const uint32_t failed = gRecoverFailedFiles.load();
-  return copies > failed ? copies - failed : 0;
+  const uint32_t notWhole = gRecoverFailedFiles.load() + gRecoverDamagedFiles.load();
+  return copies > notWhole ? copies - notWhole : 0;
 }
 
 void CStopRestorFileDlg::Finish(bool report) {
@@ -293,9 +296,9 @@ void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
 
 void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
 
-void CUfatRecvringDlg::CountFile() {
-  ++m_fileCount;
-  if (m_owner) m_owner->m_recoveredCount += 1;
+void CUfatRecvringDlg::CountFile(uint32_t filesSoFar) {
+  CCopyOutProgressPage::CountFile(filesSoFar);
+  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 
 uint32_t CUfatRecvringDlg::CountRecovered() const { return WholeFiles(gRecoverFailedFiles.load()); }
@@ -328,8 +331,8 @@ BOOL CPtRecoveringDlg::OnInitDialog() {
 
 void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
 
-void CPtRecoveringDlg::CountFile() {
-  ++m_fileCount;
+void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
+  CCopyOutProgressPage::CountFile(filesSoFar);
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 

@@ -78,7 +78,10 @@ class CCopyOutProgressPage : public CWizardPage {
   // Text shown for a file: the deleted-file page shows the block's first part
   // as it is, the member pages put the scanned target before it.
   virtual CString SourceText(const char* first) const;
-  virtual void CountFile();
+  // A per-file message: its wParam is the number of files the worker has
+  // taken on so far in this run (workers that send one message per file may
+  // leave it 0: then the page counts the messages).
+  virtual void CountFile(uint32_t filesSoFar);
   // Files copied whole, once the worker has ended.
   virtual uint32_t CountRecovered() const = 0;
   // After the end: the report, or back to the destination page.
@@ -164,7 +167,7 @@ class CUfatRecvringDlg : public CMemberProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  void CountFile() override;
+  void CountFile(uint32_t filesSoFar) override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;
 };
@@ -180,7 +183,7 @@ class CPtRecoveringDlg : public CMemberProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  void CountFile() override;
+  void CountFile(uint32_t filesSoFar) override;
   uint32_t CountRecovered() const override;
   void Finish(bool report) override;
 };

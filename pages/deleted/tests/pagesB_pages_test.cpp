@@ -190,7 +190,9 @@ UINT GatedCopyOut(LPVOID request) {
 
 // The real copy-out, its progress sent through a window of another thread
 // that holds back the second file's announcement until the test opens the
-// gate: the worker is then blocked where a user's stop usually finds it.
+// gate: the worker is then blocked where a user's stop usually finds it. The
+// copy-out announces files at most every progress-gate interval: the first
+// announcement is held longer than that, so the second one is due.
 HANDLE gHoldSecond = nullptr;
 HWND gProxy = nullptr;
 HWND gProxyTarget = nullptr;
@@ -198,7 +200,9 @@ std::atomic<int> gProxyFiles{0};
 
 LRESULT CALLBACK ProxyProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == WM_DELSCAN_PROGRESS) {
-    if (++gProxyFiles == 2) WaitForSingleObject(gHoldSecond, 60000);
+    const int n = ++gProxyFiles;
+    if (n == 1) Sleep(150);
+    if (n == 2) WaitForSingleObject(gHoldSecond, 60000);
     return SendMessageA(gProxyTarget, m, w, l);
   }
   return DefWindowProcA(h, m, w, l);

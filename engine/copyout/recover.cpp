@@ -123,7 +123,7 @@ int CopyOne(SourceVolume& v, const DeletedFileRecord& r, size_t index, const cha
     }
     case BootKind::Fat16:
     case BootKind::Fat32:
-      return v.fatCopier->Copy(destination, r.location, path, RecordSize(r));
+      return v.fatCopier->Copy(destination, r.location, path, RecordSize(r), r.damaged != 0);
     case BootKind::Unknown:
       break;
   }

@@ -41,28 +41,29 @@ uint32_t DeletedClusterWalk::Next() {
   return 0;
 }
 
-int DeletedFatCopier::WriteClusters(uint32_t first, uint64_t size, HANDLE out, bool* ranOut) {
+template <typename Next>
+int DeletedFatCopier::WriteClusters(Next nextCluster, uint64_t size, HANDLE out, bool* ranOut) {
   const FatGeometry& g = volume_.geometry();
   const uint64_t clusterBytes = g.clusterBytes();
   const uint64_t maxRun = std::max<uint64_t>(1, kCopyChunkBytes / clusterBytes);
   if (buffer_.size() < maxRun * clusterBytes) buffer_.resize(static_cast<size_t>(maxRun * clusterBytes));
-  DeletedClusterWalk walk(volume_, first);
   *ranOut = false;
   uint64_t remaining = size;
-  uint32_t next = walk.Next();
+  uint32_t next = nextCluster();
   while (remaining > 0) {
     if (gRecoverAbort.load() != 0) return -3;
     if (next == 0) {
       *ranOut = true;
       return 0;
     }
-    // A run of consecutive clusters, read at once. The walk is asked only for
-    // clusters the file still needs: past its end the FAT is not searched.
+    // A run of consecutive clusters, read at once. Clusters are asked for
+    // only while the file still needs them: past its end the FAT is not
+    // searched.
     const uint32_t start = next;
     uint64_t run = 1;
     bool haveNext = false;
     while (run < maxRun && run * clusterBytes < remaining) {
-      const uint32_t c = walk.Next();
+      const uint32_t c = nextCluster();
       if (c != 0 && c == start + run) {
         ++run;
         continue;
@@ -79,25 +80,39 @@ int DeletedFatCopier::WriteClusters(uint32_t first, uint64_t size, HANDLE out, b
     if (bytes > 0 && WriteRecoveredBytes(out, buffer_.data(), static_cast<uint32_t>(bytes)) != 0) return -2;
     if (got < sectors) return -1;
     remaining -= bytes;
-    if (!haveNext && remaining > 0) next = walk.Next();
+    if (!haveNext && remaining > 0) next = nextCluster();
   }
   return 0;
 }
 
-int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size) {
+int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size,
+                           bool scanSawDamage) {
   if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   const FatGeometry& g = volume_.geometry();
   const uint32_t first = g.SectorToCluster(firstDataSector);
   // Only the start of a cluster of the data area can be where a file begins.
   if (size != 0 && first == 0) return -1;
-  bool damaged = false;
+  bool damaged = scanSawDamage && size != 0;
+  std::vector<uint32_t> chain;
   uint32_t value = 0;
-  if (size != 0 && volume_.FatEntry(first, &value) && value != 0) damaged = true;
+  if (size != 0 && volume_.FatEntry(first, &value) && value != 0) {
+    // Allocated: the file's own intact chain (a file left in use in a
+    // deleted folder), or another file's cluster now.
+    if (!scanSawDamage) chain = volume_.WholeChain(first, size);
+    if (chain.empty()) damaged = true;
+  }
   OutputFile out;
   int error = 0;
   if (!out.Create(path, destination, &error)) return -2;
   bool ranOut = false;
-  const int result = size == 0 ? 0 : WriteClusters(first, size, out.handle(), &ranOut);
+  int result = 0;
+  if (size != 0 && !chain.empty()) {
+    size_t at = 0;
+    result = WriteClusters([&] { return at < chain.size() ? chain[at++] : 0u; }, size, out.handle(), &ranOut);
+  } else if (size != 0) {
+    DeletedClusterWalk walk(volume_, first);
+    result = WriteClusters([&] { return walk.Next(); }, size, out.handle(), &ranOut);
+  }
   // Cut short by the destination or by the stop: removed (its data is still
   // on the source). Cut short by the source: kept, it may be all there is.
   if (result == -2) return -2;

@@ -3,7 +3,8 @@
 // clusters that follow it and are still free in the FAT, in order. A cluster
 // that a live file holds cannot be this file's, so an allocated one is passed
 // over; a file written in two fragments around a file that was deleted before
-// it comes back whole.
+// it comes back whole. A file still in use inside a deleted folder owns its
+// chain: when the chain is intact it is read along the chain.
 #pragma once
 
 #include <windows.h>
@@ -15,10 +16,11 @@ class FatVolume;
 
 // What the copy of one deleted file gives (besides the file):
 //   0                 copied whole;
-//   kCopyDamaged      written, but known damaged: its first cluster is
-//                     allocated to another file again, or its size is more
-//                     than the volume can hold from there (the copy stops at
-//                     the end of the volume);
+//   kCopyDamaged      written, but known damaged: the scan saw its data
+//                     taken (scanSawDamage), its first cluster is allocated
+//                     to another file now, or its size is more than the
+//                     volume can hold from there (the copy stops at the end
+//                     of the volume);
 //   kCopyNotStarted   gRecoverAbort was up before the file began: nothing is
 //                     created (copyout/output.h);
 //   -1                the source could not be read completely (the output
@@ -32,13 +34,15 @@ class DeletedFatCopier {
  public:
   explicit DeletedFatCopier(FatVolume& volume) : volume_(volume) {}
 
-  int Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size);
+  int Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size,
+           bool scanSawDamage = false);
 
  private:
-  // Writes size bytes of the file that begins at cluster first to out;
-  // *ranOut when the volume has no more clusters for it. 0, -1 source short,
+  // Writes size bytes from the clusters next() gives, in order (0: none
+  // left) to out; *ranOut when they end before size. 0, -1 source short,
   // -2 destination, -3 stopped.
-  int WriteClusters(uint32_t first, uint64_t size, HANDLE out, bool* ranOut);
+  template <typename Next>
+  int WriteClusters(Next next, uint64_t size, HANDLE out, bool* ranOut);
 
   FatVolume& volume_;
   std::vector<uint8_t> buffer_;   // one large buffer for every file of a run

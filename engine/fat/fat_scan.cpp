@@ -308,10 +308,13 @@ class FatScan {
   }
 
   // A deleted file's clusters are free in the FAT until another file takes
-  // them: one that is allocated again no longer holds (all of) this file.
-  bool ClusterInUse(uint32_t cluster) {
+  // them: one whose first cluster is allocated again no longer holds (all
+  // of) its data. A file left in use inside a deleted folder still owns its
+  // chain: it is damaged only when that chain is not its own any more.
+  bool KnownDamaged(const uint8_t* e, uint32_t cluster, uint32_t size) {
     uint32_t value = 0;
-    return vol_.FatEntry(cluster, &value) && value != 0;
+    if (!vol_.FatEntry(cluster, &value) || value == 0) return false;
+    return IsDeletedEntry(e) || vol_.WholeChain(cluster, size).empty();
   }
 
   // false when the scan must end.
@@ -343,7 +346,7 @@ class FatScan {
         // Data that cannot be found on the volume cannot be described.
         if (!g_.IsValidCluster(cluster)) continue;
         r.location = g_.ClusterToSector(cluster);
-        r.damaged = ClusterInUse(cluster) ? 1 : 0;
+        r.damaged = KnownDamaged(e, cluster, size) ? 1 : 0;
       }
       r.serial = fat32_ ? gFat32Serial++ : gFat16Serial++;
       if (gScanWindow) {

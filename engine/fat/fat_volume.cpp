@@ -184,6 +184,17 @@ std::vector<uint32_t> FatVolume::ReadChain(uint32_t start, uint32_t maxClusters)
   return chain;
 }
 
+std::vector<uint32_t> FatVolume::WholeChain(uint32_t start, uint64_t size) {
+  const uint64_t clusterBytes = g_.clusterBytes();
+  if (size == 0 || clusterBytes == 0) return {};
+  const uint64_t wanted = (size + clusterBytes - 1) / clusterBytes;
+  if (wanted > g_.clusterCount) return {};
+  std::vector<uint32_t> chain = ReadChain(start, static_cast<uint32_t>(wanted + 1));
+  uint32_t next = 0;
+  if (chain.size() != wanted || !FatEntry(chain.back(), &next) || !IsEndOfChain(next)) return {};
+  return chain;
+}
+
 size_t FatVolume::ReadChainData(const std::vector<uint32_t>& chain, std::vector<uint8_t>* out) {
   const uint32_t spc = g_.sectorsPerCluster;
   const size_t cb = g_.clusterBytes();

@@ -69,6 +69,11 @@ class FatVolume {
   // FAT sector, at a cluster met before (a loop), or after maxClusters.
   std::vector<uint32_t> ReadChain(uint32_t start, uint32_t maxClusters);
 
+  // The chain from start when it is exactly as long as a file of size bytes
+  // needs and ends with the end marker (a file whose chain is intact); empty
+  // otherwise.
+  std::vector<uint32_t> WholeChain(uint32_t start, uint64_t size);
+
   // Reads the clusters of a chain into out, joining runs of consecutive
   // clusters into large reads. Stops at the first cluster that cannot be read;
   // out holds the clusters before it. Returns the number of clusters read.

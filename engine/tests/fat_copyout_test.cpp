@@ -3,7 +3,11 @@
 // failures, hostile names kept inside the destination, and the stop flag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <map>
+#include <thread>
 
 #include "copyout/output.h"
 #include "copyout/recover.h"
@@ -258,4 +262,95 @@ TEST(FatCopyOut, ASizeNearFourGigabytesEndsAtTheEndOfTheVolume) {
   ASSERT_TRUE(ReadWholeFile(dest + "huge.bin", &data));
   ASSERT_TRUE(ReadWholeFile(MappedImage('E'), &image));
   EXPECT_EQ(data, image.substr(2870 * 512));
+}
+
+// --- what the FAT says about a deleted file's data
+
+TEST(FatCopyOut, AFragmentedFileComesBackWholeFromTheFreeClustersAfterItsFirst) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("S:\\"), 0);
+  std::vector<Expected> expected = ReadScanTable("fat32-fragmented");
+  ASSERT_EQ(SelectWhere([](const DeletedFileRecord& r) { return std::string(r.path) == "\\Two Parts.jpg"; }), 1u);
+  std::string dest = ScratchDir("fragmented");
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
+  EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
+  for (const Expected& e : expected)
+    if (e.Has("fragmented")) {
+      EXPECT_EQ(Sha256OfFile(Below(dest, e.path)), e.sha256) << "both fragments, in order, and nothing between";
+    }
+}
+
+// Files whose first cluster another file took since are written and counted
+// damaged; a file left in use in a deleted folder is read along its own
+// chain, fragments and all.
+TEST(FatCopyOut, AFileWhoseFirstClusterWasTakenIsWrittenButCountedDamaged) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("T:\\"), 0);
+  SelectAll();
+  std::string dest = ScratchDir("overwritten");
+  gFileCounter = 0;
+  Recover(dest);
+  EXPECT_EQ(gFileCounter.load(), 4u);
+  EXPECT_EQ(gRecoverDamagedFiles.load(), 2u);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
+  for (const Expected& e : ReadScanTable("fat16-overwritten")) {
+    std::string out = Below(dest, e.path);
+    ASSERT_FALSE(OutputsFor(out).empty()) << "written, as the user asked: " << e.path;
+    if (e.Has("overwritten"))
+      EXPECT_NE(Sha256OfFile(out), e.sha256) << e.path;
+    else
+      EXPECT_EQ(Sha256OfFile(out), e.sha256) << e.path;
+  }
+}
+
+TEST(FatCopyOut, FilesOfVolumesThatCannotBeReadAreFailuresAndTheCountsAddUp) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\docs"), 0);
+  DeletedFileRecord whole = RecordsAt(Records(), "/Letter to Bank.txt")[0];
+  DeletedFileRecord unmapped = whole, garbage = whole;
+  unmapped.driveIndex = 'V' - 'C';   // no such drive
+  std::strcpy(unmapped.path, "\\Nowhere.txt");
+  garbage.driveIndex = 'M' - 'C';    // a boot sector that describes nothing readable
+  std::strcpy(garbage.path, "\\Garbage.txt");
+  ClearDeletedFiles();
+  for (const DeletedFileRecord& r : {unmapped, whole, garbage, whole}) AppendDeletedFile(r);
+  SelectAll();
+  std::string dest = ScratchDir("unreadable");
+  gFileCounter = 0;
+  EXPECT_EQ(Recover(dest), 0) << "the last file's result";
+  EXPECT_EQ(gFileCounter.load(), 4u) << "no file is skipped silently";
+  EXPECT_EQ(gRecoverFailedFiles.load(), 2u);
+  EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], dest + "Letter to Bank.txt");
+  EXPECT_EQ(files[1], dest + "Letter to Bank_001.txt");
+}
+
+TEST(FatCopyOut, AStopWithinAFileRemovesWhatWasWrittenOfIt) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("S:\\"), 0);
+  ASSERT_EQ(SelectWhere([](const DeletedFileRecord& r) { return std::string(r.path) == "\\Big Deleted.bin"; }), 1u);
+  std::string dest = ScratchDir("stopped-within");
+  // The stop comes as soon as the first megabyte is written.
+  gRecoveredSectors = 0;
+  std::atomic<bool> done{false};
+  std::thread stopper([&] {
+    while (!done && gRecoveredSectors.load() == 0) Sleep(0);
+    gRecoverAbort = 1;
+  });
+  gFileCounter = 0;
+  const int result = Recover(dest);
+  done = true;
+  stopper.join();
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(gFileCounter.load(), 1u);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 1u) << "counted as not recovered";
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  EXPECT_TRUE(files.empty()) << "no file cut short under the real name";
+  gRecoverAbort = 0;
 }

@@ -65,6 +65,56 @@ TEST(OutputFile, AllNinehundredNinetyNineNumbersTakenEndsTheLoop) {
   EXPECT_EQ(error, -1);
 }
 
+TEST(OutputFile, AThousandFilesOfOneNameTakeEachNumberOnceThenFailAtOnce) {
+  std::string dest = ScratchDir("out-same-name");
+  EXPECT_EQ(Create("\\tmp\\_AME.TXT", dest), dest + "tmp\\_AME.TXT");
+  for (int n = 1; n <= 999; ++n) {
+    char name[32];
+    snprintf(name, sizeof name, "_AME_%03d.TXT", n);
+    ASSERT_EQ(Create("\\tmp\\_AME.TXT", dest), dest + "tmp\\" + name);
+  }
+  int error = 0;
+  EXPECT_EQ(Create("\\tmp\\_AME.TXT", dest, &error), "");
+  EXPECT_EQ(error, -1);
+  EXPECT_EQ(Create("\\tmp\\_ame.txt", dest, &error), "") << "the file system folds the case: the same name";
+  // Another name of the folder, and the same name in another folder, are not affected.
+  EXPECT_EQ(Create("\\tmp\\Other.txt", dest), dest + "tmp\\Other.txt");
+  EXPECT_EQ(Create("\\tmp2\\_AME.TXT", dest), dest + "tmp2\\_AME.TXT");
+}
+
+TEST(OutputFile, NumbersTakenMeanwhileByOthersAreStillPassedOver) {
+  std::string dest = ScratchDir("out-meanwhile");
+  EXPECT_EQ(Create("\\b.txt", dest), dest + "b.txt");
+  CloseHandle(CreateFileA((dest + "b_001.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  EXPECT_EQ(Create("\\b.txt", dest), dest + "b_002.txt");
+  // A destination emptied between two copy-outs starts again from the plain name.
+  ASSERT_TRUE(DeleteFileA((dest + "b.txt").c_str()));
+  ForgetOutputNames();
+  EXPECT_EQ(Create("\\b.txt", dest), dest + "b.txt");
+}
+
+TEST(OutputFile, AFileNotKeptIsRemoved) {
+  std::string dest = ScratchDir("out-kept");
+  int error = 0;
+  std::string kept, dropped;
+  {
+    OutputFile out;
+    ASSERT_TRUE(out.Create("\\kept.bin", dest.c_str(), &error));
+    kept = out.path();
+    EXPECT_EQ(WriteRecoveredBytes(out.handle(), "abc", 3), 0);
+    out.Keep();
+  }
+  {
+    OutputFile out;
+    ASSERT_TRUE(out.Create("\\dropped.bin", dest.c_str(), &error));
+    dropped = out.path();
+    EXPECT_EQ(WriteRecoveredBytes(out.handle(), "abc", 3), 0);
+  }   // gone without Keep: cut short
+  EXPECT_TRUE(Exists(kept));
+  EXPECT_FALSE(Exists(dropped));
+  EXPECT_FALSE(dropped.empty());
+}
+
 TEST(OutputFile, NamesFromADiskNeverLeaveTheDestination) {
   std::string outer = ScratchDir("out-escape");
   std::string dest = outer + "dest";

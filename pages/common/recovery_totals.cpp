@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "resource.h"
+
 uint64_t SelectedDeletedSectors(uint32_t* files) {
   uint64_t total = 0;
   uint32_t n = 0;
@@ -51,6 +53,13 @@ bool DriveFreeBytes(char letter, uint64_t* freeBytes) {
 CString RecordSizeText(const DeletedFileRecord& record) {
   CString text;
   text.Format("%llu KB", static_cast<unsigned long long>(RecordSize(record) >> 10));
+  if (record.damaged) {
+    CString format, marked;
+    if (format.LoadString(IDS_RES_SIZE_OVERWRITTEN)) {
+      marked.Format(format, text.GetString());
+      return marked;
+    }
+  }
   return text;
 }
 

@@ -37,7 +37,8 @@ inline bool HasRoomFor(uint64_t totalSectors, uint64_t freeBytes) { return total
 bool DriveFreeBytes(char letter, uint64_t* freeBytes);
 
 // Texts of a result row: the size "%u KB" (64-bit size / 1024, so a file
-// under 1 KB shows 0 KB) and a time "2024-7-1 12:0:0".
+// under 1 KB shows 0 KB; marked as overwritten for a record the scan knows
+// damaged) and a time "2024-7-1 12:0:0".
 CString RecordSizeText(const DeletedFileRecord& record);
 CString RecordTimeText(const SYSTEMTIME& time);
 

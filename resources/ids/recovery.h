@@ -28,6 +28,7 @@
 #define IDC_RES_DEST 1071             // hidden: destination text
 #define IDC_RES_MAXIMISE 1150
 #define IDC_RES_RESTORE 1153
+#define IDS_RES_SIZE_OVERWRITTEN 760   // the size column of a file another file has overwritten since
 #define IDC_RES_FILTER 1164
 #define IDC_RES_SHOW_ALL 1165
 #define IDC_RES_DATE 1163             // last-modified date combo

@@ -319,6 +319,12 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   Scan("X:\\");
   const size_t records = DeletedFileCount();
   ASSERT_GT(records, 10u);
+  // As the scan marks a file whose first cluster another file has taken since.
+  {
+    std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+    for (DeletedFileRecord& r : gDeletedFiles)
+      if (std::string(r.path) == "\\Early Note.txt") r.damaged = 1;
+  }
   CChoiceFilesDlg* page = OpenResults();
   ASSERT_NE(page, nullptr);
   EXPECT_TRUE(Shown(page));
@@ -347,6 +353,12 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(photo, 1), "29 KB");
   EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(photo, 3), "2022-1-2 12:0:0");
   EXPECT_EQ(page->ListInUse()->m_tree.GetCheck(photo), 1);
+  // A file known overwritten says so in its size column.
+  CString marked;
+  marked.Format(LoadText(IDS_RES_SIZE_OVERWRITTEN).c_str(), "1 KB");
+  EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(rows["\\Early Note.txt"].item, 1), marked);
+  EXPECT_NE(marked.Find("1 KB"), -1);
+  EXPECT_GT(marked.GetLength(), 4);
   // The hint comes a moment after the fill.
   EXPECT_TRUE(PumpUntil([&] { return page->HintShown(); }, 3000));
 

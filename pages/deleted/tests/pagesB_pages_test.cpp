@@ -355,7 +355,7 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   EXPECT_EQ(page->ListInUse()->m_tree.GetCheck(photo), 1);
   // A file known overwritten says so in its size column.
   CString marked;
-  marked.Format(LoadText(IDS_RES_SIZE_OVERWRITTEN).c_str(), "1 KB");
+  marked.Format(LoadText(IDS_RES_SIZE_OVERWRITTEN).GetString(), "1 KB");
   EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(rows["\\Early Note.txt"].item, 1), marked);
   EXPECT_NE(marked.Find("1 KB"), -1);
   EXPECT_GT(marked.GetLength(), 4);

@@ -1,14 +1,36 @@
 # Build helpers shared by every folder.
 
+# Every program and DLL we ship: links the stand-ins that let it load on
+# Windows XP (compat/), as objects, so that they come before the import
+# libraries of the system.
+function(salvora_ship target)
+  target_link_libraries(${target} PRIVATE salvora_compat)
+  set_property(GLOBAL APPEND PROPERTY SALVORA_SHIPPED ${target})
+endfunction()
+
+# shipped.txt in the build folder: the path of every file we ship, one a line
+# (what scripts/check-imports.py examines). Called once, after every folder.
+function(salvora_list_shipped)
+  get_property(targets GLOBAL PROPERTY SALVORA_SHIPPED)
+  set(lines)
+  foreach(t IN LISTS targets)
+    string(APPEND lines "$<TARGET_FILE:${t}>\n")
+  endforeach()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/shipped.txt CONTENT "${lines}")
+endfunction()
+
 # Tests: one ctest entry per test executable, run under wine64 by scripts/wine-run.
-#   salvora_add_test(name SOURCES ... [LIBS ...] [MAP "drive X=image" "disk 1=image" "dir Y=folder" ...] [GUI])
+#   salvora_add_test(name SOURCES ... [LIBS ...] [MAP "drive X=image" "disk 1=image" "dir Y=folder" ...] [GUI]
+#                    [WINDOWS version])
 # MAP names fixtures by their folder under build/fixtures (see tests/fixtures);
 # "drive-copy"/"disk-copy" map a private copy for tests that write.
 # "dir" folders are relative to the test's own scratch folder in the build tree.
 # ABSENT "drive Q" "disk 8" names letters and disks the test counts on being
 # unmapped: no other test maps them meanwhile.
+# WINDOWS runs the test in a Wine prefix of its own whose Windows reports that
+# version (winxp, ...; scripts/wine-env.sh), its drives apart from the others'.
 function(salvora_add_test name)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;MAP;ARGS;ABSENT" ${ARGN})
+  cmake_parse_arguments(T "GUI" "TIMEOUT;WINDOWS" "SOURCES;LIBS;MAP;ARGS;ABSENT" ${ARGN})
   if(NOT SALVORA_TESTS)
     return()
   endif()
@@ -18,6 +40,11 @@ function(salvora_add_test name)
   set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
   set(cmd ${SALVORA_TOP}/scripts/wine-run)
   set(locks)
+  set(lockprefix)
+  if(T_WINDOWS)
+    list(APPEND cmd --windows ${T_WINDOWS})
+    set(lockprefix "${T_WINDOWS}-")
+  endif()
   foreach(m IN LISTS T_MAP)
     string(REGEX MATCH "^([a-z-]+) ([^=]+)=(.*)$" ok "${m}")
     if(NOT ok)
@@ -28,13 +55,13 @@ function(salvora_add_test name)
     set(what ${CMAKE_MATCH_3})
     if(kind STREQUAL "dir")
       list(APPEND cmd --dir "${slot}=${scratch}/${what}")
-      list(APPEND locks "drive-${slot}")
+      list(APPEND locks "${lockprefix}drive-${slot}")
     elseif(kind MATCHES "^drive")
       list(APPEND cmd --${kind} "${slot}=${fixdir}/${what}/image.img")
-      list(APPEND locks "drive-${slot}")
+      list(APPEND locks "${lockprefix}drive-${slot}")
     elseif(kind MATCHES "^disk")
       list(APPEND cmd --${kind} "${slot}=${fixdir}/${what}/image.img")
-      list(APPEND locks "disk-${slot}")
+      list(APPEND locks "${lockprefix}disk-${slot}")
     else()
       message(FATAL_ERROR "${name}: unknown MAP kind '${kind}'")
     endif()
@@ -44,7 +71,7 @@ function(salvora_add_test name)
     if(NOT ok)
       message(FATAL_ERROR "${name}: bad ABSENT entry '${a}'")
     endif()
-    list(APPEND locks "${CMAKE_MATCH_1}-${CMAKE_MATCH_2}")
+    list(APPEND locks "${lockprefix}${CMAKE_MATCH_1}-${CMAKE_MATCH_2}")
   endforeach()
   if(T_GUI)
     list(APPEND locks display)

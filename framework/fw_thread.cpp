@@ -55,12 +55,14 @@ DWORD CWinThread::GetExitCode() const {
 BOOL CWinThread::Join(DWORD timeoutMs) {
   if (!m_hThread) return TRUE;
   if (GetCurrentThreadId() == m_nThreadID) return FALSE;
-  const ULONGLONG start = GetTickCount64();
+  // The difference of two 32-bit tick counts is right across the counter's
+  // wrap (every 49.7 days).
+  const DWORD start = GetTickCount();
   for (;;) {
     DWORD wait = INFINITE;
     if (timeoutMs != INFINITE) {
-      ULONGLONG spent = GetTickCount64() - start;
-      wait = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
+      const DWORD spent = GetTickCount() - start;
+      wait = spent >= timeoutMs ? 0 : timeoutMs - spent;
     }
     DWORD r = MsgWaitForMultipleObjects(1, &m_hThread, FALSE, wait, QS_SENDMESSAGE);
     if (r == WAIT_OBJECT_0) return TRUE;

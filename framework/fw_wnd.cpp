@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <mutex>
 #include <unordered_map>
 
 #include "fw_app.h"
@@ -9,7 +10,7 @@
 namespace {
 
 // ---- the handle map: HWND -> the object that owns the window ----------------
-SRWLOCK g_mapLock = SRWLOCK_INIT;
+std::mutex g_mapLock;   // constant-initialised: usable before any constructor runs
 
 std::unordered_map<HWND, CWnd*>& HandleMap() {
   static auto* map = new std::unordered_map<HWND, CWnd*>;   // lives as long as the process
@@ -17,16 +18,14 @@ std::unordered_map<HWND, CWnd*>& HandleMap() {
 }
 
 void MapInsert(HWND h, CWnd* w) {
-  AcquireSRWLockExclusive(&g_mapLock);
+  std::lock_guard<std::mutex> lock(g_mapLock);
   HandleMap()[h] = w;
-  ReleaseSRWLockExclusive(&g_mapLock);
 }
 
 void MapErase(HWND h, CWnd* w) {
-  AcquireSRWLockExclusive(&g_mapLock);
+  std::lock_guard<std::mutex> lock(g_mapLock);
   auto it = HandleMap().find(h);
   if (it != HandleMap().end() && it->second == w) HandleMap().erase(it);
-  ReleaseSRWLockExclusive(&g_mapLock);
 }
 
 // The window procedure a subclassed window had before ours, kept on the window
@@ -168,11 +167,9 @@ void InitCommonControlsOnce() {
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
   if (!hwnd) return nullptr;
-  AcquireSRWLockShared(&g_mapLock);
+  std::lock_guard<std::mutex> lock(g_mapLock);
   auto it = HandleMap().find(hwnd);
-  CWnd* wnd = it == HandleMap().end() ? nullptr : it->second;
-  ReleaseSRWLockShared(&g_mapLock);
-  return wnd;
+  return it == HandleMap().end() ? nullptr : it->second;
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd) {

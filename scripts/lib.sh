@@ -32,6 +32,8 @@ CURL_CMAKE_FLAGS=(
   -DCURL_ENABLE_SSL=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF
   -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF
   -DENABLE_THREADED_RESOLVER=ON -DCURL_DISABLE_LDAP=ON
+  # The product's floor is Windows XP: no import of a later system's function.
+  -DCURL_TARGET_WINDOWS_VERSION=0x0501
 )
 curl_tag() { printf '%s\n' "${CURL_CMAKE_FLAGS[@]}" | sha256sum | cut -c1-10; }
 curl_prefix() { # source version, triplet

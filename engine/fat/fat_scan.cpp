@@ -46,10 +46,18 @@ std::wstring ToWide(const std::string& text, UINT codePage) {
   return w;
 }
 
+// Names compare as the file system compares them: equal once both are
+// upper-cased code unit by code unit, with no linguistic folding.
+std::wstring UpperCased(const std::wstring& text) {
+  std::wstring upper(text);
+  if (!upper.empty())
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), &upper[0],
+                 static_cast<int>(upper.size()));
+  return upper;
+}
+
 bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() &&
-         CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-             CSTR_EQUAL;
+  return a.size() == b.size() && (a == b || UpperCased(a) == UpperCased(b));
 }
 
 // Offsets of the '\' separators of a text, stepping over two-byte characters

@@ -19,18 +19,6 @@ namespace tarn {
 
 namespace {
 
-// curl_global_init is not thread-safe; the first request of any thread
-// runs it exactly once.
-BOOL CALLBACK CurlGlobalInit(PINIT_ONCE, PVOID, PVOID*) {
-  curl_global_init(CURL_GLOBAL_ALL);
-  return TRUE;
-}
-
-void GlobalInitOnce() {
-  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-  InitOnceExecuteOnce(&once, &CurlGlobalInit, nullptr, nullptr);
-}
-
 typedef std::vector<std::string> Chunks;
 
 size_t WriteChunk(char* data, size_t size, size_t count, void* user) {
@@ -40,7 +28,7 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* user) {
 
 // One request: POST when body is non-null, else GET.
 int Perform(const std::string& url, const void* body, size_t bodyLength, std::string* response) {
-  GlobalInitOnce();
+  CurlGlobalInitOnce();
   CURL* curl = curl_easy_init();
   if (!curl) return kHttpNoHandle;
 
@@ -88,6 +76,13 @@ int Perform(const std::string& url, const void* body, size_t bodyLength, std::st
 }
 
 }  // namespace
+
+void CurlGlobalInitOnce() {
+  // A function-local static is initialised by exactly one thread while the
+  // others wait.
+  static const bool done = [] { return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK; }();
+  (void)done;
+}
 
 UrlList SplitUrlList(const char* text) {
   UrlList urls;

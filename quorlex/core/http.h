@@ -25,6 +25,10 @@ typedef std::vector<std::string> UrlList;
 // Splits "url1;url2" at ';', dropping empty parts.
 UrlList SplitUrlList(const char* text);
 
+// Runs curl_global_init once for the process, whichever thread asks first
+// (it is not safe to run from two threads at once). Every request calls it.
+void CurlGlobalInitOnce();
+
 int HttpFormPost(const char* url, const void* data, size_t length, std::string* response);
 int HttpGet(const char* url, const char* query, std::string* response);
 // mode 0: GET with text as the query; 1: form POST with text as the body.

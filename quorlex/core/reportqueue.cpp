@@ -1,5 +1,7 @@
 #include "reportqueue.h"
 
+#include <mutex>
+
 #include "factory.h"
 #include "infoc.h"
 #include "modinfo.h"
@@ -11,12 +13,12 @@ namespace {
 // The two process-wide senders, made on first use and kept for the life of
 // the process. Report threads of several service objects may race to make
 // them: creation runs under a lock.
-SRWLOCK gSendersLock = SRWLOCK_INIT;
+std::mutex gSendersLock;
 ITarnInfoc* gActionSender = nullptr;
 ITarnInfoc* gNodeSender = nullptr;
 
 ITarnInfoc* Sender(ITarnInfoc** slot) {
-  AcquireSRWLockExclusive(&gSendersLock);
+  std::lock_guard<std::mutex> lock(gSendersLock);
   if (!*slot) {
     void* object = nullptr;
     if (SUCCEEDED(CreateInnerObject(IID_ITarnInfoc, &object)) && object) {
@@ -25,9 +27,7 @@ ITarnInfoc* Sender(ITarnInfoc** slot) {
       *slot = sender;
     }
   }
-  ITarnInfoc* sender = *slot;
-  ReleaseSRWLockExclusive(&gSendersLock);
-  return sender;
+  return *slot;
 }
 
 }  // namespace

@@ -115,11 +115,6 @@ long TransferTimeLimit(uint64_t bytes) {
 
 namespace {
 
-BOOL CALLBACK CurlGlobalInit(PINIT_ONCE, PVOID, PVOID*) {
-  curl_global_init(CURL_GLOBAL_ALL);
-  return TRUE;
-}
-
 // One transfer into a sink. The sink (and the file behind it) is opened by
 // the first byte of a 200 answer: a server refused before its answer, or an
 // error page, leaves nothing behind.
@@ -164,8 +159,7 @@ int ProgressToSink(void* user, curl_off_t total, curl_off_t now, curl_off_t, cur
 
 int HttpDownloadToSink(const char* url, ITarnWebFile* sink, long timeLimitSeconds) {
   if (!url || !sink) return CURLE_BAD_FUNCTION_ARGUMENT;
-  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-  InitOnceExecuteOnce(&once, &CurlGlobalInit, nullptr, nullptr);
+  CurlGlobalInitOnce();
   CURL* curl = curl_easy_init();
   if (!curl) return kHttpNoHandle;
 

@@ -51,10 +51,12 @@ inline std::string ControlText(HWND window, int id) {
 // Polls pred() every 20 ms; false when it still fails after ms milliseconds.
 template <typename Pred>
 bool WaitUntil(Pred pred, int ms = 60000) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  // Tests build for the product's Windows too: 32-bit ticks, whose
+  // difference is right across their wrap.
+  const DWORD start = GetTickCount();
   for (;;) {
     if (pred()) return true;
-    if (GetTickCount64() > end) return false;
+    if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
     Sleep(20);
   }
 }

@@ -20,19 +20,19 @@ namespace pagetest {
 // Handles this thread's messages through the class layer's loop (dialog keys
 // included) for about ms milliseconds.
 inline void Pump(int ms = 100) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  const DWORD start = GetTickCount();
   do {
     fw::PumpWaitingMessages();
     Sleep(5);
-  } while (GetTickCount64() < end);
+  } while (GetTickCount() - start < static_cast<DWORD>(ms));
 }
 
 // Pumps until pred() holds; false after ms milliseconds.
 template <typename Pred>
 bool PumpUntil(Pred pred, int ms = 20000) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  const DWORD start = GetTickCount();
   while (!pred()) {
-    if (GetTickCount64() > end) return false;
+    if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
     fw::PumpWaitingMessages();
     Sleep(5);
   }

@@ -299,9 +299,9 @@ class SenderSections : public ::testing::Test {
  protected:
   void SetUp() override {
     SetProductId(kProduct);
-    RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(L"90901").c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(L"90901").c_str());
   }
-  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(L"90901").c_str()); }
+  void TearDown() override { SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(L"90901").c_str()); }
   static constexpr int kProduct = 90901;
 };
 
@@ -337,7 +337,7 @@ TEST_F(SenderSections, TunnelValuesSplitAtTheFirstRunOfUnderscores) {
 
 TEST(RegistryStore, HashedNamesAndTypes) {
   const wchar_t sub[] = L"unit-store";
-  RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
+  SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
 
   ASSERT_TRUE(StoreWriteString(sub, L"successid", true, L"m-17"));
   std::wstring hashed = HashedValueName(L"successid");
@@ -365,7 +365,7 @@ TEST(RegistryStore, HashedNamesAndTypes) {
   EXPECT_NE(ERROR_SUCCESS, StoreReadDword(sub, L"absent", &n));
   EXPECT_FALSE(StoreWriteString(sub, nullptr, false, L"x"));
   EXPECT_FALSE(StoreReadString(nullptr, L"x", false, &back));
-  RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
+  SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
 }
 
 TEST(RegistryStore, InstalledProductVersion) {
@@ -416,7 +416,7 @@ TEST(Proxy, SystemProxyTexts) {
 TEST(Proxy, RegistrySettingsOfTheProduct) {
   SetProductId(90902);
   const wchar_t sub[] = L"90902";
-  RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
+  SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
   EXPECT_EQ(kProxyNone, ReadProxySettings().mode) << "no key";
 
   QRegKey key;
@@ -442,7 +442,7 @@ TEST(Proxy, RegistrySettingsOfTheProduct) {
   key.SetDword(L"Proxy Mode", 4);
   EXPECT_EQ(kProxyDefault, ReadProxySettings().mode);
   key.Close();
-  RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
+  SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(sub).c_str());
 }
 
 TEST(Proxy, UrlLists) {
@@ -556,7 +556,7 @@ class MachineIdentity : public ::testing::Test {
   void SetUp() override { Wipe(); }
   void TearDown() override { Wipe(); }
   static void Wipe() {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kIdentityRegKey);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, kIdentityRegKey);
     std::wstring file = IdentityFilePath();
     DeleteFileW(file.c_str());
     RemoveDirectoryW(file.substr(0, file.rfind(L'\\')).c_str());  // NOX

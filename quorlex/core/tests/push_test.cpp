@@ -2,6 +2,7 @@
 // requests decoded and checked by Python, XML answers made with Python's
 // ElementTree and json, and what the client keeps in the registry.
 #include <windows.h>
+#include <shlwapi.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ class Push : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
-    RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(ProductSubKey(kProduct).c_str()).c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(ProductSubKey(kProduct).c_str()).c_str());
     gReceived.clear();
   }
   // A client whose message servers are a dead primary and the named answer.

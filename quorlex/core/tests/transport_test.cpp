@@ -3,6 +3,7 @@
 // Basic authentication, and dante as a SOCKS5 proxy.
 #include <curl/curl.h>
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ class Transport : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(bed::Has("QX_HTTP")) << "run through ctest (testbed.py)";
     SetProductId(91000);  // no proxy settings under this id
-    RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(L"91000").c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(L"91000").c_str());
     bed::Mark();
   }
 };
@@ -128,9 +129,9 @@ class Sender : public Transport {
   void SetUp() override {
     Transport::SetUp();
     SetEndpoints(bed::HttpBase() + "/pagetracer2/tessel/__utm.gif", bed::HttpBase() + "/__infoc.gif");
-    RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(L"91005").c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(L"91005").c_str());
   }
-  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, StoreKeyPath(L"91005").c_str()); }
+  void TearDown() override { SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeyPath(L"91005").c_str()); }
 };
 
 TEST_F(Sender, ActionRecordDecodesFieldByField) {
@@ -280,12 +281,12 @@ class Proxies : public Transport {
     Transport::SetUp();
     ASSERT_TRUE(bed::Has("QX_HTTPPROXY") && bed::Has("QX_SOCKS")) << "testbed.py --proxies";
     SetProductId(kProduct);
-    RegDeleteTreeW(HKEY_CURRENT_USER, Key().c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, Key().c_str());
     ASSERT_EQ(ERROR_SUCCESS, key_.Create(HKEY_CURRENT_USER, Key().c_str(), KEY_ALL_ACCESS));
   }
   void TearDown() override {
     key_.Close();
-    RegDeleteTreeW(HKEY_CURRENT_USER, Key().c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, Key().c_str());
   }
   static std::wstring Key() { return StoreKeyPath(ProductSubKey(kProduct).c_str()); }
   void Use(DWORD mode, const char* port, bool auth, const std::string& password) {

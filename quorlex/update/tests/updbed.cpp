@@ -279,11 +279,10 @@ std::vector<DWORD> ProcessesOf(const std::wstring& program) {
   PROCESSENTRY32W pe = {sizeof pe};
   if (Process32FirstW(snap, &pe)) {
     do {
-      HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
+      HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pe.th32ProcessID);
       if (!p) continue;
       wchar_t path[MAX_PATH + 1] = {};
-      DWORD n = MAX_PATH;
-      if (QueryFullProcessImageNameW(p, 0, path, &n) && _wcsicmp(path, program.c_str()) == 0) {
+      if (GetModuleFileNameExW(p, nullptr, path, MAX_PATH) && _wcsicmp(path, program.c_str()) == 0) {
         DWORD code = 0;
         if (GetExitCodeProcess(p, &code) && code == STILL_ACTIVE) ids.push_back(pe.th32ProcessID);
       }

@@ -4,6 +4,9 @@
 #                   display, and starts the persistent wineserver and Wine's
 #                   services (ctest hangs on their pipes when a test starts them)
 #   wine_stop       stops the wineserver and the Xvfb this script started
+#   wine_windows V  switches to a prefix of its own whose Windows reports
+#                   version V (as winecfg names it: winxp, win7, ...), made
+#                   on first use beside the project's prefix
 
 _wine_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -40,6 +43,8 @@ _wine_settings() {
   # No window manager runs under Xvfb; a managed window that hides makes
   # Wine wait for one (about 2 s each time). The program draws its own frames.
   echo 'HKCU\Software\Wine\X11 Driver|Managed|REG_SZ|N'
+  # The Windows a prefix of wine_windows reports.
+  if [ -n "${SALVORA_WINE_VERSION:-}" ]; then echo "HKCU\Software\Wine|Version|REG_SZ|$SALVORA_WINE_VERSION"; fi
 }
 
 wine_prefix_create() {
@@ -101,9 +106,27 @@ wine_start() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+wine_windows() { # version
+  local base=$WINEPREFIX lock
+  export SALVORA_WINE_VERSION=$1
+  export WINEPREFIX=$base-$1
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  # Several runs may ask at once: one makes the prefix, the others wait. Every
+  # output goes to a file: the prefix's wineserver and services inherit it and
+  # outlive this run.
+  exec {lock}>"$WINEPREFIX.lock"
+  flock "$lock"
+  wine_prefix_create </dev/null >"$WINEPREFIX.log" 2>&1
+  flock -u "$lock"
+}
+
 wine_stop() {
   wine_env
   wineserver -k 2>/dev/null || true
+  local other
+  for other in "$WINEPREFIX"-*/; do
+    [ -f "$other/system.reg" ] && WINEPREFIX=${other%/} wineserver -k 2>/dev/null || true
+  done
   if [ -f "$_wine_top/build/.xvfb.pid" ]; then
     kill "$(cat "$_wine_top/build/.xvfb.pid")" 2>/dev/null || true
     rm -f "$_wine_top/build/.xvfb.pid"

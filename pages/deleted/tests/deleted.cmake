@@ -47,7 +47,14 @@ salvora_add_test(roads_recycle GUI TIMEOUT 900
   LIBS salvora_resource_ids salvora_controls
   MAP "drive N=ntfs-recycle" "dir N=nroot" "drive F=fat-recycle" "dir F=froot" "dir R=out")
 
-foreach(t pagesA_program pagesB_road roads_recycle)
+# The same road as Windows XP runs it ("RECYCLER" bins), in a prefix of its own
+# that reports XP.
+salvora_add_test(roads_recycle_xp GUI TIMEOUT 900 WINDOWS winxp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/recycle_xp_program_test.cpp
+  LIBS salvora_resource_ids salvora_controls
+  MAP "drive N=ntfs-recycler" "dir N=nroot" "drive F=fat-recycler" "dir F=froot" "dir R=out")
+
+foreach(t pagesA_program pagesB_road roads_recycle roads_recycle_xp)
   if(TARGET ${t})
     add_dependencies(${t} salvora pictaran)
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})

@@ -1,6 +1,7 @@
 #include "bedfile.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -27,7 +28,7 @@ namespace {
 std::vector<std::wstring>* gServerKeys = nullptr;
 
 void ForgetServers() {
-  for (const std::wstring& key : *gServerKeys) RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+  for (const std::wstring& key : *gServerKeys) SHDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 }  // namespace

@@ -404,7 +404,7 @@ TEST(Servers, OnlyAnAdministratorsValueMovesThem) {
   bed::SetServer(self + L".other", L"StatNode", "http://127.0.0.1:2/other");
   EXPECT_EQ(node, NodeEndpointText());
   user.Close();
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers");
+  SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quillon\\Tarn\\Servers");
   for (const char* v : {"TARN_STAT_ACTION_URL", "TARN_STAT_NODE_URL", "TARN_PUSH_URL"})
     SetEnvironmentVariableA(v, nullptr);
 }

@@ -3,6 +3,7 @@
 // 936, files named by their MD5), served over loopback HTTPS with a
 // certificate of the bed's test CA, which the test trusts.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -300,7 +301,7 @@ TEST_F(Worker, UpdatesThroughAnAuthenticatingHttpProxy) {
   tarn::SetProductId(kProduct);
   int rc = Run("basic");
   tarn::SetProductId(0);
-  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
   EXPECT_EQ(1, rc);
   CheckExpect(updbed::ReadExpect("basic"), "new");
   std::string log;

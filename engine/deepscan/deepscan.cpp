@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "deepscan/block_reader.h"
 #include "deepscan/file_end.h"
 #include "disk/device.h"
 #include "disk/identity.h"
@@ -355,7 +356,8 @@ class DeepScan {
 
  private:
   bool ReadBlock(uint64_t position, uint32_t count);
-  void ProcessBlock(uint64_t position, uint32_t count);
+  void ProcessBlock(uint64_t position, uint32_t count, const std::vector<uint32_t>* marks);
+  static void MarkCandidates(const void* self, const uint8_t* block, uint32_t sectors, std::vector<uint32_t>* marks);
   void Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock);
   bool RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes, size_t record);
   bool OpenHitEndsBefore(uint64_t sector);
@@ -371,7 +373,8 @@ class DeepScan {
   const SignatureTable& table_;
   SignatureDispatch dispatch_;
   uint64_t total_;
-  uint8_t* buffer_ = nullptr;
+  uint8_t* buffer_ = nullptr;      // the scan's own block, when it reads one itself
+  const uint8_t* block_ = nullptr;   // the block being looked at
   uint64_t blockStart_ = 0;
   uint32_t blockCount_ = 0;
   bool pieceGood_[kPiecesPerBlock] = {};
@@ -390,6 +393,7 @@ class DeepScan {
 bool DeepScan::ReadBlock(uint64_t position, uint32_t count) {
   blockStart_ = position;
   blockCount_ = count;
+  block_ = buffer_;
   if (ReadTargetSectors(target_, position, count, buffer_, handle_) == 0) {
     std::fill(std::begin(pieceGood_), std::end(pieceGood_), true);
     return true;
@@ -420,7 +424,7 @@ void DeepScan::FeedOpenHit(uint64_t toSector) {
       return;
     }
     uint64_t pieceEnd = std::min<uint64_t>(blockStart_ + (piece + 1ull) * kPieceSectors, toSector);
-    finder_.Feed(buffer_ + (from - blockStart_) * kSectorSize, static_cast<size_t>(pieceEnd - from) * kSectorSize);
+    finder_.Feed(block_ + (from - blockStart_) * kSectorSize, static_cast<size_t>(pieceEnd - from) * kSectorSize);
     from = pieceEnd;
   }
   fedTo_ = std::max(fedTo_, toSector);
@@ -514,7 +518,7 @@ void DeepScan::Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInB
   std::memcpy(type, table_.record(record).name, 7);
   if (slot == 0) {
     if (std::strncmp(type, "doc", 3) == 0) {
-      switch (RefineOleType(sector, bytes, target_, handle_, buffer_, blockStart_, blockCount_, total_)) {
+      switch (RefineOleType(sector, bytes, target_, handle_, block_, blockStart_, blockCount_, total_)) {
         case 1: std::strcpy(type, "doc"); break;
         case 2: std::strcpy(type, "xls"); break;
         case 3: std::strcpy(type, "ppt"); break;
@@ -540,13 +544,26 @@ void DeepScan::Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInB
   RecordFoundFile(sector, type, bytes, record);
 }
 
-void DeepScan::ProcessBlock(uint64_t position, uint32_t count) {
+// On a reader's thread: the sectors that begin like a file of the table.
+void DeepScan::MarkCandidates(const void* self, const uint8_t* block, uint32_t sectors, std::vector<uint32_t>* marks) {
+  const SignatureDispatch& dispatch = static_cast<const DeepScan*>(self)->dispatch_;
+  for (uint32_t i = 0; i < sectors; ++i)
+    if (dispatch.Match(block + static_cast<size_t>(i) * kSectorSize, kSectorSize, nullptr, nullptr)) marks->push_back(i);
+}
+
+void DeepScan::ProcessBlock(uint64_t position, uint32_t count, const std::vector<uint32_t>* marks) {
+  if (marks) {
+    // Read whole, and looked at by its reader: only the sectors it marked.
+    for (uint32_t i : *marks) Consider(position + i, block_ + static_cast<size_t>(i) * kSectorSize, i);
+    FeedOpenHit(position + count);
+    return;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     if (!pieceGood_[i / kPieceSectors]) {
       i = (i / kPieceSectors + 1) * kPieceSectors - 1;   // the rest of an unreadable piece
       continue;
     }
-    Consider(position + i, buffer_ + static_cast<size_t>(i) * kSectorSize, i);
+    Consider(position + i, block_ + static_cast<size_t>(i) * kSectorSize, i);
   }
   FeedOpenHit(position + count);
 }
@@ -604,10 +621,24 @@ int DeepScan::Run(uint64_t from) {
   const uint64_t limit = total_ ? total_ : UINT64_MAX;
   uint64_t position = from;
   bool stopped = false, reachedEnd = false;
+  BlockReader ahead;
+  const bool readingAhead =
+      total_ != 0 && ahead.Start(target_, from, total_, kDeepScanBlockSectors, &DeepScan::MarkCandidates, this);
   while (position < limit) {
     // The last block of a source is read only as far as the source goes.
     uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kDeepScanBlockSectors, limit - position));
-    bool read = ReadBlock(position, count);
+    // A block the readers could not read whole is read here, piece by piece.
+    const std::vector<uint32_t>* marks = nullptr;
+    const uint8_t* ready = readingAhead ? ahead.Take(position, &marks) : nullptr;
+    bool read = true;
+    if (ready) {
+      blockStart_ = position;
+      blockCount_ = count;
+      block_ = ready;
+      std::fill(std::begin(pieceGood_), std::end(pieceGood_), true);
+    } else {
+      read = ReadBlock(position, count);
+    }
     anyRead_ = anyRead_ || read;
     SendProgress(position);
     if (gDeepScanAbort.load() == 1) {
@@ -619,7 +650,7 @@ int DeepScan::Run(uint64_t from) {
       position += kDeepScanBlockSectors;
       continue;
     }
-    ProcessBlock(position, count);
+    ProcessBlock(position, count, ready ? marks : nullptr);
     position += kDeepScanBlockSectors;
     reachedEnd = total_ != 0 && position >= total_;
   }

@@ -63,7 +63,9 @@ TEST(DeepScanHostileDisk, TheScanAndTheCopyOutEndAndStayInBounds) {
     SCOPED_TRACE(NameOf(r));
     ASSERT_LE(r.firstSector, r.lastSector);
     ASSERT_LT(r.lastSector, sectors);
-    if (i > 0) ASSERT_GT(r.firstSector, previousLast) << "hits do not overlap";
+    if (i > 0) {
+      ASSERT_GT(r.firstSector, previousLast) << "hits do not overlap";
+    }
     previousLast = r.lastSector;
     uint64_t cap = CapOf(table, TypeOf(r));
     ASSERT_GT(cap, 0u);

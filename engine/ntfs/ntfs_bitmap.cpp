@@ -1,6 +1,7 @@
 #include "ntfs/ntfs_bitmap.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "ntfs/ntfs_record.h"
 #include "state.h"
@@ -117,4 +118,44 @@ int NtfsAllocation::RecordAllocatedAt(uint64_t sector) {
     return bytes[static_cast<size_t>(index / 8 - start)] >> (index % 8) & 1;
   }
   return 0;
+}
+
+std::vector<size_t> NtfsAllocation::OwnersOfClustersInUse(std::vector<NtfsClusterClaim> claims) {
+  std::vector<size_t> owners;
+  if (!clustersKnown_) return owners;
+  std::sort(claims.begin(), claims.end(),
+            [](const NtfsClusterClaim& a, const NtfsClusterClaim& b) { return a.lcn < b.lcn; });
+  const uint64_t total = volume_->geometry().totalClusters;
+  constexpr uint64_t kWindowBits = kMaxBitmapRead * 8;
+  std::vector<uint8_t> bytes;
+  uint64_t windowFirst = UINT64_MAX, windowEnd = 0, byteStart = 0;
+  bool windowRead = false;
+  std::unordered_set<size_t> seen;
+  for (const NtfsClusterClaim& claim : claims) {
+    if (seen.count(claim.owner) || claim.lcn >= total) continue;
+    const uint64_t end = claim.lcn + std::min(claim.count, total - claim.lcn);
+    for (uint64_t c = claim.lcn; c < end; ++c) {
+      if (c < windowFirst || c >= windowEnd) {
+        windowFirst = c - c % kWindowBits;
+        windowEnd = std::min(windowFirst + kWindowBits, total);
+        windowRead = ReadBits(clusters_, windowFirst, windowEnd - windowFirst, &bytes, &byteStart);
+      }
+      if (!windowRead) {   // unreadable: nothing is claimed for this part
+        c = windowEnd - 1;
+        continue;
+      }
+      const uint64_t at = c / 8 - byteStart;
+      if (at >= bytes.size()) break;
+      if (c % 8 == 0 && c + 8 <= end && bytes[static_cast<size_t>(at)] == 0) {
+        c += 7;
+        continue;
+      }
+      if (bytes[static_cast<size_t>(at)] >> (c % 8) & 1) {
+        seen.insert(claim.owner);
+        owners.push_back(claim.owner);
+        break;
+      }
+    }
+  }
+  return owners;
 }

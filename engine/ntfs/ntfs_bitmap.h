@@ -10,6 +10,14 @@
 
 #include "ntfs/ntfs_volume.h"
 
+// Clusters [lcn, lcn + count) that the data of owner (a record's index in
+// its result list) lies in.
+struct NtfsClusterClaim {
+  uint64_t lcn = 0;
+  uint64_t count = 0;
+  size_t owner = 0;
+};
+
 class NtfsAllocation {
  public:
   // The volume as its present boot sector describes it (its MFT is loaded
@@ -29,6 +37,11 @@ class NtfsAllocation {
   // MFT and is counted as allocated there, 0 when it lies outside the MFT or
   // its bit is clear, -1 when that cannot be told.
   int RecordAllocatedAt(uint64_t sector);
+
+  // The owners of the claims that any cluster marked in use falls in, each
+  // once. The claims are taken in cluster order, so the bitmap is read in
+  // one pass however many there are. Empty when the bitmap is not known.
+  std::vector<size_t> OwnersOfClustersInUse(std::vector<NtfsClusterClaim> claims);
 
  private:
   // Reads bit `bit` onwards of a bitmap stream into bits_ (whole bytes);

@@ -10,6 +10,8 @@
 
 #include "disk/raw.h"
 #include "messages.h"
+#include "ntfs/ntfs_bitmap.h"
+#include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_index.h"
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"
@@ -48,6 +50,41 @@ void RememberIdentity(size_t index, const NtfsScannedIdentity& identity) {
 
 // The name ParseNtfsRecord took for the last record it accepted.
 uint32_t gLastNameHash = 0;
+
+// Claims a scan gathers for the pass over $Bitmap at its end: beyond these a
+// file's data is left for the copy-out to judge.
+constexpr size_t kMaxClaimsPerFile = 64;
+constexpr size_t kMaxClaims = 8u << 20;
+
+// What a record shows of its own data before anything is read: whether it
+// claims more than the volume holds (true), and the clusters its data lies
+// in, for the bitmap pass. A record whose data lies in other records
+// (an attribute list) is left to the copy-out, which reads them anyway.
+bool ClaimDataClusters(NtfsVolume& volume, const uint8_t* record, size_t owner,
+                       std::vector<NtfsClusterClaim>* claims) {
+  NtfsAttribute data, list;
+  NtfsDataStream stream;
+  // Small files keep their data in the record: nothing to claim.
+  if (!FindAttribute(record, kMftRecordBytes, kAttrData, true, &data) || !data.nonResident ||
+      FindAttribute(record, kMftRecordBytes, kAttrAttributeList, false, &list) ||
+      !LocateUnnamedData(&volume, record, &stream) || stream.resident)
+    return false;
+  const NtfsGeometry& g = volume.geometry();
+  const NtfsCopyPlan plan = PlanNtfsCopy(stream, g);
+  const uint64_t clusters = (plan.bytes + g.clusterBytes - 1) / g.clusterBytes;
+  size_t taken = 0;
+  for (const NtfsRun& run : stream.runs) {
+    if (run.vcn >= clusters || taken == kMaxClaimsPerFile || claims->size() >= kMaxClaims) break;
+    if (run.sparse || run.lcn >= g.totalClusters) continue;
+    NtfsClusterClaim c;
+    c.lcn = run.lcn;
+    c.count = std::min({run.length, clusters - run.vcn, g.totalClusters - run.lcn});
+    c.owner = owner;
+    claims->push_back(c);
+    ++taken;
+  }
+  return plan.damaged;
+}
 
 void ToSystemTime(const FILETIME& utc, SYSTEMTIME* out, bool* bad) {
   FILETIME local;
@@ -189,6 +226,15 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   const uint64_t recordCount = volume.mftRecordCount();
   const uint64_t clusterBytes = geometry.clusterBytes;
 
+  // Files whose data the volume shows gone (their record claims more than it
+  // holds, or its $Bitmap has given their clusters to other files) are
+  // marked, so the result page can say so before anything is copied.
+  std::vector<NtfsClusterClaim> claims;
+  auto MarkDamaged = [](size_t index) {
+    std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+    if (index < gDeletedFiles.size()) gDeletedFiles[index].damaged = 1;
+  };
+
   // Handles one record that is not in use; false when the scan must stop.
   auto examine = [&](uint8_t* record, uint64_t sector) {
     if (ScanAbortRequested()) return false;
@@ -216,7 +262,9 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     identity.known = true;
     identity.sequence = RecordSequence(record);
     identity.nameHash = gLastNameHash;
-    RememberIdentity(AppendDeletedFile(r), identity);
+    const size_t index = AppendDeletedFile(r);
+    RememberIdentity(index, identity);
+    if (ClaimDataClusters(volume, record, index, &claims)) MarkDamaged(index);
     ++gFileCounter;
     return true;
   };
@@ -224,36 +272,43 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   // The MFT is read run by run in large blocks. With clusters smaller than a
   // record, a record may straddle two runs: its halves are not where the
   // record's location says, so it is passed over.
-  for (const NtfsRun& run : volume.mftRuns()) {
-    if (ScanAbortRequested()) break;
-    // Clusters past the end of the volume hold no records.
-    if (run.sparse || run.lcn >= geometry.totalClusters) continue;
-    const uint64_t inVolume = std::min(run.length, geometry.totalClusters - run.lcn);
-    const uint64_t runBytesStart = run.vcn * clusterBytes;
-    const uint64_t runBytesEnd = (run.vcn + inVolume) * clusterBytes;
-    const uint64_t first = (runBytesStart + kMftRecordBytes - 1) / kMftRecordBytes;
-    const uint64_t last = std::min(runBytesEnd / kMftRecordBytes, recordCount);   // exclusive
-    if (first >= last) continue;
-    const uint64_t firstSector = run.lcn * geometry.sectorsPerCluster +
-                                 (first * kMftRecordBytes - runBytesStart) / kSectorSize;
-    for (uint64_t r = first; r < last;) {
-      if (ScanAbortRequested()) return 0;
-      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockRecords, last - r));
-      const uint64_t sector = firstSector + (r - first) * kMftRecordSectors;
-      if (!volume.ReadSectors(sector, n * kMftRecordSectors, block.data())) {
-        // Salvage the records that can still be read.
-        for (uint32_t i = 0; i < n; ++i) {
-          uint8_t* p = block.data() + static_cast<size_t>(i) * kMftRecordBytes;
-          if (!volume.ReadSectors(sector + i * kMftRecordSectors, kMftRecordSectors, p))
-            std::memset(p, 0, kMftRecordBytes);
+  auto readMft = [&]() {
+    for (const NtfsRun& run : volume.mftRuns()) {
+      if (ScanAbortRequested()) return false;
+      // Clusters past the end of the volume hold no records.
+      if (run.sparse || run.lcn >= geometry.totalClusters) continue;
+      const uint64_t inVolume = std::min(run.length, geometry.totalClusters - run.lcn);
+      const uint64_t runBytesStart = run.vcn * clusterBytes;
+      const uint64_t runBytesEnd = (run.vcn + inVolume) * clusterBytes;
+      const uint64_t first = (runBytesStart + kMftRecordBytes - 1) / kMftRecordBytes;
+      const uint64_t last = std::min(runBytesEnd / kMftRecordBytes, recordCount);   // exclusive
+      if (first >= last) continue;
+      const uint64_t firstSector = run.lcn * geometry.sectorsPerCluster +
+                                   (first * kMftRecordBytes - runBytesStart) / kSectorSize;
+      for (uint64_t r = first; r < last;) {
+        if (ScanAbortRequested()) return false;
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockRecords, last - r));
+        const uint64_t sector = firstSector + (r - first) * kMftRecordSectors;
+        if (!volume.ReadSectors(sector, n * kMftRecordSectors, block.data())) {
+          // Salvage the records that can still be read.
+          for (uint32_t i = 0; i < n; ++i) {
+            uint8_t* p = block.data() + static_cast<size_t>(i) * kMftRecordBytes;
+            if (!volume.ReadSectors(sector + i * kMftRecordSectors, kMftRecordSectors, p))
+              std::memset(p, 0, kMftRecordBytes);
+          }
         }
+        for (uint32_t i = 0; i < n; ++i) {
+          if (!examine(block.data() + static_cast<size_t>(i) * kMftRecordBytes, sector + i * kMftRecordSectors))
+            return false;
+        }
+        r += n;
       }
-      for (uint32_t i = 0; i < n; ++i) {
-        if (!examine(block.data() + static_cast<size_t>(i) * kMftRecordBytes, sector + i * kMftRecordSectors))
-          return 0;
-      }
-      r += n;
     }
+    return true;
+  };
+  if (readMft() && !claims.empty()) {
+    NtfsAllocation allocation(&volume);
+    for (size_t index : allocation.OwnersOfClustersInUse(std::move(claims))) MarkDamaged(index);
   }
   return 0;
 }

@@ -145,6 +145,9 @@ TEST(NtfsCopyHonesty, ClustersTheVolumeGaveToAnotherFileMakeTheCopyDamaged) {
   const std::string reusedPath = Utf8ToAnsi(SafePath(reused->path)), freePath = Utf8ToAnsi(SafePath(free->path));
   ASSERT_NE(FindRecord(reusedPath), nullptr);
   ASSERT_NE(FindRecord(freePath), nullptr);
+  // The scan already tells, so the result page can say so before the copy.
+  EXPECT_EQ(FindRecord(reusedPath)->damaged, 1);
+  EXPECT_EQ(FindRecord(freePath)->damaged, 0);
   Select({reusedPath, freePath});
   const std::string dest = Dest("ntfs-reused-clusters");
   const Counts n = Recover(dest);

@@ -111,7 +111,9 @@ TEST(NtfsHostile, SizesAndRunsTheVolumeCannotHoldGiveDamagedFilesNoLargerThanIt)
   int hostile = 0;
   for (const FixtureFile& f : files) {
     if (!f.deleted) continue;
-    ASSERT_NE(FindRecord(Utf8ToAnsi(SafePath(f.path))), nullptr) << f.path;
+    const DeletedFileRecord* r = FindRecord(Utf8ToAnsi(SafePath(f.path)));
+    ASSERT_NE(r, nullptr) << f.path;
+    EXPECT_EQ(r->damaged, f.Has("hostile") ? 1 : 0) << f.path;
     hostile += f.Has("hostile");
   }
   for (DeletedFileRecord& r : gDeletedFiles) r.selected = 1;

@@ -66,6 +66,7 @@ TEST_F(NtfsScan, FindsEveryDeletedFileWithPathSizeAndTimesAsSleuthkitDoes) {
   for (const DeletedFileRecord& r : gDeletedFiles) {
     EXPECT_TRUE(ours.emplace(RecordNumber(r), &r).second) << "listed twice: " << r.path;
     EXPECT_EQ(r.driveIndex, 'N' - 'C');
+    EXPECT_EQ(r.damaged, 0) << "nothing took the clusters of " << r.path;
   }
   size_t expected = 0;
   for (const OracleFile& o : ReadOracle("ntfs-deleted")) {

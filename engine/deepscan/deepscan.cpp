@@ -365,7 +365,7 @@ class DeepScan {
   void CloseOpenHit();
   void ApplyWhatHitsTold();
   void NameOfficePackages();
-  void SendProgress(uint64_t position);
+  void SendProgress(uint64_t position, bool last = false);
   void SendFound(bool last);
 
   uint32_t target_;
@@ -387,6 +387,9 @@ class DeepScan {
   std::vector<HitFacts> facts_;   // per hit of gFoundFiles
   uint32_t progressShift_ = 0;
   ProgressGate foundGate_;
+  ProgressGate progressGate_;
+  uint64_t heldPosition_ = 0;
+  bool positionHeld_ = false;
   size_t foundSent_ = 0;   // hits told to the page so far
 };
 
@@ -603,12 +606,22 @@ void DeepScan::ApplyWhatHitsTold() {
   NameOfficePackages();
 }
 
-void DeepScan::SendProgress(uint64_t position) {
+void DeepScan::SendProgress(uint64_t position, bool last) {
   if (!total_ || !gDeepScanWindow) return;
+  // A block is read in about a millisecond: the page hears where the scan is
+  // at most every 50 ms, and of the last block read at the end.
+  if (!last) {
+    heldPosition_ = position;
+    positionHeld_ = true;
+    if (!progressGate_.Due()) return;
+  } else if (!positionHeld_) {
+    return;
+  }
+  positionHeld_ = false;
   // Both values fit the message's 32-bit words on any disk: beyond 2^32
   // sectors they go in units of 2^shift sectors (gDeepScanProgressShift).
   SendMessageA(gDeepScanWindow, WM_RAWSCAN_PROGRESS, static_cast<WPARAM>(total_ >> progressShift_),
-               static_cast<LPARAM>(static_cast<ULONG_PTR>(position >> progressShift_)));
+               static_cast<LPARAM>(static_cast<ULONG_PTR>(heldPosition_ >> progressShift_)));
 }
 
 int DeepScan::Run(uint64_t from) {
@@ -654,6 +667,7 @@ int DeepScan::Run(uint64_t from) {
     position += kDeepScanBlockSectors;
     reachedEnd = total_ != 0 && position >= total_;
   }
+  SendProgress(position, true);
   // Not one sector arrived: that is a source that cannot be read, not one
   // on which nothing was found.
   if (!anyRead_ && !stopped) return kDeepScanCannotRead;

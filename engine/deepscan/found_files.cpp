@@ -8,6 +8,7 @@
 #include "copyout/output.h"
 #include "deepscan/file_end.h"
 #include "disk/raw.h"
+#include "progress/progress_gate.h"
 #include "records/records.h"
 #include "state.h"
 
@@ -91,7 +92,8 @@ bool DestinationOnSource(const char* destination, uint32_t target) {
 
 // outputName: the path below the destination, the record's name when empty.
 int CopyWithSource(HitSource& source, size_t index, const char* destination, RecoverProgressBlock* report,
-                   HWND notify, uint8_t* chunk, const std::string& outputName = std::string()) {
+                   HWND notify, uint8_t* chunk, const std::string& outputName = std::string(),
+                   WPARAM filesSoFar = 0) {
   FoundFileRecord r;
   if (!destination || !CopyRecord(index, &r)) return kRawCopyRefused;
   uint32_t target = static_cast<uint32_t>(r.source);
@@ -109,7 +111,7 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
   std::memset(report, 0, sizeof *report);
   std::strncpy(report->source, r.name, sizeof report->source - 1);
   std::strncpy(report->destination, written.c_str(), sizeof report->destination - 1);
-  if (notify) SendMessageA(notify, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(report));
+  if (notify) SendMessageA(notify, WM_RECOVER_FILE, filesSoFar, reinterpret_cast<LPARAM>(report));
 
   FileEndFinder finder(FileEndKindOfType(TypeOfName(r.name, sizeof r.name).c_str()));
   const uint64_t sectors = r.lastSector - r.firstSector + 1;
@@ -251,9 +253,19 @@ int CopyOutFoundFiles(const char* destination) {
   HitSource source;
   int whole = 0;
   const std::vector<std::string> names = OutputNames();
+  // The page hears of a file at most every gate interval, with the number of
+  // files taken on so far, and of the last one at the end.
+  ProgressGate gate;
+  RecoverProgressBlock report;
+  bool held = false;
+  WPARAM taken = 0;
   for (size_t i = 0; i < gFoundFiles.size() && !ScanAbortRequested(); ++i) {
     if (!gFoundFiles[i].selected) continue;
-    int rc = CopyWithSource(source, i, destination, nullptr, gRawProgressWindow, chunk, names[i]);
+    ++taken;
+    std::memset(&report, 0, sizeof report);
+    HWND notify = gRawProgressWindow && gate.Due() ? gRawProgressWindow : nullptr;
+    int rc = CopyWithSource(source, i, destination, &report, notify, chunk, names[i], taken);
+    held = !notify && report.destination[0] != 0;
     if (rc == kRawCopyDone) {
       ++whole;
       continue;
@@ -262,6 +274,8 @@ int CopyOutFoundFiles(const char* destination) {
     ++gRawRecoverFailedFiles;
     if (rc == kRawCopyDestinationFull) break;   // a full destination takes no more files
   }
+  if (held && gRawProgressWindow)
+    SendMessageA(gRawProgressWindow, WM_RECOVER_FILE, taken, reinterpret_cast<LPARAM>(&report));
   VirtualFree(chunk, 0, MEM_RELEASE);
   return whole;
 }

@@ -16,6 +16,7 @@
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"
 #include "ntfs/ntfs_volume.h"
+#include "progress/progress_gate.h"
 #include "source_report.h"
 #include "state.h"
 #include "volume/boot.h"
@@ -26,7 +27,6 @@ const char kScanStartText[] = "正在分析NTFS文件系统，请稍候……";
 
 constexpr uint32_t kBlockSectors = 20480;                        // 10 MB of MFT per read
 constexpr uint32_t kBlockRecords = kBlockSectors / kMftRecordSectors;
-constexpr uint32_t kProgressEvery = 25;
 // Deeper than any real tree: NTFS paths end at 32767 characters, and a
 // chain longer than this loops or is damaged.
 constexpr int kMaxDepth = 4096;
@@ -222,7 +222,17 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
   NtfsFolderCache folders(volume, gNtfsFolderCacheLimit);
   uint32_t accepted = 0;
-  uint32_t progressCounter = 0;
+  // The page hears of a file at most every gate interval, and of the last
+  // one when the scan ends, however it ends.
+  ProgressGate gate;
+  std::string heldText;
+  struct SendHeldText {
+    HWND window;
+    const std::string& text;
+    ~SendHeldText() {
+      if (window && !text.empty()) SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+  } sendHeldText{window, heldText};
   const uint64_t recordCount = volume.mftRecordCount();
   const uint64_t clusterBytes = geometry.clusterBytes;
 
@@ -240,12 +250,16 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     if (ScanAbortRequested()) return false;
     if (ReadLe32(record + 20) >= 0x10000) return true;   // flags not 0: in use, or a folder
     if (ParseNtfsRecord(volume, record, scanTarget, folders) != 0) return true;
-    if (window && progressCounter == 0) {
+    if (window) {
       char text[1024];
       std::snprintf(text, sizeof text, "%s%s", prefix, gNtfsEntry.path);
-      SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text));
+      if (gate.Due()) {
+        SendMessageA(window, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text));
+        heldText.clear();
+      } else {
+        heldText = text;
+      }
     }
-    progressCounter = (progressCounter + 1) % kProgressEvery;
     DeletedFileRecord r = {};
     r.serial = accepted++;
     r.selected = 0;

@@ -38,15 +38,25 @@ TEST(DeepCopyOut, EveryFileComesOutAsItWasWritten) {
   EXPECT_EQ(CopyOut(dest), static_cast<int>(truth.size()));
   EXPECT_EQ(gRawRecoverFailedFiles.load(), 0u);
 
+  // The page hears of some of the files (at most one message per gate
+  // interval), each with the number taken on so far, and of the last one.
   std::vector<Received> files = Of(WM_RECOVER_FILE);
-  ASSERT_EQ(files.size(), truth.size());
+  ASSERT_GE(files.size(), 2u);
+  ASSERT_LE(files.size(), truth.size());
+  for (size_t k = 0; k < files.size(); ++k) {
+    EXPECT_TRUE(files[k].sent);
+    ASSERT_GE(files[k].wParam, 1u);
+    ASSERT_LE(files[k].wParam, truth.size());
+    if (k > 0) EXPECT_GT(files[k].wParam, files[k - 1].wParam);
+    const FoundFileRecord& r = gFoundFiles[files[k].wParam - 1];
+    EXPECT_EQ(files[k].source, NameOf(r));
+    EXPECT_EQ(files[k].destination, Output(dest, r));
+  }
+  EXPECT_EQ(files.back().wParam, truth.size());
   uint64_t sectors = 0;
   for (size_t i = 0; i < truth.size(); ++i) {
     const FoundFileRecord& r = gFoundFiles[i];
     SCOPED_TRACE(truth[i].source);
-    EXPECT_TRUE(files[i].sent);
-    EXPECT_EQ(files[i].source, NameOf(r));
-    EXPECT_EQ(files[i].destination, Output(dest, r));
     std::string out;
     ASSERT_TRUE(ReadWholeFile(Output(dest, r), &out));
     if (truth[i].refined) {
@@ -95,8 +105,14 @@ TEST(DeepCopyOut, TheStopFlagEndsTheRunAndRemovesTheUnfinishedFile) {
   EXPECT_EQ(CopyOut(dest), 0);
   EXPECT_TRUE(Of(WM_RECOVER_FILE).empty());
   gScanAbort = 0;
+  // Each of the first two announcements is held longer than the gate's
+  // interval, so that the third file's is due; the stop comes with it.
   OnMessage() = [](const Received& r) {
-    if (r.message == WM_RECOVER_FILE && Of(WM_RECOVER_FILE).size() == 3) gScanAbort = 1;
+    if (r.message != WM_RECOVER_FILE) return;
+    if (Of(WM_RECOVER_FILE).size() < 3)
+      Sleep(150);
+    else
+      gScanAbort = 1;
   };
   EXPECT_EQ(CopyOut(dest), 2);
   std::vector<Received> files = Of(WM_RECOVER_FILE);
@@ -237,14 +253,14 @@ TEST(DeepCopyOut, ManyHitsOfATypeGoInFoldersOfFiveHundred) {
   std::string dest = ScratchDir("many");
   EXPECT_EQ(CopyOut(dest), 1002);
   std::vector<Received> files = Of(WM_RECOVER_FILE);
-  ASSERT_EQ(files.size(), 1002u);
+  ASSERT_FALSE(files.empty());
   EXPECT_EQ(files[0].destination, dest + "jpg\\00000001-00000501\\00000001.jpg");
-  EXPECT_EQ(files[499].destination, dest + "jpg\\00000001-00000501\\00000501.jpg");
-  EXPECT_EQ(files[500].destination, dest + "jpg\\00000502-00001001\\00000502.jpg");
-  EXPECT_EQ(files[999].destination, dest + "jpg\\00000502-00001001\\00001001.jpg");
-  EXPECT_EQ(files[1000].destination, dest + "png\\00000001.png") << "a type of few hits keeps one folder";
   EXPECT_EQ(files[0].source, "jpg\\00000001.jpg") << "the page hears the hit's own name";
+  EXPECT_EQ(files.back().wParam, 1002u);
   std::string out;
-  ASSERT_TRUE(ReadWholeFile(files[999].destination, &out));
+  for (const char* name : {"jpg\\00000001-00000501\\00000501.jpg", "jpg\\00000502-00001001\\00000502.jpg",
+                           "png\\00000001.png"})
+    EXPECT_TRUE(ReadWholeFile(dest + name, &out)) << name << ": a type of few hits keeps one folder";
+  ASSERT_TRUE(ReadWholeFile(dest + "jpg\\00000502-00001001\\00001001.jpg", &out));
   EXPECT_EQ(out, ImageBytes(MappedImage(kVolume), 1000 * 512, 512));
 }

@@ -84,13 +84,20 @@ TEST(DeepScanVolume, FindsEveryFileWithItsTypeFirstSectorAndEnd) {
   }
   EXPECT_EQ(found.front().wParam, 1u);
   EXPECT_EQ(found.back().wParam, gFoundFiles.size());
+  // Progress at most once per block (the gate holds most back), each naming
+  // the start of a 4 MB block with the source's size, in order, the first
+  // block's and the last block's always.
   std::vector<Received> progress = Of(WM_RAWSCAN_PROGRESS);
-  ASSERT_EQ(progress.size(), (sectors + 8191) / 8192);
+  ASSERT_GE(progress.size(), 2u);
+  ASSERT_LE(progress.size(), (sectors + 8191) / 8192);
   for (size_t i = 0; i < progress.size(); ++i) {
     EXPECT_TRUE(progress[i].sent);
     EXPECT_EQ(progress[i].wParam, sectors);
-    EXPECT_EQ(static_cast<uint64_t>(progress[i].lParam), i * 8192);
+    EXPECT_EQ(static_cast<uint64_t>(progress[i].lParam) % 8192, 0u);
+    if (i > 0) EXPECT_GT(progress[i].lParam, progress[i - 1].lParam);
   }
+  EXPECT_EQ(progress.front().lParam, 0);
+  EXPECT_EQ(static_cast<uint64_t>(progress.back().lParam), (sectors - 1) / 8192 * 8192);
 }
 
 TEST(DeepScanVolume, FindsWhatPhotorecCarvesFromTheSameImage) {
@@ -183,7 +190,10 @@ TEST(DeepScanSources, OneHitIsKeptAndNoHitIsNothingFound) {
 TEST(DeepScanStop, TheStopFlagKeepsTheHitsSoFarAndClosesTheLastOne) {
   std::vector<Hit> truth = ReadHits("deepscan-volume");
   // Raised when the second block has been read: only the first is examined.
+  // The first block's progress is held longer than the gate's interval, so
+  // the second block's is due.
   OnMessage() = [](const Received& r) {
+    if (r.message == WM_RAWSCAN_PROGRESS && r.lParam == 0) Sleep(150);
     if (r.message == WM_RAWSCAN_PROGRESS && r.lParam == 8192) gDeepScanAbort = 1;
   };
   gScanAbort = 1;   // left over from an earlier scan: cleared at the start
@@ -398,9 +408,10 @@ TEST(DeepScanFar, HitsPast2TiBKeepTheirSectors) {
   // The count is beyond 32 bits: the progress comes in units of two sectors.
   EXPECT_EQ(gDeepScanProgressShift.load(), 1u);
   std::vector<Received> progress = Of(WM_RAWSCAN_PROGRESS);
-  ASSERT_EQ(progress.size(), 4u);
+  ASSERT_GE(progress.size(), 2u);
+  ASSERT_LE(progress.size(), 4u);
   EXPECT_EQ(static_cast<uint64_t>(progress[0].wParam), sectors >> 1);
-  EXPECT_EQ(static_cast<uint64_t>(static_cast<ULONG_PTR>(progress[3].lParam)), (kFar + 2 * 8192) >> 1);
+  EXPECT_EQ(static_cast<uint64_t>(static_cast<ULONG_PTR>(progress.back().lParam)), (kFar + 2 * 8192) >> 1);
 
   // Copied out and previewed from where they lie.
   std::string dest = testsupport::ScratchDir("far");

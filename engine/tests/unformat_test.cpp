@@ -65,6 +65,8 @@ int DriveIndex(char letter) { return letter - 'C'; }
 
 struct Received {
   std::vector<std::string> paths;
+  std::vector<WPARAM> pathCounts;            // files found so far, per path message
+  std::vector<WPARAM> recoveredCounts;       // files taken on so far, per file message
   uint64_t progressCount = 0;
   uint32_t lastTotal = 0, maxPosition = 0;
   bool positionPastTotal = false;
@@ -77,6 +79,7 @@ LRESULT CALLBACK PageProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   switch (m) {
     case WM_UNFORMAT_PATH:
       gReceived.paths.push_back(reinterpret_cast<const char*>(l));
+      gReceived.pathCounts.push_back(w);
       break;
     case WM_UNFORMAT_PROGRESS:
       ++gReceived.progressCount;
@@ -88,6 +91,7 @@ LRESULT CALLBACK PageProc(HWND h, UINT m, WPARAM w, LPARAM l) {
       const RecoverProgressBlock* b = reinterpret_cast<const RecoverProgressBlock*>(l);
       gReceived.recoveredSources.push_back(b->source);
       gReceived.recoveredDestinations.push_back(b->destination);
+      gReceived.recoveredCounts.push_back(w);
       break;
     }
     default:
@@ -120,6 +124,7 @@ int Scan(int kind, char letter) {
 int Recover(const std::string& dest) {
   gReceived.recoveredSources.clear();
   gReceived.recoveredDestinations.clear();
+  gReceived.recoveredCounts.clear();
   gRecoverAbort = 0;
   gUnformatProgressWindow = Page();
   int failed = -1;
@@ -189,14 +194,51 @@ TEST_P(FatUnformat, FindsTheOldFoldersWithNamesSizesAndTimes) {
   EXPECT_TRUE((c.files == &gUnformatFat16Files ? gUnformatFat32Files : gUnformatFat16Files).empty());
 }
 
-TEST_P(FatUnformat, SendsTheStatusThenEveryPathAndItsProgress) {
+// The status first; then paths (at most one per gate interval), each with the
+// number of files found so far, the last file's at the end.
+void ExpectPathsOf(const std::vector<std::string>& files) {
+  ASSERT_GE(gReceived.paths.size(), 2u);
+  EXPECT_EQ(gReceived.paths[0], kUnformatStartText);
+  ASSERT_LE(gReceived.paths.size(), files.size() + 1);
+  for (size_t k = 1; k < gReceived.paths.size(); ++k) {
+    const WPARAM n = gReceived.pathCounts[k];
+    ASSERT_GE(n, 1u);
+    ASSERT_LE(n, files.size());
+    if (k > 1) EXPECT_GT(n, gReceived.pathCounts[k - 1]);
+    EXPECT_EQ(gReceived.paths[k], files[n - 1]);
+  }
+  EXPECT_EQ(gReceived.pathCounts.back(), files.size());
+}
+
+template <typename Record>
+std::vector<std::string> PathsOf(const std::vector<Record>& records) {
+  std::vector<std::string> out;
+  for (const Record& r : records) out.push_back(r.path);
+  return out;
+}
+
+// The file messages of a copy-out of every record: some of them, each naming
+// the file the count says; with every file copied, the last one at the end.
+template <typename Record>
+void ExpectFileMessagesOf(const std::vector<Record>& records, const std::string& dest, bool everyFileCopied) {
+  const auto& r = gReceived;
+  ASSERT_FALSE(r.recoveredSources.empty());
+  ASSERT_LE(r.recoveredSources.size(), records.size());
+  for (size_t k = 0; k < r.recoveredSources.size(); ++k) {
+    const WPARAM n = r.recoveredCounts[k];
+    ASSERT_GE(n, 1u);
+    ASSERT_LE(n, records.size());
+    EXPECT_EQ(r.recoveredSources[k], records[n - 1].path);
+    if (!dest.empty()) EXPECT_EQ(r.recoveredDestinations[k], dest + records[n - 1].path);
+  }
+  if (everyFileCopied) EXPECT_EQ(r.recoveredCounts.back(), records.size());
+}
+
+TEST_P(FatUnformat, SendsTheStatusThenPathsWithTheirCountAndItsProgress) {
   Cleanup cleanup;
   const FatCase& c = GetParam();
   ASSERT_EQ(Scan(c.kind, c.letter), 0);
-  ASSERT_FALSE(gReceived.paths.empty());
-  EXPECT_EQ(gReceived.paths[0], kUnformatStartText);
-  ASSERT_EQ(gReceived.paths.size(), c.files->size() + 1);
-  for (size_t i = 0; i < c.files->size(); ++i) EXPECT_EQ(gReceived.paths[i + 1], (*c.files)[i].path);
+  ExpectPathsOf(PathsOf(*c.files));
   EXPECT_GT(gReceived.progressCount, 0u);
   EXPECT_FALSE(gReceived.positionPastTotal);
   uint64_t total = 0;
@@ -219,15 +261,11 @@ TEST_P(FatUnformat, CopyOutGivesBackTheContiguousFilesByteForByte) {
   const std::string dest = ScratchDir(std::string("copy-") + c.fixture);
   for (UnformatFatRecord& r : *c.files) r.selected = 1;
   EXPECT_EQ(Recover(dest), 0);
-  EXPECT_EQ(gReceived.recoveredSources.size(), c.files->size());
   for (const Expected& e : ReadExpected(c.fixture)) {
     EXPECT_EQ(Sha256OfFile(dest + e.path), e.sha256) << e.path;
   }
-  // Each file reports where it came from and where it went.
-  for (size_t i = 0; i < gReceived.recoveredDestinations.size(); ++i) {
-    EXPECT_EQ(gReceived.recoveredSources[i], (*c.files)[i].path);
-    EXPECT_EQ(gReceived.recoveredDestinations[i], dest + (*c.files)[i].path);
-  }
+  // The files the page hears of say where they came from and where they went.
+  ExpectFileMessagesOf(*c.files, dest, true);
   EXPECT_GT(gRecoveredSectors.load(), 0u);
   // A second run counts its sectors from 0 and numbers clashing names.
   const uint32_t first = gRecoveredSectors.load();
@@ -285,7 +323,7 @@ TEST(FatUnformatCopy, PathsFromTheDiskStayInTheDestination) {
   }
   const std::string dest = ScratchDir("escape");
   EXPECT_EQ(Recover(dest), 0);
-  ASSERT_EQ(gReceived.recoveredDestinations.size(), gUnformatFat16Files.size());
+  ExpectFileMessagesOf(gUnformatFat16Files, "", true);
   for (const std::string& d : gReceived.recoveredDestinations) {
     EXPECT_EQ(d.compare(0, dest.size(), dest), 0) << d;
     EXPECT_EQ(d.find("\\..\\"), std::string::npos) << d;
@@ -324,8 +362,7 @@ TEST_P(NtfsUnformat, FindsTheOldRecordsWithTheirFolders) {
     EXPECT_LT(strnlen(r.path, sizeof r.path), 260u);
   }
   EXPECT_EQ(gUnformatNtfsFiles.size(), expected.size());
-  EXPECT_EQ(gReceived.paths.size(), gUnformatNtfsFiles.size() + 1);
-  EXPECT_EQ(gReceived.paths[0], kUnformatStartText);
+  ExpectPathsOf(PathsOf(gUnformatNtfsFiles));
 }
 
 TEST_P(NtfsUnformat, CopyOutGivesBackTheFiles) {
@@ -336,7 +373,7 @@ TEST_P(NtfsUnformat, CopyOutGivesBackTheFiles) {
   for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.selected = 1;
   const std::string dest = ScratchDir(std::string("copy-") + c.fixture);
   EXPECT_EQ(Recover(dest), 0);
-  EXPECT_EQ(gReceived.recoveredSources.size(), gUnformatNtfsFiles.size());
+  ExpectFileMessagesOf(gUnformatNtfsFiles, "", false);
   for (const Expected& e : ReadExpected(c.fixture)) {
     if (!e.sha256.empty()) {
       EXPECT_EQ(Sha256OfFile(dest + e.path), e.sha256) << e.path;
@@ -445,8 +482,11 @@ TEST(UnformatStop, TheCopyOutEndsOnItsFlag) {
   ASSERT_EQ(Scan(kUnformatFat16, 'F'), 0);
   for (UnformatFatRecord& r : gUnformatFat16Files) r.selected = 1;
   // The stop comes as the second file has been created and announced: the
-  // first is whole, the second is cut before its first byte.
+  // first is whole, the second is cut before its first byte. The first
+  // announcement is held longer than the gate's interval, so that the
+  // second one is due.
   gOnMessage = [](UINT m) {
+    if (m == WM_RECOVER_FILE && gReceived.recoveredSources.size() == 1) Sleep(150);
     if (m == WM_RECOVER_FILE && gReceived.recoveredSources.size() == 2) gRecoverAbort = 1;
   };
   const std::string dest = ScratchDir("stopped");

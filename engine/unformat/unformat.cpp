@@ -1,9 +1,11 @@
 #include "unformat/unformat.h"
 
 #include <cstring>
+#include <string>
 
 #include "disk/raw.h"
 #include "messages.h"
+#include "progress/progress_gate.h"
 #include "records/records.h"
 #include "state.h"
 #include "unformat/unformat_internal.h"
@@ -16,9 +18,40 @@ UnformatNtfsSource gUnformatNtfsSource;
 
 namespace unformat {
 
+namespace {
+
+// A message per file found, or per block read, costs more than the scan's own
+// work: the page hears of the newest file (with the count so far) and of the
+// position at most every gate interval, and of the last of each when the
+// scan ends (FlushProgress). One scan runs at a time, on one worker.
+ProgressGate gPathGate, gPositionGate;
+std::string gHeldPath;
+bool gPathHeld = false;
+uint32_t gFilesFound = 0;
+uint32_t gHeldTotal = 0, gHeldPosition = 0;
+bool gPositionHeld = false;
+
+}  // namespace
+
 void SendPath(const char* text) {
   HWND w = gUnformatWindow;
-  if (w && text) SendMessageA(w, WM_UNFORMAT_PATH, 0, reinterpret_cast<LPARAM>(text));
+  if (!w || !text) return;
+  if (std::strcmp(text, kUnformatStartText) == 0) {
+    // A scan begins: its status text always goes through.
+    gFilesFound = 0;
+    gPathHeld = gPositionHeld = false;
+    gPathGate.Reset();
+    gPositionGate.Reset();
+    SendMessageA(w, WM_UNFORMAT_PATH, 0, reinterpret_cast<LPARAM>(text));
+    return;
+  }
+  ++gFilesFound;
+  gHeldPath = text;
+  gPathHeld = true;
+  if (gPathGate.Due()) {
+    gPathHeld = false;
+    SendMessageA(w, WM_UNFORMAT_PATH, gFilesFound, reinterpret_cast<LPARAM>(gHeldPath.c_str()));
+  }
 }
 
 void SendProgress(uint64_t total, uint64_t position) {
@@ -29,8 +62,21 @@ void SendProgress(uint64_t total, uint64_t position) {
     total >>= 1;
     position >>= 1;
   }
-  SendMessageA(w, WM_UNFORMAT_PROGRESS, static_cast<WPARAM>(static_cast<uint32_t>(total)),
-               static_cast<LPARAM>(static_cast<uint32_t>(position)));
+  gHeldTotal = static_cast<uint32_t>(total);
+  gHeldPosition = static_cast<uint32_t>(position);
+  gPositionHeld = true;
+  if (gPositionGate.Due()) {
+    gPositionHeld = false;
+    SendMessageA(w, WM_UNFORMAT_PROGRESS, gHeldTotal, static_cast<LPARAM>(gHeldPosition));
+  }
+}
+
+void FlushProgress() {
+  HWND w = gUnformatWindow;
+  if (!w) return;
+  if (gPositionHeld) SendMessageA(w, WM_UNFORMAT_PROGRESS, gHeldTotal, static_cast<LPARAM>(gHeldPosition));
+  if (gPathHeld) SendMessageA(w, WM_UNFORMAT_PATH, gFilesFound, reinterpret_cast<LPARAM>(gHeldPath.c_str()));
+  gPathHeld = gPositionHeld = false;
 }
 
 int Unreadable(DWORD systemError) {
@@ -112,5 +158,6 @@ int RunUnformatScan(int kind, int driveIndex, HWND window) {
     default:
       return kUnformatScanned;
   }
+  unformat::FlushProgress();
   return rc == -1 ? kUnformatCannotRead : kUnformatScanned;
 }

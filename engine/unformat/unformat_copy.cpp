@@ -14,6 +14,7 @@
 #include "ntfs/ntfs_bitmap.h"
 #include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_volume.h"
+#include "progress/progress_gate.h"
 #include "records/records.h"
 #include "state.h"
 #include "unformat/unformat.h"
@@ -24,14 +25,28 @@ namespace {
 
 bool IsPowerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
 
+// The page hears of a file at most every gate interval, with the number of
+// files taken on so far, and of the last one when the copy-out ends.
+ProgressGate gReportGate;
+RecoverProgressBlock gHeldReport;
+bool gReportHeld = false;
+uint32_t gCounterAtStart = 0;
+
+void SendReport(const RecoverProgressBlock& block) {
+  gReportHeld = false;
+  if (HWND w = gUnformatProgressWindow)
+    SendMessageA(w, WM_RECOVER_FILE, gFileCounter.load() - gCounterAtStart, reinterpret_cast<LPARAM>(&block));
+}
+
 void ReportFile(const char* path, const std::string& created) {
   HWND w = gUnformatProgressWindow;
   if (!w) return;
-  RecoverProgressBlock block;
+  RecoverProgressBlock& block = gHeldReport;
   std::memset(&block, 0, sizeof block);
   std::snprintf(block.source, sizeof block.source, "%s", path);
   std::snprintf(block.destination, sizeof block.destination, "%s", created.c_str());
-  SendMessageA(w, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(&block));
+  gReportHeld = true;
+  if (gReportGate.Due()) SendReport(block);
 }
 
 bool OnScannedVolume(const char* destFolder, uint8_t driveIndex) {
@@ -240,10 +255,14 @@ int RecoverUnformatFiles(const char* destFolder) {
   gRecoveredSectors = 0;
   gRecoverFailedFiles = 0;
   gRecoverDamagedFiles = 0;
+  gReportGate.Reset();
+  gReportHeld = false;
+  gCounterAtStart = gFileCounter.load();
   int failed = 0;
   if (!gUnformatNtfsFiles.empty()) failed += CopyOutUnformatNtfs(destFolder);
   if (!gUnformatFat32Files.empty()) failed += CopyOutUnformatFat32(destFolder);
   if (!gUnformatFat16Files.empty()) failed += CopyOutUnformatFat16(destFolder);
+  if (gReportHeld) SendReport(gHeldReport);
   gRecoverFailedFiles = static_cast<uint32_t>(failed);
   return failed;
 }

@@ -13,10 +13,15 @@ namespace unformat {
 // Either stop request.
 inline bool StopRequested() { return gUnformatAbort.load() == 1 || gScanAbort.load() == 1; }
 
-// WM_UNFORMAT_PATH to gUnformatWindow (sent: the text is the caller's).
+// WM_UNFORMAT_PATH to gUnformatWindow (sent: the text is the caller's); for
+// a file's path wParam is the number of files found so far. Paths and
+// positions go out at most every progress-gate interval; the start text
+// always does.
 void SendPath(const char* text);
 // WM_UNFORMAT_PROGRESS to gUnformatWindow, scaled to 32 bits when needed.
 void SendProgress(uint64_t total, uint64_t position);
+// Sends the last path and position the gate held back (the end of a scan).
+void FlushProgress();
 
 // The number of sectors to scan: the device's size when it is known (the old
 // file system may have been larger than the new one says), else the boot

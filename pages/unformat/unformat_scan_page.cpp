@@ -142,7 +142,7 @@ void CUnformatScanDlg::OnTimer(UINT_PTR id) {
   m_percent.SetText(percent);
 }
 
-LRESULT CUnformatScanDlg::OnPath(WPARAM, LPARAM text) {
+LRESULT CUnformatScanDlg::OnPath(WPARAM filesSoFar, LPARAM text) {
   // The text belongs to the worker, which waits until this returns.
   const char* path = reinterpret_cast<const char*>(text);
   if (!path) return 0;
@@ -154,7 +154,10 @@ LRESULT CUnformatScanDlg::OnPath(WPARAM, LPARAM text) {
   else
     m_pathText = CString(gScanTarget) + path;
   ++m_pathMessages;
-  if (std::strcmp(path, kUnformatStartText) != 0) ++m_filesFound;
+  // A path comes with the number of files found so far (the scan reports
+  // only some of them); without it each path counts one.
+  if (std::strcmp(path, kUnformatStartText) != 0)
+    m_filesFound = filesSoFar ? static_cast<uint32_t>(filesSoFar) : m_filesFound + 1;
   m_path.SetText(m_pathText);
   UpdateCount();
   return 0;

@@ -149,6 +149,9 @@ class Relay {
       if (m == WM_CLOSE) PostQuitMessage(0);
       return DefWindowProcA(h, m, w, l);
     }
+    // The scan reports where it is at most every 50 ms: the blocks before
+    // the held one are held up long enough for its report to be due.
+    if (m == WM_RAWSCAN_PROGRESS && static_cast<uint64_t>(l) < self->holdAt_) Sleep(120);
     if (m == WM_RAWSCAN_PROGRESS && static_cast<uint64_t>(l) >= self->holdAt_ &&
         WaitForSingleObject(self->reached_, 0) != WAIT_OBJECT_0) {
       SetEvent(self->reached_);

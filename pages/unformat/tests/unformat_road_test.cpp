@@ -529,7 +529,9 @@ TEST_F(UnformatRoad, StopAnsweredNoLetsTheScanGoOn) {
 }
 
 TEST_F(UnformatRoad, StopAnsweredYesEndsTheScanAndShowsWhatWasFoundSoFar) {
-  // The user stops the scan once it has reported three files.
+  // The user stops the scan once it has reported three files. The scan
+  // reports a file at most every 50 ms: the page takes its time over the
+  // first two, so that the third one's report is due.
   CUnformatScanDlg* page = GatedScanPage('X', kUnformatFat16);
   static WNDPROC previous = nullptr;
   static int files = 0;
@@ -537,8 +539,9 @@ TEST_F(UnformatRoad, StopAnsweredYesEndsTheScanAndShowsWhatWasFoundSoFar) {
   previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
       page->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
         const LRESULT r = CallWindowProcA(previous, h, m, wp, lp);
-        if (m == WM_UNFORMAT_PATH && strcmp(reinterpret_cast<const char*>(lp), kUnformatStartText) != 0 &&
-            ++files == 3) {
+        const bool file = m == WM_UNFORMAT_PATH && strcmp(reinterpret_cast<const char*>(lp), kUnformatStartText) != 0;
+        if (file && ++files < 3) Sleep(120);
+        if (file && files == 3) {
           AnswerWhenShown yes(IDC_STOPBOX_QUESTION, [](HWND box) {
             SaveScreenshot(ArtifactPath("unformat_stop_question.bmp"), GetParent(box) ? GetParent(box) : nullptr);
             ClickButton(box, IDC_STOPBOX_YES);

@@ -33,6 +33,17 @@ struct Directory {
   uint32_t firstCluster = 0;   // 0 for the fixed root directory of FAT12/16
   size_t count() const { return bytes.size() / kDirEntrySize; }
   const uint8_t* entry(size_t i) const { return bytes.data() + i * kDirEntrySize; }
+
+  // The last high-word guess: it holds for every entry from `from` up to
+  // (not including) `until`, where the next live entry is (or the folder's
+  // end), since no live entry lies between. A folder of thousands of deleted
+  // entries then costs one walk, not one per entry.
+  struct Guess {
+    bool valid = false;
+    size_t from = 0, until = 0;
+    uint16_t word = 0;
+  };
+  mutable Guess guess;
 };
 
 enum class WalkKind { kTarget, kLive, kDeleted };
@@ -277,18 +288,33 @@ class FatScan {
   // The high word of the nearest live entry after the deleted one (or, from
   // the end of the folder, before it); the folder's own when there is none.
   uint16_t GuessHighClusterWord(const Directory& dir, size_t index) const {
+    Directory::Guess& g = dir.guess;
+    if (g.valid && g.from <= index && index < g.until) return g.word;
+    // Kept only from a deleted entry: one in use would be the live entry
+    // that the entries after it look back to.
+    const uint8_t* self = dir.entry(index);
+    g.valid = IsDeletedEntry(self) || IsLabelOrLongName(self);
+    g.from = index;
+    g.until = dir.count();
     for (size_t i = index + 1; i < dir.count(); ++i) {
       const uint8_t* e = dir.entry(i);
-      if (IsEndOfDirectory(e)) break;
+      if (IsEndOfDirectory(e)) {
+        g.until = i;
+        break;
+      }
       if (IsLabelOrLongName(e) || IsDeletedEntry(e)) continue;
-      return EntryHighWord(e);
+      g.until = i;
+      g.word = EntryHighWord(e);
+      return g.word;
     }
     for (size_t i = index; i-- > 0;) {
       const uint8_t* e = dir.entry(i);
       if (IsLabelOrLongName(e) || IsDeletedEntry(e)) continue;
-      return EntryHighWord(e);
+      g.word = EntryHighWord(e);
+      return g.word;
     }
-    return static_cast<uint16_t>(dir.firstCluster >> 16);
+    g.word = static_cast<uint16_t>(dir.firstCluster >> 16);
+    return g.word;
   }
 
   // Where the deleted FAT32 file may start: the stated cluster when its high

@@ -1,7 +1,9 @@
 #include "result_match.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "filetype_filter.h"
 #include "fw_dialog.h"
@@ -58,24 +60,46 @@ bool LayOn(const Units& text, size_t at, const Units& pattern) {
   return true;
 }
 
+// The pattern from `pfrom` laid on the text at some start in [from, end of
+// text): '?' is any one character, a '*' at the pattern's end matches
+// whatever follows, and a '*' inside it skips a run that leaves at least one
+// character of the text after it; reaching the pattern's end matches
+// (the rest of the text is not looked at); an empty text never matches.
+//
+// Every pattern position that can be reached at a text position is carried
+// forward together, so the work grows with text x pattern, not with the
+// number of ways the '*'s can split the text (a name with six '*' took
+// seconds the other way).
 bool Wildcard(const Units& text, size_t from, const Units& pattern, size_t pfrom) {
-  if (from >= text.size()) return false;
-  for (size_t start = from; start < text.size(); ++start) {
-    size_t i = pfrom, j = start;
-    for (;;) {
-      if (i == pattern.size()) return true;
-      if (pattern[i] == kStar) {
-        // The rest of the pattern anywhere in the rest of the text; nothing
-        // left of the pattern matches whatever follows.
-        if (i + 1 == pattern.size()) return true;
-        if (Wildcard(text, j, pattern, i + 1)) return true;
-        break;
-      }
-      if (j == text.size()) return false;   // the text ran out first
-      if (pattern[i] != kAny && pattern[i] != text[j]) break;
-      ++i;
-      ++j;
+  const size_t n = text.size(), m = pattern.size();
+  if (from >= n) return false;
+  if (pfrom >= m) return true;
+  // live[i]: P[i..] is still to be laid on the text from the current position.
+  std::vector<char> live(m + 1, 0), next(m + 1, 0);
+  for (size_t j = from; j <= n; ++j) {
+    if (j < n) live[pfrom] = 1;   // every start before the text's end
+    for (size_t i = pfrom; i <= m; ++i) {
+      if (!live[i]) continue;
+      if (i == m) return true;
+      if (pattern[i] != kStar) continue;
+      if (i + 1 == m) return true;
+      // A '*' inside the pattern: the rest may begin here, as long as some
+      // text is left; at the text's end the '*' has nothing more to give.
+      if (j < n)
+        live[i + 1] = 1;
+      else
+        live[i] = 0;
     }
+    if (j == n) break;
+    std::fill(next.begin(), next.end(), 0);
+    for (size_t i = pfrom; i < m; ++i) {
+      if (!live[i]) continue;
+      if (pattern[i] == kStar)
+        next[i] = 1;   // the '*' swallows this character too
+      else if (pattern[i] == kAny || pattern[i] == text[j])
+        next[i + 1] = 1;
+    }
+    live.swap(next);
   }
   return false;
 }

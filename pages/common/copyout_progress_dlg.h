@@ -22,10 +22,6 @@
 class CRecoveryPathPage;
 class CChoiceRecoveryPathDlg;
 
-// Posted by a progress page (or its destination page) to the progress page
-// when the copy-out's worker has sent its end message.
-constexpr UINT WM_COPYOUT_FINISHED = WM_APP + 352;
-
 class CCopyOutProgressPage : public CWizardPage {
  public:
   CCopyOutProgressPage(UINT templateId, CRecoveryPathPage* owner);

@@ -25,9 +25,6 @@
 #include "scan_page_base.h"
 #include "volume/delscan.h"
 
-// Posted by the page to itself once the worker has sent WM_DELSCAN_DONE.
-constexpr UINT WM_DELSCAN_FINISHED = WM_APP + 350;
-
 class CScanDelFilesDlg : public CScanPageBase {
  public:
   // opener: the page that opened the scan (the location page, or the main

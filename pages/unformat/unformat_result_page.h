@@ -21,9 +21,6 @@
 #include "unformat_results.h"
 #include "wizard_page.h"
 
-// Worker -> page (sent): make the rows of nodes [wParam, lParam) of the tree.
-constexpr UINT WM_UFLIST_ADD = WM_APP + 311;
-
 class CUftFileChoseDlg : public CWizardPage, public CRecoveryResults {
  public:
   explicit CUftFileChoseDlg(CWnd* parent);

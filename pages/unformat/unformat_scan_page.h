@@ -22,9 +22,6 @@
 #include "busy_boxes.h"
 #include "scan_page_base.h"
 
-// Posted by the page to itself once the worker has sent WM_UNFORMAT_DONE.
-constexpr UINT WM_UNFORMAT_FINISHED = WM_APP + 145;
-
 class CUnformatScanDlg : public CScanPageBase {
  public:
   // opener: the location page (Back returns there).

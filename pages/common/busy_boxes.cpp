@@ -249,7 +249,13 @@ BOOL CStopRecoveryScrollBar::OnInitDialog() {
 }
 
 LRESULT CStopRecoveryScrollBar::OnBusyBoxClose(WPARAM, LPARAM) {
-  CDialog::OnOK();
+  // Run modally, the box ends its loop; shown modeless, ending it as a
+  // dialog would only hide it and leave its owner disabled for good: the
+  // window goes, and with it the owner is enabled again.
+  if (IsModalRunning())
+    CDialog::OnOK();
+  else
+    DestroyWindow();
   return 1;
 }
 

@@ -136,6 +136,17 @@ TEST_F(Boxes, ABusyBoxOverADisabledOwnerLeavesItDisabled) {
   EXPECT_TRUE(IsWindowEnabled(owner.m_hWnd));
 }
 
+TEST_F(Boxes, AModelessStopBoxClosedByItsMessageGivesItsOwnerBack) {
+  CStopRecoveryScrollBar stop;
+  ASSERT_TRUE(stop.Show(&owner));
+  stop.ShowWindow(SW_SHOW);
+  EXPECT_FALSE(IsWindowEnabled(owner.m_hWnd));
+  // The page's way to end it when the worker has ended.
+  stop.SendMessage(WM_BUSYBOX_CLOSE);
+  EXPECT_FALSE(stop.IsWindow());
+  EXPECT_TRUE(IsWindowEnabled(owner.m_hWnd));
+}
+
 TEST_F(Boxes, TheRebuildBoxSaysSoAndEndsWhenThePageSaysTheWorkerEnded) {
   CStopRecoveryScrollBar box(&owner);
   box.m_messageMode = 1;

@@ -64,11 +64,19 @@ BOOL CWinThread::Join(DWORD timeoutMs) {
       const DWORD spent = GetTickCount() - start;
       wait = spent >= timeoutMs ? 0 : timeoutMs - spent;
     }
-    DWORD r = MsgWaitForMultipleObjects(1, &m_hThread, FALSE, wait, QS_SENDMESSAGE);
+    DWORD r = MsgWaitForMultipleObjects(1, &m_hThread, FALSE, wait, QS_SENDMESSAGE | QS_PAINT);
     if (r == WAIT_OBJECT_0) return TRUE;
     if (r != WAIT_OBJECT_0 + 1) return FALSE;   // timeout or failure
-    // Handles the messages sent to this thread; removes nothing from the queue.
+    // Handles the messages sent to this thread; removes nothing else from
+    // the queue, so no click or posted message runs while the page waits.
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    // A worker may sit in a slow disk read for seconds: the thread's windows
+    // keep painting meanwhile. Painting changes no state.
+    while (PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT)) {
+      DispatchMessageA(&msg);
+      // A window whose painting leaves it invalid would come back at once.
+      if (msg.hwnd) ValidateRect(msg.hwnd, nullptr);
+    }
   }
 }

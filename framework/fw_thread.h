@@ -8,8 +8,9 @@
 //
 // Join (and the destructor, which joins a thread that still runs) keeps
 // handling the messages that other threads SEND to the joining thread while it
-// waits, so a worker blocked in SendMessage to the page can finish; posted
-// messages stay queued for the message loop. A worker must never join itself.
+// waits, so a worker blocked in SendMessage to the page can finish, and keeps
+// the thread's windows painted; posted messages and input stay queued for
+// the message loop. A worker must never join itself.
 #pragma once
 #include <windows.h>
 

@@ -78,6 +78,47 @@ TEST(WorkerThread, JoiningWhileTheWorkerSendsToUsDoesNotDeadlock) {
   receiver.DestroyWindow();
 }
 
+// A window that says when it was painted.
+class CPainted : public CWnd {
+ public:
+  HANDLE painted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ~CPainted() override { CloseHandle(painted); }
+
+ protected:
+  void OnPaint() {
+    CPaintDC dc(this);
+    SetEvent(painted);
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPainted, CWnd)
+  ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+UINT WaitUntilPainted(LPVOID param) {
+  // As a worker stuck in a slow read: it ends only once the page has painted.
+  return WaitForSingleObject(static_cast<HANDLE>(param), 20000) == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+TEST(WorkerThread, TheWindowsOfAJoiningThreadKeepPainting) {
+  CPainted window;
+  ASSERT_TRUE(window.CreateEx(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr));
+  fw::PumpWaitingMessages();
+  ResetEvent(window.painted);
+  window.Invalidate();
+  PostMessageA(window.m_hWnd, WM_PROGRESS, 0, 0);   // posted: must stay queued
+  {
+    auto worker = AfxBeginThread(WaitUntilPainted, window.painted);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_TRUE(worker->Join(30000));
+    EXPECT_EQ(worker->GetExitCode(), 1u) << "the window was not painted while the page waited";
+  }
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, window.m_hWnd, WM_PROGRESS, WM_PROGRESS, PM_NOREMOVE));
+  window.DestroyWindow();
+}
+
 TEST(WorkerThread, DestroyingTheObjectJoins) {
   gStopFlag = 0;
   std::atomic<bool> ended{false};

@@ -25,6 +25,12 @@ CString GetProgramFolder() {
 }
 
 BOOL CRestovaApp::InitInstance() {
+  // Listing and measuring drives touches card-reader slots and floppy
+  // drives without a medium: the system's "no disk" box would stop the
+  // program until someone answers it. The program says itself what it could
+  // not read.
+  SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
   CString title;
   if (title.LoadString(IDS_APP_TITLE)) SetAppName(title);
 

@@ -87,4 +87,30 @@ TEST(Startup, TheProgramAsksForAdministratorRightsAndNothingElse) {
   EXPECT_EQ(manifest.find("dependency"), std::string::npos);
 }
 
+TEST(Startup, NoSystemBoxAsksForAMissingDisk) {
+  // Listing drives touches card readers without a medium: the program turns
+  // off the system's "no disk" boxes for itself. Its error mode is compared
+  // with this process's own, set the same way (the system keeps the mode
+  // in a form of its own).
+  using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<QueryFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess"));
+  ASSERT_NE(query, nullptr);
+  const int kHardErrorMode = 12;   // ProcessDefaultHardErrorMode
+  Program p;
+  ASSERT_TRUE(p.Start());
+  HWND main = p.WaitForDialog(kTitle);
+  ASSERT_NE(main, nullptr);
+  ULONG program = 0xFFFFFFFF, mine = 0xFFFFFFFF, before = 0xFFFFFFFF;
+  ASSERT_EQ(query(p.pi.hProcess, kHardErrorMode, &program, sizeof program, nullptr), 0);
+  const UINT kept = SetErrorMode(0);
+  ASSERT_EQ(query(GetCurrentProcess(), kHardErrorMode, &before, sizeof before, nullptr), 0);
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ASSERT_EQ(query(GetCurrentProcess(), kHardErrorMode, &mine, sizeof mine, nullptr), 0);
+  SetErrorMode(kept);
+  const ULONG kBoxes = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  EXPECT_NE(before & kBoxes, mine & kBoxes);
+  EXPECT_EQ(program & kBoxes, mine & kBoxes);
+  EXPECT_EQ(p.Close(main), 1u);
+}
+
 }  // namespace

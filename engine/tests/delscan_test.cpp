@@ -94,9 +94,12 @@ TEST(DeletedScanEntry, ASourceThatCannotBeReadIsNeverNothingFound) {
     EXPECT_EQ(report.value, c.value) << c.target;
     EXPECT_EQ(report.driveIndex, c.target[0] - 'C') << c.target;
     // Why it could not be read is kept for the page to say.
-    if (report.state == SourceState::kCannotOpen || report.state == SourceState::kCannotRead)
+    if (report.state == SourceState::kCannotOpen || report.state == SourceState::kCannotRead) {
       EXPECT_NE(report.error, 0u) << c.target;
-    if (report.state == SourceState::kCannotRead) EXPECT_EQ(report.error, static_cast<uint32_t>(ERROR_HANDLE_EOF));
+    }
+    if (report.state == SourceState::kCannotRead) {
+      EXPECT_EQ(report.error, static_cast<uint32_t>(ERROR_HANDLE_EOF));
+    }
     ASSERT_FALSE(gReceived.empty());
     EXPECT_EQ(gReceived.back(), static_cast<UINT>(WM_DELSCAN_DONE)) << c.target;
   }

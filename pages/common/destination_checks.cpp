@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "copyout/output.h"
 #include "disk/identity.h"
 #include "recovery_totals.h"
 #include "resource.h"
@@ -38,7 +39,26 @@ bool OnScannedDisk(const DestinationRules& rules, DriveFacts& facts, char letter
   return n < 0 || n == disk;
 }
 
+// Without trailing backslashes, but a drive root keeps its own.
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
 }  // namespace
+
+bool CopyOutKeepsDestination(const char* text) {
+  const std::string typed(text, strnlen(text, 512));
+  // What the copy-out does to the folder before it writes (engine/copyout).
+  std::string made = typed;
+  if (!made.empty()) SanitizeFileName(&made[0]);
+  if (made != typed) return false;
+  char full[1024];
+  const DWORD n = GetFullPathNameA(made.c_str(), sizeof full, full, nullptr);
+  if (n == 0 || n >= sizeof full) return false;
+  // Letter case does not choose another folder; anything else would.
+  return lstrcmpiA(WithoutTrailingSeparators(full).c_str(), WithoutTrailingSeparators(typed).c_str()) == 0;
+}
 
 std::string DriveFacts::DriveRoots() {
   DWORD need = GetLogicalDriveStringsA(0, nullptr);
@@ -80,6 +100,10 @@ UINT CheckDestination(const char* text, const DestinationRules& rules, DriveFact
   if (length == 0) return IDS_DEST_EMPTY;
   if (length < 3 || text[1] != ':' || text[2] != '\\' || !IsLetter(text[0])) return IDS_DEST_WRONG;
   if (!IsValidPathName(text)) return IDS_DEST_BAD_CHARS;
+  // The report must name the folder the files went to: a text the copy-out
+  // would write somewhere else ('"' made '_', "a." made "a", "x\..\y") is
+  // refused as one with characters a path must not hold.
+  if (!CopyOutKeepsDestination(text)) return IDS_DEST_BAD_CHARS;
   const char letter = Upper(text[0]);
   if (rules.road == RecoveryRoad::kDeleted && rules.recycleBin && HoldsRecords(rules, letter))
     return IDS_NEED_USB_RECYCLE;

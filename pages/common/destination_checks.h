@@ -46,8 +46,15 @@ uint32_t DrivesHoldingDeletedFiles();
 // The disk a whole-disk scan read ("Disk" followed by a digit), else -1.
 int ScannedDiskNumber(const char* scanTarget);
 
+// True when the copy-out writes into exactly the folder the text names:
+// none of its characters would be replaced, and resolving it ("." and ".."
+// folders, trailing dots and spaces) changes nothing but letter case and
+// trailing backslashes.
+bool CopyOutKeepsDestination(const char* text);
+
 // The checks of the Next button in their order; 0 when the destination may
-// be used, else the id of the string to show.
+// be used, else the id of the string to show. A text the copy-out would
+// change is refused with the bad-characters string, after the path check.
 UINT CheckDestination(const char* text, const DestinationRules& rules, DriveFacts& facts);
 
 // The drive to propose ("X:\ZUL"), or 0 when none qualifies. On the

@@ -499,6 +499,21 @@ TEST(DestinationChecks, TheTenChecksInTheirOrder) {
   EXPECT_EQ(CheckDestination("C:\\out", rules, m), 0u);
 }
 
+TEST(DestinationChecks, AFolderTheCopyOutWouldChangeIsRefused) {
+  TableFacts m = Machine();
+  DestinationRules rules;
+  rules.scanTarget = "D:\\";
+  rules.totalSectors = 4;
+  // The copy-out would have written to F:\out_a, F:\out, F:\b ... while the
+  // report named the folder typed.
+  for (const char* changed : {"F:\\out\"a", "F:\\out\ta", "F:\\out.", "F:\\out\\.\\a", "F:\\out\\..\\b",
+                              "F:\\out\\a.\\b"})
+    EXPECT_EQ(CheckDestination(changed, rules, m), static_cast<UINT>(IDS_DEST_BAD_CHARS)) << changed;
+  for (const char* kept : {"F:\\out", "F:\\out\\", "f:\\Out\\sub", "F:\\", "F:\\my files\\a.b",
+                           "F:\\\xC5\xC4\xCB\xF9"})
+    EXPECT_EQ(CheckDestination(kept, rules, m), 0u) << kept;
+}
+
 TEST(DestinationChecks, TheRecycleBinRoadRefusesEveryDriveHoldingScannedFiles) {
   TableFacts m = Machine();
   DestinationRules rules;

@@ -46,6 +46,7 @@ enum : UINT {
 // page's rows. WM_APP-based: private to the page's own window.
 enum : UINT {
   WM_UNFORMAT_FINISHED = WM_APP + 145,   // unformat scan page, after WM_UNFORMAT_DONE
+  WM_DISKS_NOT_READ = WM_APP + 232,      // partition page: disks it could not read, said once it shows
   WM_UFLIST_ADD = WM_APP + 311,          // unformat result fill -> its page: rows to add
   WM_DELSCAN_FINISHED = WM_APP + 350,    // deleted-file scan page, after WM_DELSCAN_DONE
   WM_COPYOUT_FINISHED = WM_APP + 352,    // copy-out progress pages, after the worker's end
@@ -82,7 +83,7 @@ static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_COPYOUT_FINISHED, WM_DELS
 static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_RECOVERY_FINISHED, WM_RAWRECOVER_DONE}), "destination pages");
 static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_STOPBOX_END, WM_FILELIST_DONE, WM_BUSYBOX_CLOSE}),
               "stop and busy boxes");
-static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_PARTSEARCH_DONE}), "partition page");
+static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_PARTSEARCH_DONE, WM_DISKS_NOT_READ}), "partition page");
 static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_UPDATE_NEEDS_RESTART, WM_UPDATE_PROGRESS, WM_UPDATE_DONE}),
               "update dialog");
 static_assert(AllDistinct({SALVORA_DIALOG_MESSAGES, WM_SHOW_PAGE, WM_ABOUT_CLOSE}), "main window, About box");

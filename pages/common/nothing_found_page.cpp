@@ -45,6 +45,29 @@ void CFindNoFileDlg::ShowDeepScanOffer() {
   Invalidate();
 }
 
+void CFindNoFileDlg::ShowFailure(const CString& heading, const CString& explanation) {
+  if (!m_hWnd) return;
+  m_failure = true;
+  m_heading.SetText(heading);
+  m_explain.SetText(explanation);
+  // Four lines for the reason; what follows it moves down by the two added.
+  CRect extra(0, 0, 0, 22);
+  MapDialogRect(&extra);
+  CRect explain;
+  ::GetWindowRect(m_explain.m_hWnd, &explain);
+  ScreenToClient(&explain);
+  m_explain.SetWindowPos(nullptr, 0, 0, explain.Width(), explain.Height() + extra.bottom,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) {
+    HWND control = ::GetDlgItem(m_hWnd, id);
+    CRect r;
+    ::GetWindowRect(control, &r);
+    ScreenToClient(&r);
+    ::SetWindowPos(control, nullptr, r.left, r.top + extra.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  Invalidate();
+}
+
 void CFindNoFileDlg::PaintBody(CDC* dc, const CRect&) {
   // A white panel behind the texts, the picture at its left.
   // It ends below the last text shown: the deep-scan offer when it is made.

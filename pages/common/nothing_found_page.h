@@ -1,5 +1,8 @@
 // The page a scan page shows when its scan found nothing: back one step,
-// finish, or (after a deleted-file scan) a deep scan of the same drive.
+// finish, or (after a deleted-file scan) a deep scan of the same drive. The
+// same page says, in its own words, that a scan did not run because its
+// source could not be read or holds a file system the road does not read:
+// that is never shown as "nothing found".
 #pragma once
 #include "wizard_page.h"
 
@@ -12,6 +15,11 @@ class CFindNoFileDlg : public CWizardPage {
 
   // Shows the offer of a deep scan (the deleted-file road only).
   void ShowDeepScanOffer();
+  // The scan did not run: the heading and the explanation say why instead
+  // of "nothing found" (the texts of source_texts.h). The explanation gets
+  // the room of four lines; the deep-scan offer moves down below it.
+  void ShowFailure(const CString& heading, const CString& explanation);
+  bool ShowsFailure() const { return m_failure; }
   void SetDriveIndex(int driveIndex) { m_driveIndex = driveIndex; }
   int DriveIndex() const { return m_driveIndex; }
 
@@ -28,6 +36,7 @@ class CFindNoFileDlg : public CWizardPage {
 
   CWnd* m_returnPage;
   int m_driveIndex = -1;   // drive letter - 'C' of the scanned volume, -1 when none
+  bool m_failure = false;
   CATSkinButton m_backButton;
   CATSkinButton m_finish;
   CATSkinButton m_deep;

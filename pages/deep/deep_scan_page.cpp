@@ -12,6 +12,7 @@
 #include "records/records.h"
 #include "recovery_totals.h"
 #include "resource.h"
+#include "source_texts.h"
 #include "state.h"
 
 namespace {
@@ -67,7 +68,7 @@ UINT CPhotoScanDlg::ScanThreadProc(LPVOID param) {
   // the page still hears that the scan has ended.
   if (!target.empty()) {
     std::memcpy(gScanTarget, target.c_str(), target.size());
-    rc = RawSignatureScan(DeepScanTargetWord(page->m_disk, page->m_drive));
+    rc = RawSignatureScan(DeepScanTargetWord(page->m_disk, page->m_drive), &page->m_source);
   }
   page->m_scanResult = rc;
   ::SendMessageA(page->m_window, WM_DELSCAN_DONE, 0, 0);
@@ -250,12 +251,17 @@ void CPhotoScanDlg::FinishScan() {
     ShowWindow(SW_HIDE);
     if (m_nothingFound && m_nothingFound->m_hWnd) m_nothingFound->DestroyWindow();
     // Modeless, like the other roads' (the worker is not held while it is up).
-    m_nothingFound = std::make_unique<CFindNoFileDlg>(this, m_owner);
-    if (m_nothingFound->Create(IDD_NOTHING_FOUND, this)) {
-      m_nothingFound->CenterWindow();
-      m_nothingFound->ShowWindow(SW_SHOW);
+    auto page = std::make_unique<CFindNoFileDlg>(this, m_owner);
+    if (page->Create(IDD_NOTHING_FOUND, this)) {
+      // A source that could not be read is said so: it is not one without files.
+      if (rc == kDeepScanCannotOpen || rc == kDeepScanCannotRead)
+        page->ShowFailure(SourceFailureHeading(m_source), DescribeSourceFailure(m_source));
+      page->CenterWindow();
+      page->ShowWindow(SW_SHOW);
+      m_nothingFound = std::move(page);
       return;
     }
+    m_nothingFound = std::move(page);
     if (m_owner && m_owner->m_hWnd) m_owner->ShowWindow(SW_SHOW);
     return;
   }

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "bars.h"
+#include "source_report.h"
 #include "wizard_page.h"
 
 class CPhotoRecoverDlg;
@@ -43,6 +44,8 @@ class CPhotoScanDlg : public CWizardPage {
   bool ScanEnded() const { return m_ended; }
   bool Stopping() const { return m_stopping; }
   int ScanResult() const { return m_scanResult.load(); }
+  // How the scan ended with its disk or volume (after the scan has ended).
+  const SourceReport& Source() const { return m_source; }
   bool WorkerRunning() const;
   CDialog* NothingFoundPage() const { return m_nothingFound.get(); }
   CMyProgressBar& ProgressBar() { return m_bar; }
@@ -82,6 +85,7 @@ class CPhotoScanDlg : public CWizardPage {
   std::unique_ptr<CWinThread> m_worker;
   HWND m_window = nullptr;       // the page's window, for the worker (set before it starts)
   std::atomic<int> m_scanResult{1};
+  SourceReport m_source;   // written by the worker before its end message
   bool m_ended = false;          // WM_DELSCAN_DONE has arrived
   bool m_finishPending = false;  // it arrived while the stop question was up
   bool m_stopping = false;       // a stop was confirmed; the worker is ending

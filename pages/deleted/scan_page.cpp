@@ -6,6 +6,7 @@
 #include "fat/fat_scan.h"   // gTypeTableProblem
 #include "messages.h"
 #include "nothing_found_page.h"
+#include "source_texts.h"
 #include "resource.h"
 #include "restova_app.h"
 #include "state.h"
@@ -13,8 +14,12 @@
 
 // ---- the workers ---------------------------------------------------------------------------
 
-UINT DeletedScanThreadProc(LPVOID request) {
-  RunDeletedFileScan(*static_cast<DeletedScanRequest*>(request));
+UINT DeletedScanThreadProc(LPVOID param) {
+  auto* job = static_cast<DeletedScanJob*>(param);
+  SourceReport report;
+  RunDeletedFileScan(*job, &report);
+  // After the end message: the page reads this only once it has joined us.
+  if (report.Failed()) job->failures.push_back(report);
   return 0;
 }
 
@@ -28,18 +33,27 @@ std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaO
 }
 
 UINT RecycleBinScanThreadProc(LPVOID param) {
-  auto* request = static_cast<DeletedScanRequest*>(param);
+  auto* job = static_cast<DeletedScanJob*>(param);
   const DWORD needed = GetLogicalDriveStringsA(0, nullptr);
   std::vector<char> drives(static_cast<size_t>(needed) + 2, '\0');
   GetLogicalDriveStringsA(needed, drives.data());
+  std::vector<SourceReport> failures;
   for (const std::string& target : RecycleBinTargets(drives.data(), IsVistaOrLater() != 0)) {
     if (ScanAbortRequested()) break;
-    DeletedScanRequest one = *request;
+    DeletedScanRequest one = *job;
     lstrcpynA(one.target, target.c_str(), sizeof one.target);
     one.recycleBin = 1;   // the scan stays silent; the end is sent below, once
-    RunDeletedFileScan(one);
+    SourceReport report;
+    RunDeletedFileScan(one, &report);
+    // A drive that holds a recycle folder the scan could not read is a bin
+    // the user is told was not looked at; one without (a CD drive, a
+    // network drive) has nothing to lose.
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (WorthReporting(report) && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      failures.push_back(report);
   }
-  if (request->window) SendMessageA(request->window, WM_DELSCAN_DONE, 0, 0);
+  job->failures = failures;
+  if (job->window) SendMessageA(job->window, WM_DELSCAN_DONE, 0, 0);
   return 1;
 }
 
@@ -75,12 +89,13 @@ BOOL CScanDelFilesDlg::OnInitDialog() {
   gTypeTableProblem = kTypeTableOk;
   ClearDeletedFiles();
 
-  m_request.window = m_hWnd;
-  lstrcpynA(m_request.target, m_target, sizeof m_request.target);
-  m_request.recycleBin = m_recycleBin ? 1 : 0;
+  m_job.window = m_hWnd;
+  lstrcpynA(m_job.target, m_target, sizeof m_job.target);
+  m_job.recycleBin = m_recycleBin ? 1 : 0;
+  m_job.failures.clear();
   AFX_THREADPROC proc = m_workerProc ? m_workerProc
                                      : m_recycleBin ? RecycleBinScanThreadProc : DeletedScanThreadProc;
-  m_worker = AfxBeginThread(proc, &m_request);
+  m_worker = AfxBeginThread(proc, &m_job);
   if (!m_worker) {
     // No thread: the page ends as a scan that found nothing.
     m_scanEnded = true;
@@ -161,7 +176,7 @@ void CScanDelFilesDlg::FinishScan() {
   if (m_finished) return;
   JoinWorker();   // it has sent its end; from here on nothing appends
   m_finished = true;
-  if (m_recycleBin) m_target = m_request.target;
+  if (m_recycleBin) m_target = m_job.target;
   m_stop.EnableWindow(FALSE);
   m_back.EnableWindow(FALSE);
 
@@ -173,11 +188,46 @@ void CScanDelFilesDlg::FinishScan() {
     MessageBox(text, m_caption, MB_OK | MB_ICONWARNING);
   }
 
-  if (DeletedFileCount() > 0)
+  // A source that could not be scanned is never "nothing found". On the
+  // recycle-bin road the bins that were read may still have given files:
+  // they are shown, after a word on the drives that were not read.
+  const std::vector<SourceReport>& failures = m_job.failures;
+  const bool found = DeletedFileCount() > 0;
+  if (!failures.empty() && found) {
+    CString text;
+    text.LoadString(IDS_SOURCES_NOT_READ);
+    text += "\r\n\r\n";
+    text += DescribeSourceFailures(failures);
+    MessageBox(text, m_caption, MB_OK | MB_ICONWARNING);
+  }
+  if (found)
     OpenResultPage();
+  else if (!failures.empty())
+    ShowSourceFailure();
   else
     ShowNothingFound();
   ShowWindow(SW_HIDE);
+}
+
+void CScanDelFilesDlg::ShowSourceFailure() {
+  ShowNothingFound();
+  auto* page = dynamic_cast<CFindNoFileDlg*>(RestovaApp()->Page(kNothingFoundPageSlot));
+  if (!page || !page->m_hWnd) return;
+  const std::vector<SourceReport>& failures = m_job.failures;
+  // A file system the scan does not read: the deep scan, which reads none,
+  // stays on offer; a drive that cannot be read at all would fail it too.
+  const bool unsupported = failures.size() == 1 && failures[0].state == SourceState::kUnsupported;
+  if (!unsupported) {
+    for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) ::ShowWindow(::GetDlgItem(page->m_hWnd, id), SW_HIDE);
+  }
+  CString explanation = DescribeSourceFailures(failures);
+  if (unsupported && ::IsWindowVisible(::GetDlgItem(page->m_hWnd, IDC_NF_DEEP))) {
+    CString deep;
+    deep.LoadString(IDS_SOURCE_TRY_DEEP);
+    explanation += "\r\n";
+    explanation += deep;
+  }
+  page->ShowFailure(SourceFailureHeading(failures[0]), explanation);
 }
 
 void CScanDelFilesDlg::OpenResultPage() {

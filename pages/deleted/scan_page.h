@@ -25,6 +25,12 @@
 #include "scan_page_base.h"
 #include "volume/delscan.h"
 
+// What the page hands its worker: the request, and the sources the worker
+// could not scan (written by the worker, read by the page once it is joined).
+struct DeletedScanJob : DeletedScanRequest {
+  std::vector<SourceReport> failures;
+};
+
 class CScanDelFilesDlg : public CScanPageBase {
  public:
   // opener: the page that opened the scan (the location page, or the main
@@ -46,6 +52,8 @@ class CScanDelFilesDlg : public CScanPageBase {
   // Opens the nothing-found page for this scan (the result page calls it when
   // its list turns out empty). Replaces the one the application object holds.
   void ShowNothingFound();
+  // The sources the scan could not read (after the scan has ended).
+  const std::vector<SourceReport>& SourceFailures() const { return m_job.failures; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -59,10 +67,12 @@ class CScanDelFilesDlg : public CScanPageBase {
   void AskToStop(StopAction action) override;
   void FinishScan() override;
   void OpenResultPage();
+  // The nothing-found page, saying why the scan did not run.
+  void ShowSourceFailure();
 
   CString m_target;
   BOOL m_recycleBin = FALSE;
-  DeletedScanRequest m_request = {};
+  DeletedScanJob m_job;
   CStopScanMBDlg m_stopBox;
   CRollItem m_roll;
 };
@@ -74,14 +84,18 @@ class CScanDelFilesDlg : public CScanPageBase {
 // not be made.
 CDialog* OpenDeletedResultPage(CScanDelFilesDlg* scanPage);
 
-// The worker of the deleted-file road: the engine's scan of the request's
-// target, which sends WM_DELSCAN_DONE at its end.
-UINT DeletedScanThreadProc(LPVOID request);
+// The worker of the deleted-file road: the engine's scan of the job's
+// target, which sends WM_DELSCAN_DONE at its end; a target that could not be
+// scanned goes into the job's failures. The argument is the page's
+// DeletedScanJob.
+UINT DeletedScanThreadProc(LPVOID job);
 
 // The recycle-bin worker: scans the recycle folder of every drive but A: and
 // B: ("$Recycle.Bin" from Windows Vista on, else "RECYCLER") into the results,
 // stopping early when gScanAbort is raised, then sends WM_DELSCAN_DONE once.
-// The argument is the DeletedScanRequest of the page (its window set).
-UINT RecycleBinScanThreadProc(LPVOID request);
+// A drive whose recycle folder is there but whose volume could not be
+// scanned goes into the job's failures. The argument is the page's
+// DeletedScanJob (its window set).
+UINT RecycleBinScanThreadProc(LPVOID job);
 // The recycle folders the worker scans, in drive order.
 std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaOrLater);

@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "restova_app.h"
 #include "shellitems.h"
+#include "source_texts.h"
 #include "wizard_page.h"
 
 namespace {
@@ -115,6 +116,7 @@ BEGIN_MESSAGE_MAP(CRPartitionDlg, CDialog)
   ON_BN_CLICKED(IDC_CLOSE, &CRPartitionDlg::OnBack)
   ON_BN_CLICKED(IDC_MINIMISE, &CRPartitionDlg::OnMinimise)
   ON_MESSAGE(WM_PARTSEARCH_DONE, &CRPartitionDlg::OnPartSearchDone)
+  ON_MESSAGE(WM_DISKS_NOT_READ, &CRPartitionDlg::OnDisksNotRead)
   ON_WM_ERASEBKGND()
   ON_WM_NCHITTEST()
   ON_WM_DESTROY()
@@ -189,6 +191,7 @@ BOOL CRPartitionDlg::OnInitDialog() {
   heading.LoadString(IDS_COL_DISK_SERIAL);
   m_disks.InsertColumn(1, heading, LVCFMT_LEFT, 230);
   FillDiskList();
+  if (!m_unreadDisks.empty()) PostMessage(WM_DISKS_NOT_READ);
   return TRUE;
 }
 
@@ -206,10 +209,21 @@ void CRPartitionDlg::FillDiskList() {
   CString noIdentity;
   noIdentity.LoadString(IDS_USB_STORAGE);
   uint8_t sector[512];
+  m_unreadDisks.clear();
   for (int disk = 0; disk < kPartitionPageDisks; ++disk) {
     char path[32];
     MakeDiskPath(disk, path);
-    if (!path[0] || ReadDiskSectors(path, 0, 1, sector) != 0) continue;
+    if (!path[0]) continue;
+    ClearDeviceError();
+    const int rc = ReadDiskSectors(path, 0, 1, sector);
+    if (rc != 0) {
+      // No such disk is passed over; one that is there but cannot be read
+      // is told of, never silently missing from the list.
+      const SourceReport report =
+          DiskFailure(rc == -2 ? SourceState::kCannotRead : SourceState::kCannotOpen, disk, LastDeviceError());
+      if (WorthReporting(report)) m_unreadDisks.push_back(report);
+      continue;
+    }
     const int row = m_disks.InsertItem(m_disks.GetItemCount(), DiskName(disk), icon);
     if (row < 0) continue;
     // The row keeps its disk number: with a disk missing before it, the row
@@ -218,6 +232,16 @@ void CRPartitionDlg::FillDiskList() {
     const char* identity = GetDiskIdentifyText(disk);
     m_disks.SetItemText(row, 1, identity && identity[0] ? identity : noIdentity.GetString());
   }
+}
+
+LRESULT CRPartitionDlg::OnDisksNotRead(WPARAM, LPARAM) {
+  if (m_unreadDisks.empty()) return 0;
+  CString text;
+  text.LoadString(IDS_DISKS_NOT_READ);
+  text += "\r\n\r\n";
+  text += DescribeSourceFailures(m_unreadDisks);
+  SayText(text, MB_OK | MB_ICONWARNING);
+  return 0;
 }
 
 int CRPartitionDlg::SelectedDisk() const {

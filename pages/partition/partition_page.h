@@ -13,11 +13,13 @@
 // search ends (WM_PARTSEARCH_DONE) and before its window goes away.
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "busy_boxes.h"
 #include "framework.h"
 #include "label.h"
 #include "skinbutton.h"
+#include "source_report.h"
 
 // Disks the page looks for: every number a disk path can carry.
 constexpr int kPartitionPageDisks = 10;
@@ -35,8 +37,12 @@ class CRPartitionDlg : public CDialog {
   ~CRPartitionDlg() override;
 
   // Lists the disks whose sector 0 can be read, each with its number kept in
-  // the row. The page does it when it opens.
+  // the row. The page does it when it opens. A disk that is there but cannot
+  // be read (no administrator rights, a failing device) is not listed but
+  // told of once the page shows (WM_DISKS_NOT_READ).
   void FillDiskList();
+  // The disks the last FillDiskList found but could not read.
+  const std::vector<SourceReport>& UnreadDisks() const { return m_unreadDisks; }
   // The disk of the selected row; -1 when no row is selected.
   int SelectedDisk() const;
   // Selects the row of disk (for the keyboard and tests); false when the
@@ -73,6 +79,7 @@ class CRPartitionDlg : public CDialog {
   void OnBack();
   void OnMinimise();
   LRESULT OnPartSearchDone(WPARAM, LPARAM);
+  LRESULT OnDisksNotRead(WPARAM, LPARAM);
   BOOL OnEraseBkgnd(CDC* dc);
   LRESULT OnNcHitTest(CPoint point);
   void OnDestroy();
@@ -115,6 +122,7 @@ class CRPartitionDlg : public CDialog {
 
   // Set by the restore's messages while it checks a file.
   bool m_restoreToldUser = false;
+  std::vector<SourceReport> m_unreadDisks;
 };
 
 // The page for the main window's page kind 4 (not yet created).

@@ -8,6 +8,7 @@
 #include "recovery_totals.h"
 #include "resource.h"
 #include "restova_app.h"
+#include "source_texts.h"
 #include "state.h"
 #include "unformat/unformat.h"
 #include "unformat_result_page.h"
@@ -103,7 +104,17 @@ UINT UnformatScanThreadProc(LPVOID param) {
   const int kind = page->Kind();
   const int driveIndex = page->DriveIndex();
   ClearUnformatResults();
-  RunUnformatScan(kind, driveIndex, window);
+  const int rc = RunUnformatScan(kind, driveIndex, window);
+  SourceReport source;
+  source.driveIndex = driveIndex;
+  if (rc == kUnformatCannotRead) {
+    // Without a code the device gave short reads: nothing came back.
+    source = VolumeFailure(SourceState::kCannotRead, driveIndex, gUnformatError ? gUnformatError : ERROR_HANDLE_EOF);
+  } else if (rc == kUnformatNotSupported) {
+    source.state = SourceState::kUnsupported;
+    source.reason = Unsupported::kUnknownFileSystem;
+  }
+  page->SetSource(source);
   if (gScanAbort.load() == 0) {
     gScanPaused = 0;
     SendMessageA(window, WM_UNFORMAT_DONE, 0, 0);
@@ -222,6 +233,14 @@ void CUnformatScanDlg::FinishScan() {
 
   CRestovaApp* app = RestovaApp();
   bool opened = false;
+  if (m_source.Failed()) {
+    // The volume could not be read: that is not a scan that found nothing.
+    ShowNothingFound();
+    if (auto* page = dynamic_cast<CFindNoFileDlg*>(app->Page(kNothingFoundPageSlot)))
+      page->ShowFailure(SourceFailureHeading(m_source), DescribeSourceFailure(m_source));
+    ShowWindow(SW_HIDE);
+    return;
+  }
   if (UnformatResultsExist()) {
     auto* page = new CUftFileChoseDlg(this);
     app->HoldPage(kUnformatResultPageSlot, page);

@@ -21,6 +21,7 @@
 #include "bars.h"
 #include "busy_boxes.h"
 #include "scan_page_base.h"
+#include "source_report.h"
 
 class CUnformatScanDlg : public CScanPageBase {
  public:
@@ -42,6 +43,10 @@ class CUnformatScanDlg : public CScanPageBase {
   uint32_t ProgressTotal() const { return m_total; }
   uint32_t ProgressPosition() const { return m_position; }
   int NothingFoundPagesOpened() const { return m_nothingFoundOpened; }
+  // How the scan ended with its volume (after the scan has ended).
+  const SourceReport& Source() const { return m_source; }
+  // The worker's words on how the scan ended (before it sends its end).
+  void SetSource(const SourceReport& report) { m_source = report; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -68,6 +73,7 @@ class CUnformatScanDlg : public CScanPageBase {
   uint32_t m_total = 0;
   uint32_t m_position = 0;
   int m_nothingFoundOpened = 0;
+  SourceReport m_source;   // written by the worker, read once it is joined
 
   CMyProgressBar m_progress;
   CLabel m_volume;
@@ -77,6 +83,7 @@ class CUnformatScanDlg : public CScanPageBase {
 
 // The worker (argument: the page): empties the three result vectors, runs
 // the unformat scan with the page's kind and volume, reporting to the page,
-// and unless the user left the page (gScanAbort) sends it WM_UNFORMAT_DONE.
+// tells the page whether the volume could be read (SetSource), and unless
+// the user left the page (gScanAbort) sends it WM_UNFORMAT_DONE.
 // It reads only what the page set before starting it. Returns 1.
 UINT UnformatScanThreadProc(LPVOID page);

@@ -9,7 +9,17 @@ salvora_add_test(pagesA_boxes GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/boxes_test.cpp
   LIBS salvora_pages salvora_resources)
 
-foreach(t pagesB_model pagesA_boxes)
+# The three ends of every road on sources that cannot be scanned: a drive
+# that is not there, an image that opens but gives nothing (as a volume and
+# as disk 7), an NTFS volume whose file records no scan reads.
+salvora_add_test(pages_honest_ends GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/honest_ends_test.cpp
+  LIBS salvora_pages salvora_resources
+  ABSENT "drive Q"
+  MAP "drive U=unreadable-volume" "dir U=uroot" "drive K=ntfs-4k-records" "drive P=fat16-plain" "dir P=proot"
+      "disk 7=unreadable-volume")
+
+foreach(t pagesB_model pagesA_boxes pages_honest_ends)
   if(TARGET ${t})
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_TEST_SUPPORT})
     target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})

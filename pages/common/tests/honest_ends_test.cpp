@@ -1,0 +1,287 @@
+// Every road ends in one of three states with its own words: the source
+// could not be read (and why), nothing was found, or these files. Here the
+// first, on a drive that is not there (Q:), an image that opens but gives
+// nothing (U: and disk 7), and an NTFS volume whose 4 KB file records no scan
+// reads (K:): each road shows why it did not scan, never "nothing found".
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "deep_scan_page.h"
+#include "deepscan/deepscan.h"
+#include "messages.h"
+#include "nothing_found_page.h"
+#include "page_state.h"
+#include "pagesA_support.h"
+#include "partition_page.h"
+#include "resource.h"
+#include "restova_app.h"
+#include "restova_dlg.h"
+#include "scan_page.h"
+#include "source_texts.h"
+#include "state.h"
+#include "testsupport.h"
+#include "treelist.h"
+#include "unformat/unformat.h"
+#include "unformat_scan_page.h"
+#include "winsupport.h"
+
+using namespace pagetest;
+
+CRestovaApp theApp;
+
+namespace {
+
+std::string Text(HWND page, int id) {
+  char text[1024] = "";
+  GetDlgItemTextA(page, id, text, sizeof text);
+  return text;
+}
+
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+bool Has(const CString& text, const char* part) { return Has(std::string(text.GetString()), part); }
+
+// The first message box of this thread, answered with OK; its text.
+class BoxAnswer {
+ public:
+  BoxAnswer()
+      : thread_([this, ui = GetCurrentThreadId()] {
+          for (int i = 0; i < 600; ++i, Sleep(50)) {
+            HWND box = FindWindowWithControl(ui, IDOK);
+            if (!box) continue;
+            text_ = MessageBoxText(box);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            done_ = true;
+            return;
+          }
+        }) {}
+  bool Done() const { return done_; }
+  const std::string& Text() {
+    if (thread_.joinable()) thread_.join();
+    return text_;
+  }
+  ~BoxAnswer() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::string text_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+class HonestEnds : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    RegisterTreeListClass(GetModuleHandleA(nullptr));
+  }
+  void SetUp() override {
+    gScanAbort = 0;
+    main = new CRestovaDlg;
+    ASSERT_TRUE(main->Create(IDD_MAIN));
+    theApp.m_pMainWnd = main;
+    Pump(50);
+  }
+  void TearDown() override {
+    if (main->m_hWnd) main->DestroyWindow();
+    theApp.DestroyPagesAndResults();
+    theApp.m_pMainWnd = nullptr;
+    delete main;
+    gRecycleBinMode = 0;
+    Pump(50);
+  }
+
+  CFindNoFileDlg* EndPage() { return dynamic_cast<CFindNoFileDlg*>(theApp.Page(kNothingFoundPageSlot)); }
+
+  // The deleted-file scan of target to its end, with the given worker.
+  CScanDelFilesDlg* ScanDeleted(const char* target, AFX_THREADPROC worker = nullptr, bool recycle = false) {
+    theApp.DestroyPage(kNothingFoundPageSlot);
+    auto* scan = new CScanDelFilesDlg(main);
+    scan->SetTarget(target);
+    scan->SetRecycleBin(recycle ? TRUE : FALSE);
+    if (worker) scan->SetWorkerProc(worker);
+    theApp.HoldPage(kScanPageSlot, scan);
+    EXPECT_TRUE(scan->Create(IDD_DELETED_SCAN, main));
+    scan->ShowWindow(SW_SHOW);
+    EXPECT_TRUE(PumpUntil([&] { return scan->Finished(); }, 60000)) << target;
+    return scan;
+  }
+
+  CRestovaDlg* main = nullptr;
+};
+
+// A recycle-bin scan that found one file in one bin and could not read another.
+UINT FoundAndFailed(LPVOID param) {
+  auto* job = static_cast<DeletedScanJob*>(param);
+  DeletedFileRecord r = {};
+  lstrcpynA(r.path, "\\S-1-5-21\\$RKEPT.txt", sizeof r.path);
+  r.driveIndex = 'N' - 'C';
+  AppendDeletedFile(r);
+  job->failures.push_back(VolumeFailure(SourceState::kCannotOpen, 'U' - 'C', ERROR_ACCESS_DENIED));
+  SendMessageA(job->window, WM_DELSCAN_DONE, 0, 0);
+  return 1;
+}
+
+}  // namespace
+
+TEST(SourceTexts, EachFailureSaysWhichSourceWhatFailedAndWhatToDo) {
+  const CString denied = DescribeSourceFailure(VolumeFailure(SourceState::kCannotOpen, 'E' - 'C', ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(Has(denied, "无法打开E: 盘")) << denied.GetString();
+  EXPECT_TRUE(Has(denied, "以管理员身份运行")) << denied.GetString();
+  const CString empty = DescribeSourceFailure(VolumeFailure(SourceState::kCannotOpen, 'F' - 'C', ERROR_NOT_READY));
+  EXPECT_TRUE(Has(empty, "没有可读的介质")) << empty.GetString();
+  const CString nothing = DescribeSourceFailure(DiskFailure(SourceState::kCannotRead, 2, ERROR_HANDLE_EOF));
+  EXPECT_TRUE(Has(nothing, "无法读取磁盘2")) << nothing.GetString();
+  EXPECT_TRUE(Has(nothing, "没有给出任何数据")) << nothing.GetString();
+  const CString other = DescribeSourceFailure(VolumeFailure(SourceState::kCannotRead, 0, ERROR_CRC));
+  EXPECT_TRUE(Has(other, "系统错误 23")) << other.GetString();
+  SourceReport records;
+  records.state = SourceState::kUnsupported;
+  records.reason = Unsupported::kOtherRecordSize;
+  records.value = 4096;
+  records.driveIndex = 'K' - 'C';
+  EXPECT_TRUE(Has(DescribeSourceFailure(records), "4096 字节")) << DescribeSourceFailure(records).GetString();
+  EXPECT_EQ(SourceFailureHeading(records), CString("扫描没有进行：不支持该分区的文件系统！"));
+  EXPECT_EQ(SourceFailureHeading(VolumeFailure(SourceState::kCannotRead, 0, 5)),
+            CString("扫描没有进行：无法读取要扫描的磁盘或分区！"));
+  EXPECT_TRUE(DescribeSourceFailure(SourceReport()).IsEmpty());
+  // Going through every drive: one that is not there, holds no medium or is
+  // no disk is passed over; one that cannot be read, or is not read, is not.
+  EXPECT_FALSE(WorthReporting(SourceReport()));
+  EXPECT_FALSE(WorthReporting(VolumeFailure(SourceState::kCannotOpen, 1, ERROR_FILE_NOT_FOUND)));
+  EXPECT_FALSE(WorthReporting(VolumeFailure(SourceState::kCannotOpen, 1, ERROR_NOT_READY)));
+  EXPECT_FALSE(WorthReporting(DiskFailure(SourceState::kCannotRead, 0, ERROR_BAD_DEV_TYPE)));
+  EXPECT_TRUE(WorthReporting(VolumeFailure(SourceState::kCannotOpen, 1, ERROR_ACCESS_DENIED)));
+  EXPECT_TRUE(WorthReporting(DiskFailure(SourceState::kCannotRead, 1, ERROR_HANDLE_EOF)));
+  EXPECT_TRUE(WorthReporting(records));
+}
+
+TEST_F(HonestEnds, TheDeletedFileRoadSaysWhyItDidNotScan) {
+  struct Case {
+    const char* target;
+    const char* heading;
+    const char* why;
+    bool deepOffered;
+  } cases[] = {
+      {"Q:\\", "无法读取要扫描的磁盘或分区", "无法打开Q: 盘", false},
+      {"U:\\", "无法读取要扫描的磁盘或分区", "没有给出任何数据", false},
+      {"K:\\", "不支持该分区的文件系统", "4096 字节", true},
+  };
+  for (const Case& c : cases) {
+    CScanDelFilesDlg* scan = ScanDeleted(c.target);
+    CFindNoFileDlg* page = EndPage();
+    ASSERT_NE(page, nullptr) << c.target;
+    EXPECT_TRUE(Shown(page)) << c.target;
+    EXPECT_FALSE(Shown(scan));
+    EXPECT_TRUE(page->ShowsFailure()) << c.target;
+    EXPECT_TRUE(Has(Text(page->m_hWnd, IDC_PAGE_HEADING), c.heading)) << Text(page->m_hWnd, IDC_PAGE_HEADING);
+    EXPECT_TRUE(Has(Text(page->m_hWnd, IDC_NF_EXPLAIN), c.why)) << Text(page->m_hWnd, IDC_NF_EXPLAIN);
+    // A deep scan reads no file system: offered for one the scan does not
+    // read, not for a drive that cannot be read at all.
+    EXPECT_EQ(::IsWindowVisible(::GetDlgItem(page->m_hWnd, IDC_NF_DEEP)) != FALSE, c.deepOffered) << c.target;
+    Pump(300);
+    testsupport::SaveScreenshot(testsupport::ArtifactPath(std::string("source_failed_") + c.target[0] + ".bmp"),
+                                page->m_hWnd);
+  }
+  // Read to the end with nothing there: that, and only that, is nothing found.
+  ScanDeleted("P:\\");
+  ASSERT_NE(EndPage(), nullptr);
+  EXPECT_FALSE(EndPage()->ShowsFailure());
+  EXPECT_TRUE(Has(Text(EndPage()->m_hWnd, IDC_PAGE_HEADING), "未发现可恢复的文件"));
+}
+
+TEST_F(HonestEnds, TheRecycleBinRoadNamesTheBinsItCouldNotRead) {
+  // U: is a drive whose recycle folder is there, on a volume that gives nothing.
+  const std::string root = testsupport::EnvText("SALVORA_SCRATCH_WIN") + "\\uroot";
+  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryA((root + "\\$Recycle.Bin").c_str(), nullptr);
+  CreateDirectoryA((root + "\\RECYCLER").c_str(), nullptr);
+  ListedDrives drives({{'U', root}});
+  ASSERT_TRUE(ListedDrives::Listed('U'));
+  {
+    // The worker on its own: every drive of this machine, U: among them.
+    HWND sink = testsupport::MessageWindow("RecycleSink", DefWindowProcA);
+    DeletedScanJob job;
+    job.window = sink;
+    testsupport::RunPumping([&] { RecycleBinScanThreadProc(&job); });
+    bool namedU = false;
+    for (const SourceReport& r : job.failures) {
+      namedU = namedU || r.driveIndex == 'U' - 'C';
+      // Wine's C: is no disk, and Z: holds no recycle folder: neither is a bin that was missed.
+      EXPECT_NE(r.driveIndex, 'C' - 'C');
+      EXPECT_NE(r.driveIndex, 'Z' - 'C');
+    }
+    EXPECT_TRUE(namedU);
+    ClearDeletedFiles();
+  }
+  // Nothing found anywhere else: the page says which bin was not read.
+  gRecycleBinMode = 1;
+  ScanDeleted("", [](LPVOID param) -> UINT {
+    auto* job = static_cast<DeletedScanJob*>(param);
+    job->failures.push_back(VolumeFailure(SourceState::kCannotRead, 'U' - 'C', ERROR_HANDLE_EOF));
+    SendMessageA(job->window, WM_DELSCAN_DONE, 0, 0);
+    return 1;
+  }, true);
+  ASSERT_NE(EndPage(), nullptr);
+  EXPECT_TRUE(EndPage()->ShowsFailure());
+  EXPECT_TRUE(Has(Text(EndPage()->m_hWnd, IDC_NF_EXPLAIN), "无法读取U: 盘"));
+  // Files from the other bins: shown, after a word on the one not read.
+  BoxAnswer box;
+  CScanDelFilesDlg* scan = ScanDeleted("", FoundAndFailed, true);
+  EXPECT_TRUE(Has(box.Text(), "回收站没有扫描")) << box.Text();
+  EXPECT_TRUE(Has(box.Text(), "U: 盘")) << box.Text();
+  EXPECT_EQ(scan->ResultPagesOpened(), 1);
+}
+
+TEST_F(HonestEnds, TheUnformatAndDeepScansSayWhyToo) {
+  for (int kind : {kUnformatDetect, kUnformatFat32}) {
+    theApp.DestroyPage(kNothingFoundPageSlot);
+    auto scan = std::make_unique<CUnformatScanDlg>(main);
+    ASSERT_TRUE(scan->Create(IDD_UNFORMAT_SCAN, main));
+    scan->SetParameters(kind, 'U' - 'C');
+    ASSERT_TRUE(scan->StartWorker());
+    ASSERT_TRUE(PumpUntil([&] { return scan->Finished(); }, 60000));
+    EXPECT_EQ(scan->Source().state, SourceState::kCannotRead) << kind;
+    ASSERT_NE(EndPage(), nullptr);
+    EXPECT_TRUE(EndPage()->ShowsFailure()) << kind;
+    EXPECT_TRUE(Has(Text(EndPage()->m_hWnd, IDC_NF_EXPLAIN), "无法读取U: 盘")) << Text(EndPage()->m_hWnd, IDC_NF_EXPLAIN);
+    scan->DestroyWindow();
+  }
+
+  auto deep = std::make_unique<CPhotoScanDlg>(nullptr);
+  ASSERT_TRUE(deep->Create(IDD_DEEP_SCAN, main));
+  deep->SetTarget(0xFF, 'U' - 'C');
+  ASSERT_TRUE(deep->StartWorker());
+  ASSERT_TRUE(PumpUntil([&] { return Shown(deep->NothingFoundPage()); }, 60000));
+  EXPECT_EQ(deep->ScanResult(), kDeepScanCannotRead);
+  auto* page = static_cast<CFindNoFileDlg*>(deep->NothingFoundPage());
+  EXPECT_TRUE(page->ShowsFailure());
+  EXPECT_TRUE(Has(Text(page->m_hWnd, IDC_NF_EXPLAIN), "没有给出任何数据")) << Text(page->m_hWnd, IDC_NF_EXPLAIN);
+  deep->DestroyWindow();
+}
+
+TEST_F(HonestEnds, ThePartitionPageTellsOfADiskItCannotRead) {
+  // Disk 7 is there but gives nothing; the disks that are not there, and
+  // Wine's own disk 0 (no disk at all), are passed over.
+  BoxAnswer box;
+  CRPartitionDlg page(main);
+  ASSERT_TRUE(page.Create(IDD_PARTITION, main));
+  page.ShowWindow(SW_SHOW);
+  ASSERT_TRUE(PumpUntil([&] { return box.Done(); }, 30000)) << "no word of the disk";
+  ASSERT_EQ(page.UnreadDisks().size(), 1u);
+  EXPECT_EQ(page.UnreadDisks()[0].disk, 7);
+  for (int row = 0; row < page.DiskList().GetItemCount(); ++row)
+    EXPECT_NE(static_cast<int>(page.DiskList().GetItemData(row)), 7);
+  const std::string& text = box.Text();
+  EXPECT_TRUE(Has(text, "无法读取磁盘7")) << text;
+  page.DestroyWindow();
+}

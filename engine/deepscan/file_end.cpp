@@ -61,6 +61,34 @@ enum OleStep { kOleHeader, kOleFat };
 enum RiffStep { kRiffHeader, kRiffNext };
 enum MpegStep { kMpegStart, kMpegPack, kMpegPack2, kMpegCode, kMpegLength };
 enum Mp3Step { kMp3Start, kMp3Frame, kMp3Tail };
+enum IsoStep { kIsoBox, kIsoLargeSize };
+enum MatroskaStep { kMkvHeaderSize, kMkvHeaderSizeRest, kMkvSegmentId, kMkvSegmentSize, kMkvSegmentSizeRest };
+enum FlvStep { kFlvHeader, kFlvFirstSize, kFlvTag, kFlvTagSize };
+
+constexpr uint32_t kEbmlHeaderId = 0x1A45DFA3;
+constexpr uint32_t kMatroskaSegmentId = 0x18538067;
+
+uint64_t Be64(const uint8_t* p) {
+  return static_cast<uint64_t>(Be32(p)) << 32 | Be32(p + 4);
+}
+
+// A top-level box type of the ISO media family: four lower-case letters,
+// digits or spaces (every box the formats put at the top), "uuid" included.
+bool IsBoxType(const uint8_t* t) {
+  for (int i = 0; i < 4; ++i) {
+    uint8_t c = t[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ')) return false;
+  }
+  return true;
+}
+
+// The length of an EBML variable-size number from its first byte: 1 to 8,
+// 0 for a first byte of 0.
+uint32_t VintLength(uint8_t first) {
+  for (uint32_t n = 1; n <= 8; ++n)
+    if (first & (0x80u >> (n - 1))) return n;
+  return 0;
+}
 
 // What the names of a zip's entries showed.
 constexpr uint32_t kSawContentTypes = 1;
@@ -125,7 +153,9 @@ FileEndKind FileEndKindOfType(const char* type) {
       {"xls", FileEndKind::kOle},  {"ppt", FileEndKind::kOle},   {"avi", FileEndKind::kRiff},
       {"wav", FileEndKind::kRiff}, {"pdf", FileEndKind::kPdf},   {"mpg", FileEndKind::kMpeg},
       {"mpeg", FileEndKind::kMpeg}, {"mpe", FileEndKind::kMpeg}, {"vob", FileEndKind::kMpeg},
-      {"m2v", FileEndKind::kMpeg}, {"mp3", FileEndKind::kMp3},
+      {"m2v", FileEndKind::kMpeg}, {"mp3", FileEndKind::kMp3},   {"mp4", FileEndKind::kIsoMedia},
+      {"m4v", FileEndKind::kIsoMedia}, {"m4a", FileEndKind::kIsoMedia}, {"3gp", FileEndKind::kIsoMedia},
+      {"mkv", FileEndKind::kMatroska}, {"webm", FileEndKind::kMatroska}, {"flv", FileEndKind::kFlv},
   };
   for (const auto& t : kTypes)
     if (SameTypeName(type, t.name)) return t.kind;
@@ -163,6 +193,13 @@ void FileEndFinder::Reset(FileEndKind kind) {
   mp3Kind_ = 0;
   mp3Zeros_ = 0;
   mp3TagAt_ = 0;
+  boxes_ = 0;
+  sawMovie_ = false;
+  boxAt_ = 0;
+  movieBox_ = false;
+  ebmlId_ = 0;
+  vintLength_ = 0;
+  flvTagSize_ = 0;
   fatSectors_.clear();
   fatNext_ = 0;
   sectorShift_ = 9;
@@ -196,6 +233,18 @@ void FileEndFinder::Reset(FileEndKind kind) {
     case FileEndKind::kMp3:
       Gather(10);
       break;
+    case FileEndKind::kIsoMedia:
+      Gather(8);
+      break;
+    case FileEndKind::kMatroska:
+      // The header's number, then the first byte of its size.
+      skipTo_ = 4;
+      step_ = kMkvHeaderSize;
+      Gather(1);
+      break;
+    case FileEndKind::kFlv:
+      Gather(9);
+      break;
     case FileEndKind::kNone:
       break;
   }
@@ -221,6 +270,8 @@ void FileEndFinder::Finish() {
   if (kind_ == FileEndKind::kMp3 && boundary && step_ == kMp3Frame && mp3Frames_ > 0) return EndAt(hdrAt_);
   if (kind_ == FileEndKind::kMp3 && step_ == kMp3Tail) return EndAt(mp3TagAt_);
   if (kind_ == FileEndKind::kMpeg && boundary && step_ == kMpegCode) return MpegStop(hdrAt_);
+  if (kind_ == FileEndKind::kIsoMedia && boundary && step_ == kIsoBox) return EndAfterUnits(hdrAt_);
+  if (kind_ == FileEndKind::kFlv && boundary && step_ == kFlvTag) return EndAfterUnits(hdrAt_);
   // A video stream that ran out in zero bytes that no picture can hold.
   if (kind_ == FileEndKind::kMpeg && mode_ == Mode::kStartCodes && !esCodeNext_ && esZeros_ >= 3 && mpegUnits_ > 0)
     return EndAt(esZeroAt_);
@@ -341,6 +392,15 @@ void FileEndFinder::Step() {
       break;
     case FileEndKind::kMp3:
       StepMp3();
+      break;
+    case FileEndKind::kIsoMedia:
+      StepIsoMedia();
+      break;
+    case FileEndKind::kMatroska:
+      StepMatroska();
+      break;
+    case FileEndKind::kFlv:
+      StepFlv();
       break;
     case FileEndKind::kPdf:
     case FileEndKind::kNone:
@@ -711,6 +771,108 @@ void FileEndFinder::StepMp3() {
       return EndAt(hdrAt_);
     case kMp3Tail:
       return EndAt(pos_);
+  }
+  Fail();
+}
+
+void FileEndFinder::EndAfterUnits(uint64_t at) {
+  // An MP4 needs the box of its movie or of its data besides the file type;
+  // an FLV, one tag.
+  if (boxes_ < 2 || (kind_ == FileEndKind::kIsoMedia && !sawMovie_)) return Fail();
+  EndAt(at);
+}
+
+void FileEndFinder::StepIsoMedia() {
+  const uint8_t* h = hdr_.data();
+  uint64_t length = 0;
+  if (step_ == kIsoBox) {
+    boxAt_ = hdrAt_;
+    const uint32_t size = Be32(h);
+    // The first box names the file type; a box that is none ends the file.
+    const bool first = boxes_ == 0;
+    if ((first && std::memcmp(h + 4, "ftyp", 4) != 0) || !IsBoxType(h + 4))
+      return first ? Fail() : EndAfterUnits(hdrAt_);
+    if (size == 0) return Fail();   // "to the end of the file": which end is not said
+    if (size != 1 && size < 8) return first ? Fail() : EndAfterUnits(hdrAt_);
+    movieBox_ = std::memcmp(h + 4, "moov", 4) == 0 || std::memcmp(h + 4, "mdat", 4) == 0 ||
+                std::memcmp(h + 4, "moof", 4) == 0;
+    if (size == 1) return GatherAs(kIsoLargeSize, 8);   // a 64-bit size follows
+    length = size;
+  } else {
+    length = Be64(h);
+    if (length < 16 || length > (1ull << 50)) return EndAfterUnits(boxAt_);
+  }
+  sawMovie_ = sawMovie_ || movieBox_;
+  ++boxes_;
+  skipTo_ = boxAt_ + length;
+  GatherAs(kIsoBox, 8);
+}
+
+void FileEndFinder::StepMatroska() {
+  const uint8_t* h = hdr_.data();
+  switch (step_) {
+    case kMkvHeaderSize:
+    case kMkvSegmentSize:
+      vintLength_ = VintLength(h[0]);
+      if (vintLength_ == 0) return Fail();
+      ebmlId_ = h[0] & (0xFFu >> vintLength_);   // the value's first bits
+      if (vintLength_ == 1) {
+        step_ = step_ == kMkvHeaderSize ? kMkvHeaderSizeRest : kMkvSegmentSizeRest;
+        hdr_.clear();
+        return StepMatroska();
+      }
+      return GatherAs(step_ == kMkvHeaderSize ? kMkvHeaderSizeRest : kMkvSegmentSizeRest, vintLength_ - 1);
+    case kMkvHeaderSizeRest:
+    case kMkvSegmentSizeRest: {
+      uint64_t value = ebmlId_;
+      bool unknown = value == (0xFFu >> vintLength_);
+      for (uint8_t b : hdr_) {
+        value = value << 8 | b;
+        unknown = unknown && b == 0xFF;
+      }
+      // A size of all ones is "unknown": a stream still being written.
+      if (unknown || value > (1ull << 50)) return Fail();
+      if (step_ == kMkvHeaderSizeRest) {
+        skipTo_ = pos_ + value;
+        return GatherAs(kMkvSegmentId, 4);
+      }
+      return EndAt(pos_ + value);
+    }
+    case kMkvSegmentId:
+      if (Be32(h) != kMatroskaSegmentId) return Fail();
+      return GatherAs(kMkvSegmentSize, 1);
+  }
+  Fail();
+}
+
+void FileEndFinder::StepFlv() {
+  const uint8_t* h = hdr_.data();
+  switch (step_) {
+    case kFlvHeader: {
+      const uint32_t headerSize = Be32(h + 5);
+      if (std::memcmp(h, "FLV", 3) != 0 || headerSize < 9 || headerSize > 1024) return Fail();
+      skipTo_ = headerSize;
+      return GatherAs(kFlvFirstSize, 4);
+    }
+    case kFlvFirstSize:
+      if (Be32(h) != 0) return Fail();
+      boxes_ = 1;
+      return GatherAs(kFlvTag, 11);
+    case kFlvTag: {
+      const uint8_t type = h[0] & 0x1F;
+      const uint32_t size = static_cast<uint32_t>(h[1]) << 16 | static_cast<uint32_t>(h[2]) << 8 | h[3];
+      const uint32_t stream = static_cast<uint32_t>(h[8]) << 16 | static_cast<uint32_t>(h[9]) << 8 | h[10];
+      if ((type != 8 && type != 9 && type != 18) || (h[0] & 0xC0) || stream != 0) return EndAfterUnits(hdrAt_);
+      flvTagSize_ = size;
+      boxAt_ = hdrAt_;
+      skipTo_ = pos_ + size;
+      return GatherAs(kFlvTagSize, 4);
+    }
+    case kFlvTagSize:
+      // Each tag is followed by its own length: a tag that disagrees is not one.
+      if (Be32(h) != flvTagSize_ + 11) return EndAfterUnits(boxAt_);
+      ++boxes_;
+      return GatherAs(kFlvTag, 11);
   }
   Fail();
 }

@@ -32,6 +32,9 @@ enum class FileEndKind {
            // valid one; video elementary stream: start codes up to the
            // sequence end code, or up to what no stream can hold
   kMp3,    // ID3v2 tag, MPEG audio frames by their lengths, an ID3v1 tag
+  kIsoMedia,   // MP4 and its kin: top-level boxes by their sizes
+  kMatroska,   // MKV, WebM: the EBML header, then the segment's size
+  kFlv,        // FLV: header, then tags each followed by its own size
 };
 
 // The Office Open XML package a zip's own entries name.
@@ -85,6 +88,10 @@ class FileEndFinder {
   void StepRiff();
   void StepMpeg();
   void StepMp3();
+  void StepIsoMedia();
+  void StepMatroska();
+  void StepFlv();
+  void EndAfterUnits(uint64_t at);   // ends at `at` once a unit or more was walked
   void MpegStop(uint64_t at);
   void FeedStartCodes(const uint8_t*& data, size_t& size);
   void NoteZipName();
@@ -135,6 +142,16 @@ class FileEndFinder {
   uint32_t mp3Kind_ = 0;
   uint64_t mp3Zeros_ = 0;
   uint64_t mp3TagAt_ = 0;
+  // MP4: top-level boxes walked, and whether one held the movie or its data.
+  uint32_t boxes_ = 0;
+  bool sawMovie_ = false;
+  bool movieBox_ = false;   // the box being read holds the movie or its data
+  uint64_t boxAt_ = 0;      // where the box (or FLV tag) being read begins
+  // Matroska: the element whose number is being read, and its size's length.
+  uint32_t ebmlId_ = 0;
+  uint32_t vintLength_ = 0;
+  // FLV: the data size of the tag being walked.
+  uint32_t flvTagSize_ = 0;
   // Compound file: the offsets of its allocation-table sectors, in file order.
   struct FatSector {
     uint64_t offset;

@@ -3,7 +3,8 @@
 // Both read a hit's sectors from the disk or volume its record names
 // (FoundFileRecord::source) and cut the bytes where the file's own structure
 // says it ends (deepscan/file_end.h), so a JPEG, PNG, GIF, BMP, ZIP, docx,
-// xlsx, pptx, doc, xls, ppt, AVI, WAV or PDF comes out as long as it was.
+// xlsx, pptx, doc, xls, ppt, AVI, WAV, PDF, MPEG, MP3, MP4, MKV or FLV comes
+// out as long as it was.
 #pragma once
 
 #include <windows.h>

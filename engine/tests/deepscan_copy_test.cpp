@@ -24,6 +24,7 @@ constexpr char kHostile = 'U';
 constexpr char kStreams = 'R';
 constexpr char kTail = 'P';
 constexpr char kOffice = 'Q';
+constexpr char kVideo = 'N';
 
 std::string Output(const std::string& dest, const FoundFileRecord& r) { return dest + NameOf(r); }
 
@@ -210,12 +211,15 @@ TEST(DeepCopyOut, HostileHitsComeOutBounded) {
   }
 }
 
-TEST(DeepCopyOut, StreamsAndOfficePackagesComeOutByteForByte) {
-  // The MPEG and MP3 files as ffmpeg wrote them, the last one where the
-  // source ends, one with random bytes after it; the Office packages under
-  // their own type.
-  for (char letter : {kStreams, kTail, kOffice}) {
-    std::string fixture = letter == kStreams ? "deepscan-streams" : letter == kTail ? "deepscan-tail" : "deepscan-office";
+TEST(DeepCopyOut, StreamsVideosAndOfficePackagesComeOutByteForByte) {
+  // The MPEG, MP3, MP4, MKV and FLV files as ffmpeg wrote them, the last one
+  // where the source ends, one with random bytes after it; the Office
+  // packages under their own type.
+  for (char letter : {kStreams, kTail, kOffice, kVideo}) {
+    std::string fixture = letter == kStreams ? "deepscan-streams"
+                          : letter == kTail  ? "deepscan-tail"
+                          : letter == kVideo ? "deepscan-video"
+                                             : "deepscan-office";
     SCOPED_TRACE(fixture);
     std::vector<Hit> truth = ReadHits(fixture);
     ASSERT_EQ(Scan(VolumeTarget(letter)), kDeepScanDone);

@@ -29,6 +29,7 @@ constexpr char kSingle = 'V';     // deepscan-single
 constexpr char kStreams = 'R';   // deepscan-streams
 constexpr char kTail = 'P';      // deepscan-tail
 constexpr char kOffice = 'Q';    // deepscan-office
+constexpr char kVideo = 'N';     // deepscan-video
 constexpr int kDisk = 2;          // deepscan-disk
 constexpr int kFarDisk = 3;       // deepscan-far: 2^32 + 24,576 sectors, sparse
 constexpr uint64_t kFar = 1ull << 32;
@@ -301,6 +302,23 @@ TEST(DeepScanStreams, MpegAndMp3FilesEndWhereTheyEnd) {
   EXPECT_EQ(song->lastSector, tail[0].first + tail[0].Sectors() - 1);
 }
 
+TEST(DeepScanStreams, VideoFilesEndWhereTheirBoxesElementsAndTagsEnd) {
+  // ffmpeg's MP4 (movie box last, first), MKV and FLV among random bytes;
+  // the last hit an MP4 that ends where the source ends.
+  std::vector<Hit> truth = ReadHits("deepscan-video");
+  ASSERT_EQ(truth.size(), 5u);
+  uint64_t sectors = ImageSectors(MappedImage(kVideo));
+  ASSERT_EQ(truth.back().first + truth.back().Sectors(), sectors);
+  ASSERT_EQ(Scan(VolumeTarget(kVideo)), kDeepScanDone);
+  ExpectHitsAre(truth, sectors, static_cast<uint16_t>(VolumeTarget(kVideo)));
+  for (const Carved& c : ReadPhotorec("deepscan-video")) {
+    auto it = std::find_if(gFoundFiles.begin(), gFoundFiles.end(),
+                           [&](const FoundFileRecord& r) { return r.firstSector == c.first; });
+    ASSERT_NE(it, gFoundFiles.end()) << c.first;
+    EXPECT_EQ(it->lastSector, c.first + (c.size + 511) / 512 - 1) << c.first << "." << c.ext;
+  }
+}
+
 TEST(DeepScanOffice, PackagesAreNamedByTheirOwnEntries) {
   // [Content_Types].xml last, docProps before the main part, data
   // descriptors: the first entries do not tell, the entries of the whole
@@ -377,7 +395,7 @@ TEST(DeepScanCaps, AHitWithoutAnEndStopsAtItsTypesLimitAndTheSourcesEnd) {
   SetSignatureTableFolder(nullptr);
 
   // With the shipped table, no hit of the images runs past its type's limit.
-  for (char letter : {kVolume, kStreams, kHostile, kOffice}) {
+  for (char letter : {kVolume, kStreams, kHostile, kOffice, kVideo}) {
     ASSERT_EQ(Scan(VolumeTarget(letter)), kDeepScanDone);
     for (const FoundFileRecord& r : gFoundFiles) {
       std::string type = TypeOf(r);

@@ -1,9 +1,15 @@
 #include "content/record_content.h"
 
+#include "content/info2.h"
+
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
+#include <map>
+#include <string>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -27,7 +33,7 @@ void InvalidateRecycleInfoCache() { gRecycleInfoCache.valid = false; }
 const bool kCacheHookRegistered = (RegisterDeletedFilesClearHook(&InvalidateRecycleInfoCache), true);
 
 constexpr size_t kInfoBytes = sizeof gRecycleInfoCache.data;
-constexpr size_t kMaxRecyclePath = 260;
+constexpr size_t kMaxRecyclePath = kFormerPathBytes;
 
 bool CopyRecord(uint32_t index, DeletedFileRecord* out) {
   std::lock_guard<std::mutex> lock(gDeletedFilesLock);
@@ -37,34 +43,84 @@ bool CopyRecord(uint32_t index, DeletedFileRecord* out) {
   return true;
 }
 
-int ReadNtfsContent(HANDLE volume, int driveIndex, const uint8_t* boot, uint64_t location, uint8_t* buffer,
-                    uint32_t byteCount) {
-  NtfsGeometry geometry;
-  if (!ReadNtfsGeometry(boot, &geometry)) return -1;
-  NtfsVolume ntfs(volume, driveIndex, geometry);
-  uint8_t record[kMftRecordBytes];
-  if (!ntfs.ReadRecordAt(location, record)) return -1;
-  if (RecordFlags(record) & kRecordIsFolder) return -1;
-  NtfsDataStream stream;
-  if (!LocateUnnamedData(&ntfs, record, &stream)) return -1;
-  NtfsDataReader reader(ntfs, stream);
-  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(byteCount, stream.realSize));
-  if (!reader.Read(0, wanted, buffer)) return -1;
-  return 0;
-}
+// One record's data, read through its file system: the NTFS stream its
+// file record names, or on FAT the sectors from its first one on (a deleted
+// file's chain is gone; its clusters are taken to follow each other).
+class ContentReader {
+ public:
+  // false when the record, its volume or (NTFS) its data stream cannot be
+  // read, or it is a folder.
+  bool Open(const DeletedFileRecord& record) {
+    // The file system is taken from the boot sector: the platform's own
+    // answer describes whatever lies behind the drive letter, not what is on
+    // it.
+    const char root[4] = {static_cast<char>('c' + record.driveIndex), ':', '\\', 0};
+    volume_ = GetCachedVolumeHandle(root, &driveIndex_);
+    if (!volume_) return false;
+    uint8_t boot[kSectorSize];
+    if (ReadVolumeSectors(driveIndex_, 0, 1, boot, volume_) != 0) return false;
+    location_ = record.location;
+    switch (ClassifyBootSector(boot)) {
+      case BootKind::Ntfs:
+        return OpenNtfs(boot);
+      case BootKind::Fat16:
+      case BootKind::Fat32:
+        ntfs_ = false;
+        size_ = UINT64_MAX;
+        return true;
+      default:
+        return false;
+    }
+  }
 
-int ReadFatContent(HANDLE volume, int driveIndex, uint64_t location, uint8_t* buffer, uint32_t byteCount) {
-  if (byteCount == 0) return 0;
-  // Whole sectors are read into a buffer of our own: the caller's holds only
-  // the bytes it asked for.
-  const uint32_t sectors = (byteCount - 1) / kSectorSize + 1;
-  std::vector<uint8_t> data(static_cast<size_t>(sectors) * kSectorSize);
-  if (ReadTargetSectors(MakeVolumeTarget(static_cast<uint32_t>(driveIndex)), location, sectors, data.data(),
-                        volume) != 0)
-    return -1;
-  std::memcpy(buffer, data.data(), byteCount);
-  return static_cast<int>(byteCount);
-}
+  bool ntfs() const { return ntfs_; }
+  // NTFS: the stream's size; FAT: unknown (UINT64_MAX).
+  uint64_t size() const { return size_; }
+
+  // count bytes from offset (a multiple of 512); NTFS reads stop at the
+  // stream's end and leave the rest of out alone.
+  bool Read(uint64_t offset, uint32_t count, uint8_t* out) {
+    if (count == 0) return true;
+    if (ntfs_) {
+      if (offset >= size_) return true;
+      const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, size_ - offset));
+      return reader_->Read(offset, wanted, out);
+    }
+    // Whole sectors are read into a buffer of our own: the caller's holds
+    // only the bytes it asked for.
+    const uint32_t sectors = (count - 1) / kSectorSize + 1;
+    std::vector<uint8_t> data(static_cast<size_t>(sectors) * kSectorSize);
+    if (ReadTargetSectors(MakeVolumeTarget(static_cast<uint32_t>(driveIndex_)), location_ + offset / kSectorSize,
+                          sectors, data.data(), volume_) != 0)
+      return false;
+    std::memcpy(out, data.data(), count);
+    return true;
+  }
+
+ private:
+  bool OpenNtfs(const uint8_t* boot) {
+    NtfsGeometry geometry;
+    if (!ReadNtfsGeometry(boot, &geometry)) return false;
+    volumeReader_.reset(new NtfsVolume(volume_, driveIndex_, geometry));
+    uint8_t record[kMftRecordBytes];
+    if (!volumeReader_->ReadRecordAt(location_, record)) return false;
+    if (RecordFlags(record) & kRecordIsFolder) return false;
+    if (!LocateUnnamedData(volumeReader_.get(), record, &stream_)) return false;
+    reader_.reset(new NtfsDataReader(*volumeReader_, stream_));
+    ntfs_ = true;
+    size_ = stream_.realSize;
+    return true;
+  }
+
+  HANDLE volume_ = nullptr;
+  int driveIndex_ = 0;
+  uint64_t location_ = 0;
+  bool ntfs_ = false;
+  uint64_t size_ = 0;
+  std::unique_ptr<NtfsVolume> volumeReader_;
+  NtfsDataStream stream_;
+  std::unique_ptr<NtfsDataReader> reader_;
+};
 
 // Index just past the last backslash of an 8-bit path (the ANSI code page's
 // trail bytes are not taken for one).
@@ -83,8 +139,6 @@ size_t NameStart(const char* path) {
 
 // The item's former path stored in an information file: version 2 keeps a
 // character count at 24 and the text at 28, earlier versions the text at 24.
-// It must be a whole path on a drive ("X:\..."), and none of its folders may
-// climb out ("." or ".." or a name of dots and spaces) or be empty.
 bool StoredPath(const uint8_t* info, size_t size, char* out, size_t outSize) {
   const uint64_t version = ReadLe64(info);
   size_t offset = 24, maxChars = (size - 24) / 2;
@@ -98,12 +152,154 @@ bool StoredPath(const uint8_t* info, size_t size, char* out, size_t outSize) {
     if (c == 0) break;
     text.push_back(c);
   }
-  if (text.size() < 4 || text[1] != L':' || text[2] != L'\\') return false;
+  return FormerPathText(text.data(), text.size(), out, outSize);
+}
+
+// The folders of an item's former path that lie below a bin folder: the
+// record path it is given is the bin folder's, then this path without its
+// drive letter.
+struct BinFolder {
+  std::vector<uint32_t> indexFiles;   // the records of its "INFO2" files
+  bool loaded = false;
+  bool usable = true;                 // false: too many index files, or over the read budget
+  std::vector<Info2Entry> entries;
+};
+
+// More index files than this in one bin folder are not a bin's; and the
+// names of all bins together are read from at most this many.
+constexpr size_t kMaxIndexFilesPerFolder = 64;
+constexpr size_t kMaxIndexFilesRead = 256;
+
+// The components of a record path ("\a\b\c"), as [start, end) offsets; a
+// trail byte of a two-byte character is never taken for a backslash.
+std::vector<std::pair<size_t, size_t>> PathComponents(const std::string& path) {
+  std::vector<std::pair<size_t, size_t>> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && IsDBCSLeadByteEx(936, static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (i == path.size() || path[i] == '\\') {
+      if (i > start) parts.emplace_back(start, i);
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+// A user's folder in a bin of Windows 2000 or XP is named after the user's
+// SID ("S-1-5-...").
+bool LooksLikeSid(const std::string& name) {
+  return name.size() > 4 && (name[0] == 'S' || name[0] == 's') && name[1] == '-' && name[2] == '1' && name[3] == '-';
+}
+
+// Where a record lies in a bin folder: the folder ("" for the scanned bin
+// folder itself, "\S-..." for a user's folder in it) and which component
+// of its path is the item directly in it.
+bool BinPlace(const std::string& path, const std::vector<std::pair<size_t, size_t>>& parts, size_t item,
+              std::string* folder) {
+  if (item == 0) {
+    folder->clear();
+    return !parts.empty();
+  }
+  if (item != 1 || parts.size() < 2) return false;
+  const std::string first = path.substr(parts[0].first, parts[0].second - parts[0].first);
+  if (!LooksLikeSid(first)) return false;
+  *folder = "\\" + first;
+  return true;
+}
+
+std::string FolderKey(uint8_t drive, const std::string& folder) {
+  std::string key(1, static_cast<char>(drive));
+  for (char c : folder) key += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return key;
+}
+
+// Gives every bin item of Windows 95 to XP ("D<letter><n>.ext", a file or a
+// folder directly in its bin folder) the path its folder's index files name,
+// below that bin folder. paths: the records' paths before any was renamed.
+void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vector<uint8_t>& drives,
+                         const std::vector<uint64_t>& sizes) {
+  std::map<std::string, BinFolder> folders;
+  for (uint32_t i = 0; i < paths.size(); ++i) {
+    const auto parts = PathComponents(paths[i]);
+    if (parts.empty() || parts.size() > 2) continue;
+    const std::string name = paths[i].substr(parts.back().first);
+    std::string folder;
+    if (!IsInfo2Name(name.c_str()) || !BinPlace(paths[i], parts, parts.size() - 1, &folder)) continue;
+    folders[FolderKey(drives[i], folder)].indexFiles.push_back(i);
+  }
+  if (folders.empty()) return;
+
+  size_t indexFilesRead = 0;
+  auto entriesOf = [&](BinFolder& bin) -> const std::vector<Info2Entry>* {
+    if (!bin.loaded) {
+      bin.loaded = true;
+      if (bin.indexFiles.size() > kMaxIndexFilesPerFolder ||
+          indexFilesRead + bin.indexFiles.size() > kMaxIndexFilesRead) {
+        bin.usable = false;
+        return nullptr;
+      }
+      std::vector<uint8_t> bytes;
+      for (uint32_t index : bin.indexFiles) {
+        ++indexFilesRead;
+        if (ReadRecordContentUpTo(index, kInfo2MaxBytes, &bytes) <= 0) continue;
+        std::vector<Info2Entry> more = ParseInfo2(bytes.data(), bytes.size());
+        bin.entries.insert(bin.entries.end(), std::make_move_iterator(more.begin()),
+                           std::make_move_iterator(more.end()));
+      }
+    }
+    return bin.usable ? &bin.entries : nullptr;
+  };
+
+  std::vector<std::pair<uint32_t, std::string>> renames;
+  for (uint32_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    const auto parts = PathComponents(path);
+    for (size_t item = 0; item < 2 && item < parts.size(); ++item) {
+      const std::string itemName = path.substr(parts[item].first, parts[item].second - parts[item].first);
+      BinItemName parsed;
+      std::string folder;
+      if (!ParseBinItemName(itemName.c_str(), &parsed) || !BinPlace(path, parts, item, &folder)) continue;
+      auto bin = folders.find(FolderKey(drives[i], folder));
+      if (bin == folders.end()) continue;
+      const std::vector<Info2Entry>* entries = entriesOf(bin->second);
+      if (!entries) break;
+      const bool isFile = item + 1 == parts.size();
+      std::string former;
+      if (!FormerPathOfBinItem(*entries, parsed, isFile ? sizes[i] : UINT64_MAX, &former)) break;
+      // The bin folder, the former path without its drive letter, then
+      // (below an item that is a folder) the rest of the record's path.
+      std::string renamed = folder + former.substr(2) + path.substr(parts[item].second);
+      if (renamed.size() > (isFile ? kFormerPathBytes : sizeof(DeletedFileRecord::path) - 1)) break;
+      renames.emplace_back(i, std::move(renamed));
+      break;
+    }
+  }
+
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  for (const auto& r : renames) {
+    if (r.first >= gDeletedFiles.size()) continue;
+    DeletedFileRecord& record = gDeletedFiles[r.first];
+    if (std::strncmp(record.path, paths[r.first].c_str(), sizeof record.path) != 0) continue;
+    std::memset(record.path, 0, sizeof record.path);
+    std::memcpy(record.path, r.second.data(), r.second.size());
+  }
+}
+
+}  // namespace
+
+bool FormerPathText(const wchar_t* text, size_t length, char* out, size_t outSize) {
+  // A whole path on a drive ("X:\..."), none of whose folders climbs out
+  // ("." or ".." or a name of dots and spaces) or is empty.
+  if (!text || !out || outSize < 4 || length < 4 || length > 32767) return false;
+  if (text[1] != L':' || text[2] != L'\\') return false;
   const wchar_t d = text[0];
   if (!((d >= L'A' && d <= L'Z') || (d >= L'a' && d <= L'z'))) return false;
   size_t componentStart = 3;
-  for (size_t i = 3; i <= text.size(); ++i) {
-    if (i < text.size()) {
+  for (size_t i = 3; i <= length; ++i) {
+    if (i < length) {
       const wchar_t c = text[i];
       if (c < 0x20 || c == L'/' || c == L':') return false;
       if (c != L'\\') continue;
@@ -115,37 +311,42 @@ bool StoredPath(const uint8_t* info, size_t size, char* out, size_t outSize) {
     if (dotsAndSpaces) return false;
     componentStart = i + 1;
   }
-  int n = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), out,
-                              static_cast<int>(outSize - 1), nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_OEMCP, 0, text, static_cast<int>(length), out,
+                                    static_cast<int>(outSize - 1), nullptr, nullptr);
   if (n <= 0) return false;
   out[n] = 0;
-  return static_cast<size_t>(n) < kMaxRecyclePath && out[1] == ':' && out[2] == '\\';
+  return static_cast<size_t>(n) < kFormerPathBytes && out[1] == ':' && out[2] == '\\';
 }
-
-}  // namespace
 
 int ReadRecordContent(uint32_t index, void* buffer, uint32_t byteCount) {
   DeletedFileRecord record;
   if (!buffer || !CopyRecord(index, &record)) return -1;
   std::memset(buffer, 0, byteCount);
-  // The file system is taken from the boot sector: the platform's own answer
-  // describes whatever lies behind the drive letter, not what is on it.
-  const char root[4] = {static_cast<char>('c' + record.driveIndex), ':', '\\', 0};
-  int driveIndex = 0;
-  HANDLE volume = GetCachedVolumeHandle(root, &driveIndex);
-  if (!volume) return -1;
-  uint8_t boot[kSectorSize];
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0) return -1;
-  uint8_t* bytes = static_cast<uint8_t*>(buffer);
-  switch (ClassifyBootSector(boot)) {
-    case BootKind::Ntfs:
-      return ReadNtfsContent(volume, driveIndex, boot, record.location, bytes, byteCount);
-    case BootKind::Fat16:
-    case BootKind::Fat32:
-      return ReadFatContent(volume, driveIndex, record.location, bytes, byteCount);
-    default:
-      return -1;
+  ContentReader reader;
+  if (!reader.Open(record) || !reader.Read(0, byteCount, static_cast<uint8_t*>(buffer))) return -1;
+  return reader.ntfs() ? 0 : static_cast<int>(byteCount);
+}
+
+int ReadRecordContentUpTo(uint32_t index, uint32_t maxBytes, std::vector<uint8_t>* out) {
+  if (!out) return -1;
+  out->clear();
+  DeletedFileRecord record;
+  if (!CopyRecord(index, &record)) return -1;
+  ContentReader reader;
+  if (!reader.Open(record)) return -1;
+  const uint64_t wanted = std::min<uint64_t>({RecordSize(record), reader.size(), maxBytes});
+  // Piece by piece: a piece that cannot be read ends the content there, and
+  // what came before it is kept.
+  constexpr uint32_t kPiece = 64 * 1024;
+  out->resize(static_cast<size_t>(wanted));
+  for (uint64_t offset = 0; offset < wanted; offset += kPiece) {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kPiece, wanted - offset));
+    if (!reader.Read(offset, n, out->data() + offset)) {
+      out->resize(static_cast<size_t>(offset));
+      break;
+    }
   }
+  return static_cast<int>(out->size());
 }
 
 int ResolveRecycleBinName(uint32_t index) {
@@ -203,6 +404,20 @@ int ResolveRecycleBinName(uint32_t index) {
 }
 
 int ResolveRecycleBinNames() {
+  // The records as the scans left them: a path one road gave a record is
+  // not taken for a bin item's by the other.
+  std::vector<std::string> paths;
+  std::vector<uint8_t> drives;
+  std::vector<uint64_t> sizes;
+  {
+    std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+    paths.reserve(gDeletedFiles.size());
+    for (const DeletedFileRecord& r : gDeletedFiles) {
+      paths.emplace_back(r.path, strnlen(r.path, sizeof r.path));
+      drives.push_back(r.driveIndex);
+      sizes.push_back(RecordSize(r));
+    }
+  }
   for (uint32_t i = 0; i < DeletedFileCount(); ++i) {
     bool candidate = false;
     {
@@ -212,5 +427,6 @@ int ResolveRecycleBinNames() {
     }
     if (candidate) ResolveRecycleBinName(i);
   }
+  ResolveBinItemNames(paths, drives, sizes);
   return 0;
 }

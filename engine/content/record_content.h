@@ -2,7 +2,9 @@
 // giving recycle-bin entries back the names they had before deletion.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Reads the first byteCount bytes of record `index` of gDeletedFiles into
 // buffer (never more than byteCount; a shorter file leaves zeros after its
@@ -11,9 +13,31 @@
 // cannot be read, or the record is a folder.
 int ReadRecordContent(uint32_t index, void* buffer, uint32_t byteCount);
 
+// Reads record `index`'s content from its start, as far as its size and
+// maxBytes allow, into out. A part that cannot be read ends it: out keeps
+// what was read before. The count of bytes in out, or -1 (out empty) when
+// the record, its volume or its data cannot be read at all.
+int ReadRecordContentUpTo(uint32_t index, uint32_t maxBytes, std::vector<uint8_t>* out);
+
 // For every record whose file name begins with "$R", ResolveRecycleBinName.
-// Returns 0.
+// Then every item of a bin of Windows 95 to XP ("D<letter><n>.ext" directly
+// in the scanned bin folder, or in a user's "S-1-..." folder in it) whose
+// folder holds an index file the scan found (content/info2.h) is given the
+// path that index file names, below that folder; an item that is a folder
+// gives its path to every record below it. A record whose former path is
+// not known for sure keeps its name. Returns 0.
 int ResolveRecycleBinNames();
+
+// The longest former path a recycle-bin entry may give, in bytes.
+constexpr size_t kFormerPathBytes = 260;
+
+// A former path read from a recycle bin (text of `length` UTF-16 units,
+// without its end) made into the 8-bit text of the OEM code page, at most
+// kFormerPathBytes - 1 bytes and outSize - 1: only a whole path on a drive
+// ("X:\..."), none of whose folders is empty or climbs out (".", "..", a
+// name of dots and spaces), and with no control character, '/' or ':' past
+// the drive. false for any other.
+bool FormerPathText(const wchar_t* text, size_t length, char* out, size_t outSize);
 
 // Gives the "$R" record `index` the path its "$I" partner (the record of the
 // same folder and drive named "$I" + the same rest) stored, below the

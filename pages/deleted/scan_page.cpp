@@ -1,5 +1,6 @@
 #include "scan_page.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -27,7 +28,15 @@ std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaO
   std::vector<std::string> targets;
   for (const char* d = driveStrings; d && *d; d += std::strlen(d) + 1) {
     if (!lstrcmpiA(d, "A:\\") || !lstrcmpiA(d, "B:\\")) continue;
-    targets.push_back(std::string(d) + (vistaOrLater ? "$Recycle.Bin" : "RECYCLER"));
+    if (vistaOrLater) {
+      targets.push_back(std::string(d) + "$Recycle.Bin");
+      continue;
+    }
+    // Before Vista an NTFS drive keeps its bin in "RECYCLER" and a FAT drive
+    // in "RECYCLED"; a drive may hold both (one system's and another's). A
+    // drive without one finds nothing there and says nothing.
+    targets.push_back(std::string(d) + "RECYCLER");
+    targets.push_back(std::string(d) + "RECYCLED");
   }
   return targets;
 }
@@ -47,9 +56,13 @@ UINT RecycleBinScanThreadProc(LPVOID param) {
     RunDeletedFileScan(one, &report);
     // A drive that holds a recycle folder the scan could not read is a bin
     // the user is told was not looked at; one without (a CD drive, a
-    // network drive) has nothing to lose.
+    // network drive) has nothing to lose. A drive with two such folders is
+    // told of once.
     const DWORD attributes = GetFileAttributesA(target.c_str());
-    if (WorthReporting(report) && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    const bool told = std::any_of(failures.begin(), failures.end(),
+                                  [&](const SourceReport& f) { return f.driveIndex == report.driveIndex; });
+    if (WorthReporting(report) && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !told)
       failures.push_back(report);
   }
   job->failures = failures;

@@ -90,12 +90,12 @@ CDialog* OpenDeletedResultPage(CScanDelFilesDlg* scanPage);
 // DeletedScanJob.
 UINT DeletedScanThreadProc(LPVOID job);
 
-// The recycle-bin worker: scans the recycle folder of every drive but A: and
-// B: ("$Recycle.Bin" from Windows Vista on, else "RECYCLER") into the results,
-// stopping early when gScanAbort is raised, then sends WM_DELSCAN_DONE once.
-// A drive whose recycle folder is there but whose volume could not be
-// scanned goes into the job's failures. The argument is the page's
-// DeletedScanJob (its window set).
+// The recycle-bin worker: scans the recycle folders of every drive but A: and
+// B: ("$Recycle.Bin" from Windows Vista on, else "RECYCLER" and "RECYCLED")
+// into the results, stopping early when gScanAbort is raised, then sends
+// WM_DELSCAN_DONE once. A drive with a recycle folder that is there but
+// whose volume could not be scanned goes into the job's failures, once. The
+// argument is the page's DeletedScanJob (its window set).
 UINT RecycleBinScanThreadProc(LPVOID job);
 // The recycle folders the worker scans, in drive order.
 std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaOrLater);

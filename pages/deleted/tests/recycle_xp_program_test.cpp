@@ -1,15 +1,19 @@
 // The recycle-bin road of Windows before Vista, end to end in the real
 // salvora.exe, in a Wine prefix that reports Windows XP. Such a system keeps
-// its bins as "RECYCLER\<SID>\" with "Dc<n>" items and an INFO2 file: the
-// road scans those folders and no "$Recycle.Bin", shows what it found under
-// the names on disk (INFO2 included: the later systems' information files
-// are hidden, XP's is not) and gives every file back whole.
+// a bin as "RECYCLER\<SID>\" on NTFS and as "RECYCLED\" on FAT, its items
+// named "D<letter><n>" and their former paths in an INFO2 file beside them:
+// the road scans those folders and no "$Recycle.Bin", shows every item of an
+// emptied bin under the path it had before it was deleted (INFO2 itself
+// too: the later systems' information files are hidden, XP's is not) and
+// gives every file back whole.
 // N: NTFS (mkntfs, libntfs-3g), F: FAT32 (mkfs.fat, mtools); both also hold
 // an emptied bin of the later kind that must stay unseen.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -26,23 +30,32 @@ namespace {
 
 struct BinFile {
   const char* fixture;
-  const char* name;   // below the bin's user folder, as shown
+  const char* made;    // the file as the fixture made it
+  const char* shown;   // its name on the result page and in the copy
 };
+const char kBin[] = "/RECYCLER/S-1-5-21-1000-2000-3000-1003/";
 const BinFile kFound[] = {
-    {"ntfs-recycler", "Dc1.jpg"},
-    {"ntfs-recycler", "Dc2.docx"},
-    {"ntfs-recycler", "INFO2"},
-    {"fat-recycler", "Dc3.jpg"},
+    {"ntfs-recycler", "Dc1.jpg", "海边.jpg"},
+    {"ntfs-recycler", "Dc2.docx", "Report.docx"},
+    {"ntfs-recycler", "Dc3/trip.jpg", "trip.jpg"},   // in an item that is a folder
+    {"ntfs-recycler", "INFO2", "INFO2"},
+    {"fat-recycler", "Dd1.txt", "购物.txt"},          // deleted from the bin before it was emptied
+    {"fat-recycler", "Dd2.jpg", "猫.jpg"},
+    {"fat-recycler", "INFO2", "_NFO2"},               // a deleted short name loses its first letter
 };
+// The folders of the former paths, each shown once (NTFS: below the user's
+// folder; FAT: below the bin itself).
+const char* const kFolders[] = {"S-1-5-21-1000-2000-3000-1003", "Documents and Settings", "Lin", "桌面",
+                                "My Documents", "旅行", "Notes", "Photos"};
 
-std::string ShaOf(const char* fixture, const std::string& name) {
-  for (const testsupport::ManifestEntry& m : testsupport::ReadManifest(fixture))
-    if (m.path.size() > name.size() && m.path.compare(m.path.size() - name.size() - 1, std::string::npos, "/" + name) == 0)
-      return m.sha256;
+std::string ShaOf(const BinFile& b) {
+  const std::string path = std::string(std::strcmp(b.fixture, "fat-recycler") == 0 ? "/RECYCLED/" : kBin) + b.made;
+  for (const testsupport::ManifestEntry& m : testsupport::ReadManifest(b.fixture))
+    if (m.path == path) return m.sha256;
   return std::string();
 }
 
-TEST(RecycleProgramXp, TheBinsOfRecyclerFoldersAreFoundAndComeBackWhole) {
+TEST(RecycleProgramXp, EmptiedBinsComeBackWholeUnderTheirFormerPaths) {
   OSVERSIONINFOA version = {sizeof version};
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -73,8 +86,13 @@ TEST(RecycleProgramXp, TheBinsOfRecyclerFoldersAreFoundAndComeBackWhole) {
   ASSERT_NE(tree, nullptr);
   std::multiset<std::string> shown;
   for (const std::string& name : RowTexts(p, tree)) shown.insert(name);
-  for (const BinFile& b : kFound) EXPECT_EQ(shown.count(b.name), 1u) << b.name;
-  EXPECT_EQ(shown.count("S-1-5-21-1000-2000-3000-1003"), 1u) << "the user folder, one for both bins";
+  for (const BinFile& b : kFound) EXPECT_EQ(shown.count(b.shown), 1u) << b.shown;
+  for (const char* folder : kFolders) EXPECT_EQ(shown.count(folder), 1u) << folder;
+  for (const std::string& s : shown) {
+    const bool binName =
+        s.size() > 2 && s[0] == 'D' && (s[1] == 'c' || s[1] == 'd') && std::isdigit(static_cast<unsigned char>(s[2]));
+    EXPECT_FALSE(binName) << s << ": an item shown under its name in the bin";
+  }
   for (const std::string& s : shown) EXPECT_EQ(s.find("LATER"), std::string::npos) << s << ": a later system's bin";
   const std::string title = ControlText(result, IDC_PAGE_TITLE);
   EXPECT_NE(title.find(std::to_string(std::size(kFound))), std::string::npos) << title;
@@ -95,11 +113,14 @@ TEST(RecycleProgramXp, TheBinsOfRecyclerFoldersAreFoundAndComeBackWhole) {
   std::map<std::string, std::string> copies;   // file name -> path below the folder
   for (const std::string& f : FilesBelow(out)) copies[BaseName(f)] = f;
   EXPECT_EQ(copies.size(), std::size(kFound));
+  // The copy keeps the folders of the former path.
+  EXPECT_NE(copies["海边.jpg"].find("Documents and Settings\\Lin\\桌面\\"), std::string::npos) << copies["海边.jpg"];
+  EXPECT_NE(copies["猫.jpg"].find("Photos\\"), std::string::npos) << copies["猫.jpg"];
   for (const BinFile& b : kFound) {
-    const std::string sha = ShaOf(b.fixture, b.name);
-    ASSERT_FALSE(sha.empty()) << b.name;
-    ASSERT_EQ(copies.count(b.name), 1u) << b.name << " was not copied";
-    EXPECT_EQ(testsupport::Sha256OfFile(out + copies[b.name]), sha) << b.name;
+    const std::string sha = ShaOf(b);
+    ASSERT_FALSE(sha.empty()) << b.made;
+    ASSERT_EQ(copies.count(b.shown), 1u) << b.shown << " was not copied";
+    EXPECT_EQ(testsupport::Sha256OfFile(out + copies[b.shown]), sha) << b.shown;
   }
 
   Click(report, IDC_REP_FINISH);

@@ -350,7 +350,8 @@ TEST_F(Road, TheRecycleWorkerScansEveryDriveButAAndB) {
   const char drives[] = "A:\\\0b:\\\0C:\\\0F:\\\0";
   using V = std::vector<std::string>;
   EXPECT_EQ(RecycleBinTargets(drives, true), (V{"C:\\$Recycle.Bin", "F:\\$Recycle.Bin"}));
-  EXPECT_EQ(RecycleBinTargets(drives, false), (V{"C:\\RECYCLER", "F:\\RECYCLER"}));
+  EXPECT_EQ(RecycleBinTargets(drives, false),
+            (V{"C:\\RECYCLER", "C:\\RECYCLED", "F:\\RECYCLER", "F:\\RECYCLED"}));
   EXPECT_TRUE(RecycleBinTargets("", true).empty());
 }
 

@@ -41,17 +41,14 @@ std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaO
   return targets;
 }
 
-UINT RecycleBinScanThreadProc(LPVOID param) {
-  auto* job = static_cast<DeletedScanJob*>(param);
-  const DWORD needed = GetLogicalDriveStringsA(0, nullptr);
-  std::vector<char> drives(static_cast<size_t>(needed) + 2, '\0');
-  GetLogicalDriveStringsA(needed, drives.data());
+std::vector<SourceReport> ScanRecycleFolders(const DeletedScanRequest& request,
+                                             const std::vector<std::string>& targets) {
   std::vector<SourceReport> failures;
-  for (const std::string& target : RecycleBinTargets(drives.data(), IsVistaOrLater() != 0)) {
+  for (const std::string& target : targets) {
     if (ScanAbortRequested()) break;
-    DeletedScanRequest one = *job;
+    DeletedScanRequest one = request;
     lstrcpynA(one.target, target.c_str(), sizeof one.target);
-    one.recycleBin = 1;   // the scan stays silent; the end is sent below, once
+    one.recycleBin = 1;   // the scan stays silent; the end is sent by the worker, once
     SourceReport report;
     RunDeletedFileScan(one, &report);
     // A drive that holds a recycle folder the scan could not read is a bin
@@ -65,7 +62,15 @@ UINT RecycleBinScanThreadProc(LPVOID param) {
         !told)
       failures.push_back(report);
   }
-  job->failures = failures;
+  return failures;
+}
+
+UINT RecycleBinScanThreadProc(LPVOID param) {
+  auto* job = static_cast<DeletedScanJob*>(param);
+  const DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+  std::vector<char> drives(static_cast<size_t>(needed) + 2, '\0');
+  GetLogicalDriveStringsA(needed, drives.data());
+  job->failures = ScanRecycleFolders(*job, RecycleBinTargets(drives.data(), IsVistaOrLater() != 0));
   if (job->window) SendMessageA(job->window, WM_DELSCAN_DONE, 0, 0);
   return 1;
 }

@@ -99,3 +99,8 @@ UINT DeletedScanThreadProc(LPVOID job);
 UINT RecycleBinScanThreadProc(LPVOID job);
 // The recycle folders the worker scans, in drive order.
 std::vector<std::string> RecycleBinTargets(const char* driveStrings, bool vistaOrLater);
+// Scans the targets one after the other into the results (stopping early
+// when gScanAbort is raised); the drives whose recycle folder is there but
+// could not be scanned, one report each.
+std::vector<SourceReport> ScanRecycleFolders(const DeletedScanRequest& request,
+                                             const std::vector<std::string>& targets);

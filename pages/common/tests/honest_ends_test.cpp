@@ -223,6 +223,16 @@ TEST_F(HonestEnds, TheRecycleBinRoadNamesTheBinsItCouldNotRead) {
     EXPECT_TRUE(namedU);
     ClearDeletedFiles();
   }
+  {
+    // Before Vista both of U:'s folders are scanned, and U: is named once.
+    CreateDirectoryA((root + "\\RECYCLED").c_str(), nullptr);
+    DeletedScanRequest request = {};
+    std::vector<SourceReport> failures;
+    testsupport::RunPumping([&] { failures = ScanRecycleFolders(request, RecycleBinTargets("U:\\\0", false)); });
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].driveIndex, 'U' - 'C');
+    ClearDeletedFiles();
+  }
   // Nothing found anywhere else: the page says which bin was not read.
   gRecycleBinMode = 1;
   ScanDeleted("", [](LPVOID param) -> UINT {

@@ -17,18 +17,18 @@ namespace {
 
 const UINT_PTR kTimer = 1;
 
-RecoveryReportFacts FactsOf(CRecoveryPathPage* owner, uint32_t recovered) {
+}  // namespace
+
+RecoveryReportFacts CCopyOutProgressPage::Facts() const {
   RecoveryReportFacts facts;
-  facts.folder = owner ? owner->Destination() : CString();
-  if (owner && owner->Results()) {
-    facts.found = owner->Results()->FoundFileCount();
-    facts.chosen = owner->Results()->ChosenFileCount();
+  facts.folder = m_owner ? m_owner->Destination() : CString();
+  if (m_owner && m_owner->Results()) {
+    facts.found = m_owner->Results()->FoundFileCount();
+    facts.chosen = m_owner->Results()->ChosenFileCount();
   }
-  facts.recovered = recovered;
+  SetCopyOutCounts(&facts, m_recovered, m_damaged, m_failed);
   return facts;
 }
-
-}  // namespace
 
 BEGIN_MESSAGE_MAP(CCopyOutProgressPage, CWizardPage)
   ON_BN_CLICKED(IDC_PROG_REPORT, &CCopyOutProgressPage::OnReportButton)
@@ -170,6 +170,8 @@ void CCopyOutProgressPage::CopyOutEnded() {
   }
   DrawBar();
   m_recovered = CountRecovered();
+  m_damaged = CountDamaged();
+  m_failed = CountFailed();
   if (m_owner) m_owner->m_recoveredCount = m_recovered;
   if (CRestovaApp* app = RestovaApp()) app->m_stats.recovercount = static_cast<int32_t>(m_recovered);
   m_finished = true;
@@ -245,13 +247,16 @@ uint32_t CStopRestorFileDlg::CountRecovered() const {
   return copies > notWhole ? copies - notWhole : 0;
 }
 
+uint32_t CStopRestorFileDlg::CountDamaged() const { return gRecoverDamagedFiles.load(); }
+uint32_t CStopRestorFileDlg::CountFailed() const { return gRecoverFailedFiles.load(); }
+
 void CStopRestorFileDlg::Finish(bool report) {
   if (!report) {
     if (m_owner) m_owner->ShowWindow(SW_SHOW);
     DestroyWindow();
     return;
   }
-  auto* page = new CRecoveryInfoDlg(this, FactsOf(m_owner, m_recovered), m_owner);
+  auto* page = new CRecoveryInfoDlg(this, Facts(), m_owner);
   if (!ShowHeldPage(page, kReportPageSlot, IDD_DELETED_REPORT, this)) return;
   ShowWindow(SW_HIDE);
 }
@@ -301,7 +306,11 @@ void CUfatRecvringDlg::CountFile(uint32_t filesSoFar) {
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 
-uint32_t CUfatRecvringDlg::CountRecovered() const { return WholeFiles(gRecoverFailedFiles.load()); }
+uint32_t CUfatRecvringDlg::CountRecovered() const {
+  return WholeFiles(gRecoverFailedFiles.load() + gRecoverDamagedFiles.load());
+}
+uint32_t CUfatRecvringDlg::CountDamaged() const { return gRecoverDamagedFiles.load(); }
+uint32_t CUfatRecvringDlg::CountFailed() const { return gRecoverFailedFiles.load(); }
 
 void CUfatRecvringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
@@ -311,7 +320,7 @@ void CUfatRecvringDlg::Finish(bool report) {
     return;
   }
   CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CUnftReportDlg dlg(m_owner, FactsOf(m_owner, m_recovered), back);
+  CUnftReportDlg dlg(m_owner, Facts(), back);
   dlg.DoModal();
 }
 
@@ -337,6 +346,9 @@ void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
 }
 
 uint32_t CPtRecoveringDlg::CountRecovered() const { return WholeFiles(gRawRecoverFailedFiles.load()); }
+// A hit is copied as its sectors are: none is known damaged.
+uint32_t CPtRecoveringDlg::CountDamaged() const { return 0; }
+uint32_t CPtRecoveringDlg::CountFailed() const { return gRawRecoverFailedFiles.load(); }
 
 void CPtRecoveringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
@@ -345,6 +357,6 @@ void CPtRecoveringDlg::Finish(bool report) {
     return;
   }
   CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CRAWRecoveryINFO dlg(m_owner, FactsOf(m_owner, m_recovered), back);
+  CRAWRecoveryINFO dlg(m_owner, Facts(), back);
   dlg.DoModal();
 }

@@ -78,8 +78,13 @@ class CCopyOutProgressPage : public CWizardPage {
   // taken on so far in this run (workers that send one message per file may
   // leave it 0: then the page counts the messages).
   virtual void CountFile(uint32_t filesSoFar);
-  // Files copied whole, once the worker has ended.
+  // Files copied whole, written but known damaged, and failed, once the
+  // worker has ended.
   virtual uint32_t CountRecovered() const = 0;
+  virtual uint32_t CountDamaged() const = 0;
+  virtual uint32_t CountFailed() const = 0;
+  // What the report shows of this copy-out.
+  RecoveryReportFacts Facts() const;
   // After the end: the report, or back to the destination page.
   virtual void Finish(bool report) = 0;
 
@@ -91,6 +96,8 @@ class CCopyOutProgressPage : public CWizardPage {
   uint64_t m_totalSectors = 0;
   uint32_t m_fileCount = 0;
   uint32_t m_recovered = 0;
+  uint32_t m_damaged = 0;
+  uint32_t m_failed = 0;
   int m_askState = 0;                 // 255 while the question is up, then IDYES / IDNO
   bool m_endedDuringQuestion = false;
   bool m_goBack = false;              // after a stop: back to the destination page
@@ -130,6 +137,8 @@ class CStopRestorFileDlg : public CCopyOutProgressPage {
   UINT CloseQuestionDefault() const override { return MB_DEFBUTTON1; }
   CString SourceText(const char* first) const override { return CString(first); }
   uint32_t CountRecovered() const override;
+  uint32_t CountDamaged() const override;
+  uint32_t CountFailed() const override;
   void Finish(bool report) override;
 
   RecoverRequest m_request = {};
@@ -165,6 +174,8 @@ class CUfatRecvringDlg : public CMemberProgressPage {
   void RaiseStopFlag() override;
   void CountFile(uint32_t filesSoFar) override;
   uint32_t CountRecovered() const override;
+  uint32_t CountDamaged() const override;
+  uint32_t CountFailed() const override;
   void Finish(bool report) override;
 };
 
@@ -181,5 +192,7 @@ class CPtRecoveringDlg : public CMemberProgressPage {
   void RaiseStopFlag() override;
   void CountFile(uint32_t filesSoFar) override;
   uint32_t CountRecovered() const override;
+  uint32_t CountDamaged() const override;
+  uint32_t CountFailed() const override;
   void Finish(bool report) override;
 };

@@ -16,7 +16,40 @@ const int kLabelIds[12] = {IDC_REP_FOLDER_LABEL, IDC_REP_FOLDER,         IDC_REP
                            IDC_REP_PARTIAL,      IDC_REP_ENGLISH};
 const COLORREF kFigure = RGB(33, 99, 186);
 
+CString Counted(UINT format, uint32_t count) {
+  CString f, text;
+  f.LoadString(format);
+  text.Format(f.GetString(), static_cast<unsigned>(count));
+  return text;
+}
+
 }  // namespace
+
+CString ReportBreakdown(const RecoveryReportFacts& facts, const CString& failedNote) {
+  if (facts.recovered == facts.chosen && !facts.damaged && !facts.failed && !facts.notStarted) return CString();
+  CString text = Counted(IDS_REPORT_WHOLE, facts.recovered);
+  const struct {
+    uint32_t count;
+    UINT format;
+  } parts[] = {{facts.damaged, IDS_REPORT_DAMAGED}, {facts.failed, IDS_REPORT_FAILED},
+               {facts.notStarted, IDS_REPORT_NOT_STARTED}};
+  for (const auto& part : parts) {
+    if (!part.count) continue;
+    text += "，";
+    text += Counted(part.format, part.count);
+  }
+  text += "。";
+  CString note;
+  if (facts.damaged)
+    note.LoadString(IDS_REPORT_DAMAGED_NOTE);
+  else if (facts.failed)
+    note = failedNote;
+  if (!note.IsEmpty()) {
+    text += "\r\n";
+    text += note;
+  }
+  return text;
+}
 
 BEGIN_MESSAGE_MAP(CRecoveryReportPage, CWizardPage)
   ON_BN_CLICKED(IDC_REP_OPEN, &CRecoveryReportPage::OnOpenFolder)
@@ -70,8 +103,14 @@ BOOL CRecoveryReportPage::OnInitDialog() {
   m_big.SubclassDlgItem(IDC_REP_BIG_COUNT, this);
   m_big.SetFontName("Arial").SetFontSize(30).SetFontBold(TRUE).SetTextColor(kFigure).SetTransparent(TRUE);
 
-  // The note only when fewer files came back than were chosen.
+  // The note only when fewer files came back whole than were chosen: then it
+  // says what became of the others.
   m_partialShown = m_facts.recovered != m_facts.chosen;
+  if (m_partialShown) {
+    CString failedNote;
+    m_labels[10].GetWindowText(failedNote);   // the template's own words for failed files
+    m_labels[10].SetText(ReportBreakdown(m_facts, failedNote));
+  }
   m_labels[10].ShowWindow(m_partialShown ? SW_SHOW : SW_HIDE);
 
   if (CRestovaApp* app = RestovaApp()) {

@@ -1,7 +1,8 @@
 // The report pages at the end of every road: where the files went, how many
 // the scan found, how many the user chose and how many were recovered whole
-// (with a note when that is fewer than chosen), a button that opens the
-// folder, and the operation statistics sent as the page opens.
+// (when that is fewer than chosen, a note counts the damaged, failed and
+// not started ones apart), a button that opens the folder, and the
+// operation statistics sent as the page opens.
 //
 // The deleted-file report is a modeless page held in the application object;
 // the unformat and deep reports run modally over their destination page.
@@ -9,6 +10,13 @@
 
 #include "recovery_road.h"
 #include "wizard_page.h"
+
+// The note of a report where not every ticked file came back whole: how
+// many came back whole, and (only those that are not 0) how many were written
+// but are known damaged, failed, and were not started because the copy-out
+// was stopped; then what a damaged file means, or else failedNote when files
+// failed. Empty when every ticked file came back whole.
+CString ReportBreakdown(const RecoveryReportFacts& facts, const CString& failedNote);
 
 class CRecoveryReportPage : public CWizardPage {
  public:

@@ -47,10 +47,22 @@ extern AFX_THREADPROC gRawRecoveryWorker;
 // The deep road's total of ticked sectors, written by its result page on Next.
 extern uint64_t gRawSelectedSectors;
 
-// Counts that a report page shows.
+// Counts that a report page shows. Every ticked file is one of: copied
+// whole, written but known damaged, failed, or not started because the
+// copy-out was stopped first: chosen = recovered + damaged + failed +
+// notStarted.
 struct RecoveryReportFacts {
-  CString folder;          // where the files went
-  uint32_t found = 0;      // files the scan listed
-  uint32_t chosen = 0;     // files the user ticked
-  uint32_t recovered = 0;  // files copied whole
+  CString folder;           // where the files went
+  uint32_t found = 0;       // files the scan listed
+  uint32_t chosen = 0;      // files the user ticked
+  uint32_t recovered = 0;   // files copied whole
+  uint32_t damaged = 0;     // written, but the file system shows part of them gone
+  uint32_t failed = 0;      // could not be copied (read failures, a full destination, ...)
+  uint32_t notStarted = 0;  // left when the copy-out was stopped
 };
+
+// The end of a copy-out in the facts: the whole, damaged and failed files as
+// the road counted them; the ticked files none of those took are the ones the
+// stop left. Counts that claim more files than were ticked are cut to them,
+// the failed first, so the four always add up to the ticked.
+void SetCopyOutCounts(RecoveryReportFacts* facts, uint32_t whole, uint32_t damaged, uint32_t failed);

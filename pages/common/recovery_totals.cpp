@@ -1,7 +1,10 @@
 #include "recovery_totals.h"
 
+#include <algorithm>
+
 #include <climits>
 
+#include "recovery_road.h"
 #include "resource.h"
 
 uint64_t SelectedDeletedSectors(uint32_t* files) {
@@ -77,4 +80,12 @@ void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone) {
   }
   *barTotal = static_cast<int>(total);
   *barDone = static_cast<int>(done);
+}
+
+void SetCopyOutCounts(RecoveryReportFacts* facts, uint32_t whole, uint32_t damaged, uint32_t failed) {
+  const uint32_t chosen = facts->chosen;
+  facts->recovered = std::min(whole, chosen);
+  facts->damaged = std::min(damaged, chosen - facts->recovered);
+  facts->failed = std::min(failed, chosen - facts->recovered - facts->damaged);
+  facts->notStarted = chosen - facts->recovered - facts->damaged - facts->failed;
 }

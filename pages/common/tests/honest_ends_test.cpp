@@ -1,6 +1,7 @@
 // Every road ends in one of three states with its own words: the source
-// could not be read (and why), nothing was found, or these files. Here the
-// first, on a drive that is not there (Q:), an image that opens but gives
+// could not be read (and why), nothing was found, or these files (the
+// damaged, failed and not started ones counted apart from the whole). The
+// first is tried on a drive that is not there (Q:), an image that opens but gives
 // nothing (U: and disk 7), and an NTFS volume whose 4 KB file records no scan
 // reads (K:): each road shows why it did not scan, never "nothing found".
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "nothing_found_page.h"
 #include "page_state.h"
 #include "pagesA_support.h"
+#include "recovery_report_dlg.h"
 #include "partition_page.h"
 #include "resource.h"
 #include "restova_app.h"
@@ -294,4 +296,47 @@ TEST_F(HonestEnds, ThePartitionPageTellsOfADiskItCannotRead) {
   const std::string& text = box.Text();
   EXPECT_TRUE(Has(text, "无法读取磁盘7")) << text;
   page.DestroyWindow();
+}
+
+TEST(ReportCounts, EveryTickedFileIsWholeDamagedFailedOrNotStarted) {
+  RecoveryReportFacts f;
+  f.chosen = 10;
+  SetCopyOutCounts(&f, 6, 1, 2);
+  EXPECT_EQ(f.recovered, 6u);
+  EXPECT_EQ(f.damaged, 1u);
+  EXPECT_EQ(f.failed, 2u);
+  EXPECT_EQ(f.notStarted, 1u);
+  // Counts that claim more than was ticked are cut to it, the failed first.
+  SetCopyOutCounts(&f, 8, 1, 5);
+  EXPECT_EQ(f.recovered + f.damaged + f.failed + f.notStarted, 10u);
+  EXPECT_EQ(f.failed, 1u);
+  EXPECT_EQ(f.notStarted, 0u);
+  // The report's note: only what is not 0, and what a damaged file means.
+  SetCopyOutCounts(&f, 6, 1, 2);
+  const CString note = ReportBreakdown(f, "FAILED");
+  EXPECT_TRUE(Has(note, "完整恢复 6 个，已写出但已损坏 1 个，恢复失败 2 个，因中断未恢复 1 个。")) << note.GetString();
+  EXPECT_TRUE(Has(note, "已被其他文件覆盖")) << note.GetString();
+  SetCopyOutCounts(&f, 7, 0, 3);
+  EXPECT_EQ(ReportBreakdown(f, "FAILED"), CString("完整恢复 7 个，恢复失败 3 个。\r\nFAILED"));
+  SetCopyOutCounts(&f, 10, 0, 0);
+  EXPECT_TRUE(ReportBreakdown(f, "FAILED").IsEmpty());
+}
+
+TEST_F(HonestEnds, TheReportShowsTheDamagedAndFailedFilesApart) {
+  RecoveryReportFacts f;
+  f.folder = "R:\\restored";
+  f.found = 12;
+  f.chosen = 5;
+  SetCopyOutCounts(&f, 2, 1, 1);
+  CRecoveryInfoDlg report(main, f, main);
+  ASSERT_TRUE(report.Create(IDD_DELETED_REPORT, main));
+  report.ShowWindow(SW_SHOW);
+  Pump(300);
+  EXPECT_EQ(Text(report.m_hWnd, IDC_REP_RECOVERED), "2");
+  EXPECT_TRUE(report.PartialNoteShown());
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(report.m_hWnd, IDC_REP_PARTIAL)));
+  const std::string note = Text(report.m_hWnd, IDC_REP_PARTIAL);
+  EXPECT_TRUE(Has(note, "已写出但已损坏 1 个，恢复失败 1 个，因中断未恢复 1 个")) << note;
+  testsupport::SaveScreenshot(testsupport::ArtifactPath("report_damaged_apart.bmp"), report.m_hWnd);
+  report.DestroyWindow();
 }

@@ -682,6 +682,13 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
   EXPECT_EQ(report->Facts().chosen, chosen);
   EXPECT_EQ(report->Facts().recovered, 1u);
   EXPECT_TRUE(report->PartialNoteShown());
+  // The files the stop left are counted as such: the four counts add up.
+  const RecoveryReportFacts& f = report->Facts();
+  EXPECT_EQ(f.recovered + f.damaged + f.failed + f.notStarted, chosen);
+  EXPECT_GE(f.notStarted, 1u);
+  char note[512] = "";
+  GetDlgItemTextA(report->m_hWnd, IDC_REP_PARTIAL, note, sizeof note);
+  EXPECT_NE(std::string(note).find("因中断未恢复"), std::string::npos) << note;
   EXPECT_EQ(theApp.m_stats.recovercount, 1);
 }
 

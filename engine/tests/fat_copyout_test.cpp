@@ -370,3 +370,23 @@ TEST(FatCopyOut, AStopWithinAFileRemovesWhatWasWrittenOfIt) {
   }
   EXPECT_EQ(cut, 1) << "the stop never came within the file";
 }
+
+// The largest FAT32 volume (2 TiB of 512-byte sectors, sparse): a deleted file
+// in the last clusters, past sector 2^31, is listed where it lies and comes
+// back whole.
+TEST(FatCopyOut, AFileAtTheFarEndOfATwoTerabyteVolumeComesBackWhole) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("U:\\"), 0);
+  std::vector<Expected> expected = ReadScanTable("fat32-far-end");
+  ASSERT_EQ(expected.size(), 1u);
+  std::vector<DeletedFileRecord> at = RecordsAt(Records(), expected[0].path);
+  ASSERT_EQ(at.size(), 1u);
+  EXPECT_GT(at[0].location, 0x80000000ull);
+  EXPECT_LT(at[0].location, 0xFFFFFFFFull) << "a FAT volume ends before sector 2^32";
+  EXPECT_EQ(at[0].damaged, 0);
+  SelectAll();
+  std::string dest = ScratchDir("far-end");
+  EXPECT_EQ(Recover(dest), 0);
+  EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
+  EXPECT_EQ(Sha256OfFile(Below(dest, expected[0].path)), expected[0].sha256);
+}

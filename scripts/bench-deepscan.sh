@@ -11,6 +11,8 @@
 #                            stretches of random bytes between them
 #   bench-deepscan.sh hits   8,192 small JPEGs back to back: the per-file
 #                            cost of the copy-out
+#   ... window               (second argument) the scan and the copy-out send
+#                            their messages to a window, as to the pages
 # Images are made once and kept in build/bench.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +20,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:-1g}
 case "$kind" in
   1g|2g|hits) ;;
-  *) die "usage: bench-deepscan.sh [1g|2g|hits]" ;;
+  *) die "usage: bench-deepscan.sh [1g|2g|hits] [window]" ;;
+esac
+window=()
+case "${2:-}" in
+  "") ;;
+  window) window=(--window) ;;
+  *) die "usage: bench-deepscan.sh [1g|2g|hits] [window]" ;;
 esac
 img=$bench/deepscan-$kind.img
 truth=$bench/deepscan-$kind.tsv
@@ -164,7 +172,8 @@ scans=(); copies=(); walls=()
 for run in $(seq $runs); do
   rm -rf "$bench/deep-ours" && mkdir -p "$bench/deep-ours"
   t0=$(now)
-  "$top/scripts/wine-run" --disk 3="$img" --dir R="$bench/deep-ours" "$exe" 3 'R:\out' > "$bench/deep-ours.txt"
+  "$top/scripts/wine-run" --disk 3="$img" --dir R="$bench/deep-ours" "$exe" 3 'R:\out' "${window[@]}" \
+    > "$bench/deep-ours.txt"
   t1=$(now)
   read -r _ scan _ copy _ hits _ < <(head -1 "$bench/deep-ours.txt")
   wall=$(python3 -c "print('%.3f' % ($t1 - $t0))")

@@ -177,7 +177,7 @@ LRESULT CPhotoScanDlg::OnFound(WPARAM hitsSoFar, LPARAM text) {
   m_hitCount = std::max<uint32_t>(m_hitCount + (hitsSoFar ? 0 : 1), static_cast<uint32_t>(hitsSoFar));
   // The text belongs to the scan and lives only while this message is handled.
   CString shown;
-  if (m_hitCount > 1) shown = CString(gScanTarget, static_cast<int>(strnlen(gScanTarget, kHitPrefixBytes)));
+  if (++m_foundMessages > 1) shown = CString(gScanTarget, static_cast<int>(strnlen(gScanTarget, kHitPrefixBytes)));
   shown += CString(name, static_cast<int>(strnlen(name, sizeof(FoundFileRecord::name))));
   m_hitText = shown;
   if (m_hitLabel.m_hWnd) m_hitLabel.SetText(m_hitText);

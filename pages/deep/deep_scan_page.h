@@ -74,6 +74,7 @@ class CPhotoScanDlg : public CWizardPage {
   CPhotoRecoverDlg* m_owner;
   uint32_t m_leave = 0;          // 1: back to the location page when the scan ends
   uint32_t m_hitCount = 0;
+  uint32_t m_foundMessages = 0;  // hit messages received (the first shows no target)
   uint32_t m_stopAnswer = 0;     // 255 while the question is up, then its answer
   UINT_PTR m_timer = 0;
   uint64_t m_total = 0;          // sectors of the source, from the scan

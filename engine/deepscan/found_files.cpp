@@ -150,7 +150,10 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
     if (!SetFilePointerEx(out, at, nullptr, FILE_BEGIN) || !SetEndOfFile(out)) rc = kRawCopyOutputFailed;
   }
   CloseHandle(out);
-  if (rc == kRawCopyStopped) DeleteFileA(written.c_str());
+  // A copy the stop or the destination cut short does not stay under the
+  // file's name, looking whole.
+  if (rc == kRawCopyStopped || (rc != kRawCopyDone && rc != kRawCopyPartial && done < sectors))
+    DeleteFileA(written.c_str());
   return rc;
 }
 

@@ -48,11 +48,11 @@ HANDLE CreateRawOutputFile(const char* destination, const char* itemName, int* e
 // Results of one hit's copy-out.
 constexpr int kRawCopyDone = 0;
 constexpr int kRawCopyPartial = -1;    // written, but some sectors could not be read (zeros in their place)
-constexpr int kRawCopyOutputFailed = -2;   // the destination is full or refused the file
+constexpr int kRawCopyOutputFailed = -2;   // the destination refused the file (a cut copy is removed)
 constexpr int kRawCopyRefused = -3;    // no such hit, its source cannot be opened, or the
                                        // destination lies on the scanned volume
 constexpr int kRawCopyStopped = -4;    // gScanAbort was raised: the partial file is removed
-constexpr int kRawCopyDestinationFull = -5;
+constexpr int kRawCopyDestinationFull = -5;   // the destination is full: the cut copy is removed
 
 // Copies hit `index` of gFoundFiles to destination (a folder "X:\..."). When
 // report is given it receives the hit's name and the path written, as soon

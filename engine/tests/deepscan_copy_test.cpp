@@ -268,3 +268,27 @@ TEST(DeepCopyOut, ManyHitsOfATypeGoInFoldersOfFiveHundred) {
   ASSERT_TRUE(ReadWholeFile(dest + "jpg\\00000502-00001001\\00001001.jpg", &out));
   EXPECT_EQ(out, ImageBytes(MappedImage(kVolume), 1000 * 512, 512));
 }
+
+TEST(DeepFullDestination, FilesThatDoNotFitFailAndLeaveNoCutCopy) {
+  // Run by full_destination.sh: a destination that is full after 24 KB.
+  std::string dest = testsupport::EnvText("SALVORA_FULL_DEST");
+  if (dest.empty()) GTEST_SKIP() << "needs the destination that full_destination.sh fills up";
+  std::vector<Hit> truth = ReadHits("deepscan-volume");
+  ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
+  gScanAbort = 0;
+  const int whole = CopyOut(dest);
+  EXPECT_EQ(gRawRecoverFailedFiles.load(), 1u) << "the file that did not fit; a full destination takes no more";
+  std::vector<Received> files = Of(WM_RECOVER_FILE);
+  ASSERT_FALSE(files.empty());
+  size_t present = 0;
+  for (size_t i = 0; i < gFoundFiles.size(); ++i) {
+    std::string out;
+    if (!ReadWholeFile(Output(dest, gFoundFiles[i]), &out)) continue;
+    ++present;
+    // Whatever is on the destination is whole.
+    ASSERT_TRUE(truth[i].refined);
+    EXPECT_EQ(Sha256Hex(out.data(), out.size()), truth[i].sha256) << truth[i].source;
+  }
+  EXPECT_EQ(present, static_cast<size_t>(whole));
+  EXPECT_LT(present, gFoundFiles.size());
+}

@@ -50,6 +50,22 @@ class OutputFile {
   OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
+  // Moved, the file goes with its owner (a copy-out may create a file on one
+  // thread and fill it on another).
+  OutputFile(OutputFile&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+    other.handle_ = nullptr;
+    other.path_.clear();
+  }
+  OutputFile& operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+      Discard();
+      handle_ = other.handle_;
+      path_ = std::move(other.path_);
+      other.handle_ = nullptr;
+      other.path_.clear();
+    }
+    return *this;
+  }
   ~OutputFile() { Discard(); }
 
   // CreateOutputFile; false with *error set as it says.

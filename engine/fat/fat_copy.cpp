@@ -85,13 +85,25 @@ int DeletedFatCopier::WriteClusters(Next nextCluster, uint64_t size, HANDLE out,
   return 0;
 }
 
-int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size,
-                           bool scanSawDamage) {
+int DeletedFatCopier::Start(const char* destination, const FatGeometry& g, uint64_t firstDataSector,
+                            const char* path, uint64_t size, OutputFile* out) {
   if (gRecoverAbort.load() != 0) return kCopyNotStarted;
-  const FatGeometry& g = volume_.geometry();
-  const uint32_t first = g.SectorToCluster(firstDataSector);
   // Only the start of a cluster of the data area can be where a file begins.
-  if (size != 0 && first == 0) return -1;
+  if (size != 0 && g.SectorToCluster(firstDataSector) == 0) return -1;
+  int error = 0;
+  return out->Create(path, destination, &error) ? 0 : -2;
+}
+
+int DeletedFatCopier::Finish(OutputFile* out, uint64_t firstDataSector, uint64_t size, bool scanSawDamage) {
+  if (gRecoverAbort.load() != 0) {
+    out->Discard();
+    return kCopyNotStarted;
+  }
+  const uint32_t first = volume_.geometry().SectorToCluster(firstDataSector);
+  if (size != 0 && first == 0) {
+    out->Discard();
+    return -1;
+  }
   bool damaged = scanSawDamage && size != 0;
   std::vector<uint32_t> chain;
   uint32_t value = 0;
@@ -101,25 +113,32 @@ int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, co
     if (!scanSawDamage) chain = volume_.WholeChain(first, size);
     if (chain.empty()) damaged = true;
   }
-  OutputFile out;
-  int error = 0;
-  if (!out.Create(path, destination, &error)) return -2;
   bool ranOut = false;
   int result = 0;
   if (size != 0 && !chain.empty()) {
     size_t at = 0;
-    result = WriteClusters([&] { return at < chain.size() ? chain[at++] : 0u; }, size, out.handle(), &ranOut);
+    result = WriteClusters([&] { return at < chain.size() ? chain[at++] : 0u; }, size, out->handle(), &ranOut);
   } else if (size != 0) {
     DeletedClusterWalk walk(volume_, first);
-    result = WriteClusters([&] { return walk.Next(); }, size, out.handle(), &ranOut);
+    result = WriteClusters([&] { return walk.Next(); }, size, out->handle(), &ranOut);
   }
   // Cut short by the destination or by the stop: removed (its data is still
   // on the source). Cut short by the source: kept, it may be all there is.
-  if (result == -2) return -2;
-  if (result == -3) return -1;
-  out.Keep();
+  if (result == -2 || result == -3) {
+    out->Discard();
+    return result == -2 ? -2 : -1;
+  }
+  out->Keep();
   if (result != 0) return result;
   return damaged || ranOut ? kCopyDamaged : 0;
+}
+
+int DeletedFatCopier::Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size,
+                           bool scanSawDamage) {
+  OutputFile out;
+  const int started = Start(destination, volume_.geometry(), firstDataSector, path, size, &out);
+  if (started != 0) return started;
+  return Finish(&out, firstDataSector, size, scanSawDamage);
 }
 
 namespace {

@@ -13,6 +13,8 @@
 #include <vector>
 
 class FatVolume;
+class OutputFile;
+struct FatGeometry;
 
 // What the copy of one deleted file gives (besides the file):
 //   0                 copied whole;
@@ -36,6 +38,16 @@ class DeletedFatCopier {
 
   int Copy(const char* destination, uint64_t firstDataSector, const char* path, uint64_t size,
            bool scanSawDamage = false);
+
+  // Copy in two halves, for a copy-out that creates its files in order on
+  // one thread and fills them on another. Start reads nothing from the
+  // source: 0 when *out was created, else Copy's result (nothing created).
+  // Finish fills *out from this volume and keeps it or removes it as Copy
+  // does; the stop already up as it begins gives kCopyNotStarted (and the
+  // file goes).
+  static int Start(const char* destination, const FatGeometry& geometry, uint64_t firstDataSector, const char* path,
+                   uint64_t size, OutputFile* out);
+  int Finish(OutputFile* out, uint64_t firstDataSector, uint64_t size, bool scanSawDamage);
 
  private:
   // Writes size bytes from the clusters next() gives, in order (0: none

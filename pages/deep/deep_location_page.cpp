@@ -126,16 +126,16 @@ void CPhotoRecoverDlg::BuildTree() {
 void CPhotoRecoverDlg::ApplyModeLayout() {
   if (!m_hWnd) return;
   UINT heading = IDS_SELECT_VOLUME_OR_DEVICE;
-  const char* title = "深度恢复";
+  UINT title = IDS_DEEP_TITLE;
   bool list = false, noDevice = false;
   if (m_lostPartition) {
     list = true;
-    title = "丢失分区文件恢复";
+    title = IDS_LOSTPART_TITLE;
   } else if (m_removable) {
     list = m_devicesFound != 0;
     noDevice = !list;
     heading = IDS_SELECT_REMOVABLE;
-    title = "移动设备恢复";
+    title = IDS_REMOVABLE_TITLE;
   }
   m_list.ShowWindow(list ? SW_SHOW : SW_HIDE);
   m_tree.ShowWindow(!list && !noDevice ? SW_SHOW : SW_HIDE);
@@ -144,11 +144,11 @@ void CPhotoRecoverDlg::ApplyModeLayout() {
   Invalidate();
   CString text;
   if (m_lostPartition)
-    text = "请选择要恢复的磁盘";
+    text = LoadText(IDS_SELECT_DISK_TO_RECOVER);
   else
     text.LoadString(heading);
   m_heading.SetText(text);
-  m_title.SetText(title);
+  m_title.SetText(LoadText(title));
   m_next.EnableWindow(!noDevice);
 }
 

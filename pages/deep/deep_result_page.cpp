@@ -153,7 +153,7 @@ BOOL CPtFileChosDlg::StartBuildResultTree() {
   m_built = false;
   m_list.m_tree.DeleteAllItems();
   CString title;
-  title.Format("扫描结果：共找到 %u 个文件", static_cast<unsigned>(gFoundFiles.size()));
+  title.Format(LoadText(IDS_DEEP_RESULT_TITLE), static_cast<unsigned>(gFoundFiles.size()));
   m_title.SetText(title);
   if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(gFoundFiles.size());
 

@@ -127,11 +127,11 @@ void CPhotoScanDlg::ShowTargetText() {
   if (!m_targetLabel.m_hWnd) return;
   CString text;
   if (m_drive != 0xFF && m_disk == 0xFF)
-    text.Format("扫描对象：%c: 盘", 'C' + m_drive);
+    text.Format(LoadText(IDS_DEEP_TARGET_DRIVE), 'C' + m_drive);
   else if (m_disk != 0xFF && m_drive == 0xFF)
-    text.Format("扫描对象：磁盘%d（整个物理设备）", m_disk);
+    text.Format(LoadText(IDS_DEEP_TARGET_DISK), m_disk);
   if (m_total) {
-    text += "，共 ";
+    text += LoadText(IDS_DEEP_TARGET_SIZE);
     text += DiskSizeText(m_total);
   }
   m_targetLabel.SetText(text);
@@ -147,13 +147,13 @@ void CPhotoScanDlg::ShowProgress() {
   if (percent != m_lastPercent && m_percentLabel.m_hWnd) {
     m_lastPercent = percent;
     CString text;
-    text.Format("已扫描 %d%%", percent);
+    text.Format(LoadText(IDS_DEEP_SCANNED_PERCENT), percent);
     m_percentLabel.SetText(text);
   }
   if (m_hitCount != m_lastCount && m_countLabel.m_hWnd) {
     m_lastCount = m_hitCount;
     CString text;
-    text.Format("已找到 %u 个文件", m_hitCount);
+    text.Format(LoadText(IDS_FOUND_FILES_COUNT), m_hitCount);
     m_countLabel.SetText(text);
   }
 }
@@ -209,7 +209,7 @@ void CPhotoScanDlg::AskToStop(AskedBy by) {
   m_stopping = true;
   m_stopButton.EnableWindow(FALSE);
   m_backButton.EnableWindow(FALSE);
-  m_heading.SetText("正在停止扫描，请稍候……");
+  m_heading.SetText(LoadText(IDS_DEEP_STOPPING));
   gDeepScanAbort = 1;
 }
 

@@ -128,7 +128,7 @@ std::vector<DeepRow> BuildRemovableList(DeepDeviceProbe& probe) {
     met[disk] = true;
     if (type != DRIVE_REMOVABLE || !probe.DiskReadable(disk)) return;
     DeepRow row;
-    row.text.Format("%c盘 ( %s%d )", letter, removableDevice.GetString(), ++count);
+    row.text.Format(LoadText(IDS_REMOVABLE_ROW), letter, removableDevice.GetString(), ++count);
     row.data = MakeDeepItemData(kDeepRemovable, static_cast<uint32_t>(disk));
     row.image = 1;
     rows.push_back(row);

@@ -27,16 +27,19 @@ const int kBand = 64;
 const int kListTop = 106;
 const int kListLeft = 32;
 
-const char* const kDateItems[] = {"不限", "今天", "一周内", "本月内", "今年内"};
-const char* const kKindItems[] = {"不限", "文档", "图片", "媒体", "网页"};
-const char* const kSizeItems[] = {"不限", "小（0-100KB）", "中（100KB-1MB）", "大（1MB-16MB）", "特大（16MB以上）"};
+const UINT kDateItems[] = {IDS_FILTER_DATE_ANY, IDS_FILTER_DATE_TODAY, IDS_FILTER_DATE_WEEK, IDS_FILTER_DATE_MONTH,
+                           IDS_FILTER_DATE_YEAR};
+const UINT kKindItems[] = {IDS_FILTER_KIND_ANY, IDS_FILTER_KIND_DOCUMENTS, IDS_FILTER_KIND_PICTURES,
+                           IDS_FILTER_KIND_MEDIA, IDS_FILTER_KIND_WEB};
+const UINT kSizeItems[] = {IDS_FILTER_SIZE_ANY, IDS_FILTER_SIZE_SMALL, IDS_FILTER_SIZE_MEDIUM, IDS_FILTER_SIZE_LARGE,
+                           IDS_FILTER_SIZE_HUGE};
 
 // The one page whose trees the process-wide roots are.
 CChoiceFilesDlg* gTreeOwner = nullptr;
 
-void FillCombo(CComboBox& combo, const char* const* items, int count) {
+void FillCombo(CComboBox& combo, const UINT* items, int count) {
   combo.ResetContent();
-  for (int i = 0; i < count; ++i) combo.SetItemData(combo.AddString(items[i]), static_cast<DWORD_PTR>(i));
+  for (int i = 0; i < count; ++i) combo.SetItemData(combo.AddString(LoadText(items[i])), static_cast<DWORD_PTR>(i));
   combo.SetCurSel(0);
 }
 
@@ -175,8 +178,8 @@ BOOL CChoiceFilesDlg::OnInitDialog() {
   m_expand.SubclassDlgItem(IDC_RES_EXPAND, this);
   m_collapse.SubclassDlgItem(IDC_RES_COLLAPSE, this);
   for (CATSkinButton* b : {&m_filter, &m_showAll, &m_checkAll, &m_invert, &m_expand, &m_collapse}) SkinToolButton(*b);
-  m_filter.SetToolTipText("筛选符合条件的文件");
-  m_showAll.SetToolTipText("取消筛选并显示全部文件");
+  m_filter.SetToolTipText(LoadText(IDS_TIP_FILTER));
+  m_showAll.SetToolTipText(LoadText(IDS_TIP_SHOW_ALL));
   m_maximise.SubclassDlgItem(IDC_RES_MAXIMISE, this);
   m_maximise.SetSkin(IDB_MAXIMISE, IDB_MAXIMISE, IDB_MAXIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_restore.SubclassDlgItem(IDC_RES_RESTORE, this);
@@ -319,9 +322,9 @@ LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
 void CChoiceFilesDlg::UpdateSummary() {
   CString title;
   if (m_listedFileCount)
-    title.Format("扫描结果：共找到 %u 个可恢复的文件", m_listedFileCount);
+    title.Format(LoadText(IDS_RESULT_TITLE_COUNT), m_listedFileCount);
   else
-    title = "扫描结果";
+    title = LoadText(IDS_RESULT_TITLE);
   if (m_title.m_hWnd) m_title.SetText(title);
 }
 
@@ -344,7 +347,7 @@ LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   if (m_leaving || !IsWindowVisible() || !m_list) return 0;
   CRect r;
   m_list->GetWindowRect(&r);
-  m_hint.Show(m_hWnd, "请勾选您要恢复的文件，点击“下一步”进行恢复。", "", r.left + 291, r.bottom - 24, 400, 0);
+  m_hint.Show(m_hWnd, LoadText(IDS_RESULT_HINT), "", r.left + 291, r.bottom - 24, 400, 0);
   m_hint.SetAutoHide(6000);
   m_hintShown = true;
   return 0;

@@ -220,8 +220,8 @@ void CRAppFilesDlg::DoDataExchange(CDataExchange* dx) {
 BOOL CRAppFilesDlg::OnInitDialog() {
   m_caption.LoadString(IDS_APP_TITLE);
   CWnd* combo = GetDlgItem(IDC_COND_DATE_MODE);
-  for (const char* mode : {"不检查日期", "文件创建日期", "文件修改日期", "文件访问日期"})
-    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
+  for (UINT mode : {IDS_DATE_MODE_NONE, IDS_DATE_MODE_CREATED, IDS_DATE_MODE_MODIFIED, IDS_DATE_MODE_ACCESSED})
+    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LoadText(mode).GetString()));
   m_dateMode = 0;
   m_name.Empty();
   m_pictures = m_audio = m_video = m_office = m_zrt = 0;

@@ -234,7 +234,7 @@ LRESULT CUftFileChoseDlg::OnFillDone(WPARAM, LPARAM) {
 
 void CUftFileChoseDlg::UpdateHeading() {
   CString text;
-  text.Format("扫描完成，共找到 %u 个可以恢复的文件。", ListedCount());
+  text.Format(LoadText(IDS_UNFORMAT_DONE_HEADING), ListedCount());
   m_heading.SetText(text);
 }
 

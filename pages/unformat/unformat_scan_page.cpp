@@ -82,10 +82,8 @@ BOOL CUnformatScanDlg::StartWorker() {
   std::snprintf(gScanTarget, sizeof gScanTarget, "%c:\\", 'C' + m_driveIndex);
 
   CString volume;
-  if (const char* fs = KindName(m_kind))
-    volume.Format("分区：%c:    格式化前的文件系统：%s", 'C' + m_driveIndex, fs);
-  else
-    volume.Format("分区：%c:    格式化前的文件系统：自动识别", 'C' + m_driveIndex);
+  const char* fs = KindName(m_kind);
+  volume.Format(LoadText(IDS_UNFORMAT_VOLUME), 'C' + m_driveIndex, fs ? fs : LoadText(IDS_FS_AUTO).GetString());
   m_volume.SetText(volume);
 
   m_worker = AfxBeginThread(m_workerProc ? m_workerProc : UnformatScanThreadProc, this);
@@ -176,7 +174,7 @@ LRESULT CUnformatScanDlg::OnPath(WPARAM filesSoFar, LPARAM text) {
 
 void CUnformatScanDlg::UpdateCount() {
   CString count;
-  if (m_filesFound) count.Format("已找到 %u 个文件", m_filesFound);
+  if (m_filesFound) count.Format(LoadText(IDS_FOUND_FILES_COUNT), m_filesFound);
   m_count.SetText(count);
 }
 

@@ -112,3 +112,41 @@
 #define IDS_UPDATE_STOPPING 802
 #define IDS_UPDATE_FAILED 803          // the library reported an error
 #define IDS_UPDATE_ENDED 804           // stopped on request: done or not, the library does not say
+#define IDS_UNFORMAT_DONE_HEADING 600  // heading of the unformat result page
+#define IDS_UNFORMAT_VOLUME 601        // unformat scan page: the volume and the file system it was
+#define IDS_FOUND_FILES_COUNT 602      // scan pages: files found so far
+#define IDS_DEEP_TARGET_DRIVE 603      // deep scan page: what is scanned
+#define IDS_DEEP_TARGET_DISK 604
+#define IDS_DEEP_TARGET_SIZE 605       // followed by the size
+#define IDS_DEEP_SCANNED_PERCENT 606
+#define IDS_DEEP_STOPPING 607
+#define IDS_DEEP_TITLE 608             // deep location page titles by mode
+#define IDS_LOSTPART_TITLE 609
+#define IDS_REMOVABLE_TITLE 610
+#define IDS_SELECT_DISK_TO_RECOVER 611
+#define IDS_REMOVABLE_ROW 612          // a removable device's row: letter, device word, number
+#define IDS_DEEP_RESULT_TITLE 613
+#define IDS_FILTER_DATE_ANY 614        // result page filters: date
+#define IDS_FILTER_DATE_TODAY 615
+#define IDS_FILTER_DATE_WEEK 616
+#define IDS_FILTER_DATE_MONTH 617
+#define IDS_FILTER_DATE_YEAR 618
+#define IDS_FILTER_KIND_ANY 619        // kind
+#define IDS_FILTER_KIND_DOCUMENTS 620
+#define IDS_FILTER_KIND_PICTURES 621
+#define IDS_FILTER_KIND_MEDIA 622
+#define IDS_FILTER_KIND_WEB 623
+#define IDS_FILTER_SIZE_ANY 624        // size
+#define IDS_FILTER_SIZE_SMALL 625
+#define IDS_FILTER_SIZE_MEDIUM 626
+#define IDS_FILTER_SIZE_LARGE 627
+#define IDS_FILTER_SIZE_HUGE 628
+#define IDS_TIP_FILTER 629
+#define IDS_TIP_SHOW_ALL 630
+#define IDS_RESULT_TITLE_COUNT 631     // deleted-file result page
+#define IDS_RESULT_TITLE 632
+#define IDS_RESULT_HINT 633
+#define IDS_DATE_MODE_NONE 634         // search conditions: which date
+#define IDS_DATE_MODE_CREATED 635
+#define IDS_DATE_MODE_MODIFIED 636
+#define IDS_DATE_MODE_ACCESSED 637

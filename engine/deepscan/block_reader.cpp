@@ -22,17 +22,28 @@ unsigned ProcessorCount() {
 }  // namespace
 
 template <typename Ready>
-bool BlockReader::WaitFor(Ready ready) const {
+bool BlockReader::WaitFor(Ready ready, HANDLE wake, std::atomic<uint32_t>& sleepers) {
   for (unsigned round = 0;; ++round) {
     if (ready()) return true;
     if (stopping_.load(std::memory_order_acquire)) return false;
-    if (round < 64)
+    // A block is copied in a fraction of a millisecond: spin a moment first.
+    if (round < 2000) {
       YieldProcessor();
-    else if (round < 2048)
-      Sleep(0);
-    else
-      Sleep(1);   // a slow disk: the wait is long anyway
+      continue;
+    }
+    sleepers.fetch_add(1);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    // Looked at again once counted: a hand-over in between sets the event
+    // (and a missed one costs no more than the timeout).
+    if (!ready() && !stopping_.load(std::memory_order_acquire)) WaitForSingleObject(wake, 50);
+    sleepers.fetch_sub(1);
   }
+}
+
+void BlockReader::Wake(HANDLE wake, std::atomic<uint32_t>& sleepers) {
+  // The hand-over just stored comes before the look at the sleepers.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (sleepers.load() > 0) SetEvent(wake);
 }
 
 bool BlockReader::Start(uint32_t target, uint64_t from, uint64_t end, uint32_t blockSectors, Examine examine,
@@ -73,7 +84,9 @@ bool BlockReader::Start(uint32_t target, uint64_t from, uint64_t end, uint32_t b
   const size_t bytes = static_cast<size_t>(blockSectors) * kSectorSize;
   for (size_t i = 0; i < slotCount_; ++i) {
     slots_[i].buffer = static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!slots_[i].buffer) {
+    slots_[i].read = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    slots_[i].freed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!slots_[i].buffer || !slots_[i].read || !slots_[i].freed) {
       Stop();
       return false;
     }
@@ -91,8 +104,10 @@ void BlockReader::Read(HANDLE handle) {
     if (index >= blocks_) return;
     // A block's slot is free once the scan is done with the block that held
     // it before.
-    if (!WaitFor([&] { return index < taken_.load(std::memory_order_acquire) + slotCount_; })) return;
     Slot& slot = slots_[index % slotCount_];
+    if (!WaitFor([&] { return index < taken_.load(std::memory_order_acquire) + slotCount_; }, slot.freed,
+                 slot.readerSleeps))
+      return;
     const uint64_t first = from_ + index * blockSectors_;
     const uint64_t count = std::min<uint64_t>(blockSectors_, end_ - first);
     const uint64_t offset = first * kSectorSize;
@@ -105,6 +120,7 @@ void BlockReader::Read(HANDLE handle) {
     slot.marks.clear();
     if (good && examine_) examine_(context_, slot.buffer, static_cast<uint32_t>(count), &slot.marks);
     slot.done.store(index << 1 | (good ? 1 : 0), std::memory_order_release);
+    Wake(slot.read, slot.scanSleeps);
   }
 }
 
@@ -113,13 +129,23 @@ const uint8_t* BlockReader::Take(uint64_t position, const std::vector<uint32_t>*
   const uint64_t index = (position - from_) / blockSectors_;
   if (index >= blocks_) return nullptr;
   // The blocks before this one are done with: their slots take the next.
-  if (index > taken_.load(std::memory_order_relaxed)) taken_.store(index, std::memory_order_release);
+  const uint64_t before = taken_.load(std::memory_order_relaxed);
+  if (index > before) {
+    taken_.store(index, std::memory_order_release);
+    // The slots of the blocks done with take the next ones.
+    for (uint64_t b = before; b < index && b < before + slotCount_; ++b) {
+      Slot& freed = slots_[b % slotCount_];
+      Wake(freed.freed, freed.readerSleeps);
+    }
+  }
   Slot& slot = slots_[index % slotCount_];
   uint64_t done = 0;
-  if (!WaitFor([&] {
-        done = slot.done.load(std::memory_order_acquire);
-        return done != UINT64_MAX && (done >> 1) == index;
-      }))
+  if (!WaitFor(
+          [&] {
+            done = slot.done.load(std::memory_order_acquire);
+            return done != UINT64_MAX && (done >> 1) == index;
+          },
+          slot.read, slot.scanSleeps))
     return nullptr;
   if (!(done & 1)) return nullptr;
   if (marks) *marks = examine_ ? &slot.marks : nullptr;
@@ -128,12 +154,17 @@ const uint8_t* BlockReader::Take(uint64_t position, const std::vector<uint32_t>*
 
 void BlockReader::Stop() {
   stopping_ = true;
+  for (size_t i = 0; i < slotCount_; ++i)
+    if (slots_[i].freed) SetEvent(slots_[i].freed);
   for (std::thread& t : threads_) t.join();
   threads_.clear();
   for (HANDLE h : handles_) gDeviceCalls.closeHandle(h);
   handles_.clear();
-  for (size_t i = 0; i < slotCount_; ++i)
+  for (size_t i = 0; i < slotCount_; ++i) {
     if (slots_[i].buffer) VirtualFree(slots_[i].buffer, 0, MEM_RELEASE);
+    if (slots_[i].read) CloseHandle(slots_[i].read);
+    if (slots_[i].freed) CloseHandle(slots_[i].freed);
+  }
   slots_.reset();
   slotCount_ = 0;
   stopping_ = false;

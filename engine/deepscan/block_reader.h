@@ -47,18 +47,25 @@ class BlockReader {
   void Stop();
 
  private:
-  // The threads hand blocks over through these words alone: a wait for a
-  // kernel object per block would cost more than the block's copy (under
-  // Wine, each is a round trip through its server).
+  // The threads hand blocks over through these words; a thread that has to
+  // wait spins a moment, then sleeps on an event that the other side sets
+  // only when someone sleeps (under Wine every event call is a round trip
+  // through its server, and a short sleep is a millisecond or more).
   struct Slot {
     std::atomic<uint64_t> done{UINT64_MAX};   // (block index << 1) | read whole, once read
     uint8_t* buffer = nullptr;
     std::vector<uint32_t> marks;
+    HANDLE read = nullptr;                    // set when its block is read, if the scan sleeps on it
+    HANDLE freed = nullptr;                   // set when the scan is done with it, if a thread sleeps on it
+    std::atomic<uint32_t> scanSleeps{0};
+    std::atomic<uint32_t> readerSleeps{0};
   };
   void Read(HANDLE handle);
-  // Waits until ready() or stopping_: spins a little, then yields, then sleeps.
+  // Waits until ready() or stopping_: spins a little, then sleeps on wake
+  // (counting itself in sleepers while it does).
   template <typename Ready>
-  bool WaitFor(Ready ready) const;
+  bool WaitFor(Ready ready, HANDLE wake, std::atomic<uint32_t>& sleepers);
+  void Wake(HANDLE wake, std::atomic<uint32_t>& sleepers);
 
   uint64_t from_ = 0, end_ = 0, blocks_ = 0;
   uint32_t blockSectors_ = 0;

@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "deepscan/block_reader.h"
 #include "deepscan_test_util.h"
 #include "disk/raw.h"
 #include "signatures/signature_table.h"
@@ -447,6 +448,42 @@ TEST(DeepScanFar, HitsPast2TiBKeepTheirSectors) {
 }
 
 // --- the pieces -------------------------------------------------------------
+
+namespace {
+
+void MarkEveryTenth(const void*, const uint8_t*, uint32_t sectors, std::vector<uint32_t>* marks) {
+  for (uint32_t i = 0; i < sectors; i += 10) marks->push_back(i);
+}
+
+}  // namespace
+
+TEST(DeepScanPieces, BlocksReadAheadAreTheSourcesBlocksInOrder) {
+  const uint32_t target = VolumeTarget(kVolume);
+  const std::string image = MappedImage(kVolume);
+  const uint64_t sectors = ImageSectors(image);
+  // From an odd sector on, to a short last block.
+  const uint64_t from = 1000;
+  BlockReader ahead;
+  ASSERT_TRUE(ahead.Start(target, from, sectors, kDeepScanBlockSectors, &MarkEveryTenth, nullptr));
+  EXPECT_EQ(ahead.Take(from + 1), nullptr) << "not a block's start";
+  for (uint64_t at = from; at < sectors; at += kDeepScanBlockSectors) {
+    const std::vector<uint32_t>* marks = nullptr;
+    const uint8_t* block = ahead.Take(at, &marks);
+    ASSERT_NE(block, nullptr) << at;
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(kDeepScanBlockSectors, sectors - at));
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(block), count * 512), ImageBytes(image, at * 512, count * 512));
+    ASSERT_NE(marks, nullptr);
+    EXPECT_EQ(marks->size(), (count + 9) / 10);
+  }
+  EXPECT_EQ(ahead.Take(sectors + 8192), nullptr) << "past the end";
+  // Stopped halfway, and started again: no thread is left behind.
+  ASSERT_TRUE(ahead.Start(target, 0, sectors, kDeepScanBlockSectors));
+  ASSERT_NE(ahead.Take(0), nullptr);
+  ahead.Stop();
+  EXPECT_EQ(ahead.Take(kDeepScanBlockSectors), nullptr);
+  EXPECT_FALSE(ahead.Start(0x0102, 0, sectors, kDeepScanBlockSectors)) << "both a disk and a volume";
+  EXPECT_FALSE(ahead.Start(target, 10, 10, kDeepScanBlockSectors)) << "nothing to read";
+}
 
 TEST(DeepScanPieces, TheFirstByteIndexMatchesExactlyAsTheTableDoes) {
   SignatureTable shipped;

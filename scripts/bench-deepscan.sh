@@ -11,8 +11,11 @@
 #                            stretches of random bytes between them
 #   bench-deepscan.sh hits   8,192 small JPEGs back to back: the per-file
 #                            cost of the copy-out
-#   ... window               (second argument) the scan and the copy-out send
-#                            their messages to a window, as to the pages
+#   ... window               the scan and the copy-out send their messages to
+#                            a window, as to the pages
+#   ... memory               both tools write to /dev/shm: the disk's
+#                            write-back then slows neither, and the ratio is
+#                            the programs' own
 # Images are made once and kept in build/bench.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,11 +26,16 @@ case "$kind" in
   *) die "usage: bench-deepscan.sh [1g|2g|hits] [window]" ;;
 esac
 window=()
-case "${2:-}" in
-  "") ;;
-  window) window=(--window) ;;
-  *) die "usage: bench-deepscan.sh [1g|2g|hits] [window]" ;;
-esac
+out=$bench
+shift || true
+for option in "$@"; do
+  case "$option" in
+    window) window=(--window) ;;
+    memory) out=/dev/shm/salvora-bench-deep.$$ ;;
+    *) die "usage: bench-deepscan.sh [1g|2g|hits] [window] [memory]" ;;
+  esac
+done
+mkdir -p "$out"
 img=$bench/deepscan-$kind.img
 truth=$bench/deepscan-$kind.tsv
 
@@ -162,6 +170,9 @@ bench_exe deepscan_bench
 # Another build of the program (an older one, to compare) when given.
 exe=${SALVORA_DEEPSCAN_BENCH_EXE:-$exe}
 bench_wine
+if [ "$out" != "$bench" ]; then
+  trap '[ -n "${SALVORA_KEEP_WINE:-}" ] || wine_stop; rm -rf "$out"' EXIT
+fi
 cat "$img" > /dev/null   # both tools start from a warm page cache
 runs=3
 
@@ -170,26 +181,26 @@ median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
 stage "salvora: scan, then copy-out of every hit, under wine64 ($runs runs)"
 scans=(); copies=(); walls=()
 for run in $(seq $runs); do
-  rm -rf "$bench/deep-ours" && mkdir -p "$bench/deep-ours"
+  rm -rf "$out/deep-ours" && mkdir -p "$out/deep-ours"
   t0=$(now)
-  "$top/scripts/wine-run" --disk 3="$img" --dir R="$bench/deep-ours" "$exe" 3 'R:\out' "${window[@]}" \
-    > "$bench/deep-ours.txt"
+  "$top/scripts/wine-run" --disk 3="$img" --dir R="$out/deep-ours" "$exe" 3 'R:\out' "${window[@]}" \
+    > "$out/deep-ours.txt"
   t1=$(now)
-  read -r _ scan _ copy _ hits _ < <(head -1 "$bench/deep-ours.txt")
+  read -r _ scan _ copy _ hits _ < <(head -1 "$out/deep-ours.txt")
   wall=$(python3 -c "print('%.3f' % ($t1 - $t0))")
   echo "  run $run: scan ${scan}s, copy-out ${copy}s, $hits hits, ${wall}s wall (Wine start included)"
   scans+=("$scan"); copies+=("$(python3 -c "print('%.3f' % ($scan + $copy))")"); walls+=("$wall")
 done
 best_scan=$(median "${scans[@]}"); best_both=$(median "${copies[@]}"); best_wall=$(median "${walls[@]}")
-files_written=$(find "$bench/deep-ours" -type f | wc -l)
-bytes_written=$(du -sb "$bench/deep-ours" | cut -f1)
+files_written=$(find "$out/deep-ours" -type f | wc -l)
+bytes_written=$(du -sb "$out/deep-ours" | cut -f1)
 
 stage "photorec: whole image, every file type ($runs runs)"
 prs=()
 for run in $(seq $runs); do
-  rm -rf "$bench/deep-photorec" && mkdir -p "$bench/deep-photorec"
+  rm -rf "$out/deep-photorec" && mkdir -p "$out/deep-photorec"
   t0=$(now)
-  (cd "$bench/deep-photorec" && photorec /log /d "$bench/deep-photorec/recup" /cmd "$img" \
+  (cd "$out/deep-photorec" && photorec /log /d "$out/deep-photorec/recup" /cmd "$img" \
     partition_none,options,fileopt,everything,enable,wholespace,search > /dev/null 2>&1)
   t1=$(now)
   pr=$(python3 -c "print('%.3f' % ($t1 - $t0))")
@@ -201,8 +212,8 @@ stage_done
 echo "  load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 echo "  salvora wrote $files_written files, $bytes_written bytes"
 
-python3 - "$best_scan" "$best_both" "$best_wall" "$photorec_time" "$(stat -c %s "$img")" "$bench/deep-ours.txt" \
-  "$truth" "$bench/deep-photorec" <<'PY'
+python3 - "$best_scan" "$best_both" "$best_wall" "$photorec_time" "$(stat -c %s "$img")" "$out/deep-ours.txt" \
+  "$truth" "$out/deep-photorec" <<'PY'
 import os, sys, xml.etree.ElementTree as ET
 scan, both, wall, photorec, size = map(float, sys.argv[1:6])
 ours_txt, truth_tsv, prdir = sys.argv[6:9]

@@ -3,12 +3,64 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
+
+namespace {
+
+// A case that hangs would hold its whole program until ctest's timeout (up to
+// fifteen minutes) and say nothing of where it stood. The watchdog names the
+// case and ends the program once a single case has run for
+// SALVORA_CASE_SECONDS (300 unless set; 0 turns it off).
+class CaseWatchdog : public ::testing::EmptyTestEventListener {
+ public:
+  CaseWatchdog() {
+    const char* limit = std::getenv("SALVORA_CASE_SECONDS");
+    limitMs_ = (limit ? static_cast<DWORD>(std::strtoul(limit, nullptr, 10)) : 300u) * 1000u;
+    if (limitMs_) CloseHandle(CreateThread(nullptr, 0, Watch, this, 0, nullptr));
+  }
+  void OnTestStart(const ::testing::TestInfo& info) override {
+    std::lock_guard<std::mutex> lock(nameLock_);
+    name_ = std::string(info.test_suite_name()) + "." + info.name();
+    started_ = GetTickCount();
+    running_ = true;
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { running_ = false; }
+
+ private:
+  static DWORD WINAPI Watch(LPVOID param) {
+    auto* self = static_cast<CaseWatchdog*>(param);
+    for (;;) {
+      Sleep(1000);
+      if (!self->running_ || static_cast<DWORD>(GetTickCount() - self->started_) < self->limitMs_) continue;
+      std::lock_guard<std::mutex> lock(self->nameLock_);
+      std::fprintf(stderr, "\nwatchdog: %s has run for %lu s without ending; the program is stopped\n",
+                   self->name_.c_str(), static_cast<unsigned long>(self->limitMs_ / 1000));
+      std::fflush(stderr);
+      std::fflush(stdout);
+      TerminateProcess(GetCurrentProcess(), 3);
+    }
+  }
+
+  DWORD limitMs_ = 0;
+  std::mutex nameLock_;
+  std::string name_;
+  std::atomic<DWORD> started_{0};
+  std::atomic<bool> running_{false};
+};
+
+const bool gCaseWatchdog = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new CaseWatchdog);
+  return true;
+}();
+
+}  // namespace
 
 namespace testsupport {
 

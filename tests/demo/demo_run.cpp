@@ -71,18 +71,7 @@ int main(int argc, char** argv) {
   HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
   if (!location) return Fail("no location page");
   HWND tree = GetDlgItem(location, IDC_LOC_BROWSE_TREE);
-  HTREEITEM drive = nullptr;
-  for (int tries = 0; tries < 100 && !drive; ++tries, Sleep(100)) {
-    for (HTREEITEM root = TreeView_GetRoot(tree); root && !drive; root = TreeView_GetNextSibling(tree, root)) {
-      TreeView_Expand(tree, root, TVE_EXPAND);
-      for (HTREEITEM i = TreeView_GetChild(tree, root); i; i = TreeView_GetNextSibling(tree, i))
-        if (p.TreeItem(tree, i).text.find("X:") != std::string::npos) drive = i;
-    }
-  }
-  if (!drive) return Fail("X: is not in the location page's tree");
-  TreeView_SelectItem(tree, drive);
-  PostMessageA(tree, WM_KEYDOWN, VK_SHIFT, 0);
-  Sleep(300);
+  if (!ChooseDriveInTree(p, tree, 'X')) return Fail("X: is not in the location page's tree");
   Shoot(location, "demo_location.bmp");
   Click(location, IDC_LOC_NEXT);
 

@@ -318,4 +318,24 @@ class Program {
   }
 };
 
+// Chooses drive `letter` in a location page's folder tree as the keyboard
+// does (the tree takes the selection as the path); false when the drive is
+// still not in the tree after ten seconds.
+inline bool ChooseDriveInTree(const Program& p, HWND tree, char letter) {
+  const std::string text = std::string(1, letter) + ":";
+  HTREEITEM drive = nullptr;
+  for (int tries = 0; tries < 100 && !drive; ++tries, Sleep(100)) {
+    for (HTREEITEM root = TreeView_GetRoot(tree); root && !drive; root = TreeView_GetNextSibling(tree, root)) {
+      TreeView_Expand(tree, root, TVE_EXPAND);
+      for (HTREEITEM i = TreeView_GetChild(tree, root); i; i = TreeView_GetNextSibling(tree, i))
+        if (p.TreeItem(tree, i).text.find(text) != std::string::npos) drive = i;
+    }
+  }
+  if (!drive) return false;
+  TreeView_SelectItem(tree, drive);
+  PostMessageA(tree, WM_KEYDOWN, VK_SHIFT, 0);
+  Sleep(300);
+  return true;
+}
+
 }  // namespace programtest

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "program_driver.h"
+#include "resource.h"
 #include "treelist.h"
 
 namespace programtest {
@@ -23,6 +24,19 @@ inline std::vector<std::string> RowTexts(const Program& p, HWND tree) {
   std::vector<std::string> out;
   for (const auto& r : p.TreeRows(tree)) out.push_back(RowText(p, tree, r.first));
   return out;
+}
+
+// The deleted-file result page once its list is whole: the busy box gone and
+// the title counting the files. Null (and a screenshot of the screen saved as
+// failureShot) when it does not come within three minutes.
+inline HWND WaitForFilledResultPage(const Program& p, const std::string& failureShot) {
+  HWND result = p.WaitFor({IDC_RES_LIST_FULL, IDC_RES_FILTER, IDC_RES_CHECK_ALL}, 180000);
+  if (result && WaitUntil([&] {
+        return IsWindowEnabled(result) && ControlText(result, IDC_PAGE_TITLE).find("共找到") != std::string::npos;
+      }, 120000))
+    return result;
+  testsupport::SaveScreenshot(testsupport::ArtifactPath(failureShot));
+  return nullptr;
 }
 
 // The tree view inside a tree-list control of a page.

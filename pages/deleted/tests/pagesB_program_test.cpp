@@ -80,19 +80,7 @@ void DriveTheRoad(char letter, size_t found, const std::vector<Expected>& expect
   HWND location = p.WaitFor(IDC_LOC_BROWSE_TREE);
   ASSERT_NE(location, nullptr);
   HWND tree = GetDlgItem(location, IDC_LOC_BROWSE_TREE);
-  HTREEITEM drive = nullptr;
-  for (int tries = 0; tries < 100 && !drive; ++tries, Sleep(100)) {
-    for (HTREEITEM root = TreeView_GetRoot(tree); root && !drive; root = TreeView_GetNextSibling(tree, root)) {
-      TreeView_Expand(tree, root, TVE_EXPAND);
-      for (HTREEITEM i = TreeView_GetChild(tree, root); i; i = TreeView_GetNextSibling(tree, i))
-        if (p.TreeItem(tree, i).text.find(driveText) != std::string::npos) drive = i;
-    }
-  }
-  ASSERT_NE(drive, nullptr) << driveText << " is not in the tree";
-  // Selected as the keyboard selects: the tree takes the selection as the path.
-  TreeView_SelectItem(tree, drive);
-  PostMessageA(tree, WM_KEYDOWN, VK_SHIFT, 0);
-  Sleep(300);
+  ASSERT_TRUE(ChooseDriveInTree(p, tree, letter)) << driveText << " is not in the tree";
   Click(location, IDC_LOC_NEXT);
 
   // The scan runs; the result page opens when it has ended and fills its list.

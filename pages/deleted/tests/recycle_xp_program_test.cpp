@@ -74,12 +74,8 @@ TEST(RecycleProgramXp, EmptiedBinsComeBackWholeUnderTheirFormerPaths) {
   ASSERT_NE(main, nullptr) << "the program did not start";
   Click(main, IDC_MODE_RECYCLE);
 
-  HWND result = p.WaitFor({IDC_RES_LIST_FULL, IDC_RES_FILTER, IDC_RES_CHECK_ALL}, 180000);
-  if (!result) testsupport::SaveScreenshot(testsupport::ArtifactPath("recycle_xp_failure.bmp"));
-  ASSERT_NE(result, nullptr) << "no result page";
-  ASSERT_TRUE(WaitUntil([&] {
-    return IsWindowEnabled(result) && ControlText(result, IDC_PAGE_TITLE).find("共找到") != std::string::npos;
-  }, 120000)) << ControlText(result, IDC_PAGE_TITLE);
+  HWND result = WaitForFilledResultPage(p, "recycle_xp_failure.bmp");
+  ASSERT_NE(result, nullptr) << "no result page, or its list never filled";
   Click(result, IDC_RES_EXPAND);
 
   HWND tree = TreeOfList(result, IDC_RES_LIST_FULL);

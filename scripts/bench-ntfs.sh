@@ -94,7 +94,7 @@ if [ "$copy" = "--copy" ]; then
   ours_out=$bench/ntfs-copy-ours tsk_out=$bench/ntfs-copy-tsk
   rm -rf "$ours_out" "$tsk_out"
   mkdir -p "$ours_out" "$tsk_out"
-  res=$("$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 1 "Z:${ours_out//\//\\}")
+  res=$("$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 1 "Z:${ours_out//\//\\}" | tr -d '\r')
   copy_ms=$(echo "$res" | awk '/copy_ms/{print $2}')
   failed=$(echo "$res" | awk '/^failed/{print $2}')
   damaged=$(echo "$res" | awk '/^damaged/{print $2}')

@@ -627,7 +627,8 @@ void DeepScan::SendProgress(uint64_t position, bool last) {
 int DeepScan::Run(uint64_t from) {
   buffer_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, static_cast<size_t>(kDeepScanBlockSectors) * kSectorSize,
                                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  if (!buffer_) return kDeepScanNothing;
+  // Without its buffer the scan looks at nothing: that is no "nothing found".
+  if (!buffer_) return kDeepScanNoMemory;
   while ((total_ >> progressShift_) > 0xFFFFFFFFull) ++progressShift_;
   gDeepScanProgressShift = progressShift_;
   // An unknown size is read until reading fails.

@@ -52,6 +52,7 @@ constexpr int kDeepScanNoTable = -2;       // "ZEPRS.DAT" cannot be opened
 constexpr int kDeepScanBadTable = -3;      // its size cannot be read, or its magic is wrong
 constexpr int kDeepScanCannotOpen = -4;    // the disk or volume cannot be opened
 constexpr int kDeepScanCannotRead = -5;    // it opened, but not one block of it could be read
+constexpr int kDeepScanNoMemory = -6;      // no room for the block buffer: nothing was looked at
 
 // Scans the disk or volume named by the sector target (disk/raw.h), from its
 // first sector to its last, whatever its size. Clears gScanAbort and

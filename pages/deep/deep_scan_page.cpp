@@ -238,10 +238,13 @@ void CPhotoScanDlg::FinishScan() {
     if (m_owner && m_owner->m_hWnd) m_owner->ShowWindow(SW_SHOW);
     return;
   }
-  if (rc == kDeepScanNoTable || rc == kDeepScanBadTable) {
-    // Without its table the scan could not look: that is not "nothing found".
+  if (rc == kDeepScanNoTable || rc == kDeepScanBadTable || rc == kDeepScanNoMemory) {
+    // Without its table or its buffer the scan could not look: that is not
+    // "nothing found".
     CString text;
-    text.LoadString(rc == kDeepScanNoTable ? IDS_DEEP_NO_TABLE : IDS_DEEP_BAD_TABLE);
+    text.LoadString(rc == kDeepScanNoTable   ? IDS_DEEP_NO_TABLE
+                    : rc == kDeepScanBadTable ? IDS_DEEP_BAD_TABLE
+                                              : IDS_OUT_OF_MEMORY);
     MessageBox(text, m_caption, MB_OK | MB_ICONERROR);
     ShowWindow(SW_HIDE);
     if (m_owner && m_owner->m_hWnd) m_owner->ShowWindow(SW_SHOW);

@@ -88,3 +88,30 @@ function(salvora_add_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${locks}")
   endif()
 endfunction()
+
+# A test program run once more with a destination that fills up after 24 KB
+# (engine/tests/full_destination.sh; no root needed), only its cases of FILTER:
+#   salvora_add_fulldest_test(name PROGRAM target FILTER "Suite.*" [DRIVE "X=fixture"])
+function(salvora_add_fulldest_test name)
+  cmake_parse_arguments(T "" "PROGRAM;FILTER;DRIVE" "" ${ARGN})
+  if(NOT SALVORA_TESTS OR NOT TARGET ${T_PROGRAM})
+    return()
+  endif()
+  set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
+  set(map)
+  set(lock)
+  if(T_DRIVE)
+    string(REGEX MATCH "^([A-Z])=(.+)$" ok "${T_DRIVE}")
+    if(NOT ok)
+      message(FATAL_ERROR "${name}: bad DRIVE '${T_DRIVE}'")
+    endif()
+    set(map --drive ${CMAKE_MATCH_1}=${CMAKE_BINARY_DIR}/fixtures/${CMAKE_MATCH_2}/image.img)
+    set(lock RESOURCE_LOCK drive-${CMAKE_MATCH_1})
+  endif()
+  add_test(NAME ${name}
+    COMMAND bash ${SALVORA_TOP}/engine/tests/full_destination.sh ${SALVORA_TOP}/scripts/wine-run ${scratch}
+            ${map} -- $<TARGET_FILE:${T_PROGRAM}> --gtest_filter=${T_FILTER})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT 300 FIXTURES_REQUIRED images ${lock}
+    ENVIRONMENT "SALVORA_FIXTURES_DIR=${CMAKE_BINARY_DIR}/fixtures;SALVORA_SCRATCH=${scratch}")
+endfunction()

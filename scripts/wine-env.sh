@@ -104,6 +104,10 @@ wine_start() {
   wine_prefix_create
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Drive types a test gave a letter (a CD-ROM for the destination checks)
+  # must not outlive it: a server that starts again later would give them to
+  # the volumes other tests map there.
+  wine reg delete 'HKLM\Software\Wine\Drives' /f </dev/null >/dev/null 2>&1 || true
 }
 
 wine_windows() { # version

@@ -17,7 +17,7 @@ salvora_add_test(pagesA_road GUI
 
 salvora_add_test(pagesB_pages GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagesB_pages_test.cpp
-  ABSENT "drive Q"
+  ABSENT "drive Q" "drive Y"
   LIBS salvora_pages salvora_resources
   MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
   TIMEOUT 600)

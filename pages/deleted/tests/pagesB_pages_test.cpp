@@ -248,6 +248,15 @@ class RecoveryPages : public ::testing::Test {
       RegCloseKey(key);
     }
   }
+  // The prefix outlives this program: a Y: left a CD-ROM hides the volumes
+  // that later tests map there from every page that lists drives.
+  static void TearDownTestSuite() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Drives", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, "y:");
+      RegCloseKey(key);
+    }
+  }
 
   void SetUp() override {
     main_.CreateEx(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, 0);

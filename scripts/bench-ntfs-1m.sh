@@ -31,12 +31,12 @@ if [ ! -f "$img" ]; then
   truncate -s 4G "$img.tmp"
   mkntfs -F -Q -q -c 4096 -L BENCH1M "$img.tmp" >/dev/null 2>&1
   python3 - "$img.tmp" "$records" "$top/tests/fixtures/recipes" <<'EOF'
-import importlib.util, os, struct, sys
+import os, struct, sys
 
 path, total, recipes = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-spec = importlib.util.spec_from_file_location("ntfspatch", os.path.join(recipes, "_ntfspatch.py"))
-np = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(np)
+sys.path[:0] = [os.path.dirname(recipes), recipes]
+from recipes._siblings import load  # noqa: E402
+np = load("_ntfspatch")
 
 CLUSTER = 4096
 FIRST_FREE = 64                       # records below are mkntfs's own

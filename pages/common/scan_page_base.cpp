@@ -4,6 +4,18 @@
 #include "restova_app.h"
 #include "state.h"
 
+void CScanPageBase::PaintScanPanel(CDC* dc, const CRect& client, int headingId, int backId, int headingMargin) {
+  CRect heading, back;
+  ::GetWindowRect(::GetDlgItem(m_hWnd, headingId), &heading);
+  ::GetWindowRect(::GetDlgItem(m_hWnd, backId), &back);
+  ScreenToClient(&heading);
+  ScreenToClient(&back);
+  CRect panel(32, heading.top - headingMargin, client.right - 32, back.top - 24);
+  PaintPanel(dc, panel);
+  CBitmap picture;
+  if (picture.LoadBitmap(IDB_SCAN_PICTURE)) dc->DrawBitmap(picture, panel.left + 26, heading.top - headingMargin + 12);
+}
+
 void CScanPageBase::SetUpScanControls(int stopId, int backId, int headingId, int foundLabelId, int pathId) {
   m_stop.SubclassDlgItem(stopId, this);
   m_back.SubclassDlgItem(backId, this);

@@ -44,6 +44,10 @@ class CScanPageBase : public CWizardPage {
   // shows what was found so far) and Back, the heading, the found label and
   // the path being read.
   void SetUpScanControls(int stopId, int backId, int headingId, int foundLabelId, int pathId);
+  // The white panel behind the scan's texts, from just above the heading to
+  // above the Back button, with the scan picture at its left, 12 pixels below
+  // the panel's top. headingMargin: how far above the heading it begins.
+  void PaintScanPanel(CDC* dc, const CRect& client, int headingId, int backId, int headingMargin);
   // After a modal box: the scan's end that came while it was up.
   void RunPendingFinish();
   // The user leaves the scan: it stops, and nothing it finds is shown.

@@ -123,16 +123,7 @@ BOOL CScanDelFilesDlg::OnInitDialog() {
 }
 
 void CScanDelFilesDlg::PaintBody(CDC* dc, const CRect& client) {
-  // A white panel behind the scan's texts, the picture at its left.
-  CRect heading, back;
-  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_PAGE_HEADING), &heading);
-  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_SCAN_BACK), &back);
-  ScreenToClient(&heading);
-  ScreenToClient(&back);
-  CRect panel(32, heading.top - 26, client.right - 32, back.top - 24);
-  PaintPanel(dc, panel);
-  CBitmap picture;
-  if (picture.LoadBitmap(IDB_SCAN_PICTURE)) dc->DrawBitmap(picture, panel.left + 26, heading.top - 14);
+  PaintScanPanel(dc, client, IDC_PAGE_HEADING, IDC_SCAN_BACK, 26);
 }
 
 LRESULT CScanDelFilesDlg::OnScanProgress(WPARAM, LPARAM text) {

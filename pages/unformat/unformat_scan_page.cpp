@@ -121,16 +121,7 @@ UINT UnformatScanThreadProc(LPVOID param) {
 }
 
 void CUnformatScanDlg::PaintBody(CDC* dc, const CRect& client) {
-  // A white panel behind the scan's texts, the picture at its left.
-  CRect heading, back;
-  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_UFSCAN_HEADING), &heading);
-  ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_UFSCAN_BACK), &back);
-  ScreenToClient(&heading);
-  ScreenToClient(&back);
-  CRect panel(32, heading.top - 22, client.right - 32, back.top - 24);
-  PaintPanel(dc, panel);
-  CBitmap picture;
-  if (picture.LoadBitmap(IDB_SCAN_PICTURE)) dc->DrawBitmap(picture, panel.left + 26, heading.top - 10);
+  PaintScanPanel(dc, client, IDC_UFSCAN_HEADING, IDC_UFSCAN_BACK, 22);
 }
 
 LRESULT CUnformatScanDlg::OnProgress(WPARAM total, LPARAM position) {

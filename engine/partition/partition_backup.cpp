@@ -276,6 +276,22 @@ int WriteSector0Backup(int disk, const uint8_t sector0[512], const char* path) {
   return file.Finish() ? kBackupDone : kBackupFailed;
 }
 
+int WriteSectorsBackup(int disk, const uint8_t sector0[512], const SavedSector* others, size_t count,
+                       const char* path) {
+  BackupWriter file;
+  if (!file.Create(path)) return kBackupCannotStart;
+  if (!file.WriteHeader(IdentityOrNull(disk)) || !file.AddRecord(0, 1, 0, 0, 1, sector0)) return kBackupFailed;
+  for (size_t i = 0; i < count; ++i) {
+    const uint64_t lba = others[i].lba;
+    if (lba == 0 || lba >= kTableSectorLimit) return kBackupFailed;
+    uint8_t head, sectorByte, cylinderByte;
+    EncodeChs(lba, &head, &sectorByte, &cylinderByte);
+    if (!file.AddRecord(head, sectorByte, cylinderByte, static_cast<uint32_t>(lba), 1, others[i].data))
+      return kBackupFailed;
+  }
+  return file.Finish() ? kBackupDone : kBackupFailed;
+}
+
 std::string WriteTemporaryBackup(const char* prefix, TemporaryBackupWriter write, void* context) {
   char folder[MAX_PATH];
   DWORD n = GetTempPathA(sizeof folder, folder);

@@ -81,6 +81,16 @@ int BackupPartitionInfo(int disk, const char* path);
 // lost-partition search keeps of the sector it replaces). Same results.
 int WriteSector0Backup(int disk, const uint8_t sector0[512], const char* path);
 
+// Writes a backup file of sector 0 and the other sectors given (the boot
+// records of logical drives a rebuild is about to replace), each under its
+// own number, sector 0 first. Same results.
+struct SavedSector {
+  uint64_t lba;
+  uint8_t data[512];
+};
+int WriteSectorsBackup(int disk, const uint8_t sector0[512], const SavedSector* others, size_t count,
+                       const char* path);
+
 // --- restore --------------------------------------------------------------
 // Messages of the restore (string numbers of the program's string table).
 enum : int {

@@ -1,8 +1,10 @@
 #include "partition/partition_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "disk/raw.h"
@@ -20,27 +22,24 @@ char gPreviousSector0File[MAX_PATH];
 
 namespace {
 
-// The walk of a chain of extended boot records ends after this many.
-constexpr unsigned kMaxExtendedRecords = 128;
-constexpr uint64_t kFirstProbe = kTrackSectors;   // the end of the first track
-constexpr unsigned kMaxFailedProbes = 16;          // unreadable probes in a row that end the search
+// The running search's stop and progress, shared with the page's thread.
+std::atomic<bool> gStopSearch(false);
+std::atomic<unsigned> gSearchPermille(0);
+std::vector<LostPartitionFinding> gFindings;
 
-bool OnCylinderGrid(uint64_t sector) { return sector == kFirstProbe || sector % kCylinderSectors == 0; }
-bool OnMibGrid(uint64_t sector) { return sector % kMibSectors == 0; }
-
-// The probe after pos: the next cylinder start or 1 MiB step.
-uint64_t NextProbe(uint64_t pos) {
-  uint64_t cylinder = (pos / kCylinderSectors + 1) * kCylinderSectors;
-  uint64_t mib = (pos / kMibSectors + 1) * kMibSectors;
-  return std::min(cylinder, mib);
-}
+constexpr uint32_t kScanBlockSectors = 8192;     // 4 MiB a read
+constexpr uint32_t kRetrySectors = 64;            // a block that fails is read again in these
+constexpr unsigned kMaxFailedPieces = 64;         // unreadable pieces in a row: the disk has stopped
+constexpr size_t kMaxHits = 4096;                 // boot sectors and boot records kept from the scan
+constexpr unsigned kMaxLogicalDrives = 120;
 
 struct FileSystemFound {
   uint8_t type;
-  uint64_t sectors;
+  uint64_t sectors;   // what its entry covers
 };
 
-// A FAT or NTFS boot sector whose geometry holds together.
+// A FAT or NTFS boot sector whose geometry holds together. NTFS counts its
+// backup boot sector, which lies just past what its boot sector counts.
 bool RecogniseBootSector(const uint8_t sector[512], FileSystemFound* out) {
   FatGeometry fat;
   if (ParseFatBootSector(sector, &fat)) {
@@ -49,9 +48,9 @@ bool RecogniseBootSector(const uint8_t sector[512], FileSystemFound* out) {
     return true;
   }
   NtfsGeometry ntfs;
-  if (ReadNtfsGeometry(sector, &ntfs)) {
+  if (ReadNtfsGeometry(sector, &ntfs) && ntfs.totalSectors < kTableSectorLimit) {
     out->type = kPartTypeNtfs;
-    out->sectors = ntfs.totalSectors;
+    out->sectors = ntfs.totalSectors + 1;
     return true;
   }
   return false;
@@ -105,109 +104,180 @@ Evidence RootFolderEvidence(const uint8_t* s) {
   return entries ? Evidence::kFits : Evidence::kAbsent;
 }
 
+// A sector of the disk that the scan kept: a boot sector or a boot record.
+struct Hit {
+  uint64_t at;
+  bool record;   // an extended boot record (else a FAT or NTFS boot sector)
+  uint8_t sector[kSectorSize];
+};
+
 // A file system found by the search, and how well its own structures (its
 // FATs, root folder and backup boot sector; its MFT, mirror and backup boot
 // sector) bear it out.
 struct Candidate {
   uint64_t start = 0;
-  uint64_t sectors = 0;          // what the file system (or chain of logical drives) covers
+  uint64_t sectors = 0;          // what its entry covers
   uint64_t systemEnd = 0;        // the first sector after its own structures (FAT: the data area's start)
+  uint64_t copyAt = 0;           // where its backup boot sector lies (0: none)
+  const uint8_t* boot = nullptr; // the boot sector it was read from (one of the hits)
   uint8_t type = 0;
+  bool fromBackup = false;       // read from the backup copy; the first sector was not taken
   unsigned fits = 0;             // structures that check out
   unsigned contradictions = 0;   // structures that cannot be what they should be
   bool folderFits = false;       // its root folder checks out
   bool quiet = false;            // an empty root folder, but no boot sector inside its own structures
+  bool eligible = false;
   uint64_t weight = 0;           // set when the table is chosen
 
   uint64_t end() const { return start + sectors; }
   // Its structures check out, the first folder among them (or, for a volume
   // with nothing in its root yet, no other file system begins inside its
-  // own structures): the probes inside it can be skipped.
+  // own structures): what lies in its data area is its files'.
   bool Confirmed() const { return contradictions == 0 && (folderFits || quiet); }
 };
 
-constexpr size_t kMaxCandidates = 64;
+// A logical drive of the rebuilt chain: its file system and the boot record
+// that reaches it.
+struct Logical {
+  const Candidate* fs;
+  uint64_t record;
+};
 
 class LostPartitionSearch {
  public:
   LostPartitionSearch(const char* path, uint64_t diskSectors) : path_(path), diskSectors_(diskSectors) {
-    probeLimit_ = diskSectors ? std::min(diskSectors, kTableSectorLimit) : kTableSectorLimit;
-    endLimit_ = diskSectors ? diskSectors : kTableSectorLimit;
+    scanLimit_ = diskSectors ? std::min(diskSectors, kTableSectorLimit) : kTableSectorLimit;
+    endLimit_ = diskSectors ? std::min(diskSectors, kTableSectorLimit) : kTableSectorLimit;
   }
 
-  // Probes the disk, then fills the entries of gRebuiltSector0 with the best
-  // set of file systems that do not overlap; the number of entries made.
-  unsigned Run() {
-    Probe();
-    return Choose();
+  // Reads the disk, then builds gRebuiltSector0 and the chain of boot records
+  // from the best set of file systems that do not overlap. A result code when
+  // the search cannot go on (stopped, the disk stopped answering), else 0.
+  int Run() {
+    const int rc = Scan();
+    if (rc != 0) return rc;
+    MakeCandidates();
+    if (gStopSearch.load()) return kSearchStopped;
+    Choose();
+    return 0;
   }
+
+  unsigned entries() const { return entries_; }
+  // The boot records of the chain: where, and the sector to be written there
+  // (only those whose sector does not already say the same).
+  const std::vector<SavedSector>& records() const { return records_; }
 
  private:
-  bool Read(uint64_t sector, uint8_t* buffer) { return ReadOpenDisk(path_, sector, 1, buffer) == 0; }
+  bool Read(uint64_t sector, uint8_t* buffer) {
+    return sector < endLimit_ && ReadOpenDisk(path_, sector, 1, buffer) == 0;
+  }
 
-  void Probe() {
-    uint64_t pos = kFirstProbe;
-    uint8_t sector[kSectorSize];
-    unsigned failedReads = 0;
-    while (pos < probeLimit_ && candidates_.size() < kMaxCandidates) {
-      if (!Read(pos, sector)) {
-        // Inside a disk of known size an unreadable probe is a bad sector:
-        // the partitions behind it are still looked for. A run of failures
-        // means the disk has stopped answering.
-        if (!diskSectors_ || ++failedReads >= kMaxFailedProbes) break;
-        pos = NextProbe(pos);
-        continue;
-      }
-      failedReads = 0;
-      uint64_t next = 0;
-      if (HasBootSignature(sector)) {
-        FileSystemFound fs;
-        if (RecogniseBootSector(sector, &fs)) {
-          next = AddFileSystem(pos, sector, fs);
-        } else if (LooksLikeExtendedRecord(sector) && !haveExtended_) {
-          next = AddExtended(pos, sector);
+  // One read of the disk from sector 1, in large blocks; every sector that
+  // ends in 55 AA is looked at. A block that cannot be read is read again in
+  // small pieces, so that a bad sector hides no more than its own piece.
+  int Scan() {
+    std::vector<uint8_t> block(static_cast<size_t>(kScanBlockSectors) * kSectorSize);
+    unsigned failedPieces = 0;
+    for (uint64_t pos = 1; pos < scanLimit_;) {
+      if (gStopSearch.load()) return kSearchStopped;
+      gSearchPermille.store(static_cast<unsigned>(pos * 1000 / scanLimit_));
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kScanBlockSectors, scanLimit_ - pos));
+      if (ReadOpenDisk(path_, pos, n, block.data()) == 0) {
+        failedPieces = 0;
+        Look(pos, n, block.data());
+      } else {
+        for (uint32_t done = 0; done < n;) {
+          const uint32_t piece = std::min(kRetrySectors, n - done);
+          if (ReadOpenDisk(path_, pos + done, piece, block.data()) == 0) {
+            failedPieces = 0;
+            Look(pos + done, piece, block.data());
+          } else {
+            ++unreadPieces_;
+            // Past the end of a disk whose size is unknown, or a disk that
+            // has stopped answering: no table is built from half a disk.
+            if (!diskSectors_) return hits_.empty() ? kSearchNothingFound : 0;
+            if (++failedPieces >= kMaxFailedPieces) return kSearchDiskStopped;
+          }
+          done += piece;
         }
       }
-      pos = next > pos ? next : NextProbe(pos);
+      pos += n;
+    }
+    gSearchPermille.store(1000);
+    return 0;
+  }
+
+  void Look(uint64_t first, uint32_t count, const uint8_t* data) {
+    for (uint32_t i = 0; i < count && hits_.size() < kMaxHits; ++i) {
+      const uint8_t* s = data + static_cast<size_t>(i) * kSectorSize;
+      if (s[510] != 0x55 || s[511] != 0xAA) continue;
+      FileSystemFound fs;
+      const bool boot = RecogniseBootSector(s, &fs);
+      if (!boot && !LooksLikeExtendedRecord(s)) continue;
+      Hit h;
+      h.at = first + i;
+      h.record = !boot;
+      std::memcpy(h.sector, s, kSectorSize);
+      hits_.push_back(h);
     }
   }
 
-  // A boot sector's file system. Only one whose structures check out lets
-  // the search step over what it covers: a stale boot sector (of a volume
-  // that lay here before the disk was partitioned again) must not hide the
-  // partitions that lie inside its old extent. Returns where to probe next.
-  uint64_t AddFileSystem(uint64_t start, const uint8_t* boot, const FileSystemFound& fs) {
-    // A file system that would run past the disk's end is not one of this
-    // disk's partitions (a volume image kept in a file, a boot sector copy).
-    if (diskSectors_ && start + fs.sectors > diskSectors_) return 0;
-    if (start + fs.sectors > kTableSectorLimit) return 0;
+  // Each boot sector is taken as its volume's first sector and, where its
+  // kind keeps a backup copy, as that copy: a volume whose first sector is
+  // gone is found from its backup.
+  void MakeCandidates() {
+    for (const Hit& h : hits_) {
+      if (h.record) {
+        records_found_.push_back(h.at);
+        continue;
+      }
+      FileSystemFound fs;
+      if (!RecogniseBootSector(h.sector, &fs)) continue;
+      AddCandidate(h.at, h.sector, fs, false);
+      if (fs.type == kPartTypeNtfs) {
+        if (h.at >= fs.sectors) AddCandidate(h.at - (fs.sectors - 1), h.sector, fs, true);
+      } else if (fs.type == kPartTypeFat32) {
+        const uint16_t backup = ReadLe16(h.sector + 0x32);
+        if (backup != 0 && backup != 0xFFFF && backup < ReadLe16(h.sector + 14) && h.at > backup)
+          AddCandidate(h.at - backup, h.sector, fs, true);
+      }
+    }
+    for (Candidate& c : candidates_) {
+      if (gStopSearch.load()) return;
+      if (c.type == kPartTypeNtfs)
+        CheckNtfs(c.boot, &c);
+      else
+        CheckFat(c.boot, &c);
+      // An empty root folder proves nothing: a stale boot sector's root may
+      // lie in zeros of the file system that replaced it. But that file
+      // system's boot sector then lies inside the stale one's FATs; a fresh
+      // volume's FATs hold none.
+      if (!c.Confirmed() && c.contradictions == 0 && !c.folderFits && c.fits >= 2)
+        c.quiet = !ForeignHitBetween(c, c.start, c.systemEnd);
+    }
+  }
+
+  void AddCandidate(uint64_t start, const uint8_t* boot, const FileSystemFound& fs, bool fromBackup) {
+    // Sector 0 is the table's. A file system that would run past the disk's
+    // end is not one of this disk's partitions (a volume image kept in a
+    // file, a boot sector copy), nor one no entry can name.
+    if (start == 0 || start + fs.sectors > endLimit_) return;
+    for (const Candidate& c : candidates_)
+      if (c.start == start && c.type == fs.type && c.sectors == fs.sectors) return;
     Candidate c;
     c.start = start;
     c.sectors = fs.sectors;
     c.type = fs.type;
-    if (fs.type == kPartTypeNtfs)
-      CheckNtfs(boot, &c);
-    else
-      CheckFat(boot, &c);
-    // An empty root folder proves nothing: a stale boot sector's root may lie
-    // in zeros of the file system that replaced it. But that file system's
-    // boot sector then lies inside the stale one's FATs, on a probe; a fresh
-    // volume's FATs hold none.
-    if (!c.Confirmed() && c.contradictions == 0 && !c.folderFits && c.fits >= 2)
-      c.quiet = !BootSectorBetween(c.start, c.systemEnd);
+    c.boot = boot;
+    c.fromBackup = fromBackup;
     candidates_.push_back(c);
-    return c.Confirmed() ? c.end() : 0;
   }
 
-  // Whether a probe after first and before end holds a boot sector or an
-  // extended boot record.
-  bool BootSectorBetween(uint64_t first, uint64_t end) {
-    uint8_t s[kSectorSize];
-    for (uint64_t pos = NextProbe(first); pos < end && pos < probeLimit_; pos = NextProbe(pos)) {
-      if (!Read(pos, s) || !HasBootSignature(s)) continue;
-      FileSystemFound fs;
-      if (RecogniseBootSector(s, &fs) || LooksLikeExtendedRecord(s)) return true;
-    }
+  // Whether a boot sector or boot record that is not c's own copy lies in
+  // (first, end).
+  bool ForeignHitBetween(const Candidate& c, uint64_t first, uint64_t end) const {
+    for (const Hit& h : hits_)
+      if (h.at > first && h.at < end && h.at != c.copyAt) return true;
     return false;
   }
 
@@ -236,9 +306,10 @@ class LostPartitionSearch {
     if (fat32) {
       // The backup boot sector and the FSInfo sector of the reserved area.
       const uint16_t backup = ReadLe16(boot + 0x32), info = ReadLe16(boot + 0x30);
-      if (backup != 0 && backup != 0xFFFF && backup < g.reservedSectors && Read(c->start + backup, s) &&
-          std::memcmp(s, boot, 90) == 0)
-        ++c->fits;
+      if (backup != 0 && backup != 0xFFFF && backup < g.reservedSectors) {
+        c->copyAt = c->start + backup;
+        if (Read(c->copyAt, s) && std::memcmp(s, boot, 90) == 0) ++c->fits;
+      }
       if (info != 0 && info != 0xFFFF && info < g.reservedSectors && Read(c->start + info, s) &&
           std::memcmp(s, "RRaA", 4) == 0 && std::memcmp(s + 484, "rrAa", 4) == 0)
         ++c->fits;
@@ -262,88 +333,50 @@ class LostPartitionSearch {
     }
     const uint64_t mirror = c->start + ReadLe64(boot + 0x38) * g.sectorsPerCluster;
     if (mirror < c->end() && Read(mirror, s) && std::memcmp(s, "FILE", 4) == 0) ++c->fits;
-    // The backup boot sector lies just past the sectors the boot sector counts.
-    if (c->end() < endLimit_ && Read(c->end(), s) && std::memcmp(s, boot, 0x54) == 0) ++c->fits;
-  }
-
-  // The extended partition whose first boot record lies at start: it reaches
-  // to the end of the furthest logical drive its chain names. Its link to
-  // its first logical drive is what confirms it.
-  uint64_t AddExtended(uint64_t start, const uint8_t* record) {
-    if (!CheckExtendedLink(start, record)) return 0;
-    uint64_t size = ExtendedChainSize(start);
-    if (size == 0) return 0;
-    Candidate c;
-    c.start = start;
-    c.sectors = std::min(size, endLimit_ - start);
-    c.systemEnd = start + 1;
-    c.type = kPartTypeExtended;
-    c.fits = 1;
-    c.folderFits = true;
-    candidates_.push_back(c);
-    haveExtended_ = true;
-    return c.end();
-  }
-
-  // The logical drive the record names begins with a boot sector.
-  bool CheckExtendedLink(uint64_t start, const uint8_t* record) {
-    uint64_t logicalStart = start + ReadPartitionEntry(record, 0).startLba;
-    uint8_t sector[kSectorSize];
-    return logicalStart < probeLimit_ && Read(logicalStart, sector) && HasBootSignature(sector);
-  }
-
-  // Sectors from the first boot record to the end of the last logical drive
-  // of the chain. A record that cannot be read or lacks 55 AA, a link back
-  // to a record already seen or past the disk ends the chain.
-  uint64_t ExtendedChainSize(uint64_t first) {
-    uint64_t extent = 0, current = first;
-    std::vector<uint64_t> seen;
-    uint8_t record[kSectorSize];
-    for (unsigned n = 0; n < kMaxExtendedRecords; ++n) {
-      if (!Read(current, record) || !HasBootSignature(record)) break;
-      seen.push_back(current);
-      PartitionEntry logical = ReadPartitionEntry(record, 0);
-      if (!IsEmptyEntry(logical) && !IsExtendedType(logical.type) && logical.sectorCount) {
-        uint64_t end = current - first + logical.startLba + logical.sectorCount;
-        if (current + logical.startLba + logical.sectorCount <= endLimit_) extent = std::max(extent, end);
-      }
-      uint64_t next = 0;
-      for (unsigned i = 1; i < kPartitionEntries && !next; ++i) {
-        PartitionEntry link = ReadPartitionEntry(record, i);
-        if (IsExtendedType(link.type)) next = first + link.startLba;
-      }
-      if (!next || next >= probeLimit_ || std::find(seen.begin(), seen.end(), next) != seen.end()) break;
-      current = next;
-    }
-    return extent;
+    // The backup boot sector is the volume's last sector; the other copy is
+    // the first. One of them is where this candidate was read from.
+    c->copyAt = c->end() - 1;
+    const uint64_t other = c->fromBackup ? c->start : c->copyAt;
+    if (Read(other, s) && std::memcmp(s, boot, 0x54) == 0) ++c->fits;
   }
 
   // The table: of the file systems found, the set that does not overlap and
-  // is borne out best (the sum of their weights), in the order they lie; at
-  // most four. A file system whose own structures another one's boot sector
-  // sits in cannot be whole, and weighs least.
-  unsigned Choose() {
+  // is borne out best (the sum of their weights), in the order they lie. A
+  // file system whose own structures another one's boot sector sits in
+  // cannot be whole, and weighs less; one that lies in the data area of a
+  // volume whose structures hold is a file of that volume.
+  void Choose() {
     for (Candidate& c : candidates_) {
-      for (const Candidate& other : candidates_)
-        if (&other != &c && other.start > c.start && other.start < std::max(c.systemEnd, c.start + 1))
-          c.contradictions += 1;
+      if (c.systemEnd > c.start + 1 && ForeignHitBetween(c, c.start, c.systemEnd)) c.contradictions += 1;
       const uint64_t good = 10 * (1 + c.fits + (c.folderFits ? 1 : 0));
       const uint64_t bad = 15 * static_cast<uint64_t>(c.contradictions);
       c.weight = good > bad ? good - bad : 1;
+      c.eligible = c.fits > c.contradictions;
     }
-    std::sort(candidates_.begin(), candidates_.end(),
-              [](const Candidate& a, const Candidate& b) { return a.end() < b.end(); });
+    for (Candidate& c : candidates_) {
+      if (!c.eligible) continue;
+      for (const Candidate& outer : candidates_)
+        if (&outer != &c && outer.Confirmed() && c.start >= outer.systemEnd && c.start > outer.start &&
+            c.end() <= outer.end())
+          c.eligible = false;
+    }
+    std::vector<const Candidate*> pool;
+    for (const Candidate& c : candidates_)
+      if (c.eligible) pool.push_back(&c);
+    std::sort(pool.begin(), pool.end(), [](const Candidate* a, const Candidate* b) {
+      return a->end() != b->end() ? a->end() < b->end() : a->start < b->start;
+    });
     // best[i]: the best weight of a set of the first i candidates (by end).
-    const size_t n = candidates_.size();
+    const size_t n = pool.size();
     std::vector<uint64_t> best(n + 1, 0);
     std::vector<size_t> before(n, 0);
     for (size_t i = 0; i < n; ++i) {
       // Only candidates that end at or before this one's start may join it.
       size_t compatible = 0;
       for (size_t j = 0; j < i; ++j)
-        if (candidates_[j].end() <= candidates_[i].start) compatible = j + 1;
+        if (pool[j]->end() <= pool[i]->start) compatible = j + 1;
       before[i] = compatible;
-      best[i + 1] = std::max(best[i], best[compatible] + candidates_[i].weight);
+      best[i + 1] = std::max(best[i], best[compatible] + pool[i]->weight);
     }
     std::vector<const Candidate*> chosen;
     for (size_t i = n; i > 0;) {
@@ -351,53 +384,164 @@ class LostPartitionSearch {
         --i;
         continue;
       }
-      chosen.push_back(&candidates_[i - 1]);
+      chosen.push_back(pool[i - 1]);
       i = before[i - 1];
     }
     std::reverse(chosen.begin(), chosen.end());
-    if (chosen.size() > kPartitionEntries) chosen.resize(kPartitionEntries);
-
-    for (size_t i = 0; i < chosen.size(); ++i) {
-      const Candidate& c = *chosen[i];
-      // The end rounded to the layout's grid, never into the next partition.
-      const uint64_t limit = i + 1 < chosen.size() ? std::min(endLimit_, chosen[i + 1]->start) : endLimit_;
-      const bool active = i == 0 && c.type != kPartTypeExtended;
-      SetPartitionEntry(active, c.type, c.start, c.sectors, static_cast<unsigned>(i + 1), limit);
-    }
-    return entries_;
+    Build(chosen);
   }
 
-  // The layout is that of the first partition on one grid only: a partition
-  // at a place on both grids ends on that layout's grid.
-  bool MibLayout(uint64_t start) {
-    if (!layoutKnown_ && OnCylinderGrid(start) != OnMibGrid(start)) {
-      mibLayout_ = OnMibGrid(start);
-      layoutKnown_ = true;
+  // The boot record found in front of chosen[i]: after the end of the one
+  // before it, naming exactly its start. 0 when none.
+  uint64_t RecordInFront(const std::vector<const Candidate*>& chosen, size_t i) const {
+    const uint64_t low = i ? chosen[i - 1]->end() : 1;
+    uint64_t found = 0;
+    for (const Hit& h : hits_) {
+      if (!h.record || h.at < low || h.at >= chosen[i]->start) continue;
+      const PartitionEntry e = ReadPartitionEntry(h.sector, 0);
+      if (h.at + e.startLba == chosen[i]->start) found = std::max(found, h.at);
     }
-    return mibLayout_;
+    return found;
   }
 
-  // Sets entry slot (1-4) for a partition at start that covers size
-  // sectors; the end of the partition, or 0 when nothing was set.
-  uint64_t SetPartitionEntry(bool active, uint8_t type, uint64_t start, uint64_t size, unsigned slot, uint64_t limit) {
-    if (slot < 1 || slot > kPartitionEntries || start >= kTableSectorLimit) return 0;
-    uint64_t end = RebuiltPartitionEnd(start, size, MibLayout(start), limit);
-    if (end <= start || end - start > 0xFFFFFFFFull) return 0;
-    PartitionEntry e = MakePartitionEntry(active, type, static_cast<uint32_t>(start), static_cast<uint32_t>(end - start));
-    WritePartitionEntry(gRebuiltSector0, entries_, e);
-    ++entries_;
-    return end;
+  // One extended partition holding the run of file systems from the first
+  // that a boot record was found in front of to the last, the others
+  // primaries, in the order they lie. When that makes more entries than a
+  // table holds, the run grows to the last file system, then back from it
+  // (with no boot record found: every file system after the third). Each
+  // logical drive needs a free sector in front of it for its boot record;
+  // one without is left out, as are the drives past the most a chain holds.
+  void Build(const std::vector<const Candidate*>& chosen) {
+    const size_t n = chosen.size();
+    size_t first = n, last = 0;
+    for (size_t i = 0; i < n; ++i)
+      if (RecordInFront(chosen, i)) {
+        first = std::min(first, i);
+        last = i;
+      }
+    auto entriesNeeded = [&]() { return first < n ? n - (last - first + 1) + 1 : n; };
+    if (entriesNeeded() > kPartitionEntries) {
+      if (first == n) {
+        first = kPartitionEntries - 1;
+        last = n - 1;
+      } else {
+        last = n - 1;
+        while (entriesNeeded() > kPartitionEntries) --first;
+      }
+    }
+    std::vector<bool> written(n, false), logical(n, false);
+    std::vector<Logical> logicals;
+    for (size_t i = 0; i < n; ++i) {
+      if (first == n || i < first || i > last) {
+        written[i] = true;
+        continue;
+      }
+      logical[i] = true;
+      if (logicals.size() >= kMaxLogicalDrives) continue;
+      const uint64_t low = i ? chosen[i - 1]->end() : 1;
+      uint64_t record = RecordInFront(chosen, i);
+      if (!record && chosen[i]->start > low)
+        record = chosen[i]->start - std::min<uint64_t>(kTrackSectors, chosen[i]->start - low);
+      if (!record) continue;   // no sector in front of it: no boot record can reach it
+      logicals.push_back({chosen[i], record});
+      written[i] = true;
+    }
+
+    unsigned slot = 0;
+    bool extendedMade = false;
+    for (size_t i = 0; i < n && slot < kPartitionEntries; ++i) {
+      if (!logical[i]) {
+        const Candidate& c = *chosen[i];
+        PartitionEntry e = MakePartitionEntry(slot == 0, c.type, static_cast<uint32_t>(c.start),
+                                              static_cast<uint32_t>(c.sectors));
+        WritePartitionEntry(gRebuiltSector0, slot++, e);
+      } else if (!extendedMade && !logicals.empty()) {
+        extendedMade = true;
+        const uint64_t start = logicals.front().record;
+        const uint64_t end = logicals.back().fs->end();
+        WritePartitionEntry(gRebuiltSector0, slot++,
+                            MakePartitionEntry(false, kPartTypeExtended, static_cast<uint32_t>(start),
+                                               static_cast<uint32_t>(end - start)));
+        for (size_t k = 0; k < logicals.size(); ++k) MakeRecord(logicals, k, start);
+      }
+    }
+    entries_ = slot;
+    gFindings.clear();
+    for (size_t i = 0; i < n; ++i) {
+      LostPartitionFinding f;
+      f.start = chosen[i]->start;
+      f.sectors = chosen[i]->sectors;
+      f.type = chosen[i]->type;
+      f.written = written[i];
+      f.logical = logical[i];
+      f.fromBackup = chosen[i]->fromBackup;
+      gFindings.push_back(f);
+    }
+    // What was found and not chosen: overlapping a better set.
+    for (const Candidate& c : candidates_) {
+      if (!c.eligible || std::find(chosen.begin(), chosen.end(), &c) != chosen.end()) continue;
+      LostPartitionFinding f;
+      f.start = c.start;
+      f.sectors = c.sectors;
+      f.type = c.type;
+      f.fromBackup = c.fromBackup;
+      gFindings.push_back(f);
+    }
+  }
+
+  // The boot record of logical drive k: its drive relative to the record,
+  // the link to the next record relative to the extended partition's start
+  // (covering that record and its drive).
+  void MakeRecord(const std::vector<Logical>& logicals, size_t k, uint64_t extendedStart) {
+    const Logical& l = logicals[k];
+    uint8_t sector[kSectorSize];
+    const bool haveOld = Read(l.record, sector);
+    if (!haveOld) std::memset(sector, 0, sizeof sector);
+    uint8_t built[kSectorSize];
+    std::memcpy(built, sector, sizeof built);
+    std::memset(built + kPartitionTableOffset, 0, 4 * 16);
+    built[510] = 0x55;
+    built[511] = 0xAA;
+    PartitionEntry drive = MakePartitionEntry(false, l.fs->type, static_cast<uint32_t>(l.fs->start),
+                                              static_cast<uint32_t>(l.fs->sectors));
+    drive.startLba = static_cast<uint32_t>(l.fs->start - l.record);
+    WritePartitionEntry(built, 0, drive);
+    if (k + 1 < logicals.size()) {
+      const Logical& next = logicals[k + 1];
+      PartitionEntry link = MakePartitionEntry(false, kPartTypeExtended, static_cast<uint32_t>(next.record),
+                                               static_cast<uint32_t>(next.fs->end() - next.record));
+      link.startLba = static_cast<uint32_t>(next.record - extendedStart);
+      WritePartitionEntry(built, 1, link);
+    }
+    // A record that already says this (its drive, the place its link leads
+    // to) is left as it is.
+    if (haveOld && HasBootSignature(sector) && SameRecord(sector, built)) return;
+    SavedSector out;
+    out.lba = l.record;
+    std::memcpy(out.data, built, sizeof built);
+    records_.push_back(out);
+  }
+
+  static bool SameRecord(const uint8_t* a, const uint8_t* b) {
+    const PartitionEntry a0 = ReadPartitionEntry(a, 0), b0 = ReadPartitionEntry(b, 0);
+    const PartitionEntry a1 = ReadPartitionEntry(a, 1), b1 = ReadPartitionEntry(b, 1);
+    if (a0.type != b0.type || a0.startLba != b0.startLba || a0.sectorCount != b0.sectorCount) return false;
+    if (IsExtendedType(a1.type) != IsExtendedType(b1.type)) return false;
+    if (IsExtendedType(b1.type) && (a1.startLba != b1.startLba || a1.sectorCount == 0)) return false;
+    if (!IsExtendedType(b1.type) && !IsEmptyEntry(a1)) return false;
+    return IsEmptyEntry(ReadPartitionEntry(a, 2)) && IsEmptyEntry(ReadPartitionEntry(a, 3));
   }
 
   const char* path_;
   uint64_t diskSectors_;
-  uint64_t probeLimit_;   // probes stay below this
+  uint64_t scanLimit_;    // the scan stays below this
   uint64_t endLimit_;     // partitions end at or before this
+  std::vector<Hit> hits_;
+  std::vector<uint64_t> records_found_;
   std::vector<Candidate> candidates_;
+  std::vector<SavedSector> records_;
   unsigned entries_ = 0;
-  bool haveExtended_ = false;
-  bool layoutKnown_ = false;
-  bool mibLayout_ = false;
+  unsigned unreadPieces_ = 0;
 };
 
 class DiskHandleCloser {
@@ -405,21 +549,29 @@ class DiskHandleCloser {
   ~DiskHandleCloser() { CloseDiskHandle(); }
 };
 
-// Saves the sector about to be replaced in the temporary folder.
-struct Sector0Copy {
+// Saves the sectors about to be replaced in the temporary folder: sector 0
+// and the boot records of the chain, as they are now.
+struct SectorsCopy {
   int disk;
   const uint8_t* sector0;
+  const std::vector<SavedSector>* others;
 };
-int WriteSector0Copy(const char* path, void* context) {
-  const Sector0Copy* c = static_cast<const Sector0Copy*>(context);
-  return WriteSector0Backup(c->disk, c->sector0, path);
+int WriteSectorsCopy(const char* path, void* context) {
+  const SectorsCopy* c = static_cast<const SectorsCopy*>(context);
+  return WriteSectorsBackup(c->disk, c->sector0, c->others->data(), c->others->size(), path);
 }
 
-bool KeepPreviousSector0(int disk, const uint8_t sector0[512]) {
+bool KeepPreviousSectors(int disk, const char* diskPath, const uint8_t sector0[512],
+                         const std::vector<SavedSector>& records) {
+  std::vector<SavedSector> old(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    old[i].lba = records[i].lba;
+    if (ReadOpenDisk(diskPath, old[i].lba, 1, old[i].data) != 0) return false;
+  }
   char prefix[32];
   std::snprintf(prefix, sizeof prefix, "DISK%d-SECTOR0", disk);
-  Sector0Copy copy = {disk, sector0};
-  const std::string path = WriteTemporaryBackup(prefix, &WriteSector0Copy, &copy);
+  SectorsCopy copy = {disk, sector0, &old};
+  const std::string path = WriteTemporaryBackup(prefix, &WriteSectorsCopy, &copy);
   if (path.empty()) return false;
   std::memcpy(gPreviousSector0, sector0, sizeof gPreviousSector0);
   gPreviousSector0Disk = disk;
@@ -427,20 +579,56 @@ bool KeepPreviousSector0(int disk, const uint8_t sector0[512]) {
   return true;
 }
 
-// Writes the rebuilt sector 0 to the open disk; true when it reads back.
-bool WritePartitionTable(const char* path) {
-  if (WriteOpenDisk(path, 0, 1, gRebuiltSector0) != 0) return false;
+bool WriteAndCompare(const char* path, uint64_t lba, const uint8_t* data) {
+  if (WriteOpenDisk(path, lba, 1, data) != 0) return false;
   uint8_t check[kSectorSize];
-  return ReadOpenDisk(path, 0, 1, check) == 0 && std::memcmp(check, gRebuiltSector0, kSectorSize) == 0;
+  return ReadOpenDisk(path, lba, 1, check) == 0 && std::memcmp(check, data, kSectorSize) == 0;
+}
+
+// Writes the boot records of the chain, then sector 0 (so that a failed
+// record leaves the old sector 0), each read back; then reads the whole
+// table again. true when the disk holds what was built.
+bool WritePartitionTable(const char* path, const std::vector<SavedSector>& records) {
+  for (const SavedSector& r : records)
+    if (!WriteAndCompare(path, r.lba, r.data)) return false;
+  if (!WriteAndCompare(path, 0, gRebuiltSector0)) return false;
+  for (const SavedSector& r : records) {
+    uint8_t check[kSectorSize];
+    if (ReadOpenDisk(path, r.lba, 1, check) != 0 || std::memcmp(check, r.data, kSectorSize) != 0) return false;
+  }
+  return true;
+}
+
+// The chain of boot records as it will lie on the disk: each record inside
+// the extended partition, its drive after it and inside it too, the records
+// and drives in order and apart, every link leading to the next record.
+bool IsConsistentChain(const uint8_t sector0[512], const std::vector<SavedSector>& records, const char* path) {
+  PartitionEntry extended = {};
+  for (unsigned i = 0; i < kPartitionEntries; ++i)
+    if (IsExtendedType(ReadPartitionEntry(sector0, i).type)) extended = ReadPartitionEntry(sector0, i);
+  if (IsEmptyEntry(extended)) return records.empty();
+  const uint64_t first = extended.startLba, end = first + extended.sectorCount;
+  uint64_t current = first, low = first;
+  for (unsigned n = 0; n <= kMaxLogicalDrives; ++n) {
+    uint8_t record[kSectorSize];
+    auto built = std::find_if(records.begin(), records.end(), [&](const SavedSector& r) { return r.lba == current; });
+    if (built != records.end())
+      std::memcpy(record, built->data, sizeof record);
+    else if (ReadOpenDisk(path, current, 1, record) != 0)
+      return false;
+    if (current < low || current >= end || !HasBootSignature(record)) return false;
+    const PartitionEntry drive = ReadPartitionEntry(record, 0);
+    const uint64_t driveStart = current + drive.startLba, driveEnd = driveStart + drive.sectorCount;
+    if (drive.startLba == 0 || drive.sectorCount == 0 || driveEnd > end) return false;
+    const PartitionEntry link = ReadPartitionEntry(record, 1);
+    if (!IsExtendedType(link.type)) return driveEnd == end;
+    current = first + link.startLba;
+    low = driveEnd;
+  }
+  return false;
 }
 
 }  // namespace
-
-uint64_t RebuiltPartitionEnd(uint64_t start, uint64_t size, bool mibLayout, uint64_t limit) {
-  const bool cylinder = OnCylinderGrid(start) && !(mibLayout && OnMibGrid(start));
-  uint64_t end = cylinder ? NextCylinderBoundary(start + size) : RoundUpToGrid(start + size, PartitionGrid::kMib);
-  return std::min(end, limit);
-}
 
 void PrepareRebuiltSector0() {
   std::memset(gRebuiltSector0, 0, sizeof gRebuiltSector0);
@@ -449,11 +637,25 @@ void PrepareRebuiltSector0() {
   gRebuiltSector0[511] = 0xAA;
 }
 
-int SearchLostPartitions(int disk) {
+void BeginLostPartitionSearch() {
+  gStopSearch.store(false);
+  gSearchPermille.store(0);
+}
+
+void StopLostPartitionSearch() { gStopSearch.store(true); }
+
+unsigned LostPartitionSearchProgress() { return gSearchPermille.load(); }
+
+const std::vector<LostPartitionFinding>& LostPartitionFindings() { return gFindings; }
+
+namespace {
+
+int SearchAndWrite(int disk) {
   char path[32];
   MakeDiskPath(disk, path);
   if (!path[0]) return kSearchDiskError;
   PrepareRebuiltSector0();
+  gFindings.clear();
   // Sized first: where the size must be found by reading, the reads go
   // through handles of their own.
   const uint64_t diskSectors = DiskSectorCount(path);
@@ -474,12 +676,26 @@ int SearchLostPartitions(int disk) {
   if (HasBootSignature(sector0) && RecogniseBootSector(sector0, &fs)) return kSearchTableValid;
 
   LostPartitionSearch search(path, diskSectors);
-  if (search.Run() == 0) return kSearchNothingFound;
+  const int rc = search.Run();
+  if (rc != 0) return rc;
+  if (search.entries() == 0) return kSearchNothingFound;
+  // Past here nothing stops the search: what is begun is finished.
+  if (gStopSearch.load()) return kSearchStopped;
 
   // Windows knows the disk by its signature: keep it.
   std::memcpy(gRebuiltSector0 + kDiskSignatureOffset, sector0 + kDiskSignatureOffset, 4);
   if (!IsConsistentRebuiltTable(gRebuiltSector0, diskSectors)) return kSearchInconsistent;
-  if (!KeepPreviousSector0(disk, sector0)) return kSearchCannotKeepOld;
+  if (!IsConsistentChain(gRebuiltSector0, search.records(), path)) return kSearchInconsistent;
+  if (!KeepPreviousSectors(disk, path, sector0, search.records())) return kSearchCannotKeepOld;
 
-  return WritePartitionTable(path) ? kSearchWritten : kSearchWriteFailed;
+  return WritePartitionTable(path, search.records()) ? kSearchWritten : kSearchWriteFailed;
+}
+
+}  // namespace
+
+int SearchLostPartitions(int disk) {
+  const int rc = SearchAndWrite(disk);
+  gSearchPermille.store(1000);
+  gStopSearch.store(false);
+  return rc;
 }

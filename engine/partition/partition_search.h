@@ -1,17 +1,22 @@
 // Lost-partition search and partition-table rebuild. When the table in sector
-// 0 of a physical disk is gone, the search probes the places where partitions
-// begin (sector 63, every 255 x 63 cylinder start, every 1 MiB step),
-// recognises FAT12/16, FAT32 and NTFS boot sectors and extended boot records,
-// builds up to four primary entries and writes a new sector 0.
+// 0 of a physical disk is gone, the search reads the whole disk once, in large
+// blocks, and looks at every sector for FAT12/16, FAT32 and NTFS boot sectors
+// (and their backup copies: FAT32's in its reserved sectors, NTFS's in the
+// volume's last sector) and extended boot records. It builds primary entries
+// and, where file systems lay behind boot records or there are more than
+// four, an extended partition with its chain of logical drives, then writes
+// sector 0 and the boot records of the chain.
 //
-// The partition page runs SearchLostPartitions on its rebuild worker, then
-// sends WM_PARTSEARCH_DONE to itself and shows the message of the result.
-// Nothing here opens a window.
+// The partition page runs SearchLostPartitions on its rebuild worker, shows
+// LostPartitionSearchProgress while it runs, may ask it to stop, then gets
+// WM_PARTSEARCH_DONE and shows the message of the result. Nothing here opens
+// a window.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 // The sector 0 being rebuilt: the standard boot program, the disk signature
 // of the sector it replaces, four entries, 55 AA. Process-wide; written by
@@ -41,30 +46,52 @@ enum : int {
   kSearchInconsistent = -3,  // the table built failed its checks: nothing written (a safety net,
                              // not expected to happen)
   kSearchNothingFound = -4,  // no partition found: nothing written (string 63)
-  kSearchCannotKeepOld = -5, // the copy of the old sector 0 could not be saved: nothing written
+  kSearchCannotKeepOld = -5, // the copy of the sectors to be replaced could not be saved: nothing written
   kSearchGptDisk = -6,       // a GPT disk (protective entry 0xEE or a GPT header): nothing written
-  kSearchWriteFailed = -7,   // writing the new sector 0 failed or it did not read back: sector 0
-                             // may be changed; the old one is in gPreviousSector0File
+  kSearchWriteFailed = -7,   // a write failed or did not read back: sector 0 or a boot record of
+                             // the chain may be changed; the old ones are in gPreviousSector0File
+  kSearchStopped = -8,       // the user stopped the search before anything was written: nothing written
+  kSearchDiskStopped = -9,   // the disk stopped answering part-way: nothing written
 };
 
 // Searches disk 0-9 and, when partitions were found, writes the rebuilt
-// sector 0. Only sector 0 is ever written, and only with a consistent table:
-// entries inside the disk, not overlapping, of the types the search gives
-// (FAT16 6 active in the first slot, FAT32 0x0B, NTFS 7, extended 5), a
-// file system's entry ending on its grid step after the file system's last
-// sector (at the disk's end, or the next partition's start, at the latest).
+// table. Only sector 0 and the boot records of a rebuilt chain of logical
+// drives are ever written (a boot record only where it does not already say
+// what the rebuilt one says), only with a consistent table, and only after
+// every sector about to be replaced has been saved to gPreviousSector0File.
 //
-// Every boot sector found is checked against its own structures (FAT: both
-// FATs' first sectors, the root folder, the FAT32 backup boot and FSInfo
-// sectors; NTFS: the MFT's first record and the root folder's, the mirror,
-// the backup boot sector). Only a file system whose structures, its root
-// folder among them, check out lets the probes skip what it covers; of all
-// the file systems found, the table takes the set that does not overlap and
-// is borne out best, so a stale boot sector of an earlier layout never hides
-// the partitions that lie inside its old extent.
+// Each entry starts at its file system's first sector and is exactly as long
+// as the file system says (FAT: the boot sector's total; NTFS: that plus its
+// backup boot sector), entries of types FAT16 6 (active in the first slot),
+// FAT32 0x0B, NTFS 7, extended 5. Every boot sector found is checked against
+// its own structures (FAT: both FATs' first sectors, the root folder, the
+// FAT32 backup boot and FSInfo sectors; NTFS: the MFT's first record and the
+// root folder's, the mirror, the backup boot sector); of all the file systems
+// found, the table takes the set that does not overlap and is borne out best,
+// so a stale boot sector of an earlier layout never hides the partitions that
+// lie inside its old extent, and a volume image kept as a file inside a
+// partition whose structures hold is not a partition. The ones left out are
+// in LostPartitionFindings, marked not written.
 int SearchLostPartitions(int disk);
 
-// The end of a partition found at start whose file system (or chain of
-// logical drives) covers size sectors: rounded up to the grid of the disk's
-// layout, never past limit. Exposed for tests.
-uint64_t RebuiltPartitionEnd(uint64_t start, uint64_t size, bool mibLayout, uint64_t limit);
+// The search of the page's worker: call before starting it (clears a stop
+// asked for earlier and the progress).
+void BeginLostPartitionSearch();
+// Asks the running search to stop; it ends with kSearchStopped before it
+// writes anything (once writing has begun, it finishes).
+void StopLostPartitionSearch();
+// How far the running (or last) search has read the disk, in thousandths.
+unsigned LostPartitionSearchProgress();
+
+// What the last search found: every file system it would have written and
+// every one it left out (overlapping a better one, no room for the boot
+// record that would reach it, more than a table can hold).
+struct LostPartitionFinding {
+  uint64_t start = 0;
+  uint64_t sectors = 0;
+  uint8_t type = 0;
+  bool written = false;   // named by the rebuilt table
+  bool logical = false;   // as a logical drive of the extended partition
+  bool fromBackup = false;   // its first sector is gone; found by its backup boot sector
+};
+const std::vector<LostPartitionFinding>& LostPartitionFindings();

@@ -82,7 +82,7 @@ enum class PartitionGrid { kCylinder, kMib };
 // The smallest multiple of the grid step at or above sector; a sector past
 // the last step that a table can name stays as it is.
 uint64_t RoundUpToGrid(uint64_t sector, PartitionGrid grid);
-inline uint64_t NextCylinderBoundary(uint64_t sector) { return RoundUpToGrid(sector, PartitionGrid::kCylinder); }
+
 
 // True when the four entries of a rebuilt table are fit to be written: the
 // used entries come first and have a known type (FAT16, NTFS, FAT32,

@@ -118,21 +118,11 @@ TEST(LostPartitions, LoopingExtendedChainEnds) {
   }
 }
 
-TEST(RebuiltEntries, EndsAndCylinderHeadSector) {
-  // One NTFS file system of 1,000,000 sectors at 63: to the next cylinder.
-  const uint64_t end = RebuiltPartitionEnd(63, 1000000, false, 1ull << 40);
-  EXPECT_EQ(end - 63, 1012032u);
+TEST(RebuiltEntries, CylinderHeadSector) {
   PartitionEntry e = MakePartitionEntry(true, kPartTypeNtfs, 63, 1012032);
   EXPECT_EQ(e.bootFlag, 0x80);
   EXPECT_EQ((std::vector<int>{e.startCylinder, e.startHead, e.startSector}), (std::vector<int>{0, 1, 1}));
   EXPECT_EQ((std::vector<int>{e.endCylinder, e.endHead, e.endSector & 63}), (std::vector<int>{62, 254, 63}));
-
-  // 1 MiB layout: to the next 1 MiB step; at the disk's end at the latest.
-  EXPECT_EQ(RebuiltPartitionEnd(2048, 40959, true, 1ull << 40), 43008u);
-  EXPECT_EQ(RebuiltPartitionEnd(192780, 47220, false, 240000), 240000u);
-  // A start on both grids ends on the layout's.
-  EXPECT_EQ(RebuiltPartitionEnd(32901120, 2047, true, 1ull << 40), 32901120u + 2048);
-  EXPECT_EQ(RebuiltPartitionEnd(32901120, 2047, false, 1ull << 40), 32901120u + 16065);
 
   // An end on a track boundary: the last sector is the track's 63rd.
   e = MakePartitionEntry(false, kPartTypeFat32, 2048, 129024 - 2048);

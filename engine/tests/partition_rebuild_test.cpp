@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "partition/partition_backup.h"
 #include "partition/partition_search.h"
 #include "partition/partition_table.h"
 #include "partition_fixture.h"
@@ -81,13 +82,12 @@ std::vector<uint64_t> ExpectOriginalTable(int disk, const std::string& fixture) 
   }
   for (const LostPartitionFinding& f : LostPartitionFindings())
     EXPECT_TRUE(f.written) << "found at " << f.start << " and left out";
-  const std::vector<uint64_t> differ = partfix::DifferingSectors(disk, fixture);
-  DeleteFileA(gPreviousSector0File);
-  return differ;
+  return partfix::DifferingSectors(disk, fixture);
 }
 
 TEST(RebuildOffTheGrid, PrimariesAndLogicalDrivesOnTracks) {
   EXPECT_EQ(ExpectOriginalTable(1, "part-track63"), std::vector<uint64_t>{0}) << "the boot records were whole";
+  DeleteFileA(gPreviousSector0File);
 }
 
 TEST(RebuildOffTheGrid, ALostChainOfBootRecordsIsWrittenBack) {
@@ -96,16 +96,30 @@ TEST(RebuildOffTheGrid, ALostChainOfBootRecordsIsWrittenBack) {
   std::vector<uint64_t> expected = {0};
   // Written again as they were (the boot records' code area was zero).
   EXPECT_EQ(ExpectOriginalTable(2, "part-track63"), expected);
-  // The copy kept first holds the sectors as they were before: restoring it
-  // takes the disk back to its damaged state.
+  // The copy kept first holds every sector the rebuild replaced: restoring
+  // it takes the disk back to the state it was found in.
+  ASSERT_EQ(RestorePartitionInfo(2, gPreviousSector0File, [](void*, int) { return true; }, nullptr), kRestoreDone);
+  EXPECT_EQ(partfix::DifferingSectors(2, "part-track63"), (std::vector<uint64_t>{0, 157248, 209664, 262080}));
+  DeleteFileA(gPreviousSector0File);
+  partfix::RemoveKeptRestoreCopies();
 }
 
 TEST(RebuildOffTheGrid, APartitionAtSector128WithTwoMegabyteClusters) {
+  // Stopped, the search writes nothing and the next one runs again.
+  partfix::WipeTableEntries(3);
+  const std::vector<uint8_t> wiped = ReadSectors(3, 0, 1);
+  BeginLostPartitionSearch();
+  StopLostPartitionSearch();
+  EXPECT_EQ(SearchLostPartitions(3), kSearchStopped);
+  EXPECT_EQ(ReadSectors(3, 0, 1), wiped);
   EXPECT_EQ(ExpectOriginalTable(3, "part-at128"), std::vector<uint64_t>{0});
+  EXPECT_EQ(LostPartitionSearchProgress(), 1000u);
+  DeleteFileA(gPreviousSector0File);
 }
 
 TEST(RebuildOffTheGrid, FatAndNtfsAtOddSectors) {
   EXPECT_EQ(ExpectOriginalTable(4, "part-odd"), std::vector<uint64_t>{0});
+  DeleteFileA(gPreviousSector0File);
 }
 
 TEST(RebuildOffTheGrid, VolumesWhoseFirstSectorIsGoneAreFoundFromTheirBackups) {
@@ -115,6 +129,7 @@ TEST(RebuildOffTheGrid, VolumesWhoseFirstSectorIsGoneAreFoundFromTheirBackups) {
   unsigned fromBackup = 0;
   for (const LostPartitionFinding& f : LostPartitionFindings()) fromBackup += f.fromBackup;
   EXPECT_EQ(fromBackup, 2u);
+  DeleteFileA(gPreviousSector0File);
 }
 
 }  // namespace

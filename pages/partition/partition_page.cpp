@@ -2,11 +2,14 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+
 #include "disk/identity.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "partition/partition_backup.h"
 #include "partition/partition_search.h"
+#include "partition/partition_table.h"
 #include "resource.h"
 #include "restova_app.h"
 #include "shellitems.h"
@@ -105,6 +108,62 @@ void CPartitionTile::DrawSubText(HDC dc, const RECT& item, UINT state) {
   DeleteObject(font);
 }
 
+// ---- CRebuildBusyBox -----------------------------------------------------------------
+
+namespace {
+const int kStopButtonId = IDCANCEL;
+const UINT_PTR kProgressTimer = 1;
+const UINT kProgressMs = 200;
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CRebuildBusyBox, CStopRecoveryScrollBar)
+  ON_BN_CLICKED(IDCANCEL, &CRebuildBusyBox::AskStop)
+END_MESSAGE_MAP()
+
+BOOL CRebuildBusyBox::OnInitDialog() {
+  CStopRecoveryScrollBar::OnInitDialog();
+  m_stopAsked = false;
+  m_shown = ~0u;
+  // The box grows by a row for its stop button, under the bar.
+  CRect r;
+  GetWindowRect(&r);
+  const int buttonW = 80, buttonH = 24;
+  SetWindowPos(nullptr, 0, 0, r.Width(), r.Height() + buttonH + 8, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CRect client;
+  GetClientRect(&client);
+  HWND button = ::CreateWindowExA(0, "BUTTON", LoadText(IDS_PART_SEARCH_STOP).GetString(),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, client.right - buttonW - 16,
+                                  client.bottom - buttonH - 8, buttonW, buttonH, m_hWnd,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStopButtonId)),
+                                  AfxGetResourceHandle(), nullptr);
+  if (button) {
+    m_stop.SubclassDlgItem(kStopButtonId, this);
+    SkinBackButton(m_stop);
+    m_stop.SetWindowText(LoadText(IDS_PART_SEARCH_STOP));
+  }
+  CenterWindow();
+  ShowProgress(0);
+  return TRUE;
+}
+
+void CRebuildBusyBox::ShowProgress(unsigned permille) {
+  if (!m_hWnd || m_stopAsked) return;
+  const unsigned percent = std::min(permille, 1000u) / 10;
+  if (percent == m_shown) return;
+  m_shown = percent;
+  CString text;
+  text.Format(LoadText(IDS_PART_SEARCH_PROGRESS).GetString(), percent);
+  m_label.SetText(text);
+}
+
+void CRebuildBusyBox::AskStop() {
+  if (m_stopAsked) return;
+  m_stopAsked = true;
+  StopLostPartitionSearch();
+  m_label.SetText(LoadText(IDS_PART_SEARCH_STOPPING));
+  if (m_stop.m_hWnd) m_stop.EnableWindow(FALSE);
+}
+
 // ---- CRPartitionDlg ------------------------------------------------------------------
 
 BEGIN_MESSAGE_MAP(CRPartitionDlg, CDialog)
@@ -117,6 +176,7 @@ BEGIN_MESSAGE_MAP(CRPartitionDlg, CDialog)
   ON_BN_CLICKED(IDC_MINIMISE, &CRPartitionDlg::OnMinimise)
   ON_MESSAGE(WM_PARTSEARCH_DONE, &CRPartitionDlg::OnPartSearchDone)
   ON_MESSAGE(WM_DISKS_NOT_READ, &CRPartitionDlg::OnDisksNotRead)
+  ON_WM_TIMER()
   ON_WM_ERASEBKGND()
   ON_WM_NCHITTEST()
   ON_WM_DESTROY()
@@ -439,6 +499,8 @@ UINT CRPartitionDlg::RebuildResultString(int result) {
       return IDS_PART_REBUILD_WRITE_FAILED;
     case kSearchCannotKeepOld:
       return IDS_PART_CANNOT_KEEP_OLD;
+    case kSearchStopped:
+      return IDS_PART_SEARCH_STOPPED;
     default:   // the disk failed, or nothing was written for safety's sake
       return IDS_DISK_IO_ERROR;
   }
@@ -472,8 +534,10 @@ void CRPartitionDlg::OnRebuild() {
   m_rebuildResult = kSearchDiskError;
   m_notify = m_hWnd;
   PrepareRebuiltSector0();
+  BeginLostPartitionSearch();
   m_busy.m_messageMode = 1;
   if (m_busy.Show(this)) m_busy.ShowWindow(SW_SHOW);
+  m_progressTimer = SetTimer(kProgressTimer, kProgressMs);
   m_worker = AfxBeginThread(&CRPartitionDlg::RebuildPartitionTableThreadProc, this);
   if (!m_worker) {
     EndRebuild();
@@ -489,7 +553,30 @@ UINT CRPartitionDlg::RebuildPartitionTableThreadProc(LPVOID param) {
 }
 
 void CRPartitionDlg::EndRebuild() {
+  if (m_progressTimer) {
+    KillTimer(m_progressTimer);
+    m_progressTimer = 0;
+  }
   if (m_busy.m_hWnd) m_busy.DestroyWindow();   // enables the page again
+}
+
+void CRPartitionDlg::OnTimer(UINT_PTR id) {
+  if (id == kProgressTimer && m_worker) m_busy.ShowProgress(LostPartitionSearchProgress());
+}
+
+CString CRPartitionDlg::FindingsLeftOut() {
+  CString lines;
+  for (const LostPartitionFinding& f : LostPartitionFindings()) {
+    if (f.written) continue;
+    const char* kind = f.type == kPartTypeNtfs ? "NTFS" : f.type == kPartTypeFat32 ? "FAT32" : "FAT";
+    CString line;
+    line.Format(LoadText(IDS_PART_FOUND_LINE).GetString(), kind, static_cast<unsigned long>(f.start),
+                static_cast<unsigned long>(f.sectors));
+    lines += "\r\n";
+    lines += line;
+  }
+  if (lines.IsEmpty()) return lines;
+  return LoadText(IDS_PART_FOUND_NOT_WRITTEN) + lines;
 }
 
 LRESULT CRPartitionDlg::OnPartSearchDone(WPARAM, LPARAM) {
@@ -499,7 +586,11 @@ LRESULT CRPartitionDlg::OnPartSearchDone(WPARAM, LPARAM) {
   EndRebuild();
   const int result = m_rebuildResult;
   const bool keptThisDisk = gPreviousSector0Disk == m_rebuildDisk && gPreviousSector0File[0];
-  const CString text = RebuildResultText(result, keptThisDisk ? gPreviousSector0File : nullptr);
+  CString text = RebuildResultText(result, keptThisDisk ? gPreviousSector0File : nullptr);
+  if (result == kSearchWritten || result == kSearchWriteFailed) {
+    const CString leftOut = FindingsLeftOut();
+    if (!leftOut.IsEmpty()) text += "\r\n\r\n" + leftOut;
+  }
   const bool fine = result == kSearchWritten || result == kSearchTableValid;
   SayText(text, MB_OK | (fine ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
   return 0;

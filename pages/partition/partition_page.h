@@ -31,6 +31,27 @@ class CPartitionTile : public CATSkinButton {
   void DrawSubText(HDC dc, const RECT& item, UINT state) override;
 };
 
+// The busy box of the rebuild: how much of the disk the search has read, and
+// a button that stops it (the search ends before it writes anything).
+class CRebuildBusyBox : public CStopRecoveryScrollBar {
+ public:
+  // Shows the share of the disk read so far (thousandths).
+  void ShowProgress(unsigned permille);
+  bool StopAsked() const { return m_stopAsked; }
+  // Presses the stop button (for the keyboard and tests).
+  void AskStop();
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnCancel() override { AskStop(); }   // Esc stops too
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  CATSkinButton m_stop;
+  bool m_stopAsked = false;
+  unsigned m_shown = ~0u;
+};
+
 class CRPartitionDlg : public CDialog {
  public:
   explicit CRPartitionDlg(CWnd* parent = nullptr);
@@ -51,13 +72,16 @@ class CRPartitionDlg : public CDialog {
   CListCtrl& DiskList() { return m_disks; }
   bool IsRebuilding() const { return m_worker != nullptr; }
   // The busy box of the rebuild (shown while the worker runs).
-  CStopRecoveryScrollBar& BusyBox() { return m_busy; }
+  CRebuildBusyBox& BusyBox() { return m_busy; }
 
   // The rebuild's message for a search result: the string id it begins
   // with, and the whole text. A result that wrote nothing says so; a write
   // that failed names the file that keeps the old sector 0 (keptFile).
   static UINT RebuildResultString(int result);
   static CString RebuildResultText(int result, const char* keptFile);
+  // The file systems the last search found and did not write, one a line
+  // ("" when it wrote every one).
+  static CString FindingsLeftOut();
   // The restore's closing message for a result, or 0 for none (the restore
   // has said why already, or the user declined). toldUser: the restore
   // showed one of its own messages. The text adds the backup file that
@@ -80,6 +104,7 @@ class CRPartitionDlg : public CDialog {
   void OnMinimise();
   LRESULT OnPartSearchDone(WPARAM, LPARAM);
   LRESULT OnDisksNotRead(WPARAM, LPARAM);
+  void OnTimer(UINT_PTR id);
   BOOL OnEraseBkgnd(CDC* dc);
   LRESULT OnNcHitTest(CPoint point);
   void OnDestroy();
@@ -118,7 +143,8 @@ class CRPartitionDlg : public CDialog {
   int m_rebuildResult = 0;
   HWND m_notify = nullptr;
   std::unique_ptr<CWinThread> m_worker;
-  CStopRecoveryScrollBar m_busy;
+  CRebuildBusyBox m_busy;
+  UINT_PTR m_progressTimer = 0;
 
   // Set by the restore's messages while it checks a file.
   bool m_restoreToldUser = false;

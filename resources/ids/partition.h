@@ -37,3 +37,14 @@
 #define IDS_PART_RESTORE_UNDONE 777      // a write failed and everything written was put back
 #define IDS_PART_CANNOT_OPEN_FILE 778    // the backup file cannot be opened; its path follows
 #define IDS_PART_CANNOT_KEEP_OLD 779     // the sectors to be replaced could not be saved first
+
+// The rebuild's search: its progress in the busy box (%u: percent of the disk
+// read), the box's stop button and what it says once pressed, the message of
+// a stopped search, and the file systems found but not written (a heading,
+// then one line each: kind, first sector, sectors).
+#define IDS_PART_SEARCH_PROGRESS 1786
+#define IDS_PART_SEARCH_STOP 1787
+#define IDS_PART_SEARCH_STOPPING 1788
+#define IDS_PART_SEARCH_STOPPED 1789
+#define IDS_PART_FOUND_NOT_WRITTEN 1790
+#define IDS_PART_FOUND_LINE 1791

@@ -18,6 +18,10 @@ int main(int argc, char** argv) {
     int rc = SearchLostPartitions(disk);
     const double ms = 1000.0 * (testsupport::Now() - t0);
     std::printf("disk %d: search %d in %.1f ms\n", disk, rc, ms);
+    for (const LostPartitionFinding& f : LostPartitionFindings())
+      std::printf("  found: type %02X start %llu count %llu%s%s\n", f.type, static_cast<unsigned long long>(f.start),
+                  static_cast<unsigned long long>(f.sectors), f.written ? "" : " (not written)",
+                  f.fromBackup ? " (from its backup boot sector)" : "");
     for (unsigned e = 0; e < kPartitionEntries && rc == kSearchWritten; ++e) {
       PartitionEntry p = ReadPartitionEntry(gRebuiltSector0, e);
       if (!IsEmptyEntry(p))

@@ -176,12 +176,14 @@ class LostPartitionSearch {
   // ends in 55 AA is looked at. A block that cannot be read is read again in
   // small pieces, so that a bad sector hides no more than its own piece.
   int Scan() {
-    std::vector<uint8_t> block(static_cast<size_t>(kScanBlockSectors) * kSectorSize);
+    // The Windows 9x disk driver moves a few dozen sectors a call.
+    const uint32_t blockSectors = GetPlatformKind() == kPlatformWin9x ? kRetrySectors : kScanBlockSectors;
+    std::vector<uint8_t> block(static_cast<size_t>(blockSectors) * kSectorSize);
     unsigned failedPieces = 0;
     for (uint64_t pos = 1; pos < scanLimit_;) {
       if (gStopSearch.load()) return kSearchStopped;
       gSearchPermille.store(static_cast<unsigned>(pos * 1000 / scanLimit_));
-      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kScanBlockSectors, scanLimit_ - pos));
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(blockSectors, scanLimit_ - pos));
       if (ReadOpenDisk(path_, pos, n, block.data()) == 0) {
         failedPieces = 0;
         Look(pos, n, block.data());

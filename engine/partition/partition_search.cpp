@@ -26,11 +26,12 @@ namespace {
 std::atomic<bool> gStopSearch(false);
 std::atomic<unsigned> gSearchPermille(0);
 std::vector<LostPartitionFinding> gFindings;
+uint64_t gUnreadSectors = 0;   // of the last search
 
 constexpr uint32_t kScanBlockSectors = 8192;     // 4 MiB a read
 constexpr uint32_t kRetrySectors = 64;            // a block that fails is read again in these
 constexpr unsigned kMaxFailedPieces = 64;         // unreadable pieces in a row: the disk has stopped
-constexpr size_t kMaxHits = 4096;                 // boot sectors and boot records kept from the scan
+constexpr size_t kMaxHits = 32768;                // boot sectors and boot records kept from the scan
 constexpr unsigned kMaxLogicalDrives = 120;
 
 struct FileSystemFound {
@@ -156,6 +157,7 @@ class LostPartitionSearch {
   int Run() {
     const int rc = Scan();
     if (rc != 0) return rc;
+    if (tooManyHits_) return kSearchInconsistent;
     MakeCandidates();
     if (gStopSearch.load()) return kSearchStopped;
     Choose();
@@ -194,7 +196,7 @@ class LostPartitionSearch {
             failedPieces = 0;
             Look(pos + done, piece, block.data());
           } else {
-            ++unreadPieces_;
+            gUnreadSectors += piece;
             // Past the end of a disk whose size is unknown, or a disk that
             // has stopped answering: no table is built from half a disk.
             if (!diskSectors_) return hits_.empty() ? kSearchNothingFound : 0;
@@ -210,12 +212,18 @@ class LostPartitionSearch {
   }
 
   void Look(uint64_t first, uint32_t count, const uint8_t* data) {
-    for (uint32_t i = 0; i < count && hits_.size() < kMaxHits; ++i) {
+    for (uint32_t i = 0; i < count && !tooManyHits_; ++i) {
       const uint8_t* s = data + static_cast<size_t>(i) * kSectorSize;
       if (s[510] != 0x55 || s[511] != 0xAA) continue;
       FileSystemFound fs;
       const bool boot = RecogniseBootSector(s, &fs);
       if (!boot && !LooksLikeExtendedRecord(s)) continue;
+      // More than any disk holds: a table built from only some of them
+      // could leave out what lies behind; the search writes nothing.
+      if (hits_.size() >= kMaxHits) {
+        tooManyHits_ = true;
+        break;
+      }
       Hit h;
       h.at = first + i;
       h.record = !boot;
@@ -229,10 +237,7 @@ class LostPartitionSearch {
   // gone is found from its backup.
   void MakeCandidates() {
     for (const Hit& h : hits_) {
-      if (h.record) {
-        records_found_.push_back(h.at);
-        continue;
-      }
+      if (h.record) continue;
       FileSystemFound fs;
       if (!RecogniseBootSector(h.sector, &fs)) continue;
       AddCandidate(h.at, h.sector, fs, false);
@@ -278,8 +283,10 @@ class LostPartitionSearch {
   // Whether a boot sector or boot record that is not c's own copy lies in
   // (first, end).
   bool ForeignHitBetween(const Candidate& c, uint64_t first, uint64_t end) const {
-    for (const Hit& h : hits_)
-      if (h.at > first && h.at < end && h.at != c.copyAt) return true;
+    // The hits lie in the order the scan met them.
+    auto h = std::upper_bound(hits_.begin(), hits_.end(), first, [](uint64_t at, const Hit& x) { return at < x.at; });
+    for (; h != hits_.end() && h->at < end; ++h)
+      if (h->at != c.copyAt) return true;
     return false;
   }
 
@@ -355,11 +362,13 @@ class LostPartitionSearch {
       c.weight = good > bad ? good - bad : 1;
       c.eligible = c.fits > c.contradictions;
     }
+    std::vector<const Candidate*> confirmed;
+    for (const Candidate& c : candidates_)
+      if (c.Confirmed()) confirmed.push_back(&c);
     for (Candidate& c : candidates_) {
       if (!c.eligible) continue;
-      for (const Candidate& outer : candidates_)
-        if (&outer != &c && outer.Confirmed() && c.start >= outer.systemEnd && c.start > outer.start &&
-            c.end() <= outer.end())
+      for (const Candidate* outer : confirmed)
+        if (outer != &c && c.start >= outer->systemEnd && c.start > outer->start && c.end() <= outer->end())
           c.eligible = false;
     }
     std::vector<const Candidate*> pool;
@@ -374,9 +383,10 @@ class LostPartitionSearch {
     std::vector<size_t> before(n, 0);
     for (size_t i = 0; i < n; ++i) {
       // Only candidates that end at or before this one's start may join it.
-      size_t compatible = 0;
-      for (size_t j = 0; j < i; ++j)
-        if (pool[j]->end() <= pool[i]->start) compatible = j + 1;
+      const size_t compatible = static_cast<size_t>(
+          std::upper_bound(pool.begin(), pool.begin() + i, pool[i]->start,
+                           [](uint64_t start, const Candidate* x) { return start < x->end(); }) -
+          pool.begin());
       before[i] = compatible;
       best[i + 1] = std::max(best[i], best[compatible] + pool[i]->weight);
     }
@@ -539,11 +549,10 @@ class LostPartitionSearch {
   uint64_t scanLimit_;    // the scan stays below this
   uint64_t endLimit_;     // partitions end at or before this
   std::vector<Hit> hits_;
-  std::vector<uint64_t> records_found_;
   std::vector<Candidate> candidates_;
   std::vector<SavedSector> records_;
   unsigned entries_ = 0;
-  unsigned unreadPieces_ = 0;
+  bool tooManyHits_ = false;
 };
 
 class DiskHandleCloser {
@@ -650,6 +659,8 @@ unsigned LostPartitionSearchProgress() { return gSearchPermille.load(); }
 
 const std::vector<LostPartitionFinding>& LostPartitionFindings() { return gFindings; }
 
+uint64_t LostPartitionSearchUnreadSectors() { return gUnreadSectors; }
+
 namespace {
 
 int SearchAndWrite(int disk) {
@@ -658,6 +669,7 @@ int SearchAndWrite(int disk) {
   if (!path[0]) return kSearchDiskError;
   PrepareRebuiltSector0();
   gFindings.clear();
+  gUnreadSectors = 0;
   // Sized first: where the size must be found by reading, the reads go
   // through handles of their own.
   const uint64_t diskSectors = DiskSectorCount(path);

@@ -95,3 +95,6 @@ struct LostPartitionFinding {
   bool fromBackup = false;   // its first sector is gone; found by its backup boot sector
 };
 const std::vector<LostPartitionFinding>& LostPartitionFindings();
+// Sectors the last search could not read (bad sectors it read around): a
+// partition whose boot sectors lie there may not have been found.
+uint64_t LostPartitionSearchUnreadSectors();

@@ -75,9 +75,11 @@ std::vector<uint64_t> ExpectOriginalTable(int disk, const std::string& fixture) 
   // No file-system entry overlaps another, nor holds a boot record.
   for (const Part& a : now) {
     if (IsExtendedType(static_cast<uint8_t>(a.type))) continue;
-    for (const Part& b : now)
-      if (&a != &b && !IsExtendedType(static_cast<uint8_t>(b.type)))
+    for (const Part& b : now) {
+      if (&a != &b && !IsExtendedType(static_cast<uint8_t>(b.type))) {
         EXPECT_FALSE(a.start < b.start + b.size && b.start < a.start + a.size) << a << " overlaps " << b;
+      }
+    }
     for (uint64_t r : records) EXPECT_FALSE(r >= a.start && r < a.start + a.size) << a << " holds record " << r;
   }
   for (const LostPartitionFinding& f : LostPartitionFindings())

@@ -591,6 +591,12 @@ LRESULT CRPartitionDlg::OnPartSearchDone(WPARAM, LPARAM) {
     const CString leftOut = FindingsLeftOut();
     if (!leftOut.IsEmpty()) text += "\r\n\r\n" + leftOut;
   }
+  if (const uint64_t unread = LostPartitionSearchUnreadSectors()) {
+    CString note;
+    note.Format(LoadText(IDS_PART_SEARCH_UNREAD).GetString(),
+                static_cast<unsigned long>(std::min<uint64_t>(unread, 0xFFFFFFFFu)));
+    text += "\r\n\r\n" + note;
+  }
   const bool fine = result == kSearchWritten || result == kSearchTableValid;
   SayText(text, MB_OK | (fine ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
   return 0;

@@ -48,3 +48,4 @@
 #define IDS_PART_SEARCH_STOPPED 1789
 #define IDS_PART_FOUND_NOT_WRITTEN 1790
 #define IDS_PART_FOUND_LINE 1791
+#define IDS_PART_SEARCH_UNREAD 1792      // sectors the search could not read (%lu)

@@ -277,6 +277,11 @@ TEST_F(PartitionPage, RebuildWritesTheLostTableAndOffersTheWayBack) {
     ASSERT_TRUE(page_.BusyBox().m_hWnd);
     EXPECT_TRUE(page_.BusyBox().IsWindowVisible());
     EXPECT_FALSE(page_.IsWindowEnabled());
+    // The box can stop the search.
+    HWND stop = ::GetDlgItem(page_.BusyBox().m_hWnd, IDCANCEL);
+    ASSERT_TRUE(stop);
+    EXPECT_TRUE(::IsWindowVisible(stop));
+    EXPECT_FALSE(page_.BusyBox().StopAsked());
     // Paint only (the search's end stays queued) while the bar moves.
     for (int i = 0; i < 40; ++i) {
       RedrawWindow(page_.m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

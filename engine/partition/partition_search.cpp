@@ -355,8 +355,23 @@ class LostPartitionSearch {
   // cannot be whole, and weighs less; one that lies in the data area of a
   // volume whose structures hold is a file of that volume.
   void Choose() {
+    // The boot records that reach a file system found. A file system that
+    // holds one cannot be as large as it says: the partitions were laid out
+    // around it (this is the entry that, written, would let a write into it
+    // destroy the logical drive).
+    std::vector<uint64_t> starts;
+    for (const Candidate& c : candidates_) starts.push_back(c.start);
+    std::sort(starts.begin(), starts.end());
+    std::vector<uint64_t> reaching;
+    for (const Hit& h : hits_) {
+      if (!h.record) continue;
+      const uint64_t target = h.at + ReadPartitionEntry(h.sector, 0).startLba;
+      if (std::binary_search(starts.begin(), starts.end(), target)) reaching.push_back(h.at);
+    }
     for (Candidate& c : candidates_) {
       if (c.systemEnd > c.start + 1 && ForeignHitBetween(c, c.start, c.systemEnd)) c.contradictions += 1;
+      auto r = std::upper_bound(reaching.begin(), reaching.end(), c.start);
+      if (r != reaching.end() && *r < c.end()) c.contradictions += 1;
       const uint64_t good = 10 * (1 + c.fits + (c.folderFits ? 1 : 0));
       const uint64_t bad = 15 * static_cast<uint64_t>(c.contradictions);
       c.weight = good > bad ? good - bad : 1;

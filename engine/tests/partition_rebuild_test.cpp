@@ -6,6 +6,7 @@
 //   them logical)   disk 3: part-at128 (NTFS at 128, 2 MiB clusters)
 //   disks 4-5: part-odd (FAT32 at 2048, NTFS at an odd sector)
 //   disk 6: part-classic (NTFS, then an extended partition)
+//   disk 7: part-big-clusters (FAT16 and NTFS with 64 KiB clusters)
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -119,6 +120,11 @@ TEST(RebuildOffTheGrid, APartitionAtSector128WithTwoMegabyteClusters) {
   EXPECT_EQ(ReadSectors(3, 0, 1), wiped);
   EXPECT_EQ(ExpectOriginalTable(3, "part-at128"), std::vector<uint64_t>{0});
   EXPECT_EQ(LostPartitionSearchProgress(), 1000u);
+  DeleteFileA(gPreviousSector0File);
+}
+
+TEST(RebuildOffTheGrid, SixtyFourKilobyteClusters) {
+  EXPECT_EQ(ExpectOriginalTable(7, "part-big-clusters"), std::vector<uint64_t>{0});
   DeleteFileA(gPreviousSector0File);
 }
 

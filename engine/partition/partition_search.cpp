@@ -33,6 +33,7 @@ constexpr uint32_t kRetrySectors = 64;            // a block that fails is read 
 constexpr unsigned kMaxFailedPieces = 64;         // unreadable pieces in a row: the disk has stopped
 constexpr size_t kMaxHits = 32768;                // boot sectors and boot records kept from the scan
 constexpr unsigned kMaxLogicalDrives = 120;
+constexpr size_t kMaxChainRecords = 1024;         // boot records looked at as links of chains
 
 struct FileSystemFound {
   uint8_t type;
@@ -123,6 +124,7 @@ struct Candidate {
   const uint8_t* boot = nullptr; // the boot sector it was read from (one of the hits)
   uint8_t type = 0;
   bool fromBackup = false;       // read from the backup copy; the first sector was not taken
+  bool fromRecord = false;       // no boot sector: named by a boot record of a chain
   unsigned fits = 0;             // structures that check out
   unsigned contradictions = 0;   // structures that cannot be what they should be
   bool folderFits = false;       // its root folder checks out
@@ -262,6 +264,59 @@ class LostPartitionSearch {
       if (!c.Confirmed() && c.contradictions == 0 && !c.folderFits && c.fits >= 2)
         c.quiet = !ForeignHitBetween(c, c.start, c.systemEnd);
     }
+    AddDrivesOfChains();
+  }
+
+  // A logical drive whose boot sector is gone (FAT16 keeps no copy) is still
+  // named by its boot record. Only a record that is one link of a chain
+  // (its link leads to another record found, or another's leads to it, both
+  // counted from the same first record) is taken at its word, and only for
+  // the kinds of file system the table is rebuilt with; such a drive weighs
+  // less than any whose boot sector was found.
+  void AddDrivesOfChains() {
+    std::vector<uint64_t> records;
+    for (const Hit& h : hits_)
+      if (h.record) records.push_back(h.at);
+    if (records.size() < 2 || records.size() > kMaxChainRecords) return;
+    std::vector<bool> chained(records.size(), false);
+    for (size_t i = 0; i < records.size(); ++i) {
+      const PartitionEntry link = ReadPartitionEntry(RecordSector(records[i]), 1);
+      if (!IsExtendedType(link.type) || link.startLba == 0) continue;
+      for (size_t f = 0; f <= i; ++f) {   // f: the chain's first record
+        const uint64_t next = records[f] + link.startLba;
+        auto at = std::lower_bound(records.begin(), records.end(), next);
+        if (at == records.end() || *at != next || next <= records[i]) continue;
+        chained[i] = chained[static_cast<size_t>(at - records.begin())] = chained[f] = true;
+      }
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+      if (!chained[i]) continue;
+      const PartitionEntry drive = ReadPartitionEntry(RecordSector(records[i]), 0);
+      uint8_t type = 0;
+      switch (drive.type) {
+        case 0x01: case 0x04: case 0x06: case 0x0E: type = kPartTypeFat16; break;
+        case kPartTypeFat32: case kPartTypeFat32Lba: type = kPartTypeFat32; break;
+        case kPartTypeNtfs: type = kPartTypeNtfs; break;
+        default: continue;
+      }
+      const uint64_t start = records[i] + drive.startLba;
+      if (std::any_of(candidates_.begin(), candidates_.end(), [&](const Candidate& c) { return c.start == start; }))
+        continue;
+      if (start + drive.sectorCount > endLimit_) continue;
+      Candidate c;
+      c.start = start;
+      c.sectors = drive.sectorCount;
+      c.systemEnd = start + 1;
+      c.type = type;
+      c.fromRecord = true;
+      c.fits = 1;
+      candidates_.push_back(c);
+    }
+  }
+
+  const uint8_t* RecordSector(uint64_t at) const {
+    auto h = std::lower_bound(hits_.begin(), hits_.end(), at, [](const Hit& x, uint64_t v) { return x.at < v; });
+    return h->sector;
   }
 
   void AddCandidate(uint64_t start, const uint8_t* boot, const FileSystemFound& fs, bool fromBackup) {
@@ -360,7 +415,8 @@ class LostPartitionSearch {
     // around it (this is the entry that, written, would let a write into it
     // destroy the logical drive).
     std::vector<uint64_t> starts;
-    for (const Candidate& c : candidates_) starts.push_back(c.start);
+    for (const Candidate& c : candidates_)
+      if (!c.fromRecord) starts.push_back(c.start);
     std::sort(starts.begin(), starts.end());
     std::vector<uint64_t> reaching;
     for (const Hit& h : hits_) {
@@ -502,6 +558,7 @@ class LostPartitionSearch {
       f.written = written[i];
       f.logical = logical[i];
       f.fromBackup = chosen[i]->fromBackup;
+      f.fromRecord = chosen[i]->fromRecord;
       gFindings.push_back(f);
     }
     // What was found and not chosen: overlapping a better set.
@@ -512,6 +569,7 @@ class LostPartitionSearch {
       f.sectors = c.sectors;
       f.type = c.type;
       f.fromBackup = c.fromBackup;
+      f.fromRecord = c.fromRecord;
       gFindings.push_back(f);
     }
   }

@@ -93,6 +93,7 @@ struct LostPartitionFinding {
   bool written = false;   // named by the rebuilt table
   bool logical = false;   // as a logical drive of the extended partition
   bool fromBackup = false;   // its first sector is gone; found by its backup boot sector
+  bool fromRecord = false;   // no boot sector found: named by a boot record of a chain
 };
 const std::vector<LostPartitionFinding>& LostPartitionFindings();
 // Sectors the last search could not read (bad sectors it read around): a

@@ -7,6 +7,7 @@
 //   disks 4-5: part-odd (FAT32 at 2048, NTFS at an odd sector)
 //   disk 6: part-classic (NTFS, then an extended partition)
 //   disk 7: part-big-clusters (FAT16 and NTFS with 64 KiB clusters)
+//   disk 8: part-track63 (a logical drive's boot sector zeroed)
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -108,6 +109,17 @@ TEST(RebuildOffTheGrid, ALostChainOfBootRecordsIsWrittenBack) {
   EXPECT_EQ(partfix::DifferingSectors(2, "part-track63"), (std::vector<uint64_t>{0, 157248, 209664, 262080}));
   DeleteFileA(gPreviousSector0File);
   partfix::RemoveKeptRestoreCopies();
+}
+
+// The second logical drive's boot sector is gone (FAT16 keeps no copy): its
+// boot record, a link of the chain, still names it.
+TEST(RebuildOffTheGrid, ALogicalDriveWithoutItsBootSectorIsKeptByItsRecord) {
+  partfix::WriteSectors(8, 209727, std::vector<uint8_t>(512, 0));
+  EXPECT_EQ(ExpectOriginalTable(8, "part-track63"), (std::vector<uint64_t>{0, 209727}));
+  unsigned fromRecord = 0;
+  for (const LostPartitionFinding& f : LostPartitionFindings()) fromRecord += f.fromRecord;
+  EXPECT_EQ(fromRecord, 1u);
+  DeleteFileA(gPreviousSector0File);
 }
 
 TEST(RebuildOffTheGrid, APartitionAtSector128WithTwoMegabyteClusters) {

@@ -384,7 +384,9 @@ TEST(PartitionPageMessages, EachResultHasItsMessage) {
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchWritten), static_cast<UINT>(IDS_REBUILD_DONE));
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchTableValid), static_cast<UINT>(IDS_TABLE_OK));
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchNothingFound), static_cast<UINT>(IDS_NO_PARTITION_FOUND));
-  for (int failure : {kSearchDiskError, kSearchInconsistent})
+  EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchStopped), static_cast<UINT>(IDS_PART_SEARCH_STOPPED));
+  EXPECT_TRUE(Has(CRPartitionDlg::RebuildResultText(kSearchStopped, nullptr), Loaded(IDS_PART_DISK_UNCHANGED)));
+  for (int failure : {kSearchDiskError, kSearchInconsistent, kSearchDiskStopped})
     EXPECT_EQ(CRPartitionDlg::RebuildResultString(failure), static_cast<UINT>(IDS_DISK_IO_ERROR)) << failure;
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchCannotKeepOld), static_cast<UINT>(IDS_PART_CANNOT_KEEP_OLD));
   EXPECT_EQ(CRPartitionDlg::RebuildResultString(kSearchGptDisk), static_cast<UINT>(IDS_PART_GPT_DISK));

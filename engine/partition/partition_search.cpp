@@ -372,7 +372,8 @@ class LostPartitionSearch {
       const uint16_t backup = ReadLe16(boot + 0x32), info = ReadLe16(boot + 0x30);
       if (backup != 0 && backup != 0xFFFF && backup < g.reservedSectors) {
         c->copyAt = c->start + backup;
-        if (Read(c->copyAt, s) && std::memcmp(s, boot, 90) == 0) ++c->fits;
+        // Read from that copy, it bears out nothing of itself.
+        if (!c->fromBackup && Read(c->copyAt, s) && std::memcmp(s, boot, 90) == 0) ++c->fits;
       }
       if (info != 0 && info != 0xFFFF && info < g.reservedSectors && Read(c->start + info, s) &&
           std::memcmp(s, "RRaA", 4) == 0 && std::memcmp(s + 484, "rrAa", 4) == 0)

@@ -203,8 +203,10 @@ class FatScan {
 
   // --- the walk; false when the scan must end (stopped)
 
-  bool Walk(const Directory& dir, const std::string& path, WalkKind kind, int depth) {
-    for (size_t i = 0; i < dir.count(); ++i) {
+  // from: the first slot to look at (the slots before it are there for a
+  // long name that began in them).
+  bool Walk(const Directory& dir, const std::string& path, WalkKind kind, int depth, size_t from = 0) {
+    for (size_t i = from; i < dir.count(); ++i) {
       if (ScanAbortRequested()) return false;
       const uint8_t* e = dir.entry(i);
       if (IsEndOfDirectory(e)) break;
@@ -298,16 +300,17 @@ class FatScan {
   // of the last entry it got. The folder is read on through such clusters
   // while they are free and parse, up to its end slot or the largest folder
   // the format allows.
-  void ReadOnDeletedFolder(Directory* dir) {
+  // true when the folder's end slot was read.
+  bool ReadOnDeletedFolder(Directory* dir, uint32_t* last) {
     const size_t cb = g_.clusterBytes();
     const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
-    uint32_t last = dir->firstCluster;
+    *last = dir->firstCluster;
     bool ended = false;
     ParsesAsDirectoryEntries(dir->bytes.data(), cb, g_.maxCluster(), fat32_, &ended);
     std::vector<uint8_t> next;
     for (size_t n = 1; n < maxClusters && !ended; ++n) {
       const uint8_t* tail = dir->bytes.data() + dir->bytes.size() - cb;
-      const uint32_t candidates[2] = {last + 1, ClusterAfterLastEntry(tail, cb, static_cast<uint32_t>(cb), fat32_)};
+      const uint32_t candidates[2] = {*last + 1, ClusterAfterLastEntry(tail, cb, static_cast<uint32_t>(cb), fat32_)};
       uint32_t taken = 0;
       for (uint32_t c : candidates) {
         if (c != 0 && ContinuesFolder(c, &next, &ended)) {
@@ -318,8 +321,9 @@ class FatScan {
       if (taken == 0) break;
       claimed_.insert(taken);
       dir->bytes.insert(dir->bytes.end(), next.begin(), next.end());
-      last = taken;
+      *last = taken;
     }
+    return ended;
   }
 
   bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth) {
@@ -348,12 +352,15 @@ class FatScan {
     Directory dir;
     dir.firstCluster = cluster;
     dir.bytes = std::move(start);
-    ReadOnDeletedFolder(&dir);
+    uint32_t last = cluster;
+    const bool ended = ReadOnDeletedFolder(&dir, &last);
     folderPaths_.emplace(cluster, path);
+    if (!ended && openFolders_.size() < kMaxFreeHits) {
+      const size_t cb = g_.clusterBytes();
+      openFolders_.push_back({path, depth, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end())});
+    }
     return Walk(dir, path, WalkKind::kDeleted, depth);
   }
-
-  // --- the free-cluster pass
 
   // A free cluster the walk did not reach that parses as folder entries.
   struct FreeHit {
@@ -361,6 +368,69 @@ class FatScan {
     bool folderStart;   // "." naming itself, then ".."
     uint32_t parent;    // what its ".." names
   };
+
+  // A deleted folder whose end the walk did not reach: the clusters after
+  // its last one were not free, or held other data first. A folder written
+  // in one go is given its next cluster after the data of the file whose
+  // entry no longer fitted: the continuation is the found cluster whose
+  // first entry's data begins right after the data of the folder's last
+  // entry (or, failing that, the cluster right after its last).
+  struct OpenFolder {
+    std::string path;
+    int depth;
+    uint32_t last;
+    std::vector<uint8_t> tail;   // the last cluster read
+  };
+
+  // The first short entry of a cluster and the cluster its data begins at.
+  uint32_t FirstEntryCluster(const std::vector<uint8_t>& bytes) const {
+    for (size_t i = 0; i < bytes.size() / kDirEntrySize; ++i) {
+      const uint8_t* e = bytes.data() + i * kDirEntrySize;
+      if (IsEndOfDirectory(e)) return 0;
+      if (IsLabelOrLongName(e)) continue;
+      return EntryCluster(e, fat32_);
+    }
+    return 0;
+  }
+
+  // Carries on every open folder through the found clusters. false when stopped.
+  bool ContinueOpenFolders(const std::unordered_map<uint32_t, size_t>& byFirstEntry, const std::vector<FreeHit>& hits,
+                           const std::unordered_set<uint32_t>& continuations) {
+    const size_t cb = g_.clusterBytes();
+    const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
+    std::vector<uint8_t> bytes;
+    while (!openFolders_.empty()) {
+      OpenFolder f = std::move(openFolders_.back());
+      openFolders_.pop_back();
+      for (size_t n = 1; n < maxClusters; ++n) {
+        uint32_t next = 0;
+        const uint32_t after = ClusterAfterLastEntry(f.tail.data(), cb, static_cast<uint32_t>(cb), fat32_);
+        auto it = after ? byFirstEntry.find(after) : byFirstEntry.end();
+        if (it != byFirstEntry.end() && !claimed_.count(hits[it->second].cluster))
+          next = hits[it->second].cluster;
+        else if (continuations.count(f.last + 1) && !claimed_.count(f.last + 1))
+          next = f.last + 1;
+        if (next == 0 || !ReadCluster(next, &bytes)) break;
+        claimed_.insert(next);
+        Directory dir;
+        dir.firstCluster = next;
+        dir.bytes = f.tail;
+        dir.bytes.insert(dir.bytes.end(), bytes.begin(), bytes.end());
+        if (!Walk(dir, f.path, WalkKind::kDeleted, f.depth, cb / kDirEntrySize)) return false;
+        bool ended = false;
+        ParsesAsDirectoryEntries(bytes.data(), cb, g_.maxCluster(), fat32_, &ended);
+        if (ended) break;
+        f.tail = bytes;
+        f.last = next;
+      }
+    }
+    return true;
+  }
+
+
+
+  // --- the free-cluster pass
+
 
   void SendPassProgress(uint32_t cluster) {
     if (!gScanWindow || !gate_.Due()) return;
@@ -380,6 +450,7 @@ class FatScan {
     const uint32_t runMax = std::max<uint32_t>(1, kPassReadBytes / cb);
     std::vector<uint8_t> block(static_cast<size_t>(runMax) * cb);
     size_t keptBytes = 0;
+    gate_.Reset();   // the page shows at once that the pass has begun
     uint32_t c = 2;
     while (c <= g_.maxCluster()) {
       if (ScanAbortRequested()) return false;
@@ -485,15 +556,27 @@ class FatScan {
     if (!FindFreeFolderClusters(&hits)) return false;
     if (hits.empty()) return true;
     NoteLostNames(hits);
+    std::unordered_map<uint32_t, size_t> byFirstEntry;
+    std::unordered_set<uint32_t> continuations;
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < hits.size(); ++i) {
+      if (hits[i].folderStart) continue;
+      continuations.insert(hits[i].cluster);
+      if (!ReadCluster(hits[i].cluster, &bytes)) continue;
+      const uint32_t first = FirstEntryCluster(bytes);
+      if (first >= 2) byFirstEntry.emplace(first, i);
+    }
+    if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
     std::vector<uint32_t> known;
     for (const auto& f : folderPaths_) known.push_back(f.first);
     if (!WalkFoundStarts(hits, std::move(known))) return false;
+    if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
     if (!targetIsRoot_) return true;
 
     const std::string lost = std::string("\\") + kFolderlessFolderName + "\\";
     // Clusters that carried on a folder: runs of neighbours read as one
-    // folder (a long name may cross from one into the next).
-    std::vector<uint8_t> bytes;
+    // folder (a long name may cross from one into the next), then what
+    // carries on from them.
     for (size_t i = 0; i < hits.size(); ++i) {
       if (hits[i].folderStart || claimed_.count(hits[i].cluster)) continue;
       Directory dir;
@@ -507,6 +590,14 @@ class FatScan {
       }
       if (dir.bytes.empty()) continue;
       if (!Walk(dir, lost, WalkKind::kDeleted, 1)) return false;
+      const size_t cb = g_.clusterBytes();
+      bool ended = false;
+      ParsesAsDirectoryEntries(dir.bytes.data() + dir.bytes.size() - cb, cb, g_.maxCluster(), fat32_, &ended);
+      if (!ended) {
+        const uint32_t last = dir.firstCluster + static_cast<uint32_t>(dir.bytes.size() / cb) - 1;
+        openFolders_.push_back({lost, 1, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end())});
+      }
+      if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
     }
     // Starts of folders whose parent is nowhere: the top ones first, then
     // the folders below them through their "..".
@@ -521,6 +612,7 @@ class FatScan {
         if (!ReadCluster(h.cluster, &bytes)) continue;
         if (!WalkDeletedFolderAt(h.cluster, bytes, lost + LostFolderName(h.cluster) + "\\", 1)) return false;
         if (!WalkFoundStarts(hits, {h.cluster})) return false;
+        if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
       }
     }
     return true;
@@ -664,6 +756,7 @@ class FatScan {
   std::unordered_map<uint32_t, std::string> folderPaths_;   // folders walked, by first cluster
   std::unordered_map<uint32_t, std::vector<uint8_t>> keptClusters_;
   std::unordered_map<uint32_t, std::string> lostNames_;
+  std::vector<OpenFolder> openFolders_;
   SignatureTable table_;
   int tableState_ = 0;   // 0 not loaded yet, 1 loaded, -1 unusable
   // A message per file would cost more than the scan itself: the page hears

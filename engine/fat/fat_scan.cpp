@@ -218,9 +218,11 @@ class FatScan {
       if (IsDirectoryEntry(e)) {
         if (depth + 1 >= kMaxFolderDepth) continue;
         if (asDeleted) {
-          if (kind == WalkKind::kTarget && deleted && SkipsTempFolder(e)) continue;
+          // A skipped temp folder is still claimed, so that the pass over
+          // the free clusters does not bring it back under another name.
+          const bool skip = kind == WalkKind::kTarget && deleted && SkipsTempFolder(e);
           std::string sub = path + EntryName(dir.bytes.data(), i, deleted) + "\\";
-          if (!WalkDeletedFolder(e, dir.firstCluster, sub, depth + 1)) return false;
+          if (!WalkDeletedFolder(e, dir.firstCluster, sub, depth + 1, skip)) return false;
         } else {
           std::string sub = path + EntryName(dir.bytes.data(), i, false) + "\\";
           if (!WalkLiveFolder(e, sub, depth + 1)) return false;
@@ -326,7 +328,8 @@ class FatScan {
     return ended;
   }
 
-  bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth) {
+  // skip: the folder is claimed (its clusters are not read again) but not walked.
+  bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth, bool skip = false) {
     uint32_t cluster = EntryCluster(e, fat32_);
     std::vector<uint8_t> start;
     bool found = g_.IsValidCluster(cluster) && ReadFolderStart(cluster, parent, &start);
@@ -343,22 +346,24 @@ class FatScan {
       }
     }
     if (!found) return true;
-    return WalkDeletedFolderAt(cluster, std::move(start), path, depth);
+    return WalkDeletedFolderAt(cluster, std::move(start), path, depth, skip);
   }
 
   // start holds the folder's first cluster, already checked.
-  bool WalkDeletedFolderAt(uint32_t cluster, std::vector<uint8_t> start, const std::string& path, int depth) {
+  bool WalkDeletedFolderAt(uint32_t cluster, std::vector<uint8_t> start, const std::string& path, int depth,
+                           bool skip = false) {
     if (!claimed_.insert(cluster).second) return true;
     Directory dir;
     dir.firstCluster = cluster;
     dir.bytes = std::move(start);
     uint32_t last = cluster;
     const bool ended = ReadOnDeletedFolder(&dir, &last);
-    folderPaths_.emplace(cluster, path);
     if (!ended && openFolders_.size() < kMaxFreeHits) {
       const size_t cb = g_.clusterBytes();
-      openFolders_.push_back({path, depth, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end())});
+      openFolders_.push_back({path, depth, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), skip});
     }
+    if (skip) return true;
+    folderPaths_.emplace(cluster, path);
     return Walk(dir, path, WalkKind::kDeleted, depth);
   }
 
@@ -380,6 +385,7 @@ class FatScan {
     int depth;
     uint32_t last;
     std::vector<uint8_t> tail;   // the last cluster read
+    bool skip;                   // claimed, not walked (a skipped temp folder)
   };
 
   // The first short entry of a cluster and the cluster its data begins at.
@@ -416,7 +422,7 @@ class FatScan {
         dir.firstCluster = next;
         dir.bytes = f.tail;
         dir.bytes.insert(dir.bytes.end(), bytes.begin(), bytes.end());
-        if (!Walk(dir, f.path, WalkKind::kDeleted, f.depth, cb / kDirEntrySize)) return false;
+        if (!f.skip && !Walk(dir, f.path, WalkKind::kDeleted, f.depth, cb / kDirEntrySize)) return false;
         bool ended = false;
         ParsesAsDirectoryEntries(bytes.data(), cb, g_.maxCluster(), fat32_, &ended);
         if (ended) break;
@@ -595,7 +601,7 @@ class FatScan {
       ParsesAsDirectoryEntries(dir.bytes.data() + dir.bytes.size() - cb, cb, g_.maxCluster(), fat32_, &ended);
       if (!ended) {
         const uint32_t last = dir.firstCluster + static_cast<uint32_t>(dir.bytes.size() / cb) - 1;
-        openFolders_.push_back({lost, 1, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end())});
+        openFolders_.push_back({lost, 1, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), false});
       }
       if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
     }

@@ -77,7 +77,8 @@ TEST_P(FatFolders, EveryFileOfADeletedFolderComesBackByteForByteUnderItsPath) {
 
 INSTANTIATE_TEST_SUITE_P(Volumes, FatFolders,
                          ::testing::Values(Volume{"fat32-big-folders", "E:\\"}, Volume{"fat32-folder-taken", "F:\\"},
-                                           Volume{"fat16-64k-clusters", "G:\\"}),
+                                           Volume{"fat16-64k-clusters", "G:\\"},
+                                           Volume{"fat32-orphan-loop", "H:\\"}),
                          [](const ::testing::TestParamInfo<Volume>& i) { return std::string(1, i.param.root[0]); });
 
 TEST(FatFoldersPass, FilesFoundWithoutTheirFolderGoUnderTheFolderThatSaysSo) {

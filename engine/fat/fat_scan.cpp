@@ -280,9 +280,11 @@ class FatScan {
     return ReadCluster(cluster, bytes) && LooksLikeFolderStart(bytes->data(), cluster, parent);
   }
 
+  // A cluster whose FAT entry cannot be read counts as free: reading it in
+  // place is all that is left.
   bool IsFreeCluster(uint32_t cluster) {
-    uint32_t value = 1;
-    return vol_.FatEntry(cluster, &value) && value == 0;
+    uint32_t value = 0;
+    return !vol_.FatEntry(cluster, &value) || value == 0;
   }
 
   // A cluster that can carry on a deleted folder: free in the FAT, taken by

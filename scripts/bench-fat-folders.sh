@@ -5,7 +5,9 @@
 # The deleted-file scan plus the copy-out of everything it finds, against
 # sleuthkit's tsk_recover on the same image. Prints both times, both file
 # counts, how many of the deleted files each gives back byte-identical, and
-# the ratios.
+# the ratios. (tsk_recover's own "Files Recovered" line counts the files it
+# wrote, also those that a later one of the same name in its orphan folder
+# wrote over: the counts here are of the files left on disk.)
 #   bench-fat-folders.sh     the image is made once and kept in build/bench
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

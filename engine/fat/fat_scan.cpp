@@ -362,7 +362,8 @@ class FatScan {
     const bool ended = ReadOnDeletedFolder(&dir, &last);
     if (!ended && openFolders_.size() < kMaxFreeHits) {
       const size_t cb = g_.clusterBytes();
-      openFolders_.push_back({path, depth, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), skip});
+      openFolders_.push_back(
+          {path, depth, cluster, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), skip});
     }
     if (skip) return true;
     folderPaths_.emplace(cluster, path);
@@ -385,6 +386,7 @@ class FatScan {
   struct OpenFolder {
     std::string path;
     int depth;
+    uint32_t first;   // the folder's first cluster (its own high word, for guesses)
     uint32_t last;
     std::vector<uint8_t> tail;   // the last cluster read
     bool skip;                   // claimed, not walked (a skipped temp folder)
@@ -421,7 +423,7 @@ class FatScan {
         if (next == 0 || !ReadCluster(next, &bytes)) break;
         claimed_.insert(next);
         Directory dir;
-        dir.firstCluster = next;
+        dir.firstCluster = f.first;
         dir.bytes = f.tail;
         dir.bytes.insert(dir.bytes.end(), bytes.begin(), bytes.end());
         if (!f.skip && !Walk(dir, f.path, WalkKind::kDeleted, f.depth, cb / kDirEntrySize)) return false;
@@ -603,7 +605,8 @@ class FatScan {
       ParsesAsDirectoryEntries(dir.bytes.data() + dir.bytes.size() - cb, cb, g_.maxCluster(), fat32_, &ended);
       if (!ended) {
         const uint32_t last = dir.firstCluster + static_cast<uint32_t>(dir.bytes.size() / cb) - 1;
-        openFolders_.push_back({lost, 1, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), false});
+        openFolders_.push_back(
+            {lost, 1, dir.firstCluster, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), false});
       }
       if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
     }

@@ -37,6 +37,7 @@ constexpr size_t kTargetCutAt = 259;
 // 64 MB of the clusters it finds (the rest are read again when walked) and
 // notes at most this many of them.
 constexpr uint32_t kPassReadBytes = 4u << 20;
+constexpr uint32_t kPassGapBytes = 64u << 10;
 constexpr size_t kMaxKeptBytes = 64u << 20;
 constexpr size_t kMaxFreeHits = 1u << 20;
 
@@ -303,8 +304,8 @@ class FatScan {
   // that came next, either right after the last one or right after the data
   // of the last entry it got. The folder is read on through such clusters
   // while they are free and parse, up to its end slot or the largest folder
-  // the format allows.
-  // true when the folder's end slot was read.
+  // the format allows. true when the end slot was read; *last is the last
+  // cluster taken.
   bool ReadOnDeletedFolder(Directory* dir, uint32_t* last) {
     const size_t cb = g_.clusterBytes();
     const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
@@ -437,10 +438,7 @@ class FatScan {
     return true;
   }
 
-
-
   // --- the free-cluster pass
-
 
   void SendPassProgress(uint32_t cluster) {
     if (!gScanWindow || !gate_.Due()) return;
@@ -452,13 +450,15 @@ class FatScan {
   }
 
   // Reads the free clusters of the data area, in disk order and in large
-  // runs, each at most once; allocated ones are never read. The clusters
+  // runs, each at most once; allocated ones are read only where a short gap
+  // between free ones is read through, and never looked at. The clusters
   // that hold folder entries are noted (and their bytes kept, up to a bound).
   // false when stopped.
   bool FindFreeFolderClusters(std::vector<FreeHit>* hits) {
     const uint32_t cb = g_.clusterBytes();
     const uint32_t runMax = std::max<uint32_t>(1, kPassReadBytes / cb);
     std::vector<uint8_t> block(static_cast<size_t>(runMax) * cb);
+    std::vector<uint8_t> free;   // per cluster of the run: free in the FAT
     size_t keptBytes = 0;
     gate_.Reset();   // the page shows at once that the pass has begun
     uint32_t c = 2;
@@ -469,8 +469,19 @@ class FatScan {
         ++c;
         continue;
       }
-      uint32_t run = 1;
-      while (run < runMax && c + run <= g_.maxCluster() && IsFreeCluster(c + run)) ++run;
+      // A run from this free cluster to the last free one before a gap of
+      // allocated clusters longer than kPassGapBytes: a few allocated
+      // clusters cost less read through than a read of their own after them.
+      const uint32_t gapMax = std::max<uint32_t>(1, kPassGapBytes / cb);
+      free.assign(1, 1);
+      uint32_t run = 1, lastFree = 0;
+      while (run < runMax && c + run <= g_.maxCluster() && run - lastFree <= gapMax) {
+        const bool isFree = IsFreeCluster(c + run);
+        free.push_back(isFree ? 1 : 0);
+        if (isFree) lastFree = run;
+        ++run;
+      }
+      run = lastFree + 1;
       if (!vol_.ReadSectors(g_.ClusterToSector(c), run * g_.sectorsPerCluster, block.data())) {
         // A run with a bad sector: its clusters one by one.
         for (uint32_t i = 0; i < run; ++i) {
@@ -481,7 +492,7 @@ class FatScan {
       for (uint32_t i = 0; i < run; ++i) {
         const uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
         const uint32_t at = c + i;
-        if (IsEndOfDirectory(p) || claimed_.count(at)) continue;
+        if (!free[i] || IsEndOfDirectory(p) || claimed_.count(at)) continue;
         if (!ParsesAsDirectoryEntries(p, cb, g_.maxCluster(), fat32_, nullptr)) continue;
         if (hits->size() >= kMaxFreeHits) break;
         FreeHit h{at, false, 0};

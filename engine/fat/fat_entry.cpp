@@ -46,6 +46,15 @@ void CleanOemName(std::string* name) {
   if (dotsOnly) name->assign(name->size(), '_');
 }
 
+std::wstring ToWideOem(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
+  return w;
+}
+
 std::string WideToOem(const std::wstring& w) {
   if (w.empty()) return std::string();
   int n = WideCharToMultiByte(CP_OEMCP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
@@ -111,12 +120,13 @@ std::string BuildShortFileName(const uint8_t* entry, bool deleted) {
   return name;
 }
 
-bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
+bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name, bool* cut) {
   const uint8_t* entry = dir + index * kDirEntrySize;
   std::wstring text;
   size_t count = 0;
   uint8_t checksum = 0;
-  for (size_t i = index; i > 0 && count < kMaxLongNameEntries; --i, ++count) {
+  size_t i = index;
+  for (; i > 0 && count < kMaxLongNameEntries; --i, ++count) {
     const uint8_t* e = dir + (i - 1) * kDirEntrySize;
     if (EntryAttr(e) != kAttrLongName || e[12] != 0 || EntryLe16(e, 26) != 0) break;
     if (count == 0)
@@ -136,6 +146,7 @@ bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
   }
   size_t end = 0;
   while (end < text.size() && text[end] != 0 && text[end] != 0xFFFF) ++end;
+  if (cut) *cut = i == 0 && end == text.size();
   text.resize(end);
   if (text.empty()) return false;
   *name = text;
@@ -144,7 +155,13 @@ bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
 
 std::string EntryName(const uint8_t* dir, size_t index, bool deleted) {
   std::wstring longName;
-  if (AssembleLongName(dir, index, &longName)) {
+  bool cut = false;
+  if (AssembleLongName(dir, index, &longName, &cut)) {
+    if (cut && longName.find(L'.') == std::wstring::npos) {
+      const std::string shortName = BuildShortFileName(dir + index * kDirEntrySize, deleted);
+      const size_t dot = shortName.find_last_of('.');
+      if (dot != std::string::npos) longName += ToWideOem(shortName.substr(dot));
+    }
     std::string name = WideNameToOem(longName);
     CleanOemName(&name);
     if (!name.empty()) return name;

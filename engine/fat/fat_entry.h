@@ -48,13 +48,16 @@ std::string BuildShortFileName(const uint8_t* entry, bool deleted);
 // The long name of the entry at index in a directory buffer, from the
 // long-name entries just before it (at most 20, all with the same checksum,
 // which for a live entry must be the checksum of its short name). Cut at the
-// first 0 or 0xFFFF. false when there is none.
-bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name);
+// first 0 or 0xFFFF. false when there is none. *cut (may be null) tells
+// whether the run reaches back to the start of the buffer without its end
+// mark: its first entries may lie in a cluster that is not there.
+bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name, bool* cut = nullptr);
 
 // The name an entry gets in a path: its long name converted with the OEM code
 // page, else its short name; path separators and control characters become
 // '_', a name of dots only is not kept as such, and the name is cut to
-// kMaxNameBytes (its extension kept).
+// kMaxNameBytes (its extension kept). A long name that may be cut (see
+// AssembleLongName) and has lost its extension gets the short name's.
 std::string EntryName(const uint8_t* dir, size_t index, bool deleted);
 
 // Whether a block of directory slots (a cluster, or several) reads as the

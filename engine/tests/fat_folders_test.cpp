@@ -90,6 +90,11 @@ TEST(FatFoldersPass, FilesFoundWithoutTheirFolderGoUnderTheFolderThatSaysSo) {
   size_t expected = 0;
   for (const Expected& e : ReadScanTable("fat32-folder-taken")) expected += e.Has("folderless") ? 1 : 0;
   EXPECT_EQ(folderless, expected);
+  // A long name whose beginning lay in the lost cluster keeps its type.
+  for (const DeletedFileRecord& r : Records()) {
+    const std::string p = PathUtf8(r);
+    EXPECT_NE(p.find('.', p.rfind('/')), std::string::npos) << p;
+  }
   // The page hears of the pass, and ends on the last file found.
   bool passShown = false;
   for (const Received& m : Messages())

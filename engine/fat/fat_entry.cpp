@@ -1,5 +1,6 @@
 #include "fat/fat_entry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -43,6 +44,15 @@ void CleanOemName(std::string* name) {
   }
   bool dotsOnly = !name->empty() && name->find_first_not_of('.') == std::string::npos;
   if (dotsOnly) name->assign(name->size(), '_');
+}
+
+std::wstring ToWideOem(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
+  return w;
 }
 
 std::string WideToOem(const std::wstring& w) {
@@ -110,12 +120,13 @@ std::string BuildShortFileName(const uint8_t* entry, bool deleted) {
   return name;
 }
 
-bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
+bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name, bool* cut) {
   const uint8_t* entry = dir + index * kDirEntrySize;
   std::wstring text;
   size_t count = 0;
   uint8_t checksum = 0;
-  for (size_t i = index; i > 0 && count < kMaxLongNameEntries; --i, ++count) {
+  size_t i = index;
+  for (; i > 0 && count < kMaxLongNameEntries; --i, ++count) {
     const uint8_t* e = dir + (i - 1) * kDirEntrySize;
     if (EntryAttr(e) != kAttrLongName || e[12] != 0 || EntryLe16(e, 26) != 0) break;
     if (count == 0)
@@ -135,6 +146,7 @@ bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
   }
   size_t end = 0;
   while (end < text.size() && text[end] != 0 && text[end] != 0xFFFF) ++end;
+  if (cut) *cut = i == 0 && end == text.size();
   text.resize(end);
   if (text.empty()) return false;
   *name = text;
@@ -143,12 +155,102 @@ bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name) {
 
 std::string EntryName(const uint8_t* dir, size_t index, bool deleted) {
   std::wstring longName;
-  if (AssembleLongName(dir, index, &longName)) {
+  bool cut = false;
+  if (AssembleLongName(dir, index, &longName, &cut)) {
+    if (cut && longName.find(L'.') == std::wstring::npos) {
+      const std::string shortName = BuildShortFileName(dir + index * kDirEntrySize, deleted);
+      const size_t dot = shortName.find_last_of('.');
+      if (dot != std::string::npos) longName += ToWideOem(shortName.substr(dot));
+    }
     std::string name = WideNameToOem(longName);
     CleanOemName(&name);
     if (!name.empty()) return name;
   }
   return BuildShortFileName(dir + index * kDirEntrySize, deleted);
+}
+
+namespace {
+
+bool PlausibleDate(uint16_t date) {
+  if (date == 0) return true;
+  const unsigned month = (date >> 5) & 15, day = date & 31;
+  return month >= 1 && month <= 12 && day >= 1;
+}
+
+bool PlausibleTime(uint16_t time) { return (time >> 11) < 24 && ((time >> 5) & 63) < 60 && (time & 31) < 30; }
+
+bool PlausibleLongNameSlot(const uint8_t* e) {
+  if (e[12] != 0 || EntryLe16(e, 26) != 0) return false;
+  if (e[0] == kEntryDeleted) return true;
+  const unsigned order = e[0] & 0x3F;
+  return (e[0] & 0x80) == 0 && order >= 1 && order <= kMaxLongNameEntries;
+}
+
+bool PlausibleShortSlot(const uint8_t* e, uint32_t maxCluster, bool fat32) {
+  const uint8_t attr = EntryAttr(e);
+  if (attr & 0xC0) return false;
+  const bool dots = IsDotEntry(e) || IsDotDotEntry(e);
+  if (dots) {
+    if (std::memcmp(e + 8, "   ", 3) != 0 || !(attr & kAttrDirectory)) return false;
+  } else {
+    if (e[0] == ' ') return false;
+    for (int i = 0; i < 11; ++i) {
+      const uint8_t c = e[i];
+      if (i == 0 && (c == kEntryDeleted || c == 0x05)) continue;
+      // Short names are stored upper-cased; lower case is what text is made of.
+      if (c < 0x20 || (c >= 'a' && c <= 'z') || std::strchr("\"*+,./:;<=>?[\\]|", c)) return false;
+    }
+  }
+  if ((attr & kAttrVolumeLabel) && (attr & kAttrDirectory)) return false;
+  const uint32_t cluster = EntryCluster(e, fat32);
+  if (cluster == 1 || cluster > maxCluster) return false;
+  if ((attr & kAttrDirectory) && EntrySize(e) != 0) return false;
+  if (!fat32 && EntryHighWord(e) != 0) return false;
+  if (e[13] >= 200) return false;   // hundredths of the creation time
+  return PlausibleDate(EntryLe16(e, 24)) && PlausibleTime(EntryLe16(e, 22)) && PlausibleDate(EntryLe16(e, 16)) &&
+         PlausibleTime(EntryLe16(e, 14)) && PlausibleDate(EntryLe16(e, 18));
+}
+
+}  // namespace
+
+bool ParsesAsDirectoryEntries(const uint8_t* block, size_t bytes, uint32_t maxCluster, bool fat32, bool* ended) {
+  if (ended) *ended = false;
+  const size_t count = bytes / kDirEntrySize;
+  if (count == 0 || IsEndOfDirectory(block)) return false;
+  bool anyShort = false, end = false;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* e = block + i * kDirEntrySize;
+    if (end || IsEndOfDirectory(e)) {
+      // Past the end a folder's clusters hold nothing: they were cleared
+      // when the folder was given them.
+      for (size_t k = 0; k < kDirEntrySize; ++k)
+        if (e[k]) return false;
+      end = true;
+      continue;
+    }
+    if (EntryAttr(e) == kAttrLongName) {
+      if (!PlausibleLongNameSlot(e)) return false;
+      continue;
+    }
+    if (!PlausibleShortSlot(e, maxCluster, fat32)) return false;
+    anyShort = true;
+  }
+  if (ended) *ended = end;
+  return anyShort;
+}
+
+uint32_t ClusterAfterLastEntry(const uint8_t* block, size_t bytes, uint32_t clusterBytes, bool fat32) {
+  if (clusterBytes == 0) return 0;
+  for (size_t i = bytes / kDirEntrySize; i-- > 0;) {
+    const uint8_t* e = block + i * kDirEntrySize;
+    if (IsEndOfDirectory(e) || IsLabelOrLongName(e) || IsDotEntry(e) || IsDotDotEntry(e)) continue;
+    const uint64_t first = EntryCluster(e, fat32);
+    if (first < 2) return 0;
+    const uint64_t taken = IsDirectoryEntry(e) ? 1 : (static_cast<uint64_t>(EntrySize(e)) + clusterBytes - 1) / clusterBytes;
+    const uint64_t after = first + std::max<uint64_t>(taken, 1);
+    return after <= 0xFFFFFFFFull ? static_cast<uint32_t>(after) : 0;
+  }
+  return 0;
 }
 
 std::string NameExtension(const std::string& name) {

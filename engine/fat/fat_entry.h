@@ -48,14 +48,34 @@ std::string BuildShortFileName(const uint8_t* entry, bool deleted);
 // The long name of the entry at index in a directory buffer, from the
 // long-name entries just before it (at most 20, all with the same checksum,
 // which for a live entry must be the checksum of its short name). Cut at the
-// first 0 or 0xFFFF. false when there is none.
-bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name);
+// first 0 or 0xFFFF. false when there is none. *cut (may be null) tells
+// whether the run reaches back to the start of the buffer without its end
+// mark: its first entries may lie in a cluster that is not there.
+bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name, bool* cut = nullptr);
 
 // The name an entry gets in a path: its long name converted with the OEM code
 // page, else its short name; path separators and control characters become
 // '_', a name of dots only is not kept as such, and the name is cut to
-// kMaxNameBytes (its extension kept).
+// kMaxNameBytes (its extension kept). A long name that may be cut (see
+// AssembleLongName) and has lost its extension gets the short name's.
 std::string EntryName(const uint8_t* dir, size_t index, bool deleted);
+
+// Whether a block of directory slots (a cluster, or several) reads as the
+// entries of a folder: every slot a well-formed long-name or short entry (a
+// name of legal bytes, no reserved attribute bits, a first cluster of the
+// volume (up to maxCluster), a folder of size 0, a real date and time) up to
+// an end slot, after which every slot is empty; the first slot is not empty,
+// and at least one short entry is there. *ended (may be null) tells whether
+// the block holds the end slot. File data, empty clusters and random bytes
+// fail it.
+bool ParsesAsDirectoryEntries(const uint8_t* block, size_t bytes, uint32_t maxCluster, bool fat32, bool* ended);
+
+// The cluster that would follow the data of the last entry of a block of
+// directory slots: its first cluster plus the clusters its size takes (a
+// folder: one). A folder written in one go is extended with the cluster that
+// comes next on the disk after what was last written for it. 0 when the last
+// entry names no cluster.
+uint32_t ClusterAfterLastEntry(const uint8_t* block, size_t bytes, uint32_t clusterBytes, bool fat32);
 
 // The extension (text after the last '.') of a name; "" when none.
 std::string NameExtension(const std::string& name);

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -17,7 +20,10 @@
 #include "state.h"
 
 std::atomic<uint32_t> gTypeTableProblem{kTypeTableOk};
+std::atomic<bool> gFatFreeClusterPass{true};
 const char kFat32ScanStartText[] = "正在分析FAT32文件系统，请稍候……";
+const char kFolderlessFolderName[] = "找不到所属文件夹的文件";
+const char kFreeClusterPassText[] = "正在空闲空间中查找已删除的文件夹：";
 
 namespace {
 
@@ -27,6 +33,13 @@ constexpr size_t kMaxRecordPath = sizeof(DeletedFileRecord::path) - 1;
 // A target text is cut here by the pages; a part that reaches it may be the
 // beginning of a longer name.
 constexpr size_t kTargetCutAt = 259;
+// The free-cluster pass reads 4 MB at a time, keeps the bytes of at most
+// 64 MB of the clusters it finds (the rest are read again when walked) and
+// notes at most this many of them.
+constexpr uint32_t kPassReadBytes = 4u << 20;
+constexpr uint32_t kPassGapBytes = 64u << 10;
+constexpr size_t kMaxKeptBytes = 64u << 20;
+constexpr size_t kMaxFreeHits = 1u << 20;
 
 struct Directory {
   std::vector<uint8_t> bytes;
@@ -112,9 +125,13 @@ class FatScan {
     if (!LoadRoot(&dir)) return kScanCannotRead;
     if (!FindTarget(&dir)) return -1;
     if (dir.firstCluster) liveSeen_.insert(dir.firstCluster);
-    const int result = Walk(dir, "\\", WalkKind::kTarget, 0) ? 0 : -1;
-    // The page shows the last file found, whatever the gate held back.
-    if (!lastProgress_.empty()) SendProgress(lastProgress_);
+    folderPaths_[dir.firstCluster] = "\\";
+    // The root folder's sub-folders name it as cluster 0 in their "..".
+    if (targetIsRoot_) folderPaths_[0] = "\\";
+    const int result = Walk(dir, "\\", WalkKind::kTarget, 0) && FreeClusterPass() ? 0 : -1;
+    // The page shows the last file found, whatever the gate held back or
+    // the free-cluster pass showed since.
+    if (!lastRecordText_.empty() && lastSent_ != lastRecordText_) SendProgress(lastRecordText_);
     return result;
   }
 
@@ -187,8 +204,10 @@ class FatScan {
 
   // --- the walk; false when the scan must end (stopped)
 
-  bool Walk(const Directory& dir, const std::string& path, WalkKind kind, int depth) {
-    for (size_t i = 0; i < dir.count(); ++i) {
+  // from: the first slot to look at (the slots before it are there for a
+  // long name that began in them).
+  bool Walk(const Directory& dir, const std::string& path, WalkKind kind, int depth, size_t from = 0) {
+    for (size_t i = from; i < dir.count(); ++i) {
       if (ScanAbortRequested()) return false;
       const uint8_t* e = dir.entry(i);
       if (IsEndOfDirectory(e)) break;
@@ -200,9 +219,11 @@ class FatScan {
       if (IsDirectoryEntry(e)) {
         if (depth + 1 >= kMaxFolderDepth) continue;
         if (asDeleted) {
-          if (kind == WalkKind::kTarget && deleted && SkipsTempFolder(e)) continue;
+          // A skipped temp folder is still claimed, so that the pass over
+          // the free clusters does not bring it back under another name.
+          const bool skip = kind == WalkKind::kTarget && deleted && SkipsTempFolder(e);
           std::string sub = path + EntryName(dir.bytes.data(), i, deleted) + "\\";
-          if (!WalkDeletedFolder(e, dir.firstCluster, sub, depth + 1)) return false;
+          if (!WalkDeletedFolder(e, dir.firstCluster, sub, depth + 1, skip)) return false;
         } else {
           std::string sub = path + EntryName(dir.bytes.data(), i, false) + "\\";
           if (!WalkLiveFolder(e, sub, depth + 1)) return false;
@@ -230,6 +251,7 @@ class FatScan {
     if (!g_.IsValidCluster(cluster) || !liveSeen_.insert(cluster).second) return true;
     Directory dir;
     if (!LoadChainFolder(cluster, &dir)) return true;
+    folderPaths_.emplace(cluster, path);
     return Walk(dir, path, WalkKind::kLive, depth);
   }
 
@@ -244,17 +266,76 @@ class FatScan {
     return up == parent || (parentIsRoot && up == 0);
   }
 
-  bool ReadFolderStart(uint32_t cluster, uint32_t parent, std::vector<uint8_t>* bytes) {
+  // One cluster, from what the free-cluster pass kept of it when it did.
+  bool ReadCluster(uint32_t cluster, std::vector<uint8_t>* bytes) {
+    auto kept = keptClusters_.find(cluster);
+    if (kept != keptClusters_.end()) {
+      *bytes = kept->second;
+      return true;
+    }
     bytes->assign(g_.clusterBytes(), 0);
-    return vol_.ReadSectors(g_.ClusterToSector(cluster), g_.sectorsPerCluster, bytes->data()) &&
-           LooksLikeFolderStart(bytes->data(), cluster, parent);
+    return vol_.ReadSectors(g_.ClusterToSector(cluster), g_.sectorsPerCluster, bytes->data());
   }
 
-  // A deleted folder's chain is gone: only its first cluster is read.
-  bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth) {
+  bool ReadFolderStart(uint32_t cluster, uint32_t parent, std::vector<uint8_t>* bytes) {
+    return ReadCluster(cluster, bytes) && LooksLikeFolderStart(bytes->data(), cluster, parent);
+  }
+
+  // A cluster whose FAT entry cannot be read counts as free: reading it in
+  // place is all that is left.
+  bool IsFreeCluster(uint32_t cluster) {
+    uint32_t value = 0;
+    return !vol_.FatEntry(cluster, &value) || value == 0;
+  }
+
+  // A cluster that can carry on a deleted folder: free in the FAT, taken by
+  // no folder read so far, entries all through, and not the start of a
+  // folder of its own.
+  bool ContinuesFolder(uint32_t cluster, std::vector<uint8_t>* bytes, bool* ended) {
+    if (!g_.IsValidCluster(cluster) || claimed_.count(cluster) || !IsFreeCluster(cluster)) return false;
+    if (!ReadCluster(cluster, bytes)) return false;
+    const uint8_t* p = bytes->data();
+    if (IsDotEntry(p) || IsDotDotEntry(p + kDirEntrySize)) return false;
+    return ParsesAsDirectoryEntries(p, bytes->size(), g_.maxCluster(), fat32_, ended);
+  }
+
+  // A deleted folder's chain is gone, but a folder written in one go lies
+  // on the disk as it was written: each cluster after its first is the one
+  // that came next, either right after the last one or right after the data
+  // of the last entry it got. The folder is read on through such clusters
+  // while they are free and parse, up to its end slot or the largest folder
+  // the format allows. true when the end slot was read; *last is the last
+  // cluster taken.
+  bool ReadOnDeletedFolder(Directory* dir, uint32_t* last) {
+    const size_t cb = g_.clusterBytes();
+    const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
+    *last = dir->firstCluster;
+    bool ended = false;
+    ParsesAsDirectoryEntries(dir->bytes.data(), cb, g_.maxCluster(), fat32_, &ended);
+    std::vector<uint8_t> next;
+    for (size_t n = 1; n < maxClusters && !ended; ++n) {
+      const uint8_t* tail = dir->bytes.data() + dir->bytes.size() - cb;
+      const uint32_t candidates[2] = {*last + 1, ClusterAfterLastEntry(tail, cb, static_cast<uint32_t>(cb), fat32_)};
+      uint32_t taken = 0;
+      for (uint32_t c : candidates) {
+        if (c != 0 && ContinuesFolder(c, &next, &ended)) {
+          taken = c;
+          break;
+        }
+      }
+      if (taken == 0) break;
+      claimed_.insert(taken);
+      dir->bytes.insert(dir->bytes.end(), next.begin(), next.end());
+      *last = taken;
+    }
+    return ended;
+  }
+
+  // skip: the folder is claimed (its clusters are not read again) but not walked.
+  bool WalkDeletedFolder(const uint8_t* e, uint32_t parent, const std::string& path, int depth, bool skip = false) {
     uint32_t cluster = EntryCluster(e, fat32_);
-    Directory dir;
-    bool found = g_.IsValidCluster(cluster) && ReadFolderStart(cluster, parent, &dir.bytes);
+    std::vector<uint8_t> start;
+    bool found = g_.IsValidCluster(cluster) && ReadFolderStart(cluster, parent, &start);
     if (!found && fat32_ && EntryHighWord(e) == 0) {
       // The high half of the cluster number may have been cleared on
       // deletion: the "." entry of the right candidate names that candidate.
@@ -264,12 +345,299 @@ class FatScan {
         if (!g_.IsValidCluster(c) || !vol_.ReadSectors(g_.ClusterToSector(c), 1, sector)) continue;
         if (!LooksLikeFolderStart(sector, c, parent)) continue;
         cluster = c;
-        found = ReadFolderStart(cluster, parent, &dir.bytes);
+        found = ReadFolderStart(cluster, parent, &start);
       }
     }
-    if (!found || !deletedSeen_.insert(cluster).second) return true;
+    if (!found) return true;
+    return WalkDeletedFolderAt(cluster, std::move(start), path, depth, skip);
+  }
+
+  // start holds the folder's first cluster, already checked.
+  bool WalkDeletedFolderAt(uint32_t cluster, std::vector<uint8_t> start, const std::string& path, int depth,
+                           bool skip = false) {
+    if (!claimed_.insert(cluster).second) return true;
+    Directory dir;
     dir.firstCluster = cluster;
+    dir.bytes = std::move(start);
+    uint32_t last = cluster;
+    const bool ended = ReadOnDeletedFolder(&dir, &last);
+    if (!ended && openFolders_.size() < kMaxFreeHits) {
+      const size_t cb = g_.clusterBytes();
+      openFolders_.push_back(
+          {path, depth, cluster, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), skip});
+    }
+    if (skip) return true;
+    folderPaths_.emplace(cluster, path);
     return Walk(dir, path, WalkKind::kDeleted, depth);
+  }
+
+  // A free cluster the walk did not reach that parses as folder entries.
+  struct FreeHit {
+    uint32_t cluster;
+    bool folderStart;   // "." naming itself, then ".."
+    uint32_t parent;    // what its ".." names
+  };
+
+  // A deleted folder whose end the walk did not reach: the clusters after
+  // its last one were not free, or held other data first. A folder written
+  // in one go is given its next cluster after the data of the file whose
+  // entry no longer fitted: the continuation is the found cluster whose
+  // first entry's data begins right after the data of the folder's last
+  // entry (or, failing that, the cluster right after its last).
+  struct OpenFolder {
+    std::string path;
+    int depth;
+    uint32_t first;   // the folder's first cluster (its own high word, for guesses)
+    uint32_t last;
+    std::vector<uint8_t> tail;   // the last cluster read
+    bool skip;                   // claimed, not walked (a skipped temp folder)
+  };
+
+  // The first short entry of a cluster and the cluster its data begins at.
+  uint32_t FirstEntryCluster(const std::vector<uint8_t>& bytes) const {
+    for (size_t i = 0; i < bytes.size() / kDirEntrySize; ++i) {
+      const uint8_t* e = bytes.data() + i * kDirEntrySize;
+      if (IsEndOfDirectory(e)) return 0;
+      if (IsLabelOrLongName(e)) continue;
+      return EntryCluster(e, fat32_);
+    }
+    return 0;
+  }
+
+  // Carries on every open folder through the found clusters. false when stopped.
+  bool ContinueOpenFolders(const std::unordered_map<uint32_t, size_t>& byFirstEntry, const std::vector<FreeHit>& hits,
+                           const std::unordered_set<uint32_t>& continuations) {
+    const size_t cb = g_.clusterBytes();
+    const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
+    std::vector<uint8_t> bytes;
+    while (!openFolders_.empty()) {
+      OpenFolder f = std::move(openFolders_.back());
+      openFolders_.pop_back();
+      for (size_t n = 1; n < maxClusters; ++n) {
+        uint32_t next = 0;
+        const uint32_t after = ClusterAfterLastEntry(f.tail.data(), cb, static_cast<uint32_t>(cb), fat32_);
+        auto it = after ? byFirstEntry.find(after) : byFirstEntry.end();
+        if (it != byFirstEntry.end() && !claimed_.count(hits[it->second].cluster))
+          next = hits[it->second].cluster;
+        else if (continuations.count(f.last + 1) && !claimed_.count(f.last + 1))
+          next = f.last + 1;
+        if (next == 0 || !ReadCluster(next, &bytes)) break;
+        claimed_.insert(next);
+        Directory dir;
+        dir.firstCluster = f.first;
+        dir.bytes = f.tail;
+        dir.bytes.insert(dir.bytes.end(), bytes.begin(), bytes.end());
+        if (!f.skip && !Walk(dir, f.path, WalkKind::kDeleted, f.depth, cb / kDirEntrySize)) return false;
+        bool ended = false;
+        ParsesAsDirectoryEntries(bytes.data(), cb, g_.maxCluster(), fat32_, &ended);
+        if (ended) break;
+        f.tail = bytes;
+        f.last = next;
+      }
+    }
+    return true;
+  }
+
+  // --- the free-cluster pass
+
+  void SendPassProgress(uint32_t cluster) {
+    if (!gScanWindow || !gate_.Due()) return;
+    const uint64_t done = cluster - 2, all = g_.clusterCount ? g_.clusterCount : 1;
+    char text[128];
+    std::snprintf(text, sizeof text, "%s%u%%", kFreeClusterPassText,
+                  static_cast<unsigned>(std::min<uint64_t>(100, done * 100 / all)));
+    SendProgress(text);
+  }
+
+  // Reads the free clusters of the data area, in disk order and in large
+  // runs, each at most once; allocated ones are read only where a short gap
+  // between free ones is read through, and never looked at. The clusters
+  // that hold folder entries are noted (and their bytes kept, up to a bound).
+  // false when stopped.
+  bool FindFreeFolderClusters(std::vector<FreeHit>* hits) {
+    const uint32_t cb = g_.clusterBytes();
+    const uint32_t runMax = std::max<uint32_t>(1, kPassReadBytes / cb);
+    std::vector<uint8_t> block(static_cast<size_t>(runMax) * cb);
+    std::vector<uint8_t> free;   // per cluster of the run: free in the FAT
+    size_t keptBytes = 0;
+    gate_.Reset();   // the page shows at once that the pass has begun
+    uint32_t c = 2;
+    while (c <= g_.maxCluster()) {
+      if (ScanAbortRequested()) return false;
+      SendPassProgress(c);
+      if (!IsFreeCluster(c)) {
+        ++c;
+        continue;
+      }
+      // A run from this free cluster to the last free one before a gap of
+      // allocated clusters longer than kPassGapBytes: a few allocated
+      // clusters cost less read through than a read of their own after them.
+      const uint32_t gapMax = std::max<uint32_t>(1, kPassGapBytes / cb);
+      free.assign(1, 1);
+      uint32_t run = 1, lastFree = 0;
+      while (run < runMax && c + run <= g_.maxCluster() && run - lastFree <= gapMax) {
+        const bool isFree = IsFreeCluster(c + run);
+        free.push_back(isFree ? 1 : 0);
+        if (isFree) lastFree = run;
+        ++run;
+      }
+      run = lastFree + 1;
+      if (!vol_.ReadSectors(g_.ClusterToSector(c), run * g_.sectorsPerCluster, block.data())) {
+        // A run with a bad sector: its clusters one by one.
+        for (uint32_t i = 0; i < run; ++i) {
+          uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
+          if (!vol_.ReadSectors(g_.ClusterToSector(c + i), g_.sectorsPerCluster, p)) std::memset(p, 0, cb);
+        }
+      }
+      for (uint32_t i = 0; i < run; ++i) {
+        const uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
+        const uint32_t at = c + i;
+        if (!free[i] || IsEndOfDirectory(p) || claimed_.count(at)) continue;
+        if (!ParsesAsDirectoryEntries(p, cb, g_.maxCluster(), fat32_, nullptr)) continue;
+        if (hits->size() >= kMaxFreeHits) break;
+        FreeHit h{at, false, 0};
+        if (IsDotEntry(p) && IsDotDotEntry(p + kDirEntrySize) && EntryCluster(p, fat32_) == at) {
+          h.folderStart = true;
+          h.parent = EntryCluster(p + kDirEntrySize, fat32_);
+          if (fat32_ && h.parent == g_.rootCluster) h.parent = 0;
+        } else if (IsDotEntry(p) || IsDotDotEntry(p + kDirEntrySize)) {
+          continue;   // a copy of a folder's start, naming another cluster
+        }
+        hits->push_back(h);
+        if (keptBytes + cb <= kMaxKeptBytes) {
+          keptClusters_.emplace(at, std::vector<uint8_t>(p, p + cb));
+          keptBytes += cb;
+        }
+      }
+      c += run;
+    }
+    return true;
+  }
+
+  // The name a folder had: from a folder entry naming its cluster in the
+  // free clusters that carried on lost folders.
+  std::string LostFolderName(uint32_t cluster) const {
+    auto it = lostNames_.find(cluster);
+    if (it != lostNames_.end()) return it->second;
+    char name[24];
+    std::snprintf(name, sizeof name, "DIR%u", cluster);
+    return name;
+  }
+
+  void NoteLostNames(const std::vector<FreeHit>& hits) {
+    std::vector<uint8_t> bytes;
+    for (const FreeHit& h : hits) {
+      if (h.folderStart || !ReadCluster(h.cluster, &bytes)) continue;
+      for (size_t i = 0; i < bytes.size() / kDirEntrySize; ++i) {
+        const uint8_t* e = bytes.data() + i * kDirEntrySize;
+        if (IsEndOfDirectory(e)) break;
+        if (IsLabelOrLongName(e) || !IsDirectoryEntry(e) || IsDotEntry(e) || IsDotDotEntry(e)) continue;
+        if (lostNames_.size() < kMaxFreeHits)
+          lostNames_.emplace(EntryCluster(e, fat32_), EntryName(bytes.data(), i, IsDeletedEntry(e)));
+      }
+    }
+  }
+
+  // Walks the folder starts whose ".." names a folder with a path, then
+  // those whose ".." names them, and so on. false when stopped.
+  bool WalkFoundStarts(const std::vector<FreeHit>& hits, std::vector<uint32_t> known) {
+    std::unordered_multimap<uint32_t, size_t> byParent;
+    for (size_t i = 0; i < hits.size(); ++i)
+      if (hits[i].folderStart) byParent.emplace(hits[i].parent, i);
+    std::vector<uint8_t> bytes;
+    while (!known.empty()) {
+      const uint32_t parent = known.back();
+      known.pop_back();
+      auto pathIt = folderPaths_.find(parent);
+      if (pathIt == folderPaths_.end()) continue;
+      const std::string parentPath = pathIt->second;
+      const int depth = static_cast<int>(SeparatorOffsets(parentPath, CP_OEMCP).size());
+      auto range = byParent.equal_range(parent);
+      for (auto it = range.first; it != range.second; ++it) {
+        const FreeHit& h = hits[it->second];
+        if (claimed_.count(h.cluster) || depth + 1 >= kMaxFolderDepth) continue;
+        if (!ReadCluster(h.cluster, &bytes)) continue;
+        if (!WalkDeletedFolderAt(h.cluster, bytes, parentPath + LostFolderName(h.cluster) + "\\", depth))
+          return false;
+        known.push_back(h.cluster);
+      }
+    }
+    return true;
+  }
+
+  // After the walk: the free clusters that hold folder entries no walk
+  // reached. A folder start whose ".." leads to a folder the walk knows goes
+  // under that folder's path; what is left (clusters that carried on a lost
+  // folder past its start, starts whose folder is not known) goes under a
+  // folder of its own at the root, which says so. Scanned from the root only:
+  // a target folder takes what leads back to it. false when stopped.
+  bool FreeClusterPass() {
+    if (!gFatFreeClusterPass.load()) return true;
+    std::vector<FreeHit> hits;
+    if (!FindFreeFolderClusters(&hits)) return false;
+    if (hits.empty()) return true;
+    NoteLostNames(hits);
+    std::unordered_map<uint32_t, size_t> byFirstEntry;
+    std::unordered_set<uint32_t> continuations;
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < hits.size(); ++i) {
+      if (hits[i].folderStart) continue;
+      continuations.insert(hits[i].cluster);
+      if (!ReadCluster(hits[i].cluster, &bytes)) continue;
+      const uint32_t first = FirstEntryCluster(bytes);
+      if (first >= 2) byFirstEntry.emplace(first, i);
+    }
+    if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
+    std::vector<uint32_t> known;
+    for (const auto& f : folderPaths_) known.push_back(f.first);
+    if (!WalkFoundStarts(hits, std::move(known))) return false;
+    if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
+    if (!targetIsRoot_) return true;
+
+    const std::string lost = std::string("\\") + kFolderlessFolderName + "\\";
+    // Clusters that carried on a folder: runs of neighbours read as one
+    // folder (a long name may cross from one into the next), then what
+    // carries on from them.
+    for (size_t i = 0; i < hits.size(); ++i) {
+      if (hits[i].folderStart || claimed_.count(hits[i].cluster)) continue;
+      Directory dir;
+      dir.firstCluster = hits[i].cluster;
+      for (size_t j = i; j < hits.size() && dir.bytes.size() < kMaxDirectoryBytes; ++j) {
+        const FreeHit& h = hits[j];
+        if (h.folderStart || claimed_.count(h.cluster) || h.cluster != hits[i].cluster + (j - i)) break;
+        if (!ReadCluster(h.cluster, &bytes)) break;
+        claimed_.insert(h.cluster);
+        dir.bytes.insert(dir.bytes.end(), bytes.begin(), bytes.end());
+      }
+      if (dir.bytes.empty()) continue;
+      if (!Walk(dir, lost, WalkKind::kDeleted, 1)) return false;
+      const size_t cb = g_.clusterBytes();
+      bool ended = false;
+      ParsesAsDirectoryEntries(dir.bytes.data() + dir.bytes.size() - cb, cb, g_.maxCluster(), fat32_, &ended);
+      if (!ended) {
+        const uint32_t last = dir.firstCluster + static_cast<uint32_t>(dir.bytes.size() / cb) - 1;
+        openFolders_.push_back(
+            {lost, 1, dir.firstCluster, last, std::vector<uint8_t>(dir.bytes.end() - cb, dir.bytes.end()), false});
+      }
+      if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
+    }
+    // Starts of folders whose parent is nowhere: the top ones first, then
+    // the folders below them through their "..".
+    std::unordered_set<uint32_t> starts;
+    for (const FreeHit& h : hits)
+      if (h.folderStart) starts.insert(h.cluster);
+    for (int round = 0; round < 2; ++round) {
+      for (const FreeHit& h : hits) {
+        if (!h.folderStart || claimed_.count(h.cluster)) continue;
+        // Round 0 takes the tops; round 1 what loops among itself.
+        if (round == 0 && starts.count(h.parent) && h.parent != h.cluster) continue;
+        if (!ReadCluster(h.cluster, &bytes)) continue;
+        if (!WalkDeletedFolderAt(h.cluster, bytes, lost + LostFolderName(h.cluster) + "\\", 1)) return false;
+        if (!WalkFoundStarts(hits, {h.cluster})) return false;
+        if (!ContinueOpenFolders(byFirstEntry, hits, continuations)) return false;
+      }
+    }
+    return true;
   }
 
   // --- records
@@ -384,13 +752,8 @@ class FatScan {
       }
       r.serial = fat32_ ? gFat32Serial++ : gFat16Serial++;
       if (gScanWindow) {
-        std::string text = progressPrefix_ + path;
-        if (gate_.Due()) {
-          SendProgress(text);
-          lastProgress_.clear();
-        } else {
-          lastProgress_ = std::move(text);
-        }
+        lastRecordText_ = progressPrefix_ + path;
+        if (gate_.Due()) SendProgress(lastRecordText_);
       }
       AppendDeletedFile(r);
     }
@@ -398,7 +761,9 @@ class FatScan {
   }
 
   void SendProgress(const std::string& text) {
-    if (gScanWindow) SendMessageA(gScanWindow, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (!gScanWindow) return;
+    lastSent_ = text;
+    SendMessageA(gScanWindow, WM_DELSCAN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
 
   FatVolume vol_;
@@ -407,13 +772,20 @@ class FatScan {
   const std::string target_;
   std::string progressPrefix_;
   bool targetIsRoot_ = true;
-  std::unordered_set<uint32_t> liveSeen_, deletedSeen_;
+  std::unordered_set<uint32_t> liveSeen_;
+  // Every cluster read as part of a deleted folder: each is read once.
+  std::unordered_set<uint32_t> claimed_;
+  std::unordered_map<uint32_t, std::string> folderPaths_;   // folders walked, by first cluster
+  std::unordered_map<uint32_t, std::vector<uint8_t>> keptClusters_;
+  std::unordered_map<uint32_t, std::string> lostNames_;
+  std::vector<OpenFolder> openFolders_;
   SignatureTable table_;
   int tableState_ = 0;   // 0 not loaded yet, 1 loaded, -1 unusable
   // A message per file would cost more than the scan itself: the page hears
   // of a file at most every gate interval, and of the last one at the end.
   ProgressGate gate_;
-  std::string lastProgress_;   // a text the gate held back, not sent yet
+  std::string lastRecordText_;   // the last record's text, sent or held back
+  std::string lastSent_;
 };
 
 int RunFatScan(int driveIndex, const char* target, const uint8_t* bootSector, bool fat32) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
@@ -97,14 +98,18 @@ TEST_P(FatScanTest, SendsProgressTextsOfItsRecordsEndingWithTheLastThenTheEnd) {
     EXPECT_EQ(m[0].text, kFat32ScanStartText);
     first = 1;
   }
-  // At most one text per record, each naming a record, in scan order; the
-  // last one names the last record, so the page ends on the final state.
+  // At most one text per record, each naming a record, in scan order, and
+  // the texts of the pass over the free clusters; the last one names the
+  // last record, so the page ends on the final state.
+  size_t passTexts = 0;
+  for (const Received& r : m) passTexts += r.text.rfind(kFreeClusterPassText, 0) == 0 ? 1 : 0;
   ASSERT_GE(m.size() - first - 1, 1u);
-  ASSERT_LE(m.size() - first - 1, all.size());
+  ASSERT_LE(m.size() - first - 1, all.size() + passTexts + 1);
   size_t at = 0;
   for (size_t i = first; i + 1 < m.size(); ++i) {
     EXPECT_EQ(m[i].message, static_cast<UINT>(WM_DELSCAN_PROGRESS));
     EXPECT_TRUE(m[i].sent) << "progress must be sent, never posted";
+    if (m[i].text.rfind(kFreeClusterPassText, 0) == 0) continue;
     while (at < all.size() && m[i].text != std::string(v.root, 2) + all[at].path) ++at;
     EXPECT_LT(at, all.size()) << "not a record's text, or out of order: " << m[i].text;
   }
@@ -335,4 +340,49 @@ TEST(FatEntry, ShortNamesOfDeletedEntriesAndTimes) {
   EXPECT_EQ(t.wSecond, 60);
   ConvertFatDateTime(0x5A21, 0, &t);
   EXPECT_EQ(FormatTime(t), "2025-01-01 00:00:00");
+}
+
+// What may carry on a deleted folder: folder entries only, never file data.
+TEST(FatEntry, OnlyWellFormedEntriesParseAsAFoldersCluster) {
+  uint8_t block[512] = {};
+  auto put = [&](size_t slot, const char* name11, uint8_t attr, uint32_t cluster, uint32_t size) {
+    uint8_t* e = block + slot * 32;
+    std::memcpy(e, name11, 11);
+    e[11] = attr;
+    e[20] = static_cast<uint8_t>(cluster >> 16);
+    e[21] = static_cast<uint8_t>(cluster >> 24);
+    e[26] = static_cast<uint8_t>(cluster);
+    e[27] = static_cast<uint8_t>(cluster >> 8);
+    std::memcpy(e + 28, &size, 4);
+    e[24] = 0x21;   // 1980-01-01
+  };
+  bool ended = true;
+  EXPECT_FALSE(ParsesAsDirectoryEntries(block, sizeof block, 1000, true, &ended)) << "an empty cluster";
+  put(0, "\xE5" "HOTO1  JPG", 0x20, 70000, 5000);
+  put(1, "PHOTO2  JPG", 0x20, 70010, 900);
+  put(2, "\xE5" "UB        ", 0x10, 70020, 0);
+  EXPECT_TRUE(ParsesAsDirectoryEntries(block, sizeof block, 100000, true, &ended));
+  EXPECT_TRUE(ended) << "the slots after the last entry are empty";
+  // The next cluster of a folder written in one go follows the last entry's data.
+  EXPECT_EQ(ClusterAfterLastEntry(block, 64, 512, true), 70010u + 2);
+  EXPECT_EQ(ClusterAfterLastEntry(block, 96, 512, true), 70021u);
+  // A cluster past the volume, a folder with a size, a byte after the end, a
+  // lower-case or reserved name byte, month 0, a reserved attribute bit: not
+  // a folder's cluster.
+  EXPECT_FALSE(ParsesAsDirectoryEntries(block, sizeof block, 70015, true, nullptr));
+  uint8_t bad[512];
+  const std::pair<size_t, uint8_t> damage[] = {{2 * 32 + 28, 1}, {200, 7}, {32 + 1, 'h'}, {32 + 1, '*'},
+                                                {32 + 24, 0x01}, {32 + 11, 0x41}};
+  for (const auto& d : damage) {
+    std::memcpy(bad, block, sizeof bad);
+    bad[d.first] = d.second;
+    EXPECT_FALSE(ParsesAsDirectoryEntries(bad, sizeof bad, 100000, true, nullptr)) << d.first;
+  }
+  // Text and random bytes.
+  char text[513];
+  for (size_t i = 0; i < 512; ++i) text[i] = "Holiday pictures, summer 2021. "[i % 31];
+  EXPECT_FALSE(ParsesAsDirectoryEntries(reinterpret_cast<uint8_t*>(text), 512, 100000, true, nullptr));
+  uint32_t x = 12345;
+  for (uint8_t& b : bad) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
+  EXPECT_FALSE(ParsesAsDirectoryEntries(bad, sizeof bad, 100000, true, nullptr));
 }

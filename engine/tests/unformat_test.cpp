@@ -160,6 +160,7 @@ struct FatCase {
   char letter;
   int kind;
   std::vector<UnformatFatRecord>* files;
+  uint32_t oldSpc;   // the cluster size before the format, in sectors
 };
 
 class FatUnformat : public ::testing::TestWithParam<FatCase> {};
@@ -180,7 +181,7 @@ TEST_P(FatUnformat, FindsTheOldFoldersWithNamesSizesAndTimes) {
     EXPECT_EQ(r->reserved, 0u);
     EXPECT_EQ(r->driveIndex, DriveIndex(c.letter));
     // The old cluster size, whatever the new boot sector says.
-    EXPECT_EQ(r->sectorsPerCluster, 8u) << e.path;
+    EXPECT_EQ(r->sectorsPerCluster, c.oldSpc) << e.path;
     EXPECT_EQ(r->accessed.wHour + r->accessed.wMinute + r->accessed.wSecond, 0);
     if (e.size != 0) {
       EXPECT_NE(r->startSector, 0u);
@@ -290,10 +291,16 @@ TEST_P(FatUnformat, CopiesOnlyTheTickedFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Volumes, FatUnformat,
-                         ::testing::Values(FatCase{"fat16-unformat", 'F', kUnformatFat16, &gUnformatFat16Files},
-                                           FatCase{"fat32-unformat", 'G', kUnformatFat32, &gUnformatFat32Files}),
+                         ::testing::Values(FatCase{"fat16-unformat", 'F', kUnformatFat16, &gUnformatFat16Files, 8},
+                                           FatCase{"fat32-unformat", 'G', kUnformatFat32, &gUnformatFat32Files, 8},
+                                           // Folders over many clusters, read on past their first.
+                                           FatCase{"fat32-unformat-folders", 'J', kUnformatFat32,
+                                                   &gUnformatFat32Files, 1},
+                                           // 64 KiB clusters.
+                                           FatCase{"fat16-unformat-64k", 'K', kUnformatFat16, &gUnformatFat16Files,
+                                                   128}),
                          [](const ::testing::TestParamInfo<FatCase>& i) {
-                           return std::string(i.param.kind == kUnformatFat16 ? "Fat16" : "Fat32");
+                           return std::string(i.param.kind == kUnformatFat16 ? "Fat16" : "Fat32") + i.param.letter;
                          });
 
 TEST(FatUnformatCopy, NeverWritesToTheScannedVolume) {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -56,6 +57,16 @@ bool IsFolderStart(const uint8_t* p) {
 // The cluster an entry names: FAT12/16 entries have only the low word.
 uint32_t ClusterOf(const uint8_t* e, bool fat32) { return EntryCluster(e, fat32); }
 
+// The cluster the first short entry of a block names; 0 when none.
+uint32_t FirstEntryCluster(const uint8_t* block, size_t bytes, bool fat32) {
+  for (size_t i = 0; i < bytes / kDirEntrySize; ++i) {
+    const uint8_t* e = block + i * kDirEntrySize;
+    if (IsEndOfDirectory(e)) return 0;
+    if (!IsLabelOrLongName(e)) return ClusterOf(e, fat32);
+  }
+  return 0;
+}
+
 // Reads count sectors; on failure, sector by sector, marking each that could
 // not be read in bad (one flag per sector). false when nothing could be read.
 bool ReadSalvaging(int driveIndex, HANDLE volume, uint64_t sector, uint32_t count, uint8_t* buffer,
@@ -88,6 +99,9 @@ uint64_t LatestDataStart(bool fat32, uint32_t spc, uint64_t volumeSectors) {
 // What the first pass over the volume saw.
 struct VolumeSurvey {
   std::vector<FolderStart> folders;       // in sector order
+  // Sectors that read as folder entries past a folder's start, each with the
+  // first cluster its first entry names (a folder's later clusters).
+  std::vector<FolderStart> continuations;
   std::vector<FatVolumeImage> images;
   bool foldersComplete = true;            // false: more folder starts than were kept
   bool anyRead = false;
@@ -95,14 +109,19 @@ struct VolumeSurvey {
 
 class FatUnformatScan {
  public:
-  FatUnformatScan(bool fat32, int driveIndex, HANDLE volume, uint32_t spc, uint64_t dataStart, uint64_t extent)
+  FatUnformatScan(bool fat32, int driveIndex, HANDLE volume, uint32_t spc, uint64_t dataStart, uint64_t extent,
+                  const std::vector<FolderStart>* continuations = nullptr)
       : fat32_(fat32),
         driveIndex_(driveIndex),
         volume_(volume),
         spc_(spc),
         dataStart_(dataStart),
         extent_(extent),
-        out_(fat32 ? gUnformatFat32Files : gUnformatFat16Files) {}
+        out_(fat32 ? gUnformatFat32Files : gUnformatFat16Files) {
+    if (continuations)
+      for (const FolderStart& f : *continuations)
+        if (ClusterAt(f.sector) >= 2) continuedBy_.emplace(f.cluster, f.sector);
+  }
 
   // Walks the folders of the list that the geometry explains.
   int WalkListed(const std::vector<FolderStart>& folders);
@@ -123,7 +142,8 @@ class FatUnformatScan {
 
   // A lost folder found by the scan itself (not through a parent).
   void WalkLostFolder(const uint8_t* cluster, uint64_t sector, uint32_t c);
-  void WalkEntries(const uint8_t* dir, uint32_t ownCluster, int depth);
+  void WalkEntries(const std::vector<uint8_t>& dir, uint32_t ownCluster, int depth);
+  void ReadOn(std::vector<uint8_t>* dir, uint32_t first);
   void WalkFolder(const uint8_t* dir, size_t index, uint32_t parentCluster, int depth);
   void AddFile(const uint8_t* dir, size_t index);
   std::string JoinPath(const std::string& name) const;
@@ -136,6 +156,8 @@ class FatUnformatScan {
   const uint64_t extent_;
   std::vector<UnformatFatRecord>& out_;
   std::unordered_set<uint64_t> visited_;   // first sectors of the folders walked
+  std::unordered_set<uint64_t> continued_; // first sectors of their later clusters
+  std::unordered_multimap<uint32_t, uint64_t> continuedBy_;   // first entry's cluster -> sector
   std::vector<std::string> folders_;      // the path of the folder being walked
   uint32_t lostFolders_ = 0;
   bool full_ = false;
@@ -146,7 +168,51 @@ void FatUnformatScan::WalkLostFolder(const uint8_t* cluster, uint64_t sector, ui
   char name[16];
   std::snprintf(name, sizeof name, "DIR%u", lostFolders_++);
   folders_.assign(1, name);
-  WalkEntries(cluster, c, 0);
+  std::vector<uint8_t> dir(cluster, cluster + static_cast<size_t>(spc_) * kSectorSize);
+  ReadOn(&dir, c);
+  WalkEntries(dir, c, 0);
+}
+
+// The old FAT, which chained a folder's clusters, is gone; but a folder
+// written in one go lies on the disk as it was written. Its next cluster is
+// the one whose first entry's data begins right after the data of the last
+// entry so far (the folder grew when that entry no longer fitted), else the
+// cluster right after the last, else the one right after the last entry's
+// data. Read on while such a cluster parses as entries, up to the folder's
+// end slot or the largest folder the format allows.
+void FatUnformatScan::ReadOn(std::vector<uint8_t>* dir, uint32_t first) {
+  const size_t cb = static_cast<size_t>(spc_) * kSectorSize;
+  const size_t maxClusters = std::max<size_t>(1, kMaxDirectoryBytes / cb);
+  const uint32_t maxCluster = fat32_ ? kMaxFat32Cluster : 0xFFFF;
+  bool ended = false;
+  ParsesAsDirectoryEntries(dir->data(), cb, maxCluster, fat32_, &ended);
+  uint32_t last = first;
+  std::vector<uint8_t> next(cb);
+  for (size_t n = 1; n < maxClusters && !ended && !StopRequested(); ++n) {
+    const uint8_t* tail = dir->data() + dir->size() - cb;
+    const uint32_t after = ClusterAfterLastEntry(tail, cb, static_cast<uint32_t>(cb), fat32_);
+    std::vector<uint32_t> candidates;
+    auto range = continuedBy_.equal_range(after);
+    for (auto it = range.first; it != range.second && candidates.size() < 8; ++it)
+      candidates.push_back(static_cast<uint32_t>(ClusterAt(it->second)));
+    candidates.push_back(last + 1);
+    candidates.push_back(after);
+    uint32_t taken = 0;
+    for (uint32_t c : candidates) {
+      if (!ClusterInVolume(c)) continue;
+      const uint64_t sector = ClusterSector(c);
+      if (continued_.count(sector) || visited_.count(sector)) continue;
+      if (ReadVolumeSectors(driveIndex_, sector, spc_, next.data(), volume_) != 0) continue;
+      if (IsFolderStart(next.data()) || !ParsesAsDirectoryEntries(next.data(), cb, maxCluster, fat32_, &ended))
+        continue;
+      taken = c;
+      break;
+    }
+    if (taken == 0) break;
+    continued_.insert(ClusterSector(taken));
+    dir->insert(dir->end(), next.begin(), next.end());
+    last = taken;
+  }
 }
 
 int FatUnformatScan::WalkListed(const std::vector<FolderStart>& folders) {
@@ -197,10 +263,10 @@ int FatUnformatScan::WalkLinear() {
   return 0;
 }
 
-// The entries of a folder's first cluster, from the one after "..". Only the
-// first cluster is read: the old FAT, which chained the rest, is gone.
-void FatUnformatScan::WalkEntries(const uint8_t* dir, uint32_t ownCluster, int depth) {
-  const size_t count = static_cast<size_t>(spc_) * kSectorSize / kDirEntrySize;
+// The entries of a folder's clusters, from the one after "..".
+void FatUnformatScan::WalkEntries(const std::vector<uint8_t>& bytes, uint32_t ownCluster, int depth) {
+  const uint8_t* dir = bytes.data();
+  const size_t count = bytes.size() / kDirEntrySize;
   for (size_t i = 2; i < count && !full_; ++i) {
     if (StopRequested()) return;
     const uint8_t* e = dir + i * kDirEntrySize;
@@ -228,7 +294,8 @@ void FatUnformatScan::WalkFolder(const uint8_t* dir, size_t index, uint32_t pare
     return;
   if (!visited_.insert(sector).second) return;
   folders_.push_back(EntryName(dir, index, false));
-  WalkEntries(buffer.data(), c, depth);
+  ReadOn(&buffer, c);
+  WalkEntries(buffer, c, depth);
   folders_.pop_back();
 }
 
@@ -297,6 +364,10 @@ int SurveyVolume(HANDLE volume, int driveIndex, bool fat32, uint64_t volumeSecto
           survey->folders.push_back({s, c});
         else
           survey->foldersComplete = false;
+      } else if (p[0] != 0 && survey->continuations.size() < kMaxFolderStarts &&
+                 ParsesAsDirectoryEntries(p, kSectorSize, fat32 ? kMaxFat32Cluster : 0xFFFF, fat32, nullptr)) {
+        const uint32_t first = FirstEntryCluster(p, kSectorSize, fat32);
+        if (first >= 2) survey->continuations.push_back({s, first});
       } else if (s != 0 && p[510] == 0x55 && p[511] == 0xAA && survey->images.size() < kMaxVolumeImages) {
         // A FAT boot sector inside the volume: the start of a volume image
         // kept as a file. (Sector 0 is the new file system's own.)
@@ -455,6 +526,6 @@ int ScanFatUnformat(bool fat32, int driveIndex) {
                                    &dataStart))
     return 0;
   if (gScanAbort.load() == 1) return -2;
-  FatUnformatScan scan(fat32, driveIndex, handle, spc, dataStart, extent);
+  FatUnformatScan scan(fat32, driveIndex, handle, spc, dataStart, extent, &survey.continuations);
   return survey.foldersComplete ? scan.WalkListed(survey.folders) : scan.WalkLinear();
 }

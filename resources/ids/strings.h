@@ -150,3 +150,5 @@
 #define IDS_DATE_MODE_CREATED 635
 #define IDS_DATE_MODE_MODIFIED 636
 #define IDS_DATE_MODE_ACCESSED 637
+#define IDS_FOLDERLESS_FILES 690     // FAT scan: folder of files found without their folder
+#define IDS_FREE_CLUSTER_PASS 691    // FAT scan: progress of the pass over free clusters

@@ -23,17 +23,29 @@ uint64_t SaturatingMul(uint64_t a, uint64_t b) {
 
 }  // namespace
 
+uint32_t DecodeClusterSectors(uint8_t code) {
+  uint32_t spc = code;
+  if (code > 0x80) {
+    // Clusters above 64 KB are written as a negative power of two.
+    const uint32_t shift = 256u - code;
+    spc = shift <= 12 ? (1u << shift) : 0;
+  }
+  return IsPowerOfTwo(spc) && spc <= kMaxSectorsPerCluster ? spc : 0;
+}
+
+uint8_t EncodeClusterSectors(uint32_t sectors) {
+  if (!IsPowerOfTwo(sectors) || sectors > kMaxSectorsPerCluster) return 0;
+  if (sectors <= 128) return static_cast<uint8_t>(sectors);
+  uint32_t shift = 0;
+  while ((1u << shift) < sectors) ++shift;
+  return static_cast<uint8_t>(256u - shift);
+}
+
 bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out) {
   if (std::memcmp(boot + 3, "NTFS", 4) != 0) return false;
   if (ReadLe16(boot + 11) != kSectorSize) return false;
-  const uint8_t spcByte = boot[13];
-  uint32_t spc = spcByte;
-  if (spcByte > 0x80) {
-    // Clusters above 64 KB are written as a negative power of two.
-    const uint32_t shift = 256u - spcByte;
-    spc = shift <= 12 ? (1u << shift) : 0;
-  }
-  if (!IsPowerOfTwo(spc) || spc > kMaxSectorsPerCluster) return false;
+  const uint32_t spc = DecodeClusterSectors(boot[13]);
+  if (spc == 0) return false;
   NtfsGeometry g;
   g.sectorsPerCluster = spc;
   g.clusterBytes = spc * kSectorSize;
@@ -134,7 +146,34 @@ bool NtfsVolume::ReadRecord(uint64_t record, uint8_t out[kMftRecordBytes]) const
   const NtfsRun& run = *(it - 1);
   if (vcn >= run.vcn + run.length || run.sparse) return false;
   second = (run.lcn + (vcn - run.vcn)) * geometry_.sectorsPerCluster;
-  return ReadSectors(first, 1, out) && ReadSectors(second, 1, out + kSectorSize) && PrepareFileRecord(out);
+  if (!ReadSectors(first, 1, out) || !ReadSectors(second, 1, out + kSectorSize) || !HasFileMagic(out)) return false;
+  // Halves read from two places belong together only when both end in the
+  // record's update sequence number.
+  const size_t usa = ReadLe16(out + 4);
+  if (usa + 2 > kSectorSize - 2 || std::memcmp(out + kSectorSize - 2, out + usa, 2) != 0 ||
+      std::memcmp(out + kMftRecordBytes - 2, out + usa, 2) != 0)
+    return false;
+  return PrepareFileRecord(out);
+}
+
+bool NtfsVolume::ReadRecordFromSector(uint64_t sector, uint8_t out[kMftRecordBytes]) {
+  if (geometry_.clusterBytes >= kMftRecordBytes) return ReadRecordAt(sector, out);
+  if (!mftLoaded_ && !mftLoadTried_) {
+    mftLoadTried_ = true;
+    LoadMft();
+  }
+  if (mftLoaded_) {
+    const uint64_t spc = geometry_.sectorsPerCluster;
+    for (const NtfsRun& run : mftRuns_) {
+      if (run.sparse || run.lcn > UINT64_MAX / spc / 2 || run.length > UINT64_MAX / spc / 2) continue;
+      const uint64_t start = run.lcn * spc;
+      if (sector < start || sector - start >= run.length * spc) continue;
+      const uint64_t byte = run.vcn * geometry_.clusterBytes + (sector - start) * kSectorSize;
+      if (byte % kMftRecordBytes != 0) break;   // the second half of a record: no record starts here
+      return ReadRecord(byte / kMftRecordBytes, out);
+    }
+  }
+  return ReadRecordAt(sector, out);
 }
 
 // --- the unnamed data stream ------------------------------------------------

@@ -29,7 +29,7 @@ namespace {
 
 constexpr uint32_t kBlockSectors = 8192;            // 4 MB read at a time
 constexpr uint64_t kLocateLimit = 6356992;          // 0x610000: past where Windows puts the MFT
-constexpr uint32_t kMaxSpc = 128;                    // the record keeps the cluster size in a byte
+constexpr uint32_t kMaxSpc = 4096;                   // 2 MB clusters, the largest Windows makes
 constexpr int kMaxParentDepth = 256;                 // a longer chain loops or is damaged
 constexpr size_t kNtfsPathBytes = 260 - 1;           // the pages take at most 260 bytes with the NUL
 constexpr uint64_t kFirstUserRecord = 16;            // records below are the file system's own
@@ -347,7 +347,7 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   ToLocalSystemTime(times.modified, &r.modified);
   ToLocalSystemTime(times.accessed, &r.accessed);
   SetUnformatNtfsSize(&r, size);
-  r.sectorsPerCluster = static_cast<uint8_t>(spc_);
+  r.sectorsPerCluster = EncodeClusterSectors(spc_);
   gUnformatNtfsFiles.push_back(r);
   SendPath(r.path);
   return !StopRequested();
@@ -513,7 +513,7 @@ int ScanNtfsUnformat(int driveIndex) {
     const uint32_t voted = scan.VoteClusterSize(extent);
     if (voted && voted != spc) {
       gUnformatNtfsSource.sectorsPerCluster = voted;
-      for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.sectorsPerCluster = static_cast<uint8_t>(voted);
+      for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.sectorsPerCluster = EncodeClusterSectors(voted);
     }
     return rc;
   }

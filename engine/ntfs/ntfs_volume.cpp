@@ -239,6 +239,50 @@ bool ForEachListEntry(NtfsVolume* volume, const uint8_t* record, bool* complete,
   return true;
 }
 
+// Whether the extents map every cluster of the stream's size, one after the
+// other from the first.
+bool ExtentsCover(const std::vector<Extent>& sorted, const NtfsGeometry& g) {
+  uint64_t next = 0;
+  for (const Extent& e : sorted) {
+    if (e.lowestVcn != next || e.highestVcn < e.lowestVcn) return false;
+    next = e.highestVcn + 1;
+  }
+  const uint64_t bytes = sorted.front().realSize;
+  return g.clusterBytes == 0 || next >= bytes / g.clusterBytes + (bytes % g.clusterBytes != 0);
+}
+
+constexpr uint64_t kUnlistedSearch = 32;   // records past those the list names
+
+// An attribute list can lose entries (libntfs-3g's delete drops the last one
+// when it takes the name out): the extents it no longer names still lie in
+// extension records that name this very base record, close to the others.
+// They are added, sorted, when their first cluster is one no extent has.
+void FindUnlistedExtents(NtfsVolume* volume, uint64_t self, uint64_t lowestRef, uint64_t highestRef,
+                         std::vector<Extent>* extents) {
+  const uint64_t base = RefRecord(self);
+  const uint64_t first = std::min(lowestRef, base) + 1;
+  const uint64_t end = std::max(highestRef, base) + kUnlistedSearch;
+  if (end - first > 4 * kUnlistedSearch + 1024) return;   // references far apart: a damaged list
+  bool added = false;
+  uint8_t other[kMftRecordBytes];
+  for (uint64_t n = first; n < end && n < volume->mftRecordCount(); ++n) {
+    if (n == base || !volume->ReadRecord(n, other) || RecordBaseReference(other) != self) continue;
+    NtfsAttributeWalk walk(other, sizeof other);
+    NtfsAttribute a;
+    while (walk.Next(&a)) {
+      if (a.type != kAttrData || a.nameLength != 0 || !a.nonResident) continue;
+      const uint64_t vcn = a.lowestVcn;
+      if (std::none_of(extents->begin(), extents->end(), [vcn](const Extent& x) { return x.lowestVcn == vcn; })) {
+        extents->push_back(CopyExtent(a));
+        added = true;
+      }
+    }
+  }
+  if (added)
+    std::sort(extents->begin(), extents->end(),
+              [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
+}
+
 }  // namespace
 
 bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[kMftRecordBytes], NtfsFileName* out) {
@@ -276,9 +320,14 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
     }
   }
   bool complete = true;
+  uint64_t self = 0;                 // the base record as its list names it (number and sequence)
+  uint64_t lowestRef = UINT64_MAX, highestRef = 0;
   if (hasList) {
     ForEachListEntry(volume, record, &complete, [&](uint32_t type, uint8_t nameLength, uint64_t startVcn,
                                                     uint64_t ref) {
+      if (type == kAttrStandardInformation && startVcn == 0) self = ref;
+      lowestRef = std::min(lowestRef, RefRecord(ref));
+      highestRef = std::max(highestRef, RefRecord(ref));
       if (type != kAttrData || nameLength != 0) return true;
       const bool have = std::any_of(extents.begin(), extents.end(),
                                     [startVcn](const Extent& x) { return x.lowestVcn == startVcn; });
@@ -300,6 +349,8 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   }
   std::sort(extents.begin(), extents.end(),
             [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
+  if (self != 0 && !extents.empty() && extents.front().lowestVcn == 0 && !ExtentsCover(extents, volume->geometry()))
+    FindUnlistedExtents(volume, self, lowestRef, highestRef, &extents);
   if (extents.empty() || extents.front().lowestVcn != 0) return false;
   NtfsDataStream s;
   s.realSize = extents.front().realSize;

@@ -178,6 +178,10 @@ class NtfsUnformatScan {
   // or how large its clusters were. 0, -2 stopped.
   int ScanLinear(uint64_t extent);
   bool full() const { return full_; }
+  // Sectors whose records are copies of the MFT's own (its mirror): with
+  // large clusters the mirror's one cluster holds the first thousands of
+  // records, users' files among them, which must not be listed twice.
+  void SkipSectors(uint64_t first, uint64_t end) { skipped_.push_back({first, end}); }
   // The cluster size the old folders' index blocks agree on (each folder
   // with an index allocation names a cluster that must begin with "INDX"),
   // 0 when none tells.
@@ -195,6 +199,7 @@ class NtfsUnformatScan {
   uint32_t spc_;
   bool full_ = false;
   std::vector<uint64_t> indexClusters_;   // first cluster of folders' index allocations
+  std::vector<std::pair<uint64_t, uint64_t>> skipped_;   // [first, end) sectors
 };
 
 constexpr size_t kIndexSamples = 32;
@@ -311,6 +316,8 @@ void NtfsUnformatScan::FolderPath(uint64_t parentRef, std::vector<std::string>* 
 
 bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   if (!HasFileMagic(record)) return true;
+  for (const auto& range : skipped_)
+    if (sector >= range.first && sector < range.second) return true;
   const uint16_t flags = RecordFlags(record);
   if (flags == 0 || (flags & kRecordIsFolder)) return true;
   if (!PrepareFileRecord(record) || RecordBaseReference(record) != 0) return true;
@@ -351,6 +358,28 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   gUnformatNtfsFiles.push_back(r);
   SendPath(r.path);
   return !StopRequested();
+}
+
+// The old MFT's record 1, when it is its $MFTMirr, tells where the mirror's
+// clusters lie; their records are left out of the scan.
+void SkipMirror(NtfsVolume& volume, uint64_t mftStart, NtfsUnformatScan* scan) {
+  uint8_t record[kMftRecordBytes];
+  NtfsFileName fn;
+  std::vector<NtfsRun> runs;
+  uint64_t sector = 0;
+  if (!volume.RecordSector(1, &sector) || !volume.ReadRecord(1, record) ||
+      !ChooseFileName(record, kMftRecordBytes, &fn) || !IsSystemFile(fn, "$MFTMirr") ||
+      ReadAttributeRuns(record, kAttrData, &runs) != 0)
+    return;
+  const NtfsGeometry& g = volume.geometry();
+  for (const NtfsRun& run : runs) {
+    if (run.sparse || run.lcn >= g.totalClusters) continue;
+    const uint64_t first = run.lcn * g.sectorsPerCluster;
+    const uint64_t end = std::min(g.totalClusters, run.lcn + run.length) * g.sectorsPerCluster;
+    // A mirror said to lie over the MFT's start is a damaged record.
+    if (mftStart >= first && mftStart < end) continue;
+    scan->SkipSectors(first, end);
+  }
 }
 
 // Sectors per cluster guessed from the size of a volume when the MFT was not
@@ -506,6 +535,7 @@ int ScanNtfsUnformat(int driveIndex) {
   gUnformatNtfsSource.mftRuns = linear ? std::vector<NtfsRun>() : runs;
 
   NtfsUnformatScan scan(volume, driveIndex, linear, spc);
+  if (!linear) SkipMirror(volume, mftStart, &scan);
   if (linear) {
     const int rc = scan.ScanLinear(extent);
     // The size guessed from the volume's size is a last resort: the old

@@ -191,3 +191,36 @@ TEST_F(NtfsRoads, ARecordSplitAcrossTwoMftRunsIsReadFromBothHalves) {
   EXPECT_EQ(deleted, 3u);
   EXPECT_EQ(gDeletedFiles.size(), deleted);
 }
+
+TEST(NtfsUnformatSmallClusters, RecordsOfAnMftRunThatBeginsInARecordAreFound) {
+  // The volume is read through its own MFT's runs: the second begins with
+  // the second half of a record, and every record after it is one sector on.
+  gUnformatAbort = 0;
+  gScanAbort = 0;
+  gOptUseNtfsMft = 1;
+  ClearUnformatResults();
+  const int rc = RunUnformatScan(kUnformatNtfs, DriveIndex('S'), nullptr);
+  gOptUseNtfsMft = 0;
+  ASSERT_EQ(rc, kUnformatScanned);
+  EXPECT_EQ(gUnformatNtfsSource.mftRuns.size(), 2u);
+  std::vector<FixtureFile> live;
+  for (const FixtureFile& f : ReadFixtureFiles("ntfs-split-record"))
+    if (!f.deleted) live.push_back(f);
+  ASSERT_EQ(live.size(), 10u);
+  EXPECT_EQ(gUnformatNtfsFiles.size(), live.size());
+  for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.selected = 1;
+  const std::string dest = testsupport::ScratchDir("unformat-split");
+  gUnformatProgressWindow = nullptr;
+  EXPECT_EQ(RecoverUnformatFiles(dest.c_str()), 0);
+  for (const FixtureFile& f : live) {
+    std::string path = f.path.substr(1);
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    const UnformatNtfsRecord* hit = nullptr;
+    for (const UnformatNtfsRecord& r : gUnformatNtfsFiles)
+      if (path == r.path) hit = &r;
+    ASSERT_NE(hit, nullptr) << f.path;
+    EXPECT_EQ(UnformatNtfsSize(*hit), f.size) << f.path;
+    EXPECT_EQ(Sha256OfFile(dest + path), f.sha256) << f.path;
+  }
+}

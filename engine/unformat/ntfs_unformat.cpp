@@ -205,10 +205,16 @@ class NtfsUnformatScan {
 constexpr size_t kIndexSamples = 32;
 
 int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
-  if (run.sparse) return 0;
-  const uint64_t first = run.lcn * spc_;
-  if (first >= extent) return 0;
-  const uint64_t end = std::min<uint64_t>(extent, (run.lcn + run.length) * spc_);
+  if (run.sparse || run.lcn >= extent / spc_) return 0;
+  const uint64_t runStart = run.lcn * spc_;
+  const uint64_t runEnd = (run.lcn + std::min(run.length, extent / spc_ - run.lcn)) * spc_;
+  const uint64_t end = std::min(extent, runEnd);
+  // Records begin every 1 KB of the MFT, not of the run: with 512-byte
+  // clusters a run may begin with the second half of a record (read with the
+  // run before it) and end with the first half of one, read from both runs.
+  const uint64_t startByte = run.vcn * spc_ * kSectorSize;
+  const uint64_t first = runStart + (startByte % kMftRecordBytes != 0 ? 1 : 0);
+  if (first >= end) return 0;
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
   for (uint64_t sector = first; sector + kMftRecordSectors <= end && !full_; sector += kBlockSectors) {
     if (StopRequested()) return -2;
@@ -224,6 +230,13 @@ int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
     SendProgress(extent, sector);
     for (uint32_t i = 0; i < n; i += kMftRecordSectors)
       if (!Examine(block.data() + static_cast<size_t>(i) * kSectorSize, sector + i)) return full_ ? 0 : -2;
+  }
+  // Only where the run itself ends, not the volume.
+  const bool wholeRun = run.length <= extent / spc_ - run.lcn && runEnd == end;
+  if (!full_ && wholeRun && (end - first) % kMftRecordSectors != 0) {
+    const uint64_t number = (startByte + (end - 1 - runStart) * kSectorSize) / kMftRecordBytes;
+    uint8_t record[kMftRecordBytes];
+    if (volume_.ReadRecord(number, record) && !Examine(record, end - 1)) return full_ ? 0 : -2;
   }
   return 0;
 }

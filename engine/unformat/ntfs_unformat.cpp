@@ -388,7 +388,8 @@ void SkipMirror(NtfsVolume& volume, uint64_t mftStart, NtfsUnformatScan* scan) {
   for (const NtfsRun& run : runs) {
     if (run.sparse || run.lcn >= g.totalClusters) continue;
     const uint64_t first = run.lcn * g.sectorsPerCluster;
-    const uint64_t end = std::min(g.totalClusters, run.lcn + run.length) * g.sectorsPerCluster;
+    const uint64_t end =
+        (run.length > g.totalClusters - run.lcn ? g.totalClusters : run.lcn + run.length) * g.sectorsPerCluster;
     // A mirror said to lie over the MFT's start is a damaged record.
     if (mftStart >= first && mftStart < end) continue;
     scan->SkipSectors(first, end);

@@ -7,10 +7,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "content/record_content.h"
 #include "copyout/output.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_copy.h"
@@ -187,6 +189,10 @@ TEST_F(NtfsRoads, ARecordSplitAcrossTwoMftRunsIsReadFromBothHalves) {
     EXPECT_EQ(RecordSize(*r), f.size);
     ASSERT_EQ(CopyOut(IndexOf(r), dest), 0) << f.path;
     EXPECT_EQ(Sha256OfFile(dest + r->path), f.sha256) << f.path;
+    // The preview reads it through the same record.
+    std::vector<uint8_t> head;
+    const int want = static_cast<int>(std::min<uint64_t>(64, f.size));
+    EXPECT_EQ(ReadRecordContentUpTo(static_cast<uint32_t>(IndexOf(r)), 64, &head), want) << f.path;
   }
   EXPECT_EQ(deleted, 3u);
   EXPECT_EQ(gDeletedFiles.size(), deleted);

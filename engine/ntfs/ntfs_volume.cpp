@@ -251,22 +251,22 @@ bool ExtentsCover(const std::vector<Extent>& sorted, const NtfsGeometry& g) {
   return g.clusterBytes == 0 || next >= bytes / g.clusterBytes + (bytes % g.clusterBytes != 0);
 }
 
-constexpr uint64_t kUnlistedSearch = 32;   // records past those the list names
+constexpr uint64_t kUnlistedSearch = 32;   // records looked at after the base and after the last it names
 
 // An attribute list can lose entries (libntfs-3g's delete drops the last one
 // when it takes the name out): the extents it no longer names still lie in
-// extension records that name this very base record, close to the others.
-// They are added, sorted, when their first cluster is one no extent has.
-void FindUnlistedExtents(NtfsVolume* volume, uint64_t self, uint64_t lowestRef, uint64_t highestRef,
-                         std::vector<Extent>* extents) {
+// extension records that name this very base record, allocated after it or
+// after the other extension records. They are added, sorted, when their
+// first cluster is one no extent has. At most 2 * kUnlistedSearch records
+// are read, so a volume of such records costs no more than that each.
+void FindUnlistedExtents(NtfsVolume* volume, uint64_t self, uint64_t highestRef, std::vector<Extent>* extents) {
   const uint64_t base = RefRecord(self);
-  const uint64_t first = std::min(lowestRef, base) + 1;
-  const uint64_t end = std::max(highestRef, base) + kUnlistedSearch;
-  if (end - first > 4 * kUnlistedSearch + 1024) return;   // references far apart: a damaged list
   bool added = false;
   uint8_t other[kMftRecordBytes];
-  for (uint64_t n = first; n < end && n < volume->mftRecordCount(); ++n) {
-    if (n == base || !volume->ReadRecord(n, other) || RecordBaseReference(other) != self) continue;
+  auto look = [&](uint64_t n) {
+    if (n == base || n >= volume->mftRecordCount() || !volume->ReadRecord(n, other) ||
+        RecordBaseReference(other) != self)
+      return;
     NtfsAttributeWalk walk(other, sizeof other);
     NtfsAttribute a;
     while (walk.Next(&a)) {
@@ -277,7 +277,10 @@ void FindUnlistedExtents(NtfsVolume* volume, uint64_t self, uint64_t lowestRef, 
         added = true;
       }
     }
-  }
+  };
+  for (uint64_t n = base + 1; n <= base + kUnlistedSearch; ++n) look(n);
+  const uint64_t from = std::max(highestRef, base + kUnlistedSearch) + 1;
+  for (uint64_t n = from; n <= highestRef + kUnlistedSearch; ++n) look(n);
   if (added)
     std::sort(extents->begin(), extents->end(),
               [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
@@ -321,12 +324,11 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   }
   bool complete = true;
   uint64_t self = 0;                 // the base record as its list names it (number and sequence)
-  uint64_t lowestRef = UINT64_MAX, highestRef = 0;
+  uint64_t highestRef = 0;
   if (hasList) {
     ForEachListEntry(volume, record, &complete, [&](uint32_t type, uint8_t nameLength, uint64_t startVcn,
                                                     uint64_t ref) {
       if (type == kAttrStandardInformation && startVcn == 0) self = ref;
-      lowestRef = std::min(lowestRef, RefRecord(ref));
       highestRef = std::max(highestRef, RefRecord(ref));
       if (type != kAttrData || nameLength != 0) return true;
       const bool have = std::any_of(extents.begin(), extents.end(),
@@ -350,7 +352,7 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   std::sort(extents.begin(), extents.end(),
             [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
   if (self != 0 && !extents.empty() && extents.front().lowestVcn == 0 && !ExtentsCover(extents, volume->geometry()))
-    FindUnlistedExtents(volume, self, lowestRef, highestRef, &extents);
+    FindUnlistedExtents(volume, self, highestRef, &extents);
   if (extents.empty() || extents.front().lowestVcn != 0) return false;
   NtfsDataStream s;
   s.realSize = extents.front().realSize;

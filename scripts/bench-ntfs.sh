@@ -85,6 +85,7 @@ printf '%-34s %10s %10s\n' "salvora scan (in process)" "$ours" "$found"
 printf '%-34s %10s\n' "salvora scan (wine start included)" "$wall"
 printf '%-34s %10s %10s\n' "fls -r -d" "$fls_ms" "$fls_count"
 printf '%-34s %10s %10s\n' "ntfsundelete --scan" "$und_ms" "$und_count"
+printf '%-34s %10s %10s\n' "deleted on the image" "" "$(( (files + 1) / 2 ))"
 echo
 echo "ratio scan/fls:          $(ratio "$ours" "$fls_ms")"
 echo "ratio scan/ntfsundelete: $(ratio "$ours" "$und_ms")"

@@ -103,7 +103,7 @@ class ContentReader {
     if (!ReadNtfsGeometry(boot, &geometry)) return false;
     volumeReader_.reset(new NtfsVolume(volume_, driveIndex_, geometry));
     uint8_t record[kMftRecordBytes];
-    if (!volumeReader_->ReadRecordAt(location_, record)) return false;
+    if (!volumeReader_->ReadRecordFromSector(location_, record)) return false;
     if (RecordFlags(record) & kRecordIsFolder) return false;
     if (!LocateUnnamedData(volumeReader_.get(), record, &stream_)) return false;
     reader_.reset(new NtfsDataReader(*volumeReader_, stream_));

@@ -80,8 +80,10 @@ bool StillTheScannedFile(NtfsVolume* volume, const uint8_t* record, const NtfsSc
   uint8_t scratch[kMftRecordBytes];
   NtfsFileName fn;
   char name[512];
-  return FindRecordName(volume, record, scratch, &fn) && NtfsNameToComponent(fn.name, fn.length, name, sizeof name) &&
-         NtfsNameHash(name) == scanned->nameHash;
+  // A file the scan found without a name was listed under the empty one.
+  if (!FindRecordName(volume, record, scratch, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
+    name[0] = 0;
+  return NtfsNameHash(name) == scanned->nameHash;
 }
 
 // Whether the now-allocation marks as in use any sector that holds one of
@@ -166,7 +168,7 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
   CopySource& source = SourceFor(volume, driveIndex, sectorsPerCluster);
   NtfsVolume& ntfs = *source.volume;
   uint8_t record[kMftRecordBytes];
-  if (!ntfs.ReadRecordAt(mftRecordSector, record)) return -1;
+  if (!ntfs.ReadRecordFromSector(mftRecordSector, record)) return -1;
   if (RecordFlags(record) & kRecordIsFolder) return -1;
   if (!StillTheScannedFile(&ntfs, record, scanned)) return -1;
   // Everything the copy needs is known before the output is made, so a

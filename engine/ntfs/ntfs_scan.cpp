@@ -31,6 +31,8 @@ constexpr uint32_t kBlockRecords = kBlockSectors / kMftRecordSectors;
 // chain longer than this loops or is damaged.
 constexpr int kMaxDepth = 4096;
 constexpr size_t kPathField = sizeof(gNtfsEntry.path);   // 512 with its NUL
+// Records below this are the file system's own, or reserved for it.
+constexpr uint64_t kFirstUserRecord = 24;
 
 // The identities of the listed records, by index into gDeletedFiles.
 std::mutex gIdentityLock;
@@ -115,7 +117,10 @@ void JoinPath(const std::vector<const std::string*>& names, char* out, size_t ou
 
 }  // namespace
 
-int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders) {
+const char kNtfsNamelessFolder[] = "无名文件";
+
+int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders,
+                    uint64_t recordNumber) {
   gNtfsEntry.status = 255;
   if (!PrepareFileRecord(record) || RecordBaseReference(record) != 0) return -1;
 
@@ -130,9 +135,26 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
   NtfsFileName fn;
   uint8_t scratch[kMftRecordBytes];
   char name[kPathField];
-  if (!FindRecordName(&volume, record, scratch, &fn) || !NtfsNameToComponent(fn.name, fn.length, name, sizeof name))
-    return -1;
+  const bool named =
+      FindRecordName(&volume, record, scratch, &fn) && NtfsNameToComponent(fn.name, fn.length, name, sizeof name);
   uint64_t size = 0;
+  if (!named) {
+    // A name that is there but unreadable is a damaged record; only a record
+    // with no name at all is listed, and only when it holds bytes to save.
+    NtfsAttribute unused;
+    if (FindAttribute(record, kMftRecordBytes, kAttrFileName, false, &unused)) return -1;
+    if (recordNumber == UINT64_MAX && ReadLe16(record + 4) >= 0x30) recordNumber = ReadLe32(record + 44);
+    if (recordNumber < kFirstUserRecord || recordNumber == UINT64_MAX) return -1;
+    if (target.record != kNtfsRootRecord) return -1;   // no folder links it to a target below the root
+    if (!UnnamedDataSize(&volume, record, &size) || size == 0) return -1;
+    gNtfsEntry.sizeHigh = static_cast<uint32_t>(size >> 32);
+    gNtfsEntry.size = static_cast<uint32_t>(size);
+    std::snprintf(gNtfsEntry.path, sizeof gNtfsEntry.path, "\\%s\\%llu", kNtfsNamelessFolder,
+                  static_cast<unsigned long long>(recordNumber));
+    gLastNameHash = NtfsNameHash("");
+    gNtfsEntry.status = 1;
+    return 0;
+  }
   if (!UnnamedDataSize(&volume, record, &size)) return -1;
   gNtfsEntry.sizeHigh = static_cast<uint32_t>(size >> 32);
   gNtfsEntry.size = static_cast<uint32_t>(size);
@@ -246,10 +268,10 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   };
 
   // Handles one record that is not in use; false when the scan must stop.
-  auto examine = [&](uint8_t* record, uint64_t sector) {
+  auto examine = [&](uint8_t* record, uint64_t sector, uint64_t number) {
     if (ScanAbortRequested()) return false;
     if (ReadLe32(record + 20) >= 0x10000) return true;   // flags not 0: in use, or a folder
-    if (ParseNtfsRecord(volume, record, scanTarget, folders) != 0) return true;
+    if (ParseNtfsRecord(volume, record, scanTarget, folders, number) != 0) return true;
     if (window) {
       char text[1024];
       std::snprintf(text, sizeof text, "%s%s", prefix, gNtfsEntry.path);
@@ -284,8 +306,15 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
   };
 
   // The MFT is read run by run in large blocks. With clusters smaller than a
-  // record, a record may straddle two runs: its halves are not where the
-  // record's location says, so it is passed over.
+  // record, a record may straddle two runs: it is read from both halves on
+  // its own, and listed at its first half, where the copy-out looks it up.
+  uint8_t split[kMftRecordBytes];
+  auto readSplit = [&](uint64_t number) {
+    uint64_t sector = 0;
+    if (number >= recordCount || !volume.RecordSector(number, &sector)) return true;
+    if (!volume.ReadRecord(number, split)) return true;
+    return examine(split, sector, number);
+  };
   auto readMft = [&]() {
     for (const NtfsRun& run : volume.mftRuns()) {
       if (ScanAbortRequested()) return false;
@@ -296,7 +325,14 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
       const uint64_t runBytesEnd = (run.vcn + inVolume) * clusterBytes;
       const uint64_t first = (runBytesStart + kMftRecordBytes - 1) / kMftRecordBytes;
       const uint64_t last = std::min(runBytesEnd / kMftRecordBytes, recordCount);   // exclusive
-      if (first >= last) continue;
+      // The record that begins in this run and ends in the next one. Its
+      // first half is the run's last cluster only when the run was not cut
+      // short by the volume's end.
+      const bool endsInRecord = runBytesEnd % kMftRecordBytes != 0 && inVolume == run.length;
+      if (first >= last) {
+        if (endsInRecord && !readSplit(runBytesEnd / kMftRecordBytes)) return false;
+        continue;
+      }
       const uint64_t firstSector = run.lcn * geometry.sectorsPerCluster +
                                    (first * kMftRecordBytes - runBytesStart) / kSectorSize;
       for (uint64_t r = first; r < last;) {
@@ -312,11 +348,13 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
           }
         }
         for (uint32_t i = 0; i < n; ++i) {
-          if (!examine(block.data() + static_cast<size_t>(i) * kMftRecordBytes, sector + i * kMftRecordSectors))
+          if (!examine(block.data() + static_cast<size_t>(i) * kMftRecordBytes, sector + i * kMftRecordSectors,
+                       r + i))
             return false;
         }
         r += n;
       }
+      if (endsInRecord && !readSplit(runBytesEnd / kMftRecordBytes)) return false;
     }
     return true;
   };

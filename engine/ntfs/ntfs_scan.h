@@ -27,7 +27,15 @@ struct NtfsScanTarget {
 // status 1 and 0 when it is a deleted file below the target, status 0 (not
 // below) or 255 (not a readable file record) and -1 otherwise. The record is
 // prepared (update sequence applied) in place.
-int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders);
+// A record that holds data but no $FILE_NAME at all (its name lived in an
+// extension record that is gone) has no folder either: with the root as the
+// target it is listed as "\<kNtfsNamelessFolder>\<its record number>";
+// recordNumber is that number (UINT64_MAX: from the record's header).
+int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& target, NtfsFolderCache& folders,
+                    uint64_t recordNumber = UINT64_MAX);
+
+// The folder the nameless files are listed in (string 798 of the program).
+extern const char kNtfsNamelessFolder[];
 
 // What the scan saw of the MFT record of a file it listed, so the copy-out
 // can tell that the record still holds that file: a record freed by a

@@ -23,17 +23,29 @@ uint64_t SaturatingMul(uint64_t a, uint64_t b) {
 
 }  // namespace
 
+uint32_t DecodeClusterSectors(uint8_t code) {
+  uint32_t spc = code;
+  if (code > 0x80) {
+    // Clusters above 64 KB are written as a negative power of two.
+    const uint32_t shift = 256u - code;
+    spc = shift <= 12 ? (1u << shift) : 0;
+  }
+  return IsPowerOfTwo(spc) && spc <= kMaxSectorsPerCluster ? spc : 0;
+}
+
+uint8_t EncodeClusterSectors(uint32_t sectors) {
+  if (!IsPowerOfTwo(sectors) || sectors > kMaxSectorsPerCluster) return 0;
+  if (sectors <= 128) return static_cast<uint8_t>(sectors);
+  uint32_t shift = 0;
+  while ((1u << shift) < sectors) ++shift;
+  return static_cast<uint8_t>(256u - shift);
+}
+
 bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out) {
   if (std::memcmp(boot + 3, "NTFS", 4) != 0) return false;
   if (ReadLe16(boot + 11) != kSectorSize) return false;
-  const uint8_t spcByte = boot[13];
-  uint32_t spc = spcByte;
-  if (spcByte > 0x80) {
-    // Clusters above 64 KB are written as a negative power of two.
-    const uint32_t shift = 256u - spcByte;
-    spc = shift <= 12 ? (1u << shift) : 0;
-  }
-  if (!IsPowerOfTwo(spc) || spc > kMaxSectorsPerCluster) return false;
+  const uint32_t spc = DecodeClusterSectors(boot[13]);
+  if (spc == 0) return false;
   NtfsGeometry g;
   g.sectorsPerCluster = spc;
   g.clusterBytes = spc * kSectorSize;
@@ -134,7 +146,34 @@ bool NtfsVolume::ReadRecord(uint64_t record, uint8_t out[kMftRecordBytes]) const
   const NtfsRun& run = *(it - 1);
   if (vcn >= run.vcn + run.length || run.sparse) return false;
   second = (run.lcn + (vcn - run.vcn)) * geometry_.sectorsPerCluster;
-  return ReadSectors(first, 1, out) && ReadSectors(second, 1, out + kSectorSize) && PrepareFileRecord(out);
+  if (!ReadSectors(first, 1, out) || !ReadSectors(second, 1, out + kSectorSize) || !HasFileMagic(out)) return false;
+  // Halves read from two places belong together only when both end in the
+  // record's update sequence number.
+  const size_t usa = ReadLe16(out + 4);
+  if (usa + 2 > kSectorSize - 2 || std::memcmp(out + kSectorSize - 2, out + usa, 2) != 0 ||
+      std::memcmp(out + kMftRecordBytes - 2, out + usa, 2) != 0)
+    return false;
+  return PrepareFileRecord(out);
+}
+
+bool NtfsVolume::ReadRecordFromSector(uint64_t sector, uint8_t out[kMftRecordBytes]) {
+  if (geometry_.clusterBytes >= kMftRecordBytes) return ReadRecordAt(sector, out);
+  if (!mftLoaded_ && !mftLoadTried_) {
+    mftLoadTried_ = true;
+    LoadMft();
+  }
+  if (mftLoaded_) {
+    const uint64_t spc = geometry_.sectorsPerCluster;
+    for (const NtfsRun& run : mftRuns_) {
+      if (run.sparse || run.lcn > UINT64_MAX / spc / 2 || run.length > UINT64_MAX / spc / 2) continue;
+      const uint64_t start = run.lcn * spc;
+      if (sector < start || sector - start >= run.length * spc) continue;
+      const uint64_t byte = run.vcn * geometry_.clusterBytes + (sector - start) * kSectorSize;
+      if (byte % kMftRecordBytes != 0) break;   // the second half of a record: no record starts here
+      return ReadRecord(byte / kMftRecordBytes, out);
+    }
+  }
+  return ReadRecordAt(sector, out);
 }
 
 // --- the unnamed data stream ------------------------------------------------
@@ -200,6 +239,53 @@ bool ForEachListEntry(NtfsVolume* volume, const uint8_t* record, bool* complete,
   return true;
 }
 
+// Whether the extents map every cluster of the stream's size, one after the
+// other from the first.
+bool ExtentsCover(const std::vector<Extent>& sorted, const NtfsGeometry& g) {
+  uint64_t next = 0;
+  for (const Extent& e : sorted) {
+    if (e.lowestVcn != next || e.highestVcn < e.lowestVcn) return false;
+    next = e.highestVcn + 1;
+  }
+  const uint64_t bytes = sorted.front().realSize;
+  return g.clusterBytes == 0 || next >= bytes / g.clusterBytes + (bytes % g.clusterBytes != 0);
+}
+
+constexpr uint64_t kUnlistedSearch = 32;   // records looked at after the base and after the last it names
+
+// An attribute list can lose entries (libntfs-3g's delete drops the last one
+// when it takes the name out): the extents it no longer names still lie in
+// extension records that name this very base record, allocated after it or
+// after the other extension records. They are added, sorted, when their
+// first cluster is one no extent has. At most 2 * kUnlistedSearch records
+// are read, so a volume of such records costs no more than that each.
+void FindUnlistedExtents(NtfsVolume* volume, uint64_t self, uint64_t highestRef, std::vector<Extent>* extents) {
+  const uint64_t base = RefRecord(self);
+  bool added = false;
+  uint8_t other[kMftRecordBytes];
+  auto look = [&](uint64_t n) {
+    if (n == base || n >= volume->mftRecordCount() || !volume->ReadRecord(n, other) ||
+        RecordBaseReference(other) != self)
+      return;
+    NtfsAttributeWalk walk(other, sizeof other);
+    NtfsAttribute a;
+    while (walk.Next(&a)) {
+      if (a.type != kAttrData || a.nameLength != 0 || !a.nonResident) continue;
+      const uint64_t vcn = a.lowestVcn;
+      if (std::none_of(extents->begin(), extents->end(), [vcn](const Extent& x) { return x.lowestVcn == vcn; })) {
+        extents->push_back(CopyExtent(a));
+        added = true;
+      }
+    }
+  };
+  for (uint64_t n = base + 1; n <= base + kUnlistedSearch; ++n) look(n);
+  const uint64_t from = std::max(highestRef, base + kUnlistedSearch) + 1;
+  for (uint64_t n = from; n <= highestRef + kUnlistedSearch; ++n) look(n);
+  if (added)
+    std::sort(extents->begin(), extents->end(),
+              [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
+}
+
 }  // namespace
 
 bool FindRecordName(NtfsVolume* volume, const uint8_t* record, uint8_t scratch[kMftRecordBytes], NtfsFileName* out) {
@@ -237,9 +323,13 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
     }
   }
   bool complete = true;
+  uint64_t self = 0;                 // the base record as its list names it (number and sequence)
+  uint64_t highestRef = 0;
   if (hasList) {
     ForEachListEntry(volume, record, &complete, [&](uint32_t type, uint8_t nameLength, uint64_t startVcn,
                                                     uint64_t ref) {
+      if (type == kAttrStandardInformation && startVcn == 0) self = ref;
+      highestRef = std::max(highestRef, RefRecord(ref));
       if (type != kAttrData || nameLength != 0) return true;
       const bool have = std::any_of(extents.begin(), extents.end(),
                                     [startVcn](const Extent& x) { return x.lowestVcn == startVcn; });
@@ -261,6 +351,8 @@ bool LocateUnnamedData(NtfsVolume* volume, const uint8_t* record, NtfsDataStream
   }
   std::sort(extents.begin(), extents.end(),
             [](const Extent& x, const Extent& y) { return x.lowestVcn < y.lowestVcn; });
+  if (self != 0 && !extents.empty() && extents.front().lowestVcn == 0 && !ExtentsCover(extents, volume->geometry()))
+    FindUnlistedExtents(volume, self, highestRef, &extents);
   if (extents.empty() || extents.front().lowestVcn != 0) return false;
   NtfsDataStream s;
   s.realSize = extents.front().realSize;

@@ -20,6 +20,13 @@ struct NtfsGeometry {
   uint64_t mftStartSector = 0;
 };
 
+// The boot sector's sectors-per-cluster byte: 1 to 128 as they are; larger
+// clusters as a negative power of two (0xF4: 2^12 sectors, 2 MB). 0 for a
+// byte that names no cluster of 512 bytes to 2 MB, which is all Windows makes.
+uint32_t DecodeClusterSectors(uint8_t code);
+// Its inverse for a power of two of 1 to 4096 sectors; 0 for anything else.
+uint8_t EncodeClusterSectors(uint32_t sectors);
+
 // "NTFS" at 3, 512-byte sectors, a power-of-two cluster of at most 2 MB and
 // 1 KB file records; anything else is refused.
 bool ReadNtfsGeometry(const uint8_t boot[512], NtfsGeometry* out);
@@ -54,12 +61,19 @@ class NtfsVolume {
   // Where record n of the MFT lies; false past the MFT or in a hole.
   bool RecordSector(uint64_t record, uint64_t* sector) const;
   bool ReadRecord(uint64_t record, uint8_t out[kMftRecordBytes]) const;
+  // The record whose first half lies at a volume sector (where the scans
+  // say a file's record is). With clusters smaller than a record its second
+  // half may lie in another run of the MFT: the MFT's runs (loaded here when
+  // the boot sector names them) tell where. A sector they do not map is read
+  // as the record of the two sectors from there.
+  bool ReadRecordFromSector(uint64_t sector, uint8_t out[kMftRecordBytes]);
 
  private:
   HANDLE handle_;
   int driveIndex_;
   NtfsGeometry geometry_;
   bool mftLoaded_ = false;
+  bool mftLoadTried_ = false;
   std::vector<NtfsRun> mftRuns_;
   uint64_t mftRecordCount_ = 0;
 };

@@ -38,7 +38,7 @@ struct UnformatNtfsRecord {
   SYSTEMTIME accessed;
   uint32_t sizeHigh;           // size of the unnamed $DATA: high half first
   uint32_t sizeLow;            // the pages use this word alone
-  uint8_t sectorsPerCluster;
+  uint8_t sectorsPerCluster;   // as a boot sector writes it: 1..128, 0xF8..0xF4 for 256..4096
 };
 
 // One hit of the signature scan.

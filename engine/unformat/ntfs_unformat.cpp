@@ -29,7 +29,7 @@ namespace {
 
 constexpr uint32_t kBlockSectors = 8192;            // 4 MB read at a time
 constexpr uint64_t kLocateLimit = 6356992;          // 0x610000: past where Windows puts the MFT
-constexpr uint32_t kMaxSpc = 128;                    // the record keeps the cluster size in a byte
+constexpr uint32_t kMaxSpc = 4096;                   // 2 MB clusters, the largest Windows makes
 constexpr int kMaxParentDepth = 256;                 // a longer chain loops or is damaged
 constexpr size_t kNtfsPathBytes = 260 - 1;           // the pages take at most 260 bytes with the NUL
 constexpr uint64_t kFirstUserRecord = 16;            // records below are the file system's own
@@ -178,6 +178,10 @@ class NtfsUnformatScan {
   // or how large its clusters were. 0, -2 stopped.
   int ScanLinear(uint64_t extent);
   bool full() const { return full_; }
+  // Sectors whose records are copies of the MFT's own (its mirror): with
+  // large clusters the mirror's one cluster holds the first thousands of
+  // records, users' files among them, which must not be listed twice.
+  void SkipSectors(uint64_t first, uint64_t end) { skipped_.push_back({first, end}); }
   // The cluster size the old folders' index blocks agree on (each folder
   // with an index allocation names a cluster that must begin with "INDX"),
   // 0 when none tells.
@@ -195,15 +199,22 @@ class NtfsUnformatScan {
   uint32_t spc_;
   bool full_ = false;
   std::vector<uint64_t> indexClusters_;   // first cluster of folders' index allocations
+  std::vector<std::pair<uint64_t, uint64_t>> skipped_;   // [first, end) sectors
 };
 
 constexpr size_t kIndexSamples = 32;
 
 int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
-  if (run.sparse) return 0;
-  const uint64_t first = run.lcn * spc_;
-  if (first >= extent) return 0;
-  const uint64_t end = std::min<uint64_t>(extent, (run.lcn + run.length) * spc_);
+  if (run.sparse || run.lcn >= extent / spc_) return 0;
+  const uint64_t runStart = run.lcn * spc_;
+  const uint64_t runEnd = (run.lcn + std::min(run.length, extent / spc_ - run.lcn)) * spc_;
+  const uint64_t end = std::min(extent, runEnd);
+  // Records begin every 1 KB of the MFT, not of the run: with 512-byte
+  // clusters a run may begin with the second half of a record (read with the
+  // run before it) and end with the first half of one, read from both runs.
+  const uint64_t startByte = run.vcn * spc_ * kSectorSize;
+  const uint64_t first = runStart + (startByte % kMftRecordBytes != 0 ? 1 : 0);
+  if (first >= end) return 0;
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors) * kSectorSize);
   for (uint64_t sector = first; sector + kMftRecordSectors <= end && !full_; sector += kBlockSectors) {
     if (StopRequested()) return -2;
@@ -219,6 +230,13 @@ int NtfsUnformatScan::ScanRun(const NtfsRun& run, uint64_t extent) {
     SendProgress(extent, sector);
     for (uint32_t i = 0; i < n; i += kMftRecordSectors)
       if (!Examine(block.data() + static_cast<size_t>(i) * kSectorSize, sector + i)) return full_ ? 0 : -2;
+  }
+  // Only where the run itself ends, not the volume.
+  const bool wholeRun = run.length <= extent / spc_ - run.lcn && runEnd == end;
+  if (!full_ && wholeRun && (end - first) % kMftRecordSectors != 0) {
+    const uint64_t number = (startByte + (end - 1 - runStart) * kSectorSize) / kMftRecordBytes;
+    uint8_t record[kMftRecordBytes];
+    if (volume_.ReadRecord(number, record) && !Examine(record, end - 1)) return full_ ? 0 : -2;
   }
   return 0;
 }
@@ -311,6 +329,8 @@ void NtfsUnformatScan::FolderPath(uint64_t parentRef, std::vector<std::string>* 
 
 bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   if (!HasFileMagic(record)) return true;
+  for (const auto& range : skipped_)
+    if (sector >= range.first && sector < range.second) return true;
   const uint16_t flags = RecordFlags(record);
   if (flags == 0 || (flags & kRecordIsFolder)) return true;
   if (!PrepareFileRecord(record) || RecordBaseReference(record) != 0) return true;
@@ -347,10 +367,33 @@ bool NtfsUnformatScan::Examine(uint8_t* record, uint64_t sector) {
   ToLocalSystemTime(times.modified, &r.modified);
   ToLocalSystemTime(times.accessed, &r.accessed);
   SetUnformatNtfsSize(&r, size);
-  r.sectorsPerCluster = static_cast<uint8_t>(spc_);
+  r.sectorsPerCluster = EncodeClusterSectors(spc_);
   gUnformatNtfsFiles.push_back(r);
   SendPath(r.path);
   return !StopRequested();
+}
+
+// The old MFT's record 1, when it is its $MFTMirr, tells where the mirror's
+// clusters lie; their records are left out of the scan.
+void SkipMirror(NtfsVolume& volume, uint64_t mftStart, NtfsUnformatScan* scan) {
+  uint8_t record[kMftRecordBytes];
+  NtfsFileName fn;
+  std::vector<NtfsRun> runs;
+  uint64_t sector = 0;
+  if (!volume.RecordSector(1, &sector) || !volume.ReadRecord(1, record) ||
+      !ChooseFileName(record, kMftRecordBytes, &fn) || !IsSystemFile(fn, "$MFTMirr") ||
+      ReadAttributeRuns(record, kAttrData, &runs) != 0)
+    return;
+  const NtfsGeometry& g = volume.geometry();
+  for (const NtfsRun& run : runs) {
+    if (run.sparse || run.lcn >= g.totalClusters) continue;
+    const uint64_t first = run.lcn * g.sectorsPerCluster;
+    const uint64_t end =
+        (run.length > g.totalClusters - run.lcn ? g.totalClusters : run.lcn + run.length) * g.sectorsPerCluster;
+    // A mirror said to lie over the MFT's start is a damaged record.
+    if (mftStart >= first && mftStart < end) continue;
+    scan->SkipSectors(first, end);
+  }
 }
 
 // Sectors per cluster guessed from the size of a volume when the MFT was not
@@ -506,6 +549,7 @@ int ScanNtfsUnformat(int driveIndex) {
   gUnformatNtfsSource.mftRuns = linear ? std::vector<NtfsRun>() : runs;
 
   NtfsUnformatScan scan(volume, driveIndex, linear, spc);
+  if (!linear) SkipMirror(volume, mftStart, &scan);
   if (linear) {
     const int rc = scan.ScanLinear(extent);
     // The size guessed from the volume's size is a last resort: the old
@@ -513,7 +557,7 @@ int ScanNtfsUnformat(int driveIndex) {
     const uint32_t voted = scan.VoteClusterSize(extent);
     if (voted && voted != spc) {
       gUnformatNtfsSource.sectorsPerCluster = voted;
-      for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.sectorsPerCluster = static_cast<uint8_t>(voted);
+      for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.sectorsPerCluster = EncodeClusterSectors(voted);
     }
     return rc;
   }

@@ -156,9 +156,10 @@ int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFold
 // found it, its MFT (for files whose runs lie in extension records).
 NtfsGeometry OldGeometry(HANDLE volume, const UnformatNtfsRecord& r, bool* fromScan) {
   const UnformatNtfsSource& s = gUnformatNtfsSource;
-  *fromScan = s.valid && s.driveIndex == r.driveIndex && s.sectorsPerCluster == r.sectorsPerCluster;
+  const uint32_t spc = DecodeClusterSectors(r.sectorsPerCluster);
+  *fromScan = s.valid && s.driveIndex == r.driveIndex && s.sectorsPerCluster == spc;
   NtfsGeometry g;
-  g.sectorsPerCluster = r.sectorsPerCluster;
+  g.sectorsPerCluster = spc;
   g.clusterBytes = g.sectorsPerCluster * kSectorSize;
   g.totalSectors = *fromScan ? s.volumeSectors : GetDeviceSectorCount(volume);
   if (g.totalSectors == 0) g.totalSectors = UINT64_MAX / 2;
@@ -200,9 +201,12 @@ int CopyOutUnformatNtfsFiles(const char* destFolder, uint32_t* damaged) {
   std::unique_ptr<NtfsVolume> ntfs;
   PresentVolume present;
   return CopySelected(gUnformatNtfsFiles, [&](const UnformatNtfsRecord& r, const char* path, HANDLE volume) {
-    if (!volume || !IsPowerOfTwo(r.sectorsPerCluster) || OnScannedVolume(destFolder, r.driveIndex)) return false;
+    // The cluster size as the record keeps it (a boot sector's byte): one
+    // no NTFS volume can have names no data.
+    const uint32_t spc = DecodeClusterSectors(r.sectorsPerCluster);
+    if (!volume || spc == 0 || OnScannedVolume(destFolder, r.driveIndex)) return false;
     if (!ntfs || ntfs->handle() != volume || ntfs->driveIndex() != r.driveIndex ||
-        ntfs->geometry().sectorsPerCluster != r.sectorsPerCluster) {
+        ntfs->geometry().sectorsPerCluster != spc) {
       bool fromScan = false;
       ntfs.reset(new NtfsVolume(volume, r.driveIndex, OldGeometry(volume, r, &fromScan)));
       if (fromScan && !gUnformatNtfsSource.mftRuns.empty()) ntfs->UseMftRuns(gUnformatNtfsSource.mftRuns);
@@ -211,7 +215,7 @@ int CopyOutUnformatNtfsFiles(const char* destFolder, uint32_t* damaged) {
     NtfsDataStream stream;
     // Everything the copy needs is known before the output is made, so a
     // record that cannot be read leaves no empty file behind.
-    if (!ntfs->ReadRecordAt(r.recordSector, record) || (RecordFlags(record) & kRecordIsFolder) ||
+    if (!ntfs->ReadRecordFromSector(r.recordSector, record) || (RecordFlags(record) & kRecordIsFolder) ||
         !LocateUnnamedData(ntfs.get(), record, &stream))
       return false;
     // A record the present file system counts as its own is a live file: its

@@ -46,6 +46,7 @@
 #define IDS_ZEPFR_MISSING 57
 #define IDS_ZEPFR_DAMAGED 58
 #define IDS_ANALYSING_NTFS 59
+#define IDS_NTFS_NAMELESS_FOLDER 798     // the folder of deleted NTFS files found without a name (the engine holds a copy)
 #define IDS_BACKUP_INVALID 60
 #define IDS_BACKUP_NO_IDENTITY 61
 #define IDS_BACKUP_OTHER_DISK 62

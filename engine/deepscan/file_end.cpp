@@ -10,6 +10,9 @@ constexpr uint64_t kPdfWindow = 1ull << 30;
 constexpr uint32_t kOleFreeSector = 0xFFFFFFFFu;
 constexpr uint32_t kOleHighestSectorId = 0xFFFFFFF9u;   // above: special markers
 constexpr size_t kOleHeaderFatEntries = 109;
+// Files begin on a sector and their pieces lie in whole sectors: where the
+// structure breaks, the sector it breaks in is where the junk begins.
+constexpr uint64_t kCutUnit = 512;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Le32(const uint8_t* p) {
@@ -42,7 +45,7 @@ constexpr uint32_t kZipDescriptor = 0x08074b50;
 
 // Steps of the readers (what the bytes being gathered are).
 enum JpegStep { kJpegStart, kJpegFf, kJpegCode, kJpegLength };
-enum PngStep { kPngSignature, kPngChunk };
+enum PngStep { kPngSignature, kPngChunk, kPngCrc };
 enum GifStep { kGifScreen, kGifBlock, kGifImage, kGifCodeSize, kGifLabel, kGifSubBlock };
 enum ZipStep {
   kZipRecord,
@@ -128,6 +131,35 @@ uint32_t Mp3FrameLength(const uint8_t* h, uint32_t* kind) {
   return 144 * bitrate / rate + padding;
 }
 
+// The markers that may follow a scan's entropy-coded data: tables, a restart
+// interval, the next scan, the line count, application data and comments.
+bool MayFollowScan(uint8_t code) {
+  return code == 0xC4 || code == 0xCC || (code >= 0xDA && code <= 0xDD) || (code >= 0xE0 && code <= 0xEF) ||
+         code == 0xFE;
+}
+
+// The CRC of PNG chunks (ISO 3309, as zlib computes it), one byte at a time
+// from a table.
+const uint32_t* CrcTable() {
+  static const struct Table {
+    uint32_t v[256];
+    Table() {
+      for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        v[n] = c;
+      }
+    }
+  } table;
+  return table.v;
+}
+
+uint32_t CrcUpdate(uint32_t crc, const uint8_t* data, size_t size) {
+  const uint32_t* t = CrcTable();
+  for (size_t i = 0; i < size; ++i) crc = t[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
 bool NameIs(const std::vector<uint8_t>& name, uint32_t fullLength, const char* text) {
   size_t n = std::strlen(text);
   return fullLength == n && name.size() == n && std::memcmp(name.data(), text, n) == 0;
@@ -165,6 +197,8 @@ FileEndKind FileEndKindOfType(const char* type) {
 void FileEndFinder::Reset(FileEndKind kind) {
   kind_ = kind;
   done_ = kind == FileEndKind::kNone;
+  cut_ = false;
+  ranOut_ = false;
   length_ = 0;
   pos_ = 0;
   skipTo_ = 0;
@@ -172,6 +206,12 @@ void FileEndFinder::Reset(FileEndKind kind) {
   hdr_.clear();
   pendingFf_ = false;
   marker_ = 0;
+  restartNext_ = 0;
+  segmentAt_ = 0;
+  sectorHeadLength_ = sizeof sectorHead_;
+  crc_ = 0;
+  chunkAt_ = 0;
+  zipRecordAt_ = 0;
   patternLength_ = 0;
   carryLength_ = 0;
   eolLeft_ = 0;
@@ -252,6 +292,45 @@ void FileEndFinder::Reset(FileEndKind kind) {
 
 void FileEndFinder::Fail() { done_ = true; }
 
+void FileEndFinder::CutAt(uint64_t length) {
+  length_ = std::max(length, kCutUnit);
+  cut_ = true;
+  done_ = true;
+}
+
+void FileEndFinder::CutBeforeSectorOf(uint64_t at) { CutAt(at / kCutUnit * kCutUnit); }
+
+void FileEndFinder::CutAfterSectorOf(uint64_t at) { CutAt((at + kCutUnit - 1) / kCutUnit * kCutUnit); }
+
+bool FileEndFinder::LooksLikeFileSystemSector(const uint8_t* head) const {
+  // An NTFS record (file record, index block, log page) with its update
+  // sequence where the volume puts it.
+  if (std::memcmp(head, "FILE", 4) == 0 || std::memcmp(head, "INDX", 4) == 0 || std::memcmp(head, "RCRD", 4) == 0 ||
+      std::memcmp(head, "RSTR", 4) == 0) {
+    const uint16_t usaOffset = Le16(head + 4), usaCount = Le16(head + 6);
+    return usaOffset >= 0x1E && usaOffset <= 0x30 && usaOffset % 2 == 0 && usaCount >= 2 && usaCount <= 17;
+  }
+  // The first sector of a FAT directory: its "." entry.
+  return std::memcmp(head, ".       ", 8) == 0;
+}
+
+bool FileEndFinder::Holds(uint64_t offset) const {
+  switch (kind_) {
+    case FileEndKind::kJpeg:
+    case FileEndKind::kPng:
+    case FileEndKind::kZip:
+    case FileEndKind::kOle:
+      break;
+    default:
+      return false;
+  }
+  // A compound file's end comes from its allocation table, not from a size
+  // field that junk could hold.
+  if (done_) return kind_ == FileEndKind::kOle && !cut_ && length_ > offset;
+  if (offset < pos_ || skipTo_ > offset) return true;
+  return mode_ == Mode::kGather && hdrAt_ <= offset;
+}
+
 void FileEndFinder::EndAt(uint64_t length) {
   length_ = length;
   done_ = true;
@@ -275,6 +354,7 @@ void FileEndFinder::Finish() {
   // A video stream that ran out in zero bytes that no picture can hold.
   if (kind_ == FileEndKind::kMpeg && mode_ == Mode::kStartCodes && !esCodeNext_ && esZeros_ >= 3 && mpegUnits_ > 0)
     return EndAt(esZeroAt_);
+  ranOut_ = true;
   Fail();
 }
 
@@ -327,6 +407,7 @@ void FileEndFinder::Feed(const uint8_t* data, size_t size) {
   while (size > 0 && !done_) {
     if (pos_ < skipTo_) {
       uint64_t n = std::min<uint64_t>(size, skipTo_ - pos_);
+      if (kind_ == FileEndKind::kPng) crc_ = CrcUpdate(crc_, data, static_cast<size_t>(n));
       data += n;
       size -= static_cast<size_t>(n);
       pos_ += n;
@@ -416,13 +497,15 @@ void FileEndFinder::StepJpeg() {
       if (h[0] != 0xFF || h[1] != 0xD8) return Fail();
       return GatherAs(kJpegFf, 1);
     case kJpegFf:
-      if (h[0] != 0xFF) return Fail();
+      // The segment before ran into bytes that are no marker.
+      if (h[0] != 0xFF) return CutBeforeSectorOf(segmentAt_);
+      segmentAt_ = hdrAt_;
       return GatherAs(kJpegCode, 1);
     case kJpegCode: {
       uint8_t c = h[0];
       if (c == 0xFF) return Gather(1);   // fill byte
       if (c == 0xD9) return EndAt(pos_);
-      if (c == 0x00 || c == 0xD8) return Fail();
+      if (c == 0x00 || c == 0xD8) return CutBeforeSectorOf(segmentAt_);
       if ((c >= 0xD0 && c <= 0xD7) || c == 0x01) {
         return GatherAs(kJpegFf, 1);
       }
@@ -431,11 +514,15 @@ void FileEndFinder::StepJpeg() {
     }
     case kJpegLength: {
       uint32_t length = static_cast<uint32_t>(h[0]) << 8 | h[1];
-      if (length < 2) return Fail();
+      if (length < 2) return CutBeforeSectorOf(segmentAt_);
       skipTo_ = pos_ + length - 2;
       if (marker_ == 0xDA) {
+        // A scan header names one to four components, two bytes each.
+        if (length < 8 || length > 14 || length % 2 != 0) return CutBeforeSectorOf(segmentAt_);
         mode_ = Mode::kEntropy;
         pendingFf_ = false;
+        restartNext_ = 0;
+        sectorHeadLength_ = sizeof sectorHead_;   // from the next sector on
         return;
       }
       return GatherAs(kJpegFf, 1);
@@ -446,6 +533,28 @@ void FileEndFinder::StepJpeg() {
 
 void FileEndFinder::FeedEntropy(const uint8_t*& data, size_t& size) {
   while (size > 0 && !done_ && mode_ == Mode::kEntropy) {
+    // One sector at a time: the first bytes of each are looked at for
+    // another file system's structures, as they are walked.
+    const size_t inSector = static_cast<size_t>(pos_ % kCutUnit);
+    if (inSector == 0) sectorHeadLength_ = 0;
+    size_t chunk = static_cast<size_t>(std::min<uint64_t>(size, kCutUnit - inSector));
+    const bool head = sectorHeadLength_ == inSector && inSector < sizeof sectorHead_;
+    if (head) {
+      chunk = std::min(chunk, sizeof sectorHead_ - inSector);
+      std::memcpy(sectorHead_ + inSector, data, chunk);
+      sectorHeadLength_ += chunk;
+    }
+    size_t left = chunk;
+    WalkEntropy(data, left);
+    size -= chunk - left;
+    if (head && left == 0 && !done_ && mode_ == Mode::kEntropy && sectorHeadLength_ == sizeof sectorHead_ &&
+        LooksLikeFileSystemSector(sectorHead_))
+      return CutBeforeSectorOf(pos_ - 1);
+  }
+}
+
+void FileEndFinder::WalkEntropy(const uint8_t*& data, size_t& size) {
+  while (size > 0 && !done_ && mode_ == Mode::kEntropy) {
     if (pendingFf_) {
       uint8_t b = data[0];
       ++data;
@@ -453,15 +562,18 @@ void FileEndFinder::FeedEntropy(const uint8_t*& data, size_t& size) {
       ++pos_;
       if (b == 0xFF) continue;   // fill: the marker follows
       pendingFf_ = false;
-      if (b == 0x00 || (b >= 0xD0 && b <= 0xD7)) continue;   // stuffed byte, restart marker
-      if (b == 0xD9) return EndAt(pos_);
-      if (b == 0xD8) return Fail();
-      if (b == 0x01) {
-        GatherAs(kJpegFf, 1);
-        return;
+      if (b == 0x00) continue;   // a stuffed byte
+      if (b >= 0xD0 && b <= 0xD7) {
+        // Restart markers come in turn; one out of turn is another file's byte.
+        if ((b & 7) != restartNext_) return CutBeforeSectorOf(pos_ - 1);
+        restartNext_ = static_cast<uint8_t>((restartNext_ + 1) & 7);
+        continue;
       }
+      if (b == 0xD9) return EndAt(pos_);
+      if (!MayFollowScan(b)) return CutBeforeSectorOf(pos_ - 1);
       // Another segment (tables, the next scan of a progressive picture).
       marker_ = b;
+      segmentAt_ = pos_ - 2;
       GatherAs(kJpegLength, 2);
       return;
     }
@@ -477,18 +589,30 @@ void FileEndFinder::FeedEntropy(const uint8_t*& data, size_t& size) {
 void FileEndFinder::StepPng() {
   const uint8_t* h = hdr_.data();
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (step_ == kPngSignature) {
-    if (std::memcmp(h, kSignature, 8) != 0) return Fail();
-    return GatherAs(kPngChunk, 8);
+  switch (step_) {
+    case kPngSignature:
+      if (std::memcmp(h, kSignature, 8) != 0) return Fail();
+      chunkAt_ = pos_;
+      return GatherAs(kPngChunk, 8);
+    case kPngChunk: {
+      // A chunk whose length or type is none, or whose CRC disagrees, is
+      // where the picture's own bytes stopped: the chunks before it are whole.
+      uint32_t length = Be32(h);
+      if (length > 0x7FFFFFFFu) return CutAfterSectorOf(chunkAt_);
+      for (int i = 4; i < 8; ++i)
+        if (!IsAsciiLetter(h[i])) return CutAfterSectorOf(chunkAt_);
+      marker_ = std::memcmp(h + 4, "IEND", 4) == 0;
+      crc_ = CrcUpdate(0xFFFFFFFFu, h + 4, 4);
+      skipTo_ = pos_ + length;   // the data, added to the CRC as it passes
+      return GatherAs(kPngCrc, 4);
+    }
+    case kPngCrc:
+      if ((crc_ ^ 0xFFFFFFFFu) != Be32(h)) return CutAfterSectorOf(chunkAt_);
+      if (marker_) return EndAt(pos_);
+      chunkAt_ = pos_;
+      return GatherAs(kPngChunk, 8);
   }
-  uint32_t length = Be32(h);
-  if (length > 0x7FFFFFFFu) return Fail();
-  for (int i = 4; i < 8; ++i)
-    if (!IsAsciiLetter(h[i])) return Fail();
-  uint64_t next = pos_ + length + 4;   // data and CRC
-  if (std::memcmp(h + 4, "IEND", 4) == 0) return EndAt(next);
-  skipTo_ = next;
-  Gather(8);
+  Fail();
 }
 
 void FileEndFinder::StepGif() {
@@ -528,7 +652,9 @@ void FileEndFinder::StepGif() {
 void FileEndFinder::StepZip() {
   const uint8_t* h = hdr_.data();
   switch (step_) {
-    case kZipRecord:
+    case kZipRecord: {
+      const uint64_t lastRecord = zipRecordAt_;
+      zipRecordAt_ = hdrAt_;
       switch (Le32(h)) {
         case kZipLocal:
           return GatherAs(kZipLocalRest, 26);
@@ -546,9 +672,11 @@ void FileEndFinder::StepZip() {
         case kZipExtraData:
           return GatherAs(kZipExtraSize, 4);
         default:
-          // Not a record where one should be: find the end record instead.
-          return StartSearch("PK\x05\x06", 4);
+          // Not a record where one should be: the entry before it ran into
+          // other bytes, and the entries before that one are what is whole.
+          return CutAfterSectorOf(lastRecord);
       }
+    }
     case kZipLocalRest: {
       uint16_t flags = Le16(h + 2);
       zipPackedSize_ = Le32(h + 14);

@@ -12,6 +12,12 @@
 // Streams of frames or packets (MP3, MPEG) have no size in a header: they end
 // where the next frame or packet is not one, or where the source ends on a
 // frame's or packet's boundary (Finish).
+//
+// Where a format lets structure be told from junk (JPEG markers and the
+// entropy-coded data between them, PNG chunk CRCs, zip records), bytes that
+// break it end the file there: the length is then where the whole part ends
+// and cut() is true. A fragmented file is never given as whole with other
+// data run on after it; its first piece still comes out, counted damaged.
 #pragma once
 
 #include <cstddef>
@@ -62,6 +68,19 @@ class FileEndFinder {
 
   // No more bytes are wanted: the end is known, or cannot be told.
   bool done() const { return done_; }
+  // The bytes stopped being this file's at length(): the file is damaged
+  // (another file's bytes or a file system's structures followed its part).
+  bool cut() const { return cut_; }
+  // Finish was called while the finder was still inside the file's
+  // structure: the file is shorter than its structure says.
+  bool ranOut() const { return ranOut_; }
+  // The byte at offset (not yet fed, offset >= fed()) is known to be the
+  // file's own: it lies inside a part whose length the finder read (a JPEG
+  // segment, a PNG chunk, a zip entry, a compound file's sectors) or it is
+  // where the finder expects the file's next structure. Only formats whose
+  // walk checks what follows such a part answer yes; their cut() then tells
+  // where the trust ends.
+  bool Holds(uint64_t offset) const;
   // The file's length in bytes, 0 when unknown. For PDF it is the best
   // length so far (the last "%%EOF" fed), final only once done().
   uint64_t length() const { return length_; }
@@ -76,6 +95,13 @@ class FileEndFinder {
 
   void Fail();
   void EndAt(uint64_t length);
+  // The structure broke: the whole part is `length` bytes (at least one sector).
+  void CutAt(uint64_t length);
+  // The sector of `at` is where junk begins: the file ends before it.
+  void CutBeforeSectorOf(uint64_t at);
+  // The unit beginning at `at` broke: the file ends after the sector it begins in.
+  void CutAfterSectorOf(uint64_t at);
+  bool LooksLikeFileSystemSector(const uint8_t* head) const;
   void Gather(size_t count);   // the next count bytes go to hdr_, then Step()
   void GatherAs(int step, size_t count);   // step_ = step, then Gather(count)
   void NextZipRecordAfter(uint64_t bytes);  // skips bytes, then reads a record signature
@@ -96,6 +122,7 @@ class FileEndFinder {
   void FeedStartCodes(const uint8_t*& data, size_t& size);
   void NoteZipName();
   void FeedEntropy(const uint8_t*& data, size_t& size);
+  void WalkEntropy(const uint8_t*& data, size_t& size);
   void FeedSearch(const uint8_t*& data, size_t& size);
   // Looks for pattern, or for either of two patterns of the same length.
   void StartSearch(const char* pattern, size_t length, const char* other = nullptr);
@@ -103,6 +130,8 @@ class FileEndFinder {
 
   FileEndKind kind_ = FileEndKind::kNone;
   bool done_ = true;
+  bool cut_ = false;
+  bool ranOut_ = false;
   uint64_t length_ = 0;
   uint64_t pos_ = 0;      // bytes fed so far
   uint64_t skipTo_ = 0;   // bytes before this offset are passed over
@@ -115,6 +144,17 @@ class FileEndFinder {
   // JPEG entropy-coded data: a 0xFF was the last byte seen.
   bool pendingFf_ = false;
   uint8_t marker_ = 0;
+  uint8_t restartNext_ = 0;   // the restart marker due next in the scan (0..7)
+  uint64_t segmentAt_ = 0;    // where the marker segment being walked begins
+  // The first bytes of the sector being walked through in entropy-coded data
+  // (another file system's structure there ends the picture).
+  uint8_t sectorHead_[8] = {};
+  size_t sectorHeadLength_ = 0;
+  // PNG: the CRC of the chunk being walked, and where the chunk begins.
+  uint32_t crc_ = 0;
+  uint64_t chunkAt_ = 0;
+  // Zip: where the last record whose walk went well begins.
+  uint64_t zipRecordAt_ = 0;
   // Pattern search (zip end record or data descriptor, pdf end line).
   char pattern_[2][8] = {};
   int patternCount_ = 0;

@@ -763,8 +763,8 @@ int RawSignatureScanFrom(uint32_t target, uint64_t firstSector, SourceReport* re
   if (report) *report = scanned;
   gFoundFiles.clear();
   gDeepScanHitCount = 0;
-  gScanAbort = 0;
-  gDeepScanAbort = 0;
+  // gDeepScanAbort is the page's: it clears it before it starts this worker,
+  // so a stop asked for in between is kept, not wiped here.
   // A run of MPEG hits belongs to one scan: the last hit of an earlier scan
   // must not swallow the first MPEG of this one.
   gLastHitWasMpeg = 0;

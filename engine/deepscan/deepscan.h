@@ -55,9 +55,9 @@ constexpr int kDeepScanCannotRead = -5;    // it opened, but not one block of it
 constexpr int kDeepScanNoMemory = -6;      // no room for the block buffer: nothing was looked at
 
 // Scans the disk or volume named by the sector target (disk/raw.h), from its
-// first sector to its last, whatever its size. Clears gScanAbort and
-// gDeepScanAbort at its start, empties gFoundFiles, and polls gDeepScanAbort
-// once per block: a stop keeps the hits so far, the last one 2048 sectors
+// first sector to its last, whatever its size. Empties gFoundFiles and polls
+// gDeepScanAbort once per block (the one who starts the scan clears it
+// before, and the scan never does, so a stop raised meanwhile holds): a stop keeps the hits so far, the last one 2048 sectors
 // long (or to its own end, when that is known and shorter).
 // report (may be null) names the source and, for kDeepScanCannotOpen and
 // kDeepScanCannotRead, the system's reason.

@@ -1,7 +1,8 @@
 // Files in pieces and files holding files: a JPEG whose pieces lie around
 // other files ends at its first piece and comes out counted damaged, while
-// the same JPEG whole, a JPEG whose Exif thumbnail begins on a sector and a
-// zip whose members begin on sectors each come out as one whole file.
+// the same JPEG whole, a JPEG whose Exif thumbnail begins on a sector, a zip
+// whose members begin on sectors and a JPEG holding a zip holding a JPEG each
+// come out as one whole file.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -34,7 +35,7 @@ std::map<uint64_t, std::string> ReadPieces() {
 TEST(DeepScanFragments, APictureInPiecesEndsAtItsFirstAndFilesInsideFilesAreNoHits) {
   const std::vector<Hit> truth = ReadHits("deepscan-pieces");
   const std::map<uint64_t, std::string> pieces = ReadPieces();
-  ASSERT_EQ(truth.size(), 7u);
+  ASSERT_EQ(truth.size(), 8u);
   ASSERT_EQ(pieces.size(), truth.size());
   ASSERT_EQ(Scan(VolumeTarget(kPieces)), kDeepScanDone);
   // Exactly the files laid out: no hit at a thumbnail, a member, or the later
@@ -49,7 +50,7 @@ TEST(DeepScanFragments, APictureInPiecesEndsAtItsFirstAndFilesInsideFilesAreNoHi
 
   const std::string dest = ScratchDir("pieces");
   const int whole = CopyOut(dest);
-  EXPECT_EQ(whole, 5);
+  EXPECT_EQ(whole, 6);
   EXPECT_EQ(gRawRecoverDamagedFiles.load(), 2u);
   EXPECT_EQ(gRawRecoverFailedFiles.load(), 0u);
   for (size_t i = 0; i < truth.size(); ++i) {

@@ -6,7 +6,10 @@
 // ends, its last sector is that end rather than the sector before the next
 // hit. A hit whose structure tells nothing ends at the next hit, at the size
 // limit the table gives its type, or at the end of the source, whichever
-// comes first.
+// comes first. A header that begins inside a hit whose end finder is still
+// walking the file there (a JPEG's thumbnail, a zip's members, the pictures
+// of a package or a compound file) is part of that hit, not a new one,
+// unless the walk later breaks before it or ends without an end to give.
 //
 // The scan runs on the deep-scan page's worker; it sends (never posts) to the
 // window in gDeepScanWindow:

@@ -184,7 +184,12 @@ FileEndFinder::FileEndFinder(FileEndKind kind) : walk_(new EndWalk) { Reset(kind
 FileEndFinder::~FileEndFinder() = default;
 
 void FileEndFinder::Reset(FileEndKind kind) {
+  // The header buffer is kept: a disk of small files resets once per hit.
+  std::vector<uint8_t> hdr;
+  hdr.swap(walk_->hdr);
   *walk_ = EndWalk();
+  hdr.clear();
+  walk_->hdr.swap(hdr);
   format_.reset();
   for (const FormatRow& row : kFormats)
     if (row.kind == kind) format_ = row.make();

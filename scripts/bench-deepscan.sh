@@ -237,11 +237,21 @@ for d in os.listdir(prdir):
                 theirs[int(runs[0].get("img_offset")) // 512] = name.rsplit(".", 1)[-1]
 found_ours = sum(1 for s, r in starts.items() if ours.get(s) == r[0])
 found_theirs = sum(1 for s in starts if s in theirs)
+# Laid-out files photorec finds that the scan misses: a header the scan held
+# inside another file must never cost a file photorec keeps.
+missed = sorted(s for s in starts if s in theirs and ours.get(s) != starts[s][0])
+counts = open(ours_txt).readline().split()
+counts = dict(zip(counts[0::2], counts[1::2]))
 gb = size / 1e9
 print()
 print("  files laid out:             %d" % len(truth))
 print("  salvora found (type+start): %d   hits %d" % (found_ours, len(ours)))
 print("  photorec found (start):     %d   files %d" % (found_theirs, len(theirs)))
+print("  photorec's count kept:      %s (%d of photorec's %d laid-out files missed%s)" %
+      ("yes" if not missed and found_ours >= found_theirs else "NO", len(missed), found_theirs,
+       ": sectors " + ", ".join(map(str, missed[:10])) if missed else ""))
+print("  copy-out: whole %s, damaged %s, failed %s, not started %s" %
+      (counts.get("whole", "?"), counts.get("damaged", "?"), counts.get("failed", "?"), counts.get("notstarted", "?")))
 print("  medians of the runs:")
 print("  salvora scan:               %.3f s  (%.1f GB/s)" % (scan, gb / scan))
 print("  salvora scan + copy-out:    %.3f s  (%.1f GB/s; %.3f ms per hit)" % (both, gb / both, 1000 * both / max(1, len(ours))))

@@ -2,8 +2,9 @@
 // with a destination folder (argument 2), the copy-out of every hit into it.
 // With "--window" (argument 3) both run on a worker thread and send their
 // messages to a window that this thread pumps, as they do to the program's
-// pages. Prints "scan <s> copy <s> hits <n>" and then one line per hit
-// (first sector, last sector, name). Run by scripts/bench-deepscan.sh.
+// pages. Prints "scan <s> copy <s> hits <n> rc <rc> whole <n> damaged <n>
+// failed <n> notstarted <n>" (the copy-out's counts of the ticked hits) and
+// then one line per hit (first sector, last sector, name). Run by scripts/bench-deepscan.sh.
 #include <windows.h>
 
 #include <cstdio>
@@ -52,13 +53,13 @@ int main(int argc, char** argv) {
     gDeepScanWindow = page;
     gRawProgressWindow = page;
   }
-  int rc = 0;
+  int rc = 0, whole = 0;
   double t0 = Now(), t1 = 0, copy = 0;
   auto work = [&] {
     rc = RawSignatureScan(MakeDiskTarget(static_cast<uint32_t>(disk)));
     t1 = Now();
     if (rc == 0 && destination) {
-      CopyOutFoundFiles(destination);
+      whole = CopyOutFoundFiles(destination);
       copy = Now() - t1;
     }
   };
@@ -66,7 +67,11 @@ int main(int argc, char** argv) {
     testsupport::RunPumping(work);
   else
     work();
-  std::printf("scan %.3f copy %.3f hits %u rc %d\n", t1 - t0, copy, static_cast<unsigned>(gFoundFiles.size()), rc);
+  const unsigned damaged = gRawRecoverDamagedFiles.load(), failed = gRawRecoverFailedFiles.load();
+  const unsigned ticked = destination ? static_cast<unsigned>(gFoundFiles.size()) : 0;
+  const unsigned taken = static_cast<unsigned>(whole) + damaged + failed;
+  std::printf("scan %.3f copy %.3f hits %u rc %d whole %d damaged %u failed %u notstarted %u\n", t1 - t0, copy,
+              static_cast<unsigned>(gFoundFiles.size()), rc, whole, damaged, failed, ticked > taken ? ticked - taken : 0);
   for (const FoundFileRecord& r : gFoundFiles)
     std::printf("%llu\t%llu\t%.260s\n", static_cast<unsigned long long>(r.firstSector),
                 static_cast<unsigned long long>(r.lastSector), r.name);

@@ -345,6 +345,15 @@ struct HitFacts {
   int office = kZipPlain;
 };
 
+// A header found inside the open hit, where its end finder was still
+// walking the file: part of that file unless the walk later shows the file
+// broke before it, or could not say where the file ends.
+struct HeldHit {
+  uint64_t sector;
+  char type[8];
+  size_t record;
+};
+
 class DeepScan {
  public:
   DeepScan(uint32_t target, HANDLE handle, const SignatureTable& table, uint64_t total)
@@ -360,9 +369,12 @@ class DeepScan {
   static void MarkCandidates(const void* self, const uint8_t* block, uint32_t sectors, std::vector<uint32_t>* marks);
   void Consider(uint64_t sector, const uint8_t* bytes, uint32_t indexInBlock);
   bool RecordFoundFile(uint64_t sector, const char* type, const uint8_t* bytes, size_t record);
+  bool AddHit(uint64_t sector, const char* type, size_t record, bool follow);
   bool OpenHitEndsBefore(uint64_t sector);
+  bool OpenHitHolds(uint64_t sector);
   void FeedOpenHit(uint64_t toSector);
   void CloseOpenHit();
+  void SettleHeldHits();
   void ApplyWhatHitsTold();
   void NameOfficePackages();
   void SendProgress(uint64_t position, bool last = false);
@@ -384,6 +396,7 @@ class DeepScan {
   bool open_ = false;
   FileEndFinder finder_;
   uint64_t fedTo_ = 0;   // sector up to which the open hit was fed
+  std::vector<HeldHit> held_;   // headers inside the open hit, in order
   std::vector<HitFacts> facts_;   // per hit of gFoundFiles
   uint32_t progressShift_ = 0;
   ProgressGate foundGate_;
@@ -431,6 +444,21 @@ void DeepScan::FeedOpenHit(uint64_t toSector) {
     from = pieceEnd;
   }
   fedTo_ = std::max(fedTo_, toSector);
+  if (finder_.done()) SettleHeldHits();
+}
+
+// The open hit's finder has finished: the headers held inside the part it
+// found whole stay part of it; those from where it broke on are files.
+void DeepScan::SettleHeldHits() {
+  if (held_.empty() || !open_ || gFoundFiles.empty()) return;
+  const uint64_t first = gFoundFiles.back().firstSector;
+  const uint64_t whole = finder_.done() ? finder_.length() : 0;
+  auto inside = [&](const HeldHit& h) { return (h.sector - first) * kSectorSize < whole; };
+  if (std::all_of(held_.begin(), held_.end(), inside)) {
+    held_.clear();
+    return;
+  }
+  CloseOpenHit();
 }
 
 void DeepScan::CloseOpenHit() {
@@ -440,6 +468,30 @@ void DeepScan::CloseOpenHit() {
     if (finder_.done()) facts_.back().office = finder_.OfficeKind();
   }
   open_ = false;
+  if (held_.empty() || gFoundFiles.empty()) return;
+  // A finder that ends without a whole part to give leaves every held header
+  // a file of its own, as though it had never been held.
+  const uint64_t first = gFoundFiles.back().firstSector;
+  const uint64_t whole = finder_.done() ? finder_.length() : 0;
+  std::vector<HeldHit> held;
+  held.swap(held_);
+  bool lastWasMpeg = false;
+  for (const HeldHit& h : held) {
+    if ((h.sector - first) * kSectorSize < whole) continue;
+    // Their bytes have passed: the copy-out's finder tells where they end.
+    const bool mpeg = std::strcmp(h.type, "mpg") == 0;
+    if (mpeg && lastWasMpeg) continue;   // one stream's packs
+    lastWasMpeg = mpeg;
+    AddHit(h.sector, h.type, h.record, false);
+  }
+}
+
+bool DeepScan::OpenHitHolds(uint64_t sector) {
+  if (!open_ || gFoundFiles.empty() || facts_.empty()) return false;
+  FeedOpenHit(sector);
+  if (!open_) return false;
+  const uint64_t offset = (sector - gFoundFiles.back().firstSector) * kSectorSize;
+  return offset < facts_.back().capBytes && finder_.Holds(offset);
 }
 
 bool DeepScan::OpenHitEndsBefore(uint64_t sector) {
@@ -454,14 +506,25 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   if (std::strcmp(type, "jpg") == 0 && std::memcmp(bytes + 6, "Exif", 4) != 0 &&
       std::memcmp(bytes + 6, "JFIF", 4) != 0)
     return false;
+  // A header inside the open hit's own structure (a picture's thumbnail, an
+  // archive's members, a package's pictures) is part of that file.
+  if (OpenHitHolds(sector)) {
+    HeldHit h = {sector, {}, record};
+    std::memcpy(h.type, type, strnlen(type, sizeof h.type - 1));
+    held_.push_back(h);
+    return false;
+  }
   if (std::strcmp(type, "mpg") == 0) {
     // An MPEG stream's own packs begin sectors all through it: they are one
     // file, unless the stream before them has ended.
     if (gLastHitWasMpeg && !OpenHitEndsBefore(sector)) return false;
-    gLastHitWasMpeg = 1;
-  } else {
-    gLastHitWasMpeg = 0;
   }
+  return AddHit(sector, type, record, true);
+}
+
+// follow: the hit's bytes are still to come, and its finder walks them.
+bool DeepScan::AddHit(uint64_t sector, const char* type, size_t record, bool follow) {
+  gLastHitWasMpeg = std::strcmp(type, "mpg") == 0 ? 1 : 0;
   char key[7] = {};
   std::memcpy(key, type, strnlen(type, sizeof key));
   uint32_t count = 1;
@@ -485,7 +548,8 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   hit.source = static_cast<uint16_t>(target_ & 0xFFFF);
   hit.selected = 1;
 
-  // The hit before this one has seen all the sectors it is going to.
+  // The hit before this one has seen all the sectors it is going to (and
+  // the headers it held from where it broke on are recorded first).
   FeedOpenHit(sector);
   CloseOpenHit();
   if (!AppendFoundFile(hit)) return false;
@@ -493,8 +557,8 @@ bool DeepScan::RecordFoundFile(uint64_t sector, const char* type, const uint8_t*
   facts.capBytes = table_.SizeCap(record);
   if (facts.capBytes == 0) facts.capBytes = kDefaultCapBytes;
   facts_.push_back(facts);
-  open_ = true;
-  finder_.Reset(FileEndKindOfType(typeName));
+  open_ = follow;
+  finder_.Reset(FileEndKindOfType(follow ? typeName : nullptr));
   fedTo_ = sector;
 
   gDeepScanHitCount = static_cast<uint32_t>(gFoundFiles.size());
@@ -674,11 +738,13 @@ int DeepScan::Run(uint64_t from) {
   if (!anyRead_ && !stopped) return kDeepScanCannotRead;
   if (gFoundFiles.empty()) return kDeepScanNothing;
   if (stopped) {
+    CloseOpenHit();
     CloseFoundFilesOnStop(total_);
   } else {
     // A stream that stopped on a frame's or packet's boundary at the very end
     // of the source ends there.
     if (reachedEnd && open_ && fedTo_ >= total_) finder_.Finish();
+    CloseOpenHit();
     CloseFoundFilesAtEnd(position, total_);
   }
   ApplyWhatHitsTold();
@@ -697,8 +763,8 @@ int RawSignatureScanFrom(uint32_t target, uint64_t firstSector, SourceReport* re
   if (report) *report = scanned;
   gFoundFiles.clear();
   gDeepScanHitCount = 0;
-  gScanAbort = 0;
-  gDeepScanAbort = 0;
+  // gDeepScanAbort is the page's: it clears it before it starts this worker,
+  // so a stop asked for in between is kept, not wiped here.
   // A run of MPEG hits belongs to one scan: the last hit of an earlier scan
   // must not swallow the first MPEG of this one.
   gLastHitWasMpeg = 0;

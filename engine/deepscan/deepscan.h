@@ -6,7 +6,10 @@
 // ends, its last sector is that end rather than the sector before the next
 // hit. A hit whose structure tells nothing ends at the next hit, at the size
 // limit the table gives its type, or at the end of the source, whichever
-// comes first.
+// comes first. A header that begins inside a hit whose end finder is still
+// walking the file there (a JPEG's thumbnail, a zip's members, the pictures
+// of a package or a compound file) is part of that hit, not a new one,
+// unless the walk later breaks before it or ends without an end to give.
 //
 // The scan runs on the deep-scan page's worker; it sends (never posts) to the
 // window in gDeepScanWindow:
@@ -55,9 +58,9 @@ constexpr int kDeepScanCannotRead = -5;    // it opened, but not one block of it
 constexpr int kDeepScanNoMemory = -6;      // no room for the block buffer: nothing was looked at
 
 // Scans the disk or volume named by the sector target (disk/raw.h), from its
-// first sector to its last, whatever its size. Clears gScanAbort and
-// gDeepScanAbort at its start, empties gFoundFiles, and polls gDeepScanAbort
-// once per block: a stop keeps the hits so far, the last one 2048 sectors
+// first sector to its last, whatever its size. Empties gFoundFiles and polls
+// gDeepScanAbort once per block (the one who starts the scan clears it
+// before, and the scan never does, so a stop raised meanwhile holds): a stop keeps the hits so far, the last one 2048 sectors
 // long (or to its own end, when that is known and shorter).
 // report (may be null) names the source and, for kDeepScanCannotOpen and
 // kDeepScanCannotRead, the system's reason.

@@ -14,6 +14,7 @@
 
 HWND gRawProgressWindow = nullptr;
 std::atomic<uint32_t> gRawRecoverFailedFiles{0};
+std::atomic<uint32_t> gRawRecoverDamagedFiles{0};
 
 namespace {
 
@@ -154,6 +155,9 @@ int CopyWithSource(HitSource& source, size_t index, const char* destination, Rec
   // file's name, looking whole.
   if (rc == kRawCopyStopped || (rc != kRawCopyDone && rc != kRawCopyPartial && done < sectors))
     DeleteFileA(written.c_str());
+  // What was written is all of the file that was whole, and no more; it is
+  // not the whole file.
+  if (rc == kRawCopyDone && (finder.cut() || (finder.ranOut() && finder.length() == 0))) rc = kRawCopyDamaged;
   return rc;
 }
 
@@ -251,6 +255,7 @@ std::vector<std::string> OutputNames() {
 
 int CopyOutFoundFiles(const char* destination) {
   gRawRecoverFailedFiles = 0;
+  gRawRecoverDamagedFiles = 0;
   uint8_t* chunk = AllocateChunk();
   if (!chunk) return 0;
   HitSource source;
@@ -271,6 +276,10 @@ int CopyOutFoundFiles(const char* destination) {
     held = !notify && report.destination[0] != 0;
     if (rc == kRawCopyDone) {
       ++whole;
+      continue;
+    }
+    if (rc == kRawCopyDamaged) {
+      ++gRawRecoverDamagedFiles;
       continue;
     }
     if (rc == kRawCopyStopped) break;

@@ -24,6 +24,10 @@ extern HWND gRawProgressWindow;
 // Files of the last copy-out that were not written whole (unreadable
 // sectors, a full or refused destination); the report can say so.
 extern std::atomic<uint32_t> gRawRecoverFailedFiles;
+// Files of the last copy-out written as far as they were whole and known
+// damaged: their structure broke (another file's bytes followed a piece) or
+// ended before the structure said it would.
+extern std::atomic<uint32_t> gRawRecoverDamagedFiles;
 
 // Previews are read only for these and at most this many bytes.
 constexpr uint32_t kPreviewMaxBytes = 10 * 1024 * 1024;
@@ -53,6 +57,7 @@ constexpr int kRawCopyRefused = -3;    // no such hit, its source cannot be open
                                        // destination lies on the scanned volume
 constexpr int kRawCopyStopped = -4;    // gScanAbort was raised: the partial file is removed
 constexpr int kRawCopyDestinationFull = -5;   // the destination is full: the cut copy is removed
+constexpr int kRawCopyDamaged = 1;     // written as far as the file was whole; known damaged
 
 // Copies hit `index` of gFoundFiles to destination (a folder "X:\..."). When
 // report is given it receives the hit's name and the path written, as soon
@@ -66,5 +71,6 @@ int CopyOutFoundFile(size_t index, const char* destination, RecoverProgressBlock
 // 00000500\00000001.jpg"). Ends early when gScanAbort is raised, or when the
 // destination is full; the one who starts it clears gScanAbort before it
 // starts, so that a stop asked for meanwhile is not lost. Returns the number
-// of files written whole; gRawRecoverFailedFiles counts the others.
+// of files written whole; gRawRecoverDamagedFiles and gRawRecoverFailedFiles
+// count the others.
 int CopyOutFoundFiles(const char* destination);

@@ -84,7 +84,8 @@ TEST(DeepScanHostileDisk, TheScanAndTheCopyOutEndAndStayInBounds) {
   std::vector<Received> files = Of(WM_RECOVER_FILE);
   ASSERT_FALSE(files.empty());
   EXPECT_EQ(files.back().wParam, gFoundFiles.size());
-  EXPECT_EQ(static_cast<size_t>(whole) + gRawRecoverFailedFiles.load(), gFoundFiles.size());
+  EXPECT_EQ(static_cast<size_t>(whole) + gRawRecoverDamagedFiles.load() + gRawRecoverFailedFiles.load(),
+            gFoundFiles.size());
   for (const Received& f : files) {
     ASSERT_EQ(f.destination.compare(0, dest.size(), dest), 0) << f.destination;
     ASSERT_GE(f.wParam, 1u);

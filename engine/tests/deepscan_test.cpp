@@ -198,7 +198,6 @@ TEST(DeepScanStop, TheStopFlagKeepsTheHitsSoFarAndClosesTheLastOne) {
     if (r.message == WM_RAWSCAN_PROGRESS && r.lParam == 0) Sleep(150);
     if (r.message == WM_RAWSCAN_PROGRESS && r.lParam == 8192) gDeepScanAbort = 1;
   };
-  gScanAbort = 1;   // left over from an earlier scan: cleared at the start
   ASSERT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanDone);
   EXPECT_EQ(Of(WM_RAWSCAN_PROGRESS).size(), 2u);
   std::vector<Hit> before;
@@ -224,6 +223,14 @@ TEST(DeepScanStop, TheStopFlagKeepsTheHitsSoFarAndClosesTheLastOne) {
     if (r.message == WM_RAWSCAN_PROGRESS) gDeepScanAbort = 1;
   };
   EXPECT_EQ(Scan(VolumeTarget(kVolume)), kDeepScanNothing);
+  EXPECT_TRUE(gFoundFiles.empty());
+
+  // A stop raised after the page cleared the flag and before the worker got
+  // going is the scan's to obey, not to wipe.
+  gDeepScanAbort = 1;
+  int rc = 0;
+  testsupport::RunPumping([&] { rc = RawSignatureScan(VolumeTarget(kVolume)); });
+  EXPECT_EQ(rc, kDeepScanNothing);
   EXPECT_TRUE(gFoundFiles.empty());
   gDeepScanAbort = 0;
 }

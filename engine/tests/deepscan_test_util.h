@@ -111,8 +111,10 @@ inline HWND Receiver() {
 
 using testsupport::RunPumping;
 
+// As the page does: the stop flag is cleared before the scan starts.
 inline int Scan(uint32_t target) {
   Messages().clear();
+  gDeepScanAbort = 0;
   gDeepScanWindow = Receiver();
   int rc = 0;
   RunPumping([&] { rc = RawSignatureScan(target); });

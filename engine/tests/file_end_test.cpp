@@ -4,6 +4,7 @@
 // same answer however they are cut.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "deepscan/file_end.h"
@@ -39,7 +40,8 @@ std::vector<Sample> Samples() {
 struct Answer {
   bool done;
   uint64_t length;
-  bool operator==(const Answer& o) const { return done == o.done && length == o.length; }
+  bool cut;
+  bool operator==(const Answer& o) const { return done == o.done && length == o.length && cut == o.cut; }
 };
 
 // finish: the source ends where the bytes do.
@@ -54,7 +56,7 @@ Answer FeedInPieces(FileEndKind kind, const std::string& bytes, std::mt19937& rn
   }
   if (finish) f.Finish();
   if (office) *office = f.OfficeKind();
-  return {f.done(), f.length()};
+  return {f.done(), f.length(), f.cut()};
 }
 
 }  // namespace
@@ -203,4 +205,44 @@ TEST(FileEnd, PdfTakesItsLastEndLineAndAGapForgetsAGuess) {
   EXPECT_EQ(FileEndKindOfType("DOCX"), FileEndKind::kZip);
   EXPECT_EQ(FileEndKindOfType("psd"), FileEndKind::kNone);
   EXPECT_EQ(FileEndKindOfType(nullptr), FileEndKind::kNone);
+}
+
+// The tools' files with their bytes replaced from some sector on: the finder
+// ends them there, as damaged, whatever pieces the bytes arrive in.
+TEST(FileEnd, AStructureThatBreaksEndsTheFileWhereItsWholePartEnds) {
+  std::mt19937 rng(5);
+  int jpegs = 0, pngs = 0, zips = 0;
+  for (const Sample& s : Samples()) {
+    const FileEndKind kind = FileEndKindOfType(s.hit.type.c_str());
+    const size_t sectors = static_cast<size_t>(s.hit.size / 512);
+    if (sectors < 8) continue;
+    SCOPED_TRACE(s.hit.source);
+    const size_t k = sectors / 2;
+    std::string broken = s.bytes.substr(0, k * 512);
+    if (kind == FileEndKind::kJpeg) {
+      // An MFT record in the middle of the entropy-coded data.
+      std::string record(1024, '\0');
+      std::memcpy(&record[0], "FILE0\0\3\0", 8);
+      broken += record + s.bytes.substr(k * 512 + 1024);
+      Answer a = FeedInPieces(kind, broken, rng, 1 + rng() % 5000);
+      EXPECT_TRUE(a.cut);
+      EXPECT_EQ(a.length, k * 512);
+      EXPECT_EQ(FeedInPieces(kind, broken, rng, 7), a);
+      ++jpegs;
+    } else if (kind == FileEndKind::kPng ||
+               (kind == FileEndKind::kZip && s.hit.type == "zip" && s.hit.source.find("streamed") == std::string::npos)) {
+      // Random bytes from the middle on: a CRC or a record that is none.
+      for (size_t i = 0; i < 256 * 512; ++i) broken += static_cast<char>(rng());
+      Answer a = FeedInPieces(kind, broken, rng, 1 + rng() % 5000);
+      EXPECT_TRUE(a.cut);
+      EXPECT_EQ(a.length % 512, 0u);
+      EXPECT_GT(a.length, 0u);
+      EXPECT_LE(a.length, k * 512 + 512) << "never past the sector the junk begins in";
+      EXPECT_EQ(FeedInPieces(kind, broken, rng, 7), a);
+      ++(kind == FileEndKind::kPng ? pngs : zips);
+    }
+  }
+  EXPECT_GE(jpegs, 2);
+  EXPECT_GE(pngs, 1);
+  EXPECT_GE(zips, 1);
 }

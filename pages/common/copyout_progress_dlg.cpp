@@ -345,9 +345,10 @@ void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;
 }
 
-uint32_t CPtRecoveringDlg::CountRecovered() const { return WholeFiles(gRawRecoverFailedFiles.load()); }
-// A hit is copied as its sectors are: none is known damaged.
-uint32_t CPtRecoveringDlg::CountDamaged() const { return 0; }
+uint32_t CPtRecoveringDlg::CountRecovered() const {
+  return WholeFiles(gRawRecoverFailedFiles.load() + gRawRecoverDamagedFiles.load());
+}
+uint32_t CPtRecoveringDlg::CountDamaged() const { return gRawRecoverDamagedFiles.load(); }
 uint32_t CPtRecoveringDlg::CountFailed() const { return gRawRecoverFailedFiles.load(); }
 
 void CPtRecoveringDlg::Finish(bool report) {

@@ -53,6 +53,9 @@ BOOL CPhotoScanDlg::StartWorker() { return StartWorker(&CPhotoScanDlg::ScanThrea
 BOOL CPhotoScanDlg::StartWorker(WorkerProc proc) {
   if (m_worker || !m_hWnd) return FALSE;
   m_window = m_hWnd;
+  // Cleared here, before the worker runs: a stop the user asks for from now
+  // on is never lost to the worker's start.
+  gDeepScanAbort = 0;
   m_worker = AfxBeginThread(proc, this);
   return m_worker != nullptr;
 }

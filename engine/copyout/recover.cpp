@@ -253,7 +253,8 @@ class FatFileWriter {
 }  // namespace
 
 int RecoverSelectedFiles(HWND window, const char* destination) {
-  gRecoverAbort = 0;
+  // The stop flag is the page's: it lowers it before the worker starts, and a
+  // Stop pressed before this line must still stop the run.
   gRecoveredSectors = 0;
   gRecoverFailedFiles = 0;
   gRecoverDamagedFiles = 0;

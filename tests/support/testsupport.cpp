@@ -108,7 +108,10 @@ static void RemoveTree(const std::string& dir) {
       std::string n = fd.cFileName;
       if (n == "." || n == "..") continue;
       std::string full = dir + n;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link: removed itself where it can be, never what it points to.
+        RemoveDirectoryA(full.c_str()) || DeleteFileA(full.c_str());
+      } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(full + "\\");
         RemoveDirectoryA(full.c_str());
       } else {

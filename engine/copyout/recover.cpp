@@ -194,7 +194,11 @@ class CopyWriters {
       }
     Lane& lane = *lanes_[std::hash<std::string>()(job.place.key) % lanes_.size()];
     std::unique_lock<std::mutex> lock(lane.lock);
-    lane.room.wait(lock, [&] { return lane.jobs.size() < kMaxWaiting; });
+    if (lane.jobs.size() >= kMaxWaiting) {
+      lane.producerWaits = true;
+      lane.room.wait(lock, [&] { return lane.jobs.size() < kMaxWaiting; });
+      lane.producerWaits = false;
+    }
     lane.jobs.push_back(std::move(job));
     lane.work.notify_one();
   }
@@ -219,6 +223,7 @@ class CopyWriters {
     std::condition_variable work, room;
     std::deque<CopyJob> jobs;
     bool closing = false;
+    bool producerWaits = false;
     std::thread thread;
   };
 
@@ -256,8 +261,11 @@ class CopyWriters {
         if (lane->jobs.empty()) break;
         job = std::move(lane->jobs.front());
         lane->jobs.pop_front();
+        // Under Wine every wake-up is a round trip to the server: the
+        // copy-out's thread, held by a full queue, is woken once half of it
+        // is done, not for each file.
+        if (lane->producerWaits && lane->jobs.size() <= kMaxWaiting / 2) lane->room.notify_one();
       }
-      lane->room.notify_one();
       if (job.driveIndex != source.driveIndex) {
         ntfs.reset();
         opened = source.Open(job.driveIndex);

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -11,8 +10,6 @@ namespace {
 
 std::mutex gTallyLock;
 CopyOutTally gLastTally;
-uint32_t gTallyRuns = 0;
-std::atomic<CopyOutTallyWatcher> gWatcher{nullptr};
 
 // With SALVORA_TALLY_LOG set (the test bed sets it), each run's tally is
 // added to that file as a line, marked when it does not add up, so that a
@@ -41,10 +38,8 @@ void ReportCopyOutTally(const char* road, const CopyOutTally& tally) {
   {
     std::lock_guard<std::mutex> lock(gTallyLock);
     gLastTally = tally;
-    ++gTallyRuns;
   }
   LogTally(road ? road : "", tally);
-  if (CopyOutTallyWatcher w = gWatcher.load()) w(road ? road : "", tally);
 }
 
 CopyOutTally LastCopyOutTally() {
@@ -52,15 +47,8 @@ CopyOutTally LastCopyOutTally() {
   return gLastTally;
 }
 
-uint32_t CopyOutTallyRuns() {
-  std::lock_guard<std::mutex> lock(gTallyLock);
-  return gTallyRuns;
-}
-
 void FormatCopyOutTally(const CopyOutTally& t, char* out, unsigned size) {
   if (!out || size == 0) return;
   std::snprintf(out, size, "ticked %u whole %u damaged %u failed %u not-started %u", t.ticked, t.whole, t.damaged,
                 t.failed, t.notStarted);
 }
-
-void SetCopyOutTallyWatcher(CopyOutTallyWatcher watcher) { gWatcher = watcher; }

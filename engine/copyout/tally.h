@@ -1,7 +1,7 @@
 // What a copy-out run came to, as its report counts it. Every road's
 // copy-out fills one as it ends: each file the user ticked is whole,
 // damaged, failed or not started (the stop came before it), and nothing is
-// counted twice or left out. Benchmarks print it; the tests check every run.
+// counted twice or left out. Benchmarks print it; the test bed checks every run.
 #pragma once
 
 #include <cstdint>
@@ -19,15 +19,12 @@ struct CopyOutTally {
 };
 
 // Called by a road's copy-out as it ends; road names it ("deleted", "unformat", ...).
+// With SALVORA_TALLY_LOG set (the test bed sets it) the tally is also added
+// as a line to that file, marked when it does not add up.
 void ReportCopyOutTally(const char* road, const CopyOutTally& tally);
 
-// The last run's tally, and how many runs have reported since the program began.
+// The last run's tally.
 CopyOutTally LastCopyOutTally();
-uint32_t CopyOutTallyRuns();
 
 // "ticked N whole N damaged N failed N not-started N" into out.
 void FormatCopyOutTally(const CopyOutTally& tally, char* out, unsigned size);
-
-// One function (the tests install one) hears of every run's tally.
-using CopyOutTallyWatcher = void (*)(const char* road, const CopyOutTally& tally);
-void SetCopyOutTallyWatcher(CopyOutTallyWatcher watcher);

@@ -11,6 +11,7 @@
 
 #include "copyout/output.h"
 #include "copyout/recover.h"
+#include "copyout/tally.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "fat_test_util.h"
@@ -194,6 +195,10 @@ TEST_P(StopBeforeAFileBegins, TheAnnouncedFileIsNeitherWrittenNorCounted) {
   EXPECT_EQ(gFileCounter.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
+  const CopyOutTally tally = LastCopyOutTally();
+  EXPECT_EQ(tally.ticked, ticked.size());
+  EXPECT_EQ(tally.notStarted, ticked.size()) << "every ticked file is counted, as not started";
+  EXPECT_TRUE(tally.AddsUp());
   std::vector<std::string> files;
   ListFiles(dest, &files);
   EXPECT_TRUE(files.empty());
@@ -402,6 +407,7 @@ TEST(FatCopyOut, AStopPressedBeforeTheWorkerStartsIsKept) {
   gFileCounter = 0;
   EXPECT_EQ(RecoverSelectedFiles(nullptr, dest.c_str()), -1) << "nothing ran";
   EXPECT_EQ(gRecoverAbort.load(), 1);
+  EXPECT_EQ(LastCopyOutTally().notStarted, Records().size());
   EXPECT_EQ(gFileCounter.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   std::vector<std::string> files;

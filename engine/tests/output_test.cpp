@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "copyout/output.h"
+#include "ntfs/ntfs_copy.h"
 #include "state.h"
 #include "testsupport.h"
 
@@ -299,3 +300,33 @@ TEST(WriteRecoveredBytes, CountsSectorsAndRefusesNoHandle) {
   EXPECT_EQ(WriteRecoveredBytes(nullptr, data.data(), 1), -1);
   EXPECT_EQ(WriteRecoveredBytes(INVALID_HANDLE_VALUE, data.data(), 1), -1);
 }
+
+// A copy counts whole only when it holds exactly what the record gives, and
+// what the record gives is the size the list showed.
+TEST(PreparedNtfsCopy, ACopyOfAnotherSizeIsNeverWhole) {
+  std::string dest = ScratchDir("out-sizes");
+  NtfsGeometry g;
+  g.sectorsPerCluster = 8;
+  g.clusterBytes = 4096;
+  g.totalSectors = 1 << 20;
+  g.totalClusters = g.totalSectors / 8;
+  NtfsVolume volume(nullptr, 0, g);   // a resident value reads nothing from the volume
+  NtfsPreparedCopy p;
+  p.stream.resident = true;
+  p.stream.residentValue = {'a', 'b', 'c'};
+  p.plan.bytes = 3;
+  p.listedSize = 3;
+  int error = 0;
+  OutputFile out;
+  ASSERT_TRUE(out.Create("\\same.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), 0);
+  p.listedSize = 65536;   // the list showed more than the record now gives
+  ASSERT_TRUE(out.Create("\\listed-larger.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), kCopyDamaged);
+  p.listedSize = 5;
+  p.plan.bytes = 5;       // the output comes out shorter than planned
+  ASSERT_TRUE(out.Create("\\short.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), -1);
+  EXPECT_TRUE(Exists(dest + "short.txt")) << "kept: it may be all there is";
+}
+

@@ -2,20 +2,26 @@
 # Benchmark (not a test): the FAT deleted-file scan plus the copy-out of
 # everything it finds, on a 1 GiB FAT32 image with 10,000 files of which half
 # are deleted, against sleuthkit's tsk_recover (which recovers the deleted
-# files by default) on the same image. Prints both times and their ratio.
-#   bench-fat.sh            the image is made once and kept in build/bench
-#   bench-fat.sh --memory   both write to /dev/shm: the disk's write-back of
-#                           200 MB then slows neither, and the ratio is the
-#                           programs' own
+# files by default) on the same image. Prints both times and their ratio,
+# the four counts of our copy-out, and with several runs the range of each.
+#   bench-fat.sh [--memory] [--runs N]
+#     the image is made once and kept in build/bench
+#     --memory   both write to /dev/shm: the disk's write-back of 200 MB then
+#                slows neither, and the ratio is the programs' own
+#     --runs N   N runs of each, one after the other (default 1)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/bench-lib.sh"
 img=$bench/fat32-1g.img
 out=$bench
-if [ "${1:-}" = "--memory" ]; then
-  out=/dev/shm/salvora-bench-fat.$$
-  mkdir -p "$out"
-fi
+runs=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --memory) out=/dev/shm/salvora-bench-fat.$$; mkdir -p "$out"; shift ;;
+    --runs) runs=$2; shift 2 ;;
+    *) die "usage: bench-fat.sh [--memory] [--runs N]" ;;
+  esac
+done
 
 if [ ! -f "$img.done" ]; then
   stage "image: 1 GiB FAT32, 10,000 files, 5,000 deleted (mkfs.fat + mtools)"
@@ -31,34 +37,49 @@ if [ "$out" != "$bench" ]; then
   trap 'rm -rf "$out"; [ -n "${SALVORA_KEEP_WINE:-}" ] || wine_stop' EXIT
 fi
 
-stage "salvora: scan + copy-out under wine64"
-rm -rf "$out/ours" && mkdir -p "$out/ours"
-t0=$(now)
-"$top/scripts/wine-run" --drive X="$img" --dir R="$out/ours" "$exe" 'X:\' 'R:\out' | tee "$bench/ours.txt"
-t1=$(now)
-ours_files=$(find "$out/ours/out" -type f | wc -l)
-ours_bytes=$(du -sb "$out/ours/out" | cut -f1)
+results=$bench/fat-runs.txt
+: >"$results"
+for run in $(seq 1 "$runs"); do
+  stage "run $run of $runs: salvora (scan + copy-out under wine64), then tsk_recover"
+  rm -rf "$out/ours" && mkdir -p "$out/ours"
+  t0=$(now)
+  "$top/scripts/wine-run" --drive X="$img" --dir R="$out/ours" "$exe" 'X:\' 'R:\out' | tr -d '\r' >"$bench/ours.txt"
+  t1=$(now)
+  cat "$bench/ours.txt"
+  ours_files=$(find "$out/ours/out" -type f | wc -l)
+  ours_bytes=$(du -sb "$out/ours/out" | cut -f1)
+  rm -rf "$out/tsk" && mkdir -p "$out/tsk"
+  t2=$(now)
+  tsk_recover "$img" "$out/tsk" | tail -1
+  t3=$(now)
+  tsk_files=$(find "$out/tsk" -type f | wc -l)
+  tsk_bytes=$(du -sb "$out/tsk" | cut -f1)
+  stage_done
+  # The same files, the same bytes: compare the recovered trees.
+  same=$(tree_sums "$out/ours/out" | sort -k2 | sha256sum | cut -c1-16)
+  theirs=$(tree_sums "$out/tsk" | sort -k2 | sha256sum | cut -c1-16)
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  echo "$t0 $t1 $t2 $t3 $ours_files $ours_bytes $tsk_files $tsk_bytes $same $theirs $load" >>"$results"
+done
+tally=$(grep '^ticked' "$bench/ours.txt" || true)
 
-stage "tsk_recover (deleted files, the default)"
-rm -rf "$out/tsk" && mkdir -p "$out/tsk"
-t2=$(now)
-tsk_recover "$img" "$out/tsk" | tail -1
-t3=$(now)
-tsk_files=$(find "$out/tsk" -type f | wc -l)
-tsk_bytes=$(du -sb "$out/tsk" | cut -f1)
-stage_done
-
-# The same files, the same bytes: compare the recovered trees.
-same=$(tree_sums "$out/ours/out" | sort -k2 | sha256sum | cut -c1-16)
-theirs=$(tree_sums "$out/tsk" | sort -k2 | sha256sum | cut -c1-16)
-
-python3 - "$t0" "$t1" "$t2" "$t3" "$ours_files" "$ours_bytes" "$tsk_files" "$tsk_bytes" "$same" "$theirs" <<'PY'
+python3 - "$results" "$tally" "$(nproc)" <<'PY'
 import sys
-t0, t1, t2, t3 = map(float, sys.argv[1:5])
-of, ob, tf, tb = map(int, sys.argv[5:9])
-ours, tsk = t1 - t0, t3 - t2
-print("salvora      %7.2f s wall (wine start included)  %5d files %11d bytes" % (ours, of, ob))
-print("tsk_recover  %7.2f s wall                        %5d files %11d bytes" % (tsk, tf, tb))
-print("ratio salvora / tsk_recover: %.2f" % (ours / tsk))
-print("recovered trees %s" % ("identical" if sys.argv[9] == sys.argv[10] else "differ"))
+rows = [l.split() for l in open(sys.argv[1]) if l.strip()]
+ratios = []
+for r in rows:
+    t0, t1, t2, t3 = map(float, r[0:4])
+    of, ob, tf, tb = map(int, r[4:8])
+    ours, tsk = t1 - t0, t3 - t2
+    ratios.append((ours, tsk, ours / tsk, float(r[10])))
+    print("salvora %6.2f s (wine start included) %5d files %11d bytes | tsk_recover %6.2f s %5d files %11d bytes"
+          " | ratio %.2f | trees %s | load %s" % (ours, of, ob, tsk, tf, tb, ours / tsk,
+                                                 "identical" if r[8] == r[9] else "DIFFER", r[10]))
+print("salvora copy-out: %s" % (sys.argv[2] or "(no tally printed)"))
+if len(ratios) > 1:
+    rng = lambda k: "%.2f-%.2f" % (min(x[k] for x in ratios), max(x[k] for x in ratios))
+    print("over %d runs: salvora %s s, tsk_recover %s s, ratio salvora / tsk_recover %s, load %s on %s CPUs"
+          % (len(ratios), rng(0), rng(1), rng(2), rng(3), sys.argv[3]))
+else:
+    print("ratio salvora / tsk_recover: %.2f" % ratios[0][2])
 PY

@@ -2,10 +2,12 @@
 # Benchmark (not a test): the NTFS deleted-file scan against sleuthkit's
 # `fls -r -d` and ntfs-3g's `ntfsundelete --scan` on the same image, an NTFS
 # volume of about 20,000 files of which half are deleted.
-#   bench-ntfs.sh [files] [--copy]        default 20000
-# With --copy, every deleted file found is also copied out, against
-# sleuthkit's tsk_recover (which recovers the unallocated files) on the same
-# image: one run each, the times and the number of files written.
+#   bench-ntfs.sh [files] [--copy [--memory] [--runs N]]     default 20000
+# With --copy, every deleted file found is also copied out (scan and copy,
+# Wine's start included), against sleuthkit's tsk_recover (which recovers the
+# unallocated files) on the same image: N runs each (default 1), the times,
+# the files written, the four counts of our copy-out and the ratio (with its
+# range over several runs). --memory writes both to /dev/shm.
 # The image is built once (mkntfs + libntfs-3g) and cached in
 # ~/.cache/salvora-bench. Each tool runs three times; the best time counts
 # (warm page cache for all three). Our time is measured inside the program,
@@ -15,6 +17,15 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/bench-lib.sh"
 files=${1:-20000}
 copy=${2:-}
+copy_out=$bench copy_runs=1
+[ $# -gt 2 ] && shift 2 || set --
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --memory) copy_out=/dev/shm/salvora-bench-ntfs.$$; shift ;;
+    --runs) copy_runs=$2; shift 2 ;;
+    *) die "usage: bench-ntfs.sh [files] [--copy [--memory] [--runs N]]" ;;
+  esac
+done
 
 bench_exe ntfs_bench
 
@@ -91,22 +102,26 @@ echo "ratio scan/fls:          $(ratio "$ours" "$fls_ms")"
 echo "ratio scan/ntfsundelete: $(ratio "$ours" "$und_ms")"
 
 if [ "$copy" = "--copy" ]; then
-  stage "copy-out"
-  ours_out=$bench/ntfs-copy-ours tsk_out=$bench/ntfs-copy-tsk
-  rm -rf "$ours_out" "$tsk_out"
-  mkdir -p "$ours_out" "$tsk_out"
-  res=$("$top/scripts/wine-run" --drive X="$img" "$exe" 'X:\' 1 "Z:${ours_out//\//\\}" | tr -d '\r')
-  copy_ms=$(echo "$res" | awk '/copy_ms/{print $2}')
-  failed=$(echo "$res" | awk '/^failed/{print $2}')
-  damaged=$(echo "$res" | awk '/^damaged/{print $2}')
-  t0=$(date +%s%N)
-  tsk_recover "$img" "$tsk_out" >/dev/null 2>&1 || true
-  tsk_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
-  stage_done
+  ours_out=$copy_out/ntfs-copy-ours tsk_out=$copy_out/ntfs-copy-tsk
+  [ "$copy_out" = "$bench" ] || trap 'rm -rf "$copy_out"; [ -n "${SALVORA_KEEP_WINE:-}" ] || wine_stop' EXIT
   echo
-  printf '%-34s %10s %10s\n' "" "ms" "files"
-  printf '%-34s %10s %10s\n' "salvora copy-out (in process)" "$copy_ms" "$(find "$ours_out" -type f | wc -l)"
-  printf '%-34s %10s %10s\n' "tsk_recover" "$tsk_ms" "$(find "$tsk_out" -type f | wc -l)"
-  echo "failed $failed, damaged $damaged"
-  echo "ratio copy-out/tsk_recover:  $(ratio "$copy_ms" "$tsk_ms")"
+  printf '%-6s %12s %10s %12s %10s %7s %6s\n' "run" "salvora ms" "files" "tsk ms" "files" "ratio" "load"
+  ratios=()
+  for run in $(seq 1 "$copy_runs"); do
+    rm -rf "$ours_out" "$tsk_out"
+    mkdir -p "$ours_out" "$tsk_out"
+    t0=$(date +%s%N)
+    res=$("$top/scripts/wine-run" --drive X="$img" --dir R="$ours_out" "$exe" 'X:\' 1 'R:\' | tr -d '\r')
+    ours_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+    t0=$(date +%s%N)
+    tsk_recover "$img" "$tsk_out" >/dev/null 2>&1 || true
+    tsk_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+    r=$(ratio "$ours_ms" "$tsk_ms")
+    ratios+=("$r")
+    printf '%-6s %12s %10s %12s %10s %7s %6s\n' "$run" "$ours_ms" "$(find "$ours_out" -type f | wc -l)" \
+      "$tsk_ms" "$(find "$tsk_out" -type f | wc -l)" "$r" "$(cut -d' ' -f1 /proc/loadavg)"
+  done
+  echo "salvora copy-out (in process): $(echo "$res" | awk '/copy_ms/{print $2}') ms"
+  echo "salvora copy-out: $(echo "$res" | sed -n 's/^tally //p')"
+  echo "ratio copy-out (scan + copy, wine start included) / tsk_recover: $(printf '%s\n' "${ratios[@]}" | sort -n | sed -n '1p;$p' | paste -sd- -) over $copy_runs run(s), $(nproc) CPUs"
 fi

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "copyout/recover.h"
+#include "copyout/tally.h"
 #include "messages.h"
 #include "state.h"
 #include "volume/delscan.h"
@@ -62,5 +63,8 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(bytes), gRecoverFailedFiles.load(),
               static_cast<unsigned long long>(gProgress));
   std::printf("scan %.3f s copy %.3f s total %.3f s\n", t1 - t0, t2 - t1, t2 - t0);
+  char tally[200];
+  FormatCopyOutTally(LastCopyOutTally(), tally, sizeof tally);
+  std::printf("%s%s\n", tally, LastCopyOutTally().AddsUp() ? "" : "  (DO NOT ADD UP)");
   return 0;
 }

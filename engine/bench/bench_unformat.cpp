@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "copyout/tally.h"
 #include "messages.h"
 #include "records/records.h"
 #include "state.h"
@@ -62,5 +63,10 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(gProgress));
   std::printf("copied %llu failed %d\n", static_cast<unsigned long long>(gFiles), failed);
   std::printf("scan %.3f s copy %.3f s\n", t1 - t0, t2 - t1);
+  if (argc > 3) {
+    char tally[200];
+    FormatCopyOutTally(LastCopyOutTally(), tally, sizeof tally);
+    std::printf("%s%s\n", tally, LastCopyOutTally().AddsUp() ? "" : "  (DO NOT ADD UP)");
+  }
   return 0;
 }

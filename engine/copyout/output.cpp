@@ -80,6 +80,14 @@ bool IsDirectory(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A folder below the destination that files may go into: a real folder, not
+// a link or junction (a reparse point) that would send them elsewhere, for
+// instance one a hostile disk's names lead into. XP already reports the flag.
+bool IsPlainDirectory(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::string FullPath(const std::string& path) {
   char buf[MAX_PATH * 2];
   DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);
@@ -222,11 +230,12 @@ std::string SafePathComponent(const std::string& name) {
   return ShortenName(s, 255);
 }
 
-HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error, std::string* createdPath) {
+bool PlaceOutputFile(const char* relativePath, const char* destination, bool trust, int* error,
+                     OutputPlace* place) {
   int dummy;
   if (!error) error = &dummy;
   *error = -1;
-  if (!relativePath || !destination) return nullptr;
+  if (!relativePath || !destination || !place) return false;
 
   // The destination: the user's folder, "X:\..." only.
   std::string dest(destination);
@@ -234,17 +243,17 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
   SanitizeFileName(&dest[0]);
   if (dest.size() == 2) dest += '\\';
   uint8_t letter = static_cast<uint8_t>(dest.empty() ? 0 : dest[0]) & 0xDF;
-  if (dest.size() < 3 || letter < 'A' || letter > 'Z' || dest[1] != ':' || dest[2] != '\\') return nullptr;
+  if (dest.size() < 3 || letter < 'A' || letter > 'Z' || dest[1] != ':' || dest[2] != '\\') return false;
   if (dest.size() > kMaxOutputFolderPath) {
     *error = -3;
-    return nullptr;
+    return false;
   }
   std::string root = FullPath(dest);
-  if (root.size() < 3) return nullptr;
+  if (root.size() < 3) return false;
   while (root.size() > 3 && root.back() == '\\') root.pop_back();
   if (root.size() > kMaxOutputFolderPath) {
     *error = -3;
-    return nullptr;
+    return false;
   }
   std::string prefix = root.back() == '\\' ? root : root + "\\";
 
@@ -265,78 +274,103 @@ HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* 
     parts.pop_back();
   }
 
+  if (!(trust && IsKnownFolder(root))) {
+    // The destination's own folders may not exist yet.
+    for (size_t i : CharStarts(prefix))
+      if (i > 2 && prefix[i] == '\\') CreateDirectoryA(prefix.substr(0, i).c_str(), nullptr);
+    if (!IsDirectory(root)) return false;
+    RememberFolder(root);
+  }
+
+  // Create the folders; a name held by a file, or by a link, gets a
+  // numbered folder instead. A folder found, not made, is looked at once.
+  std::string cur = prefix;
+  for (const std::string& folder : parts) {
+    bool made = false;
+    for (int n = 0; n <= kMaxNumberedName && !made; ++n) {
+      std::string candidate = n == 0 ? folder : NumberedName(folder, n);
+      std::string path = cur + candidate;
+      if (path.size() > kMaxOutputFolderPath) break;
+      if ((trust && IsKnownFolder(path)) || CreateDirectoryA(path.c_str(), nullptr) || IsPlainDirectory(path)) {
+        RememberFolder(path);
+        cur = path + "\\";
+        made = true;
+      } else if (GetLastError() == ERROR_DISK_FULL) {
+        *error = -2;
+        return false;
+      }
+    }
+    if (!made) break;   // the file goes into the deepest folder that could be made
+  }
+  if (cur.size() + 5 > kMaxOutputFilePath) {
+    *error = -3;
+    return false;
+  }
+  place->prefix = prefix;
+  place->folder = cur;
+  place->name = ShortenName(name, kMaxOutputFilePath - cur.size());
+  place->key = NameKey(cur, place->name);
+  *error = 0;
+  return true;
+}
+
+HANDLE CreatePlacedFile(const OutputPlace& place, bool trust, int* error, std::string* createdPath,
+                        bool* folderGone) {
+  int dummy;
+  if (!error) error = &dummy;
+  *error = -1;
+  if (folderGone) *folderGone = false;
+  // Numbers already taken by earlier files of this name are not tried again.
+  for (int n = trust ? NextNumber(place.key) : 0; n <= kMaxNumberedName; ++n) {
+    std::string path = place.folder + (n == 0 ? place.name : NumberedName(place.name, n));
+    std::string full = FullPath(path);
+    // Never anywhere but below the destination.
+    if (full.size() <= place.prefix.size() || full.compare(0, place.prefix.size(), place.prefix) != 0) return nullptr;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+      RememberNextNumber(place.key, n + 1);
+      if (createdPath) *createdPath = path;
+      *error = 0;
+      return h;
+    }
+    DWORD e = GetLastError();
+    if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS || e == ERROR_ACCESS_DENIED) continue;
+    if (e == ERROR_PATH_NOT_FOUND && trust) {
+      if (folderGone) *folderGone = true;
+      return nullptr;
+    }
+    *error = ErrorOfCreate(e);
+    return nullptr;
+  }
+  // Every number of this name is taken: the file fails now, and so will
+  // the next one of the same name, without trying them all again.
+  RememberNextNumber(place.key, kMaxNumberedName + 1);
+  return nullptr;
+}
+
+HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error, std::string* createdPath) {
+  int dummy;
+  if (!error) error = &dummy;
   // The first attempt trusts the folders made for earlier files; when the file
   // then finds its folder gone, the second makes them again.
   for (int attempt = 0; attempt < 2; ++attempt) {
     const bool trust = attempt == 0;
-    if (!(trust && IsKnownFolder(root))) {
-      // The destination's own folders may not exist yet.
-      for (size_t i : CharStarts(prefix))
-        if (i > 2 && prefix[i] == '\\') CreateDirectoryA(prefix.substr(0, i).c_str(), nullptr);
-      if (!IsDirectory(root)) return nullptr;
-      RememberFolder(root);
-    }
-
-    // Create the folders; a name held by a file gets a numbered folder instead.
-    std::string cur = prefix;
-    for (const std::string& folder : parts) {
-      bool made = false;
-      for (int n = 0; n <= kMaxNumberedName && !made; ++n) {
-        std::string candidate = n == 0 ? folder : NumberedName(folder, n);
-        std::string path = cur + candidate;
-        if (path.size() > kMaxOutputFolderPath) break;
-        if ((trust && IsKnownFolder(path)) || CreateDirectoryA(path.c_str(), nullptr) || IsDirectory(path)) {
-          RememberFolder(path);
-          cur = path + "\\";
-          made = true;
-        } else if (GetLastError() == ERROR_DISK_FULL) {
-          *error = -2;
-          return nullptr;
-        }
-      }
-      if (!made) break;   // the file goes into the deepest folder that could be made
-    }
-    if (cur.size() + 5 > kMaxOutputFilePath) {
-      *error = -3;
-      return nullptr;
-    }
-    std::string fileName = ShortenName(name, kMaxOutputFilePath - cur.size());
-
-    // Numbers already taken by earlier files of this name are not tried again.
-    const std::string key = NameKey(cur, fileName);
+    OutputPlace place;
+    if (!PlaceOutputFile(relativePath, destination, trust, error, &place)) return nullptr;
     bool folderGone = false;
-    for (int n = trust ? NextNumber(key) : 0; n <= kMaxNumberedName; ++n) {
-      std::string path = cur + (n == 0 ? fileName : NumberedName(fileName, n));
-      std::string full = FullPath(path);
-      // Never anywhere but below the destination.
-      if (full.size() <= prefix.size() || full.compare(0, prefix.size(), prefix) != 0) return nullptr;
-      HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (h != INVALID_HANDLE_VALUE && h != nullptr) {
-        RememberNextNumber(key, n + 1);
-        if (createdPath) *createdPath = path;
-        *error = 0;
-        return h;
-      }
-      DWORD e = GetLastError();
-      if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS || e == ERROR_ACCESS_DENIED) continue;
-      if (e == ERROR_PATH_NOT_FOUND && trust) {
-        folderGone = true;
-        break;
-      }
-      *error = ErrorOfCreate(e);
-      return nullptr;
-    }
-    if (!folderGone) {
-      // Every number of this name is taken: the file fails now, and so will
-      // the next one of the same name, without trying them all again.
-      RememberNextNumber(key, kMaxNumberedName + 1);
-      return nullptr;
-    }
+    HANDLE h = CreatePlacedFile(place, trust, error, createdPath, &folderGone);
+    if (h || !folderGone) return h;
     // A folder made for an earlier file is gone: make them again.
     ForgetOutputNames();
   }
+  *error = -1;
   return nullptr;
+}
+
+bool OutputHasSize(HANDLE out, uint64_t size) {
+  LARGE_INTEGER now;
+  return GetFileSizeEx(out, &now) && static_cast<uint64_t>(now.QuadPart) == size;
 }
 
 void ForgetOutputNames() {

@@ -3,7 +3,8 @@
 // untrusted: every folder name and the file name are made safe one by one
 // (no separators, drive prefixes, "." or "..", reserved device names, trailing
 // dots or spaces, invalid characters), and the whole path is kept short enough
-// for the 8-bit file functions, dropping the deepest folders first.
+// for the 8-bit file functions, dropping the deepest folders first. A folder
+// already there that is a link or junction is never written through.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +39,29 @@ constexpr int kCopyDamaged = 2;
 HANDLE CreateOutputFile(const char* relativePath, const char* destination, int* error,
                         std::string* createdPath = nullptr);
 
+// CreateOutputFile in two steps, for a copy-out that makes its folders on
+// one thread and its files on others. PlaceOutputFile checks the
+// destination, makes the folders of relativePath (trust: folders made for
+// earlier files are taken as still there) and chooses the name; false with
+// *error set as CreateOutputFile says. CreatePlacedFile then creates the
+// file, numbered when taken; when trust let a vanished folder pass, it
+// returns nullptr with *folderGone set, and CreateOutputFile (which makes the
+// folders again) is the way on. Files of one key must be created one after
+// the other, in the order they are to be numbered.
+struct OutputPlace {
+  std::string prefix;   // the destination, ending in '\'
+  std::string folder;   // the file's folder below it, ending in '\'
+  std::string name;     // the file's name before any number
+  std::string key;      // folder and name as the file system compares them
+};
+bool PlaceOutputFile(const char* relativePath, const char* destination, bool trust, int* error,
+                     OutputPlace* place);
+HANDLE CreatePlacedFile(const OutputPlace& place, bool trust, int* error, std::string* createdPath,
+                        bool* folderGone);
+
+// Whether an output file holds exactly size bytes: a copy counted whole must.
+bool OutputHasSize(HANDLE out, uint64_t size);
+
 // Forgets the folders made and the numbers used so far (a copy-out calls it
 // as it starts: the user may have emptied the destination since the last).
 void ForgetOutputNames();
@@ -70,6 +94,12 @@ class OutputFile {
 
   // CreateOutputFile; false with *error set as it says.
   bool Create(const char* relativePath, const char* destination, int* error);
+  // Takes over a file created by CreateOutputFile or CreatePlacedFile.
+  void Adopt(HANDLE handle, std::string path) {
+    Discard();
+    handle_ = handle;
+    path_ = std::move(path);
+  }
   HANDLE handle() const { return handle_; }
   const std::string& path() const { return path_; }
   // Closes the file, which stays.

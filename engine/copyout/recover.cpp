@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "copyout/output.h"
+#include "copyout/tally.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "fat/fat_volume.h"
@@ -115,40 +117,23 @@ class ProgressSender {
   uint32_t announced_ = 0;
 };
 
-int CopyOne(SourceVolume& v, const DeletedFileRecord& r, size_t index, const char* destination) {
-  char path[sizeof r.path];
-  std::memcpy(path, r.path, sizeof path);
-  path[sizeof path - 1] = 0;
-  switch (v.kind) {
-    case BootKind::Ntfs: {
-      // The record must still hold the file the scan saw.
-      const NtfsScannedIdentity scanned = ScannedNtfsIdentity(index);
-      return CopyOutNtfsFile(destination, v.driveIndex, v.handle, r.location, v.ntfsSectorsPerCluster, path,
-                             &scanned);
-    }
-    case BootKind::Fat16:
-    case BootKind::Fat32:
-      return v.fatCopier->Copy(destination, r.location, path, RecordSize(r), r.damaged != 0);
-    case BootKind::Unknown:
-      break;
-  }
-  // A volume whose boot sector cannot be read, or that carries no file system
-  // this copy-out reads: the file is not recovered, and the report says so.
-  return gRecoverAbort.load() != 0 ? kCopyNotStarted : -1;
-}
-
-// What the files of a run came to. Every file taken on is whole, damaged or
-// failed: the three add up to gFileCounter's growth in this run; one the stop
-// came before is none of these. Both threads of a run count here.
+// What the files of a run came to. Every ticked file is whole, damaged,
+// failed or not started (the stop came before it); the first three add up to
+// gFileCounter's growth in this run. Every thread of a run counts here.
 class Outcome {
  public:
   void Count(size_t index, int rc) {
-    if (rc == kCopyNotStarted) return;
+    if (rc == kCopyNotStarted) {
+      ++notStarted_;
+      return;
+    }
     ++gFileCounter;
     if (rc == kCopyDamaged)
       ++gRecoverDamagedFiles;
     else if (rc != 0)
       ++gRecoverFailedFiles;
+    else
+      ++whole_;
     std::lock_guard<std::mutex> lock(lock_);
     if (!any_ || index >= lastIndex_) {
       any_ = true;
@@ -156,104 +141,159 @@ class Outcome {
       lastResult_ = rc;
     }
   }
+  void NotStarted(uint32_t n) { notStarted_ += n; }
   // The result of the last file in the list that was copied; -1 for none.
   int LastResult() {
     std::lock_guard<std::mutex> lock(lock_);
     return any_ ? lastResult_ : -1;
   }
+  uint32_t whole() const { return whole_.load(); }
+  uint32_t notStarted() const { return notStarted_.load(); }
 
  private:
   std::mutex lock_;
+  std::atomic<uint32_t> whole_{0}, notStarted_{0};
   bool any_ = false;
   size_t lastIndex_ = 0;
   int lastResult_ = -1;
 };
 
-// The deleted FAT files are created in list order on the copy-out's thread,
-// so that numbered names come out as they would one file after the other,
-// and filled meanwhile on a thread of this writer's. Under Wine every file
-// costs several round trips to the server (create, hand over the file,
-// close); the two threads' trips overlap. The writer reads the source
-// through volume handles of its own: a handle's position is not shared.
-class FatFileWriter {
+// One file whose source was checked and whose folder was made on the
+// copy-out's thread, for a writer to create, fill and close.
+struct CopyJob {
+  size_t index = 0;
+  int driveIndex = -1;
+  std::string relativePath;   // for making the folders again if they went
+  OutputPlace place;
+  bool fat = false;
+  uint64_t location = 0;      // FAT: the first data sector
+  uint64_t size = 0;
+  bool damaged = false;
+  std::unique_ptr<NtfsPreparedCopy> ntfs;
+};
+
+// The files are created, filled and closed on several threads at once:
+// under Wine each file costs round trips to the server and, for a name not
+// yet there, a look through its folder; the threads' trips and looks
+// overlap. Files of one name in one folder always go to the same thread, in
+// list order, so that they are numbered as they would be one after the
+// other. Each thread reads the source through volume handles of its own: a
+// handle's position is not shared.
+class CopyWriters {
  public:
-  struct Job {
-    size_t index;
-    int driveIndex;
-    OutputFile out;
-    uint64_t location;
-    uint64_t size;
-    bool damaged;
-  };
+  CopyWriters(Outcome* outcome, const char* destination) : outcome_(outcome), destination_(destination) {}
+  ~CopyWriters() { Drain(); }
 
-  explicit FatFileWriter(Outcome* outcome) : outcome_(outcome) {}
-  ~FatFileWriter() { Drain(); }
-
-  // Hands a created file over; waits while many are waiting already.
-  void Push(Job job) {
-    std::unique_lock<std::mutex> lock(lock_);
-    if (threads_.empty())
-      for (int k = 0; k < kThreads; ++k) threads_.emplace_back([this] { Run(); });
-    room_.wait(lock, [this] { return jobs_.size() < kMaxWaiting; });
-    jobs_.push_back(std::move(job));
-    work_.notify_one();
+  // Hands a file over; waits while its thread has many waiting already.
+  void Push(CopyJob job) {
+    if (lanes_.empty())
+      for (int k = 0; k < kThreads; ++k) {
+        lanes_.emplace_back(new Lane);
+        Lane* lane = lanes_.back().get();
+        lane->thread = std::thread([this, lane] { Run(lane); });
+      }
+    Lane& lane = *lanes_[std::hash<std::string>()(job.place.key) % lanes_.size()];
+    std::unique_lock<std::mutex> lock(lane.lock);
+    if (lane.jobs.size() >= kMaxWaiting) {
+      lane.producerWaits = true;
+      lane.room.wait(lock, [&] { return lane.jobs.size() < kMaxWaiting; });
+      lane.producerWaits = false;
+    }
+    lane.jobs.push_back(std::move(job));
+    lane.work.notify_one();
   }
 
   // Waits until every file handed over is done; the threads end.
   void Drain() {
-    {
-      std::lock_guard<std::mutex> lock(lock_);
-      if (threads_.empty()) return;
-      closing_ = true;
+    for (auto& lane : lanes_) {
+      std::lock_guard<std::mutex> lock(lane->lock);
+      lane->closing = true;
+      lane->work.notify_all();
     }
-    work_.notify_all();
-    for (std::thread& t : threads_) t.join();
-    threads_.clear();
-    closing_ = false;
+    for (auto& lane : lanes_) lane->thread.join();
+    lanes_.clear();
   }
 
  private:
   static constexpr size_t kMaxWaiting = 32;
-  // The creating thread is the slower half: more writers do not help (one
-  // filled the 1 GiB benchmark's files fastest under Wine).
-  static constexpr int kThreads = 1;
+  static constexpr int kThreads = 4;
 
-  void Run() {
+  struct Lane {
+    std::mutex lock;
+    std::condition_variable work, room;
+    std::deque<CopyJob> jobs;
+    bool closing = false;
+    bool producerWaits = false;
+    std::thread thread;
+  };
+
+  int CopyOne(SourceVolume& source, std::unique_ptr<NtfsVolume>& ntfs, CopyJob& job) {
+    if (gRecoverAbort.load() != 0) return kCopyNotStarted;
+    OutputFile out;
+    int error = 0;
+    bool folderGone = false;
+    std::string created;
+    HANDLE h = CreatePlacedFile(job.place, true, &error, &created, &folderGone);
+    if (h)
+      out.Adopt(h, created);
+    else if (!folderGone || !out.Create(job.relativePath.c_str(), destination_, &error))
+      return -2;
+    if (job.fat) {
+      if (!source.fatCopier) return -1;   // the OutputFile goes, and its file with it
+      return source.fatCopier->Finish(&out, job.location, job.size, job.damaged);
+    }
+    const NtfsGeometry& g = job.ntfs->geometry;
+    if (!ntfs || ntfs->driveIndex() != job.driveIndex || ntfs->handle() != source.handle ||
+        ntfs->geometry().sectorsPerCluster != g.sectorsPerCluster || ntfs->geometry().totalSectors != g.totalSectors)
+      ntfs.reset(new NtfsVolume(source.handle, job.driveIndex, g));
+    return WritePreparedNtfsCopy(*ntfs, *job.ntfs, &out);
+  }
+
+  void Run(Lane* lane) {
     SourceVolume source;
+    std::unique_ptr<NtfsVolume> ntfs;
     bool opened = false;
     for (;;) {
-      Job job;
+      CopyJob job;
       {
-        std::unique_lock<std::mutex> lock(lock_);
-        work_.wait(lock, [this] { return closing_ || !jobs_.empty(); });
-        if (jobs_.empty()) break;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
+        std::unique_lock<std::mutex> lock(lane->lock);
+        lane->work.wait(lock, [&] { return lane->closing || !lane->jobs.empty(); });
+        if (lane->jobs.empty()) break;
+        job = std::move(lane->jobs.front());
+        lane->jobs.pop_front();
+        // Under Wine every wake-up is a round trip to the server: the
+        // copy-out's thread, held by a full queue, is woken once half of it
+        // is done, not for each file.
+        if (lane->producerWaits && lane->jobs.size() <= kMaxWaiting / 2) lane->room.notify_one();
       }
-      room_.notify_one();
-      if (job.driveIndex != source.driveIndex) opened = source.Open(job.driveIndex);
-      int rc = -1;
-      if (opened && source.fatCopier)
-        rc = source.fatCopier->Finish(&job.out, job.location, job.size, job.damaged);
-      else
-        job.out.Discard();
-      outcome_->Count(job.index, rc);
+      if (job.driveIndex != source.driveIndex) {
+        ntfs.reset();
+        opened = source.Open(job.driveIndex);
+      }
+      outcome_->Count(job.index, opened ? CopyOne(source, ntfs, job) : -1);
     }
+    ntfs.reset();
     source.Close();
   }
 
   Outcome* outcome_;
-  std::mutex lock_;
-  std::condition_variable work_, room_;
-  std::deque<Job> jobs_;
-  bool closing_ = false;
-  std::vector<std::thread> threads_;
+  const char* destination_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
 };
+
+// Ticked records from index on.
+uint32_t TickedFrom(size_t index) {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  uint32_t n = 0;
+  for (size_t i = index; i < gDeletedFiles.size(); ++i) n += gDeletedFiles[i].selected ? 1 : 0;
+  return n;
+}
 
 }  // namespace
 
 int RecoverSelectedFiles(HWND window, const char* destination) {
-  gRecoverAbort = 0;
+  // The stop flag is the page's: it lowers it before the worker starts, and a
+  // Stop pressed before this line must still stop the run.
   gRecoveredSectors = 0;
   gRecoverFailedFiles = 0;
   gRecoverDamagedFiles = 0;
@@ -262,7 +302,14 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
     count = gDeletedFiles.size();
   }
-  if (count == 0 || !destination) return -1;
+  CopyOutTally tally;
+  tally.ticked = TickedFrom(0);
+  if (count == 0 || !destination) {
+    tally.notStarted = tally.ticked;
+    ReportCopyOutTally("deleted", tally);
+    return -1;
+  }
+  const uint32_t counterAtStart = gFileCounter.load();
   ForgetOutputNames();
   // Writing to the scanned volume would overwrite the very data being saved.
   char destDrive = static_cast<char>(destination[0] & 0xDF);
@@ -270,9 +317,10 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
   bool opened = false;
   Outcome outcome;
   ProgressSender progress(window, destination);
+  size_t i = 0;
   {
-    FatFileWriter writer(&outcome);
-    for (size_t i = 0; i < count && gRecoverAbort.load() == 0; ++i) {
+    CopyWriters writers(&outcome, destination);
+    for (; i < count && gRecoverAbort.load() == 0; ++i) {
       DeletedFileRecord r;
       {
         std::lock_guard<std::mutex> lock(gDeletedFilesLock);
@@ -284,30 +332,60 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
       if (r.driveIndex != volume.driveIndex) opened = volume.Open(r.driveIndex);
       if (destDrive == 'C' + r.driveIndex) {
         outcome.Count(i, -2);
-      } else if (!opened) {
+        continue;
+      }
+      if (!opened) {
         // Its volume cannot be opened: a failure, never a silent skip.
         outcome.Count(i, -1);
-      } else if (volume.fatCopier) {
-        char path[sizeof r.path];
-        std::memcpy(path, r.path, sizeof path);
-        path[sizeof path - 1] = 0;
-        FatFileWriter::Job job{i, r.driveIndex, OutputFile(), r.location, RecordSize(r), r.damaged != 0};
-        const int started = DeletedFatCopier::Start(destination, volume.fat, r.location, path, job.size, &job.out);
-        if (started != 0)
-          outcome.Count(i, started);
-        else
-          writer.Push(std::move(job));
-      } else {
-        // The stop may have come between the announcement and the copy:
-        // then nothing was written, and the file is neither recovered nor
-        // failed.
-        outcome.Count(i, CopyOne(volume, r, i, destination));
+        continue;
       }
+      char path[sizeof r.path];
+      std::memcpy(path, r.path, sizeof path);
+      path[sizeof path - 1] = 0;
+      CopyJob job;
+      job.index = i;
+      job.driveIndex = r.driveIndex;
+      job.size = RecordSize(r);
+      int ready = 0;
+      if (volume.fatCopier) {
+        job.fat = true;
+        job.location = r.location;
+        job.damaged = r.damaged != 0;
+        ready = DeletedFatCopier::Check(volume.fat, r.location, job.size);
+      } else if (volume.kind == BootKind::Ntfs) {
+        // The record must still hold the file the scan saw.
+        const NtfsScannedIdentity scanned = ScannedNtfsIdentity(i);
+        job.ntfs.reset(new NtfsPreparedCopy);
+        ready = PrepareNtfsCopy(r.driveIndex, volume.handle, r.location, volume.ntfsSectorsPerCluster, &scanned,
+                                job.ntfs.get());
+        job.ntfs->listedSize = job.size;
+      } else {
+        // A volume whose boot sector cannot be read, or that carries no file
+        // system this copy-out reads: the file is not recovered, and the
+        // report says so. The stop may have come between the announcement
+        // and here: then the file is neither recovered nor failed.
+        ready = gRecoverAbort.load() != 0 ? kCopyNotStarted : -1;
+      }
+      int error = 0;
+      if (ready == 0 && !PlaceOutputFile(path, destination, true, &error, &job.place)) ready = -2;
+      if (ready != 0) {
+        outcome.Count(i, ready);
+        continue;
+      }
+      job.relativePath = path;
+      writers.Push(std::move(job));
     }
-    writer.Drain();
+    writers.Drain();
   }
   progress.Finish();
   volume.Close();
+  outcome.NotStarted(TickedFrom(i));
+  tally.whole = outcome.whole();
+  tally.damaged = gRecoverDamagedFiles.load();
+  tally.failed = gRecoverFailedFiles.load();
+  tally.notStarted = outcome.notStarted();
+  tally.copied = gFileCounter.load() - counterAtStart;
+  ReportCopyOutTally("deleted", tally);
   return outcome.LastResult();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "copyout/output.h"
+#include "copyout/tally.h"
 #include "deepscan/file_end.h"
 #include "disk/raw.h"
 #include "progress/progress_gate.h"
@@ -267,7 +268,10 @@ int CopyOutFoundFiles(const char* destination) {
   RecoverProgressBlock report;
   bool held = false;
   WPARAM taken = 0;
-  for (size_t i = 0; i < gFoundFiles.size() && !ScanAbortRequested(); ++i) {
+  CopyOutTally tally;
+  for (const FoundFileRecord& r : gFoundFiles) tally.ticked += r.selected ? 1 : 0;
+  size_t i = 0;
+  for (; i < gFoundFiles.size() && !ScanAbortRequested(); ++i) {
     if (!gFoundFiles[i].selected) continue;
     ++taken;
     std::memset(&report, 0, sizeof report);
@@ -282,10 +286,19 @@ int CopyOutFoundFiles(const char* destination) {
       ++gRawRecoverDamagedFiles;
       continue;
     }
-    if (rc == kRawCopyStopped) break;
+    // A file the stop cut short is removed: it is not recovered.
     ++gRawRecoverFailedFiles;
-    if (rc == kRawCopyDestinationFull) break;   // a full destination takes no more files
+    if (rc == kRawCopyStopped || rc == kRawCopyDestinationFull) {
+      ++i;
+      break;   // a full destination takes no more files
+    }
   }
+  for (; i < gFoundFiles.size(); ++i) tally.notStarted += gFoundFiles[i].selected ? 1 : 0;
+  tally.whole = static_cast<uint32_t>(whole);
+  tally.damaged = gRawRecoverDamagedFiles.load();
+  tally.failed = gRawRecoverFailedFiles.load();
+  tally.copied = static_cast<uint32_t>(taken);
+  ReportCopyOutTally("deep", tally);
   if (held && gRawProgressWindow)
     SendMessageA(gRawProgressWindow, WM_RECOVER_FILE, taken, reinterpret_cast<LPARAM>(&report));
   VirtualFree(chunk, 0, MEM_RELEASE);

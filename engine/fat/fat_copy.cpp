@@ -85,11 +85,17 @@ int DeletedFatCopier::WriteClusters(Next nextCluster, uint64_t size, HANDLE out,
   return 0;
 }
 
-int DeletedFatCopier::Start(const char* destination, const FatGeometry& g, uint64_t firstDataSector,
-                            const char* path, uint64_t size, OutputFile* out) {
+int DeletedFatCopier::Check(const FatGeometry& g, uint64_t firstDataSector, uint64_t size) {
   if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   // Only the start of a cluster of the data area can be where a file begins.
   if (size != 0 && g.SectorToCluster(firstDataSector) == 0) return -1;
+  return 0;
+}
+
+int DeletedFatCopier::Start(const char* destination, const FatGeometry& g, uint64_t firstDataSector,
+                            const char* path, uint64_t size, OutputFile* out) {
+  const int checked = Check(g, firstDataSector, size);
+  if (checked != 0) return checked;
   int error = 0;
   return out->Create(path, destination, &error) ? 0 : -2;
 }
@@ -128,6 +134,8 @@ int DeletedFatCopier::Finish(OutputFile* out, uint64_t firstDataSector, uint64_t
     out->Discard();
     return result == -2 ? -2 : -1;
   }
+  // The chain gives exactly the file's size, or the copy is not whole.
+  if (result == 0 && !ranOut && !OutputHasSize(out->handle(), size)) result = -1;
   out->Keep();
   if (result != 0) return result;
   return damaged || ranOut ? kCopyDamaged : 0;

@@ -45,6 +45,8 @@ class DeletedFatCopier {
   // Finish fills *out from this volume and keeps it or removes it as Copy
   // does; the stop already up as it begins gives kCopyNotStarted (and the
   // file goes).
+  // Start's checks alone (nothing is created): 0, kCopyNotStarted or -1.
+  static int Check(const FatGeometry& geometry, uint64_t firstDataSector, uint64_t size);
   static int Start(const char* destination, const FatGeometry& geometry, uint64_t firstDataSector, const char* path,
                    uint64_t size, OutputFile* out);
   int Finish(OutputFile* out, uint64_t firstDataSector, uint64_t size, bool scanSawDamage);

@@ -160,9 +160,9 @@ NtfsCopyPlan PlanNtfsCopy(const NtfsDataStream& stream, const NtfsGeometry& volu
   return plan;
 }
 
-int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint64_t mftRecordSector,
-                    uint32_t sectorsPerCluster, const char* path, const NtfsScannedIdentity* scanned) {
-  if (!volume) return -1;
+int PrepareNtfsCopy(int driveIndex, HANDLE volume, uint64_t mftRecordSector, uint32_t sectorsPerCluster,
+                    const NtfsScannedIdentity* scanned, NtfsPreparedCopy* out) {
+  if (!volume || !out) return -1;
   if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   std::lock_guard<std::mutex> lock(gSourceLock);
   CopySource& source = SourceFor(volume, driveIndex, sectorsPerCluster);
@@ -171,40 +171,73 @@ int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint
   if (!ntfs.ReadRecordFromSector(mftRecordSector, record)) return -1;
   if (RecordFlags(record) & kRecordIsFolder) return -1;
   if (!StillTheScannedFile(&ntfs, record, scanned)) return -1;
+  out->stream = NtfsDataStream();
+  if (!LocateUnnamedData(&ntfs, record, &out->stream)) return -1;
+  out->geometry = ntfs.geometry();
+  if (out->stream.resident) {
+    out->plan = NtfsCopyPlan();
+    out->plan.bytes = out->stream.residentValue.size();
+    out->taken = false;
+  } else {
+    out->plan = PlanNtfsCopy(out->stream, out->geometry);
+    out->taken = ClustersTaken(ntfs, out->stream, out->plan.bytes, source.allocation.get());
+  }
+  return 0;
+}
+
+int CopyOutNtfsFile(const char* destination, int driveIndex, HANDLE volume, uint64_t mftRecordSector,
+                    uint32_t sectorsPerCluster, const char* path, const NtfsScannedIdentity* scanned) {
   // Everything the copy needs is known before the output is made, so a
   // record that cannot be read leaves no empty file behind.
-  NtfsDataStream stream;
-  if (!LocateUnnamedData(&ntfs, record, &stream)) return -1;
-
+  NtfsPreparedCopy prepared;
+  const int ready = PrepareNtfsCopy(driveIndex, volume, mftRecordSector, sectorsPerCluster, scanned, &prepared);
+  if (ready != 0) return ready;
+  OutputFile out;
   int error = -2;
-  std::string created;
-  HANDLE out = CreateOutputFile(path, destination, &error, &created);
-  if (!out) return -2;
-  int result = WriteNtfsStream(ntfs, stream, out, source.allocation.get());
-  CloseHandle(out);
+  if (!out.Create(path, destination, &error)) return -2;
+  NtfsVolume ntfs(volume, driveIndex, prepared.geometry);
+  return WritePreparedNtfsCopy(ntfs, prepared, &out);
+}
+
+int WritePreparedNtfsCopy(const NtfsVolume& volume, const NtfsPreparedCopy& prepared, OutputFile* out) {
+  int result = WritePlannedStream(volume, prepared.stream, prepared.plan, prepared.taken, out->handle());
   // A file cut short never keeps the name of the whole one.
   if (result == -2 || result == kCopyCancelled) {
-    DeleteFileA(created.c_str());
-    if (result == kCopyCancelled) result = -1;
+    out->Discard();
+    return result == -2 ? -2 : -1;
   }
+  // What the record gives, and nothing else, is what a whole copy holds.
+  if ((result == 0 || result == kCopyDamaged) && !OutputHasSize(out->handle(), prepared.plan.bytes)) result = -1;
+  if (result == 0 && prepared.listedSize != kUnknownListedSize && prepared.listedSize != prepared.plan.bytes)
+    result = kCopyDamaged;
+  out->Keep();
   return result;
 }
 
 int WriteNtfsStream(const NtfsVolume& volume, const NtfsDataStream& stream, HANDLE out, NtfsAllocation* now) {
+  if (stream.resident) {
+    NtfsCopyPlan plan;
+    plan.bytes = stream.residentValue.size();
+    return WritePlannedStream(volume, stream, plan, false, out);
+  }
+  const NtfsCopyPlan plan = PlanNtfsCopy(stream, volume.geometry());
+  return WritePlannedStream(volume, stream, plan, ClustersTaken(volume, stream, plan.bytes, now), out);
+}
+
+int WritePlannedStream(const NtfsVolume& volume, const NtfsDataStream& stream, const NtfsCopyPlan& plan, bool taken,
+                       HANDLE out) {
   if (stream.resident) {
     if (!stream.residentValue.empty() &&
         WriteRecoveredBytes(out, stream.residentValue.data(), static_cast<uint32_t>(stream.residentValue.size())) != 0)
       return -2;
     return 0;
   }
-  const NtfsCopyPlan plan = PlanNtfsCopy(stream, volume.geometry());
-  const bool taken = ClustersTaken(volume, stream, plan.bytes, now);
-  std::vector<uint8_t> chunk(kChunkBytes);
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(kChunkBytes, std::max<uint64_t>(plan.bytes, 1))));
   NtfsDataReader reader(volume, stream);
   bool whole = stream.complete;
   for (uint64_t done = 0; done < plan.bytes;) {
     if (gRecoverAbort.load() != 0) return kCopyCancelled;
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, plan.bytes - done));
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), plan.bytes - done));
     if (!reader.Read(done, n, chunk.data())) whole = false;
     if (WriteRecoveredBytes(out, chunk.data(), static_cast<uint32_t>(n)) != 0) return -2;
     done += n;

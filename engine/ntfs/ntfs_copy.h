@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+#include "ntfs/ntfs_volume.h"
+
+class OutputFile;
+
 class NtfsAllocation;
 class NtfsVolume;
 struct NtfsDataStream;
@@ -53,6 +57,31 @@ struct NtfsCopyPlan {
 };
 NtfsCopyPlan PlanNtfsCopy(const NtfsDataStream& stream, const NtfsGeometry& volume);
 
+// A deleted file's copy as its record gives it, read before any output is
+// made (so that a record that cannot be read leaves no empty file): its
+// stream, how much of it to write, whether the volume gave some of its
+// clusters away, and the geometry to read it with. listedSize, when the
+// caller sets it, is the size the result list showed: a copy of another
+// size is not whole.
+constexpr uint64_t kUnknownListedSize = UINT64_MAX;
+struct NtfsPreparedCopy {
+  NtfsDataStream stream;
+  NtfsCopyPlan plan;
+  bool taken = false;
+  NtfsGeometry geometry;
+  uint64_t listedSize = kUnknownListedSize;
+};
+// CopyOutNtfsFile's checks of the record: 0 with *out filled; -1 or
+// kCopyNotStarted as CopyOutNtfsFile says.
+int PrepareNtfsCopy(int driveIndex, HANDLE volume, uint64_t mftRecordSector, uint32_t sectorsPerCluster,
+                    const NtfsScannedIdentity* scanned, NtfsPreparedCopy* out);
+// Writes a prepared copy into out through volume (a handle of the caller's:
+// one thread's reads must not move another's position) and keeps or removes
+// the file as CopyOutNtfsFile does; its results. A copy whose output does not
+// hold exactly the planned bytes, or (with a listed size) whose planned bytes
+// are not the listed size, is not counted whole.
+int WritePreparedNtfsCopy(const NtfsVolume& volume, const NtfsPreparedCopy& prepared, OutputFile* out);
+
 // Writes a located unnamed data stream (LocateUnnamedData) to an open output
 // file: the resident value, or the bytes PlanNtfsCopy allows (holes as
 // zeros). When now is given (the volume's present allocation; for a volume
@@ -65,3 +94,7 @@ NtfsCopyPlan PlanNtfsCopy(const NtfsDataStream& stream, const NtfsGeometry& volu
 // The caller deletes the output on -2 and kCopyCancelled.
 int WriteNtfsStream(const NtfsVolume& volume, const NtfsDataStream& stream, HANDLE out,
                     NtfsAllocation* now = nullptr);
+
+// WriteNtfsStream with the plan and the allocation check already made.
+int WritePlannedStream(const NtfsVolume& volume, const NtfsDataStream& stream, const NtfsCopyPlan& plan, bool taken,
+                       HANDLE out);

@@ -11,6 +11,7 @@
 
 #include "copyout/output.h"
 #include "copyout/recover.h"
+#include "copyout/tally.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "fat/fat_scan.h"
@@ -195,6 +196,10 @@ TEST_P(StopBeforeAFileBegins, TheAnnouncedFileIsNeitherWrittenNorCounted) {
   EXPECT_EQ(gFileCounter.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
+  const CopyOutTally tally = LastCopyOutTally();
+  EXPECT_EQ(tally.ticked, ticked.size());
+  EXPECT_EQ(tally.notStarted, ticked.size()) << "every ticked file is counted, as not started";
+  EXPECT_TRUE(tally.AddsUp());
   std::vector<std::string> files;
   ListFiles(dest, &files);
   EXPECT_TRUE(files.empty());
@@ -394,4 +399,24 @@ TEST(FatCopyOut, AFileAtTheFarEndOfATwoTerabyteVolumeComesBackWhole) {
   EXPECT_EQ(Recover(dest), 0);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
   EXPECT_EQ(Sha256OfFile(Below(dest, expected[0].path)), expected[0].sha256);
+}
+
+// The page lowers the stop flag before it starts the worker; a Stop pressed
+// in between must still stop the run, so the worker never lowers it.
+TEST(FatCopyOut, AStopPressedBeforeTheWorkerStartsIsKept) {
+  DefaultOptions defaults;
+  ASSERT_EQ(Scan("F:\\docs"), 0);
+  SelectAll();
+  std::string dest = ScratchDir("stopped-early");
+  gRecoverAbort = 1;
+  gFileCounter = 0;
+  EXPECT_EQ(RecoverSelectedFiles(nullptr, dest.c_str()), -1) << "nothing ran";
+  EXPECT_EQ(gRecoverAbort.load(), 1);
+  EXPECT_EQ(LastCopyOutTally().notStarted, Records().size());
+  EXPECT_EQ(gFileCounter.load(), 0u);
+  EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
+  std::vector<std::string> files;
+  ListFiles(dest, &files);
+  EXPECT_TRUE(files.empty());
+  gRecoverAbort = 0;
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "copyout/recover.h"
+#include "copyout/tally.h"
 #include "state.h"
 #include "volume/delscan.h"
 #include "winsupport.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
     RecoverSelectedFiles(nullptr, argv[3]);
     std::printf("copy_ms %.1f\nfailed %u\ndamaged %u\n", 1000.0 * (testsupport::Now() - a),
                 gRecoverFailedFiles.load(), gRecoverDamagedFiles.load());
+    char tally[200];
+    FormatCopyOutTally(LastCopyOutTally(), tally, sizeof tally);
+    std::printf("tally %s%s\n", tally, LastCopyOutTally().AddsUp() ? "" : "  (DO NOT ADD UP)");
   }
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof memory;

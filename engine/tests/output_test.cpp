@@ -2,10 +2,12 @@
 // disk that try to leave the destination.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "copyout/output.h"
+#include "ntfs/ntfs_copy.h"
 #include "state.h"
 #include "testsupport.h"
 
@@ -185,6 +187,77 @@ TEST(OutputFile, OverlongPathsDropTheirDeepestFoldersAndShortenTheName) {
   EXPECT_TRUE(Exists(created));
 }
 
+namespace {
+
+// Under Wine, the host's path of a Windows path; "" elsewhere.
+std::string HostPath(const std::string& p) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  auto toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+  wchar_t w[MAX_PATH];
+  if (!toUnix || !MultiByteToWideChar(CP_ACP, 0, p.c_str(), -1, w, MAX_PATH)) return std::string();
+  char* u = toUnix(w);
+  std::string out = u ? u : "";
+  HeapFree(GetProcessHeap(), 0, u);
+  return out;
+}
+
+// Starts a host program (Wine runs it, but gives no handle to wait on) and
+// waits until done() holds, for a few seconds at most.
+bool RunOnHost(std::string command, const std::function<bool()>& done) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  for (int i = 0; i < 500 && !done(); ++i) Sleep(10);
+  return done();
+}
+
+// A host symbolic link at the Windows path link, pointing to the Windows path
+// target: Wine shows it as a folder that is a reparse point, as Windows shows
+// a junction. false where it cannot be made.
+bool MakeHostLink(const std::string& target, const std::string& link) {
+  const std::string from = HostPath(target), to = HostPath(link);
+  if (from.empty() || to.empty()) return false;
+  return RunOnHost("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"", [&] { return Exists(link); });
+}
+
+void RemoveHostLink(const std::string& link) {
+  const std::string path = HostPath(link);
+  if (!path.empty()) RunOnHost("Z:\\bin\\rm -f \"" + path + "\"", [&] { return !Exists(link); });
+}
+
+}  // namespace
+
+TEST(OutputFile, AFolderThatIsALinkIsNeverWrittenThrough) {
+  std::string outer = ScratchDir("out-link");
+  std::string dest = outer + "dest";
+  std::string elsewhere = outer + "elsewhere";
+  // Links an earlier run could not take away.
+  RemoveHostLink(dest + "\\evil");
+  RemoveHostLink(dest + "\\real\\inner");
+  CreateDirectoryA(dest.c_str(), nullptr);
+  CreateDirectoryA(elsewhere.c_str(), nullptr);
+  if (!MakeHostLink(elsewhere, dest + "\\evil")) GTEST_SKIP() << "no host links here";
+  DWORD a = GetFileAttributesA((dest + "\\evil").c_str());
+  ASSERT_NE(a & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link must look like a reparse point";
+  ForgetOutputNames();
+  // The file is still recovered, in a numbered folder beside the link.
+  EXPECT_EQ(Create("\\evil\\planted.dll", dest), dest + "\\evil_001\\planted.dll");
+  EXPECT_EQ(Create("\\evil\\sub\\deeper.dll", dest), dest + "\\evil_001\\sub\\deeper.dll");
+  EXPECT_FALSE(Exists(elsewhere + "\\planted.dll"));
+  EXPECT_FALSE(Exists(elsewhere + "\\sub"));
+  // A link deeper down is refused the same way.
+  CreateDirectoryA((dest + "\\real").c_str(), nullptr);
+  ASSERT_TRUE(MakeHostLink(elsewhere, dest + "\\real\\inner"));
+  ForgetOutputNames();
+  EXPECT_EQ(Create("\\real\\inner\\x.bin", dest), dest + "\\real\\inner_001\\x.bin");
+  EXPECT_FALSE(Exists(elsewhere + "\\x.bin"));
+  RemoveHostLink(dest + "\\evil");
+  RemoveHostLink(dest + "\\real\\inner");
+}
+
 TEST(OutputFile, TheDestinationMustBeADriveFolder) {
   int error = 0;
   EXPECT_EQ(Create("\\a.txt", "relative\\folder", &error), "");
@@ -227,3 +300,33 @@ TEST(WriteRecoveredBytes, CountsSectorsAndRefusesNoHandle) {
   EXPECT_EQ(WriteRecoveredBytes(nullptr, data.data(), 1), -1);
   EXPECT_EQ(WriteRecoveredBytes(INVALID_HANDLE_VALUE, data.data(), 1), -1);
 }
+
+// A copy counts whole only when it holds exactly what the record gives, and
+// what the record gives is the size the list showed.
+TEST(PreparedNtfsCopy, ACopyOfAnotherSizeIsNeverWhole) {
+  std::string dest = ScratchDir("out-sizes");
+  NtfsGeometry g;
+  g.sectorsPerCluster = 8;
+  g.clusterBytes = 4096;
+  g.totalSectors = 1 << 20;
+  g.totalClusters = g.totalSectors / 8;
+  NtfsVolume volume(nullptr, 0, g);   // a resident value reads nothing from the volume
+  NtfsPreparedCopy p;
+  p.stream.resident = true;
+  p.stream.residentValue = {'a', 'b', 'c'};
+  p.plan.bytes = 3;
+  p.listedSize = 3;
+  int error = 0;
+  OutputFile out;
+  ASSERT_TRUE(out.Create("\\same.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), 0);
+  p.listedSize = 65536;   // the list showed more than the record now gives
+  ASSERT_TRUE(out.Create("\\listed-larger.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), kCopyDamaged);
+  p.listedSize = 5;
+  p.plan.bytes = 5;       // the output comes out shorter than planned
+  ASSERT_TRUE(out.Create("\\short.txt", dest.c_str(), &error));
+  EXPECT_EQ(WritePreparedNtfsCopy(volume, p, &out), -1);
+  EXPECT_TRUE(Exists(dest + "short.txt")) << "kept: it may be all there is";
+}
+

@@ -8,6 +8,7 @@
 
 #include "copyout/output.h"
 #include "copyout/recover.h"
+#include "copyout/tally.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "messages.h"
@@ -76,14 +77,17 @@ class SourceVolume {
 // name would pass for the file, and its data is still on the source. The
 // writer's result: 0, kCopyDamaged written but known damaged, -1 source
 // short, -2 destination, kCopyCancelled stopped.
+// A copy counted whole holds exactly the listed bytes: one that came out of
+// another length is failed (it is kept: it may be all there is).
 template <typename Write>
-int WriteOne(const char* destFolder, const char* path, Write write) {
+int WriteOne(const char* destFolder, const char* path, uint64_t listedSize, Write write) {
   int error = -1;
   std::string created;
   HANDLE out = CreateUnformatOutputFile(destFolder, path, &error, &created);
   if (!out) return -2;
   ReportFile(path, created);
   int rc = write(out);
+  if ((rc == 0 || rc == kCopyDamaged) && !OutputHasSize(out, listedSize)) rc = -1;
   CloseHandle(out);
   // The contiguous-sector writer ends a file early on the stop flag with -1;
   // a file it had finished before the flag came is whole and stays.
@@ -102,19 +106,33 @@ uint64_t VolumeEnd(HANDLE volume) {
 // each, and hands it with its path (bounded) and its source volume to
 // copy(), which tells whether the file came back whole. Returns how many did
 // not.
+// The run's tally as the lists are copied one after the other.
+CopyOutTally gTally;
+
+template <typename Record>
+uint32_t TickedFrom(const std::vector<Record>& files, size_t index) {
+  uint32_t n = 0;
+  for (size_t i = index; i < files.size(); ++i) n += files[i].selected ? 1 : 0;
+  return n;
+}
+
 template <typename Record, typename Copy>
 int CopySelected(const std::vector<Record>& files, Copy copy) {
   int failed = 0;
   SourceVolume source;
-  for (size_t i = 0; i < files.size() && gRecoverAbort.load() == 0; ++i) {
+  size_t i = 0;
+  for (; i < files.size() && gRecoverAbort.load() == 0; ++i) {
     const Record& r = files[i];
     if (!r.selected) continue;
     ++gFileCounter;
+    ++gTally.copied;
     char path[sizeof r.path];
     std::memcpy(path, r.path, sizeof path);
     path[sizeof path - 1] = 0;
     if (!copy(r, path, source.Get(r.driveIndex))) ++failed;
   }
+  // The stop came before these: nothing of them was written.
+  gTally.notStarted += TickedFrom(files, i);
   return failed;
 }
 
@@ -137,10 +155,11 @@ int CopyOutFatFiles(const std::vector<UnformatFatRecord>& files, const char* des
     uint32_t size = r.size;
     const bool oversize = r.size != 0 && (volumeEnd - start) < (static_cast<uint64_t>(r.size) + 511) / 512;
     if (oversize) size = static_cast<uint32_t>(std::min<uint64_t>(r.size, (volumeEnd - start) * 512));
-    const int rc = WriteOne(destFolder, path, [&](HANDLE out) {
+    const int rc = WriteOne(destFolder, path, size, [&](HANDLE out) {
       return WriteContiguousSectors(r.driveIndex, volume, start, r.sectorsPerCluster, size, out);
     });
     if (rc == 0 && oversize) ++*damaged;
+    if (rc == 0 && !oversize) ++gTally.whole;
     return rc == 0;
   });
 }
@@ -223,11 +242,17 @@ int CopyOutUnformatNtfsFiles(const char* destFolder, uint32_t* damaged) {
     // present file system has given away are damage.
     NtfsAllocation* now = present.Get(volume, r.driveIndex);
     if (now && now->RecordAllocatedAt(r.recordSector) != 0) now = nullptr;
-    const int rc = WriteOne(destFolder, path, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out, now); });
+    // The bytes written are the ones the record's runs give; a record whose
+    // runs give fewer than its size is damaged (PlanNtfsCopy), never whole.
+    const uint64_t planned = stream.resident ? stream.residentValue.size() : PlanNtfsCopy(stream, ntfs->geometry()).bytes;
+    const uint64_t listed = (static_cast<uint64_t>(r.sizeHigh) << 32) | r.sizeLow;
+    int rc = WriteOne(destFolder, path, planned, [&](HANDLE out) { return WriteNtfsStream(*ntfs, stream, out, now); });
+    if (rc == 0 && planned != listed) rc = kCopyDamaged;
     if (rc == kCopyDamaged) {
       ++*damaged;
       return true;
     }
+    if (rc == 0) ++gTally.whole;
     return rc == 0;
   });
 }
@@ -262,11 +287,17 @@ int RecoverUnformatFiles(const char* destFolder) {
   gReportGate.Reset();
   gReportHeld = false;
   gCounterAtStart = gFileCounter.load();
+  gTally = CopyOutTally();
+  gTally.ticked = TickedFrom(gUnformatNtfsFiles, 0) + TickedFrom(gUnformatFat32Files, 0) +
+                  TickedFrom(gUnformatFat16Files, 0);
   int failed = 0;
   if (!gUnformatNtfsFiles.empty()) failed += CopyOutUnformatNtfs(destFolder);
   if (!gUnformatFat32Files.empty()) failed += CopyOutUnformatFat32(destFolder);
   if (!gUnformatFat16Files.empty()) failed += CopyOutUnformatFat16(destFolder);
   if (gReportHeld) SendReport(gHeldReport);
   gRecoverFailedFiles = static_cast<uint32_t>(failed);
+  gTally.failed = static_cast<uint32_t>(failed);
+  gTally.damaged = gRecoverDamagedFiles.load();
+  ReportCopyOutTally("unformat", gTally);
   return failed;
 }

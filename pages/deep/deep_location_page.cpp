@@ -227,7 +227,7 @@ void CPhotoRecoverDlg::StartScan(uint8_t disk, uint8_t drive, bool requested) {
       if (CWnd* main = app->MainWindow()) main->ShowWindow(SW_HIDE);
     }
   }
-  m_scanPage->CenterWindow();
+  PlacePage(m_scanPage.get());
   m_scanPage->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }
@@ -239,7 +239,8 @@ bool CPhotoRecoverDlg::OpenResultPage(CPhotoScanDlg* scanPage) {
   }
   auto page = std::make_unique<CPtFileChosDlg>(scanPage);
   if (!page->Create(IDD_DEEP_RESULT, scanPage)) return false;
-  page->CenterWindow();
+  PlacePage(page.get());
+  if (scanPage && scanPage->StoppedByUser()) page->ShowScanStopped(IDC_DR_HINT);
   m_resultPage = std::move(page);
   if (!m_resultPage->StartBuildResultTree()) {
     m_resultPage->ShowWindow(SW_SHOW);

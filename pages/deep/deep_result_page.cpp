@@ -24,8 +24,8 @@ constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollPeriodMs = 100;
 constexpr size_t kRowsPerBatch = 64;
 constexpr int kSizeColumnWidth = 90;
-constexpr int kMinTrackWidth = 664;
-constexpr int kMinTrackHeight = 501;
+constexpr int kMinTrackWidth = 600;
+constexpr int kMinTrackHeight = 450;
 constexpr int kBandHeight = 64;
 
 // The tree's rows keep their hit as user data: index + 1, 0 for a folder.
@@ -412,7 +412,7 @@ void CPtFileChosDlg::OnNext() {
   auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this);
   if (!page->Create(IDD_DEEP_DESTINATION, this)) return;
   m_destination = std::move(page);
-  m_destination->CenterWindow();
+  PlacePage(m_destination.get());
   m_destination->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }

@@ -16,13 +16,14 @@
 #include "scan_page.h"
 #include "state.h"
 #include "treeviewchecks.h"
+#include "unformat/unformat.h"   // DetectVolumeFileSystem
 #include "version_checks.h"
 
 namespace {
 
 // Sizes of the page in pixels (the template is laid out for them).
-const int kMinWidth = 664;
-const int kMinHeight = 501;
+const int kMinWidth = 600;
+const int kMinHeight = 450;
 const int kBand = 64;
 const int kListTop = 106;
 const int kListLeft = 32;
@@ -139,7 +140,7 @@ void CChoiceFilesDlg::DoDataExchange(CDataExchange* dx) {
 void CChoiceFilesDlg::SetUpList(CTreeListCtrl& list) {
   list.SetImageList(m_systemImages.GetImageList(TRUE), TVSIL_NORMAL);
   const UINT headings[5] = {IDS_COL_NAME, IDS_COL_SIZE, IDS_COL_CREATED, IDS_COL_MODIFIED, IDS_COL_ACCESSED};
-  const int widths[5] = {200, 80, 100, 100, 100};
+  const int widths[5] = {180, 80, 130, 130, 130};
   for (int i = 0; i < 5; ++i) {
     CString text;
     text.LoadString(headings[i]);
@@ -150,6 +151,16 @@ void CChoiceFilesDlg::SetUpList(CTreeListCtrl& list) {
 
 BOOL CChoiceFilesDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
+  if (m_scanPage && m_scanPage->StoppedByUser()) ShowScanStopped(0);
+  // A FAT volume keeps only the day of a file's last access. (The recycle
+  // bins' records carry whole times, whatever the volume.)
+  if (m_scanPage && !m_scanPage->IsRecycleBinScan() && m_scanPage->ScanTarget().GetLength() >= 2) {
+    const char letter = static_cast<char>(m_scanPage->ScanTarget()[0] & ~0x20);
+    if (letter >= 'C' && letter <= 'Z') {
+      const int kind = DetectVolumeFileSystem(letter - 'C', nullptr);
+      m_fatAccessDates = kind == kUnformatFat32 || kind == kUnformatFat16;
+    }
+  }
   m_sink = std::make_unique<FillSink>(this);
   m_listFull.SubclassDlgItem(IDC_RES_LIST_FULL, this);
   m_listFiltered.SubclassDlgItem(IDC_RES_LIST_FILTERED, this);
@@ -307,7 +318,8 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
   tree.SetItemText(item, 1, RecordSizeText(record));
   tree.SetItemText(item, 2, RecordTimeText(record.created));
   tree.SetItemText(item, 3, RecordTimeText(record.modified));
-  tree.SetItemText(item, 4, RecordTimeText(record.accessed));
+  // FAT keeps the day of the last access, no time: the day alone is shown.
+  tree.SetItemText(item, 4, m_fatAccessDates ? RecordDateText(record.accessed) : RecordTimeText(record.accessed));
 }
 
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
@@ -347,7 +359,9 @@ LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   if (m_leaving || !IsWindowVisible() || !m_list) return 0;
   CRect r;
   m_list->GetWindowRect(&r);
-  m_hint.Show(m_hWnd, LoadText(IDS_RESULT_HINT), "", r.left + 291, r.bottom - 24, 400, 0);
+  const bool stopped = m_scanPage && m_scanPage->StoppedByUser();
+  m_hint.Show(m_hWnd, LoadText(stopped ? IDS_SCAN_STOPPED_LINE : IDS_RESULT_HINT), "", r.left + 291, r.bottom - 24, 400,
+              0);
   m_hint.SetAutoHide(6000);
   m_hintShown = true;
   return 0;

@@ -116,6 +116,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   bool m_leaving = false;   // no more rows, no more pages: the page is going
   HWND m_fillingTree = nullptr;   // the tree being filled, hidden from drawing
   bool m_rowsDone = false;        // the fill has handed over its last row
+  bool m_fatAccessDates = false;  // the scanned volume is FAT: last access is a day, no time
   LONG_PTR m_fillingStyle = 0;
 
   uint32_t m_listedFileCount = 0;

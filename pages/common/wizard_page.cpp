@@ -167,11 +167,17 @@ void CWizardPage::OnWebButton() { OpenServicePage(IDS_URL_SERVICE); }
 BOOL CWizardPage::OnEraseBkgnd(CDC* dc) {
   CRect client;
   GetClientRect(&client);
-  CBitmap background;
-  if (background.LoadBitmap(IDB_PAGE_BACKGROUND))
-    dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
-  else
-    dc->FillSolidRect(&client, kPageBody);
+  if (client.Height() > kBackgroundHeight) {
+    // A page made larger (a maximised result page): the band keeps its
+    // height, so that what sits below it stays on the light body.
+    PaintGrowingPageBackground(dc, client, kBandHeight);
+  } else {
+    CBitmap background;
+    if (background.LoadBitmap(IDB_PAGE_BACKGROUND))
+      dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
+    else
+      dc->FillSolidRect(&client, kPageBody);
+  }
   PaintBody(dc, client);
   return TRUE;
 }

@@ -372,7 +372,7 @@ TEST_F(UnformatRoad, Fat16VolumeIsScannedListedTickedAndCopiedOut) {
   EXPECT_EQ(ImageHash('X'), before) << "nothing is written to the scanned volume";
 }
 
-TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytes) {
+TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytesOrBytes) {
   CUnformatScanDlg* page = ScanWithNext('Y', kUnformatDetect);
   ASSERT_NE(page, nullptr);
   ASSERT_EQ(page->ResultPagesOpened(), 1);
@@ -386,7 +386,11 @@ TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytes) {
     const CPathTreeNode* row = FindRow(result, e.path);
     ASSERT_NE(row, nullptr) << e.path;
     CString size;
-    size.Format("%u KB", static_cast<unsigned>(e.size >> 10));
+    // Under 1 KB in bytes: a small file never shows as "0 KB".
+    if (e.size < 1024)
+      size.Format("%u Byte", static_cast<unsigned>(e.size));
+    else
+      size.Format("%u KB", static_cast<unsigned>(e.size >> 10));
     EXPECT_EQ(result->List().m_tree.GetItemText(row->treeItem, 1), size) << e.path;
   }
   // Maximise and restore keep the list filling the page.

@@ -348,20 +348,33 @@ LRESULT CChoiceFilesDlg::OnFileListEmpty(WPARAM, LPARAM) {
   return 0;
 }
 
+CPoint CChoiceFilesDlg::HintPosition() const {
+  // In the free room right of the tool buttons, below the list and above
+  // Back and Next: it covers neither.
+  CRect client;
+  GetClientRect(&client);
+  CPoint at(kListLeft + 230, client.Height() - 82);
+  ClientToScreen(&at);
+  return at;
+}
+
 void CChoiceFilesDlg::PlaceHint() {
   if (!m_hintShown || !m_list || !m_hint.GetSafeHwnd()) return;
-  CRect r;
-  m_list->GetWindowRect(&r);
-  m_hint.SetPosition(r.left + 291, r.bottom - 24);
+  const CPoint at = HintPosition();
+  m_hint.SetPosition(at.x, at.y);
 }
 
 LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   if (m_leaving || !IsWindowVisible() || !m_list) return 0;
-  CRect r;
-  m_list->GetWindowRect(&r);
   const bool stopped = m_scanPage && m_scanPage->StoppedByUser();
-  m_hint.Show(m_hWnd, LoadText(stopped ? IDS_SCAN_STOPPED_LINE : IDS_RESULT_HINT), "", r.left + 291, r.bottom - 24, 400,
-              0);
+  m_hintText = LoadText(stopped ? IDS_SCAN_STOPPED_LINE : IDS_RESULT_HINT);
+  const CPoint at = HintPosition();
+  m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
+  // Measured and drawn in the page's own font, so that the bubble fits its text.
+  if (HWND tip = m_hint.GetSafeHwnd()) {
+    ::SendMessageA(tip, WM_SETFONT, ::SendMessageA(m_hWnd, WM_GETFONT, 0, 0), TRUE);
+    m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
+  }
   m_hint.SetAutoHide(6000);
   m_hintShown = true;
   return 0;

@@ -105,6 +105,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void SetUpList(CTreeListCtrl& list);
   void Layout(int cx, int cy);
   void PlaceHint();
+  CPoint HintPosition() const;   // where the hint bubble points, in screen coordinates
   void UpdateSummary();
   void LeaveBack();
 
@@ -129,6 +130,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   int m_folderImage = 0;
   int m_openFolderImage = 0;
   CTrackToolTip m_hint;
+  CString m_hintText;
   bool m_hintShown = false;
   BOOL m_maximised = FALSE;
 

@@ -153,7 +153,8 @@ BOOL CPtFileChosDlg::StartBuildResultTree() {
   m_built = false;
   m_list.m_tree.DeleteAllItems();
   CString title;
-  title.Format(LoadText(IDS_DEEP_RESULT_TITLE), static_cast<unsigned>(gFoundFiles.size()));
+  title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_DEEP_RESULT_TITLE),
+               static_cast<unsigned>(gFoundFiles.size()));
   m_title.SetText(title);
   if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(gFoundFiles.size());
 

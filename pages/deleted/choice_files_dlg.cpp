@@ -334,7 +334,8 @@ LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
 void CChoiceFilesDlg::UpdateSummary() {
   CString title;
   if (m_listedFileCount)
-    title.Format(LoadText(IDS_RESULT_TITLE_COUNT), m_listedFileCount);
+    title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_RESULT_TITLE_COUNT),
+                 m_listedFileCount);
   else
     title = LoadText(IDS_RESULT_TITLE);
   if (m_title.m_hWnd) m_title.SetText(title);
@@ -362,6 +363,29 @@ void CChoiceFilesDlg::PlaceHint() {
   if (!m_hintShown || !m_list || !m_hint.GetSafeHwnd()) return;
   const CPoint at = HintPosition();
   m_hint.SetPosition(at.x, at.y);
+  WidenHint();
+}
+
+void CChoiceFilesDlg::WidenHint() {
+  // The bubble is made as wide as its text takes in its font, with the
+  // bubble's own margins: the system's estimate can fall short for Chinese
+  // text and cut off its end.
+  HWND tip = m_hint.GetSafeHwnd();
+  if (!tip || m_hintText.IsEmpty()) return;
+  HDC dc = ::GetDC(tip);
+  if (!dc) return;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(tip, WM_GETFONT, 0, 0)));
+  SIZE text = {};
+  ::GetTextExtentPoint32A(dc, m_hintText, m_hintText.GetLength(), &text);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(tip, dc);
+  RECT need = {0, 0, text.cx + 4, text.cy};
+  ::SendMessageA(tip, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&need));
+  RECT now;
+  ::GetWindowRect(tip, &now);
+  const int width = need.right - need.left;
+  if (now.right - now.left < width)
+    ::SetWindowPos(tip, nullptr, 0, 0, width, now.bottom - now.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
@@ -374,6 +398,7 @@ LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   if (HWND tip = m_hint.GetSafeHwnd()) {
     ::SendMessageA(tip, WM_SETFONT, ::SendMessageA(m_hWnd, WM_GETFONT, 0, 0), TRUE);
     m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
+    WidenHint();
   }
   m_hint.SetAutoHide(6000);
   m_hintShown = true;

@@ -106,6 +106,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void Layout(int cx, int cy);
   void PlaceHint();
   CPoint HintPosition() const;   // where the hint bubble points, in screen coordinates
+  void WidenHint();
   void UpdateSummary();
   void LeaveBack();
 

@@ -234,7 +234,7 @@ LRESULT CUftFileChoseDlg::OnFillDone(WPARAM, LPARAM) {
 
 void CUftFileChoseDlg::UpdateHeading() {
   CString text;
-  text.Format(LoadText(IDS_UNFORMAT_DONE_HEADING), ListedCount());
+  text.Format(LoadText(ShowsScanStopped() ? IDS_UNFORMAT_STOPPED_HEADING : IDS_UNFORMAT_DONE_HEADING), ListedCount());
   m_heading.SetText(text);
 }
 

@@ -32,3 +32,5 @@
 #define IDS_REPORT_STOPPED_BEFORE 746     // the report of a stopped copy-out: before the big number
 #define IDS_REPORT_STOPPED_COUNTS 747     // format: whole, damaged, failed, not started
 #define IDS_RESULT_TITLE_STOPPED 748      // the band title of a result page after a stopped scan
+#define IDS_RESULT_TITLE_STOPPED_COUNT 749  // format: the files listed after a stopped scan
+#define IDS_UNFORMAT_STOPPED_HEADING 750  // format: the same, the unformat result page's heading

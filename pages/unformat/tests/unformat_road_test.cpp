@@ -576,6 +576,8 @@ TEST_F(UnformatRoad, StopAnsweredYesEndsTheScanAndShowsWhatWasFoundSoFar) {
   char text[256] = "";
   GetDlgItemTextA(result->m_hWnd, IDC_PAGE_TITLE, text, sizeof text);
   EXPECT_NE(std::string(text).find("扫描已中断"), std::string::npos) << text;
+  GetDlgItemTextA(result->m_hWnd, IDC_UFRES_HEADING, text, sizeof text);
+  EXPECT_EQ(std::string(text).find("完成"), std::string::npos) << text;
   GetDlgItemTextA(result->m_hWnd, IDC_UFRES_HINT, text, sizeof text);
   EXPECT_NE(std::string(text).find("中断前扫描到的文件"), std::string::npos) << text;
   // Every page of the road stands where the first one stood, at its size.

@@ -342,6 +342,13 @@ BOOL CPtRecoveringDlg::OnInitDialog() {
 
 void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
 
+CString CPtRecoveringDlg::SourceText(const char* first) const {
+  CString format, text;
+  format.LoadString(IDS_DEEP_SOURCE_TEXT);
+  text.Format(format.GetString(), first);
+  return text;
+}
+
 void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
   CCopyOutProgressPage::CountFile(filesSoFar);
   if (m_owner) m_owner->m_recoveredCount = m_fileCount;

@@ -197,4 +197,6 @@ class CPtRecoveringDlg : public CMemberProgressPage {
   uint32_t CountDamaged() const override;
   uint32_t CountFailed() const override;
   void Finish(bool report) override;
+  // A carved file has no path on the disk: it is named as the result list names it.
+  CString SourceText(const char* first) const override;
 };

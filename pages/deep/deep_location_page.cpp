@@ -56,6 +56,13 @@ BOOL CPhotoRecoverDlg::OnInitDialog() {
   StyleBodyText(m_note, true);
 
   m_tree.SubclassDlgItem(IDC_DL_TREE, this);
+  // Measured and drawn in one font, the page's own: "本地硬盘 (X:)" keeps its ")".
+  LOGFONTA lf = {};
+  lf.lfHeight = -12;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, "宋体", LF_FACESIZE);
+  m_treeFont.CreateFontIndirect(&lf);
+  m_tree.SetFont(&m_treeFont);
   m_treeImages.Create(IDB_DL_TREE_ICONS, 16, 0, RGB(255, 0, 255));
   ::SendMessageA(m_tree.m_hWnd, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_treeImages.m_hImageList));
   m_tree.SetItemHeight(20);

@@ -379,11 +379,12 @@ void CChoiceFilesDlg::WidenHint() {
   ::GetTextExtentPoint32A(dc, m_hintText, m_hintText.GetLength(), &text);
   ::SelectObject(dc, old);
   ::ReleaseDC(tip, dc);
-  RECT need = {0, 0, text.cx + 4, text.cy};
-  ::SendMessageA(tip, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&need));
+  RECT margin = {};
+  ::SendMessageA(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
   RECT now;
   ::GetWindowRect(tip, &now);
-  const int width = need.right - need.left;
+  // The text, the bubble's margins, and room for its frame and inner border.
+  const int width = text.cx + margin.left + margin.right + 2 * ::GetSystemMetrics(SM_CXBORDER) + 12;
   if (now.right - now.left < width)
     ::SetWindowPos(tip, nullptr, 0, 0, width, now.bottom - now.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -34,3 +34,4 @@
 #define IDS_RESULT_TITLE_STOPPED 748      // the band title of a result page after a stopped scan
 #define IDS_RESULT_TITLE_STOPPED_COUNT 749  // format: the files listed after a stopped scan
 #define IDS_UNFORMAT_STOPPED_HEADING 750  // format: the same, the unformat result page's heading
+#define IDS_DEEP_SOURCE_TEXT 751          // format: a carved file as its result row names it (it has no path)

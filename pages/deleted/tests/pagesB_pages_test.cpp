@@ -390,10 +390,10 @@ TEST_F(RecoveryPages, MaximisedTheFilterLabelsStayOnTheLightBody) {
   // It opens at the size of the other pages of the road.
   RECT normal = {};
   GetWindowRect(page->m_hWnd, &normal);
-  RECT scanRect = {};
-  GetWindowRect(scan_->m_hWnd, &scanRect);
-  EXPECT_EQ(normal.right - normal.left, scanRect.right - scanRect.left);
-  EXPECT_EQ(normal.bottom - normal.top, scanRect.bottom - scanRect.top);
+  RECT page421 = {0, 0, 421, 236};   // the dialog units of every page's template
+  MapDialogRect(page->m_hWnd, &page421);
+  EXPECT_EQ(normal.right - normal.left, page421.right);
+  EXPECT_EQ(normal.bottom - normal.top, page421.bottom);
   Click(page, IDC_RES_MAXIMISE);
   Pump(300);
   ASSERT_TRUE(IsZoomed(page->m_hWnd));

@@ -266,9 +266,9 @@ BOOL CRestovaDlg::OnInitDialog() {
   m_banner.SetSubTextColor(RGB(214, 230, 248));
   m_banner.SetCursor(IDCUR_HAND);
   m_minimise.SubclassDlgItem(IDC_MINIMISE, this);
-  m_minimise.SetSkin(IDB_MINIMISE, IDB_MINIMISE, IDB_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_minimise.SetSkin(IDB_MAIN_MINIMISE, IDB_MAIN_MINIMISE, IDB_MAIN_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_close.SubclassDlgItem(IDC_CLOSE, this);
-  m_close.SetSkin(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_close.SetSkin(IDB_MAIN_CLOSE, IDB_MAIN_CLOSE, IDB_MAIN_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
 
   // Labels and links.
   HCURSOR hand = static_cast<HCURSOR>(

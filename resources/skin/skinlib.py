@@ -484,6 +484,15 @@ def draw_button(c, state, base=BRAND, radius=4):
         c.fill_rect(radius, 1, c.w - radius, 2, lighter(top, 0.35))
 
 
+def draw_window_frame_edge(c, right=False):
+    """The window's 1-pixel frame along the top of a picture that sits on the
+    top edge of a window (and along its right side when it ends there), so
+    that the frame runs on unbroken under the caption buttons and banners."""
+    c.fill_rect(0, 0, c.w, 1, darker(BRAND, 0.35))
+    if right:
+        c.fill_rect(c.w - 1, 0, c.w, c.h, darker(BRAND, 0.35))
+
+
 def draw_caption_button(c, glyph, state):
     """The small minimise / close buttons of a page's top-right corner, drawn
     on the header band."""

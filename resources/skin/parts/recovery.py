@@ -16,6 +16,7 @@ def caption(glyph, state):
     """30 x 24, the look of common.py's minimise and close buttons."""
     def draw(c):
         band_under(c)
+        draw_window_frame_edge(c)
         if state == "hover":
             c.round_rect(0, 0, c.w, c.h, 3, lighter(BRAND, 0.22))
         w, h = c.w, c.h

@@ -122,8 +122,10 @@ void CPhotoRecoverDlg::BuildTree() {
                                      MakeDeepItemData(kDeepHeading, 0), TVI_ROOT, TVI_LAST);
   HTREEITEM physical = m_tree.InsertItem(mask, devices, kImageDisk, kImageDisk, 0, 0,
                                          MakeDeepItemData(kDeepHeading, 0), TVI_ROOT, TVI_LAST);
+  // The tree measures a label a little shorter than it draws it ("本地硬盘 (X:)"
+  // lost its ")"): two spaces after the text give it the room.
   for (const DeepRow& v : model.volumes)
-    m_tree.InsertItem(mask, v.text, v.image, v.image, 0, 0, v.data, mine, TVI_LAST);
+    m_tree.InsertItem(mask, v.text + "  ", v.image, v.image, 0, 0, v.data, mine, TVI_LAST);
   for (const DeepRow& d : model.disks)
     m_tree.InsertItem(mask, d.text, d.image, d.image, 0, 0, d.data, physical, TVI_LAST);
   m_tree.Expand(mine, TVE_EXPAND);

@@ -10,6 +10,7 @@
 #include "picture.h"
 #include "treelist.h"
 #include "unformat/unformat.h"
+#include "wizard_page.h"
 
 CRestovaApp::CRestovaApp() {}
 
@@ -72,7 +73,10 @@ void CRestovaApp::UnbindPictureLibrary() {
 }
 
 void CRestovaApp::ShowMainWindow() {
-  if (m_pMainWnd && m_pMainWnd->m_hWnd) m_pMainWnd->ShowWindow(SW_SHOW);
+  if (!m_pMainWnd || !m_pMainWnd->m_hWnd) return;
+  // Back where the road's last page stood.
+  if (!m_pMainWnd->IsWindowVisible()) PlacePage(m_pMainWnd);
+  m_pMainWnd->ShowWindow(SW_SHOW);
 }
 
 bool CRestovaApp::CanOpenDeepScan() const {

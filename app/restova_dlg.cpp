@@ -168,6 +168,7 @@ BEGIN_MESSAGE_MAP(CRestovaDlg, CDialog)
   ON_WM_TIMER()
   ON_WM_CTLCOLOR()
   ON_MESSAGE(WM_SHOW_PAGE, &CRestovaDlg::OnShowPageMessage)
+  ON_MESSAGE(WM_WINDOWPOSCHANGED, &CRestovaDlg::OnWindowPosChanged)
   ON_MESSAGE(WM_TAB_CLICKED, &CRestovaDlg::OnTabClicked)
   ON_COMMAND(ID_TAB_DELETED, &CRestovaDlg::OnMenuDeletedTab)
   ON_COMMAND(ID_TAB_UNFORMAT, &CRestovaDlg::OnMenuUnformatTab)
@@ -212,8 +213,16 @@ CRestovaDlg::~CRestovaDlg() {
   }
 }
 
+LRESULT CRestovaDlg::OnWindowPosChanged(WPARAM, LPARAM) {
+  const LRESULT result = Default();
+  NotePageStood(m_hWnd);   // the first page of a road opens over it
+  return result;
+}
+
 BOOL CRestovaDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  // The program opens in the middle of the screen; the pages follow it.
+  CenterWindow();
   m_launchFromUsb = FALSE;
 
   CString caption;
@@ -257,9 +266,9 @@ BOOL CRestovaDlg::OnInitDialog() {
   m_banner.SetSubTextColor(RGB(214, 230, 248));
   m_banner.SetCursor(IDCUR_HAND);
   m_minimise.SubclassDlgItem(IDC_MINIMISE, this);
-  m_minimise.SetSkin(IDB_MINIMISE, IDB_MINIMISE, IDB_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_minimise.SetSkin(IDB_MAIN_MINIMISE, IDB_MAIN_MINIMISE, IDB_MAIN_MINIMISE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_close.SubclassDlgItem(IDC_CLOSE, this);
-  m_close.SetSkin(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
+  m_close.SetSkin(IDB_MAIN_CLOSE, IDB_MAIN_CLOSE, IDB_MAIN_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
 
   // Labels and links.
   HCURSOR hand = static_cast<HCURSOR>(
@@ -417,7 +426,7 @@ int CRestovaDlg::ShowPage(int index) {
     page->ShowWindow(SW_SHOW);
     return 1;
   }
-  page->CenterWindow();
+  PlacePage(page);
   page->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
   return 1;

@@ -116,6 +116,7 @@ class CRestovaDlg : public CDialog {
   void OnModeRemovable();
   void OnModeRecycle();
   void OnModeLostPartition();
+  LRESULT OnWindowPosChanged(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
  private:

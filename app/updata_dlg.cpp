@@ -82,6 +82,13 @@ BOOL CUpdataDlg::OnInitDialog() {
 
   m_close.SetSkin(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, 0, 0, skin::kStretch, 0, 0);
   m_close.SetCursor(IDCUR_HAND);
+  {
+    // At the picture's own 30 x 24 in the corner: stretched, its gradient
+    // would no longer meet the band's.
+    CRect client;
+    GetClientRect(&client);
+    m_close.SetWindowPos(nullptr, client.right - 30, 0, 30, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   m_title.SetText(name).SetTextColor(RGB(255, 255, 255)).SetFontBold(TRUE).SetFontSize(12).SetTransparent(TRUE);
   m_statusLabel.SetTextColor(kTextColour).SetTransparent(TRUE);
   m_progress.SetPos(100, 0);

@@ -255,9 +255,12 @@ void CBrowseTreeCtrl::SetItemStateImage(HTREEITEM item, int image) {
 }
 
 void CBrowseTreeCtrl::ChangeCheck(HTREEITEM item, bool) {
-  int s = GetItemStateImage(item);
-  if (s == controls::kBrowseNone) return;
-  SetItemStateImage(item, controls::ToggledBrowseCheck(s));
+  // The scan reads one place, the one chosen last: its tick is the only one,
+  // so that what is ticked is what is scanned.
+  if (GetItemStateImage(item) == controls::kBrowseNone) return;
+  TreeViewChecks t{m_hWnd};
+  controls::SetOnlyBrowseCheck(t, item);
+  selectedPath_ = GetItemPath(item);
 }
 
 BOOL CBrowseTreeCtrl::SelectPath(const char* path) {

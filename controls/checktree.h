@@ -163,4 +163,21 @@ void SetBrowseCheck(Tree& t, typename Tree::Item item, int image) {
   }
 }
 
+// One place is chosen in the browse tree, the one ticked: ticking an item
+// first takes every tick of the tree away (items without a box stay so),
+// then ticks it with everything below it. FirstRoot() gives the first
+// top-level item.
+template <class Tree>
+void SetOnlyBrowseCheck(Tree& t, typename Tree::Item item) {
+  using Item = typename Tree::Item;
+  if (item == Item{}) return;
+  for (Item root = t.FirstRoot(); root != Item{}; root = t.Next(root)) {
+    if (t.Check(root) != kBrowseNone) t.SetCheck(root, kBrowseOff);
+    ForEachDescendant(t, root, [&](Item d) {
+      if (t.Check(d) != kBrowseNone) t.SetCheck(d, kBrowseOff);
+    });
+  }
+  SetBrowseCheck(t, item, kBrowseOn);
+}
+
 }  // namespace controls

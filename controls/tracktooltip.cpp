@@ -50,7 +50,8 @@ void CTrackToolTip::ShowImpl(HWND owner, const char* text, const char* title, in
     SendMessageA(tip_, TTM_SETMAXTIPWIDTH, 0, maxWidth);
     SendMessageA(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool_));
     SendMessageA(tip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool_));
-    SendMessageA(tip_, TTM_SETTITLEA, icon, reinterpret_cast<LPARAM>(title ? title : ""));
+    // An empty title still takes a title's room: a bubble without one is not given one.
+    if ((title && *title) || icon) SendMessageA(tip_, TTM_SETTITLEA, icon, reinterpret_cast<LPARAM>(title ? title : ""));
     SendMessageA(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(x, y));
     SetWindowPos(tip_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SendMessageA(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool_));

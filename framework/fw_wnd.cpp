@@ -484,9 +484,12 @@ void CWnd::CenterWindow(CWnd* alternateOwner) {
                    0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
-  // A popup is centred over its owner when that is on screen, else on the work area.
+  // A popup is centred over its owner, also one that is about to be shown
+  // (a box opened while its page is still being prepared); over the work
+  // area when there is none or it is minimised.
   HWND center = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
-  const bool useOwner = center && ::IsWindowVisible(center) && !::IsIconic(center);
+  CRect ownerRect;
+  const bool useOwner = center && !::IsIconic(center) && ::GetWindowRect(center, &ownerRect) && !ownerRect.IsRectEmpty();
   MONITORINFO mi = {sizeof mi};
   GetMonitorInfoA(MonitorFromWindow(useOwner ? center : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
   CRect work = mi.rcWork;

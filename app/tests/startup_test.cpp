@@ -49,6 +49,12 @@ TEST(Startup, WithThePictureLibraryItIsLoadedAndTheSystemCloseEndsWithCodeOne) {
   PostMessageA(main, WM_COMMAND, IDOK, 0);
   Sleep(300);
   EXPECT_EQ(WaitForSingleObject(p.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  // It opens in the middle of the screen (the pages of every road follow it).
+  RECT window = {}, work = {};
+  GetWindowRect(main, &window);
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_NEAR((window.left + window.right) / 2, (work.left + work.right) / 2, 2);
+  EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 2);
   LetItPaint();
   EXPECT_TRUE(SaveScreenshot(ArtifactPath("main.bmp"), main));
   // The About box opens over it, shows the version and closes with OK.
@@ -59,6 +65,14 @@ TEST(Startup, WithThePictureLibraryItIsLoadedAndTheSystemCloseEndsWithCodeOne) {
   char version[64] = "";
   GetDlgItemTextA(about, IDC_ABOUT_VERSION, version, sizeof version);
   EXPECT_STREQ(version, SALVORA_VERSION_TEXT);
+  // It names every road of the main window, and says what the program writes.
+  char line[256] = "", note[256] = "";
+  GetDlgItemTextA(about, IDC_ABOUT_PRODUCT_LINE, line, sizeof line);
+  for (const char* road : {"误删除", "误格式化", "深度恢复", "移动设备", "回收站", "分区丢失"})
+    EXPECT_NE(std::string(line).find(road), std::string::npos) << road;
+  GetDlgItemTextA(about, IDC_ABOUT_NOTE1, note, sizeof note);
+  EXPECT_NE(std::string(note).find("改写该硬盘的分区表"), std::string::npos) << note;
+  EXPECT_EQ(std::string(note).find("不会向其中写入"), std::string::npos) << note;
   LetItPaint();
   EXPECT_TRUE(SaveScreenshot(ArtifactPath("about.bmp"), about));
   PostMessageA(about, WM_COMMAND, IDOK, 0);

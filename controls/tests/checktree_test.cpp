@@ -224,3 +224,23 @@ TEST(BrowseCheck, AncestorWithoutBoxIsPassedOver) {
   EXPECT_EQ(t.Check(desk), kBrowsePartly);
   EXPECT_EQ(t.Check(d), kBrowseOff);
 }
+
+TEST(BrowseCheck, TickingOnePlaceTakesEveryOtherTickAway) {
+  // Two drives under a computer without a box: the last one ticked is the
+  // only one, with its folders, so that what is ticked is what is scanned.
+  PlainTree t;
+  int comp = t.Add(0, kBrowseNone);
+  int c = t.Add(comp, kBrowseOff);
+  int c1 = t.Add(c, kBrowseOff);
+  int d = t.Add(comp, kBrowseOff);
+  int d1 = t.Add(d, kBrowseOff);
+  SetOnlyBrowseCheck(t, c);
+  EXPECT_EQ(t.Check(c), kBrowseOn);
+  EXPECT_EQ(t.Check(c1), kBrowseOn);
+  SetOnlyBrowseCheck(t, d1);
+  EXPECT_EQ(t.Check(c), kBrowseOff);
+  EXPECT_EQ(t.Check(c1), kBrowseOff);
+  EXPECT_EQ(t.Check(d1), kBrowseOn);
+  EXPECT_EQ(t.Check(d), kBrowseOn);   // its one folder is ticked: all of it
+  EXPECT_EQ(t.Check(comp), kBrowseNone);
+}

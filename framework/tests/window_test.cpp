@@ -333,3 +333,18 @@ TEST_F(ReflectionTest, OwnerDrawAndMeasureReachTheControlsVirtuals) {
 }
 
 }  // namespace
+
+TEST(Placement, ABoxIsCentredOnItsOwnerAlsoBeforeTheOwnerIsShown) {
+  RegisterTestClass();
+  CWnd owner, box;
+  ASSERT_TRUE(owner.CreateEx(0, kTestClass, "owner", WS_POPUP, 100, 80, 400, 300, nullptr, nullptr));
+  ASSERT_TRUE(box.CreateEx(0, kTestClass, "box", WS_POPUP, 0, 0, 200, 100, owner.m_hWnd, nullptr));
+  // The owner is still hidden (a page being filled before it is shown).
+  box.CenterWindow();
+  CRect r;
+  box.GetWindowRect(&r);
+  EXPECT_EQ(r.left, 100 + (400 - 200) / 2);
+  EXPECT_EQ(r.top, 80 + (300 - 100) / 2);
+  box.DestroyWindow();
+  owner.DestroyWindow();
+}

@@ -27,6 +27,7 @@ RecoveryReportFacts CCopyOutProgressPage::Facts() const {
     facts.chosen = m_owner->Results()->ChosenFileCount();
   }
   SetCopyOutCounts(&facts, m_recovered, m_damaged, m_failed);
+  facts.stopped = m_userStopped;
   return facts;
 }
 
@@ -138,6 +139,7 @@ void CCopyOutProgressPage::AskToStop(StopButton button) {
     return;
   }
   RaiseStopFlag();
+  m_userStopped = true;
   if (!m_busy) m_busy = std::make_unique<CStopRecoveryScrollBar>(this);
   if (!m_busy->m_hWnd && m_busy->Show(this)) m_busy->ShowWindow(SW_SHOW);
 }
@@ -339,6 +341,13 @@ BOOL CPtRecoveringDlg::OnInitDialog() {
 }
 
 void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
+
+CString CPtRecoveringDlg::SourceText(const char* first) const {
+  CString format, text;
+  format.LoadString(IDS_DEEP_SOURCE_TEXT);
+  text.Format(format.GetString(), first);
+  return text;
+}
 
 void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
   CCopyOutProgressPage::CountFile(filesSoFar);

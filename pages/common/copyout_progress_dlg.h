@@ -47,6 +47,7 @@ class CCopyOutProgressPage : public CWizardPage {
     m_finished = false;
     m_ended = false;
     m_endedDuringQuestion = false;
+    m_userStopped = false;
     m_askState = 0;
   }
 
@@ -101,6 +102,7 @@ class CCopyOutProgressPage : public CWizardPage {
   int m_askState = 0;                 // 255 while the question is up, then IDYES / IDNO
   bool m_endedDuringQuestion = false;
   bool m_goBack = false;              // after a stop: back to the destination page
+  bool m_userStopped = false;         // the user answered Yes to stopping this run
   bool m_ended = false;               // the worker has ended
   bool m_finished = false;            // the report was opened or the page went back
   bool m_leaving = false;
@@ -195,4 +197,6 @@ class CPtRecoveringDlg : public CMemberProgressPage {
   uint32_t CountDamaged() const override;
   uint32_t CountFailed() const override;
   void Finish(bool report) override;
+  // A carved file has no path on the disk: it is named as the result list names it.
+  CString SourceText(const char* first) const override;
 };

@@ -68,6 +68,17 @@ void CFindNoFileDlg::ShowFailure(const CString& heading, const CString& explanat
   Invalidate();
 }
 
+void CFindNoFileDlg::ShowStopped() {
+  if (!m_hWnd) return;
+  m_stopped = true;
+  CString heading, explanation;
+  heading.LoadString(IDS_SCAN_STOPPED_HEADING);
+  explanation.LoadString(IDS_SCAN_STOPPED_EXPLAIN);
+  m_heading.SetText(heading);
+  m_explain.SetText(explanation);
+  Invalidate();
+}
+
 void CFindNoFileDlg::PaintBody(CDC* dc, const CRect&) {
   // A white panel behind the texts, the picture at its left.
   // It ends below the last text shown: the deep-scan offer when it is made.

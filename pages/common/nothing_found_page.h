@@ -20,6 +20,10 @@ class CFindNoFileDlg : public CWizardPage {
   // the room of four lines; the deep-scan offer moves down below it.
   void ShowFailure(const CString& heading, const CString& explanation);
   bool ShowsFailure() const { return m_failure; }
+  // The user stopped the scan before it had found anything: the page says
+  // that, never that the files may have been overwritten.
+  void ShowStopped();
+  bool ShowsStopped() const { return m_stopped; }
   void SetDriveIndex(int driveIndex) { m_driveIndex = driveIndex; }
   int DriveIndex() const { return m_driveIndex; }
 
@@ -37,6 +41,7 @@ class CFindNoFileDlg : public CWizardPage {
   CWnd* m_returnPage;
   int m_driveIndex = -1;   // drive letter - 'C' of the scanned volume, -1 when none
   bool m_failure = false;
+  bool m_stopped = false;
   CATSkinButton m_backButton;
   CATSkinButton m_finish;
   CATSkinButton m_deep;

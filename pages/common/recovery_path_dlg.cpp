@@ -225,7 +225,7 @@ void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTem
   if (progress->m_hWnd) progress->DestroyWindow();
   progress->PrepareRun();
   if (!progress->Create(progressTemplate, this)) return;
-  progress->CenterWindow();
+  PlacePage(progress);
   progress->ShowWindow(SW_SHOW);
   *progressWindow = progress->m_hWnd;
   ShowWindow(SW_HIDE);

@@ -26,6 +26,20 @@ CString Counted(UINT format, uint32_t count) {
 }  // namespace
 
 CString ReportBreakdown(const RecoveryReportFacts& facts, const CString& failedNote) {
+  if (facts.stopped) {
+    // A stop: all four counts, the ones at 0 too, so that nothing is left to guess.
+    CString f, text;
+    f.LoadString(IDS_REPORT_STOPPED_COUNTS);
+    text.Format(f.GetString(), static_cast<unsigned>(facts.recovered), static_cast<unsigned>(facts.damaged),
+                static_cast<unsigned>(facts.failed), static_cast<unsigned>(facts.notStarted));
+    if (facts.damaged) {
+      CString note;
+      note.LoadString(IDS_REPORT_DAMAGED_NOTE);
+      text += "\r\n";
+      text += note;
+    }
+    return text;
+  }
   if (facts.recovered == facts.chosen && !facts.damaged && !facts.failed && !facts.notStarted) return CString();
   CString text = Counted(IDS_REPORT_WHOLE, facts.recovered);
   const struct {
@@ -103,9 +117,17 @@ BOOL CRecoveryReportPage::OnInitDialog() {
   m_big.SubclassDlgItem(IDC_REP_BIG_COUNT, this);
   m_big.SetFontName("Arial").SetFontSize(30).SetFontBold(TRUE).SetTextColor(kFigure).SetTransparent(TRUE);
 
-  // The note only when fewer files came back whole than were chosen: then it
-  // says what became of the others.
-  m_partialShown = m_facts.recovered != m_facts.chosen;
+  if (m_facts.stopped) {
+    // Never "done" after a stop: the heading says the copy-out was stopped.
+    CString stopped;
+    stopped.LoadString(IDS_REPORT_STOPPED_BEFORE);
+    m_labels[8].SetText(stopped);
+  }
+  LayOutHeading();
+
+  // The note only when fewer files came back whole than were chosen, or the
+  // copy-out was stopped: then it says what became of the others.
+  m_partialShown = m_facts.recovered != m_facts.chosen || m_facts.stopped;
   if (m_partialShown) {
     CString failedNote;
     m_labels[10].GetWindowText(failedNote);   // the template's own words for failed files
@@ -121,11 +143,55 @@ BOOL CRecoveryReportPage::OnInitDialog() {
   return TRUE;
 }
 
+namespace {
+
+// The width the text of a control takes in its own font.
+int TextWidthOf(HWND control) {
+  char text[256] = "";
+  const int length = ::GetWindowTextA(control, text, sizeof text);
+  HDC dc = ::GetDC(control);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  ::GetTextExtentPoint32A(dc, text, length, &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return size.cx;
+}
+
+}  // namespace
+
+void CRecoveryReportPage::LayOutHeading() {
+  // The sentence, the big number and "个" side by side, each as wide as its
+  // text: a nine-digit count fits whole and never touches its neighbours.
+  HWND before = ::GetDlgItem(m_hWnd, IDC_REP_DONE_BEFORE);
+  HWND big = ::GetDlgItem(m_hWnd, IDC_REP_BIG_COUNT);
+  HWND after = ::GetDlgItem(m_hWnd, IDC_REP_DONE_AFTER);
+  if (!before || !big || !after) return;
+  CRect b = ChildRectOf(before), n = ChildRectOf(big), a = ChildRectOf(after);
+  const int gap = 8;
+  const int beforeWidth = TextWidthOf(before) + 2;
+  const int bigWidth = TextWidthOf(big) + 4;
+  const int afterWidth = TextWidthOf(after) + 2;
+  ::SetWindowPos(before, nullptr, b.left, b.top, beforeWidth, b.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  const int bigLeft = b.left + beforeWidth + gap;
+  ::SetWindowPos(big, nullptr, bigLeft, n.top, bigWidth, n.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(after, nullptr, bigLeft + bigWidth + gap, a.top, afterWidth, a.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+CRect CRecoveryReportPage::ChildRectOf(HWND child) const {
+  CRect r;
+  ::GetWindowRect(child, &r);
+  ScreenToClient(&r);
+  return r;
+}
+
 void CRecoveryReportPage::PaintBody(CDC* dc, const CRect&) {
   CRect panel(48, 80, 592, 400);
   PaintPanel(dc, panel);
   CBitmap picture;
-  if (picture.LoadBitmap(IDB_REPORT_PICTURE)) dc->DrawBitmap(picture, 60, 96, 80, 66);
+  if (picture.LoadBitmap(m_facts.stopped ? IDB_REPORT_STOPPED_PICTURE : IDB_REPORT_PICTURE))
+    dc->DrawBitmap(picture, 60, 96, 80, 66);
 }
 
 void CRecoveryReportPage::OnOpenFolder() {

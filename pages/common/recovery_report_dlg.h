@@ -1,7 +1,8 @@
 // The report pages at the end of every road: where the files went, how many
 // the scan found, how many the user chose and how many were recovered whole
 // (when that is fewer than chosen, a note counts the damaged, failed and
-// not started ones apart), a button that opens the folder, and the
+// not started ones apart; after a user's stop the heading says so and the note
+// gives all four counts), a button that opens the folder, and the
 // operation statistics sent as the page opens.
 //
 // The deleted-file report is a modeless page held in the application object;
@@ -36,6 +37,9 @@ class CRecoveryReportPage : public CWizardPage {
   void OnClose();
   void OnBackButton();
   void OnAboutArea() { OnBanner(); }
+  // The heading's three parts placed after one another by their texts' widths.
+  void LayOutHeading();
+  CRect ChildRectOf(HWND child) const;
   DECLARE_MESSAGE_MAP()
 
   // How the report goes away: hidden (modeless) or ended (modal).

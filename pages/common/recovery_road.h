@@ -59,6 +59,7 @@ struct RecoveryReportFacts {
   uint32_t damaged = 0;     // written, but the file system shows part of them gone
   uint32_t failed = 0;      // could not be copied (read failures, a full destination, ...)
   uint32_t notStarted = 0;  // left when the copy-out was stopped
+  bool stopped = false;     // the user stopped the copy-out: the report says so
 };
 
 // The end of a copy-out in the facts: the whole, damaged and failed files as

@@ -53,9 +53,17 @@ bool DriveFreeBytes(char letter, uint64_t* freeBytes) {
   return true;
 }
 
-CString RecordSizeText(const DeletedFileRecord& record) {
+CString FileSizeText(uint64_t size) {
   CString text;
-  text.Format("%llu KB", static_cast<unsigned long long>(RecordSize(record) >> 10));
+  if (size < 1024)
+    text.Format("%llu Byte", static_cast<unsigned long long>(size));
+  else
+    text.Format("%llu KB", static_cast<unsigned long long>(size >> 10));
+  return text;
+}
+
+CString RecordSizeText(const DeletedFileRecord& record) {
+  CString text = FileSizeText(RecordSize(record));
   if (record.damaged) {
     CString format, marked;
     if (format.LoadString(IDS_RES_SIZE_OVERWRITTEN)) {
@@ -68,7 +76,13 @@ CString RecordSizeText(const DeletedFileRecord& record) {
 
 CString RecordTimeText(const SYSTEMTIME& t) {
   CString text;
-  text.Format("%d-%d-%d %d:%d:%d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  text.Format("%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  return text;
+}
+
+CString RecordDateText(const SYSTEMTIME& t) {
+  CString text;
+  text.Format("%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
   return text;
 }
 

@@ -36,11 +36,15 @@ inline bool HasRoomFor(uint64_t totalSectors, uint64_t freeBytes) { return total
 // Free bytes available to the caller on drive `letter`; false when unknown.
 bool DriveFreeBytes(char letter, uint64_t* freeBytes);
 
-// Texts of a result row: the size "%u KB" (64-bit size / 1024, so a file
-// under 1 KB shows 0 KB; marked as overwritten for a record the scan knows
-// damaged) and a time "2024-7-1 12:0:0".
+// Texts of a result row: a size under 1 KB in bytes ("512 Byte"), above in
+// whole KB ("%llu KB", the 64-bit size / 1024); the record's size so, marked
+// as overwritten for a record the scan knows damaged; a time
+// "2024-07-01 12:00:00", and a date alone "2024-07-01" (what FAT keeps of the
+// last access).
+CString FileSizeText(uint64_t size);
 CString RecordSizeText(const DeletedFileRecord& record);
 CString RecordTimeText(const SYSTEMTIME& time);
+CString RecordDateText(const SYSTEMTIME& time);
 
 // A 64-bit amount scaled down for a progress bar that counts in int.
 void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone);

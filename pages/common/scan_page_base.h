@@ -24,6 +24,8 @@ class CScanPageBase : public CWizardPage {
   bool LeftByUser() const { return m_left; }
   bool EndedAfterLeaving() const { return m_endedAfterLeaving; }
   int ResultPagesOpened() const { return m_resultPagesOpened; }
+  // Stop was confirmed before the scan ended: what it shows is what it had found.
+  bool StoppedByUser() const { return m_stopConfirmed; }
 
  protected:
   enum class StopAction { kStop, kBack, kCloseBox, kWindowClose };

@@ -90,6 +90,7 @@ BEGIN_MESSAGE_MAP(CWizardPage, CDialog)
   ON_WM_ERASEBKGND()
   ON_WM_NCHITTEST()
   ON_WM_CTLCOLOR()
+  ON_MESSAGE(WM_WINDOWPOSCHANGED, &CWizardPage::OnWindowPosChanged)
 END_MESSAGE_MAP()
 
 CWizardPage::CWizardPage(UINT templateId, CWnd* parent) : CDialog(templateId, parent), m_about(parent) {
@@ -129,6 +130,28 @@ BOOL CWizardPage::OnInitDialog() {
   return TRUE;
 }
 
+LRESULT CWizardPage::OnWindowPosChanged(WPARAM, LPARAM) {
+  const LRESULT result = Default();
+  NotePageStood(m_hWnd);
+  return result;
+}
+
+void CWizardPage::ShowScanStopped(int lineId) {
+  if (!m_hWnd) return;
+  m_scanStopped = true;
+  CString text;
+  text.LoadString(IDS_RESULT_TITLE_STOPPED);
+  if (m_title.m_hWnd)
+    m_title.SetText(text);
+  else
+    SetDlgItemText(IDC_PAGE_TITLE, text);
+  if (lineId && ::GetDlgItem(m_hWnd, lineId)) {
+    text.LoadString(IDS_SCAN_STOPPED_LINE);
+    SetDlgItemText(lineId, text);
+  }
+  Invalidate();
+}
+
 void CWizardPage::CloseAboutBox() {
   if (m_about.m_hWnd) m_about.SendMessage(WM_ABOUT_CLOSE);
 }
@@ -144,11 +167,17 @@ void CWizardPage::OnWebButton() { OpenServicePage(IDS_URL_SERVICE); }
 BOOL CWizardPage::OnEraseBkgnd(CDC* dc) {
   CRect client;
   GetClientRect(&client);
-  CBitmap background;
-  if (background.LoadBitmap(IDB_PAGE_BACKGROUND))
-    dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
-  else
-    dc->FillSolidRect(&client, kPageBody);
+  if (client.Height() > kBackgroundHeight) {
+    // A page made larger (a maximised result page): the band keeps its
+    // height, so that what sits below it stays on the light body.
+    PaintGrowingPageBackground(dc, client, kBandHeight);
+  } else {
+    CBitmap background;
+    if (background.LoadBitmap(IDB_PAGE_BACKGROUND))
+      dc->DrawBitmap(background, 0, 0, client.Width(), client.Height());
+    else
+      dc->FillSolidRect(&client, kPageBody);
+  }
   PaintBody(dc, client);
   return TRUE;
 }
@@ -221,6 +250,47 @@ void FitMaximisedToWorkArea(MINMAXINFO* info) {
   }
 }
 
+namespace {
+
+// The last place a page (or the main window) stood on screen; written only
+// here, by the pages of the user-interface thread.
+RECT gPageStood = {};
+bool gPageStoodKnown = false;
+
+}  // namespace
+
+void NotePageStood(HWND window) {
+  if (!window || !::IsWindowVisible(window) || ::IsIconic(window) || ::IsZoomed(window)) return;
+  if (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) return;
+  RECT r;
+  if (!::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return;
+  gPageStood = r;
+  gPageStoodKnown = true;
+}
+
+void ForgetPagePlace() { gPageStoodKnown = false; }
+
+void PlacePage(CWnd* page) {
+  if (!page || !page->m_hWnd || (page->GetStyle() & WS_CHILD)) return;
+  CRect self;
+  page->GetWindowRect(&self);
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof mi;
+  if (gPageStoodKnown)
+    GetMonitorInfoA(MonitorFromRect(&gPageStood, MONITOR_DEFAULTTONEAREST), &mi);
+  else
+    GetMonitorInfoA(MonitorFromWindow(page->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const CRect work = mi.rcWork;
+  const CRect area = gPageStoodKnown ? CRect(gPageStood) : work;
+  int x = area.left + (area.Width() - self.Width()) / 2;
+  int y = area.top + (area.Height() - self.Height()) / 2;
+  if (x + self.Width() > work.right) x = work.right - self.Width();
+  if (y + self.Height() > work.bottom) y = work.bottom - self.Height();
+  if (x < work.left) x = work.left;
+  if (y < work.top) y = work.top;
+  ::SetWindowPos(page->m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
   CRestovaApp* app = RestovaApp();
   if (app) app->HoldPage(slot, page);
@@ -231,7 +301,7 @@ bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
       delete page;
     return false;
   }
-  page->CenterWindow();
+  PlacePage(page);
   page->ShowWindow(SW_SHOW);
   return true;
 }

@@ -52,6 +52,17 @@ void FitMaximisedToWorkArea(MINMAXINFO* info);
 // A page that cannot be created is destroyed and the slot left empty; then
 // false. Without an application object the page is only created.
 bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent);
+// Where pages open. Every page of a road has the same size; each opens
+// centred where the last page shown stood (so it covers it exactly), the
+// first one over the main window, which opens centred on the screen; with no
+// page shown yet, centred on the screen. Always kept inside the work area.
+// NotePageStood records a shown, restored page or main window (a maximised
+// or minimised one is passed over: the next page opens where it stood before).
+void NotePageStood(HWND window);
+void PlacePage(CWnd* page);
+// Forgets where pages stood (tests start afresh).
+void ForgetPagePlace();
+
 // The small tool buttons of the result pages (tick all, invert, expand...):
 // a window without a handle is left as it is.
 void SkinToolButton(CATSkinButton& button, COLORREF text = RGB(60, 70, 85));
@@ -65,6 +76,11 @@ class CWizardPage : public CDialog {
 
   // Ends the About box if this page shows it (the page's worker has ended).
   void CloseAboutBox();
+  // A result page after a scan the user stopped: the band title says so,
+  // and the text of lineId (0: none) becomes the line that only what was
+  // found before the stop is listed.
+  void ShowScanStopped(int lineId);
+  bool ShowsScanStopped() const { return m_scanStopped; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -80,6 +96,7 @@ class CWizardPage : public CDialog {
   BOOL OnEraseBkgnd(CDC* dc);
   LRESULT OnNcHitTest(CPoint point);
   HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT kind);
+  LRESULT OnWindowPosChanged(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
   // The skinned parts every page has; a template without one of them leaves
@@ -93,4 +110,5 @@ class CWizardPage : public CDialog {
   HICON m_icon = nullptr;
   HCURSOR m_hand = nullptr;
   CString m_caption;   // the product name (string 3): caption and message boxes
+  bool m_scanStopped = false;
 };

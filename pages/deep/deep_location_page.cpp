@@ -56,6 +56,13 @@ BOOL CPhotoRecoverDlg::OnInitDialog() {
   StyleBodyText(m_note, true);
 
   m_tree.SubclassDlgItem(IDC_DL_TREE, this);
+  // Measured and drawn in one font, the page's own: "本地硬盘 (X:)" keeps its ")".
+  LOGFONTA lf = {};
+  lf.lfHeight = -12;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, "宋体", LF_FACESIZE);
+  m_treeFont.CreateFontIndirect(&lf);
+  m_tree.SetFont(&m_treeFont);
   m_treeImages.Create(IDB_DL_TREE_ICONS, 16, 0, RGB(255, 0, 255));
   ::SendMessageA(m_tree.m_hWnd, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_treeImages.m_hImageList));
   m_tree.SetItemHeight(20);
@@ -115,8 +122,10 @@ void CPhotoRecoverDlg::BuildTree() {
                                      MakeDeepItemData(kDeepHeading, 0), TVI_ROOT, TVI_LAST);
   HTREEITEM physical = m_tree.InsertItem(mask, devices, kImageDisk, kImageDisk, 0, 0,
                                          MakeDeepItemData(kDeepHeading, 0), TVI_ROOT, TVI_LAST);
+  // The tree measures a label a little shorter than it draws it ("本地硬盘 (X:)"
+  // lost its ")"): two spaces after the text give it the room.
   for (const DeepRow& v : model.volumes)
-    m_tree.InsertItem(mask, v.text, v.image, v.image, 0, 0, v.data, mine, TVI_LAST);
+    m_tree.InsertItem(mask, v.text + "  ", v.image, v.image, 0, 0, v.data, mine, TVI_LAST);
   for (const DeepRow& d : model.disks)
     m_tree.InsertItem(mask, d.text, d.image, d.image, 0, 0, d.data, physical, TVI_LAST);
   m_tree.Expand(mine, TVE_EXPAND);
@@ -227,7 +236,7 @@ void CPhotoRecoverDlg::StartScan(uint8_t disk, uint8_t drive, bool requested) {
       if (CWnd* main = app->MainWindow()) main->ShowWindow(SW_HIDE);
     }
   }
-  m_scanPage->CenterWindow();
+  PlacePage(m_scanPage.get());
   m_scanPage->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }
@@ -239,7 +248,8 @@ bool CPhotoRecoverDlg::OpenResultPage(CPhotoScanDlg* scanPage) {
   }
   auto page = std::make_unique<CPtFileChosDlg>(scanPage);
   if (!page->Create(IDD_DEEP_RESULT, scanPage)) return false;
-  page->CenterWindow();
+  PlacePage(page.get());
+  if (scanPage && scanPage->StoppedByUser()) page->ShowScanStopped(IDC_DR_HINT);
   m_resultPage = std::move(page);
   if (!m_resultPage->StartBuildResultTree()) {
     m_resultPage->ShowWindow(SW_SHOW);

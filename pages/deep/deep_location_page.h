@@ -94,6 +94,7 @@ class CPhotoRecoverDlg : public CWizardPage {
   std::unique_ptr<CPhotoScanDlg> m_scanPage;
 
   CTreeCtrl m_tree;
+  CFont m_treeFont;   // the tree's own font: it measures its labels with it
   CListBoxST m_list;
   CImageList m_treeImages;
   CImageList m_listImages;

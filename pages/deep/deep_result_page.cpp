@@ -24,8 +24,8 @@ constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollPeriodMs = 100;
 constexpr size_t kRowsPerBatch = 64;
 constexpr int kSizeColumnWidth = 90;
-constexpr int kMinTrackWidth = 664;
-constexpr int kMinTrackHeight = 501;
+constexpr int kMinTrackWidth = 600;
+constexpr int kMinTrackHeight = 450;
 constexpr int kBandHeight = 64;
 
 // The tree's rows keep their hit as user data: index + 1, 0 for a folder.
@@ -153,7 +153,8 @@ BOOL CPtFileChosDlg::StartBuildResultTree() {
   m_built = false;
   m_list.m_tree.DeleteAllItems();
   CString title;
-  title.Format(LoadText(IDS_DEEP_RESULT_TITLE), static_cast<unsigned>(gFoundFiles.size()));
+  title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_DEEP_RESULT_TITLE),
+               static_cast<unsigned>(gFoundFiles.size()));
   m_title.SetText(title);
   if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(gFoundFiles.size());
 
@@ -295,6 +296,7 @@ void CPtFileChosDlg::PreviewSelected() {
   if (PictaranBound()) {
     m_preview.SetImage(IDDAT_LOADING);
     m_previewShown = kShowsLoading;
+    FitPreview();
   }
   if (action == PreviewRequests::kStartRead) StartRead(hit);
 }
@@ -318,6 +320,7 @@ void CPtFileChosDlg::StartRead(int index) {
     bool show = false;
     m_requests.Arrived(index, &show);
     m_previewShown = kShowsNothing;
+    FitPreview();
     return;
   }
   m_readIndex = index;
@@ -329,6 +332,7 @@ void CPtFileChosDlg::StartRead(int index) {
     m_requests.Arrived(index, &show);
     m_preview.SetImage(IDDAT_NO_PREVIEW);
     m_previewShown = kShowsNoPreview;
+    FitPreview();
   }
 }
 
@@ -357,13 +361,18 @@ LRESULT CPtFileChosDlg::OnPreviewData(WPARAM buffer, LPARAM size) {
   FreePreviewBuffer();
   m_previewBuffer = reinterpret_cast<uint8_t*>(buffer);
   m_previewSize = static_cast<int>(size);
+  m_pictureWidth = m_pictureHeight = 0;
   if (m_previewBuffer && m_previewSize > 0 &&
       m_preview.Picture().LoadFromBuffer(m_previewBuffer, static_cast<DWORD>(m_previewSize))) {
     m_previewShown = kShowsPicture;
+    // The picture keeps its shape: the control takes it, inside the preview's place.
+    PictureDimensions(m_previewBuffer, static_cast<size_t>(m_previewSize), &m_pictureWidth, &m_pictureHeight);
+    FitPreview();
     m_preview.Invalidate();
   } else {
     m_preview.SetImage(IDDAT_NO_PREVIEW);
     m_previewShown = kShowsNoPreview;
+    FitPreview();
   }
   return m_previewBuffer ? 1 : 0;
 }
@@ -412,7 +421,7 @@ void CPtFileChosDlg::OnNext() {
   auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this);
   if (!page->Create(IDD_DEEP_DESTINATION, this)) return;
   m_destination = std::move(page);
-  m_destination->CenterWindow();
+  PlacePage(m_destination.get());
   m_destination->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }
@@ -494,12 +503,40 @@ void CPtFileChosDlg::LayOut(int cx, int cy) {
                                       SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (defer) EndDeferWindowPos(defer);
+  FitPreview();
   if (m_list.m_hWnd) {
     CRect tree;
     m_list.GetClientRect(&tree);
     m_list.m_tree.SetColumnWidth(0, std::max(169, tree.Width() - kSizeColumnWidth - 24));
   }
   Invalidate();
+}
+
+void CPtFileChosDlg::FitPreview() {
+  HWND preview = m_preview.m_hWnd;
+  if (!preview) return;
+  CRect client;
+  GetClientRect(&client);
+  const int dx = client.Width() - m_templateClient.cx, dy = client.Height() - m_templateClient.cy;
+  for (const Anchor& a : m_anchors) {
+    if (a.id != IDC_DR_PREVIEW) continue;
+    CRect area = a.rect;
+    if (a.moveX) area.OffsetRect(dx, 0);
+    if (a.moveY) area.OffsetRect(0, dy);
+    if (a.growX) area.right += dx;
+    if (a.growY) area.bottom += dy;
+    // A picture of a known shape gets that shape; the placeholders the whole place.
+    const bool picture = m_previewShown == kShowsPicture && m_pictureWidth && m_pictureHeight;
+    const CRect r = picture ? CRect(FitKeepingShape(area, m_pictureWidth, m_pictureHeight)) : area;
+    CRect now;
+    ::GetWindowRect(preview, &now);
+    ScreenToClient(&now);
+    if (now != r) {
+      ::SetWindowPos(preview, nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      Invalidate();
+    }
+    return;
+  }
 }
 
 // The page can grow: its band keeps its height, the body takes the rest.

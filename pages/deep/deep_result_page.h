@@ -125,6 +125,9 @@ class CPtFileChosDlg : public CWizardPage, public CRecoveryResults {
   uint8_t* m_previewBuffer = nullptr;
   int m_previewSize = 0;
   PreviewShown m_previewShown = kShowsNothing;
+  uint32_t m_pictureWidth = 0, m_pictureHeight = 0;   // of the picture shown, from its header
+  // The preview control in its place, of the picture's shape when one is shown.
+  void FitPreview();
 
   DeepSelection m_selection;
   UINT_PTR m_timer = 0;

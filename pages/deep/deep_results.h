@@ -77,3 +77,12 @@ class PreviewRequests {
 // own: 10-pixel corners and 3-pixel edges size it, the rest drags it; a
 // maximised page only drags. window: the page's rectangle on the screen.
 LRESULT ResizeHitTest(const RECT& window, POINT point, bool maximised);
+
+// The width and height a JPEG, PNG, GIF or BMP file declares in its header
+// (the bytes are a carved file: every length is checked against size);
+// false when they cannot be read or either is 0.
+bool PictureDimensions(const uint8_t* bytes, size_t size, uint32_t* width, uint32_t* height);
+// The largest rectangle of the picture's shape inside area, centred in it;
+// a picture smaller than the area keeps its own size. area itself when a
+// dimension is 0.
+RECT FitKeepingShape(const RECT& area, uint32_t width, uint32_t height);

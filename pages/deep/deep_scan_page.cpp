@@ -262,7 +262,9 @@ void CPhotoScanDlg::FinishScan() {
       // A source that could not be read is said so: it is not one without files.
       if (rc == kDeepScanCannotOpen || rc == kDeepScanCannotRead)
         page->ShowFailure(SourceFailureHeading(m_source), DescribeSourceFailure(m_source));
-      page->CenterWindow();
+      else if (StoppedByUser())
+        page->ShowStopped();
+      PlacePage(page.get());
       page->ShowWindow(SW_SHOW);
       m_nothingFound = std::move(page);
       return;

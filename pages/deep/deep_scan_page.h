@@ -43,6 +43,8 @@ class CPhotoScanDlg : public CWizardPage {
   const CString& HitText() const { return m_hitText; }
   bool ScanEnded() const { return m_ended; }
   bool Stopping() const { return m_stopping; }
+  // The user stopped the scan with Stop (not by leaving the page).
+  bool StoppedByUser() const { return m_stopping && m_leave == 0; }
   int ScanResult() const { return m_scanResult.load(); }
   // How the scan ended with its disk or volume (after the scan has ended).
   const SourceReport& Source() const { return m_source; }

@@ -16,13 +16,14 @@
 #include "scan_page.h"
 #include "state.h"
 #include "treeviewchecks.h"
+#include "unformat/unformat.h"   // DetectVolumeFileSystem
 #include "version_checks.h"
 
 namespace {
 
 // Sizes of the page in pixels (the template is laid out for them).
-const int kMinWidth = 664;
-const int kMinHeight = 501;
+const int kMinWidth = 600;
+const int kMinHeight = 450;
 const int kBand = 64;
 const int kListTop = 106;
 const int kListLeft = 32;
@@ -139,7 +140,7 @@ void CChoiceFilesDlg::DoDataExchange(CDataExchange* dx) {
 void CChoiceFilesDlg::SetUpList(CTreeListCtrl& list) {
   list.SetImageList(m_systemImages.GetImageList(TRUE), TVSIL_NORMAL);
   const UINT headings[5] = {IDS_COL_NAME, IDS_COL_SIZE, IDS_COL_CREATED, IDS_COL_MODIFIED, IDS_COL_ACCESSED};
-  const int widths[5] = {200, 80, 100, 100, 100};
+  const int widths[5] = {180, 80, 130, 130, 130};
   for (int i = 0; i < 5; ++i) {
     CString text;
     text.LoadString(headings[i]);
@@ -150,6 +151,16 @@ void CChoiceFilesDlg::SetUpList(CTreeListCtrl& list) {
 
 BOOL CChoiceFilesDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
+  if (m_scanPage && m_scanPage->StoppedByUser()) ShowScanStopped(0);
+  // A FAT volume keeps only the day of a file's last access. (The recycle
+  // bins' records carry whole times, whatever the volume.)
+  if (m_scanPage && !m_scanPage->IsRecycleBinScan() && m_scanPage->ScanTarget().GetLength() >= 2) {
+    const char letter = static_cast<char>(m_scanPage->ScanTarget()[0] & ~0x20);
+    if (letter >= 'C' && letter <= 'Z') {
+      const int kind = DetectVolumeFileSystem(letter - 'C', nullptr);
+      m_fatAccessDates = kind == kUnformatFat32 || kind == kUnformatFat16;
+    }
+  }
   m_sink = std::make_unique<FillSink>(this);
   m_listFull.SubclassDlgItem(IDC_RES_LIST_FULL, this);
   m_listFiltered.SubclassDlgItem(IDC_RES_LIST_FILTERED, this);
@@ -307,7 +318,8 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
   tree.SetItemText(item, 1, RecordSizeText(record));
   tree.SetItemText(item, 2, RecordTimeText(record.created));
   tree.SetItemText(item, 3, RecordTimeText(record.modified));
-  tree.SetItemText(item, 4, RecordTimeText(record.accessed));
+  // FAT keeps the day of the last access, no time: the day alone is shown.
+  tree.SetItemText(item, 4, m_fatAccessDates ? RecordDateText(record.accessed) : RecordTimeText(record.accessed));
 }
 
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
@@ -322,7 +334,8 @@ LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
 void CChoiceFilesDlg::UpdateSummary() {
   CString title;
   if (m_listedFileCount)
-    title.Format(LoadText(IDS_RESULT_TITLE_COUNT), m_listedFileCount);
+    title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_RESULT_TITLE_COUNT),
+                 m_listedFileCount);
   else
     title = LoadText(IDS_RESULT_TITLE);
   if (m_title.m_hWnd) m_title.SetText(title);
@@ -336,18 +349,58 @@ LRESULT CChoiceFilesDlg::OnFileListEmpty(WPARAM, LPARAM) {
   return 0;
 }
 
+CPoint CChoiceFilesDlg::HintPosition() const {
+  // In the free room right of the tool buttons, below the list and above
+  // Back and Next: it covers neither.
+  CRect client;
+  GetClientRect(&client);
+  CPoint at(kListLeft + 230, client.Height() - 82);
+  ClientToScreen(&at);
+  return at;
+}
+
 void CChoiceFilesDlg::PlaceHint() {
   if (!m_hintShown || !m_list || !m_hint.GetSafeHwnd()) return;
-  CRect r;
-  m_list->GetWindowRect(&r);
-  m_hint.SetPosition(r.left + 291, r.bottom - 24);
+  const CPoint at = HintPosition();
+  m_hint.SetPosition(at.x, at.y);
+  WidenHint();
+}
+
+void CChoiceFilesDlg::WidenHint() {
+  // The bubble is made as wide as its text takes in its font, with the
+  // bubble's own margins: the system's estimate can fall short for Chinese
+  // text and cut off its end.
+  HWND tip = m_hint.GetSafeHwnd();
+  if (!tip || m_hintText.IsEmpty()) return;
+  HDC dc = ::GetDC(tip);
+  if (!dc) return;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(tip, WM_GETFONT, 0, 0)));
+  SIZE text = {};
+  ::GetTextExtentPoint32A(dc, m_hintText, m_hintText.GetLength(), &text);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(tip, dc);
+  RECT margin = {};
+  ::SendMessageA(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+  RECT now;
+  ::GetWindowRect(tip, &now);
+  // The text, the bubble's margins, and room for its frame and inner border.
+  const int width = text.cx + margin.left + margin.right + 2 * ::GetSystemMetrics(SM_CXBORDER) + 12;
+  if (now.right - now.left < width)
+    ::SetWindowPos(tip, nullptr, 0, 0, width, now.bottom - now.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   if (m_leaving || !IsWindowVisible() || !m_list) return 0;
-  CRect r;
-  m_list->GetWindowRect(&r);
-  m_hint.Show(m_hWnd, LoadText(IDS_RESULT_HINT), "", r.left + 291, r.bottom - 24, 400, 0);
+  const bool stopped = m_scanPage && m_scanPage->StoppedByUser();
+  m_hintText = LoadText(stopped ? IDS_SCAN_STOPPED_LINE : IDS_RESULT_HINT);
+  const CPoint at = HintPosition();
+  m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
+  // Measured and drawn in the page's own font, so that the bubble fits its text.
+  if (HWND tip = m_hint.GetSafeHwnd()) {
+    ::SendMessageA(tip, WM_SETFONT, ::SendMessageA(m_hWnd, WM_GETFONT, 0, 0), TRUE);
+    m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
+    WidenHint();
+  }
   m_hint.SetAutoHide(6000);
   m_hintShown = true;
   return 0;

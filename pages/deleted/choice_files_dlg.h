@@ -105,6 +105,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void SetUpList(CTreeListCtrl& list);
   void Layout(int cx, int cy);
   void PlaceHint();
+  CPoint HintPosition() const;   // where the hint bubble points, in screen coordinates
+  void WidenHint();
   void UpdateSummary();
   void LeaveBack();
 
@@ -116,6 +118,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   bool m_leaving = false;   // no more rows, no more pages: the page is going
   HWND m_fillingTree = nullptr;   // the tree being filled, hidden from drawing
   bool m_rowsDone = false;        // the fill has handed over its last row
+  bool m_fatAccessDates = false;  // the scanned volume is FAT: last access is a day, no time
   LONG_PTR m_fillingStyle = 0;
 
   uint32_t m_listedFileCount = 0;
@@ -128,6 +131,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   int m_folderImage = 0;
   int m_openFolderImage = 0;
   CTrackToolTip m_hint;
+  CString m_hintText;
   bool m_hintShown = false;
   BOOL m_maximised = FALSE;
 

@@ -253,7 +253,8 @@ void CScanDelFilesDlg::ShowNothingFound() {
   }
   page->m_modeKind = 1;
   if (!m_recycleBin) page->ShowDeepScanOffer();
-  page->CenterWindow();
+  if (m_stopConfirmed) page->ShowStopped();
+  PlacePage(page);
   page->ShowWindow(SW_SHOW);
   const char letter = m_target.IsEmpty() ? 0 : static_cast<char>(std::tolower(static_cast<unsigned char>(m_target[0])));
   page->SetDriveIndex(letter >= 'c' && letter <= 'z' ? letter - 'c' : -1);

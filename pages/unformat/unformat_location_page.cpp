@@ -172,7 +172,7 @@ void CFormatRecvrDlg::OnNext() {
   }
   m_scanPage->SetParameters(kind, static_cast<int>(drive));
   m_scanPage->StartWorker();
-  m_scanPage->CenterWindow();
+  PlacePage(m_scanPage.get());
   m_scanPage->ShowWindow(SW_SHOW);
   ShowWindow(SW_HIDE);
 }

@@ -127,7 +127,7 @@ BOOL CUftFileChoseDlg::OnInitDialog() {
 
   m_list.SubclassDlgItem(IDC_UFRES_TREE, this);
   static const UINT kColumns[5] = {IDS_COL_NAME, IDS_COL_SIZE, IDS_COL_CREATED, IDS_COL_MODIFIED, IDS_COL_ACCESSED};
-  static const int kWidths[5] = {200, 85, 100, 100, 100};
+  static const int kWidths[5] = {180, 80, 130, 130, 100};
   for (int i = 0; i < 5; ++i) {
     CString heading;
     heading.LoadString(kColumns[i]);
@@ -234,7 +234,7 @@ LRESULT CUftFileChoseDlg::OnFillDone(WPARAM, LPARAM) {
 
 void CUftFileChoseDlg::UpdateHeading() {
   CString text;
-  text.Format(LoadText(IDS_UNFORMAT_DONE_HEADING), ListedCount());
+  text.Format(LoadText(ShowsScanStopped() ? IDS_UNFORMAT_STOPPED_HEADING : IDS_UNFORMAT_DONE_HEADING), ListedCount());
   m_heading.SetText(text);
 }
 

@@ -100,11 +100,7 @@ bool UnformatResultsExist() {
   return !gUnformatFat32Files.empty() || !gUnformatNtfsFiles.empty() || !gUnformatFat16Files.empty();
 }
 
-CString UnformatDateText(const SYSTEMTIME& t) {
-  CString s;
-  s.Format("%d-%d-%d", t.wYear, t.wMonth, t.wDay);
-  return s;
-}
+CString UnformatDateText(const SYSTEMTIME& t) { return RecordDateText(t); }
 
 UnformatRowTexts UnformatRowTextsOf(UnformatVector vector, int32_t recordIndex) {
   UnformatRowTexts texts;
@@ -119,7 +115,7 @@ UnformatRowTexts UnformatRowTextsOf(UnformatVector vector, int32_t recordIndex) 
       if (i >= files.size()) return texts;
       const UnformatFatRecord& r = files[i];
       if (vector == UnformatVector::kFat32)
-        texts.size.Format("%u KB", static_cast<unsigned>(r.size >> 10));
+        texts.size = FileSizeText(r.size);
       else
         texts.size.Format("%u Byte", static_cast<unsigned>(r.size));
       created = r.created;
@@ -130,7 +126,7 @@ UnformatRowTexts UnformatRowTextsOf(UnformatVector vector, int32_t recordIndex) 
     case UnformatVector::kNtfs: {
       if (i >= gUnformatNtfsFiles.size()) return texts;
       const UnformatNtfsRecord& r = gUnformatNtfsFiles[i];
-      texts.size.Format("%llu KB", static_cast<unsigned long long>(UnformatNtfsSize(r) / 1024));
+      texts.size = FileSizeText(UnformatNtfsSize(r));
       created = r.created;
       modified = r.modified;
       accessed = r.accessed;

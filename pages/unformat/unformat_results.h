@@ -93,9 +93,9 @@ bool UnformatResultsExist();
 struct UnformatRowTexts {
   CString size, created, modified, accessed;
 };
-// FAT32: size >> 10 as "%u KB"; NTFS: the 64-bit size / 1024 as "%llu KB";
-// FAT16: the size in bytes as "%u Byte". Created and modified
-// "%d-%d-%d %d:%d:%d" (RecordTimeText), accessed "%d-%d-%d".
+// FAT32 and NTFS: FileSizeText (bytes under 1 KB, else KB); FAT16: the size
+// in bytes as "%u Byte". Created and modified "2024-07-01 12:00:00"
+// (RecordTimeText), accessed the date alone "2024-07-01".
 UnformatRowTexts UnformatRowTextsOf(UnformatVector vector, int32_t recordIndex);
 CString UnformatDateText(const SYSTEMTIME& t);
 

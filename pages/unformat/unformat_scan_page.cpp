@@ -234,7 +234,8 @@ void CUnformatScanDlg::FinishScan() {
     auto* page = new CUftFileChoseDlg(this);
     app->HoldPage(kUnformatResultPageSlot, page);
     if (page->Create(IDD_UNFORMAT_RESULT, this)) {
-      page->CenterWindow();
+      PlacePage(page);
+      if (m_stopConfirmed) page->ShowScanStopped(IDC_UFRES_HINT);
       if (page->StartFillUnformatResults()) {
         opened = true;
         ++m_resultPagesOpened;
@@ -256,7 +257,10 @@ void CUnformatScanDlg::ShowNothingFound() {
   }
   page->m_modeKind = 2;
   page->SetDriveIndex(m_driveIndex);
-  page->CenterWindow();
+  // Stopped before anything was found: said as such, not as a volume whose
+  // records were overwritten.
+  if (m_stopConfirmed) page->ShowStopped();
+  PlacePage(page);
   page->ShowWindow(SW_SHOW);
   ++m_nothingFoundOpened;
 }

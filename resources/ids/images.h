@@ -21,6 +21,10 @@
 #define IDB_CLOSE 431
 #define IDB_MINIMISE_HOVER 432
 #define IDB_MINIMISE 433
+#define IDB_MAIN_CLOSE 490              // the same four for the main window's taller band
+#define IDB_MAIN_CLOSE_HOVER 491
+#define IDB_MAIN_MINIMISE 492
+#define IDB_MAIN_MINIMISE_HOVER 493
 #define IDB_PAGE_BACKGROUND 434       // stretched over a page's client area
 
 // main window

@@ -14,6 +14,7 @@
 #define IDB_SMALL_BUTTON_OFF 707
 #define IDB_REPORT_PICTURE 708        // the report page's picture: the files are back
 #define IDB_PROGRESS_PICTURE 709      // the progress page's picture: files on their way
+#define IDB_REPORT_STOPPED_PICTURE 710  // the report after a stop: a pause mark, not a tick
 
 // ---- deleted-file result page (IDD_DELETED_RESULT)
 #define IDC_RES_LIST_FULL 1047        // tree-list of every file found

@@ -350,6 +350,28 @@ class Bitmap:
         return "bmp", c.bmp_bytes(self.background), c
 
 
+class KeyedStrip(Bitmap):
+    """An image strip for an image list masked by MAGENTA: drawn on nothing,
+    its soft edges blended with the background the rows show (matte), and
+    MAGENTA exactly where nothing is drawn, so that no edge pixel is a tint
+    of the key colour that the mask lets through."""
+
+    def __init__(self, rid, name, width, height, draw, matte=WHITE):
+        Bitmap.__init__(self, rid, name, width, height, draw, background=MAGENTA)
+        self.matte = matte
+
+    def render(self):
+        c = Canvas(self.width, self.height)  # transparent
+        self.draw(c)
+        out = Canvas(self.width, self.height, MAGENTA)
+        for y in range(c.h):
+            for x in range(c.w):
+                r, g, b, a = c.get(x, y)
+                if a:
+                    out.fill_rect(x, y, x + 1, y + 1, mix(self.matte, (r, g, b), a / 255.0))
+        return "bmp", out.bmp_bytes(MAGENTA), c
+
+
 class Icon:
     """An ICON resource: draw(canvas, size) paints one size of it."""
     kind = "ICON"
@@ -460,6 +482,15 @@ def draw_button(c, state, base=BRAND, radius=4):
                 c.put(1 + i, 1 + j, p[:3] + (a,))
     if state != "pressed" and state != "disabled":
         c.fill_rect(radius, 1, c.w - radius, 2, lighter(top, 0.35))
+
+
+def draw_window_frame_edge(c, right=False):
+    """The window's 1-pixel frame along the top of a picture that sits on the
+    top edge of a window (and along its right side when it ends there), so
+    that the frame runs on unbroken under the caption buttons and banners."""
+    c.fill_rect(0, 0, c.w, 1, darker(BRAND, 0.35))
+    if right:
+        c.fill_rect(c.w - 1, 0, c.w, c.h, darker(BRAND, 0.35))
 
 
 def draw_caption_button(c, glyph, state):

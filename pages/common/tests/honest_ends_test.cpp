@@ -340,3 +340,81 @@ TEST_F(HonestEnds, TheReportShowsTheDamagedAndFailedFilesApart) {
   testsupport::SaveScreenshot(testsupport::ArtifactPath("report_damaged_apart.bmp"), report.m_hWnd);
   report.DestroyWindow();
 }
+
+namespace {
+
+CRect ChildRect(HWND page, int id) {
+  CRect r;
+  ::GetWindowRect(::GetDlgItem(page, id), &r);
+  ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The width of a control's text in its own font.
+int TextWidth(HWND page, int id) {
+  HWND control = ::GetDlgItem(page, id);
+  const std::string text = Text(page, id);
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return size.cx;
+}
+
+}  // namespace
+
+TEST_F(HonestEnds, TheReportsBigNumberFitsWholeUpToNineDigits) {
+  RecoveryReportFacts f;
+  f.folder = "R:\\restored";
+  f.found = f.chosen = 123456789;
+  SetCopyOutCounts(&f, 123456789, 0, 0);
+  CRecoveryInfoDlg report(main, f, main);
+  ASSERT_TRUE(report.Create(IDD_DELETED_REPORT, main));
+  report.ShowWindow(SW_SHOW);
+  Pump(300);
+  EXPECT_EQ(Text(report.m_hWnd, IDC_REP_BIG_COUNT), "123456789");
+  const CRect before = ChildRect(report.m_hWnd, IDC_REP_DONE_BEFORE);
+  const CRect big = ChildRect(report.m_hWnd, IDC_REP_BIG_COUNT);
+  const CRect after = ChildRect(report.m_hWnd, IDC_REP_DONE_AFTER);
+  // The number inside its label, the label clear of the words either side.
+  EXPECT_GE(big.Width(), TextWidth(report.m_hWnd, IDC_REP_BIG_COUNT));
+  EXPECT_GE(before.Width(), TextWidth(report.m_hWnd, IDC_REP_DONE_BEFORE));
+  EXPECT_GT(big.left, before.right);
+  EXPECT_GT(after.left, big.right);
+  CRect client;
+  report.GetClientRect(&client);
+  EXPECT_LT(after.right, client.right - 40) << "inside the panel";
+  EXPECT_FALSE(report.PartialNoteShown());
+  testsupport::SaveScreenshot(testsupport::ArtifactPath("report_nine_digits.bmp"), report.m_hWnd);
+  report.DestroyWindow();
+}
+
+TEST_F(HonestEnds, AStoppedCopyOutsReportSaysSoWithTheFourCounts) {
+  RecoveryReportFacts f;
+  f.folder = "R:\\restored";
+  f.found = 20000;
+  f.chosen = 20000;
+  SetCopyOutCounts(&f, 4998, 0, 0);
+  f.stopped = true;
+  EXPECT_EQ(f.notStarted, 15002u);
+  const CString note = ReportBreakdown(f, "FAILED");
+  EXPECT_TRUE(Has(note, "完整恢复 4998 个，已写出但已损坏 0 个，恢复失败 0 个，因中断未恢复 15002 个")) << note.GetString();
+  CRecoveryInfoDlg report(main, f, main);
+  ASSERT_TRUE(report.Create(IDD_DELETED_REPORT, main));
+  report.ShowWindow(SW_SHOW);
+  Pump(300);
+  // Never "done" after a stop.
+  const std::string heading = Text(report.m_hWnd, IDC_REP_DONE_BEFORE);
+  EXPECT_TRUE(Has(heading, "中断")) << heading;
+  EXPECT_FALSE(Has(heading, "完成")) << heading;
+  EXPECT_TRUE(report.PartialNoteShown());
+  EXPECT_TRUE(Has(Text(report.m_hWnd, IDC_REP_PARTIAL), "因中断未恢复 15002 个"));
+  EXPECT_GE(ChildRect(report.m_hWnd, IDC_REP_BIG_COUNT).Width(), TextWidth(report.m_hWnd, IDC_REP_BIG_COUNT));
+  testsupport::SaveScreenshot(testsupport::ArtifactPath("report_stopped.bmp"), report.m_hWnd);
+  report.DestroyWindow();
+  // A stop that left nothing undone still says it was a stop.
+  SetCopyOutCounts(&f, 20000, 0, 0);
+  EXPECT_TRUE(Has(ReportBreakdown(f, "FAILED"), "因中断未恢复 0 个"));
+}

@@ -412,12 +412,20 @@ TEST(RecoveryTotals, SizeTextShowsTwoDecimalsOfItsUnit) {
 }
 
 TEST(RecoveryTotals, RowTextsOfAResultRow) {
+  // Under 1 KB in bytes (never "0 KB"), from 1 KB in whole KB.
   DeletedFileRecord r = Record("\\a", 1023);
-  EXPECT_STREQ(RecordSizeText(r), "0 KB");
+  EXPECT_STREQ(RecordSizeText(r), "1023 Byte");
+  r = Record("\\a", 0);
+  EXPECT_STREQ(RecordSizeText(r), "0 Byte");
+  r = Record("\\a", 1024);
+  EXPECT_STREQ(RecordSizeText(r), "1 KB");
   r = Record("\\a", (3ull << 30) + 4096);   // 3 GiB: from the 64-bit size
   EXPECT_STREQ(RecordSizeText(r), "3145732 KB");
   SYSTEMTIME t = {2021, 5, 4, 6, 7, 8, 10, 0};
-  EXPECT_STREQ(RecordTimeText(t), "2021-5-6 7:8:10");
+  EXPECT_STREQ(RecordTimeText(t), "2021-05-06 07:08:10");
+  EXPECT_STREQ(RecordDateText(t), "2021-05-06");
+  SYSTEMTIME noon = {2025, 3, 6, 15, 12, 0, 0, 0};
+  EXPECT_STREQ(RecordTimeText(noon), "2025-03-15 12:00:00");
 }
 
 TEST(RecoveryTotals, RoomForASelectionIsStrictAndSixtyFourBit) {

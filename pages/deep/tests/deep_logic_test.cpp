@@ -321,3 +321,48 @@ TEST(DeepScanProgress, TheMessagesWordsBecomeSectorsOnAnyDisk) {
   EXPECT_EQ(total, disk);
   EXPECT_EQ(read, disk / 2 + 8192);
 }
+
+TEST(DeepPreview, PicturesOfImageMagickGiveTheirOwnShape) {
+  struct Case {
+    const char* file;
+    uint32_t width, height;
+  } cases[] = {{"halves.jpg", 200, 100}, {"halves.png", 200, 100}, {"halves.gif", 200, 100},
+               {"photo.jpg", 480, 360},  {"truncated.jpg", 480, 360}};
+  for (const Case& c : cases) {
+    std::string data;
+    ASSERT_TRUE(testsupport::ReadWholeFile(testsupport::FixtureDir("pictures") + c.file, &data)) << c.file;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(PictureDimensions(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &w, &h)) << c.file;
+    EXPECT_EQ(w, c.width) << c.file;
+    EXPECT_EQ(h, c.height) << c.file;
+    // Cut short before the size, or only text: no size, and no read past the end.
+    EXPECT_FALSE(PictureDimensions(reinterpret_cast<const uint8_t*>(data.data()), 8, &w, &h)) << c.file;
+  }
+  const char text[] = "This is a text file with a picture's name.";
+  uint32_t w = 0, h = 0;
+  EXPECT_FALSE(PictureDimensions(reinterpret_cast<const uint8_t*>(text), sizeof text, &w, &h));
+  // A JPEG whose segment lengths lead out of the bytes.
+  const uint8_t hostile[] = {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xF0, 0x00, 0x00};
+  EXPECT_FALSE(PictureDimensions(hostile, sizeof hostile, &w, &h));
+}
+
+TEST(DeepPreview, ThePictureKeepsItsShapeInsideThePreview) {
+  const RECT area = {10, 20, 190, 155};   // 180 x 135
+  // Wider than the area: as wide as it, centred up and down.
+  RECT r = FitKeepingShape(area, 200, 100);
+  EXPECT_EQ(r.right - r.left, 180);
+  EXPECT_EQ(r.bottom - r.top, 90);
+  EXPECT_NEAR(r.top - area.top, area.bottom - r.bottom, 1);
+  // Taller: as tall as it, centred side to side.
+  r = FitKeepingShape(area, 300, 900);
+  EXPECT_EQ(r.bottom - r.top, 135);
+  EXPECT_EQ(r.right - r.left, 45);
+  EXPECT_NEAR(r.left - area.left, area.right - r.right, 1);
+  // Smaller: its own size, in the middle.
+  r = FitKeepingShape(area, 64, 64);
+  EXPECT_EQ(r.right - r.left, 64);
+  EXPECT_EQ(r.bottom - r.top, 64);
+  // No size known: the whole area.
+  r = FitKeepingShape(area, 0, 64);
+  EXPECT_TRUE(EqualRect(&r, &area));
+}

@@ -551,6 +551,13 @@ TEST_F(DeepRoad, AScanThatFindsNothingShowsTheNothingFoundPageAndItsBackLeadsHer
   EXPECT_EQ(location->ResultPage(), nullptr);
   // The deep-scan offer belongs to the deleted-file road.
   EXPECT_FALSE(Shown(scan->NothingFoundPage()->GetDlgItem(IDC_NF_DEEP)));
+  // Each page of the road opened where the first one stands, at its size.
+  RECT first = {}, scanned = {}, nothing = {};
+  GetWindowRect(location->m_hWnd, &first);
+  GetWindowRect(scan->m_hWnd, &scanned);
+  GetWindowRect(scan->NothingFoundPage()->m_hWnd, &nothing);
+  EXPECT_TRUE(EqualRect(&first, &scanned));
+  EXPECT_TRUE(EqualRect(&first, &nothing));
   Click(scan->NothingFoundPage(), IDC_NF_BACK);
   Pump(200);
   EXPECT_FALSE(Shown(scan->NothingFoundPage()));

@@ -360,7 +360,11 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   // The columns of a file.
   HTREEITEM photo = rows["\\Early Photo.jpg"].item;
   EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(photo, 1), "29 KB");
-  EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(photo, 3), "2022-1-2 12:0:0");
+  EXPECT_STREQ(page->ListInUse()->m_tree.GetItemText(photo, 3), "2022-01-02 12:00:00");
+  // X: is FAT, which keeps the day of the last access and no time: no invented "00:00:00".
+  const CString accessed = page->ListInUse()->m_tree.GetItemText(photo, 4);
+  EXPECT_EQ(accessed.GetLength(), 10) << accessed.GetString();
+  EXPECT_EQ(std::string(accessed.GetString()).find(':'), std::string::npos) << accessed.GetString();
   EXPECT_EQ(page->ListInUse()->m_tree.GetCheck(photo), 1);
   // A file known overwritten says so in its size column.
   CString marked;
@@ -377,6 +381,42 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   Tick(page->ListInUse(), rows["\\a"].item);
   Tick(page->ListInUse(), rows["\\Early Photo.jpg"].item);
   Shoot(page, "result.bmp");
+}
+
+TEST_F(RecoveryPages, MaximisedTheFilterLabelsStayOnTheLightBody) {
+  Scan("X:\\");
+  CChoiceFilesDlg* page = OpenResults();
+  ASSERT_NE(page, nullptr);
+  // It opens at the size of the other pages of the road.
+  RECT normal = {};
+  GetWindowRect(page->m_hWnd, &normal);
+  RECT page421 = {0, 0, 421, 236};   // the dialog units of every page's template
+  MapDialogRect(page->m_hWnd, &page421);
+  EXPECT_EQ(normal.right - normal.left, page421.right);
+  EXPECT_EQ(normal.bottom - normal.top, page421.bottom);
+  Click(page, IDC_RES_MAXIMISE);
+  Pump(300);
+  ASSERT_TRUE(IsZoomed(page->m_hWnd));
+  ::SetWindowPos(page->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::RedrawWindow(page->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump(500);
+  // Just above and below each label: what the page paints behind it.
+  HDC screen = GetDC(nullptr);
+  for (int id : {IDC_RES_DATE_LABEL, IDC_RES_KIND_LABEL, IDC_RES_SIZE_LABEL, IDC_RES_PATTERN_LABEL}) {
+    RECT r;
+    GetWindowRect(GetDlgItem(page->m_hWnd, id), &r);
+    for (POINT p : {POINT{r.left + 1, r.top - 2}, POINT{r.right - 2, r.bottom + 1}}) {
+      const COLORREF c = GetPixel(screen, p.x, p.y);
+      EXPECT_GT(GetRValue(c) + GetGValue(c) + GetBValue(c), 3 * 200) << id << " at " << p.x << "," << p.y << ": " << std::hex << c;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  EXPECT_TRUE(SaveScreenshot(ArtifactPath("result_maximised.bmp"), page->m_hWnd));
+  Click(page, IDC_RES_RESTORE);
+  Pump(300);
+  RECT restored = {};
+  GetWindowRect(page->m_hWnd, &restored);
+  EXPECT_TRUE(EqualRect(&restored, &normal));
 }
 
 TEST_F(RecoveryPages, TicksBecomeTheRecordsSelectedFieldOnNext) {
@@ -699,6 +739,18 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
   GetDlgItemTextA(report->m_hWnd, IDC_REP_PARTIAL, note, sizeof note);
   EXPECT_NE(std::string(note).find("因中断未恢复"), std::string::npos) << note;
   EXPECT_EQ(theApp.m_stats.recovercount, 1);
+  // The heading says the copy-out was stopped, never that it is done.
+  EXPECT_TRUE(f.stopped);
+  char heading[128] = "";
+  GetDlgItemTextA(report->m_hWnd, IDC_REP_DONE_BEFORE, heading, sizeof heading);
+  EXPECT_NE(std::string(heading).find("中断"), std::string::npos) << heading;
+  EXPECT_EQ(std::string(heading).find("完成"), std::string::npos) << heading;
+  // The report opens where the progress page stood.
+  RECT shown = {}, before = {};
+  GetWindowRect(report->m_hWnd, &shown);
+  GetWindowRect(progress->m_hWnd, &before);
+  EXPECT_TRUE(EqualRect(&shown, &before));
+  Shoot(report, "copyout_stopped_report.bmp");
 }
 
 TEST_F(RecoveryPages, ACopyOutThatEndsWhileTheQuestionIsOpenFinishesAfterTheAnswer) {

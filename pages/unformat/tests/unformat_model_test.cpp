@@ -163,7 +163,7 @@ TEST(UnformatTree, BuildingStopsWhenAsked) {
   EXPECT_EQ(tree.NodeCount(), 0u);
 }
 
-TEST(UnformatRows, SizesFollowTheVectorAndTimesHaveNoPadding) {
+TEST(UnformatRows, SizesFollowTheVectorAndTimesArePadded) {
   Vectors v;
   gUnformatFat16Files = {Fat("a\\f16", 1536)};
   gUnformatFat32Files = {Fat("a\\f32", 1536)};
@@ -171,11 +171,11 @@ TEST(UnformatRows, SizesFollowTheVectorAndTimesHaveNoPadding) {
   EXPECT_EQ(UnformatRowTextsOf(UnformatVector::kFat16, 0).size, "1536 Byte");
   EXPECT_EQ(UnformatRowTextsOf(UnformatVector::kFat32, 0).size, "1 KB");
   EXPECT_EQ(UnformatRowTextsOf(UnformatVector::kNtfs, 0).size, "5242880 KB");   // from the 64-bit size
-  EXPECT_EQ(UnformatRowTextsOf(UnformatVector::kNtfs, 1).size, "0 KB");
+  EXPECT_EQ(UnformatRowTextsOf(UnformatVector::kNtfs, 1).size, "1023 Byte");   // never "0 KB"
   const UnformatRowTexts t = UnformatRowTextsOf(UnformatVector::kFat32, 0);
-  EXPECT_EQ(t.created, "2024-3-4 10:20:30");
-  EXPECT_EQ(t.modified, "2024-3-5 7:8:10");
-  EXPECT_EQ(t.accessed, "2024-3-6");
+  EXPECT_EQ(t.created, "2024-03-04 10:20:30");
+  EXPECT_EQ(t.modified, "2024-03-05 07:08:10");
+  EXPECT_EQ(t.accessed, "2024-03-06");   // FAT keeps the day alone
   // An index outside its vector gives no texts (and no selected byte).
   EXPECT_TRUE(UnformatRowTextsOf(UnformatVector::kFat16, 5).size.IsEmpty());
   EXPECT_EQ(UnformatSelectedByte(UnformatVector::kNtfs, 2), nullptr);

@@ -176,10 +176,16 @@ class UnformatRoad : public ::testing::Test {
     scan->SetParameters(kind, letter - 'C');
     scan->SetWorkerProc(worker);
     EXPECT_TRUE(scan->StartWorker());
-    scan->CenterWindow();
+    PlacePage(scan.get());   // as the location page's Next places it
     scan->ShowWindow(SW_SHOW);
     location->ShowWindow(SW_HIDE);
     return scan.get();
+  }
+
+  static CRect WindowRectOf(CWnd* w) {
+    CRect r;
+    if (w && w->m_hWnd) ::GetWindowRect(w->m_hWnd, &r);
+    return r;
   }
 
   CUftFileChoseDlg* ResultPage() { return dynamic_cast<CUftFileChoseDlg*>(theApp.Page(kUnformatResultPageSlot)); }
@@ -372,7 +378,7 @@ TEST_F(UnformatRoad, Fat16VolumeIsScannedListedTickedAndCopiedOut) {
   EXPECT_EQ(ImageHash('X'), before) << "nothing is written to the scanned volume";
 }
 
-TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytes) {
+TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytesOrBytes) {
   CUnformatScanDlg* page = ScanWithNext('Y', kUnformatDetect);
   ASSERT_NE(page, nullptr);
   ASSERT_EQ(page->ResultPagesOpened(), 1);
@@ -386,7 +392,11 @@ TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytes) {
     const CPathTreeNode* row = FindRow(result, e.path);
     ASSERT_NE(row, nullptr) << e.path;
     CString size;
-    size.Format("%u KB", static_cast<unsigned>(e.size >> 10));
+    // Under 1 KB in bytes: a small file never shows as "0 KB".
+    if (e.size < 1024)
+      size.Format("%u Byte", static_cast<unsigned>(e.size));
+    else
+      size.Format("%u KB", static_cast<unsigned>(e.size >> 10));
     EXPECT_EQ(result->List().m_tree.GetItemText(row->treeItem, 1), size) << e.path;
   }
   // Maximise and restore keep the list filling the page.
@@ -561,6 +571,20 @@ TEST_F(UnformatRoad, StopAnsweredYesEndsTheScanAndShowsWhatWasFoundSoFar) {
   ASSERT_NE(result, nullptr);
   EXPECT_GE(result->ListedCount(), 3u);
   EXPECT_LT(result->ListedCount(), ReadExpected("fat16-unformat").size());
+  // What is listed is said to be what the stopped scan had found.
+  EXPECT_TRUE(result->ShowsScanStopped());
+  char text[256] = "";
+  GetDlgItemTextA(result->m_hWnd, IDC_PAGE_TITLE, text, sizeof text);
+  EXPECT_NE(std::string(text).find("扫描已中断"), std::string::npos) << text;
+  GetDlgItemTextA(result->m_hWnd, IDC_UFRES_HEADING, text, sizeof text);
+  EXPECT_EQ(std::string(text).find("完成"), std::string::npos) << text;
+  GetDlgItemTextA(result->m_hWnd, IDC_UFRES_HINT, text, sizeof text);
+  EXPECT_NE(std::string(text).find("中断前扫描到的文件"), std::string::npos) << text;
+  // Every page of the road stands where the first one stood, at its size.
+  EXPECT_EQ(WindowRectOf(result), WindowRectOf(location.get()));
+  EXPECT_EQ(WindowRectOf(page), WindowRectOf(location.get()));
+  Pump(300);
+  Shoot(result, "unformat_stopped_result.bmp");
 }
 
 TEST_F(UnformatRoad, BackAnsweredYesReturnsToTheLocationPageAndOpensNothing) {
@@ -596,10 +620,22 @@ TEST_F(UnformatRoad, ClosingTheWindowAnsweredYesStopsLikeStop) {
   EXPECT_EQ(gScanAbort.load(), 0u);
   EXPECT_TRUE(Shown(page)) << "the page waits for the worker's end";
   SetEvent(gGate);
-  // Stopped before it read anything: the scan found nothing.
+  // Stopped before it read anything: it says so, never that the records
+  // may have been overwritten.
   ASSERT_TRUE(PumpUntil([&] { return page->NothingFoundPagesOpened() == 1; }, 60000));
   EXPECT_EQ(page->ResultPagesOpened(), 0);
   EXPECT_FALSE(Shown(page));
+  auto* nothing = dynamic_cast<CFindNoFileDlg*>(theApp.Page(kNothingFoundPageSlot));
+  ASSERT_NE(nothing, nullptr);
+  EXPECT_TRUE(nothing->ShowsStopped());
+  char heading[256] = "", explain[512] = "";
+  GetDlgItemTextA(nothing->m_hWnd, IDC_PAGE_HEADING, heading, sizeof heading);
+  GetDlgItemTextA(nothing->m_hWnd, IDC_NF_EXPLAIN, explain, sizeof explain);
+  EXPECT_NE(std::string(heading).find("扫描已中断"), std::string::npos) << heading;
+  EXPECT_EQ(std::string(explain).find("覆盖"), std::string::npos) << explain;
+  EXPECT_EQ(WindowRectOf(nothing), WindowRectOf(location.get()));
+  Pump(300);
+  Shoot(nothing, "unformat_stopped_nothing_found.bmp");
 }
 
 TEST_F(UnformatRoad, AScanThatEndsWhileTheQuestionIsOpenClosesItAndOpensItsResultsOnce) {

@@ -15,12 +15,14 @@ def page_background(c):
     draw_page_background(c, header=HEADER)
 
 
-def caption_button(glyph, state):
-    """30 x 24 button for the top edge of the header band (y 0..24)."""
+def caption_button(glyph, state, header=HEADER):
+    """30 x 24 button for the top edge of a header band of that height (y 0..24),
+    with the window frame above it (and right of the close button)."""
     def draw(c):
         for y in range(c.h):
-            c.fill_rect(0, y, c.w, y + 1, gradient_at(band_stops(), y / (HEADER - 1)))
+            c.fill_rect(0, y, c.w, y + 1, gradient_at(band_stops(), y / (header - 1)))
         draw_caption_button(c, glyph, state)
+        draw_window_frame_edge(c, right=glyph == "close")
     return draw
 
 
@@ -72,4 +74,9 @@ RESOURCES = [
     Bitmap(430, "close button, mouse over it", 30, 24, caption_button("close", "hover")),
     Bitmap(433, "minimise button", 30, 24, caption_button("minimise", "normal")),
     Bitmap(432, "minimise button, mouse over it", 30, 24, caption_button("minimise", "hover")),
+    # The main window's band is 80 pixels high: its buttons carry that gradient.
+    Bitmap(490, "main window close button", 30, 24, caption_button("close", "normal", 80)),
+    Bitmap(491, "main window close button, mouse over it", 30, 24, caption_button("close", "hover", 80)),
+    Bitmap(492, "main window minimise button", 30, 24, caption_button("minimise", "normal", 80)),
+    Bitmap(493, "main window minimise button, mouse over it", 30, 24, caption_button("minimise", "hover", 80)),
 ]

@@ -46,7 +46,6 @@ def computer(c, x, y, s):
 
 
 def device_icons(c):
-    c.fill_rect(0, 0, c.w, c.h, MAGENTA)
     hard_disk(c, 0, 0, 32)
     usb_stick(c, 32, 0, 32)
 
@@ -54,7 +53,6 @@ def device_icons(c):
 # The tree's images, in the order of DeepTreeImage (pages/deep_targets.h):
 # computer, volume, removable volume, physical disk, removable device.
 def tree_icons(c):
-    c.fill_rect(0, 0, c.w, c.h, MAGENTA)
     computer(c, 0, 0, 16)
     volume(c, 16, 0, 16)
     usb_stick(c, 32, 0, 16)
@@ -63,6 +61,6 @@ def tree_icons(c):
 
 
 RESOURCES = [
-    Bitmap(784, "device list row images: disk, removable", 64, 32, device_icons, background=MAGENTA),
-    Bitmap(785, "location tree images", 80, 16, tree_icons, background=MAGENTA),
+    KeyedStrip(784, "device list row images: disk, removable", 64, 32, device_icons),
+    KeyedStrip(785, "location tree images", 80, 16, tree_icons),
 ]

@@ -28,6 +28,9 @@ def banner(c):
     rings = Canvas(c.w, c.h)
     c.blit(rings, 0, 0)
     draw_logo(c, 16, 11, 56)
+    # the window frame above it and at its left, as the background has it
+    draw_window_frame_edge(c)
+    c.fill_rect(0, 0, 1, c.h, darker(BRAND, 0.35))
 
 
 # ---- the pictures of the roads (64 x 64, drawn at (40, 14) of a card) ---------

@@ -16,6 +16,7 @@ def caption(glyph, state):
     """30 x 24, the look of common.py's minimise and close buttons."""
     def draw(c):
         band_under(c)
+        draw_window_frame_edge(c)
         if state == "hover":
             c.round_rect(0, 0, c.w, c.h, 3, lighter(BRAND, 0.22))
         w, h = c.w, c.h
@@ -103,6 +104,16 @@ def report_picture(c):
     c.line(56, 55, 65, 44, 3.2, WHITE)
 
 
+def report_stopped_picture(c):
+    """A pause mark on a folder: the copy-out was stopped before its end."""
+    c.fill_rect(0, 0, c.w, c.h, WHITE)
+    folder_shape(c, 6, 18, 54, 40, (232, 176, 58), (252, 206, 96))
+    c.circle(58, 50, 15, darker(ACCENT, 0.15))
+    c.circle(58, 50, 13.5, ACCENT)
+    c.fill_rect(52, 43, 56, 58, WHITE)
+    c.fill_rect(60, 43, 64, 58, WHITE)
+
+
 RESOURCES = [
     Bitmap(700, "maximise button", 30, 24, caption("maximise", "normal")),
     Bitmap(701, "maximise button, mouse over it", 30, 24, caption("maximise", "hover")),
@@ -113,6 +124,7 @@ RESOURCES = [
     Bitmap(706, "small tool button, mouse over it", 48, 22, small_button("hover")),
     Bitmap(707, "small tool button, disabled", 48, 22, small_button("disabled")),
     Bitmap(708, "report page picture", 80, 66, report_picture, background=WHITE),
+    Bitmap(710, "report page picture after a stop", 80, 66, report_stopped_picture, background=WHITE),
     Bitmap(709, "progress page picture", 80, 66, progress_picture, background=WHITE),
     Bitmap(472, "destination page picture", 76, 66, destination_picture, background=WHITE),
 ]

@@ -25,7 +25,6 @@ def removable(c, x, s):
 
 
 def volume_icons(c):
-    c.fill_rect(0, 0, c.w, c.h, MAGENTA)
     hard_disk(c, 0, 24)
     removable(c, 24, 24)
 
@@ -49,6 +48,6 @@ def location_picture(c):
 
 
 RESOURCES = [
-    Bitmap(720, "volume list row images: disk, removable", 48, 24, volume_icons, background=MAGENTA),
+    KeyedStrip(720, "volume list row images: disk, removable", 48, 24, volume_icons),
     Bitmap(721, "picture of the unformat road", 96, 80, location_picture, background=WHITE),
 ]

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "bedfile.h"
@@ -94,7 +95,6 @@ TEST_F(Worker, ReplacesChangedFilesAcrossLevelsAndEncodings) {
   CheckExpect(expect, "new");
   CheckExpect(expect, "same");
   CheckNotRequested(expect);
-  EXPECT_FALSE(updbed::Exists(root_ + L"data\\clash\\inner")) << "the folder gave way to the file";
   EXPECT_FALSE(updbed::Exists(root_ + tarn::kPendingFileName)) << "nothing was in use";
   // Levels visited depth first, sub-level 2 (absent) skipped, files of a
   // level in section order; every entry replaced.
@@ -104,13 +104,13 @@ TEST_F(Worker, ReplacesChangedFilesAcrossLevelsAndEncodings) {
     EXPECT_EQ(tarn::kEntryReplaced, f.state) << updbed::U(f.localPath);
   }
   EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"bin\\tool.dll", L"data\\big.bin",
-                                       L"data\\clash", L"文档\\说明.txt"}),
+                                       L"文档\\说明.txt"}),
             order);
-  // The downloaded copies stay in the update folder; the packed ones are gone.
-  EXPECT_TRUE(updbed::Exists(root_ + L"update\\core\\bin\\tool.dll"));
-  EXPECT_TRUE(updbed::Exists(root_ + L"update\\cn\\文档\\说明.txt"));
+  // Neither the downloaded copies nor the packed ones stay: only the index
+  // texts, and no journal.
   for (const std::wstring& f : updbed::ListFiles(root_ + L"update"))
-    EXPECT_EQ(std::wstring::npos, f.find(L".dat")) << updbed::U(f);
+    EXPECT_TRUE(f.find(L"index") != std::wstring::npos && f.compare(f.size() - 4, 4, L".txt") == 0)
+        << updbed::U(f);
 
   // A second run finds everything up to date: only the top index is fetched
   // again (the sub-level texts on disk match their MD5).
@@ -169,6 +169,32 @@ TEST_F(Worker, HostileNamesChangeNothingOutsideTheProgramFolder) {
   EXPECT_EQ(outsideBefore, after);
   for (const wchar_t* f : {L"C:\\outside\\escape3.txt", L"C:\\escape4.txt", L"C:\\rooted\\escape4.txt"})
     EXPECT_FALSE(updbed::Exists(f)) << updbed::U(f);
+}
+
+TEST_F(Worker, AFolderInTheWayOfAFileRefusesTheRunAndNothingIsDeleted) {
+  // After the folder entry: a refused name, a missing sub-level, a missing
+  // file, nothing else wrong; and an entry naming the updater's own folder.
+  struct Case { const char* scenario; int code; } cases[] = {
+      {"inway-refused", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-nolevel", (int)(0x80000000u | 404)},
+      {"inway-nofile", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-good", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-updfolder", (int)(0x80000000u | ERROR_INVALID_DATA)},
+  };
+  for (const Case& c : cases) {
+    root_ = updbed::Scratch(std::string("run-") + c.scenario) + L"prog\\";
+    CreateDirectoryW(root_.c_str(), nullptr);
+    updbed::SeedLocal(c.scenario, root_);
+    std::map<std::wstring, std::string> before;
+    for (const std::wstring& f : updbed::ListFiles(root_)) before[f] = updbed::Md5(root_ + f);
+    ASSERT_EQ(4u, before.size());
+    EXPECT_EQ(c.code, Run(c.scenario, false)) << c.scenario;
+    std::map<std::wstring, std::string> after;
+    for (const std::wstring& f : updbed::ListFiles(root_))
+      if (f.compare(0, 7, L"update\\") != 0) after[f] = updbed::Md5(root_ + f);
+    EXPECT_EQ(before, after) << c.scenario << ": the install is byte-identical";
+    CheckNotRequested(updbed::ReadExpect(c.scenario));
+  }
 }
 
 TEST_F(Worker, IndexNestedTooDeepIsRefused) {

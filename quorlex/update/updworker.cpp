@@ -47,6 +47,12 @@ bool FileExists(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+uint64_t FileBytes(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+}
+
 bool SameMd5(const std::string& hex, const std::wstring& expected) {
   return !hex.empty() && _wcsicmp(AnsiToWide(hex).c_str(), expected.c_str()) == 0;
 }
@@ -64,9 +70,16 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
   std::wstring compressed = JoinBelow(ctx->Root(), localFolder + datName);
   std::wstring text = JoinBelow(ctx->Root(), localFolder + txtName);
   if (compressed.empty() || text.empty()) return WithErrorBit(kIndexRejected);
+  uint64_t& left = ctx->IndexBytesLeft();
+  if (left == 0) {
+    LogLineW(L"index texts beyond the run's limit at %ls", levelPath.c_str());
+    return WithErrorBit(kIndexRejected);
+  }
   int rc = CheckedDownload(ctx, address + UrlPiece(datName), compressed, text, expectedMd5,
-                           kMaxIndexBytes, kIndexExpectedBytes);
+                           std::min<uint64_t>(kMaxIndexBytes, left), kIndexExpectedBytes);
   if (rc != 0) return FailureOrStop(ctx, rc);
+  uint64_t size = FileBytes(text);
+  left = size >= left ? 0 : left - size;
 
   BKIni::Document doc(levelPath, text.c_str());
   unsigned count = ReadSubLevelCount(doc);
@@ -181,8 +194,23 @@ int FetchIndex(UpdateContext* ctx) {
   return FetchLevel(ctx, ctx->BaseUrl(), L"", L"update\\", dat, txt, L"", 0);
 }
 
+uint64_t EntryByteCap(const UpdateFileEntry& e) {
+  if (e.fileSize == 0) return kMaxFileBytes;
+  return std::min<uint64_t>(kMaxFileBytes, (uint64_t)e.fileSize + e.fileSize / 64 + 4096);
+}
+
+uint64_t RunDownloadCap(const std::vector<UpdateFileEntry>& files) {
+  uint64_t sum = 0;
+  for (const UpdateFileEntry& e : files) {
+    sum += EntryByteCap(e);
+    if (sum >= kMaxRunDownloadBytes) return kMaxRunDownloadBytes;
+  }
+  return sum;
+}
+
 int DownloadFiles(UpdateContext* ctx) {
   std::vector<UpdateFileEntry>& files = ctx->Files();
+  uint64_t left = RunDownloadCap(files);
   const double share = 0.9;
   size_t count = files.size();
   for (size_t i = 0; i < count; ++i) {
@@ -197,13 +225,18 @@ int DownloadFiles(UpdateContext* ctx) {
     std::wstring compressed = JoinBelow(ctx->Root(), folder + e.serverFileName);
     std::wstring copy = folder + e.localPath;
     std::wstring out = JoinBelow(ctx->Root(), copy);
-    // The index's sizes only set the time the transfer may take.
+    // The index's sizes bound what the file may unpack to and the time its
+    // transfer may take; the run as a whole takes no more than its cap.
+    uint64_t cap = std::min(EntryByteCap(e), left);
     uint64_t expected = e.serverFileSize;
-    if (e.fileSize) expected = std::max<uint64_t>(expected, e.fileSize + e.fileSize / 64 + 4096);
-    int rc = (compressed.empty() || out.empty())
-                 ? kIndexRejected
-                 : CheckedDownload(ctx, url, compressed, out, e.serverFileName, kMaxFileBytes,
-                                   expected);
+    if (e.fileSize) expected = std::max<uint64_t>(expected, cap);
+    int rc = (compressed.empty() || out.empty()) ? kIndexRejected
+             : cap == 0 ? kUnpackFailed
+                        : CheckedDownload(ctx, url, compressed, out, e.serverFileName, cap, expected);
+    if (rc == 0) {
+      uint64_t size = FileBytes(out);
+      left = size >= left ? 0 : left - size;
+    }
     if (rc != 0) {
       if (!out.empty()) DeleteFileW(out.c_str());
       e.state = kEntryDownloadFailed;

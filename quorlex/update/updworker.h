@@ -25,6 +25,17 @@ constexpr int kUpdateStopped = 0x20010002;   // internal: the stop event ended a
 constexpr int kUpdateErrorBit = (int)0x80000000;
 constexpr int kUpdateCut = 0x20010003;       // tests: the run was cut short on purpose
 
+// Per run, whatever the index says: the index texts of all levels together,
+// and the unpacked downloads together (the sum of the sizes the index
+// declares, each with a margin, never more than the ceiling).
+constexpr uint64_t kMaxRunIndexBytes = 16ull << 20;
+constexpr uint64_t kMaxRunDownloadBytes = 512ull << 20;
+// The most one entry may unpack to: its declared size and a margin, or
+// kMaxFileBytes when it declares none.
+uint64_t EntryByteCap(const UpdateFileEntry& entry);
+// What the downloads of these entries may unpack to in all.
+uint64_t RunDownloadCap(const std::vector<UpdateFileEntry>& files);
+
 // The update service, over HTTPS: built in, or an administrator's (servers.h).
 std::string UpdateServerText();
 // server + "/tessel/2011/qvalue/" + channel + "/".
@@ -64,6 +75,8 @@ class UpdateContext {
   void SetPendingCount(int n) { pending_ = n; }
   // For tests of the journal: the put-in-place step ends after n
   // replacements as a killed process would, undoing nothing (-1: never).
+  // Bytes of index text still allowed in this run.
+  uint64_t& IndexBytesLeft() { return indexLeft_; }
   int CutAfter() const { return cutAfter_; }
   void SetCutAfter(int n) { cutAfter_ = n; }
 
@@ -80,6 +93,7 @@ class UpdateContext {
   int pending_ = 0;
   int refused_ = 0;
   int cutAfter_ = -1;
+  uint64_t indexLeft_ = kMaxRunIndexBytes;
 };
 
 // The whole run: the worker's exit code.

@@ -245,6 +245,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             status = 404
         if path.startswith("/trickle"):
             return self.trickle(fields)
+        if path.startswith("/huge"):
+            return self.huge(fields)
         hang = path.startswith("/hang")
         fields.append(("status", str(0 if hang else status).encode()))
         seq = self.recorder.record(fields)
@@ -271,6 +273,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
         except OSError:
             pass  # the client gave up
+        self.close_connection = True
+
+    def huge(self, fields):
+        """An answer far larger than any statistics answer: 32 MiB."""
+        fields.append(("status", b"200"))
+        self.recorder.record(fields)
+        block = b"h" * (1 << 20)
+        try:
+            self.send_response(200)
+            self.send_header("Content-Length", str(32 * len(block)))
+            self.end_headers()
+            for _ in range(32):
+                self.wfile.write(block)
+        except OSError:
+            pass
         self.close_connection = True
 
     do_GET = handle_any

@@ -16,6 +16,7 @@
 #include "modinfo.h"
 #include "qupdate.h"
 #include "regstore.h"
+#include "unpack.h"
 #include "updbed.h"
 #include "updworker.h"
 #include "websink.h"
@@ -195,6 +196,56 @@ TEST_F(Worker, AFolderInTheWayOfAFileRefusesTheRunAndNothingIsDeleted) {
     EXPECT_EQ(before, after) << c.scenario << ": the install is byte-identical";
     CheckNotRequested(updbed::ReadExpect(c.scenario));
   }
+}
+
+namespace {
+
+uint64_t BytesBelow(const std::wstring& folder) {
+  uint64_t sum = 0;
+  for (const std::wstring& f : updbed::ListFiles(folder)) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (GetFileAttributesExW((folder + f).c_str(), GetFileExInfoStandard, &d))
+      sum += (uint64_t)d.nFileSizeHigh << 32 | d.nFileSizeLow;
+  }
+  return sum;
+}
+
+}  // namespace
+
+TEST_F(Worker, PerRunCapsOnIndexTextAndDownloads) {
+  // Index texts: the run stops once the levels together pass the cap.
+  // The level that crosses the cap does not unpack past what is left.
+  EXPECT_EQ((int)(0x80000000u | 89), Run("bigindex"));
+  EXPECT_LE(BytesBelow(root_ + L"update\\"), tarn::kMaxRunIndexBytes);
+  EXPECT_LT(updbed::CountRequests("/index.dat"), 16u);
+
+  // A file that declares 1000 bytes may not unpack to 4 MiB; nothing of it
+  // (nor of the file downloaded before it) stays.
+  root_.clear();
+  EXPECT_EQ((int)(0x80000000u | 89), Run("bomb"));
+  CheckAbsent(updbed::ReadExpect("bomb"));
+  for (const std::wstring& f : updbed::ListFiles(root_ + L"update\\"))
+    EXPECT_NE(std::wstring::npos, f.find(L"index")) << updbed::U(f);
+
+  tarn::UpdateFileEntry e;
+  EXPECT_EQ(tarn::kMaxFileBytes, tarn::EntryByteCap(e)) << "no size declared";
+  e.fileSize = 6400;
+  EXPECT_EQ(6400u + 100 + 4096, tarn::EntryByteCap(e));
+  std::vector<tarn::UpdateFileEntry> many(3, e);
+  EXPECT_EQ(3 * tarn::EntryByteCap(e), tarn::RunDownloadCap(many));
+  many.push_back(tarn::UpdateFileEntry());
+  EXPECT_EQ(tarn::kMaxRunDownloadBytes, tarn::RunDownloadCap(many)) << "the hard ceiling";
+}
+
+TEST_F(Bed, TimeLimitsFollowTheAnnouncedLengthAndAreCapped) {
+  EXPECT_EQ(tarn::kMaxTransferSeconds, tarn::TransferTimeLimit(1ull << 30));
+  EXPECT_EQ(tarn::kMaxTransferSeconds, tarn::TransferTimeLimit(~0ull));
+  // 200 KiB announced by a server for a file an index claimed as 1 GiB.
+  long claimed = tarn::TransferTimeLimit(1ull << 30);
+  EXPECT_EQ(60 + 50, tarn::AnnouncedTimeLimit(claimed, 200u << 10));
+  EXPECT_EQ(100, tarn::AnnouncedTimeLimit(100, 1ull << 30)) << "never longer";
+  EXPECT_EQ(0, tarn::AnnouncedTimeLimit(0, 1000)) << "no limit stays none";
+  EXPECT_EQ(claimed, tarn::AnnouncedTimeLimit(claimed, 0)) << "no length announced";
 }
 
 TEST_F(Worker, IndexNestedTooDeepIsRefused) {

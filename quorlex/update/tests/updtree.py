@@ -336,9 +336,34 @@ def build_inway(out):
         sc.finish()
 
 
+def build_caps(out):
+    """Past the per-run caps: sixteen levels of 1.5 MiB index text each (24 MiB
+    in all, each level well below the limit of one level), and a file that
+    declares 1000 bytes but unpacks to 4 MiB."""
+    sc = Scenario(out, "bigindex")
+    top = {"c": "16"}
+    for n in range(16):
+        level = "l%02d/" % n
+        text = section("COMMENT", pad="p" * (1536 * 1024))
+        top["p%d" % n] = level
+        top["m%d" % n] = sc.index(level, text.encode("utf-8"))
+    sc.index("", section("info", **top).encode("utf-8"))
+    sc.finish()
+
+    sc = Scenario(out, "bomb")
+    real = b"b" * (4 << 20)
+    sfn = sc.serve("", real)
+    text = section("bomb", FN="bomb.bin", SFN=sfn, C=str(crc(real)), FS="1000")
+    t, _ = file_entry(sc, "", "fine", "fine.bin", content("bomb-fine", 700))
+    sc.index("", (t + text).encode("utf-8"))
+    sc.expect("absent", "bomb.bin")
+    sc.expect("absent", "fine.bin")
+    sc.finish()
+
+
 def build(out):
     for f in (build_basic, build_inuse, build_corrupt, build_missing, build_stop,
-              build_hostile, build_deep, build_five, build_inway):
+              build_hostile, build_deep, build_five, build_inway, build_caps):
         f(out)
 
 

@@ -18,6 +18,7 @@ namespace {
 const char kUpdateServer[] = "https://up.quillon.com";
 const char kUpdatePath[] = "/tessel/2011/qvalue/";
 const int kAttempts = 3;
+const int kCertificateRefused = 60;  // CURLE_PEER_FAILED_VERIFICATION
 // An index that cannot be used as it stands (too deep, refused entries).
 const int kIndexRejected = ERROR_INVALID_DATA;
 // An index level is a few kilobytes; its transfer gets the time of this much.
@@ -178,7 +179,8 @@ int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstri
       if (rc == 0 && !expectedMd5.empty() && !SameMd5(md5, expectedMd5)) rc = kUnpackFailed;
     }
     result = rc;
-    if (rc == 0 || ctx->StopRequested()) break;
+    // A server refused for its certificate is not asked again.
+    if (rc == 0 || rc == kCertificateRefused || ctx->StopRequested()) break;
   }
   DeleteFileW(compressed.c_str());
   if (result != 0) DeleteFileW(out.c_str());

@@ -297,6 +297,9 @@ TEST_F(Worker, ServersNotTrustedOrNotHttpsAreRefusedAndNothingIsWritten) {
       {bed::HttpsBase("QX_HTTPS_SELFSIGNED"), 60},  // CURLE_PEER_FAILED_VERIFICATION
       {bed::HttpsBase("QX_HTTPS_WRONGHOST"), 60},   // the CA's, but for another name
       {bed::HttpBase(), 1},                         // CURLE_UNSUPPORTED_PROTOCOL
+      {bed::HttpsBase("QX_HTTPS_REVOKED"), 60},     // on the CA's revocation list
+      {bed::HttpsBase("QX_HTTPS_REVOKED"), 60},     // and still, with the list fetched
+      {bed::HttpsBase("QX_HTTPS_OLDTLS"), 35},      // CURLE_SSL_CONNECT_ERROR: TLS 1.1 at most
   };
   int n = 0;
   for (const Case& c : cases) {

@@ -55,6 +55,9 @@ bool IsOwnProgram(const std::wstring& root, const std::wstring& program) {
 // that stays locked is replaced at the next start of Windows. false when
 // neither happened. A new file's folder is made first.
 bool CopyPending(const std::wstring& from, const std::wstring& to) {
+  // A missing copy cannot be made good later either: it stays recorded.
+  DWORD a = GetFileAttributesW(from.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (!tarn::CreateFoldersOf(to)) return false;
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     if (attempt > 0) Sleep(kCopyRetryMs);

@@ -36,8 +36,8 @@ struct UpdateFileEntry {
   std::wstring levelPath;       // the document's context text
   std::wstring downloadedCopy;  // filled in by the worker (relative to the program's folder)
   uint32_t crc = 0;             // C
-  uint32_t fileSize = 0;        // FS (kept, not used)
-  uint32_t serverFileSize = 0;  // SFS (kept, not used)
+  uint32_t fileSize = 0;        // FS: bounds what the download may unpack to
+  uint32_t serverFileSize = 0;  // SFS: sets the time its transfer may take
   uint32_t compareMode = 3;     // CV: 0 version then CRC, 3 CRC, other: never replace an existing file
   int state = kEntryNew;
   uint32_t inUse = 0;           // UR: 1 leaves the file to the completion program

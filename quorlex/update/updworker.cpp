@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "handover.h"
+#include "plainfile.h"
 #include "replace.h"
 #include "safepath.h"
 #include "servers.h"
@@ -155,6 +156,12 @@ std::wstring UpdateContext::Status() const {
 int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
                     const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes,
                     uint64_t expectedPacked) {
+  // Downloads go into the updater's own folder only along plain folders: a
+  // link there would have them written, and later deleted, elsewhere.
+  if (!IsPlainPathBelow(ctx->Root(), compressed) || !IsPlainPathBelow(ctx->Root(), out)) {
+    LogLineW(L"a link stands in the update folder: %ls", out.c_str());
+    return kSinkOpenFailed;
+  }
   if (!expectedMd5.empty() && FileExists(out) && SameMd5(Md5OfFile(out), expectedMd5)) {
     ctx->Progress().SetStepFraction(1.0);
     return 0;

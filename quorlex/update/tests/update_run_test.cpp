@@ -248,6 +248,16 @@ TEST_F(Bed, TimeLimitsFollowTheAnnouncedLengthAndAreCapped) {
   EXPECT_EQ(claimed, tarn::AnnouncedTimeLimit(claimed, 0)) << "no length announced";
 }
 
+TEST_F(Worker, ALinkInPlaceOfTheUpdateFolderIsNotWrittenThrough) {
+  root_ = updbed::Scratch("run-updlink") + L"prog\\";
+  CreateDirectoryW(root_.c_str(), nullptr);
+  std::wstring elsewhere = updbed::Scratch("run-updlink-elsewhere");
+  ASSERT_TRUE(bed::MakeFolderLink(root_ + L"update", elsewhere));
+  EXPECT_EQ((int)(0x80000000u | tarn::kSinkOpenFailed), Run("basic"));
+  EXPECT_TRUE(updbed::ListFiles(elsewhere).empty());
+  EXPECT_TRUE(bed::RemoveFolderLink(root_ + L"update"));
+}
+
 TEST_F(Worker, IndexNestedTooDeepIsRefused) {
   std::vector<updbed::Expect> expect = updbed::ReadExpect("deep");
   int rc = Run("deep");

@@ -51,6 +51,15 @@ bool IsOwnProgram(const std::wstring& root, const std::wstring& program) {
          _wcsicmp(rest.c_str() + rest.size() - 4, L".exe") == 0;
 }
 
+bool Flush(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = FlushFileBuffers(h) != FALSE;
+  CloseHandle(h);
+  return ok;
+}
+
 // Copies from over to, retrying while the target is still held; a target
 // that stays locked is replaced at the next start of Windows. false when
 // neither happened. A new file's folder is made first.
@@ -59,14 +68,19 @@ bool CopyPending(const std::wstring& from, const std::wstring& to) {
   DWORD a = GetFileAttributesW(from.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (!tarn::CreateFoldersOf(to)) return false;
+  // The new bytes go whole beside the target first, then take its place by
+  // one rename written through: a crash never leaves half a file.
+  const std::wstring fresh = to + L".wendup";
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     if (attempt > 0) Sleep(kCopyRetryMs);
-    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+    if (!CopyFileW(from.c_str(), fresh.c_str(), FALSE) || !Flush(fresh)) continue;
+    if (MoveFileExW(fresh.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       // The copy has done its work: downloads are not kept.
       DeleteFileW(from.c_str());
       return true;
     }
   }
+  DeleteFileW(fresh.c_str());
   return MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }

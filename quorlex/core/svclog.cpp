@@ -86,7 +86,10 @@ void LogSetUpForPath(const char* modulePath) {
       gPath = path + ".log";
     }
   }
-  RollOver(gPath);
+  // The roll-over renames and deletes: only along plain folders.
+  if (!gFolder.empty() && IsPlainPathBelow(gFolder, AnsiToWide(gPath)) &&
+      IsPlainPathBelow(gFolder, AnsiToWide(gPath + "0")))
+    RollOver(gPath);
 }
 
 void LogSetUp() {

@@ -75,8 +75,9 @@ void FinishReplacement(const Replacement& r);
 
 // Finishes (committed) or undoes (not committed) the run a journal below root
 // describes, then deletes the journal; an undone run's pending-copy file goes
-// too. 0 no journal, 1 repaired, -1 something could not be put back (the
-// journal stays for the next start).
+// too. 0 no journal, 1 repaired, -1 something could not be put back or the
+// journal is held open by a run under way in another process (nothing is
+// touched then; the journal stays for the next start).
 int RecoverInterruptedUpdate(const std::wstring& root);
 
 }  // namespace tarn

@@ -636,3 +636,17 @@ TEST_F(Replace, FailedReplacementIsAFailureAndKeepsTheOldFile) {
   EXPECT_EQ((std::vector<std::wstring>{L"keep.dll", L"new.bin"}), updbed::ListFiles(root_));
   EXPECT_TRUE(updbed::RebootRenames(root_).empty());
 }
+
+TEST_F(Journal, ARunUnderWayIsNotUndoneUnderItsFeet) {
+  std::vector<tarn::Replacement> done;
+  tarn::ReplaceJournal journal(root_);
+  ReplaceThree(&journal, &done);
+  // Another process starting now finds the journal held: it touches nothing.
+  EXPECT_EQ(-1, tarn::RecoverInterruptedUpdate(root_));
+  EXPECT_EQ("new content", Content(L"a.bin"));
+  EXPECT_EQ("new content", Content(L"c.bin"));
+  ASSERT_TRUE(journal.Commit());
+  for (const tarn::Replacement& r : done) tarn::FinishReplacement(r);
+  journal.Remove();
+  EXPECT_EQ(0, tarn::RecoverInterruptedUpdate(root_));
+}

@@ -361,9 +361,25 @@ def build_caps(out):
     sc.finish()
 
 
+def build_many(out):
+    """Three hundred files that all replace older local ones."""
+    sc = Scenario(out, "many")
+    text = ""
+    for n in range(300):
+        name = "m%03d.bin" % n
+        new, old = content("many-new-%d" % n, 1500), content("many-old-%d" % n, 1400)
+        t, _ = file_entry(sc, "", "m%03d" % n, name, new)
+        text += t
+        sc.seed(name, old)
+        sc.expect("old", name, md5(old))
+        sc.expect("new", name, md5(new))
+    sc.index("", text.encode("utf-8"))
+    sc.finish()
+
+
 def build(out):
     for f in (build_basic, build_inuse, build_corrupt, build_missing, build_stop,
-              build_hostile, build_deep, build_five, build_inway, build_caps):
+              build_hostile, build_deep, build_five, build_inway, build_caps, build_many):
         f(out)
 
 

@@ -1,17 +1,11 @@
 #include "picture_library.h"
 
-#include <cstring>
+#include "module_path.h"
 
 PictureLibrary gPictureLibrary;
 
-int BindPictureLibraryFrom(const char* folder) {
-  char path[MAX_PATH + 16];
-  size_t n = folder ? strlen(folder) : 0;
-  if (n + sizeof "pictaran.dll" > sizeof path) return 0;
-  memcpy(path, folder, n);
-  memcpy(path + n, "pictaran.dll", sizeof "pictaran.dll");
-
-  HMODULE module = LoadLibraryA(path);
+int BindPictureLibraryFrom(const std::wstring& folder) {
+  HMODULE module = LoadLibraryBeside(folder, L"pictaran.dll");
   if (!module) return 0;
   PictureLibrary lib;
   lib.module = module;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <string>
+
 using PictureInitFn = int(__cdecl*)();
 using PictureUnInitFn = int(__cdecl*)();
 using PictureFromStreamFn = int(__cdecl*)(IStream* stream);
@@ -23,6 +25,7 @@ extern PictureLibrary gPictureLibrary;
 
 // Loads folder\pictaran.dll (folder ends with '\'), binds the four entry
 // points and starts GDI+. 1 when all of it worked; else 0 with nothing bound.
-int BindPictureLibraryFrom(const char* folder);
+// folder is the wide name (module_path.h); an empty one binds nothing.
+int BindPictureLibraryFrom(const std::wstring& folder);
 // Stops GDI+ and unloads the library if it is bound.
 void UnbindPictureLibrary();

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "module_path.h"
 #include "picture_library.h"
 #include "records/records.h"
 #include "resource.h"
@@ -17,12 +18,8 @@ CRestovaApp::CRestovaApp() {}
 CRestovaApp::~CRestovaApp() {}
 
 CString GetProgramFolder() {
-  char path[MAX_PATH] = "";
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return CString();
-  CString folder(path, static_cast<int>(n));
-  int slash = folder.ReverseFind('\\');
-  return slash >= 0 ? folder.Left(slash + 1) : CString();
+  std::string folder = ModuleFolderAnsi(nullptr);
+  return CString(folder.c_str(), static_cast<int>(folder.size()));
 }
 
 BOOL CRestovaApp::InitInstance() {
@@ -31,6 +28,9 @@ BOOL CRestovaApp::InitInstance() {
   // program until someone answers it. The program says itself what it could
   // not read.
   SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // The program runs as administrator: a library it loads by name must not
+  // come from whatever folder is current.
+  UseSafeLibrarySearch();
 
   CString title;
   if (title.LoadString(IDS_APP_TITLE)) SetAppName(title);
@@ -61,7 +61,7 @@ int CRestovaApp::ExitInstance() {
 }
 
 int CRestovaApp::BindPictureLibrary() {
-  int bound = BindPictureLibraryFrom(GetProgramFolder());
+  int bound = BindPictureLibraryFrom(ModuleFolderW(nullptr));
   // The picture controls draw through the same two entry points.
   if (bound) SetPictaranEntries(gPictureLibrary.BitmapFromStream, gPictureLibrary.GdiDrewImage);
   return bound;

@@ -60,5 +60,7 @@ class CRestovaApp : public CWinApp {
 
 inline CRestovaApp* RestovaApp() { return static_cast<CRestovaApp*>(AfxGetApp()); }
 
-// The folder of the program file, ending with '\'.
+// The folder of the program file, ending with '\', in the active code page;
+// empty when its name does not survive that code page (module_path.h): the
+// 8-bit text would name another folder.
 CString GetProgramFolder();

@@ -10,6 +10,7 @@
 #include "deep_location_page.h"
 #include "location_page.h"
 #include "messages.h"
+#include "module_path.h"
 #include "page_state.h"
 #include "partition_page.h"
 #include "restova_app.h"
@@ -230,7 +231,7 @@ BOOL CRestovaDlg::OnInitDialog() {
   SetWindowText(caption);
   SetIcon(m_icon, TRUE);
   SetIcon(m_icon, FALSE);
-  m_folder = GetProgramFolder();
+  m_folder = CStringW(ModuleFolderW(nullptr));
   HMENU menu = GetSystemMenu(FALSE);
   DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
   DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
@@ -313,8 +314,8 @@ BOOL CRestovaDlg::OnInitDialog() {
   ReportLaunch(m_launchFromUsb ? 1 : 0, m_version);
 
   // The tips of "item.ini".
-  const CString ini = m_folder + "item.ini";
-  m_tipCount = static_cast<int>(GetPrivateProfileIntA("common", "cont", 0, ini));
+  const CStringW ini = ItemIniPath();
+  m_tipCount = ini.IsEmpty() ? 0 : static_cast<int>(GetPrivateProfileIntW(L"common", L"cont", 0, ini));
   if (m_tipCount < 0) m_tipCount = 0;
   SetTimer(kTipTimer, 2000);
   ShowNextTip();
@@ -326,12 +327,14 @@ BOOL CRestovaDlg::OnInitDialog() {
 void CRestovaDlg::ShowNextTip() {
   if (m_tipCount <= 0) return;
   if (m_tipIndex >= m_tipCount) m_tipIndex = 0;
-  const CString ini = m_folder + "item.ini";
-  char section[32];
-  wsprintfA(section, "Item%d", m_tipIndex);
-  char name[260] = "", url[260] = "";
-  GetPrivateProfileStringA(section, "Name", "", name, sizeof name, ini);
-  GetPrivateProfileStringA(section, "URL", "", url, sizeof url, ini);
+  const CStringW ini = ItemIniPath();
+  if (ini.IsEmpty()) return;
+  wchar_t section[32];
+  wsprintfW(section, L"Item%d", m_tipIndex);
+  wchar_t nameW[260] = L"", urlW[260] = L"";
+  GetPrivateProfileStringW(section, L"Name", L"", nameW, 260, ini);
+  GetPrivateProfileStringW(section, L"URL", L"", urlW, 260, ini);
+  const CString name(nameW), url(urlW);
   m_tip.SetText(name);
   m_tip.SetLinkUrl(url);
   // Wide enough for the text as the label draws it (12-pixel 宋体, two
@@ -574,8 +577,12 @@ void CRestovaDlg::OnForum() {
 }
 
 void CRestovaDlg::OnReadme() {
-  const CString path = m_folder + "Readme.txt";
-  HINSTANCE r = ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOW);
+  // Opened by its full wide path: never a look-alike folder's file.
+  HINSTANCE r = nullptr;
+  if (!m_folder.IsEmpty()) {
+    const CStringW path = m_folder + L"Readme.txt";
+    r = ShellExecuteW(nullptr, L"open", path, nullptr, nullptr, SW_SHOW);
+  }
   if (reinterpret_cast<INT_PTR>(r) <= 32) {
     CString text, caption;
     text.LoadString(IDS_README_FAILED);
@@ -585,9 +592,21 @@ void CRestovaDlg::OnReadme() {
 }
 
 void CRestovaDlg::OnUpdate() {
-  CString command;
-  command.Format("\"%sUpdate.exe\"", m_folder.GetString());
-  if (WinExec(command, SW_SHOWNORMAL) < 31) {
+  bool started = false;
+  if (!m_folder.IsEmpty()) {
+    const std::wstring program = std::wstring(m_folder.GetString()) + L"Update.exe";
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             m_folder.GetString(), &si, &pi) != FALSE;
+    if (started) {
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
+  if (!started) {
     CString text, caption;
     text.LoadString(IDS_UPDATE_START_FAILED);
     caption.LoadString(IDS_APP_TITLE);

@@ -122,6 +122,8 @@ class CRestovaDlg : public CDialog {
  private:
   void CloseRoad();
   void ShowNextTip();
+  // m_folder + "item.ini", or empty without the folder.
+  CStringW ItemIniPath() const { return m_folder.IsEmpty() ? CStringW() : m_folder + L"item.ini"; }
   void SelectTabAndShow(UINT tab, int page);
   void OpenInBrowser(UINT urlString);
   // Mode buttons: the statistics' road and the shared counters they clear.
@@ -137,7 +139,7 @@ class CRestovaDlg : public CDialog {
   int m_tipCharWidth = 0;
   BOOL m_tipPaused = FALSE;
   CString m_version;
-  CString m_folder;
+  CStringW m_folder;   // the program's folder, wide and whole (module_path.h)
   HICON m_icon = nullptr;
 
   CModeButton m_modes[6];

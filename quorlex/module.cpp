@@ -3,7 +3,9 @@
 
 #include <new>
 
+#include "modinfo.h"
 #include "qupdate.h"
+#include "replace.h"
 #include "svclog.h"
 #include "tarn3th.h"
 #include "tarnapi.h"
@@ -19,9 +21,25 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 
+namespace {
+
+LONG gRecovered = 0;
+
+// An update cut short (a crash, a power cut) is finished or undone the first
+// time a host asks for an object: not in DllMain, which runs under the
+// loader's lock.
+void RecoverOnce() {
+  if (InterlockedExchange(&gRecovered, 1) != 0) return;
+  std::wstring folder = tarn::ModuleFolder();
+  if (!folder.empty()) tarn::RecoverInterruptedUpdate(folder);
+}
+
+}  // namespace
+
 extern "C" HRESULT STDMETHODCALLTYPE Tarn3thGetClassObject(REFIID riid, void** out) {
   if (!out) return E_INVALIDARG;
   *out = nullptr;
+  RecoverOnce();
   if (IsEqualIID(riid, IID_ITarnUpdate)) {
     CQUpdate* update = new (std::nothrow) CQUpdate();
     if (!update) return E_OUTOFMEMORY;

@@ -1,16 +1,11 @@
 #include "tarnclient.h"
 
-#include <cstring>
+#include "module_path.h"
 
 void CTarnClient::LoadIfMissing() {
   if (module) return;
-  char path[MAX_PATH + 16] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return;
-  char* slash = strrchr(path, '\\');
-  if (!slash) return;
-  strcpy(slash, "\\quorlex.dll");
-  module = LoadLibraryA(path);
+  // By the program's whole wide folder: never a look-alike folder's library.
+  module = LoadLibraryBeside(ModuleFolderW(nullptr), L"quorlex.dll");
   if (!module) return;
 
   Tarn3thGetClassObjectFn get =

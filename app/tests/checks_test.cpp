@@ -6,6 +6,7 @@
 
 #include "resource.h"
 #include "testsupport.h"
+#include "module_path.h"
 #include "version_checks.h"
 
 namespace {
@@ -80,3 +81,20 @@ TEST(WindowsGeneration, ThePrefixIsVistaOrLater) {
 }
 
 }  // namespace
+
+TEST(ModulePath, TheProgramFolderIsWholeAndOnlyTextThatSurvivesTheCodePage) {
+  // Code page 936 here: Chinese names come back, a best fit does not.
+  ASSERT_EQ(936u, GetACP());
+  EXPECT_TRUE(SurvivesCodePage(L"C:\\\x6570\x636E\\"));     // 数据
+  EXPECT_TRUE(SurvivesCodePage(L""));
+  EXPECT_FALSE(SurvivesCodePage(L"C:\\app\x00B2\\"));       // ² best-fits to 2
+  EXPECT_FALSE(SurvivesCodePage(L"C:\\\x0100\\"));          // Ā to A
+  const std::wstring wide = ModuleFolderW(nullptr);
+  ASSERT_FALSE(wide.empty());
+  EXPECT_EQ(L'\\', wide.back());
+  char narrow[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, narrow, MAX_PATH);
+  std::string expected(narrow);
+  EXPECT_EQ(expected.substr(0, expected.rfind('\\') + 1), ModuleFolderAnsi(nullptr));
+  EXPECT_EQ(nullptr, LoadLibraryBeside(L"", L"pictaran.dll")) << "no folder, no library";
+}

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <string>
+#include <vector>
 
 #include "program_driver.h"
 #include "resource.h"
@@ -18,6 +20,21 @@ using namespace testsupport;
 namespace {
 
 const char kTitle[] = "奎隆数据恢复";
+
+std::wstring ToWide(const std::string& ansi) {
+  std::wstring out(ansi.size() + 1, L'\0');
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), (int)ansi.size(), &out[0], (int)out.size());
+  out.resize(n > 0 ? (size_t)n : 0);
+  return out;
+}
+
+std::string ToUtf8(const std::wstring& wide) {
+  std::string out(wide.size() * 4 + 1, '\0');
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), (int)wide.size(), &out[0], (int)out.size(),
+                              nullptr, nullptr);
+  out.resize(n > 0 ? (size_t)n : 0);
+  return out;
+}
 
 void LetItPaint() {
   Sleep(700);
@@ -78,6 +95,47 @@ TEST(Startup, WithThePictureLibraryItIsLoadedAndTheSystemCloseEndsWithCodeOne) {
   PostMessageA(about, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 20000));
   EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_EQ(p.Close(main), 1u);
+}
+
+TEST(Startup, LibrariesOfALookAlikeFolderAreNeverLoaded) {
+  // In code page 936 '²' best-fits to '2': an 8-bit name of the program's
+  // folder would name the look-alike folder beside it, where a library of
+  // the same name waits.
+  const std::wstring base = ToWide(ScratchDir("lookalike"));
+  const std::wstring real = base + L"app\u00B2\\", fake = base + L"app2\\";
+  char narrow[MAX_PATH * 2] = "";
+  WideCharToMultiByte(CP_ACP, 0, real.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+  ASSERT_EQ(ToWide(narrow), fake) << "the 8-bit name must lead to the look-alike folder";
+  for (const std::wstring& f : {real, fake})
+    ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::wstring bin = ToWide(BinFolder());
+  for (const wchar_t* f : {L"salvora.exe", L"pictaran.dll"})
+    ASSERT_TRUE(CopyFileW((bin + f).c_str(), (real + f).c_str(), FALSE));
+  for (const wchar_t* f : {L"pictaran.dll", L"quorlex.dll"})
+    ASSERT_TRUE(CopyFileW((bin + f).c_str(), (fake + f).c_str(), FALSE));
+  Program p;
+  const std::wstring exe = real + L"salvora.exe";
+  std::wstring cmd = L"\"" + exe + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, real.c_str(),
+                             &si, &p.pi));
+  HWND main = p.WaitForDialog(kTitle);
+  ASSERT_NE(main, nullptr);
+  std::vector<std::wstring> loaded;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, p.pi.dwProcessId);
+  ASSERT_NE(snap, INVALID_HANDLE_VALUE);
+  MODULEENTRY32W me = {};
+  me.dwSize = sizeof me;
+  for (BOOL ok = Module32FirstW(snap, &me); ok; ok = Module32NextW(snap, &me)) loaded.push_back(me.szExePath);
+  CloseHandle(snap);
+  bool realPicture = false;
+  for (const std::wstring& m : loaded) {
+    EXPECT_NE(0, _wcsnicmp(m.c_str(), fake.c_str(), fake.size())) << ToUtf8(m);
+    if (_wcsicmp(m.c_str(), (real + L"pictaran.dll").c_str()) == 0) realPicture = true;
+  }
+  EXPECT_TRUE(realPicture) << "the picture library comes from the program's own folder";
   EXPECT_EQ(p.Close(main), 1u);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cmdline.h"
+#include "modinfo.h"
 #include "tarnapi.h"
 
 namespace {
@@ -43,11 +44,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   int setup = NumberOption(options, L"setup");
   int productId = options.Has(L"cid") ? NumberOption(options, L"cid") : 0;
 
-  wchar_t path[MAX_PATH + 16] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  PathRemoveFileSpecW(path);
-  lstrcatW(path, L"\\quorlex.dll");
-  HMODULE module = LoadLibraryW(path);
+  // The whole name of this program's folder, never a cut one: a cut name
+  // could lead to another folder's library.
+  std::wstring folder = tarn::FolderOf(tarn::ModulePath(nullptr));
+  if (folder.empty()) return 0;
+  HMODULE module = LoadLibraryW((folder + L"quorlex.dll").c_str());
   if (!module) return 0;
 
   const wchar_t* event = productId == 90009 && options.Has(L"cid") ? L"tessel_refindasetup"

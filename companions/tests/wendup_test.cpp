@@ -202,3 +202,27 @@ TEST_F(Wendup, CopiesThatFailStayRecordedAndAreReported) {
   EXPECT_EQ(folder_ + L"updhost.exe", tarn::PendingReadRun(record));
   EXPECT_TRUE(updbed::RebootRenames(folder_).empty());
 }
+
+TEST_F(Wendup, StartsNoProgramOutsideItsFolder) {
+  // The record names a program of another folder; nothing there is started.
+  std::wstring outside = updbed::Scratch("wendup-outside");
+  ASSERT_TRUE(updbed::CopyInto(folder_ + L"updhost.exe", outside + L"updhost.exe"));
+  WritePendingFile((outside + L"updhost.exe").c_str());
+  RunWendup(L" -cmd:go");
+  CheckCopied();
+  EXPECT_FALSE(updbed::WaitForFile(outside + L"restarted.txt", kSettle));
+  EXPECT_TRUE(updbed::ProcessesOf(outside + L"updhost.exe").empty());
+  // Nor a file of its own folder that is no program.
+  ASSERT_TRUE(updbed::CopyInto(folder_ + L"updhost.exe", folder_ + L"updhost.dat"));
+  WriteRecord(L"", (folder_ + L"updhost.dat").c_str());
+  RunWendup(L" -cmd:go", 0);
+  EXPECT_EQ("<missing>", Restarted(false));
+}
+
+TEST_F(Wendup, AMissingCopyStaysRecorded) {
+  WriteRecord(L"[file0]\r\nDES=t1.txt\r\nFROM=update\\gone.txt\r\n", nullptr);
+  RunWendup(L"", 1);
+  EXPECT_EQ("old", Content(L"t1.txt"));
+  EXPECT_TRUE(updbed::RebootRenames(folder_).empty()) << "nothing to rename at the next start";
+  EXPECT_EQ(1u, tarn::PendingReadCopies(folder_ + tarn::kPendingFileName).size());
+}

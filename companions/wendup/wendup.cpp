@@ -8,6 +8,7 @@
 // A copy that can neither be made nor left to the next start of Windows
 // stays in the record (renumbered from file0, with its RUN section), and the
 // exit code is the number of such copies: nothing that failed is forgotten.
+// Only a program inside its own folder is started again.
 #include <windows.h>
 #include <psapi.h>
 #include <shlwapi.h>
@@ -17,6 +18,8 @@
 
 #include "cmdline.h"
 #include "handover.h"
+#include "modinfo.h"
+#include "replace.h"
 #include "safepath.h"
 
 namespace {
@@ -24,34 +27,60 @@ namespace {
 const int kCopyAttempts = 10;
 const DWORD kCopyRetryMs = 200;
 
-// Waits for the process to end; its program is the one to restart.
+// Waits for the process to end; its program is the one to restart ("" when
+// its whole name cannot be had).
 std::wstring WaitForProcess(DWORD pid) {
   HANDLE process =
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
   if (!process) return std::wstring();
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameExW(process, nullptr, path, MAX_PATH);
+  std::vector<wchar_t> path(32768 + 1, L'\0');
+  DWORD n = GetModuleFileNameExW(process, nullptr, path.data(), 32768);
   WaitForSingleObject(process, INFINITE);
   CloseHandle(process);
-  return std::wstring(path, n);
+  if (n == 0 || n >= 32768) return std::wstring();
+  return std::wstring(path.data(), n);
 }
 
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH + 1] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  PathRemoveFileSpecW(path);
-  return path;
+// Only a program of the install folder is started again: the record and the
+// command line name nothing else.
+bool IsOwnProgram(const std::wstring& root, const std::wstring& program) {
+  if (program.size() <= root.size() || _wcsnicmp(program.c_str(), root.c_str(), root.size()) != 0)
+    return false;
+  std::wstring rest = program.substr(root.size());
+  return !tarn::JoinBelow(root, rest).empty() && rest.size() > 4 &&
+         _wcsicmp(rest.c_str() + rest.size() - 4, L".exe") == 0;
+}
+
+bool Flush(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = FlushFileBuffers(h) != FALSE;
+  CloseHandle(h);
+  return ok;
 }
 
 // Copies from over to, retrying while the target is still held; a target
 // that stays locked is replaced at the next start of Windows. false when
 // neither happened. A new file's folder is made first.
 bool CopyPending(const std::wstring& from, const std::wstring& to) {
+  // A missing copy cannot be made good later either: it stays recorded.
+  DWORD a = GetFileAttributesW(from.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (!tarn::CreateFoldersOf(to)) return false;
+  // The new bytes go whole beside the target first, then take its place by
+  // one rename written through: a crash never leaves half a file.
+  const std::wstring fresh = to + L".wendup";
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     if (attempt > 0) Sleep(kCopyRetryMs);
-    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
+    if (!CopyFileW(from.c_str(), fresh.c_str(), FALSE) || !Flush(fresh)) continue;
+    if (MoveFileExW(fresh.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      // The copy has done its work: downloads are not kept.
+      DeleteFileW(from.c_str());
+      return true;
+    }
   }
+  DeleteFileW(fresh.c_str());
   return MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
@@ -97,9 +126,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
 
   // Every path below is absolute: the recorded names are relative to this
-  // program's folder and must stay inside it.
-  std::wstring folder = OwnFolder();
-  std::wstring root = folder + L"\\";
+  // program's folder and must stay inside it. Without the whole name of that
+  // folder nothing is touched.
+  std::wstring root = tarn::FolderOf(tarn::ModulePath(nullptr));
+  if (root.empty()) return -1;
+  std::wstring folder = root.substr(0, root.size() - 1);
+  // A run of the library cut short is finished or undone first; one that
+  // cannot be undone leaves everything to the next start.
+  if (tarn::RecoverInterruptedUpdate(root) < 0) return -1;
   std::wstring pendingFile = root + tarn::kPendingFileName;
   std::vector<tarn::PendingCopy> left;
   for (const tarn::PendingCopy& copy : tarn::PendingReadCopies(pendingFile)) {
@@ -113,7 +147,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (program.empty()) program = folder + L"\\hastlet.exe";
   KeepOnly(pendingFile, left, recorded);
 
-  if (options.Has(L"cmd"))
+  if (options.Has(L"cmd") && IsOwnProgram(root, program))
     Start(program, tarn::UnescapeCommandValue(options.Get(L"cmd")), folder);
   return (int)left.size();
 }

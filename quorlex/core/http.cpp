@@ -19,11 +19,20 @@ namespace tarn {
 
 namespace {
 
-typedef std::vector<std::string> Chunks;
+// What a request keeps of its answer: nothing when the caller wants none
+// (statistics), else the first kMaxKeptAnswerBytes; the rest is read and
+// dropped, so that no answer, however long, grows the host's memory.
+struct Answer {
+  bool keep = false;  // statistics want no answer at all
+  std::string text;
+};
 
 size_t WriteChunk(char* data, size_t size, size_t count, void* user) {
-  static_cast<Chunks*>(user)->emplace_back(data, size * count);
-  return size * count;
+  Answer* answer = static_cast<Answer*>(user);
+  size_t bytes = size * count;
+  if (answer->keep && answer->text.size() < kMaxKeptAnswerBytes)
+    answer->text.append(data, std::min(bytes, kMaxKeptAnswerBytes - answer->text.size()));
+  return bytes;
 }
 
 // One request: POST when body is non-null, else GET.
@@ -38,7 +47,8 @@ int Perform(const std::string& url, const void* body, size_t bodyLength, std::st
   headers = curl_slist_append(headers, "User-Agent: Mozilla/4.0");
   headers = curl_slist_append(headers, "Accept: */*");
 
-  Chunks chunks;
+  Answer answer;
+  answer.keep = response != nullptr;
   CURLcode rc = curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   if (rc == CURLE_OK) {
     if (body) {
@@ -53,7 +63,7 @@ int Perform(const std::string& url, const void* body, size_t bodyLength, std::st
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_TIMEOUT, kHttpTimeoutSeconds);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kHttpTimeoutSeconds);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteChunk);
-  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEDATA, &chunks);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
 
   int result = rc;
   if (rc == CURLE_OK) result = ApplyProxy(curl);
@@ -62,9 +72,7 @@ int Perform(const std::string& url, const void* body, size_t bodyLength, std::st
     long status = 0;
     CURLcode info = curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (info != CURLE_OK || status == 200) {
-      std::string joined;
-      for (const std::string& c : chunks) joined += c;
-      if (!joined.empty() && response) *response = joined;
+      if (!answer.text.empty() && response) *response = answer.text;
       result = info;
     } else {
       result = (int)status;

@@ -7,6 +7,7 @@
 // 89 for an empty address list.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class TarnParams;
 constexpr int kHttpNoHandle = 2;
 constexpr int kHttpEmptyList = 89;
 constexpr long kHttpTimeoutSeconds = 15;
+// The most of an answer a request keeps (the rest is read and dropped):
+// statistics and push answers are a few hundred bytes.
+constexpr size_t kMaxKeptAnswerBytes = 64u << 10;
 
 // Primary first, then relays.
 typedef std::vector<std::string> UrlList;

@@ -10,6 +10,8 @@
 #include <ctime>
 
 #include "hashing.h"
+#include "plainfile.h"
+#include "svclog.h"
 #include "regstore.h"
 #include "textconv.h"
 
@@ -24,15 +26,29 @@ namespace {
 const wchar_t kIdFolderTail[] = L"\\Quillon\\NOX\\";
 const wchar_t kIdFileName[] = L"hg.dat";
 
-std::wstring IdentityFolder() {
+// The common application data folder, trusted as the system gives it.
+std::wstring IdentityBase() {
   wchar_t base[MAX_PATH + 1] = {};
   if (!SHGetSpecialFolderPathW(nullptr, base, CSIDL_COMMON_APPDATA, TRUE)) {
     UINT n = GetWindowsDirectoryW(base, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return std::wstring();
-    std::wstring folder = std::wstring(base) + L"\\All Users\\Application Data";
-    return folder + kIdFolderTail;
+    return std::wstring(base) + L"\\All Users\\Application Data";
   }
-  return std::wstring(base) + kIdFolderTail;
+  return base;
+}
+
+std::wstring IdentityFolder() {
+  std::wstring base = IdentityBase();
+  return base.empty() ? base : base + kIdFolderTail;
+}
+
+// The file store is used only along plain folders and while hg.dat has one
+// link: a junction in place of the maker's folder or a hard link in place of
+// the file would have the id read from, or written into, another file.
+bool IdentityFileUsable(const std::wstring& file) {
+  if (IsPlainPathBelow(IdentityBase(), file)) return true;
+  LogLine("the identity file lies behind a link; not used");
+  return false;
 }
 
 // The registry store: full access, else read-only.
@@ -42,7 +58,7 @@ void OpenIdentityKey(QRegKey* key) {
 }
 
 bool ReadFileValue(const std::wstring& file, const wchar_t* name, std::wstring* value) {
-  if (file.empty()) return false;
+  if (file.empty() || !IdentityFileUsable(file)) return false;
   // A sentinel tells a missing key from an empty value.
   static const wchar_t kMissing[] = L"\x01missing\x01";
   wchar_t text[MAX_PATH + 1] = {};
@@ -64,11 +80,12 @@ void StoreIdentityValue(const wchar_t* name, const std::wstring& text) {
   OpenIdentityKey(&key);
   if (key.IsOpen()) key.SetString(name, text);
   std::wstring file = IdentityFilePath();
-  if (file.empty()) return;
+  if (file.empty() || !IdentityFileUsable(file)) return;
   // The maker's folder may not exist yet on a fresh machine; the ini writer
   // does not create folders.
   std::wstring folder = file.substr(0, file.rfind(L'\\'));
   SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  if (!IdentityFileUsable(file)) return;
   WritePrivateProfileStringW(L"id", name, text.c_str(), file.c_str());
 }
 

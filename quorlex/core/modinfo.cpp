@@ -1,6 +1,7 @@
 #include "modinfo.h"
 
 #include <atomic>
+#include <vector>
 
 namespace tarn {
 
@@ -16,10 +17,26 @@ HMODULE ModuleHandle() {
   return module;
 }
 
+std::wstring ModulePath(HMODULE module) {
+  // A buffer that was filled to the brim may hold a cut name: grow it
+  // until the whole name fits, up to the longest path Windows has.
+  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
+    std::vector<wchar_t> path(size + 1, L'\0');
+    SetLastError(0);
+    DWORD n = GetModuleFileNameW(module, path.data(), size);
+    if (n == 0) return std::wstring();
+    if (n < size && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring(path.data(), n);
+  }
+  return std::wstring();
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
 std::wstring ModuleFolder() {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(ModuleHandle(), path, MAX_PATH);
-  std::wstring folder(path, n);
+  std::wstring folder = ModulePath(ModuleHandle());
   size_t slash = folder.rfind(L'\\');
   folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
   return folder;
@@ -31,7 +48,9 @@ int SubVersion() { return gSubVersion.load(); }
 void SetSubVersion(int sv) { gSubVersion.store(sv); }
 
 int ReadSubVersion() {
-  std::wstring file = ModuleFolder() + L"tarnver.dat";
+  std::wstring folder = ModuleFolder();
+  if (folder.empty()) return 0;  // never a file of the current directory
+  std::wstring file = folder + L"tarnver.dat";
   return (int)GetPrivateProfileIntW(L"tarn", L"subversion", 0, file.c_str());
 }
 

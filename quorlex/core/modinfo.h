@@ -12,6 +12,11 @@ namespace tarn {
 HMODULE ModuleHandle();
 // Its folder with a trailing backslash.
 std::wstring ModuleFolder();
+// The full wide path of a module (null: the program), never cut at MAX_PATH;
+// "" when it cannot be had whole.
+std::wstring ModulePath(HMODULE module);
+// The folder part of a path, ending with '\' ("" without one).
+std::wstring FolderOf(const std::wstring& path);
 
 int ProductId();
 void SetProductId(int id);

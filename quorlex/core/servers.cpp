@@ -43,12 +43,11 @@ std::wstring ServersKeyOf(const std::wstring& modulePath) {
 }
 
 std::string ServerAddress(const wchar_t* name, const char* builtIn) {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(ModuleHandle(), path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return builtIn;
+  std::wstring path = ModulePath(ModuleHandle());
+  if (path.empty()) return builtIn;
   QRegKey key;
   std::wstring value;
-  if (key.Open(HKEY_LOCAL_MACHINE, ServersKeyOf(std::wstring(path, n)).c_str(), KEY_QUERY_VALUE) !=
+  if (key.Open(HKEY_LOCAL_MACHINE, ServersKeyOf(path).c_str(), KEY_QUERY_VALUE) !=
           ERROR_SUCCESS ||
       key.QueryString(name, &value, kMaxAddressChars) != ERROR_SUCCESS || value.empty() ||
       RegistryVirtualized())

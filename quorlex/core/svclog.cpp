@@ -8,6 +8,8 @@
 #include <cwchar>
 
 #include "modinfo.h"
+#include "plainfile.h"
+#include "textconv.h"
 
 namespace tarn {
 
@@ -15,6 +17,7 @@ namespace {
 
 int gSwitch = 0;
 std::string gPath = ".\\unknown_module.log";
+std::wstring gFolder;  // the module's folder: the log lives below it
 char* gBuffer = nullptr;
 
 __QCriticalSesion& Lock() {
@@ -35,15 +38,21 @@ void RollOver(const std::string& path) {
 
 // Appends one finished line (CR LF included) with its time stamp. Binary
 // mode: a text-mode stream would turn the CR LF into CR CR LF.
+// The log is appended to only along plain folders of the module's folder
+// and while it has one link (plainfile.h).
 void AppendLine(const char* text, size_t length) {
-  FILE* f = fopen(gPath.c_str(), "ab");
-  if (!f) return;
+  if (gFolder.empty()) return;
+  HANDLE f = OpenPlainForAppend(gFolder, AnsiToWide(gPath));
+  if (f == INVALID_HANDLE_VALUE) return;
   SYSTEMTIME t;
   GetLocalTime(&t);
-  fprintf(f, "%04d-%02d-%02d %02d:%02d:%02d ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-          t.wSecond);
-  fwrite(text, 1, length, f);
-  fclose(f);
+  char stamp[32];
+  int n = snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", t.wYear, t.wMonth, t.wDay,
+                   t.wHour, t.wMinute, t.wSecond);
+  DWORD done = 0;
+  if (n > 0) WriteFile(f, stamp, (DWORD)n, &done, nullptr);
+  WriteFile(f, text, (DWORD)length, &done, nullptr);
+  CloseHandle(f);
 }
 
 bool EnsureBuffer() {
@@ -56,6 +65,7 @@ bool EnsureBuffer() {
 void LogSetUpForPath(const char* modulePath) {
   QCriticalSectionGuard guard(Lock());
   gSwitch = 0;
+  gFolder.clear();
   if (!modulePath || !*modulePath) {
     gPath = ".\\unknown_module.log";
   } else {
@@ -70,18 +80,24 @@ void LogSetUpForPath(const char* modulePath) {
       std::string folder = path.substr(0, slash + 1);
       gSwitch = (int)GetPrivateProfileIntA("tarn", "log", 0, (folder + "data\\tarnver.dat").c_str());
       gPath = folder + "log\\" + base + ".log";
+      gFolder = AnsiToWide(folder);
       CreateDirectoryA((folder + "log").c_str(), nullptr);
     } else {
       gPath = path + ".log";
     }
   }
-  RollOver(gPath);
+  // The roll-over renames and deletes: only along plain folders.
+  if (!gFolder.empty() && IsPlainPathBelow(gFolder, AnsiToWide(gPath)) &&
+      IsPlainPathBelow(gFolder, AnsiToWide(gPath + "0")))
+    RollOver(gPath);
 }
 
 void LogSetUp() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(ModuleHandle(), path, MAX_PATH);
-  LogSetUpForPath(n ? path : nullptr);
+  // The wide name, whole; one that does not survive the code page would
+  // name another folder's switch and log: the log stays off.
+  std::wstring path = ModulePath(ModuleHandle());
+  std::string ansi = WideToAnsi(path);
+  LogSetUpForPath(!path.empty() && AnsiToWide(ansi) == path ? ansi.c_str() : nullptr);
 }
 
 void LogShutDown() {

@@ -61,7 +61,10 @@ HRESULT STDMETHODCALLTYPE CQUpdate::RunUpdate(ITarnUpdateCallback* callback) {
       Root(), tarn::UpdateChannelName(productId_), true));
   int result = (int)E_OUTOFMEMORY;
   HANDLE thread = nullptr;
-  if (ctx && ctx->StopEvent())
+  if (ctx && Root().empty()) {
+    // Without the whole name of its own folder the update has no place to go.
+    result = (int)HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+  } else if (ctx && ctx->StopEvent())
     thread = CreateThread(nullptr, 0, &tarn::UpdateWorkerThread, ctx.get(), 0, nullptr);
   if (thread) {
     while (WaitForSingleObject(thread, 100) == WAIT_TIMEOUT) {
@@ -78,7 +81,7 @@ HRESULT STDMETHODCALLTYPE CQUpdate::RunUpdate(ITarnUpdateCallback* callback) {
     GetExitCodeThread(thread, &code);
     result = (int)code;
     CloseHandle(thread);
-  } else if (ctx) {
+  } else if (ctx && result == (int)E_OUTOFMEMORY) {
     result = (int)HRESULT_FROM_WIN32(GetLastError());
   }
   if (result == tarn::kUpdateReupdate) reupdate_ = 1;
@@ -92,9 +95,9 @@ HRESULT STDMETHODCALLTYPE CQUpdate::StartReupdate(const wchar_t* cmd, int length
   if (!reupdate_) return S_OK;
 
   std::wstring root = Root();
-  wchar_t host[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameW(nullptr, host, MAX_PATH);
-  tarn::PendingWriteRun(root + tarn::kPendingFileName, std::wstring(host, n));
+  std::wstring host = tarn::ModulePath(nullptr);
+  if (root.empty() || host.empty()) return E_FAIL;
+  tarn::PendingWriteRun(root + tarn::kPendingFileName, host);
 
   std::wstring wendup = root + L"wendup.exe";
   std::wstring line = tarn::ReupdateCommandLine(wendup, cmd ? cmd : L"", GetCurrentProcessId());

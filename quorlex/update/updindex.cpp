@@ -32,13 +32,6 @@ bool ReadNumbered(const BKIni::Document& doc, const wchar_t* prefix, unsigned n,
 
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-// Removes what stands at path: a link or an empty folder by RemoveDirectoryW,
-// a file by DeleteFileW.
-bool RemoveOne(const std::wstring& path, DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path.c_str()) != FALSE;
-  return DeleteFileW(path.c_str()) != FALSE;
-}
-
 }  // namespace
 
 uint32_t IndexNumber(const std::wstring& text) {
@@ -121,28 +114,46 @@ void ReadFileEntries(const BKIni::Document& doc, const std::wstring& root,
       if (refused) ++*refused;
       continue;
     }
-    if (EntryNeedsUpdate(e, root)) files->push_back(e);
+    int need = EntryNeedsUpdate(e, root);
+    if (need == kEntryBlocked) {
+      if (refused) ++*refused;
+    } else if (need) {
+      files->push_back(e);
+    }
   }
 }
 
 int EntryNeedsUpdate(const UpdateFileEntry& entry, const std::wstring& root) {
   LogLineW(L" %-60ls ", entry.localPath.c_str());
   std::wstring path = JoinBelow(root, entry.localPath);
-  if (path.empty()) return 0;
+  if (path.empty()) return kEntryBlocked;
+  // The updater's own working folder holds the downloads and the journal:
+  // an entry there would overwrite them.
+  std::wstring lower = BackslashPath(entry.localPath);
+  if (_wcsnicmp(lower.c_str(), L"update\\", 7) == 0 || _wcsicmp(lower.c_str(), L"update") == 0) {
+    LogLine("In the updater's folder");
+    return kEntryBlocked;
+  }
+  // Every folder on the way must be a real folder: a file stands in the way,
+  // a link could lead out of the program's folder.
+  for (size_t at = lower.find(L'\\'); at != std::wstring::npos; at = lower.find(L'\\', at + 1)) {
+    DWORD a = GetFileAttributesW((root + lower.substr(0, at)).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) break;
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY) || IsLink(a)) {
+      LogLine("Something in the way");
+      return kEntryBlocked;
+    }
+  }
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD err = GetLastError();
     return (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? 1 : 0;
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    // A folder where the file belongs goes, with what it holds; a link there
-    // is removed as a link.
-    bool emptied = IsLink(attributes) || DeleteFolderTree(path);
-    if (emptied && RemoveDirectoryW(path.c_str())) {
-      LogLine("Path to file");
-      return 1;
-    }
-    return 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes)) {
+    // What a folder (or a link) holds may be the user's: nothing is deleted to
+    // make room, the run is refused instead.
+    LogLine("A folder stands where the file belongs");
+    return kEntryBlocked;
   }
   int result = 0;
   if (entry.compareMode == 0)
@@ -195,29 +206,6 @@ int CompareEntryCrc(const UpdateFileEntry& entry, const std::wstring& root) {
   CloseHandle(file);
   if (!ok) return 0;
   return (uint32_t)crc != entry.crc ? 1 : 0;
-}
-
-bool DeleteFolderTree(const std::wstring& folder) {
-  std::wstring base = AppendBackslash(folder);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((base + L"*.*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  do {
-    if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-    std::wstring path = base + data.cFileName;
-    DWORD attributes = data.dwFileAttributes;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes) && !DeleteFolderTree(path)) {
-      ok = false;
-      break;
-    }
-    if (!RemoveOne(path, attributes)) {
-      ok = false;
-      break;
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return ok;
 }
 
 }  // namespace tarn

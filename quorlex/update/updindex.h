@@ -36,8 +36,8 @@ struct UpdateFileEntry {
   std::wstring levelPath;       // the document's context text
   std::wstring downloadedCopy;  // filled in by the worker (relative to the program's folder)
   uint32_t crc = 0;             // C
-  uint32_t fileSize = 0;        // FS (kept, not used)
-  uint32_t serverFileSize = 0;  // SFS (kept, not used)
+  uint32_t fileSize = 0;        // FS: bounds what the download may unpack to
+  uint32_t serverFileSize = 0;  // SFS: sets the time its transfer may take
   uint32_t compareMode = 3;     // CV: 0 version then CRC, 3 CRC, other: never replace an existing file
   int state = kEntryNew;
   uint32_t inUse = 0;           // UR: 1 leaves the file to the completion program
@@ -71,17 +71,18 @@ bool IsEntrySafe(const UpdateFileEntry& entry);
 
 // Appends the files of a list level that need updating. root is the
 // program's folder (ending with '\'); local files are looked up below it.
-// Sections refused for their names are counted in *refused (when given).
+// Sections refused for their names or for what stands in their way are
+// counted in *refused (when given).
 void ReadFileEntries(const BKIni::Document& doc, const std::wstring& root,
                      std::vector<UpdateFileEntry>* files, int* refused = nullptr);
 
-// 1 when the file must be downloaded, else 0.
+// 1 when the file must be downloaded, 0 when not, kEntryBlocked when it
+// cannot be put where it belongs without deleting what stands there (a
+// folder, a link, a file where a folder is needed) or would land in the
+// updater's own folder: the run is then refused. Nothing is ever deleted.
+constexpr int kEntryBlocked = -1;
 int EntryNeedsUpdate(const UpdateFileEntry& entry, const std::wstring& root);
 int CompareEntryVersion(const UpdateFileEntry& entry, const std::wstring& root);
 int CompareEntryCrc(const UpdateFileEntry& entry, const std::wstring& root);
-
-// Empties a folder; a link (junction or symbolic link) inside it is removed
-// as a link, never followed. false at the first failure.
-bool DeleteFolderTree(const std::wstring& folder);
 
 }  // namespace tarn

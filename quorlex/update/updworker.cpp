@@ -1,11 +1,11 @@
 #include "updworker.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 #include <cwchar>
 
 #include "handover.h"
+#include "plainfile.h"
+#include "replace.h"
 #include "safepath.h"
 #include "servers.h"
 #include "svclog.h"
@@ -19,6 +19,7 @@ namespace {
 const char kUpdateServer[] = "https://up.quillon.com";
 const char kUpdatePath[] = "/tessel/2011/qvalue/";
 const int kAttempts = 3;
+const int kCertificateRefused = 60;  // CURLE_PEER_FAILED_VERIFICATION
 // An index that cannot be used as it stands (too deep, refused entries).
 const int kIndexRejected = ERROR_INVALID_DATA;
 // An index level is a few kilobytes; its transfer gets the time of this much.
@@ -43,19 +44,15 @@ std::string UrlPiece(const std::wstring& text) {
   return out;
 }
 
-std::wstring GuidText() {
-  GUID guid;
-  wchar_t text[64] = {};
-  if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 64)) {
-    // No GUID: a name from the clock and the process is unique enough here.
-    swprintf(text, 64, L"{%08lX-%08lX}", GetTickCount(), GetCurrentProcessId());
-  }
-  return text;
-}
-
 bool FileExists(const std::wstring& path) {
   DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+uint64_t FileBytes(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
 }
 
 bool SameMd5(const std::string& hex, const std::wstring& expected) {
@@ -75,9 +72,16 @@ int FetchLevel(UpdateContext* ctx, const std::string& address, const std::wstrin
   std::wstring compressed = JoinBelow(ctx->Root(), localFolder + datName);
   std::wstring text = JoinBelow(ctx->Root(), localFolder + txtName);
   if (compressed.empty() || text.empty()) return WithErrorBit(kIndexRejected);
+  uint64_t& left = ctx->IndexBytesLeft();
+  if (left == 0) {
+    LogLineW(L"index texts beyond the run's limit at %ls", levelPath.c_str());
+    return WithErrorBit(kIndexRejected);
+  }
   int rc = CheckedDownload(ctx, address + UrlPiece(datName), compressed, text, expectedMd5,
-                           kMaxIndexBytes, kIndexExpectedBytes);
+                           std::min<uint64_t>(kMaxIndexBytes, left), kIndexExpectedBytes);
   if (rc != 0) return FailureOrStop(ctx, rc);
+  uint64_t size = FileBytes(text);
+  left = size >= left ? 0 : left - size;
 
   BKIni::Document doc(levelPath, text.c_str());
   unsigned count = ReadSubLevelCount(doc);
@@ -152,6 +156,12 @@ std::wstring UpdateContext::Status() const {
 int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
                     const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes,
                     uint64_t expectedPacked) {
+  // Downloads go into the updater's own folder only along plain folders: a
+  // link there would have them written, and later deleted, elsewhere.
+  if (!IsPlainPathBelow(ctx->Root(), compressed) || !IsPlainPathBelow(ctx->Root(), out)) {
+    LogLineW(L"a link stands in the update folder: %ls", out.c_str());
+    return kSinkOpenFailed;
+  }
   if (!expectedMd5.empty() && FileExists(out) && SameMd5(Md5OfFile(out), expectedMd5)) {
     ctx->Progress().SetStepFraction(1.0);
     return 0;
@@ -176,7 +186,8 @@ int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstri
       if (rc == 0 && !expectedMd5.empty() && !SameMd5(md5, expectedMd5)) rc = kUnpackFailed;
     }
     result = rc;
-    if (rc == 0 || ctx->StopRequested()) break;
+    // A server refused for its certificate is not asked again.
+    if (rc == 0 || rc == kCertificateRefused || ctx->StopRequested()) break;
   }
   DeleteFileW(compressed.c_str());
   if (result != 0) DeleteFileW(out.c_str());
@@ -192,8 +203,23 @@ int FetchIndex(UpdateContext* ctx) {
   return FetchLevel(ctx, ctx->BaseUrl(), L"", L"update\\", dat, txt, L"", 0);
 }
 
+uint64_t EntryByteCap(const UpdateFileEntry& e) {
+  if (e.fileSize == 0) return kMaxFileBytes;
+  return std::min<uint64_t>(kMaxFileBytes, (uint64_t)e.fileSize + e.fileSize / 64 + 4096);
+}
+
+uint64_t RunDownloadCap(const std::vector<UpdateFileEntry>& files) {
+  uint64_t sum = 0;
+  for (const UpdateFileEntry& e : files) {
+    sum += EntryByteCap(e);
+    if (sum >= kMaxRunDownloadBytes) return kMaxRunDownloadBytes;
+  }
+  return sum;
+}
+
 int DownloadFiles(UpdateContext* ctx) {
   std::vector<UpdateFileEntry>& files = ctx->Files();
+  uint64_t left = RunDownloadCap(files);
   const double share = 0.9;
   size_t count = files.size();
   for (size_t i = 0; i < count; ++i) {
@@ -208,13 +234,18 @@ int DownloadFiles(UpdateContext* ctx) {
     std::wstring compressed = JoinBelow(ctx->Root(), folder + e.serverFileName);
     std::wstring copy = folder + e.localPath;
     std::wstring out = JoinBelow(ctx->Root(), copy);
-    // The index's sizes only set the time the transfer may take.
+    // The index's sizes bound what the file may unpack to and the time its
+    // transfer may take; the run as a whole takes no more than its cap.
+    uint64_t cap = std::min(EntryByteCap(e), left);
     uint64_t expected = e.serverFileSize;
-    if (e.fileSize) expected = std::max<uint64_t>(expected, e.fileSize + e.fileSize / 64 + 4096);
-    int rc = (compressed.empty() || out.empty())
-                 ? kIndexRejected
-                 : CheckedDownload(ctx, url, compressed, out, e.serverFileName, kMaxFileBytes,
-                                   expected);
+    if (e.fileSize) expected = std::max<uint64_t>(expected, cap);
+    int rc = (compressed.empty() || out.empty()) ? kIndexRejected
+             : cap == 0 ? kUnpackFailed
+                        : CheckedDownload(ctx, url, compressed, out, e.serverFileName, cap, expected);
+    if (rc == 0) {
+      uint64_t size = FileBytes(out);
+      left = size >= left ? 0 : left - size;
+    }
     if (rc != 0) {
       if (!out.empty()) DeleteFileW(out.c_str());
       e.state = kEntryDownloadFailed;
@@ -231,13 +262,21 @@ int DownloadFiles(UpdateContext* ctx) {
 
 int PutFilesInPlace(UpdateContext* ctx) {
   if (ctx->StopRequested()) return kUpdateStopped;
+  // A run cut short earlier is finished or undone before anything else.
+  if (RecoverInterruptedUpdate(ctx->Root()) < 0) return (int)HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
   // A pending-copy file of an earlier, unfinished run must not replay.
   std::wstring pendingFile = ctx->Root() + kPendingFileName;
   DeleteFileW(pendingFile.c_str());
   ctx->SetPendingCount(0);
 
-  // All or nothing: every file replaced so far can be put back until the
-  // last one is in place, so the program's folder never holds two versions.
+  // All or nothing, even across a crash: the journal on disk names every
+  // replacement before it begins, so the next start can undo them until the
+  // last one is in place and the run has committed.
+  ReplaceJournal journal(ctx->Root());
+  if (!journal.Begin()) {
+    LogLine("cannot write the update journal");
+    return (int)HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+  }
   std::vector<Replacement> done;
   std::vector<UpdateFileEntry*> doneEntries;
   int written = 0;
@@ -246,6 +285,11 @@ int PutFilesInPlace(UpdateContext* ctx) {
     if (ctx->StopRequested()) {
       failure = kUpdateStopped;
       break;
+    }
+    if (ctx->CutAfter() >= 0 && (int)done.size() >= ctx->CutAfter()) {
+      // As if the process had been killed here: the journal stays.
+      journal.Close();
+      return kUpdateCut;
     }
     LogLineW(L" %-60ls ", e.localPath.c_str());
     std::wstring target = JoinBelow(ctx->Root(), e.localPath);
@@ -265,7 +309,7 @@ int PutFilesInPlace(UpdateContext* ctx) {
       continue;
     }
     Replacement r;
-    int rc = ReplaceTargetFileUndoable(copy, target, &r);
+    int rc = ReplaceTargetFileUndoable(copy, target, &r, &journal);
     if (rc == 0) {
       e.state = kEntryReplaced;
       LogLine("Replaced");
@@ -281,24 +325,48 @@ int PutFilesInPlace(UpdateContext* ctx) {
     done.push_back(r);
     doneEntries.push_back(&e);
   }
+  if (failure == 0 && !journal.Commit()) {
+    LogLine("cannot commit the update journal");
+    failure = (int)HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+  }
   if (failure != 0) {
     // Nothing will hand the recorded copies over: leave no half-written list.
     DeleteFileW(pendingFile.c_str());
+    bool all = true;
     for (size_t i = done.size(); i-- > 0;) {
       if (UndoReplacement(done[i])) {
         doneEntries[i]->state = kEntryDownloaded;
       } else {
+        all = false;
         LogLineW(L"cannot put back %ls", done[i].target.c_str());
       }
     }
+    // What could not be put back is left to the next start.
+    if (all) journal.Remove(); else journal.Close();
     return failure;
   }
   for (const Replacement& r : done) FinishReplacement(r);
+  journal.Remove();
   ctx->SetPendingCount(written);
   return written > 0 ? kUpdateReupdate : 0;
 }
 
-int RunUpdateWorker(UpdateContext* ctx) {
+namespace {
+
+// The downloaded copies are not kept past the run, except those the
+// completion program still has to copy.
+void RemoveDownloadedCopies(UpdateContext* ctx, int rc) {
+  for (UpdateFileEntry& e : ctx->Files()) {
+    if (e.downloadedCopy.empty()) continue;
+    if (rc == kUpdateReupdate && e.inUse == 1 && ctx->AllowDeferral()) continue;
+    std::wstring copy = JoinBelow(ctx->Root(), e.downloadedCopy);
+    if (!copy.empty()) DeleteFileW(copy.c_str());
+  }
+}
+
+int RunSteps(UpdateContext* ctx) {
+  // A run cut short by a crash or a power cut is repaired first.
+  if (RecoverInterruptedUpdate(ctx->Root()) < 0) return WithErrorBit(ERROR_WRITE_FAULT);
   int rc = FetchIndex(ctx);
   if (rc == kUpdateStopped) return 1;
   if (rc != 0) return rc;
@@ -312,113 +380,20 @@ int RunUpdateWorker(UpdateContext* ctx) {
   if (rc != 0) return rc;
   rc = PutFilesInPlace(ctx);
   if (rc == kUpdateStopped) return 1;
-  if (rc == kUpdateReupdate || rc < 0) return rc;
+  if (rc == kUpdateReupdate || rc == kUpdateCut || rc < 0) return rc;
   return 1;
+}
+
+}  // namespace
+
+int RunUpdateWorker(UpdateContext* ctx) {
+  int rc = RunSteps(ctx);
+  if (rc != kUpdateCut) RemoveDownloadedCopies(ctx, rc);
+  return rc;
 }
 
 DWORD WINAPI UpdateWorkerThread(void* context) {
   return (DWORD)RunUpdateWorker(static_cast<UpdateContext*>(context));
-}
-
-int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target) {
-  Replacement r;
-  int rc = ReplaceTargetFileUndoable(newCopy, target, &r);
-  if (rc == 0 || rc == 1) FinishReplacement(r);
-  return rc;
-}
-
-int ReplaceTargetFileUndoable(const std::wstring& newCopy, const std::wstring& target,
-                              Replacement* undo) {
-  *undo = Replacement();
-  undo->target = target;
-  if (newCopy.empty() || target.empty()) return E_FAIL;
-  if (!FileExists(newCopy)) return (int)0x80070002;
-  if (!CreateFoldersOf(target)) return (int)HRESULT_FROM_WIN32(GetLastError());
-  DWORD old = GetFileAttributesW(target.c_str());
-  undo->created = old == INVALID_FILE_ATTRIBUTES;
-  undo->attributes = undo->created ? 0 : old;
-
-  // Overwriting in place keeps the old bytes only in a copy made first; a
-  // file that cannot even be read is left to the ways below.
-  if (!undo->created) {
-    std::wstring backup = target + L"." + GuidText();
-    if (CopyFileW(target.c_str(), backup.c_str(), TRUE)) {
-      SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_HIDDEN);
-      undo->backup = backup;
-    }
-  }
-  if ((undo->created || !undo->backup.empty()) && CopyFileW(newCopy.c_str(), target.c_str(), FALSE))
-    return 0;
-  DWORD err = GetLastError();
-  // A copy that failed part-way may have written some of the file.
-  if (!undo->backup.empty()) CopyFileW(undo->backup.c_str(), target.c_str(), FALSE);
-
-  // In use: move the old file aside (a running program can be renamed) and
-  // copy again; the old one goes when the run ends.
-  std::wstring aside = target + L"." + GuidText();
-  if (!undo->created &&
-      MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    if (CopyFileW(newCopy.c_str(), target.c_str(), FALSE)) {
-      SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
-      undo->aside = aside;
-      return 0;
-    }
-    err = GetLastError();
-    // The program must not lose the file: the old one goes back.
-    if (!MoveFileExW(aside.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-        !CopyFileW(aside.c_str(), target.c_str(), FALSE)) {
-      LogLineW(L"cannot restore %ls from %ls", target.c_str(), aside.c_str());
-      MoveFileExW(aside.c_str(), target.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-  } else if (!undo->created) {
-    err = GetLastError();
-  }
-
-  std::wstring staged = target + L"." + GuidText();
-  if (CopyFileW(newCopy.c_str(), staged.c_str(), FALSE)) {
-    if (MoveFileExW(staged.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
-      undo->staged = staged;
-      return 1;
-    }
-    err = GetLastError();
-    DeleteFileW(staged.c_str());
-  } else {
-    err = GetLastError();
-  }
-  if (!undo->backup.empty()) DeleteFileW(undo->backup.c_str());
-  return err ? (int)HRESULT_FROM_WIN32(err) : E_FAIL;
-}
-
-bool UndoReplacement(const Replacement& r) {
-  if (!r.staged.empty()) {
-    // Without its source the rename at the next start does nothing.
-    bool gone = DeleteFileW(r.staged.c_str()) || !FileExists(r.staged);
-    if (!r.backup.empty()) DeleteFileW(r.backup.c_str());
-    return gone;
-  }
-  if (r.created) return DeleteFileW(r.target.c_str()) || !FileExists(r.target);
-  // The old file itself goes back when it can (a running program keeps its
-  // file); else its copy.
-  bool back = !r.aside.empty() &&
-              MoveFileExW(r.aside.c_str(), r.target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!back && !r.backup.empty()) {
-    back = CopyFileW(r.backup.c_str(), r.target.c_str(), FALSE) != FALSE;
-    if (back && !r.aside.empty()) MoveFileExW(r.aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
-  if (!back) return false;  // what was kept aside stays, for whoever repairs it
-  SetFileAttributesW(r.target.c_str(), r.attributes);
-  if (!r.backup.empty()) DeleteFileW(r.backup.c_str());
-  return true;
-}
-
-void FinishReplacement(const Replacement& r) {
-  if (!r.backup.empty() && !DeleteFileW(r.backup.c_str()))
-    MoveFileExW(r.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  if (!r.aside.empty()) MoveFileExW(r.aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 }  // namespace tarn

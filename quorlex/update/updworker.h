@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "replace.h"
 #include "updindex.h"
 #include "websink.h"
 
@@ -22,6 +23,18 @@ namespace tarn {
 constexpr int kUpdateReupdate = 0x20010001;  // some files are left to the completion program
 constexpr int kUpdateStopped = 0x20010002;   // internal: the stop event ended a step
 constexpr int kUpdateErrorBit = (int)0x80000000;
+constexpr int kUpdateCut = 0x20010003;       // tests: the run was cut short on purpose
+
+// Per run, whatever the index says: the index texts of all levels together,
+// and the unpacked downloads together (the sum of the sizes the index
+// declares, each with a margin, never more than the ceiling).
+constexpr uint64_t kMaxRunIndexBytes = 16ull << 20;
+constexpr uint64_t kMaxRunDownloadBytes = 512ull << 20;
+// The most one entry may unpack to: its declared size and a margin, or
+// kMaxFileBytes when it declares none.
+uint64_t EntryByteCap(const UpdateFileEntry& entry);
+// What the downloads of these entries may unpack to in all.
+uint64_t RunDownloadCap(const std::vector<UpdateFileEntry>& files);
 
 // The update service, over HTTPS: built in, or an administrator's (servers.h).
 std::string UpdateServerText();
@@ -60,6 +73,12 @@ class UpdateContext {
   // How many pending copies the last put-in-place step wrote.
   int PendingCount() const { return pending_; }
   void SetPendingCount(int n) { pending_ = n; }
+  // For tests of the journal: the put-in-place step ends after n
+  // replacements as a killed process would, undoing nothing (-1: never).
+  // Bytes of index text still allowed in this run.
+  uint64_t& IndexBytesLeft() { return indexLeft_; }
+  int CutAfter() const { return cutAfter_; }
+  void SetCutAfter(int n) { cutAfter_ = n; }
 
  private:
   std::wstring root_;
@@ -73,6 +92,8 @@ class UpdateContext {
   std::vector<UpdateFileEntry> files_;
   int pending_ = 0;
   int refused_ = 0;
+  int cutAfter_ = -1;
+  uint64_t indexLeft_ = kMaxRunIndexBytes;
 };
 
 // The whole run: the worker's exit code.
@@ -93,32 +114,5 @@ int PutFilesInPlace(UpdateContext* ctx);
 int CheckedDownload(UpdateContext* ctx, const std::string& url, const std::wstring& compressed,
                     const std::wstring& out, const std::wstring& expectedMd5, uint64_t maxBytes,
                     uint64_t expectedPacked);
-
-// What putting one file in place changed, so that a run that fails later can
-// put the old file back. The old file stays aside until the run ends.
-struct Replacement {
-  std::wstring target;
-  DWORD attributes = 0;  // the old file's
-  bool created = false;  // there was no old file
-  std::wstring backup;   // a copy of the old file
-  std::wstring aside;    // the old file itself, moved aside because it was in use
-  std::wstring staged;   // the new file, waiting for the next start of Windows
-};
-
-// Puts newCopy in place of target (both absolute): 0 replaced, 1 replacement
-// scheduled for the next start of Windows, else a negative HRESULT. The
-// target is never left missing: an old file moved aside is moved back when
-// the new one cannot take its place.
-int ReplaceTargetFile(const std::wstring& newCopy, const std::wstring& target);
-// The same, keeping the old file until FinishReplacement (the run went
-// through) or UndoReplacement (it did not).
-int ReplaceTargetFileUndoable(const std::wstring& newCopy, const std::wstring& target,
-                              Replacement* undo);
-// The old file back at the target (a scheduled replacement is called off);
-// false when it could not be put back (its copy is then kept).
-bool UndoReplacement(const Replacement& r);
-// Drops what was kept aside: the copy at once, an old file that was in use
-// at the next start of Windows.
-void FinishReplacement(const Replacement& r);
 
 }  // namespace tarn

@@ -110,7 +110,13 @@ namespace tarn {
 
 long TransferTimeLimit(uint64_t bytes) {
   uint64_t seconds = (uint64_t)kTransferBaseSeconds + bytes / kOverallBytesPerSecond;
-  return seconds > 0x7FFFFFFF ? 0x7FFFFFFF : (long)seconds;
+  return seconds > (uint64_t)kMaxTransferSeconds ? kMaxTransferSeconds : (long)seconds;
+}
+
+long AnnouncedTimeLimit(long limitSeconds, uint64_t announcedBytes) {
+  if (limitSeconds <= 0 || announcedBytes == 0) return limitSeconds;
+  long announced = TransferTimeLimit(announcedBytes);
+  return announced < limitSeconds ? announced : limitSeconds;
 }
 
 namespace {
@@ -124,6 +130,9 @@ struct Transfer {
   bool opened = false;
   bool openFailed = false;
   bool discard = false;
+  long limitSeconds = 0;  // 0: none
+  DWORD startTick = 0;
+  bool timedOut = false;
 };
 
 bool OpenSink(Transfer* t) {
@@ -150,7 +159,13 @@ size_t WriteToSink(char* data, size_t size, size_t count, void* user) {
 }
 
 int ProgressToSink(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
-  ITarnWebFile* sink = static_cast<Transfer*>(user)->sink;
+  Transfer* t = static_cast<Transfer*>(user);
+  ITarnWebFile* sink = t->sink;
+  if (total > 0) t->limitSeconds = AnnouncedTimeLimit(t->limitSeconds, (uint64_t)total);
+  if (t->limitSeconds > 0 && (GetTickCount() - t->startTick) / 1000 >= (DWORD)t->limitSeconds) {
+    t->timedOut = true;
+    return 1;
+  }
   double fraction = (double)total > 0.000001 ? (double)now / (double)total : -1.0;
   return SUCCEEDED(sink->Progress(fraction)) ? 0 : 1;
 }
@@ -171,6 +186,8 @@ int HttpDownloadToSink(const char* url, ITarnWebFile* sink, long timeLimitSecond
   Transfer transfer;
   transfer.curl = curl;
   transfer.sink = sink;
+  transfer.limitSeconds = timeLimitSeconds;
+  transfer.startTick = GetTickCount();
   TlsGuard tls;
   CURLcode rc = curl_easy_setopt(curl, CURLOPT_URL, url);
   if (rc == CURLE_OK) rc = curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
@@ -191,6 +208,8 @@ int HttpDownloadToSink(const char* url, ITarnWebFile* sink, long timeLimitSecond
   if (result == 0) result = curl_easy_perform(curl);
   if (tls.refusal != 0) {
     result = CURLE_PEER_FAILED_VERIFICATION;
+  } else if (transfer.timedOut) {
+    result = CURLE_OPERATION_TIMEDOUT;
   } else if (transfer.openFailed) {
     result = kSinkOpenFailed;
   } else if (result == 0) {

@@ -89,9 +89,15 @@ constexpr long kLowSpeedSeconds = 15;
 
 // The whole transfer of a file expected to be about `bytes` long ends after
 // this many seconds: time to connect, and the bytes at kOverallBytesPerSecond.
+// Never more than kMaxTransferSeconds, whatever an index claims.
 constexpr long kTransferBaseSeconds = 60;
 constexpr uint64_t kOverallBytesPerSecond = 4096;
+constexpr long kMaxTransferSeconds = 2 * 60 * 60;
 long TransferTimeLimit(uint64_t bytes);
+// Once the server announces the length of its answer, the limit is the one
+// for those bytes when that is shorter: an index that claims a huge file
+// does not buy a small one hours. 0 (no limit) stays 0.
+long AnnouncedTimeLimit(long limitSeconds, uint64_t announcedBytes);
 
 // The sink could not be opened (a folder or the file could not be made).
 constexpr int kSinkOpenFailed = 82;

@@ -188,4 +188,62 @@ std::string ProgramFolder() {
   return p.substr(0, p.rfind('\\') + 1);
 }
 
+namespace {
+
+// Runs a program of the host on the Unix names of the given paths.
+bool RunOnUnixNames(const char* program, const char* options, const std::wstring& a,
+                    const std::wstring* b) {
+  typedef char*(CDECL * UnixNameFn)(LPCWSTR);
+  auto unixName = reinterpret_cast<UnixNameFn>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  if (!unixName) return false;
+  char* first = unixName(a.c_str());
+  char* second = b ? unixName(b->c_str()) : nullptr;
+  bool ok = false;
+  if (first && (!b || second)) {
+    std::string command = std::string(program) + " " + options + " \"" + first + "\"";
+    if (second) command += std::string(" \"") + second + "\"";
+    std::string exe = std::string("Z:") + program;
+    for (char& c : exe)
+      if (c == '/') c = '\\';
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi)) {
+      // A host program's handle need not signal its end: the callers poll
+      // for the effect instead.
+      WaitForSingleObject(pi.hProcess, 30000);
+      ok = true;
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
+  HeapFree(GetProcessHeap(), 0, first);
+  HeapFree(GetProcessHeap(), 0, second);
+  return ok;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  if (!RunOnUnixNames("/bin/ln", "-s", target, &link)) return false;
+  // Wine may take a moment to see the new entry.
+  for (int i = 0; i < 200; ++i) {
+    DWORD a = GetFileAttributesW(link.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+bool RemoveFolderLink(const std::wstring& link) {
+  RunOnUnixNames("/bin/rm", "-f", link, nullptr);
+  for (int i = 0; i < 200; ++i) {
+    if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
 }  // namespace bed

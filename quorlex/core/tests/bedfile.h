@@ -62,4 +62,11 @@ bool CopyInto(const std::string& src, const std::string& dst);
 // Folder of the running program, with a trailing backslash.
 std::string ProgramFolder();
 
+// Makes link a symbolic link to the folder target (both Windows paths, link
+// not existing yet). Wine makes no links of its own; the host's ln makes one,
+// which Wine shows as a reparse point. false when it could not be made.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+// Removes such a link (not what it points to); true when it is gone.
+bool RemoveFolderLink(const std::wstring& link);
+
 }  // namespace bed

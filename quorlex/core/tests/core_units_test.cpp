@@ -19,6 +19,7 @@
 #include "machineid.h"
 #include "modinfo.h"
 #include "params.h"
+#include "plainfile.h"
 #include "regstore.h"
 #include "svclog.h"
 #include "tarn3th.h"
@@ -560,6 +561,11 @@ class MachineIdentity : public ::testing::Test {
     std::wstring file = IdentityFilePath();
     DeleteFileW(file.c_str());
     RemoveDirectoryW(file.substr(0, file.rfind(L'\\')).c_str());  // NOX
+    // A link a failed test left in place of the maker's folder.
+    std::wstring nox = file.substr(0, file.rfind(L'\\'));
+    std::wstring maker = nox.substr(0, nox.rfind(L'\\'));
+    DWORD a = GetFileAttributesW(maker.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) bed::RemoveFolderLink(maker);
   }
   static bool RegValue(const wchar_t* name, std::wstring* v) {
     QRegKey key;
@@ -655,4 +661,99 @@ TEST_F(MachineIdentity, OtherValuesTakeTheDefault) {
   EXPECT_EQ(L"dflt", v);
   ASSERT_TRUE(FileValue(L"other", &v));
   EXPECT_EQ(L"dflt", v);
+}
+
+// ---- files reached only along plain folders ------------------------------------------------
+
+namespace {
+
+std::wstring WideScratch(const char* sub) { return AnsiToWide(testsupport::ScratchDir(sub)); }
+
+}  // namespace
+
+TEST(PlainFile, LinksOnTheWayAndSecondLinksAreRefused) {
+  std::wstring base = WideScratch("plain");
+  std::wstring elsewhere = WideScratch("plain-elsewhere");
+  CreateDirectoryW((base + L"real").c_str(), nullptr);
+  ASSERT_TRUE(bed::MakeFolderLink(base + L"link", elsewhere));
+  EXPECT_TRUE(IsPlainPathBelow(base, base + L"real\\new\\f.txt")) << "missing parts are fine";
+  EXPECT_FALSE(IsPlainPathBelow(base, base + L"link\\f.txt"));
+  EXPECT_FALSE(IsPlainPathBelow(base, base + L"link"));
+  EXPECT_FALSE(IsPlainPathBelow(base, elsewhere + L"f.txt")) << "not below the base";
+  EXPECT_EQ(INVALID_HANDLE_VALUE, OpenPlainForAppend(base, base + L"link\\f.txt"));
+  EXPECT_FALSE(PathFileExistsW((elsewhere + L"f.txt").c_str()));
+  EXPECT_TRUE(bed::RemoveFolderLink(base + L"link"));
+
+  ASSERT_TRUE(testsupport::WriteWholeFile(WideToAnsi(elsewhere + L"victim.txt"), "victim"));
+  ASSERT_TRUE(CreateHardLinkW((base + L"real\\two.txt").c_str(), (elsewhere + L"victim.txt").c_str(),
+                              nullptr));
+  EXPECT_FALSE(IsPlainPathBelow(base, base + L"real\\two.txt"));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, OpenPlainForAppend(base, base + L"real\\two.txt"));
+
+  HANDLE h = OpenPlainForAppend(base, base + L"real\\one.txt");
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD n = 0;
+  EXPECT_TRUE(WriteFile(h, "ab", 2, &n, nullptr));
+  CloseHandle(h);
+  h = OpenPlainForAppend(base, base + L"real\\one.txt");
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  EXPECT_TRUE(WriteFile(h, "cd", 2, &n, nullptr));
+  CloseHandle(h);
+  std::string text;
+  ASSERT_TRUE(testsupport::ReadWholeFile(WideToAnsi(base + L"real\\one.txt"), &text));
+  EXPECT_EQ("abcd", text);
+}
+
+TEST_F(ServiceLog, NeverAppendsThroughALinkOrToASecondLink) {
+  SwitchOn(true);
+  std::wstring elsewhere = WideScratch("log-elsewhere");
+  ASSERT_TRUE(testsupport::WriteWholeFile(WideToAnsi(elsewhere + L"victim.txt"), "victim"));
+  CreateDirectoryA((dir_ + "log").c_str(), nullptr);
+  ASSERT_TRUE(CreateHardLinkW(AnsiToWide(LogFile()).c_str(), (elsewhere + L"victim.txt").c_str(),
+                              nullptr));
+  LogSetUpForPath(module_.c_str());
+  EXPECT_GT(LogLine("into the link"), 0);
+  std::string text;
+  ASSERT_TRUE(testsupport::ReadWholeFile(WideToAnsi(elsewhere + L"victim.txt"), &text));
+  EXPECT_EQ("victim", text);
+  // The log folder itself a link.
+  DeleteFileA(LogFile().c_str());
+  RemoveDirectoryA((dir_ + "log").c_str());
+  ASSERT_TRUE(bed::MakeFolderLink(AnsiToWide(dir_ + "log"), elsewhere));
+  LogSetUpForPath(module_.c_str());
+  LogLine("into the folder link");
+  EXPECT_FALSE(PathFileExistsW((elsewhere + L"quorlex.log").c_str()));
+  EXPECT_TRUE(bed::RemoveFolderLink(AnsiToWide(dir_ + "log")));
+}
+
+TEST_F(MachineIdentity, ALinkInPlaceOfTheFolderOrTheFileIsNotUsed) {
+  std::wstring file = IdentityFilePath();
+  std::wstring nox = file.substr(0, file.rfind(L'\\'));
+  std::wstring maker = nox.substr(0, nox.rfind(L'\\'));  // ...\Quillon
+  std::wstring elsewhere = WideScratch("identity-elsewhere");
+  // A hard link in place of hg.dat: nothing is appended to the linked file.
+  CreateDirectoryW(maker.c_str(), nullptr);
+  CreateDirectoryW(nox.c_str(), nullptr);
+  ASSERT_TRUE(testsupport::WriteWholeFile(WideToAnsi(elsewhere + L"victim.ini"), "[v]\r\nx=1\r\n"));
+  ASSERT_TRUE(CreateHardLinkW(file.c_str(), (elsewhere + L"victim.ini").c_str(), nullptr));
+  std::wstring id = GetMachineId(L"");
+  EXPECT_TRUE(IsIdText(id)) << "the registry store still serves";
+  std::string text;
+  ASSERT_TRUE(testsupport::ReadWholeFile(WideToAnsi(elsewhere + L"victim.ini"), &text));
+  EXPECT_EQ("[v]\r\nx=1\r\n", text);
+  DeleteFileW(file.c_str());
+  RemoveDirectoryW(nox.c_str());
+
+  // A folder link in place of the maker's folder: hg.dat is not made where it points.
+  bool hadMaker = RemoveDirectoryW(maker.c_str()) != FALSE;
+  if (!PathFileExistsW(maker.c_str())) {
+    ASSERT_TRUE(bed::MakeFolderLink(maker, elsewhere));
+    StoreIdentityValue(L"idex", id);
+    EXPECT_FALSE(PathFileExistsW((elsewhere + L"NOX\\hg.dat").c_str()));
+    std::wstring v;
+    EXPECT_FALSE(FileValue(L"idex", &v) && v == id) << "nothing read through the link";
+    ASSERT_TRUE(bed::RemoveFolderLink(maker));
+    if (hadMaker) CreateDirectoryW(maker.c_str(), nullptr);
+  }
+  EXPECT_EQ(id, GetMachineId(L""));
 }

@@ -245,6 +245,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             status = 404
         if path.startswith("/trickle"):
             return self.trickle(fields)
+        if path.startswith("/huge"):
+            return self.huge(fields)
         hang = path.startswith("/hang")
         fields.append(("status", str(0 if hang else status).encode()))
         seq = self.recorder.record(fields)
@@ -273,6 +275,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass  # the client gave up
         self.close_connection = True
 
+    def huge(self, fields):
+        """An answer far larger than any statistics answer: 32 MiB."""
+        fields.append(("status", b"200"))
+        self.recorder.record(fields)
+        block = b"h" * (1 << 20)
+        try:
+            self.send_response(200)
+            self.send_header("Content-Length", str(32 * len(block)))
+            self.end_headers()
+            for _ in range(32):
+                self.wfile.write(block)
+        except OSError:
+            pass
+        self.close_connection = True
+
     do_GET = handle_any
     do_POST = handle_any
 
@@ -293,8 +310,45 @@ def start_http(work):
     return server, dead, env
 
 
-def make_certificates(work):
-    """A test CA and three server certificates (RSA, made with openssl)."""
+class CrlHandler(http.server.BaseHTTPRequestHandler):
+    """Serves the test CA's revocation list (the revoked server's is on it)."""
+    crl = b""
+
+    def do_GET(self):
+        self.send_response(200 if self.path == "/ca.crl" else 404)
+        body = self.crl if self.path == "/ca.crl" else b""
+        self.send_header("Content-Type", "application/pkix-crl")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+def make_crl(d, revoked_pem):
+    """The CA's revocation list naming the certificate in revoked_pem (made
+    with Python's cryptography package)."""
+    import datetime
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    with open(os.path.join(d, "ca.pem"), "rb") as f:
+        ca = x509.load_pem_x509_certificate(f.read())
+    with open(os.path.join(d, "ca.key"), "rb") as f:
+        key = serialization.load_pem_private_key(f.read(), None)
+    with open(revoked_pem, "rb") as f:
+        serial = x509.load_pem_x509_certificate(f.read()).serial_number
+    now = datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(hours=1)
+    entry = x509.RevokedCertificateBuilder().serial_number(serial).revocation_date(now).build()
+    crl = (x509.CertificateRevocationListBuilder().issuer_name(ca.subject)
+           .last_update(now).next_update(now + datetime.timedelta(days=3))
+           .add_revoked_certificate(entry).sign(key, hashes.SHA256()))
+    return crl.public_bytes(serialization.Encoding.DER)
+
+
+def make_certificates(work, crl_url):
+    """A test CA and four server certificates (RSA, made with openssl); the
+    one named "revoked" points at crl_url, where the CA's list names it."""
     d = os.path.join(work, "tls")
     os.makedirs(d)
 
@@ -307,12 +361,15 @@ def make_certificates(work):
         "-addext", "basicConstraints=critical,CA:TRUE",
         "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     run("x509", "-in", "ca.pem", "-outform", "der", "-out", "ca.der")
-    for name, host in (("good", "localhost"), ("wronghost", "other.invalid")):
+    for name, host in (("good", "localhost"), ("wronghost", "other.invalid"),
+                       ("revoked", "localhost")):
         run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
             "-subj", "/CN=" + host)
         with open(os.path.join(d, name + ".ext"), "w") as f:
             f.write("subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\n"
                     "extendedKeyUsage=serverAuth\n" % host)
+            if name == "revoked":
+                f.write("crlDistributionPoints=URI:%s\n" % crl_url)
         run("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
             "-CAcreateserial", "-out", name + ".pem", "-days", "3", "-extfile", name + ".ext")
     run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "selfsigned.key",
@@ -322,14 +379,25 @@ def make_certificates(work):
 
 
 def start_https(work):
-    d = make_certificates(work)
-    servers, env = [], {"QX_TEST_CA": winpath(os.path.join(d, "ca.der"))}
+    crl_server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), CrlHandler)
+    crl_server.daemon_threads = True
+    d = make_certificates(work, "http://127.0.0.1:%d/ca.crl" % crl_server.server_address[1])
+    CrlHandler.crl = make_crl(d, os.path.join(d, "revoked.pem"))
+    threading.Thread(target=crl_server.serve_forever, daemon=True).start()
+    servers, env = [crl_server], {"QX_TEST_CA": winpath(os.path.join(d, "ca.der"))}
+    # "oldtls" is the good certificate on a server that speaks TLS 1.1 at most.
     for name, var in (("good", "QX_HTTPS"), ("wronghost", "QX_HTTPS_WRONGHOST"),
-                      ("selfsigned", "QX_HTTPS_SELFSIGNED")):
+                      ("selfsigned", "QX_HTTPS_SELFSIGNED"), ("revoked", "QX_HTTPS_REVOKED"),
+                      ("oldtls", "QX_HTTPS_OLDTLS")):
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         server.daemon_threads = True
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        ctx.load_cert_chain(os.path.join(d, name + ".pem"), os.path.join(d, name + ".key"))
+        cert = "good" if name == "oldtls" else name
+        if name == "oldtls":
+            ctx.set_ciphers("DEFAULT:@SECLEVEL=0")
+            ctx.minimum_version = ssl.TLSVersion.TLSv1
+            ctx.maximum_version = ssl.TLSVersion.TLSv1_1
+        ctx.load_cert_chain(os.path.join(d, cert + ".pem"), os.path.join(d, cert + ".key"))
         server.socket = ctx.wrap_socket(server.socket, server_side=True)
         threading.Thread(target=server.serve_forever, daemon=True).start()
         servers.append(server)

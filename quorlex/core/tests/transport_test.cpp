@@ -93,6 +93,13 @@ TEST_F(Transport, NotFoundGivesTheStatusAndNoText) {
   EXPECT_EQ(1u, bed::RequestsTo("/missing/page").size());
 }
 
+TEST_F(Transport, OfAHugeAnswerOnlyTheHeadIsKept) {
+  std::string response;
+  EXPECT_EQ(0, HttpGet((bed::HttpBase() + "/huge/answer").c_str(), nullptr, &response));
+  EXPECT_EQ(kMaxKeptAnswerBytes, response.size());
+  EXPECT_EQ(std::string(kMaxKeptAnswerBytes, 'h'), response);
+}
+
 TEST_F(Transport, DeadPrimaryFallsBackToTheRelay) {
   std::string response;
   UrlList urls = SplitUrlList((bed::DeadBase() + "/ok/relay;" + bed::HttpBase() + "/ok/relay").c_str());

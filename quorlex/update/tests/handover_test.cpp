@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include "bedfile.h"
 #include "handover.h"
+#include "replace.h"
+#include "tarnapi.h"
 #include "updbed.h"
+#include "updworker.h"
 
 using updbed::U;
 using updbed::W;
@@ -134,4 +139,99 @@ TEST_F(Handover, WithoutACommandLineNothingIsRestarted) {
   // A restarted host would be running now, or would have written its file.
   EXPECT_TRUE(updbed::ProcessesOf(folder_ + L"updhost.exe").empty());
   EXPECT_FALSE(updbed::Exists(folder_ + L"restarted.txt"));
+}
+
+// A run cut short after three of five replacements (as a killed host leaves
+// it: three new files, two old, the journal on disk) is undone by the next
+// start of wendup.exe, and by the next start of the library.
+TEST_F(Handover, ARunCutShortIsUndoneByTheNextStart) {
+  std::vector<updbed::Expect> five = updbed::ReadExpect("five");
+  for (int viaLibrary = 0; viaLibrary < 2; ++viaLibrary) {
+    folder_ = updbed::Scratch(viaLibrary ? "cut-library" : "cut-wendup");
+    std::wstring bin = updbed::ProgramFolder();
+    for (const wchar_t* f : {L"quorlex.dll", L"wendup.exe"})
+      ASSERT_TRUE(updbed::CopyInto(bin + f, folder_ + f)) << U(f);
+    updbed::SeedLocal("five", folder_);
+    updbed::UseScenario("five");
+    {
+      tarn::UpdateContext ctx(folder_, L"tarn_datarepair2", true);
+      ctx.SetCutAfter(3);
+      ASSERT_EQ(tarn::kUpdateCut, tarn::RunUpdateWorker(&ctx));
+    }
+    ASSERT_TRUE(updbed::Exists(folder_ + tarn::kJournalFileName));
+    EXPECT_EQ(U(updbed::ExpectValue(five, "new", L"f1.bin")), updbed::Md5(folder_ + L"f1.bin"));
+    if (viaLibrary) {
+      HMODULE library = LoadLibraryW((folder_ + L"quorlex.dll").c_str());
+      ASSERT_NE(nullptr, library);
+      auto get = reinterpret_cast<Tarn3thGetClassObjectFn>(
+          GetProcAddress(library, "Tarn3thGetClassObject"));
+      void* object = nullptr;
+      ASSERT_EQ(S_OK, get(IID_ITarnUpdate, &object));
+      static_cast<ITarnUpdate*>(object)->Release();
+      FreeLibrary(library);
+    } else {
+      HANDLE wendup = updbed::Start(folder_ + L"wendup.exe", L"\"" + folder_ + L"wendup.exe\"");
+      ASSERT_NE(nullptr, wendup);
+      EXPECT_TRUE(updbed::WaitEnded(wendup, 60));
+      DWORD code = 1;
+      GetExitCodeProcess(wendup, &code);
+      CloseHandle(wendup);
+      EXPECT_EQ(0u, code);
+    }
+    for (const updbed::Expect& e : updbed::ExpectOf(five, "old"))
+      EXPECT_EQ(U(e.value), updbed::Md5(folder_ + e.path)) << viaLibrary << " " << U(e.path);
+    EXPECT_FALSE(updbed::Exists(folder_ + tarn::kJournalFileName));
+    for (const std::wstring& f : updbed::ListFiles(folder_))
+      EXPECT_EQ(std::wstring::npos, f.find(L".{")) << "nothing kept aside stays: " << U(f);
+  }
+}
+
+// The host itself killed while it replaces 300 files: the next start of
+// wendup.exe leaves the old install, whole, and nothing kept aside.
+TEST_F(Handover, AHostKilledMidReplacementIsRepairedByTheNextStart) {
+  std::vector<updbed::Expect> many = updbed::ReadExpect("many");
+  folder_ = updbed::Scratch("killed");
+  std::wstring bin = updbed::ProgramFolder();
+  for (const wchar_t* f : {L"quorlex.dll", L"wendup.exe", L"updhost.exe"})
+    ASSERT_TRUE(updbed::CopyInto(bin + f, folder_ + f)) << U(f);
+  updbed::SeedLocal("many", folder_);
+  ASSERT_TRUE(updbed::WriteBytes(folder_ + L"host.ini", "\xFF\xFE"));
+  updbed::UseScenario("many", folder_ + L"quorlex.dll");
+  host_ = updbed::Start(folder_ + L"updhost.exe", L"\"" + folder_ + L"updhost.exe\" --host-run");
+  ASSERT_NE(nullptr, host_);
+  // Killed once the journal names about 125 replacements.
+  const std::wstring journal = folder_ + tarn::kJournalFileName;
+  bool cut = false;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 120000 && WaitForSingleObject(host_, 0) == WAIT_TIMEOUT) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (GetFileAttributesExW(journal.c_str(), GetFileExInfoStandard, &d) && d.nFileSizeLow >= 125 * 56) {
+      TerminateProcess(host_, 9);
+      cut = true;
+      break;
+    }
+    if (updbed::Exists(folder_ + L"host-result.txt")) break;
+  }
+  WaitForSingleObject(host_, 30000);
+  CloseHandle(host_);
+  host_ = nullptr;
+  size_t fresh = 0;
+  for (const updbed::Expect& e : updbed::ExpectOf(many, "new"))
+    if (updbed::Md5(folder_ + e.path) == U(e.value)) ++fresh;
+  if (cut) {
+    ASSERT_TRUE(updbed::Exists(journal));
+    EXPECT_GT(fresh, 0u) << "killed part-way";
+    EXPECT_LT(fresh, 300u);
+  }
+  HANDLE wendup = updbed::Start(folder_ + L"wendup.exe", L"\"" + folder_ + L"wendup.exe\"");
+  ASSERT_NE(nullptr, wendup);
+  EXPECT_TRUE(updbed::WaitEnded(wendup, 60));
+  CloseHandle(wendup);
+  const char* kind = cut ? "old" : "new";
+  for (const updbed::Expect& e : updbed::ExpectOf(many, kind))
+    ASSERT_EQ(U(e.value), updbed::Md5(folder_ + e.path)) << kind << " " << U(e.path);
+  EXPECT_FALSE(updbed::Exists(journal));
+  for (const std::wstring& f : updbed::ListFiles(folder_))
+    EXPECT_EQ(std::wstring::npos, f.find(L".{")) << U(f);
+  std::cout << "killed after " << fresh << " of 300 replacements\n";
 }

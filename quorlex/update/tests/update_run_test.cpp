@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "bedfile.h"
@@ -15,6 +16,7 @@
 #include "modinfo.h"
 #include "qupdate.h"
 #include "regstore.h"
+#include "unpack.h"
 #include "updbed.h"
 #include "updworker.h"
 #include "websink.h"
@@ -94,7 +96,6 @@ TEST_F(Worker, ReplacesChangedFilesAcrossLevelsAndEncodings) {
   CheckExpect(expect, "new");
   CheckExpect(expect, "same");
   CheckNotRequested(expect);
-  EXPECT_FALSE(updbed::Exists(root_ + L"data\\clash\\inner")) << "the folder gave way to the file";
   EXPECT_FALSE(updbed::Exists(root_ + tarn::kPendingFileName)) << "nothing was in use";
   // Levels visited depth first, sub-level 2 (absent) skipped, files of a
   // level in section order; every entry replaced.
@@ -104,13 +105,13 @@ TEST_F(Worker, ReplacesChangedFilesAcrossLevelsAndEncodings) {
     EXPECT_EQ(tarn::kEntryReplaced, f.state) << updbed::U(f.localPath);
   }
   EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"bin\\tool.dll", L"data\\big.bin",
-                                       L"data\\clash", L"文档\\说明.txt"}),
+                                       L"文档\\说明.txt"}),
             order);
-  // The downloaded copies stay in the update folder; the packed ones are gone.
-  EXPECT_TRUE(updbed::Exists(root_ + L"update\\core\\bin\\tool.dll"));
-  EXPECT_TRUE(updbed::Exists(root_ + L"update\\cn\\文档\\说明.txt"));
+  // Neither the downloaded copies nor the packed ones stay: only the index
+  // texts, and no journal.
   for (const std::wstring& f : updbed::ListFiles(root_ + L"update"))
-    EXPECT_EQ(std::wstring::npos, f.find(L".dat")) << updbed::U(f);
+    EXPECT_TRUE(f.find(L"index") != std::wstring::npos && f.compare(f.size() - 4, 4, L".txt") == 0)
+        << updbed::U(f);
 
   // A second run finds everything up to date: only the top index is fetched
   // again (the sub-level texts on disk match their MD5).
@@ -171,6 +172,92 @@ TEST_F(Worker, HostileNamesChangeNothingOutsideTheProgramFolder) {
     EXPECT_FALSE(updbed::Exists(f)) << updbed::U(f);
 }
 
+TEST_F(Worker, AFolderInTheWayOfAFileRefusesTheRunAndNothingIsDeleted) {
+  // After the folder entry: a refused name, a missing sub-level, a missing
+  // file, nothing else wrong; and an entry naming the updater's own folder.
+  struct Case { const char* scenario; int code; } cases[] = {
+      {"inway-refused", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-nolevel", (int)(0x80000000u | 404)},
+      {"inway-nofile", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-good", (int)(0x80000000u | ERROR_INVALID_DATA)},
+      {"inway-updfolder", (int)(0x80000000u | ERROR_INVALID_DATA)},
+  };
+  for (const Case& c : cases) {
+    root_ = updbed::Scratch(std::string("run-") + c.scenario) + L"prog\\";
+    CreateDirectoryW(root_.c_str(), nullptr);
+    updbed::SeedLocal(c.scenario, root_);
+    std::map<std::wstring, std::string> before;
+    for (const std::wstring& f : updbed::ListFiles(root_)) before[f] = updbed::Md5(root_ + f);
+    ASSERT_EQ(4u, before.size());
+    EXPECT_EQ(c.code, Run(c.scenario, false)) << c.scenario;
+    std::map<std::wstring, std::string> after;
+    for (const std::wstring& f : updbed::ListFiles(root_))
+      if (f.compare(0, 7, L"update\\") != 0) after[f] = updbed::Md5(root_ + f);
+    EXPECT_EQ(before, after) << c.scenario << ": the install is byte-identical";
+    CheckNotRequested(updbed::ReadExpect(c.scenario));
+  }
+}
+
+namespace {
+
+uint64_t BytesBelow(const std::wstring& folder) {
+  uint64_t sum = 0;
+  for (const std::wstring& f : updbed::ListFiles(folder)) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (GetFileAttributesExW((folder + f).c_str(), GetFileExInfoStandard, &d))
+      sum += (uint64_t)d.nFileSizeHigh << 32 | d.nFileSizeLow;
+  }
+  return sum;
+}
+
+}  // namespace
+
+TEST_F(Worker, PerRunCapsOnIndexTextAndDownloads) {
+  // Index texts: the run stops once the levels together pass the cap.
+  // The level that crosses the cap does not unpack past what is left.
+  EXPECT_EQ((int)(0x80000000u | 89), Run("bigindex"));
+  EXPECT_LE(BytesBelow(root_ + L"update\\"), tarn::kMaxRunIndexBytes);
+  EXPECT_LT(updbed::CountRequests("/index.dat"), 16u);
+
+  // A file that declares 1000 bytes may not unpack to 4 MiB; nothing of it
+  // (nor of the file downloaded before it) stays.
+  root_.clear();
+  EXPECT_EQ((int)(0x80000000u | 89), Run("bomb"));
+  CheckAbsent(updbed::ReadExpect("bomb"));
+  for (const std::wstring& f : updbed::ListFiles(root_ + L"update\\"))
+    EXPECT_NE(std::wstring::npos, f.find(L"index")) << updbed::U(f);
+
+  tarn::UpdateFileEntry e;
+  EXPECT_EQ(tarn::kMaxFileBytes, tarn::EntryByteCap(e)) << "no size declared";
+  e.fileSize = 6400;
+  EXPECT_EQ(6400u + 100 + 4096, tarn::EntryByteCap(e));
+  std::vector<tarn::UpdateFileEntry> many(3, e);
+  EXPECT_EQ(3 * tarn::EntryByteCap(e), tarn::RunDownloadCap(many));
+  many.push_back(tarn::UpdateFileEntry());
+  EXPECT_EQ(tarn::kMaxRunDownloadBytes, tarn::RunDownloadCap(many)) << "the hard ceiling";
+}
+
+TEST_F(Bed, TimeLimitsFollowTheAnnouncedLengthAndAreCapped) {
+  EXPECT_EQ(tarn::kMaxTransferSeconds, tarn::TransferTimeLimit(1ull << 30));
+  EXPECT_EQ(tarn::kMaxTransferSeconds, tarn::TransferTimeLimit(~0ull));
+  // 200 KiB announced by a server for a file an index claimed as 1 GiB.
+  long claimed = tarn::TransferTimeLimit(1ull << 30);
+  EXPECT_EQ(60 + 50, tarn::AnnouncedTimeLimit(claimed, 200u << 10));
+  EXPECT_EQ(100, tarn::AnnouncedTimeLimit(100, 1ull << 30)) << "never longer";
+  EXPECT_EQ(0, tarn::AnnouncedTimeLimit(0, 1000)) << "no limit stays none";
+  EXPECT_EQ(claimed, tarn::AnnouncedTimeLimit(claimed, 0)) << "no length announced";
+}
+
+TEST_F(Worker, ALinkInPlaceOfTheUpdateFolderIsNotWrittenThrough) {
+  root_ = updbed::Scratch("run-updlink") + L"prog\\";
+  CreateDirectoryW(root_.c_str(), nullptr);
+  std::wstring elsewhere = updbed::Scratch("run-updlink-elsewhere");
+  ASSERT_TRUE(bed::MakeFolderLink(root_ + L"update", elsewhere));
+  EXPECT_EQ((int)(0x80000000u | tarn::kSinkOpenFailed), Run("basic"));
+  EXPECT_TRUE(updbed::ListFiles(elsewhere).empty());
+  EXPECT_TRUE(bed::RemoveFolderLink(root_ + L"update"));
+}
+
 TEST_F(Worker, IndexNestedTooDeepIsRefused) {
   std::vector<updbed::Expect> expect = updbed::ReadExpect("deep");
   int rc = Run("deep");
@@ -220,6 +307,9 @@ TEST_F(Worker, ServersNotTrustedOrNotHttpsAreRefusedAndNothingIsWritten) {
       {bed::HttpsBase("QX_HTTPS_SELFSIGNED"), 60},  // CURLE_PEER_FAILED_VERIFICATION
       {bed::HttpsBase("QX_HTTPS_WRONGHOST"), 60},   // the CA's, but for another name
       {bed::HttpBase(), 1},                         // CURLE_UNSUPPORTED_PROTOCOL
+      {bed::HttpsBase("QX_HTTPS_REVOKED"), 60},     // on the CA's revocation list
+      {bed::HttpsBase("QX_HTTPS_REVOKED"), 60},     // and still, with the list fetched
+      {bed::HttpsBase("QX_HTTPS_OLDTLS"), 35},      // CURLE_SSL_CONNECT_ERROR: TLS 1.1 at most
   };
   int n = 0;
   for (const Case& c : cases) {

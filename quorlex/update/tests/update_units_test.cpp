@@ -365,26 +365,20 @@ TEST_F(NeedsUpdate, ByVersionResource) {
   EXPECT_EQ(1, tarn::EntryNeedsUpdate(Entry(L"plain.txt", 1, 0, L"0.0.0.0"), root_));
 }
 
-TEST_F(NeedsUpdate, FolderWhereTheFileBelongs) {
+TEST_F(NeedsUpdate, WhatStandsInTheWayRefusesTheEntryAndIsKept) {
   ASSERT_TRUE(updbed::WriteBytes(root_ + L"clash\\a\\b.txt", "x"));
-  ASSERT_TRUE(updbed::WriteBytes(root_ + L"clash\\c.txt", "y"));
-  EXPECT_EQ(1, tarn::EntryNeedsUpdate(Entry(L"clash", 0, 3), root_));
-  EXPECT_FALSE(updbed::Exists(root_ + L"clash"));
-
+  EXPECT_EQ(tarn::kEntryBlocked, tarn::EntryNeedsUpdate(Entry(L"clash", 0, 3), root_));
+  EXPECT_TRUE(updbed::Exists(root_ + L"clash\\a\\b.txt"));
   CreateDirectoryW((root_ + L"empty").c_str(), nullptr);
-  EXPECT_EQ(1, tarn::EntryNeedsUpdate(Entry(L"empty", 0, 3), root_));
-  EXPECT_FALSE(updbed::Exists(root_ + L"empty"));
-
-  // A file that cannot be deleted keeps its folder; the entry is not listed.
-  ASSERT_TRUE(updbed::WriteBytes(root_ + L"stuck\\a\\gone.txt", "x"));
-  ASSERT_TRUE(updbed::WriteBytes(root_ + L"stuck\\z\\held.txt", "y"));
-  HANDLE held = CreateFileW((root_ + L"stuck\\z\\held.txt").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
-  EXPECT_EQ(0, tarn::EntryNeedsUpdate(Entry(L"stuck", 0, 3), root_));
-  EXPECT_TRUE(updbed::Exists(root_ + L"stuck\\z\\held.txt"));
-  EXPECT_FALSE(updbed::Exists(root_ + L"stuck\\a")) << "what went before the failure stays gone";
-  CloseHandle(held);
+  EXPECT_EQ(tarn::kEntryBlocked, tarn::EntryNeedsUpdate(Entry(L"empty", 0, 3), root_));
+  EXPECT_TRUE(updbed::IsFolder(root_ + L"empty"));
+  // A file where a folder of the path belongs.
+  ASSERT_TRUE(updbed::WriteBytes(root_ + L"plain", "p"));
+  EXPECT_EQ(tarn::kEntryBlocked, tarn::EntryNeedsUpdate(Entry(L"plain\\inner.txt", 0, 3), root_));
+  // The updater's own folder is never a target.
+  EXPECT_EQ(tarn::kEntryBlocked, tarn::EntryNeedsUpdate(Entry(L"update", 0, 3), root_));
+  EXPECT_EQ(tarn::kEntryBlocked, tarn::EntryNeedsUpdate(Entry(L"Update\\index.txt", 0, 3), root_));
+  EXPECT_EQ(1, tarn::EntryNeedsUpdate(Entry(L"updates\\x.txt", 0, 3), root_));
 }
 
 // ---- the pending-copy file and the restart command line --------------------
@@ -528,16 +522,88 @@ TEST_F(Replace, TargetRenamableButNotWritable) {
   EXPECT_EQ(0, tarn::ReplaceTargetFile(root_ + L"new.bin", root_ + L"run.exe"));
   CloseHandle(held);
   EXPECT_EQ("new content", Content(L"run.exe"));
-  // The old one was moved aside, hidden, and goes at the next start.
-  auto renames = updbed::RebootRenames(root_);
-  ASSERT_EQ(1u, renames.size());
-  EXPECT_EQ(L"", renames[0].second);
-  EXPECT_EQ(0, _wcsnicmp(renames[0].first.c_str(), (root_ + L"run.exe.{").c_str(),
-                         root_.size() + 9))
-      << updbed::U(renames[0].first);
-  DWORD a = GetFileAttributesW(renames[0].first.c_str());
-  ASSERT_NE(INVALID_FILE_ATTRIBUTES, a);
-  EXPECT_TRUE(a & FILE_ATTRIBUTE_HIDDEN);
+  // The old one was renamed aside and is gone now or at the next start.
+  for (const auto& r : updbed::RebootRenames(root_)) {
+    EXPECT_EQ(L"", r.second);
+    EXPECT_EQ(0, _wcsnicmp(r.first.c_str(), (root_ + L"run.exe.{").c_str(), root_.size() + 9))
+        << updbed::U(r.first);
+  }
+  if (updbed::RebootRenames(root_).empty())
+    EXPECT_EQ((std::vector<std::wstring>{L"new.bin", L"run.exe"}), updbed::ListFiles(root_));
+}
+
+TEST_F(Replace, AFolderOrLinkAtTheTargetIsRefusedAndKept) {
+  ASSERT_TRUE(updbed::WriteBytes(root_ + L"dir\\inner.txt", "mine"));
+  EXPECT_LT(tarn::ReplaceTargetFile(root_ + L"new.bin", root_ + L"dir"), 0);
+  EXPECT_EQ("mine", Content(L"dir\\inner.txt"));
+}
+
+// ---- the journal: a run cut short is undone or finished by the next start ----
+
+class Journal : public Replace {
+ protected:
+  // Three targets replaced under a journal, the third created.
+  void ReplaceThree(tarn::ReplaceJournal* journal, std::vector<tarn::Replacement>* done) {
+    for (const wchar_t* f : {L"a.bin", L"sub\\b.bin"}) ASSERT_TRUE(updbed::WriteBytes(root_ + f, "old"));
+    ASSERT_TRUE(journal->Begin());
+    for (const wchar_t* f : {L"a.bin", L"sub\\b.bin", L"c.bin"}) {
+      tarn::Replacement r;
+      ASSERT_EQ(0, tarn::ReplaceTargetFileUndoable(root_ + L"new.bin", root_ + f, &r, journal));
+      done->push_back(r);
+    }
+  }
+};
+
+TEST_F(Journal, UncommittedRunIsUndoneByTheNextStart) {
+  std::vector<tarn::Replacement> done;
+  {
+    tarn::ReplaceJournal journal(root_);
+    ReplaceThree(&journal, &done);
+  }  // the process "dies": nothing undone, the journal stays
+  {
+    // A torn line after a crash announced nothing that had begun.
+    std::string torn = "R\t0\t20\t{x}\tnever";
+    DWORD n = 0;
+    HANDLE h = CreateFileW((root_ + tarn::kJournalFileName).c_str(), FILE_APPEND_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    WriteFile(h, torn.data(), (DWORD)torn.size(), &n, nullptr);
+    CloseHandle(h);
+  }
+  ASSERT_TRUE(updbed::WriteBytes(root_ + tarn::kPendingFileName, "half a list"));
+  EXPECT_EQ("new content", Content(L"a.bin"));
+  EXPECT_EQ(1, tarn::RecoverInterruptedUpdate(root_));
+  EXPECT_EQ("old", Content(L"a.bin"));
+  EXPECT_EQ("old", Content(L"sub\\b.bin"));
+  EXPECT_FALSE(updbed::Exists(root_ + L"c.bin")) << "created by the run: gone again";
+  EXPECT_FALSE(updbed::Exists(root_ + tarn::kPendingFileName)) << "an undone run hands nothing over";
+  EXPECT_EQ((std::vector<std::wstring>{L"a.bin", L"new.bin", L"sub\\b.bin"}), updbed::ListFiles(root_));
+  EXPECT_EQ(0, tarn::RecoverInterruptedUpdate(root_)) << "nothing left to do";
+}
+
+TEST_F(Journal, CommittedRunIsFinishedByTheNextStart) {
+  std::vector<tarn::Replacement> done;
+  {
+    tarn::ReplaceJournal journal(root_);
+    ReplaceThree(&journal, &done);
+    ASSERT_TRUE(journal.Commit());
+  }
+  EXPECT_EQ(1, tarn::RecoverInterruptedUpdate(root_));
+  for (const wchar_t* f : {L"a.bin", L"sub\\b.bin", L"c.bin"}) EXPECT_EQ("new content", Content(f));
+  EXPECT_EQ((std::vector<std::wstring>{L"a.bin", L"c.bin", L"new.bin", L"sub\\b.bin"}),
+            updbed::ListFiles(root_))
+      << "the old files that were kept aside are gone";
+}
+
+TEST_F(Journal, NamesOutsideTheFolderInAJournalAreIgnored) {
+  std::wstring outside = updbed::Scratch("journal-outside");
+  ASSERT_TRUE(updbed::WriteBytes(outside + L"victim.bin", "victim"));
+  ASSERT_TRUE(updbed::WriteBytes(root_ + tarn::kJournalFileName,
+                                 "R\t1\t0\t{a}\t..\\journal-outside\\victim.bin\n"
+                                 "R\t1\t0\t..\\x\tnew.bin\n"));
+  EXPECT_EQ(1, tarn::RecoverInterruptedUpdate(root_));
+  EXPECT_EQ("victim", [&] { std::string s; updbed::ReadBytes(outside + L"victim.bin", &s); return s; }());
+  EXPECT_EQ("new content", Content(L"new.bin"));
 }
 
 TEST_F(Replace, LockedTargetIsReplacedAtTheNextStart) {
@@ -569,4 +635,18 @@ TEST_F(Replace, FailedReplacementIsAFailureAndKeepsTheOldFile) {
   EXPECT_EQ("old library", Content(L"keep.dll"));
   EXPECT_EQ((std::vector<std::wstring>{L"keep.dll", L"new.bin"}), updbed::ListFiles(root_));
   EXPECT_TRUE(updbed::RebootRenames(root_).empty());
+}
+
+TEST_F(Journal, ARunUnderWayIsNotUndoneUnderItsFeet) {
+  std::vector<tarn::Replacement> done;
+  tarn::ReplaceJournal journal(root_);
+  ReplaceThree(&journal, &done);
+  // Another process starting now finds the journal held: it touches nothing.
+  EXPECT_EQ(-1, tarn::RecoverInterruptedUpdate(root_));
+  EXPECT_EQ("new content", Content(L"a.bin"));
+  EXPECT_EQ("new content", Content(L"c.bin"));
+  ASSERT_TRUE(journal.Commit());
+  for (const tarn::Replacement& r : done) tarn::FinishReplacement(r);
+  journal.Remove();
+  EXPECT_EQ(0, tarn::RecoverInterruptedUpdate(root_));
 }

@@ -135,19 +135,13 @@ def build_basic(out):
     sc.expect("noreq", sfn_same)
     sc.expect("noreq", sfn_keep)
 
-    # data/: UTF-8 without a mark; a file several blocks long, and a folder
-    # standing where a file belongs.
+    # data/: UTF-8 without a mark; a file several blocks long.
     big = content("big", 300000)
-    clash = content("clash", 5000)
     data = ""
     text, _ = file_entry(sc, "data/", "big", "big.bin", big, LP="data")
     data += text
-    text, _ = file_entry(sc, "data/", "clash", "clash", clash, LP="data")
-    data += text
     m_data = sc.index("data/", data.encode("utf-8"))
-    sc.seed("data\\clash\\inner\\old.txt", b"old")
     sc.expect("new", "data\\big.bin", md5(big))
-    sc.expect("new", "data\\clash", md5(clash))
 
     # cn/: code page 936, Chinese names.
     note = content("note-cn", 2000)
@@ -314,9 +308,78 @@ def build_five(out):
     sc.finish()
 
 
+def build_inway(out):
+    """An entry named like the folder that holds the user's data, then one
+    of: a refused name, a sub-level the server lacks, a file it lacks, a
+    good file. Every run fails and the install stays as it was."""
+    for variant in ("refused", "nolevel", "nofile", "good", "updfolder"):
+        sc = Scenario(out, "inway-" + variant)
+        sc.seed("tarnver.dat", b"[v]\r\nver=1\r\n")
+        sc.seed("data\\tarnver.dat", b"data version")
+        sc.seed("data\\sub\\precious.txt", b"the user's own")
+        sc.seed("keep.bin", content("inway-old", 400))
+        name = "update" if variant == "updfolder" else "data"
+        lst, _ = file_entry(sc, "list/", "clash", name, content("inway-clash", 300))
+        t, sfn_keep = file_entry(sc, "list/", "keep", "keep.bin", content("inway-new", 400))
+        lst += t
+        sc.expect("noreq", sfn_keep)
+        if variant == "refused":
+            lst += section("bad", FN="..\\x.txt", SFN="0" * 32, C="1")
+        if variant == "nofile":
+            data = content("inway-gone", 50)
+            lst += section("gone", FN="gone.bin", SFN=md5(data), C=str(crc(data)))
+        m_list = sc.index("list/", lst.encode("utf-8"))
+        top = dict(c="2" if variant == "nolevel" else "1", p0="list/", m0=m_list)
+        if variant == "nolevel":
+            top.update(p1="missing/", m1="1" * 32)
+        sc.index("", section("info", **top).encode("utf-8"))
+        sc.finish()
+
+
+def build_caps(out):
+    """Past the per-run caps: sixteen levels of 1.5 MiB index text each (24 MiB
+    in all, each level well below the limit of one level), and a file that
+    declares 1000 bytes but unpacks to 4 MiB."""
+    sc = Scenario(out, "bigindex")
+    top = {"c": "16"}
+    for n in range(16):
+        level = "l%02d/" % n
+        text = section("COMMENT", pad="p" * (1536 * 1024))
+        top["p%d" % n] = level
+        top["m%d" % n] = sc.index(level, text.encode("utf-8"))
+    sc.index("", section("info", **top).encode("utf-8"))
+    sc.finish()
+
+    sc = Scenario(out, "bomb")
+    real = b"b" * (4 << 20)
+    sfn = sc.serve("", real)
+    text = section("bomb", FN="bomb.bin", SFN=sfn, C=str(crc(real)), FS="1000")
+    t, _ = file_entry(sc, "", "fine", "fine.bin", content("bomb-fine", 700))
+    sc.index("", (t + text).encode("utf-8"))
+    sc.expect("absent", "bomb.bin")
+    sc.expect("absent", "fine.bin")
+    sc.finish()
+
+
+def build_many(out):
+    """Three hundred files that all replace older local ones."""
+    sc = Scenario(out, "many")
+    text = ""
+    for n in range(300):
+        name = "m%03d.bin" % n
+        new, old = content("many-new-%d" % n, 1500), content("many-old-%d" % n, 1400)
+        t, _ = file_entry(sc, "", "m%03d" % n, name, new)
+        text += t
+        sc.seed(name, old)
+        sc.expect("old", name, md5(old))
+        sc.expect("new", name, md5(new))
+    sc.index("", text.encode("utf-8"))
+    sc.finish()
+
+
 def build(out):
     for f in (build_basic, build_inuse, build_corrupt, build_missing, build_stop,
-              build_hostile, build_deep, build_five):
+              build_hostile, build_deep, build_five, build_inway, build_caps, build_many):
         f(out)
 
 

@@ -82,6 +82,10 @@ class ResultFillSink {
   virtual void FillDone() = 0;       // the busy box may go
   virtual void NothingListed() = 0;  // unfiltered fill, nothing in the tree
   virtual void ResultsListed() = 0;  // unfiltered fill, rows exist (after a short pause)
+  // Now and then while the fill runs: the recycle-bin names resolved so far
+  // (done of total), then the rows listed so far.
+  virtual void NamesResolved(uint32_t /*done*/, uint32_t /*total*/) {}
+  virtual void RowsListed(uint32_t /*rows*/, uint32_t /*records done*/, uint32_t /*records*/) {}
 };
 
 // What one run of the fill needs.

@@ -179,20 +179,22 @@ TEST_F(ResultTree, AScanWithNoRecordsSendsTheEmptyMessage) {
   EXPECT_EQ(f.rows.results, 0);
 }
 
-TEST_F(ResultTree, TheRecycleBinsInformationFilesAreNotListedOnNewerSystems) {
-  SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg")});
-  {
-    Fill f(true, true);
+TEST_F(ResultTree, TheRecycleBinsIndexFilesAreNeverListedOnAnySystem) {
+  for (bool vista : {true, false}) {
+    SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg"), Record("\\INFO2"),
+                Record("\\_NFO2"), Record("\\notes.txt")});
+    ASSERT_TRUE(ResetResultTree(nullptr));
+    Fill f(true, vista);
     f.Run();
-    EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")).size(), 1u);
-    EXPECT_EQ(f.job.listedFileCount, 1u);
+    EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")), std::vector<std::string>{"$RAB12CD.jpg"}) << vista;
+    EXPECT_EQ(Names(gResultTreeFull), (std::vector<std::string>{"S-1-5", "notes.txt"})) << vista;
+    EXPECT_EQ(f.job.listedFileCount, 2u) << vista;
   }
+  // A scan that is no bin's lists such names as any others.
   ASSERT_TRUE(ResetResultTree(nullptr));
-  {
-    Fill f(true, false);   // older systems keep INFO2, no "$I" files: nothing is skipped
-    f.Run();
-    EXPECT_EQ(f.job.listedFileCount, 2u);
-  }
+  Fill plain(false, true);
+  plain.Run();
+  EXPECT_EQ(plain.job.listedFileCount, 5u);
 }
 
 TEST_F(ResultTree, ALeavingPageStopsTheFillAndGetsNoHint) {

@@ -217,34 +217,40 @@ int RunResultFill(ResultFillJob& job) {
   const uint32_t count = static_cast<uint32_t>(DeletedFileCount());
   // The index files of a bin (its "$I" files, INFO2) are none of the user's.
   auto indexFile = [&](uint32_t i) { return job.recycleBin && IsRecycleIndexRecord(i); };
+  auto halted = [&] { return job.abort.load() || job.stop.load(); };
   constexpr uint32_t kReportEvery = 4096;
-  uint32_t rows = 0;
+  job.stopped = false;
   DeletedFileRecord r;
   if (gResultFilterActive) {
-    for (uint32_t i = 0; i < count && !job.abort.load(); ++i) {
-      if (i % kReportEvery == 0) job.sink->RowsListed(rows, i, count);
+    job.filteredFileCount = 0;
+    uint32_t i = 0;
+    for (; i < count && !halted(); ++i) {
+      if (i % kReportEvery == 0) job.sink->RowsListed(job.filteredFileCount, i, count);
       if (!RecordAt(i, &r)) break;
       if (indexFile(i)) continue;
       if (!RecordPassesFilters(job.conditions, r)) {
         SetRecordSelected(static_cast<int32_t>(i), false);
         continue;
       }
-      if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, nullptr)) break;
-      ++rows;
+      bool listed = false;
+      if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
+      if (listed) ++job.filteredFileCount;
     }
+    job.stopped = i < count && job.stop.load() && !job.abort.load();
     job.sink->FillDone();
     return 0;
   }
 
   if (job.recycleBin) {
     BinNameProgress control;
-    control.stop = &job.abort;
+    control.stop = &job.stop;
     control.progress = [&](uint32_t done, uint32_t total) { job.sink->NamesResolved(done, total); };
     ResolveRecycleBinNames(&control);
   }
   job.listedFileCount = 0;
   gFileCounter = count;
-  for (uint32_t i = 0; i < count && !job.abort.load(); ++i) {
+  uint32_t i = 0;
+  for (; i < count && !halted(); ++i) {
     if (i % kReportEvery == 0) job.sink->RowsListed(job.listedFileCount, i, count);
     if (!RecordAt(i, &r)) break;
     if (indexFile(i)) continue;
@@ -252,8 +258,10 @@ int RunResultFill(ResultFillJob& job) {
     if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
     if (listed) ++job.listedFileCount;
   }
+  job.stopped = i < count && job.stop.load() && !job.abort.load();
   job.sink->FillDone();
-  if (job.abort.load()) return 0;
+  // A stopped list is shown as it stands: it is no sign that nothing was found.
+  if (job.abort.load() || job.stopped) return 0;
   if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
     job.sink->NothingListed();
     return 0;

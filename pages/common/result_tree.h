@@ -96,7 +96,12 @@ struct ResultFillJob {
   bool vistaOrLater = false;     // "$I" records then are information files, not files
   uint32_t hintDelayMs = 700;    // pause before ResultsListed
   std::atomic<bool> abort{false};   // raised by the page before it waits for the worker
+  // Raised by the user's stop (and with abort): the fill ends where it is,
+  // and what it listed stays.
+  std::atomic<bool> stop{false};
+  bool stopped = false;          // the fill ended early at the user's stop
   uint32_t listedFileCount = 0;  // files the unfiltered fill listed
+  uint32_t filteredFileCount = 0;   // files the filtered fill listed
 };
 
 // The fill as the worker runs it (filtered when gResultFilterActive is set).

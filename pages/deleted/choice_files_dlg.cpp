@@ -68,6 +68,10 @@ class CChoiceFilesDlg::FillSink : public ResultFillSink {
     ::PostMessageA(window_, WM_FILELIST_DONE, 0, 0);
   }
   void NothingListed() override { ::SendMessageA(window_, WM_FILELIST_EMPTY, 0, 0); }
+  void NamesResolved(uint32_t done, uint32_t total) override { page_->ReportProgress(true, done, total, 0); }
+  void RowsListed(uint32_t rows, uint32_t done, uint32_t total) override {
+    page_->ReportProgress(false, done, total, rows);
+  }
   void ResultsListed() override { ::SendMessageA(window_, WM_FILELIST_HAS_RESULTS, 0, 0); }
 
  private:
@@ -104,6 +108,8 @@ BEGIN_MESSAGE_MAP(CChoiceFilesDlg, CWizardPage)
   ON_MESSAGE(WM_FILELIST_DONE, &CChoiceFilesDlg::OnFileListDone)
   ON_MESSAGE(WM_FILELIST_EMPTY, &CChoiceFilesDlg::OnFileListEmpty)
   ON_MESSAGE(WM_FILELIST_HAS_RESULTS, &CChoiceFilesDlg::OnFileListHasResults)
+  ON_MESSAGE(WM_FILELIST_COUNT, &CChoiceFilesDlg::OnFileListCount)
+  ON_MESSAGE(WM_FILELIST_STOP, &CChoiceFilesDlg::OnFileListStop)
   ON_WM_CLOSE()
   ON_WM_ACTIVATE()
   ON_WM_SIZING()
@@ -234,6 +240,7 @@ void CChoiceFilesDlg::StartFill() {
   m_list->m_tree.DeleteAllItems();
   m_rowsDone = false;
   m_job.abort = false;
+  m_job.stop = false;
   m_job.sink = m_sink.get();
   m_job.conditions = &m_conditions;
   m_job.recycleBin = m_scanPage && m_scanPage->IsRecycleBinScan();
@@ -266,6 +273,7 @@ void CChoiceFilesDlg::ShowFilledTree() {
 void CChoiceFilesDlg::StopFill() {
   if (!m_worker) return;
   m_job.abort = true;
+  m_job.stop = true;
   m_worker->Join();   // rows it sends meanwhile are handled (and dropped)
   m_worker.reset();
 }
@@ -310,10 +318,42 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
   tree.SetItemText(item, 4, RecordTimeText(record.accessed));
 }
 
+void CChoiceFilesDlg::ReportProgress(bool names, uint32_t done, uint32_t total, uint32_t rows) {
+  m_countNames = names;
+  m_countDone = done;
+  m_countTotal = total;
+  m_countRows = rows;
+  if (!m_countPosted.exchange(true)) ::PostMessageA(m_hWnd, WM_FILELIST_COUNT, 0, 0);
+}
+
+LRESULT CChoiceFilesDlg::OnFileListCount(WPARAM, LPARAM) {
+  m_countPosted = false;
+  if (!m_busy.m_hWnd) return 0;
+  CString text;
+  if (m_countNames.load())
+    text.Format(LoadText(IDS_FILL_NAMES), m_countDone.load(), m_countTotal.load());
+  else
+    text.Format(LoadText(IDS_FILL_LISTED), m_countRows.load(), m_countTotal.load(), m_countDone.load());
+  m_busy.SetCountText(text);
+  return 0;
+}
+
+// The user's stop: the worker ends where it is and the rows it made stay.
+LRESULT CChoiceFilesDlg::OnFileListStop(WPARAM, LPARAM) {
+  if (m_worker && !m_rowsDone) m_job.stop = true;
+  return 0;
+}
+
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
   m_rowsDone = true;
   ShowFilledTree();
-  if (!gResultFilterActive) m_listedFileCount = m_job.listedFileCount;
+  if (!gResultFilterActive) {
+    m_listedFileCount = m_job.listedFileCount;
+    m_fullStopped = m_job.stopped;
+  } else {
+    m_filteredFileCount = m_job.filteredFileCount;
+    m_filteredStopped = m_job.stopped;
+  }
   if (m_busy.m_hWnd) m_busy.SendMessage(WM_FILELIST_DONE);
   UpdateSummary();
   return 0;
@@ -321,7 +361,10 @@ LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
 
 void CChoiceFilesDlg::UpdateSummary() {
   CString title;
-  if (m_listedFileCount)
+  const bool filtered = m_list == &m_listFiltered;
+  if (filtered ? m_filteredStopped : m_fullStopped)
+    title.Format(LoadText(IDS_RESULT_TITLE_STOPPED), filtered ? m_filteredFileCount : m_listedFileCount);
+  else if (m_listedFileCount)
     title.Format(LoadText(IDS_RESULT_TITLE_COUNT), m_listedFileCount);
   else
     title = LoadText(IDS_RESULT_TITLE);
@@ -412,6 +455,7 @@ void CChoiceFilesDlg::OnShowAll() {
   gResultFilterActive = false;
   ShowList(&m_listFull);
   UseFullResultTree(m_listFull.m_tree.m_hWnd);
+  UpdateSummary();
   m_date.SetCurSel(0);
   m_kind.SetCurSel(0);
   m_size.SetCurSel(0);

@@ -78,8 +78,14 @@ int CColumnTreeCtrl::InsertColumn(int column, const char* heading, int format, i
 
 HTREEITEM CColumnTreeCtrl::InsertItem(UINT mask, const char* text, int image, int selectedImage, UINT state,
                                       UINT stateMask, LPARAM param, HTREEITEM parent, HTREEITEM after) {
+  return InsertItemColumns(mask, text ? text : "", image, selectedImage, state, stateMask, param, parent, after);
+}
+
+HTREEITEM CColumnTreeCtrl::InsertItemColumns(UINT mask, std::string columns, int image, int selectedImage,
+                                             UINT state, UINT stateMask, LPARAM param, HTREEITEM parent,
+                                             HTREEITEM after) {
   auto* obj = new CColumnTreeItem;
-  obj->text = text ? text : "";
+  obj->text = std::move(columns);
   obj->userData = param;
   TVINSERTSTRUCTA is = {};
   is.hParent = parent;

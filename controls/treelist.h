@@ -76,6 +76,10 @@ class CColumnTreeCtrl : public CTreeCtrl {
   HTREEITEM InsertItem(const char* text, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
   HTREEITEM InsertItem(UINT mask, const char* text, int image, int selectedImage, UINT state, UINT stateMask,
                        LPARAM param, HTREEITEM parent, HTREEITEM after);
+  // A row whose columns are given at once, joined by the row's separator
+  // ('\0'; column 0 first): one allocation, no per-column edit.
+  HTREEITEM InsertItemColumns(UINT mask, std::string columns, int image, int selectedImage, UINT state,
+                              UINT stateMask, LPARAM param, HTREEITEM parent, HTREEITEM after);
   BOOL SetItemText(HTREEITEM item, int column, const char* text);
   CString GetItemText(HTREEITEM item, int column = 0) const;
   CColumnTreeItem* GetItemObject(HTREEITEM item) const;

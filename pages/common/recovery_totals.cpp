@@ -53,9 +53,36 @@ bool DriveFreeBytes(char letter, uint64_t* freeBytes) {
   return true;
 }
 
+namespace {
+void AppendNumber(uint64_t n, std::string* out) {
+  char digits[24];
+  int k = 0;
+  do {
+    digits[k++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n);
+  while (k) out->push_back(digits[--k]);
+}
+}  // namespace
+
+void AppendRecordSizeText(const DeletedFileRecord& record, std::string* out) {
+  AppendNumber(RecordSize(record) >> 10, out);
+  out->append(" KB");
+}
+
+void AppendRecordTimeText(const SYSTEMTIME& t, std::string* out) {
+  const WORD parts[6] = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  static const char kAfter[6] = {'-', '-', ' ', ':', ':', 0};
+  for (int i = 0; i < 6; ++i) {
+    AppendNumber(parts[i], out);
+    if (kAfter[i]) out->push_back(kAfter[i]);
+  }
+}
+
 CString RecordSizeText(const DeletedFileRecord& record) {
-  CString text;
-  text.Format("%llu KB", static_cast<unsigned long long>(RecordSize(record) >> 10));
+  std::string plain;
+  AppendRecordSizeText(record, &plain);
+  CString text(plain.c_str());
   if (record.damaged) {
     CString format, marked;
     if (format.LoadString(IDS_RES_SIZE_OVERWRITTEN)) {
@@ -67,9 +94,9 @@ CString RecordSizeText(const DeletedFileRecord& record) {
 }
 
 CString RecordTimeText(const SYSTEMTIME& t) {
-  CString text;
-  text.Format("%d-%d-%d %d:%d:%d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-  return text;
+  std::string text;
+  AppendRecordTimeText(t, &text);
+  return CString(text.c_str());
 }
 
 void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "fw_string.h"
 #include "state.h"
@@ -41,6 +42,10 @@ bool DriveFreeBytes(char letter, uint64_t* freeBytes);
 // damaged) and a time "2024-7-1 12:0:0".
 CString RecordSizeText(const DeletedFileRecord& record);
 CString RecordTimeText(const SYSTEMTIME& time);
+// The same texts appended to a row being built (the size one for a record
+// not marked damaged).
+void AppendRecordSizeText(const DeletedFileRecord& record, std::string* out);
+void AppendRecordTimeText(const SYSTEMTIME& time, std::string* out);
 
 // A 64-bit amount scaled down for a progress bar that counts in int.
 void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone);

@@ -309,13 +309,19 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
   auto found = m_icons.find(ext);
   const int icon = found != m_icons.end() ? found->second
                                           : (m_icons[ext] = CSystemImageList::GetIconIndex(node->name, FALSE, FALSE, TRUE));
-  HTREEITEM item = tree.InsertItem(mask, node->name, icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0, parent, after);
-  node->treeItem = item;
-  if (!item) return;
-  tree.SetItemText(item, 1, RecordSizeText(record));
-  tree.SetItemText(item, 2, RecordTimeText(record.created));
-  tree.SetItemText(item, 3, RecordTimeText(record.modified));
-  tree.SetItemText(item, 4, RecordTimeText(record.accessed));
+  // The five columns in one string, as the tree-list keeps them.
+  std::string columns;
+  columns.reserve(static_cast<size_t>(node->name.GetLength()) + 80);
+  columns.append(node->name.GetString(), static_cast<size_t>(node->name.GetLength()));
+  columns.push_back('\0');
+  if (record.damaged) columns.append(RecordSizeText(record).GetString());
+  else AppendRecordSizeText(record, &columns);
+  for (const SYSTEMTIME* t : {&record.created, &record.modified, &record.accessed}) {
+    columns.push_back('\0');
+    AppendRecordTimeText(*t, &columns);
+  }
+  node->treeItem = tree.InsertItemColumns(mask, std::move(columns), icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0,
+                                          parent, after);
 }
 
 void CChoiceFilesDlg::ReportProgress(bool names, uint32_t done, uint32_t total, uint32_t rows) {

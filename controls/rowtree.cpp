@@ -147,7 +147,7 @@ HTREEITEM RowTree::Insert(const TVINSERTSTRUCTA& is) {
   if (src.mask & TVIF_IMAGE) item->image = src.iImage;
   if (src.mask & TVIF_SELECTEDIMAGE) item->selectedImage = src.iSelectedImage;
   if (src.mask & TVIF_STATE) item->state = (src.state & src.stateMask) & ~static_cast<uint32_t>(TVIS_SELECTED);
-  if ((::GetWindowLongA(window_, GWL_STYLE) & TVS_CHECKBOXES) && StateIndex(item->state) == 0)
+  if (StateIndex(item->state) == 0 && (::GetWindowLongA(window_, GWL_STYLE) & TVS_CHECKBOXES))
     item->state |= INDEXTOSTATEIMAGEMASK(1);
 
   item->prev = after;

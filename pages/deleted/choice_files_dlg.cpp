@@ -75,7 +75,9 @@ class CChoiceFilesDlg::FillSink : public ResultFillSink {
   void ResultsListed() override { ::SendMessageA(window_, WM_FILELIST_HAS_RESULTS, 0, 0); }
 
  private:
-  static constexpr size_t kBatch = 256;
+  // A message between threads costs far more than a row (several round trips
+  // to the Wine server): rows go over a few thousand at a time.
+  static constexpr size_t kBatch = 4096;
   void Flush() {
     if (!batch_.empty() && !page_->m_job.abort.load())
       ::SendMessageA(window_, WM_FILELIST_ADD, batch_.size(), reinterpret_cast<LPARAM>(batch_.data()));

@@ -4,6 +4,8 @@
 // information files kept out of the results.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -98,4 +100,35 @@ TEST(FatVistaBin, AStoppedResolutionEndsAndSaysSo) {
   EXPECT_EQ(ResolveRecycleBinNames(&control), 0);
   EXPECT_EQ(last, total);
   EXPECT_EQ(total, 2 * gDeletedFiles.size());
+}
+
+// An emptied NTFS bin of 8,000 pairs (libntfs-3g): every item named from its
+// own partner, every partner an index file.
+TEST(ManyPairs, EveryItemIsNamedFromItsOwnPartner) {
+  ClearDeletedFiles();
+  ASSERT_EQ(RunScan("H:\\$Recycle.Bin"), 0);
+  ASSERT_EQ(gDeletedFiles.size(), 16000u);
+  EXPECT_EQ(ResolveRecycleBinNames(), 0);
+  const std::string folder = "\\S-1-5-21-1000-2000-3000-1004\\Users\\Lin\\Pictures\\";
+  std::vector<uint8_t> named(8000, 0);
+  size_t indexFiles = 0;
+  for (uint32_t i = 0; i < gDeletedFiles.size(); ++i) {
+    const std::string path = gDeletedFiles[i].path;
+    if (IsRecycleIndexRecord(i)) {
+      ++indexFiles;
+      EXPECT_NE(path.find("\\$I"), std::string::npos) << path;
+      continue;
+    }
+    ASSERT_EQ(path.compare(0, folder.size(), folder), 0) << path;
+    const int n = std::atoi(path.c_str() + folder.size());
+    ASSERT_TRUE(n >= 0 && n < 8000) << path;
+    char name[16];
+    std::snprintf(name, sizeof name, "%05d.jpg", n);
+    EXPECT_EQ(path, folder + name);
+    // The item's size is the one its partner stated (64 + n % 200 bytes).
+    EXPECT_EQ(gDeletedFiles[i].size, static_cast<uint32_t>(64 + n % 200)) << path;
+    ++named[static_cast<size_t>(n)];
+  }
+  EXPECT_EQ(indexFiles, 8000u);
+  for (size_t n = 0; n < named.size(); ++n) ASSERT_EQ(named[n], 1) << n;
 }

@@ -35,6 +35,7 @@ void RegisterTreeListClass(HINSTANCE instance) {
   wc.hbrBackground = background;
   wc.lpszClassName = kTreeListClass;
   RegisterClassA(&wc);  // a second registration fails harmlessly
+  RegisterRowTreeClass(instance);
 }
 
 // ---- CColumnTreeCtrl ------------------------------------------------------
@@ -46,7 +47,18 @@ BEGIN_MESSAGE_MAP(CColumnTreeCtrl, CTreeCtrl)
   ON_WM_PAINT()
   ON_WM_ERASEBKGND()
   ON_WM_HSCROLL()
+  ON_WM_SIZE()
 END_MESSAGE_MAP()
+
+namespace {
+void DeleteRowObject(LPARAM param) { delete reinterpret_cast<CColumnTreeItem*>(param); }
+}  // namespace
+
+// A vertical bar that comes or goes changes the width the columns have.
+void CColumnTreeCtrl::OnSize(UINT, int, int) {
+  Default();
+  RecalcHorizontalRange();
+}
 
 int CColumnTreeCtrl::InsertColumn(int column, const char* heading, int format, int width, int) {
   static const int kFormats[] = {HDF_LEFT, HDF_RIGHT, HDF_CENTER};
@@ -66,8 +78,14 @@ int CColumnTreeCtrl::InsertColumn(int column, const char* heading, int format, i
 
 HTREEITEM CColumnTreeCtrl::InsertItem(UINT mask, const char* text, int image, int selectedImage, UINT state,
                                       UINT stateMask, LPARAM param, HTREEITEM parent, HTREEITEM after) {
+  return InsertItemColumns(mask, text ? text : "", image, selectedImage, state, stateMask, param, parent, after);
+}
+
+HTREEITEM CColumnTreeCtrl::InsertItemColumns(UINT mask, std::string columns, int image, int selectedImage,
+                                             UINT state, UINT stateMask, LPARAM param, HTREEITEM parent,
+                                             HTREEITEM after) {
   auto* obj = new CColumnTreeItem;
-  obj->text = text ? text : "";
+  obj->text = std::move(columns);
   obj->userData = param;
   TVINSERTSTRUCTA is = {};
   is.hParent = parent;
@@ -79,13 +97,13 @@ HTREEITEM CColumnTreeCtrl::InsertItem(UINT mask, const char* text, int image, in
   is.item.state = state;
   is.item.stateMask = stateMask;
   is.item.lParam = reinterpret_cast<LPARAM>(obj);
-  auto item = reinterpret_cast<HTREEITEM>(::SendMessageA(m_hWnd, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&is)));
+  auto item = rows_ ? rows_->Insert(is)
+                    : reinterpret_cast<HTREEITEM>(::SendMessageA(m_hWnd, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&is)));
   if (!item) {
     delete obj;
     return nullptr;
   }
   ++itemCount_;
-  RecalcHorizontalRange();
   return item;
 }
 
@@ -100,6 +118,10 @@ HTREEITEM CColumnTreeCtrl::InsertItem(const char* text, HTREEITEM parent, HTREEI
 
 CColumnTreeItem* CColumnTreeCtrl::GetItemObject(HTREEITEM item) const {
   if (!item) return nullptr;
+  if (rows_) {
+    controls::RowTreeItem* row = rows_->Item(item);
+    return row ? reinterpret_cast<CColumnTreeItem*>(row->param) : nullptr;
+  }
   TVITEMA it = {};
   it.mask = TVIF_PARAM;
   it.hItem = item;
@@ -116,6 +138,10 @@ BOOL CColumnTreeCtrl::SetItemText(HTREEITEM item, int column, const char* text) 
   CColumnTreeItem* obj = GetItemObject(item);
   if (!obj) return FALSE;
   controls::SetColumnText(&obj->text, column, text ? text : "", obj->separator);
+  if (rows_) {
+    rows_->Repaint();
+    return TRUE;
+  }
   RECT row;
   if (TreeView_GetItemRect(m_hWnd, item, &row, FALSE)) ::InvalidateRect(m_hWnd, &row, FALSE);
   return TRUE;
@@ -176,11 +202,10 @@ BOOL CColumnTreeCtrl::DeleteTopLevelItem(int n) {
 }
 
 BOOL CColumnTreeCtrl::DeleteAllItems() {
-  BOOL locked = ::LockWindowUpdate(m_hWnd);
   HCURSOR old = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
-  BOOL ok = static_cast<BOOL>(::SendMessageA(m_hWnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)));
+  BOOL ok = rows_ ? rows_->Delete(TVI_ROOT)
+                  : static_cast<BOOL>(::SendMessageA(m_hWnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)));
   ::SetCursor(old);
-  if (locked) ::LockWindowUpdate(nullptr);
   itemCount_ = 0;
   RecalcHorizontalRange();
   return ok;
@@ -451,7 +476,10 @@ BOOL CTreeListCtrl::SubclassDlgItem(UINT id, CWnd* parent) {
   DWORD style = WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
                 TVS_SHOWSELALWAYS | TVS_CHECKBOXES | TVS_FULLROWSELECT | TVS_NOHSCROLL;
   RECT treeRect = {0, headerHeight, client.right, std::max<LONG>(headerHeight, client.bottom)};
-  m_tree.CWnd::Create(WC_TREEVIEWA, "", style, treeRect, this, IDC_TREELIST_TREE);
+  RegisterRowTreeClass(AfxGetInstanceHandle());
+  m_tree.CWnd::Create(kRowTreeClass, "", style, treeRect, this, IDC_TREELIST_TREE);
+  m_tree.rows_ = controls::RowTreeOf(m_tree.m_hWnd);
+  if (m_tree.rows_) m_tree.rows_->SetParamDeleter(&DeleteRowObject);
   m_tree.SetFont(&m_tree.m_font, FALSE);
 
   m_tree.m_checkImages.Create(IDB_TREE_CHECKBOXES, itemHeight_, 1, RGB(255, 0, 255));
@@ -484,13 +512,17 @@ void ExpandSubtree(HWND tree, HTREEITEM item, UINT code) {
 }  // namespace
 
 void CTreeListCtrl::ExpandAll(BOOL expand) {
-  UINT code = expand ? TVE_EXPAND : TVE_COLLAPSE;
   HWND tree = m_tree.m_hWnd;
-  TreeDrawingOff bulk(tree);
-  for (HTREEITEM r = TreeView_GetRoot(tree); r; r = TreeView_GetNextSibling(tree, r)) {
-    if (!TreeView_GetChild(tree, r)) continue;
-    ExpandSubtree(tree, r, code);
-    TreeView_Expand(tree, r, code);
+  if (m_tree.rows_) {
+    m_tree.rows_->ExpandAll(expand != FALSE);
+  } else {
+    UINT code = expand ? TVE_EXPAND : TVE_COLLAPSE;
+    TreeDrawingOff bulk(tree);
+    for (HTREEITEM r = TreeView_GetRoot(tree); r; r = TreeView_GetNextSibling(tree, r)) {
+      if (!TreeView_GetChild(tree, r)) continue;
+      ExpandSubtree(tree, r, code);
+      TreeView_Expand(tree, r, code);
+    }
   }
   m_tree.RecalcHorizontalRange();
 }

@@ -2,15 +2,20 @@
 //
 // A dialog template places a custom control of class "MERLO_TREE_LIST_CTRL";
 // the page calls CTreeListCtrl::SubclassDlgItem in OnInitDialog, which builds
-// a header (id 337) and a CColumnTreeCtrl (id 373) inside it. The tree's own
-// labels stay empty: every column, column 0 included, is drawn by the tree's
-// paint over its lines, buttons, check boxes and images.
+// a header (id 337) and a CColumnTreeCtrl (id 373) inside it. The tree is
+// our own tree window (rowtree.h), which answers the tree-view messages in
+// time independent of its row count. The tree's own labels stay empty:
+// every column, column 0 included, is drawn by the tree's paint over its
+// lines, buttons, check boxes and images.
 #pragma once
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "checktree.h"
 #include "fwlink.h"
+#include "rowtree.h"
 #include "treeviewchecks.h"
 
 // Holds the tree's drawing off while many rows change state at once. A
@@ -71,6 +76,10 @@ class CColumnTreeCtrl : public CTreeCtrl {
   HTREEITEM InsertItem(const char* text, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
   HTREEITEM InsertItem(UINT mask, const char* text, int image, int selectedImage, UINT state, UINT stateMask,
                        LPARAM param, HTREEITEM parent, HTREEITEM after);
+  // A row whose columns are given at once, joined by the row's separator
+  // ('\0'; column 0 first): one allocation, no per-column edit.
+  HTREEITEM InsertItemColumns(UINT mask, std::string columns, int image, int selectedImage, UINT state,
+                              UINT stateMask, LPARAM param, HTREEITEM parent, HTREEITEM after);
   BOOL SetItemText(HTREEITEM item, int column, const char* text);
   CString GetItemText(HTREEITEM item, int column = 0) const;
   CColumnTreeItem* GetItemObject(HTREEITEM item) const;
@@ -85,7 +94,9 @@ class CColumnTreeCtrl : public CTreeCtrl {
   BOOL DeleteItem(HTREEITEM item);
   BOOL DeleteTopLevelItem(int n);
   BOOL DeleteAllItems();
-  int GetItemCount() const { return itemCount_; }
+  int GetItemCount() const { return rows_ ? static_cast<int>(std::min<size_t>(rows_->Count(), INT32_MAX)) : itemCount_; }
+  // The tree window's items (null before the window exists).
+  controls::RowTree* Rows() const { return rows_; }
 
   int GetColumnCount() const { return columnCount_; }
   int GetColumnWidth(int column) const;
@@ -116,10 +127,12 @@ class CColumnTreeCtrl : public CTreeCtrl {
   void OnPaint();
   BOOL OnEraseBkgnd(CDC* dc);
   void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+  void OnSize(UINT type, int cx, int cy);
   void OnDeleteItemReflect(NMHDR* hdr, LRESULT* result);
   DECLARE_MESSAGE_MAP()
 
  private:
+  controls::RowTree* rows_ = nullptr;
   UINT lastHitFlags_ = 0;
   int columnCount_ = 0;
   int totalWidth_ = 0;

@@ -50,6 +50,8 @@ enum : UINT {
   WM_UFLIST_ADD = WM_APP + 311,          // unformat result fill -> its page: rows to add
   WM_DELSCAN_FINISHED = WM_APP + 350,    // deleted-file scan page, after WM_DELSCAN_DONE
   WM_COPYOUT_FINISHED = WM_APP + 352,    // copy-out progress pages, after the worker's end
+  WM_FILELIST_COUNT = WM_APP + 361,      // deleted-file result page: its fill's running count changed
+  WM_FILELIST_STOP = WM_APP + 362,       // its busy box -> the page: the user stopped the fill
 };
 
 namespace private_messages {

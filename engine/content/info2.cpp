@@ -125,21 +125,24 @@ bool IsInfo2Name(const char* name) {
   return lstrcmpiA(name + 1, "NFO2") == 0 || lstrcmpiA(name + 1, "NFO") == 0;
 }
 
-bool FormerPathOfBinItem(const std::vector<Info2Entry>& entries, const BinItemName& item, uint64_t fileSize,
-                         std::string* former) {
+namespace {
+
+// The former path among the entries that carry the item's number and drive.
+bool FormerPathAmong(const std::vector<const Info2Entry*>& entries, const BinItemName& item, uint64_t fileSize,
+                     std::string* former) {
   struct Candidate {
     std::string path;
     uint32_t size;
   };
   std::vector<Candidate> candidates;
-  for (const Info2Entry& e : entries) {
-    if (e.number != item.number || e.drive >= 26 || static_cast<char>('A' + e.drive) != item.letter) continue;
+  for (const Info2Entry* e : entries) {
+    if (e->number != item.number || e->drive >= 26 || static_cast<char>('A' + e->drive) != item.letter) continue;
     char text[kFormerPathBytes + 1];
-    if (!FormerPathText(e.path.data(), e.path.size(), text, sizeof text)) continue;
+    if (!FormerPathText(e->path.data(), e->path.size(), text, sizeof text)) continue;
     if (UpperLetter(text[0]) != item.letter) continue;
     const std::string path(text);
     if (!SameText(ExtensionOf(path), item.extension)) continue;
-    candidates.push_back({path, e.size});
+    candidates.push_back({path, e->size});
   }
   auto onePath = [&](const std::vector<Candidate>& list) {
     for (const Candidate& c : list)
@@ -157,4 +160,31 @@ bool FormerPathOfBinItem(const std::vector<Info2Entry>& entries, const BinItemNa
   if (!onePath(fitting)) return false;
   *former = fitting.front().path;
   return true;
+}
+
+uint64_t NumberKey(uint32_t drive, uint32_t number) { return static_cast<uint64_t>(drive) << 32 | number; }
+
+}  // namespace
+
+bool FormerPathOfBinItem(const std::vector<Info2Entry>& entries, const BinItemName& item, uint64_t fileSize,
+                         std::string* former) {
+  std::vector<const Info2Entry*> all;
+  all.reserve(entries.size());
+  for (const Info2Entry& e : entries) all.push_back(&e);
+  return FormerPathAmong(all, item, fileSize, former);
+}
+
+Info2Lookup::Info2Lookup(std::vector<Info2Entry> entries) : entries_(std::move(entries)) {
+  for (uint32_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].drive < 26) byNumber_[NumberKey(entries_[i].drive, entries_[i].number)].push_back(i);
+}
+
+bool Info2Lookup::FormerPath(const BinItemName& item, uint64_t fileSize, std::string* former) const {
+  if (item.letter < 'A' || item.letter > 'Z') return false;
+  auto found = byNumber_.find(NumberKey(static_cast<uint32_t>(item.letter - 'A'), item.number));
+  if (found == byNumber_.end()) return false;
+  std::vector<const Info2Entry*> named;
+  named.reserve(found->second.size());
+  for (uint32_t i : found->second) named.push_back(&entries_[i]);
+  return FormerPathAmong(named, item, fileSize, former);
 }

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 constexpr uint32_t kInfo2HeaderBytes = 20;
@@ -66,3 +67,16 @@ bool IsInfo2Name(const char* name);
 // more than one path, or none: false.
 bool FormerPathOfBinItem(const std::vector<Info2Entry>& entries, const BinItemName& item, uint64_t fileSize,
                          std::string* former);
+
+// The same answers for many items of one folder: the entries are indexed
+// once by number and drive, so that a bin of many items whose index files
+// all number from 1 again is read in time linear in items and entries.
+class Info2Lookup {
+ public:
+  explicit Info2Lookup(std::vector<Info2Entry> entries);
+  bool FormerPath(const BinItemName& item, uint64_t fileSize, std::string* former) const;
+
+ private:
+  std::vector<Info2Entry> entries_;
+  std::unordered_map<uint64_t, std::vector<uint32_t>> byNumber_;   // (drive << 32 | number) -> entries
+};

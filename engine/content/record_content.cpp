@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "disk/raw.h"
@@ -28,7 +29,15 @@ namespace {
 uint64_t gCacheLocation;
 uint8_t gCacheDrive;
 
-void InvalidateRecycleInfoCache() { gRecycleInfoCache.valid = false; }
+// The records the last resolution took for index files of a bin.
+std::vector<uint8_t> gIndexRecords;
+std::mutex gIndexRecordsLock;
+
+void InvalidateRecycleInfoCache() {
+  gRecycleInfoCache.valid = false;
+  std::lock_guard<std::mutex> lock(gIndexRecordsLock);
+  gIndexRecords.clear();
+}
 
 const bool kCacheHookRegistered = (RegisterDeletedFilesClearHook(&InvalidateRecycleInfoCache), true);
 
@@ -162,7 +171,7 @@ struct BinFolder {
   std::vector<uint32_t> indexFiles;   // the records of its "INFO2" files
   bool loaded = false;
   bool usable = true;                 // false: too many index files, or over the read budget
-  std::vector<Info2Entry> entries;
+  std::unique_ptr<Info2Lookup> entries;
 };
 
 // More index files than this in one bin folder are not a bin's; and the
@@ -219,8 +228,32 @@ std::string FolderKey(uint8_t drive, const std::string& folder) {
 // Gives every bin item of Windows 95 to XP ("D<letter><n>.ext", a file or a
 // folder directly in its bin folder) the path its folder's index files name,
 // below that bin folder. paths: the records' paths before any was renamed.
-void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vector<uint8_t>& drives,
-                         const std::vector<uint64_t>& sizes) {
+bool Stopped(const BinNameProgress* control) { return control && control->stop && control->stop->load(); }
+
+void Report(const BinNameProgress* control, uint32_t done, uint32_t total) {
+  if (control && control->progress) control->progress(done, total);
+}
+
+constexpr uint32_t kReportEvery = 512;
+
+void ApplyRenames(const std::vector<std::string>& paths, const std::vector<std::pair<uint32_t, std::string>>& renames) {
+  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
+  for (const auto& r : renames) {
+    if (r.first >= gDeletedFiles.size() || r.first >= paths.size()) continue;
+    DeletedFileRecord& record = gDeletedFiles[r.first];
+    if (std::strncmp(record.path, paths[r.first].c_str(), sizeof record.path) != 0) continue;
+    std::memset(record.path, 0, sizeof record.path);
+    std::memcpy(record.path, r.second.data(), std::min(r.second.size(), sizeof record.path - 1));
+  }
+}
+
+// Gives every bin item of Windows 95 to XP ("D<letter><n>.ext", a file or a
+// folder directly in its bin folder) the path its folder's index files name,
+// below that bin folder; marks the index files. paths: the records' paths
+// before any was renamed. False when stopped.
+bool ResolveBinItemNames(const std::vector<std::string>& paths, const std::vector<uint8_t>& drives,
+                         const std::vector<uint64_t>& sizes, std::vector<uint8_t>* indexRecords,
+                         const BinNameProgress* control, uint32_t reportedBefore, uint32_t total) {
   std::map<std::string, BinFolder> folders;
   for (uint32_t i = 0; i < paths.size(); ++i) {
     const auto parts = PathComponents(paths[i]);
@@ -229,11 +262,12 @@ void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vecto
     std::string folder;
     if (!IsInfo2Name(name.c_str()) || !BinPlace(paths[i], parts, parts.size() - 1, &folder)) continue;
     folders[FolderKey(drives[i], folder)].indexFiles.push_back(i);
+    (*indexRecords)[i] = 1;
   }
-  if (folders.empty()) return;
+  if (folders.empty()) return true;
 
   size_t indexFilesRead = 0;
-  auto entriesOf = [&](BinFolder& bin) -> const std::vector<Info2Entry>* {
+  auto entriesOf = [&](BinFolder& bin) -> const Info2Lookup* {
     if (!bin.loaded) {
       bin.loaded = true;
       if (bin.indexFiles.size() > kMaxIndexFilesPerFolder ||
@@ -242,19 +276,29 @@ void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vecto
         return nullptr;
       }
       std::vector<uint8_t> bytes;
+      std::vector<Info2Entry> entries;
       for (uint32_t index : bin.indexFiles) {
         ++indexFilesRead;
         if (ReadRecordContentUpTo(index, kInfo2MaxBytes, &bytes) <= 0) continue;
         std::vector<Info2Entry> more = ParseInfo2(bytes.data(), bytes.size());
-        bin.entries.insert(bin.entries.end(), std::make_move_iterator(more.begin()),
-                           std::make_move_iterator(more.end()));
+        entries.insert(entries.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
       }
+      bin.entries.reset(new Info2Lookup(std::move(entries)));
     }
-    return bin.usable ? &bin.entries : nullptr;
+    return bin.usable ? bin.entries.get() : nullptr;
   };
 
   std::vector<std::pair<uint32_t, std::string>> renames;
+  bool stopped = false;
   for (uint32_t i = 0; i < paths.size(); ++i) {
+    if (i % kReportEvery == 0) {
+      if (Stopped(control)) {
+        stopped = true;
+        break;
+      }
+      Report(control, reportedBefore + i, total);
+    }
+    if ((*indexRecords)[i]) continue;
     const std::string& path = paths[i];
     const auto parts = PathComponents(path);
     for (size_t item = 0; item < 2 && item < parts.size(); ++item) {
@@ -264,11 +308,11 @@ void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vecto
       if (!ParseBinItemName(itemName.c_str(), &parsed) || !BinPlace(path, parts, item, &folder)) continue;
       auto bin = folders.find(FolderKey(drives[i], folder));
       if (bin == folders.end()) continue;
-      const std::vector<Info2Entry>* entries = entriesOf(bin->second);
+      const Info2Lookup* entries = entriesOf(bin->second);
       if (!entries) break;
       const bool isFile = item + 1 == parts.size();
       std::string former;
-      if (!FormerPathOfBinItem(*entries, parsed, isFile ? sizes[i] : UINT64_MAX, &former)) break;
+      if (!entries->FormerPath(parsed, isFile ? sizes[i] : UINT64_MAX, &former)) break;
       // The bin folder, the former path without its drive letter, then
       // (below an item that is a folder) the rest of the record's path.
       std::string renamed = folder + former.substr(2) + path.substr(parts[item].second);
@@ -277,15 +321,140 @@ void ResolveBinItemNames(const std::vector<std::string>& paths, const std::vecto
       break;
     }
   }
+  ApplyRenames(paths, renames);
+  return !stopped;
+}
 
-  std::lock_guard<std::mutex> lock(gDeletedFilesLock);
-  for (const auto& r : renames) {
-    if (r.first >= gDeletedFiles.size()) continue;
-    DeletedFileRecord& record = gDeletedFiles[r.first];
-    if (std::strncmp(record.path, paths[r.first].c_str(), sizeof record.path) != 0) continue;
-    std::memset(record.path, 0, sizeof record.path);
-    std::memcpy(record.path, r.second.data(), r.second.size());
+// ---- bins of Vista and later --------------------------------------------------
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+std::string UpperText(const std::string& text) {
+  std::string out(text);
+  for (char& c : out) c = UpperAscii(c);
+  return out;
+}
+
+// A name as a deleted 8.3 entry leaves it: eight characters, a dot and up
+// to three more, no space.
+bool HasShortShape(const std::string& name) {
+  const size_t dot = name.find('.');
+  const size_t base = dot == std::string::npos ? name.size() : dot;
+  if (base != 8) return false;
+  if (dot != std::string::npos && (name.size() - dot - 1 < 1 || name.size() - dot - 1 > 3)) return false;
+  if (dot != std::string::npos && name.find('.', dot + 1) != std::string::npos) return false;
+  return name.find(' ') == std::string::npos;
+}
+
+// Whether a name is that of a bin's data file ('R') or information file
+// ('I'): "$R..." / "$I...", or, as FAT keeps a deleted short name whose
+// first byte is lost, "?R??????.ext" / "?I??????.ext".
+enum class BinShape { None, Named, Short };
+BinShape BinNameShape(const std::string& name, char kind) {
+  if (name.size() < 3 || UpperAscii(name[1]) != kind) return BinShape::None;
+  if (name[0] == '$') return BinShape::Named;
+  if (static_cast<unsigned char>(name[0]) >= 0x80 || name[0] == '.') return BinShape::None;
+  return HasShortShape(name) ? BinShape::Short : BinShape::None;
+}
+
+std::string ExtensionOfName(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : UpperText(name.substr(dot + 1));
+}
+
+// Where an information file is found again: drive, folder, the name after
+// its first two characters.
+std::string PartnerKey(uint8_t drive, const std::string& path, size_t nameStart, size_t nameEnd) {
+  std::string key(1, static_cast<char>(drive));
+  key += UpperText(path.substr(0, nameStart));
+  key += UpperText(path.substr(nameStart + 2, nameEnd - nameStart - 2));
+  return key;
+}
+
+// An item's stored former path when its extension is the item's own (or,
+// for a short name, the item's three letters begin it).
+bool ExtensionFits(const std::string& itemName, BinShape shape, const std::string& stored) {
+  const std::string mine = ExtensionOfName(itemName);
+  const std::string theirs = ExtensionOfName(stored.substr(NameStart(stored.c_str())));
+  if (mine == theirs) return true;
+  return shape == BinShape::Short && mine.size() == 3 && theirs.size() > 3 && theirs.compare(0, 3, mine) == 0;
+}
+
+// Renames the items of bins of Vista and later; marks their information
+// files. False when stopped.
+bool ResolveVistaBinNames(const std::vector<std::string>& paths, const std::vector<uint8_t>& drives,
+                          const std::vector<uint64_t>& sizes, std::vector<uint8_t>* indexRecords,
+                          const BinNameProgress* control, uint32_t total) {
+  const uint32_t count = static_cast<uint32_t>(paths.size());
+  // Every information file, once: by drive, folder and the rest of its name.
+  std::unordered_map<std::string, uint32_t> partners;
+  std::vector<BinShape> infoShape(count, BinShape::None);
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto parts = PathComponents(paths[i]);
+    if (parts.empty()) continue;
+    const std::string name = paths[i].substr(parts.back().first, parts.back().second - parts.back().first);
+    const BinShape shape = BinNameShape(name, 'I');
+    if (shape == BinShape::None) continue;
+    infoShape[i] = shape;
+    if (shape == BinShape::Named) (*indexRecords)[i] = 1;
+    partners.emplace(PartnerKey(drives[i], paths[i], parts.back().first, parts.back().second), i);
   }
+  if (partners.empty()) return true;
+
+  // A partner's stored path, read once however many records lie below its item.
+  std::unordered_map<uint32_t, std::string> stored;
+  auto storedPath = [&](uint32_t partner) -> const std::string& {
+    auto found = stored.find(partner);
+    if (found != stored.end()) return found->second;
+    std::string text;
+    uint8_t info[kInfoBytes];
+    char path[kMaxRecyclePath + 1];
+    if (ReadRecordContent(partner, info, kInfoBytes) >= 0 && StoredPath(info, kInfoBytes, path, sizeof path))
+      text = path;
+    return stored.emplace(partner, std::move(text)).first->second;
+  };
+
+  std::vector<std::pair<uint32_t, std::string>> renames;
+  std::vector<uint8_t> partnered(count, 0);
+  bool stopped = false;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i % kReportEvery == 0) {
+      if (Stopped(control)) {
+        stopped = true;
+        break;
+      }
+      Report(control, i, total);
+    }
+    if (infoShape[i] == BinShape::Named) continue;
+    const std::string& path = paths[i];
+    const auto parts = PathComponents(path);
+    for (size_t item = 0; item < parts.size(); ++item) {
+      const std::string name = path.substr(parts[item].first, parts[item].second - parts[item].first);
+      const BinShape shape = BinNameShape(name, 'R');
+      if (shape == BinShape::None) continue;
+      auto partner = partners.find(PartnerKey(drives[i], path, parts[item].first, parts[item].second));
+      if (partner == partners.end() || partner->second == i) continue;
+      partnered[partner->second] = 1;
+      const std::string& former = storedPath(partner->second);
+      if (former.size() < 3 || !ExtensionFits(name, shape, former)) break;
+      const bool isFile = item + 1 == parts.size();
+      // The item's folder (without its backslash), the former path without
+      // its drive letter, then what lies below an item that is a folder.
+      const std::string folder = parts[item].first ? path.substr(0, parts[item].first - 1) : std::string();
+      std::string renamed = folder + former.substr(2) + path.substr(parts[item].second);
+      if (renamed.size() > (isFile ? kMaxRecyclePath : sizeof(DeletedFileRecord::path) - 1)) break;
+      renames.emplace_back(i, std::move(renamed));
+      break;
+    }
+  }
+  // A short name is an information file when its data file was found, or
+  // when it reads as one; otherwise it is the user's file.
+  for (uint32_t i = 0; i < count && !stopped; ++i) {
+    if (infoShape[i] != BinShape::Short) continue;
+    if (partnered[i] || (sizes[i] >= 24 && sizes[i] <= kInfoBytes && !storedPath(i).empty())) (*indexRecords)[i] = 1;
+  }
+  ApplyRenames(paths, renames);
+  return !stopped;
 }
 
 }  // namespace
@@ -403,7 +572,7 @@ int ResolveRecycleBinName(uint32_t index) {
   return 0;
 }
 
-int ResolveRecycleBinNames() {
+int ResolveRecycleBinNames(const BinNameProgress* control) {
   // The records as the scans left them: a path one road gave a record is
   // not taken for a bin item's by the other.
   std::vector<std::string> paths;
@@ -412,21 +581,28 @@ int ResolveRecycleBinNames() {
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
     paths.reserve(gDeletedFiles.size());
+    drives.reserve(gDeletedFiles.size());
+    sizes.reserve(gDeletedFiles.size());
     for (const DeletedFileRecord& r : gDeletedFiles) {
       paths.emplace_back(r.path, strnlen(r.path, sizeof r.path));
       drives.push_back(r.driveIndex);
       sizes.push_back(RecordSize(r));
     }
   }
-  for (uint32_t i = 0; i < DeletedFileCount(); ++i) {
-    bool candidate = false;
-    {
-      std::lock_guard<std::mutex> lock(gDeletedFilesLock);
-      if (i >= gDeletedFiles.size()) break;
-      candidate = std::strstr(gDeletedFiles[i].path, "\\$R") != nullptr;
-    }
-    if (candidate) ResolveRecycleBinName(i);
+  const uint32_t count = static_cast<uint32_t>(paths.size());
+  const uint32_t total = count > UINT32_MAX / 2 ? UINT32_MAX : 2 * count;
+  std::vector<uint8_t> indexRecords(paths.size(), 0);
+  bool whole = ResolveVistaBinNames(paths, drives, sizes, &indexRecords, control, total) &&
+               ResolveBinItemNames(paths, drives, sizes, &indexRecords, control, count, total);
+  if (whole) Report(control, total, total);
+  {
+    std::lock_guard<std::mutex> lock(gIndexRecordsLock);
+    gIndexRecords.swap(indexRecords);
   }
-  ResolveBinItemNames(paths, drives, sizes);
-  return 0;
+  return whole ? 0 : 1;
+}
+
+bool IsRecycleIndexRecord(uint32_t index) {
+  std::lock_guard<std::mutex> lock(gIndexRecordsLock);
+  return index < gIndexRecords.size() && gIndexRecords[index] != 0;
 }

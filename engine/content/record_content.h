@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Reads the first byteCount bytes of record `index` of gDeletedFiles into
@@ -19,14 +21,34 @@ int ReadRecordContent(uint32_t index, void* buffer, uint32_t byteCount);
 // the record, its volume or its data cannot be read at all.
 int ReadRecordContentUpTo(uint32_t index, uint32_t maxBytes, std::vector<uint8_t>* out);
 
-// For every record whose file name begins with "$R", ResolveRecycleBinName.
-// Then every item of a bin of Windows 95 to XP ("D<letter><n>.ext" directly
-// in the scanned bin folder, or in a user's "S-1-..." folder in it) whose
-// folder holds an index file the scan found (content/info2.h) is given the
-// path that index file names, below that folder; an item that is a folder
-// gives its path to every record below it. A record whose former path is
-// not known for sure keeps its name. Returns 0.
-int ResolveRecycleBinNames();
+// What a resolution over many records obeys and tells: `stop` is polled and
+// ends it early (the names resolved so far are kept); progress(done, total)
+// is called every few hundred records.
+struct BinNameProgress {
+  const std::atomic<bool>* stop = nullptr;
+  std::function<void(uint32_t done, uint32_t total)> progress;
+};
+
+// Gives the items of every recycle bin the scan found back their former
+// names, in time linear in the records (the partners and index files are
+// indexed once by drive, folder and name).
+// Vista and later: an item "$R<rest>" (a file, or a folder whose records lie
+// below it) directly in its folder takes the path its partner "$I<rest>" of
+// the same folder and drive stored, below that folder, when the stored name
+// has the item's extension. On FAT a deleted 8.3 entry has lost its first
+// byte: "?R??????.ext" beside "?I??????.ext" is matched the same way.
+// Windows 95 to XP: every item ("D<letter><n>.ext" directly in the scanned
+// bin folder, or in a user's "S-1-..." folder in it) whose folder holds an
+// index file the scan found (content/info2.h) is given the path that index
+// file names, below that folder; an item that is a folder gives its path to
+// every record below it. A record whose former path is not known for sure
+// keeps its name. The index files themselves ("$I...", a matched "?I...",
+// INFO2) are marked (IsRecycleIndexRecord). Returns 0, or 1 when stopped.
+int ResolveRecycleBinNames(const BinNameProgress* control = nullptr);
+
+// Whether the last ResolveRecycleBinNames took record `index` for an index
+// file of a bin (never a file of the user's: not listed, not copied).
+bool IsRecycleIndexRecord(uint32_t index);
 
 // The longest former path a recycle-bin entry may give, in bytes.
 constexpr size_t kFormerPathBytes = 260;

@@ -57,10 +57,15 @@ BinItemName Name(const char* text) {
   return n;
 }
 
+// The answer of the one-item walk, which the folder's indexed lookup must give too.
 std::string Former(const std::vector<Item>& items, const char* name, uint64_t size = 1000) {
   const std::vector<uint8_t> bytes = Info2(items);
-  std::string former;
-  if (!FormerPathOfBinItem(ParseInfo2(bytes.data(), bytes.size()), Name(name), size, &former)) return "-";
+  std::string former, looked;
+  const bool found = FormerPathOfBinItem(ParseInfo2(bytes.data(), bytes.size()), Name(name), size, &former);
+  const Info2Lookup lookup(ParseInfo2(bytes.data(), bytes.size()));
+  EXPECT_EQ(lookup.FormerPath(Name(name), size, &looked), found) << name;
+  if (!found) return "-";
+  EXPECT_EQ(looked, former) << name;
   return former;
 }
 
@@ -196,6 +201,29 @@ TEST(Info2, EntriesOfBinsEmptiedBeforeDoNotMakeANameUp) {
   EXPECT_EQ(Former({Wide(1, L"C:\\A"), Wide(1, L"C:\\B")}, "Dc1", UINT64_MAX), "-");
   // A sound entry is not spoiled by an unsound one of the same number.
   EXPECT_EQ(Former({Wide(1, L"C:\\..\\x.jpg"), Wide(1, L"C:\\a.jpg")}, "Dc1.jpg"), "C:\\a.jpg");
+}
+
+TEST(Info2, ManyIndexFilesNumberingFromOneAgainAreLookedUpByNumber) {
+  // 64 bins emptied one after the other: each index file numbers its items
+  // from 1, and only the last one's sizes fit the items found.
+  std::vector<Item> all;
+  for (int copy = 0; copy < 64; ++copy)
+    for (uint32_t n = 1; n <= 400; ++n) {
+      const bool last = copy == 63;
+      all.push_back(Wide(n, L"C:\\bin" + std::to_wstring(copy) + L"\\f" + std::to_wstring(n) + L".jpg",
+                         last ? 8192 : 65536 * 8));
+    }
+  const std::vector<uint8_t> bytes = Info2(all);
+  const Info2Lookup lookup(ParseInfo2(bytes.data(), bytes.size()));
+  for (uint32_t n = 1; n <= 400; ++n) {
+    std::string former;
+    const std::string item = "Dc" + std::to_string(n) + ".jpg";
+    ASSERT_TRUE(lookup.FormerPath(Name(item.c_str()), 5000, &former)) << n;
+    EXPECT_EQ(former, "C:\\bin63\\f" + std::to_string(n) + ".jpg");
+  }
+  std::string none;
+  EXPECT_FALSE(lookup.FormerPath(Name("Dc401.jpg"), 5000, &none));
+  EXPECT_FALSE(lookup.FormerPath(Name("Dd1.jpg"), 5000, &none));   // another drive
 }
 
 // ---- on the scanned images -------------------------------------------------------------------

@@ -127,6 +127,7 @@ LRESULT CStopScanMBDlg::OnNcHitTest(CPoint point) {
 
 BEGIN_MESSAGE_MAP(CProtectingDlg, CDialog)
   ON_MESSAGE(WM_FILELIST_DONE, &CProtectingDlg::OnFileListDone)
+  ON_BN_CLICKED(IDC_BUSY_STOP, &CProtectingDlg::OnStop)
   ON_WM_SYSCOMMAND()
   ON_WM_DESTROY()
   ON_WM_ERASEBKGND()
@@ -141,6 +142,8 @@ CProtectingDlgUf::CProtectingDlgUf(CWnd* parent) : CProtectingDlg(IDD_BUSY_FILL_
 BOOL CProtectingDlg::Show(CWnd* parent) {
   if (m_hWnd) return FALSE;
   m_owner = DisableOwnerOf(parent, &m_ownerDisabled);
+  m_page = parent ? parent->m_hWnd : nullptr;
+  m_stopAsked = false;
   if (!Create(m_nIDTemplate, parent)) {
     EnableOwnerAgain(m_owner, &m_ownerDisabled);
     return FALSE;
@@ -170,7 +173,27 @@ BOOL CProtectingDlg::OnInitDialog() {
   m_text.SubclassDlgItem(IDC_BUSY_TEXT, this);
   StyleBoxLabels(m_title, m_text);
   StyleBusyBar(m_bar, 250);
+  if (GetDlgItem(IDC_BUSY_COUNT)) {
+    m_count.SubclassDlgItem(IDC_BUSY_COUNT, this);
+    StyleBodyText(m_count, true);
+  }
+  if (GetDlgItem(IDC_BUSY_STOP)) {
+    m_stop.SubclassDlgItem(IDC_BUSY_STOP, this);
+    SkinBackButton(m_stop);
+  }
   return TRUE;
+}
+
+void CProtectingDlg::SetCountText(const char* text) {
+  if (m_count.m_hWnd) m_count.SetText(text);
+}
+
+// The list keeps what was filled: the page stops its worker and shows it.
+void CProtectingDlg::OnStop() {
+  if (m_stopAsked) return;
+  m_stopAsked = true;
+  if (m_stop.m_hWnd) m_stop.EnableWindow(FALSE);
+  if (m_page && ::IsWindow(m_page)) ::PostMessageA(m_page, WM_FILELIST_STOP, 0, 0);
 }
 
 LRESULT CProtectingDlg::OnFileListDone(WPARAM, LPARAM) {

@@ -72,6 +72,10 @@ class CProtectingDlg : public CDialog {
   HWND Owner() const { return m_owner; }
   BOOL OwnerDisabledByBox() const { return m_ownerDisabled; }
   CQCBusyProgressCtrl& Bar() { return m_bar; }
+  // The running count under the bar (boxes whose template has one).
+  void SetCountText(const char* text);
+  // The stop button was pressed (the page was sent WM_FILELIST_STOP).
+  bool StopAsked() const { return m_stopAsked; }
 
  protected:
   CProtectingDlg(UINT templateId, CWnd* parent);
@@ -84,13 +88,18 @@ class CProtectingDlg : public CDialog {
   void OnSysCommand(UINT id, LPARAM lp);
   void OnDestroy();
   BOOL OnEraseBkgnd(CDC* dc);
+  void OnStop();
   DECLARE_MESSAGE_MAP()
 
   CQCBusyProgressCtrl m_bar;
   CLabel m_title;
   CLabel m_text;
+  CLabel m_count;
+  CATSkinButton m_stop;
   HWND m_owner = nullptr;
+  HWND m_page = nullptr;   // who is told of the stop
   BOOL m_ownerDisabled = FALSE;
+  bool m_stopAsked = false;
 };
 
 class CProtectingDlgUf : public CProtectingDlg {

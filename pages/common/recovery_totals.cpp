@@ -53,13 +53,54 @@ bool DriveFreeBytes(char letter, uint64_t* freeBytes) {
   return true;
 }
 
+namespace {
+void AppendNumber(uint64_t n, int width, std::string* out) {
+  char digits[24];
+  int k = 0;
+  do {
+    digits[k++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n);
+  while (k < width && k < static_cast<int>(sizeof digits)) digits[k++] = '0';
+  while (k) out->push_back(digits[--k]);
+}
+}  // namespace
+
+void AppendFileSizeText(uint64_t size, std::string* out) {
+  if (size < 1024) {
+    AppendNumber(size, 0, out);
+    out->append(" Byte");
+  } else {
+    AppendNumber(size >> 10, 0, out);
+    out->append(" KB");
+  }
+}
+
+void AppendRecordSizeText(const DeletedFileRecord& record, std::string* out) {
+  AppendFileSizeText(RecordSize(record), out);
+}
+
+void AppendRecordTimeText(const SYSTEMTIME& t, std::string* out) {
+  const WORD parts[6] = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  static const char kAfter[6] = {'-', '-', ' ', ':', ':', 0};
+  for (int i = 0; i < 6; ++i) {
+    AppendNumber(parts[i], i == 0 ? 4 : 2, out);
+    if (kAfter[i]) out->push_back(kAfter[i]);
+  }
+}
+
+void AppendRecordDateText(const SYSTEMTIME& t, std::string* out) {
+  AppendNumber(t.wYear, 4, out);
+  out->push_back('-');
+  AppendNumber(t.wMonth, 2, out);
+  out->push_back('-');
+  AppendNumber(t.wDay, 2, out);
+}
+
 CString FileSizeText(uint64_t size) {
-  CString text;
-  if (size < 1024)
-    text.Format("%llu Byte", static_cast<unsigned long long>(size));
-  else
-    text.Format("%llu KB", static_cast<unsigned long long>(size >> 10));
-  return text;
+  std::string plain;
+  AppendFileSizeText(size, &plain);
+  return CString(plain.c_str());
 }
 
 CString RecordSizeText(const DeletedFileRecord& record) {
@@ -75,15 +116,15 @@ CString RecordSizeText(const DeletedFileRecord& record) {
 }
 
 CString RecordTimeText(const SYSTEMTIME& t) {
-  CString text;
-  text.Format("%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-  return text;
+  std::string text;
+  AppendRecordTimeText(t, &text);
+  return CString(text.c_str());
 }
 
 CString RecordDateText(const SYSTEMTIME& t) {
-  CString text;
-  text.Format("%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
-  return text;
+  std::string text;
+  AppendRecordDateText(t, &text);
+  return CString(text.c_str());
 }
 
 void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone) {

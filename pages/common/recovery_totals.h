@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "fw_string.h"
 #include "state.h"
@@ -45,6 +46,12 @@ CString FileSizeText(uint64_t size);
 CString RecordSizeText(const DeletedFileRecord& record);
 CString RecordTimeText(const SYSTEMTIME& time);
 CString RecordDateText(const SYSTEMTIME& time);
+// The same texts appended to a row being built (the size one for a record
+// not marked damaged).
+void AppendFileSizeText(uint64_t size, std::string* out);
+void AppendRecordSizeText(const DeletedFileRecord& record, std::string* out);
+void AppendRecordTimeText(const SYSTEMTIME& time, std::string* out);
+void AppendRecordDateText(const SYSTEMTIME& time, std::string* out);
 
 // A 64-bit amount scaled down for a progress bar that counts in int.
 void ScaleForBar(uint64_t total, uint64_t done, int* barTotal, int* barDone);

@@ -192,10 +192,6 @@ bool WalkRecordIntoTree(const char* path, int32_t recordIndex, ResultFillSink* s
 
 namespace {
 
-bool IsRecycleInformationFile(const char* path) {
-  return std::strstr(path, "\\$I") != nullptr;
-}
-
 // The record as it stands, taken under the lock (the vector does not change
 // while a result page lives; the lock only guards against a reallocation
 // that a misbehaving caller could cause).
@@ -218,35 +214,54 @@ void SetRecordSelected(int32_t index, bool selected) {
 bool ResultsExist() { return DeletedFileCount() != 0; }
 
 int RunResultFill(ResultFillJob& job) {
-  const bool skipInformation = job.recycleBin && job.vistaOrLater;
   const uint32_t count = static_cast<uint32_t>(DeletedFileCount());
+  // The index files of a bin (its "$I" files, INFO2) are none of the user's.
+  auto indexFile = [&](uint32_t i) { return job.recycleBin && IsRecycleIndexRecord(i); };
+  auto halted = [&] { return job.abort.load() || job.stop.load(); };
+  constexpr uint32_t kReportEvery = 4096;
+  job.stopped = false;
   DeletedFileRecord r;
   if (gResultFilterActive) {
-    for (uint32_t i = 0; i < count && !job.abort.load(); ++i) {
+    job.filteredFileCount = 0;
+    uint32_t i = 0;
+    for (; i < count && !halted(); ++i) {
+      if (i % kReportEvery == 0) job.sink->RowsListed(job.filteredFileCount, i, count);
       if (!RecordAt(i, &r)) break;
-      if (skipInformation && IsRecycleInformationFile(r.path)) continue;
+      if (indexFile(i)) continue;
       if (!RecordPassesFilters(job.conditions, r)) {
         SetRecordSelected(static_cast<int32_t>(i), false);
         continue;
       }
-      if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, nullptr)) break;
+      bool listed = false;
+      if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
+      if (listed) ++job.filteredFileCount;
     }
+    job.stopped = i < count && job.stop.load() && !job.abort.load();
     job.sink->FillDone();
     return 0;
   }
 
-  if (job.recycleBin) ResolveRecycleBinNames();
+  if (job.recycleBin) {
+    BinNameProgress control;
+    control.stop = &job.stop;
+    control.progress = [&](uint32_t done, uint32_t total) { job.sink->NamesResolved(done, total); };
+    ResolveRecycleBinNames(&control);
+  }
   job.listedFileCount = 0;
   gFileCounter = count;
-  for (uint32_t i = 0; i < count && !job.abort.load(); ++i) {
+  uint32_t i = 0;
+  for (; i < count && !halted(); ++i) {
+    if (i % kReportEvery == 0) job.sink->RowsListed(job.listedFileCount, i, count);
     if (!RecordAt(i, &r)) break;
-    if (skipInformation && IsRecycleInformationFile(r.path)) continue;
+    if (indexFile(i)) continue;
     bool listed = false;
     if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
     if (listed) ++job.listedFileCount;
   }
+  job.stopped = i < count && job.stop.load() && !job.abort.load();
   job.sink->FillDone();
-  if (job.abort.load()) return 0;
+  // A stopped list is shown as it stands: it is no sign that nothing was found.
+  if (job.abort.load() || job.stopped) return 0;
   if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
     job.sink->NothingListed();
     return 0;

@@ -82,6 +82,10 @@ class ResultFillSink {
   virtual void FillDone() = 0;       // the busy box may go
   virtual void NothingListed() = 0;  // unfiltered fill, nothing in the tree
   virtual void ResultsListed() = 0;  // unfiltered fill, rows exist (after a short pause)
+  // Now and then while the fill runs: the recycle-bin names resolved so far
+  // (done of total), then the rows listed so far.
+  virtual void NamesResolved(uint32_t /*done*/, uint32_t /*total*/) {}
+  virtual void RowsListed(uint32_t /*rows*/, uint32_t /*records done*/, uint32_t /*records*/) {}
 };
 
 // What one run of the fill needs.
@@ -92,7 +96,12 @@ struct ResultFillJob {
   bool vistaOrLater = false;     // "$I" records then are information files, not files
   uint32_t hintDelayMs = 700;    // pause before ResultsListed
   std::atomic<bool> abort{false};   // raised by the page before it waits for the worker
+  // Raised by the user's stop (and with abort): the fill ends where it is,
+  // and what it listed stays.
+  std::atomic<bool> stop{false};
+  bool stopped = false;          // the fill ended early at the user's stop
   uint32_t listedFileCount = 0;  // files the unfiltered fill listed
+  uint32_t filteredFileCount = 0;   // files the filtered fill listed
 };
 
 // The fill as the worker runs it (filtered when gResultFilterActive is set).

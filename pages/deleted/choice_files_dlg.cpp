@@ -69,10 +69,16 @@ class CChoiceFilesDlg::FillSink : public ResultFillSink {
     ::PostMessageA(window_, WM_FILELIST_DONE, 0, 0);
   }
   void NothingListed() override { ::SendMessageA(window_, WM_FILELIST_EMPTY, 0, 0); }
+  void NamesResolved(uint32_t done, uint32_t total) override { page_->ReportProgress(true, done, total, 0); }
+  void RowsListed(uint32_t rows, uint32_t done, uint32_t total) override {
+    page_->ReportProgress(false, done, total, rows);
+  }
   void ResultsListed() override { ::SendMessageA(window_, WM_FILELIST_HAS_RESULTS, 0, 0); }
 
  private:
-  static constexpr size_t kBatch = 256;
+  // A message between threads costs far more than a row (several round trips
+  // to the Wine server): rows go over a few thousand at a time.
+  static constexpr size_t kBatch = 4096;
   void Flush() {
     if (!batch_.empty() && !page_->m_job.abort.load())
       ::SendMessageA(window_, WM_FILELIST_ADD, batch_.size(), reinterpret_cast<LPARAM>(batch_.data()));
@@ -105,6 +111,8 @@ BEGIN_MESSAGE_MAP(CChoiceFilesDlg, CWizardPage)
   ON_MESSAGE(WM_FILELIST_DONE, &CChoiceFilesDlg::OnFileListDone)
   ON_MESSAGE(WM_FILELIST_EMPTY, &CChoiceFilesDlg::OnFileListEmpty)
   ON_MESSAGE(WM_FILELIST_HAS_RESULTS, &CChoiceFilesDlg::OnFileListHasResults)
+  ON_MESSAGE(WM_FILELIST_COUNT, &CChoiceFilesDlg::OnFileListCount)
+  ON_MESSAGE(WM_FILELIST_STOP, &CChoiceFilesDlg::OnFileListStop)
   ON_WM_CLOSE()
   ON_WM_ACTIVATE()
   ON_WM_SIZING()
@@ -245,6 +253,7 @@ void CChoiceFilesDlg::StartFill() {
   m_list->m_tree.DeleteAllItems();
   m_rowsDone = false;
   m_job.abort = false;
+  m_job.stop = false;
   m_job.sink = m_sink.get();
   m_job.conditions = &m_conditions;
   m_job.recycleBin = m_scanPage && m_scanPage->IsRecycleBinScan();
@@ -277,6 +286,7 @@ void CChoiceFilesDlg::ShowFilledTree() {
 void CChoiceFilesDlg::StopFill() {
   if (!m_worker) return;
   m_job.abort = true;
+  m_job.stop = true;
   m_worker->Join();   // rows it sends meanwhile are handled (and dropped)
   m_worker.reset();
 }
@@ -312,20 +322,61 @@ void CChoiceFilesDlg::InsertRow(const ResultRowRequest& row) {
   auto found = m_icons.find(ext);
   const int icon = found != m_icons.end() ? found->second
                                           : (m_icons[ext] = CSystemImageList::GetIconIndex(node->name, FALSE, FALSE, TRUE));
-  HTREEITEM item = tree.InsertItem(mask, node->name, icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0, parent, after);
-  node->treeItem = item;
-  if (!item) return;
-  tree.SetItemText(item, 1, RecordSizeText(record));
-  tree.SetItemText(item, 2, RecordTimeText(record.created));
-  tree.SetItemText(item, 3, RecordTimeText(record.modified));
+  // The five columns in one string, as the tree-list keeps them.
+  std::string columns;
+  columns.reserve(static_cast<size_t>(node->name.GetLength()) + 80);
+  columns.append(node->name.GetString(), static_cast<size_t>(node->name.GetLength()));
+  columns.push_back('\0');
+  if (record.damaged) columns.append(RecordSizeText(record).GetString());
+  else AppendRecordSizeText(record, &columns);
+  for (const SYSTEMTIME* t : {&record.created, &record.modified}) {
+    columns.push_back('\0');
+    AppendRecordTimeText(*t, &columns);
+  }
   // FAT keeps the day of the last access, no time: the day alone is shown.
-  tree.SetItemText(item, 4, m_fatAccessDates ? RecordDateText(record.accessed) : RecordTimeText(record.accessed));
+  columns.push_back('\0');
+  if (m_fatAccessDates) AppendRecordDateText(record.accessed, &columns);
+  else AppendRecordTimeText(record.accessed, &columns);
+  node->treeItem = tree.InsertItemColumns(mask, std::move(columns), icon, icon, unchecked, TVIS_STATEIMAGEMASK, 0,
+                                          parent, after);
+}
+
+void CChoiceFilesDlg::ReportProgress(bool names, uint32_t done, uint32_t total, uint32_t rows) {
+  m_countNames = names;
+  m_countDone = done;
+  m_countTotal = total;
+  m_countRows = rows;
+  if (!m_countPosted.exchange(true)) ::PostMessageA(m_hWnd, WM_FILELIST_COUNT, 0, 0);
+}
+
+LRESULT CChoiceFilesDlg::OnFileListCount(WPARAM, LPARAM) {
+  m_countPosted = false;
+  if (!m_busy.m_hWnd) return 0;
+  CString text;
+  if (m_countNames.load())
+    text.Format(LoadText(IDS_FILL_NAMES), m_countDone.load(), m_countTotal.load());
+  else
+    text.Format(LoadText(IDS_FILL_LISTED), m_countRows.load(), m_countTotal.load(), m_countDone.load());
+  m_busy.SetCountText(text);
+  return 0;
+}
+
+// The user's stop: the worker ends where it is and the rows it made stay.
+LRESULT CChoiceFilesDlg::OnFileListStop(WPARAM, LPARAM) {
+  if (m_worker && !m_rowsDone) m_job.stop = true;
+  return 0;
 }
 
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
   m_rowsDone = true;
   ShowFilledTree();
-  if (!gResultFilterActive) m_listedFileCount = m_job.listedFileCount;
+  if (!gResultFilterActive) {
+    m_listedFileCount = m_job.listedFileCount;
+    m_fullStopped = m_job.stopped;
+  } else {
+    m_filteredFileCount = m_job.filteredFileCount;
+    m_filteredStopped = m_job.stopped;
+  }
   if (m_busy.m_hWnd) m_busy.SendMessage(WM_FILELIST_DONE);
   UpdateSummary();
   return 0;
@@ -333,7 +384,10 @@ LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
 
 void CChoiceFilesDlg::UpdateSummary() {
   CString title;
-  if (m_listedFileCount)
+  const bool filtered = m_list == &m_listFiltered;
+  if (filtered ? m_filteredStopped : m_fullStopped)
+    title.Format(LoadText(IDS_RESULT_FILL_STOPPED), filtered ? m_filteredFileCount : m_listedFileCount);
+  else if (m_listedFileCount)
     title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_RESULT_TITLE_COUNT),
                  m_listedFileCount);
   else
@@ -465,6 +519,7 @@ void CChoiceFilesDlg::OnShowAll() {
   gResultFilterActive = false;
   ShowList(&m_listFull);
   UseFullResultTree(m_listFull.m_tree.m_hWnd);
+  UpdateSummary();
   m_date.SetCurSel(0);
   m_kind.SetCurSel(0);
   m_size.SetCurSel(0);

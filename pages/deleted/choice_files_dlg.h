@@ -10,6 +10,7 @@
 // destroying the page raises the worker's flag and waits for it first.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -84,6 +85,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   LRESULT OnFileListDone(WPARAM, LPARAM);
   LRESULT OnFileListEmpty(WPARAM, LPARAM);
   LRESULT OnFileListHasResults(WPARAM, LPARAM);
+  LRESULT OnFileListCount(WPARAM, LPARAM);
+  LRESULT OnFileListStop(WPARAM, LPARAM);
   void OnActivate(UINT state, CWnd* other, BOOL minimised);
   void OnSizing(UINT edge, LPRECT rect);
   void OnSize(UINT type, int cx, int cy);
@@ -101,6 +104,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void InsertRow(const ResultRowRequest& row);
   void ShowFilledTree();   // the tree draws again once the fill is over
   void StopFill();   // raises the worker's flag and waits for it
+  // From the worker: how far the fill is; the busy box is told soon after.
+  void ReportProgress(bool names, uint32_t done, uint32_t total, uint32_t rows);
   void ShowList(CTreeListCtrl* list);
   void SetUpList(CTreeListCtrl& list);
   void Layout(int cx, int cy);
@@ -123,6 +128,13 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
 
   uint32_t m_listedFileCount = 0;
   uint32_t m_checkedCount = 0;
+  bool m_fullStopped = false;       // the full list was stopped before its end
+  bool m_filteredStopped = false;   // the filtered list was
+  uint32_t m_filteredFileCount = 0;
+  // The fill's running count, written by the worker, shown by the page.
+  std::atomic<bool> m_countPosted{false};
+  std::atomic<bool> m_countNames{false};
+  std::atomic<uint32_t> m_countDone{0}, m_countTotal{0}, m_countRows{0};
   CTreeListCtrl m_listFull;
   CTreeListCtrl m_listFiltered;
   CTreeListCtrl* m_list = nullptr;

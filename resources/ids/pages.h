@@ -32,6 +32,8 @@
 // ---- busy boxes (IDD_BUSY_FILL, IDD_BUSY_FILL_UNFORMAT, IDD_BUSY_STOP)
 #define IDC_BUSY_BAR 1100
 #define IDC_BUSY_TEXT 642
+#define IDC_BUSY_COUNT 2190   // the result list's busy box: the running count
+#define IDC_BUSY_STOP 2191    // and its stop button
 #define IDC_BUSYSTOP_BAR 1102
 #define IDC_BUSYSTOP_LABEL 1106
 

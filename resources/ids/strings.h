@@ -147,6 +147,9 @@
 #define IDS_RESULT_TITLE_COUNT 631     // deleted-file result page
 #define IDS_RESULT_TITLE 632
 #define IDS_RESULT_HINT 633
+#define IDS_FILL_LISTED 890            // busy box of the result list: rows listed so far
+#define IDS_FILL_NAMES 891             // recycle-bin names resolved so far
+#define IDS_RESULT_FILL_STOPPED 892   // the fill was stopped: what was listed by then
 #define IDS_DATE_MODE_NONE 634         // search conditions: which date
 #define IDS_DATE_MODE_CREATED 635
 #define IDS_DATE_MODE_MODIFIED 636

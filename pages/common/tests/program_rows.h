@@ -40,6 +40,7 @@ inline HWND WaitForFilledResultPage(const Program& p, const std::string& failure
 }
 
 // The tree view inside a tree-list control of a page.
-inline HWND TreeOfList(HWND page, int listId) { return FindChildOfClass(GetDlgItem(page, listId), WC_TREEVIEWA); }
+// The tree window of a tree-list (its class is the tree-list's own).
+inline HWND TreeOfList(HWND page, int listId) { return FindChildOfClass(GetDlgItem(page, listId), "MERLO_ROW_TREE"); }
 
 }  // namespace programtest

@@ -179,20 +179,22 @@ TEST_F(ResultTree, AScanWithNoRecordsSendsTheEmptyMessage) {
   EXPECT_EQ(f.rows.results, 0);
 }
 
-TEST_F(ResultTree, TheRecycleBinsInformationFilesAreNotListedOnNewerSystems) {
-  SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg")});
-  {
-    Fill f(true, true);
+TEST_F(ResultTree, TheRecycleBinsIndexFilesAreNeverListedOnAnySystem) {
+  for (bool vista : {true, false}) {
+    SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg"), Record("\\INFO2"),
+                Record("\\_NFO2"), Record("\\notes.txt")});
+    ASSERT_TRUE(ResetResultTree(nullptr));
+    Fill f(true, vista);
     f.Run();
-    EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")).size(), 1u);
-    EXPECT_EQ(f.job.listedFileCount, 1u);
+    EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")), std::vector<std::string>{"$RAB12CD.jpg"}) << vista;
+    EXPECT_EQ(Names(gResultTreeFull), (std::vector<std::string>{"S-1-5", "notes.txt"})) << vista;
+    EXPECT_EQ(f.job.listedFileCount, 2u) << vista;
   }
+  // A scan that is no bin's lists such names as any others.
   ASSERT_TRUE(ResetResultTree(nullptr));
-  {
-    Fill f(true, false);   // older systems keep INFO2, no "$I" files: nothing is skipped
-    f.Run();
-    EXPECT_EQ(f.job.listedFileCount, 2u);
-  }
+  Fill plain(false, true);
+  plain.Run();
+  EXPECT_EQ(plain.job.listedFileCount, 5u);
 }
 
 TEST_F(ResultTree, ALeavingPageStopsTheFillAndGetsNoHint) {
@@ -759,4 +761,145 @@ TEST_F(ResultTree, AFolderRowWithoutFilesIsNeverTakenForARecord) {
   ASSERT_TRUE(CollectCheckedRecords(checks, &count));
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(gDeletedFiles[0].selected, 0);
+}
+
+// ---- a million records ----------------------------------------------------------
+
+namespace {
+
+// Rows numbered in the order they were made; their marks in a vector.
+struct CountingRows : ResultFillSink {
+  std::vector<int32_t> records;   // row n's record (-1: a folder)
+  std::vector<uint8_t> marks;
+  int done = 0, empty = 0, results = 0;
+  uint32_t reports = 0, lastDone = 0;
+  bool reportsInOrder = true;
+  std::atomic<bool>* stopAfter = nullptr;   // raised once this many rows exist
+  size_t stopRows = 0;
+
+  void Insert(ResultTreeNode* node, ResultTreeNode*, ResultTreeNode*, int32_t record) override {
+    records.push_back(record);
+    marks.push_back(1);
+    node->treeItem = reinterpret_cast<HTREEITEM>(static_cast<uintptr_t>(records.size()));
+    if (stopAfter && records.size() == stopRows) *stopAfter = true;
+  }
+  void OutOfMemory() override {}
+  void FillDone() override { ++done; }
+  void NothingListed() override { ++empty; }
+  void ResultsListed() override { ++results; }
+  void RowsListed(uint32_t, uint32_t recordsDone, uint32_t) override {
+    reportsInOrder = reportsInOrder && recordsDone >= lastDone;
+    lastDone = recordsDone;
+    ++reports;
+  }
+  int Check(HTREEITEM i) { return marks[reinterpret_cast<uintptr_t>(i) - 1]; }
+  void SetCheck(HTREEITEM i, int v) { marks[reinterpret_cast<uintptr_t>(i) - 1] = static_cast<uint8_t>(v); }
+};
+
+// Every level: folders first, then files, each group in ascending order.
+bool EveryLevelInOrder(const ResultTreeNode* root, size_t* files) {
+  bool ok = true;
+  *files = 0;
+  ForEachResultNode(const_cast<ResultTreeNode*>(root), [&](ResultTreeNode* n) {
+    if (n->recordIndex >= 0) ++*files;
+    const ResultTreeNode* next = n->nextSibling;
+    if (!next) return;
+    const bool nFolder = n->recordIndex < 0, nextFolder = next->recordIndex < 0;
+    if (!nFolder && nextFolder) ok = false;
+    if (nFolder == nextFolder && fw::GbkCompareNoCase(n->name.GetString(), n->name.GetLength(),
+                                                      next->name.GetString(), next->name.GetLength()) > 0)
+      ok = false;
+  });
+  return ok;
+}
+
+}  // namespace
+
+TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
+  const char* kinds[] = {".jpg", ".doc", ".txt", ".mp3"};
+  ClearDeletedFiles();
+  uint32_t pictureCount = 0;
+  for (uint32_t i = 0; i < 1000000; ++i) {
+    char path[64];
+    const uint32_t folder = i * 7919u % 1000, file = (i / 1000 * 104729u + i) % 1000;
+    std::snprintf(path, sizeof path, "\\Folder %03u\\file %04u%s", folder, file, kinds[(folder + file) % 4]);
+    if ((folder + file) % 4 == 0) ++pictureCount;
+    AppendDeletedFile(Record(path, 1000 + i % 5000));
+  }
+  ASSERT_EQ(DeletedFileCount(), 1000000u);
+
+  CountingRows rows;
+  ResultFillJob job;
+  job.sink = &rows;
+  job.hintDelayMs = 0;
+  RunResultFill(job);
+  EXPECT_EQ(job.listedFileCount, 1000000u);
+  EXPECT_EQ(rows.records.size(), 1001000u);   // every file and its folder once
+  EXPECT_EQ(rows.done, 1);
+  EXPECT_EQ(rows.results, 1);
+  EXPECT_FALSE(job.stopped);
+  EXPECT_TRUE(rows.reportsInOrder);
+  EXPECT_GE(rows.reports, 200u);   // the busy box is told as the fill goes
+  size_t files = 0;
+  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFull, &files));
+  EXPECT_EQ(files, 1000000u);
+  EXPECT_EQ(Names(gResultTreeFull).size(), 1000u);
+
+  uint32_t count = 0;
+  ASSERT_TRUE(CheckAllResults(rows));
+  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  EXPECT_EQ(count, 1000000u);
+  ASSERT_TRUE(InvertResultChecks(rows));
+  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(SelectedDeletedSectors(), 0u);
+
+  // The pictures only (about a quarter), the rest left unselected.
+  ASSERT_TRUE(CheckAllResults(rows));
+  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  CFileTypeFilter pictures;
+  ResultFilterChoice choice;
+  choice.kind = 2;
+  ASSERT_TRUE(SetFilterConditions(choice, Day(2024, 7, 10), &pictures));
+  gResultFilterActive = true;
+  ASSERT_TRUE(ResetFilteredTree(nullptr));
+  CountingRows filteredRows;
+  ResultFillJob filtered;
+  filtered.sink = &filteredRows;
+  filtered.conditions = &pictures;
+  RunResultFill(filtered);
+  gResultFilterActive = false;
+  EXPECT_GT(pictureCount, 200000u);
+  EXPECT_EQ(filtered.filteredFileCount, pictureCount);
+  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFiltered, &files));
+  EXPECT_EQ(files, pictureCount);
+  size_t selected = 0;
+  for (const DeletedFileRecord& r : gDeletedFiles) {
+    const bool jpg = std::strstr(r.path, ".jpg") != nullptr;
+    if (r.selected) ++selected;
+    if (!jpg) {
+      ASSERT_EQ(r.selected, 0) << r.path;
+    }
+  }
+  EXPECT_EQ(selected, pictureCount);
+
+  // A stop keeps the rows made before it and is no "nothing found".
+  ASSERT_TRUE(ResetResultTree(nullptr));
+  CountingRows stoppedRows;
+  ResultFillJob stopped;
+  stoppedRows.stopAfter = &stopped.stop;
+  stoppedRows.stopRows = 5000;
+  stopped.sink = &stoppedRows;
+  stopped.hintDelayMs = 0;
+  RunResultFill(stopped);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_EQ(stoppedRows.records.size(), 5000u);
+  size_t folderRows = 0;
+  for (int32_t record : stoppedRows.records) folderRows += record < 0 ? 1 : 0;
+  EXPECT_EQ(stopped.listedFileCount + folderRows, 5000u);
+  EXPECT_GT(stopped.listedFileCount, 0u);
+  EXPECT_EQ(stoppedRows.done, 1);
+  EXPECT_EQ(stoppedRows.empty + stoppedRows.results, 0);
+  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFull, &files));
+  EXPECT_EQ(files, stopped.listedFileCount);
 }

@@ -830,6 +830,62 @@ TEST_F(RecoveryPages, LeavingTheResultPageWhileItFillsWaitsForTheFill) {
   EXPECT_EQ(theApp.Page(kDestinationPageSlot), nullptr);
 }
 
+namespace {
+
+// The result list's busy box of this thread (it holds the stop button).
+HWND FillBusyBox() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) -> BOOL {
+    if (!IsWindowVisible(w) || !GetDlgItem(w, IDC_BUSY_STOP)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = w;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string ItemText(HWND window, int id) {
+  char text[512] = "";
+  GetDlgItemTextA(window, id, text, sizeof text);
+  return text;
+}
+
+}  // namespace
+
+TEST_F(RecoveryPages, TheBusyBoxCountsTheRowsAndItsStopKeepsWhatWasFilled) {
+  ClearDeletedFiles();
+  constexpr uint32_t kRecords = 400000;
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    DeletedFileRecord r = {};
+    std::snprintf(r.path, sizeof r.path, "\\Folder %03u\\file %06u.jpg", i % 400, i);
+    r.size = 5000;
+    r.driveIndex = 'X' - 'C';
+    AppendDeletedFile(r);
+  }
+  scan_ = std::make_unique<CScanDelFilesDlg>(&main_);
+  scan_->SetTarget("X:\\");
+  auto* page = dynamic_cast<CChoiceFilesDlg*>(OpenDeletedResultPage(scan_.get()));
+  ASSERT_NE(page, nullptr);
+  HWND box = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (box = FillBusyBox()) != nullptr && !ItemText(box, IDC_BUSY_COUNT).empty(); }));
+  const std::string count = ItemText(box, IDC_BUSY_COUNT);
+  EXPECT_NE(count.find(std::to_string(kRecords)), std::string::npos) << count;
+  SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDC_BUSY_STOP, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDC_BUSY_STOP)));
+  ASSERT_TRUE(PumpUntil([&] { return !page->Filling() && page->IsWindowEnabled(); }));
+  Pump(300);
+  // The rows made before the stop stay, the page says the list was stopped,
+  // and it is no "nothing found".
+  const uint32_t listed = page->FoundFileCount();
+  EXPECT_GT(listed, 0u);
+  EXPECT_LT(listed, kRecords);
+  EXPECT_TRUE(Shown(page));
+  CString title;
+  title.Format(LoadText(IDS_RESULT_FILL_STOPPED), listed);
+  EXPECT_EQ(ItemText(page->m_hWnd, IDC_PAGE_TITLE), std::string(title.GetString()));
+  EXPECT_GT(page->ListInUse()->m_tree.GetItemCount(), static_cast<int>(listed));
+  EXPECT_FALSE(page->HintShown());
+}
+
 // ---- the recycle-bin road ---------------------------------------------------------------
 
 namespace {

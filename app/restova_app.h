@@ -15,9 +15,7 @@ enum PageSlot {
   kReportPageSlot = 4,        // deleted-file report page
   kUnformatResultPageSlot = 5,
   kNothingFoundPageSlot = 6,
-  kPageSlot7 = 7,
-  kPageSlot8 = 8,
-  kPageSlotCount = 9
+  kPageSlotCount = 7
 };
 
 class CRestovaApp : public CWinApp {
@@ -53,8 +51,6 @@ class CRestovaApp : public CWinApp {
 
   CDialog* m_pages[kPageSlotCount] = {};
   uint32_t m_listedFileCount = 0;   // files the last result page listed
-  uint32_t m_reserved1 = 0;
-  uint32_t m_reserved2 = 0;
   StatisticsRecord m_stats;
 };
 

@@ -374,19 +374,3 @@ BOOL CBrowseTreeCtrl::OnMouseWheel(UINT, short delta, CPoint) {
   for (; lines < 0; ++lines) ::SendMessageA(m_hWnd, WM_VSCROLL, SB_LINEDOWN, 0);
   return TRUE;
 }
-
-BOOL CBrowseTreeCtrl::EnableFlatScrollBars(BOOL enable) {
-  if ((enable != FALSE) == (flat_ != FALSE)) return FALSE;
-  const FlatScrollBars& flat = FlatSB();
-  if (!flat.Bound()) return FALSE;
-  if (enable) {
-    flat.initialize(m_hWnd);
-    flat.enable(m_hWnd, SB_VERT, ESB_ENABLE_BOTH);
-    flat.setProp(m_hWnd, WSB_PROP_VSTYLE, FSB_ENCARTA_MODE, TRUE);
-    flat.setProp(m_hWnd, WSB_PROP_VBKGCOLOR, 0xD20000, TRUE);
-  } else {
-    flat.uninitialize(m_hWnd);
-  }
-  flat_ = enable;
-  return TRUE;
-}

@@ -18,7 +18,6 @@ class CBrowseTreeCtrl : public CTreeCtrl {
   BOOL Initialize(UINT stateBitmapId, void* callerContext);
   CString GetSelectedPath() const { return CString(selectedPath_); }
   BOOL SelectPath(const char* path);
-  BOOL EnableFlatScrollBars(BOOL enable);
   void SetItemStateImage(HTREEITEM item, int image);
   int GetItemStateImage(HTREEITEM item) const;
   // The file-system path of an item ("" for items outside the file system).

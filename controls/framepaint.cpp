@@ -37,16 +37,3 @@ int DrawFrameRectTwoTone(int left, int top, int right, int bottom, HDC dc) {
   const POINT dark[] = {{left - 1, top - 1}, {right, top - 1}, {right, bottom}};
   return Outline(dc, RGB(232, 235, 240), light, 3) && Outline(dc, RGB(119, 139, 166), dark, 3);
 }
-
-int DrawBarTile(int x, int y, int width, int height, int srcX, int srcY, HDC dc) {
-  if (!dc) return 0;
-  HBITMAP bmp = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_PROGRESS_BAR));
-  if (!bmp) return 0;
-  HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(dc, x, y, width, height, mem, srcX, srcY, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  DeleteObject(bmp);
-  return 1;
-}

@@ -9,5 +9,3 @@ int DrawFrameRect(int left, int top, int right, int bottom, HDC dc);
 int DrawFrameRectLight(int left, int top, int right, int bottom, HDC dc);
 // Left and bottom edges light, right and top edges dark: a sunken panel.
 int DrawFrameRectTwoTone(int left, int top, int right, int bottom, HDC dc);
-// Copies the progress-bar tile (bitmap 260) from (srcX, srcY) to the DC.
-int DrawBarTile(int x, int y, int width, int height, int srcX, int srcY, HDC dc);

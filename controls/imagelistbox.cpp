@@ -120,12 +120,6 @@ void CListBoxST::SetImageList(CImageList* list) {
   if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-void CListBoxST::SetRowStyle(int style, BOOL repaint) {
-  if (style < 0 || style > 2) return;
-  rowStyle_ = static_cast<BYTE>(style);
-  if (repaint && m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
 int CListBoxST::MoveItem(int from, int to, BOOL select) {
   int n = static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0));
   if (from < 0 || from >= n || to < 0 || to >= n || from == to) return LB_ERR;
@@ -145,11 +139,6 @@ int CListBoxST::MoveItem(int from, int to, BOOL select) {
 int CListBoxST::MoveDown(int index, BOOL select) {
   int n = static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0));
   return index >= 0 && index < n - 1 ? MoveItem(index, index + 1, select) : LB_ERR;
-}
-
-int CListBoxST::MoveBottom(int index, BOOL select) {
-  int n = static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0));
-  return index >= 0 && index < n - 1 ? MoveItem(index, n - 1, select) : LB_ERR;
 }
 
 BOOL CListBoxST::OnDblClkReflect() {

@@ -22,12 +22,10 @@ class CListBoxST : public CListBox {
   int EnableItem(int index, BOOL enable, BOOL repaint = TRUE);
   BOOL IsItemEnabled(int index) const;
   void SetImageList(CImageList* list);
-  void SetRowStyle(int style, BOOL repaint = TRUE);
   int MoveItem(int from, int to, BOOL select = TRUE);
   int MoveUp(int index, BOOL select = TRUE) { return index > 0 ? MoveItem(index, index - 1, select) : LB_ERR; }
   int MoveDown(int index, BOOL select = TRUE);
   int MoveTop(int index, BOOL select = TRUE) { return index > 0 ? MoveItem(index, 0, select) : LB_ERR; }
-  int MoveBottom(int index, BOOL select = TRUE);
 
   // Row records alive in all list boxes (checked by the tests).
   static int LiveRecords() { return liveRecords_; }

@@ -121,12 +121,6 @@ CLabel& CLabel::SetTransparent(BOOL) {
   return *this;
 }
 
-CLabel& CLabel::SetSunken(BOOL sunken) {
-  if (m_hWnd)
-    ModifyStyleEx(sunken ? 0 : WS_EX_STATICEDGE, sunken ? WS_EX_STATICEDGE : 0, SWP_DRAWFRAME);
-  return *this;
-}
-
 CLabel& CLabel::FlashText(BOOL flash) {
   if (flashing_) {
     if (flashMode_ == 1 && m_hWnd) ::SetWindowTextA(m_hWnd, savedText_.c_str());
@@ -141,22 +135,6 @@ CLabel& CLabel::FlashText(BOOL flash) {
     flashMode_ = 1;
     SetTimer(kFlashTimer, 500);
   }
-  return *this;
-}
-
-CLabel& CLabel::FlashBackground(BOOL flash) {
-  if (flashing_) {
-    if (flashMode_ == 1 && m_hWnd) ::SetWindowTextA(m_hWnd, savedText_.c_str());
-    if (m_hWnd) KillTimer(kFlashTimer);
-    flashing_ = FALSE;
-  }
-  if (flash && m_hWnd) {
-    phase_ = FALSE;
-    flashing_ = TRUE;
-    flashMode_ = 2;
-    SetTimer(kFlashTimer, 500);
-  }
-  Repaint();
   return *this;
 }
 
@@ -180,11 +158,6 @@ CLabel& CLabel::SetToolTipText(const char* text, BOOL activate) {
   }
   ::SendMessageA(tip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
   ::SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
-  return *this;
-}
-
-CLabel& CLabel::ActivateToolTip(BOOL activate) {
-  if (tip_ && hasTool_) ::SendMessageA(tip_, TTM_ACTIVATE, activate, 0);
   return *this;
 }
 

@@ -28,11 +28,8 @@ class CLabel : public CStatic {
   // (controls::IsOpenableLink): anything else is kept but never run.
   CLabel& SetLinkUrl(const char* url);
   CLabel& SetTransparent(BOOL = TRUE);  // always makes the label transparent
-  CLabel& SetSunken(BOOL sunken);
   CLabel& FlashText(BOOL flash);
-  CLabel& FlashBackground(BOOL flash);
   CLabel& SetToolTipText(const char* text, BOOL activate = TRUE);
-  CLabel& ActivateToolTip(BOOL activate);
 
   const std::string& GetLinkUrl() const { return url_; }
   bool IsFlashing() const { return flashing_ != FALSE; }

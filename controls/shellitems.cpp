@@ -43,12 +43,6 @@ LPCITEMIDLIST PidlNext(LPCITEMIDLIST pidl) {
   return reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<const BYTE*>(pidl) + pidl->mkid.cb);
 }
 
-LPCITEMIDLIST PidlLast(LPCITEMIDLIST pidl) {
-  LPCITEMIDLIST last = nullptr;
-  for (; pidl && pidl->mkid.cb; pidl = PidlNext(pidl)) last = pidl;
-  return last;
-}
-
 LPITEMIDLIST PidlConcat(LPCITEMIDLIST a, LPCITEMIDLIST b) {
   IMalloc* m = ShellAllocator();
   if (!m) return nullptr;
@@ -62,15 +56,6 @@ LPITEMIDLIST PidlConcat(LPCITEMIDLIST a, LPCITEMIDLIST b) {
 }
 
 LPITEMIDLIST PidlCopy(LPCITEMIDLIST pidl) { return PidlConcat(pidl, nullptr); }
-
-LPWSTR ShellStrDupW(const wchar_t* text) {
-  IMalloc* m = ShellAllocator();
-  if (!m || !text) return nullptr;
-  size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-  auto* out = static_cast<LPWSTR>(m->Alloc(bytes));
-  if (out) memcpy(out, text, bytes);
-  return out;
-}
 
 void ShellFree(void* p) {
   if (p && ShellAllocator()) ShellAllocator()->Free(p);

@@ -13,10 +13,8 @@ void ShellMemoryRelease();
 // Item-ID list helpers. Sizes exclude the terminating zero item.
 UINT PidlSize(LPCITEMIDLIST pidl);                     // 0 for none
 LPCITEMIDLIST PidlNext(LPCITEMIDLIST pidl);            // null at the end
-LPCITEMIDLIST PidlLast(LPCITEMIDLIST pidl);            // the last item, null for an empty list
 LPITEMIDLIST PidlConcat(LPCITEMIDLIST a, LPCITEMIDLIST b);  // shell memory; null on failure
 LPITEMIDLIST PidlCopy(LPCITEMIDLIST pidl);                  // shell memory
-LPWSTR ShellStrDupW(const wchar_t* text);                   // shell memory
 void ShellFree(void* p);
 // The path (code page of the program) parsed by the desktop folder.
 LPITEMIDLIST PidlFromPath(const char* path);

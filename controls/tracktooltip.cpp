@@ -26,13 +26,6 @@ void CTrackToolTip::Show(HWND owner, const char* text, const char* title, int x,
   ShowImpl(owner, text, title, x, y, maxWidth, icon, WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS);
 }
 
-void CTrackToolTip::ShowOnDesktop(const char* text, const char* title, int x, int y, int maxWidth, int icon) {
-  HWND front = GetForegroundWindow();
-  ShowImpl(nullptr, text, title, x, y, maxWidth, icon,
-           WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | TTS_NOPREFIX | TTS_CLOSE);
-  if (front) SetForegroundWindow(front);
-}
-
 void CTrackToolTip::ShowImpl(HWND owner, const char* text, const char* title, int x, int y, int maxWidth,
                              int icon, DWORD style) {
   if (!tip_) {

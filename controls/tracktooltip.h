@@ -15,9 +15,6 @@ class CTrackToolTip {
                    const char* text, LPARAM param);
   // Creates the bubble on first use, else moves it and replaces the text.
   void Show(HWND owner, const char* text, const char* title, int x, int y, int maxWidth, int icon);
-  // The same without an owner window; the bubble gets a close button and the
-  // foreground window stays in front.
-  void ShowOnDesktop(const char* text, const char* title, int x, int y, int maxWidth, int icon);
   void Activate(int showCommand);          // SW_SHOWNORMAL / SW_SHOW / SW_HIDE
   void SetAutoHide(UINT milliseconds);     // 0: stays until hidden
   void SetPosition(int x, int y);

@@ -9,12 +9,10 @@ std::atomic<uint32_t> gScanAbort{0};
 std::atomic<uint32_t> gRecoverAbort{0};
 std::atomic<uint32_t> gUnformatAbort{0};
 std::atomic<uint32_t> gDeepScanAbort{0};
-std::atomic<uint32_t> gScanPaused{0};
 std::atomic<uint32_t> gDelScanDone{0};
 
 uint8_t gDelScanFsKind;
 uint8_t gDelScanDriveIndex;
-uint8_t gSectorsPerCluster;
 uint64_t gMftStartSector;
 NtfsEntryStage gNtfsEntry;
 uint32_t gFat16Serial;

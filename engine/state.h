@@ -68,13 +68,11 @@ extern std::atomic<uint32_t> gScanAbort;      // 1 = stop the deleted-file / unf
 extern std::atomic<uint32_t> gRecoverAbort;   // 1 = cancel the copy-out
 extern std::atomic<uint32_t> gUnformatAbort;
 extern std::atomic<uint32_t> gDeepScanAbort;
-extern std::atomic<uint32_t> gScanPaused;     // page-side only
 extern std::atomic<uint32_t> gDelScanDone;    // the deleted-file scan has ended
 
 // --- results of the deleted-file scan (written by the scan)
 extern uint8_t gDelScanFsKind;        // 0 NTFS, 1 FAT32, 2 FAT12/16 (also when unreadable)
 extern uint8_t gDelScanDriveIndex;
-extern uint8_t gSectorsPerCluster;
 extern uint64_t gMftStartSector;
 extern NtfsEntryStage gNtfsEntry;
 extern uint32_t gFat16Serial;

@@ -47,7 +47,6 @@ CWinApp* AfxGetApp() { return g_app; }
 CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
 HINSTANCE AfxGetInstanceHandle() { return g_app && g_app->m_hInstance ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
 HINSTANCE AfxGetResourceHandle() { return g_resourceHandle ? g_resourceHandle : AfxGetInstanceHandle(); }
-void AfxSetResourceHandle(HINSTANCE instance) { g_resourceHandle = instance; }
 const char* AfxGetAppName() { return g_app ? g_app->m_pszAppName : ""; }
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow) {

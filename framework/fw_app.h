@@ -44,7 +44,6 @@ HINSTANCE AfxGetInstanceHandle();
 // Module whose resources (dialogs, strings, bitmaps) the framework loads;
 // the program's own module unless set.
 HINSTANCE AfxGetResourceHandle();
-void AfxSetResourceHandle(HINSTANCE instance);
 const char* AfxGetAppName();
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int cmdShow);

@@ -62,11 +62,6 @@ BOOL CListBox::OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 
 // ---- CEdit, CComboBox, CListBox --------------------------------------------------
 
-void CEdit::SetSel(int start, int end, BOOL noScroll) {
-  SendMessage(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
-  if (!noScroll) SendMessage(EM_SCROLLCARET);
-}
-
 void CEdit::GetSel(int& start, int& end) const {
   DWORD s = 0, e = 0;
   SendMessage(EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
@@ -94,12 +89,6 @@ void CListBox::GetText(int index, CString& out) const {
   char* buf = out.GetBufferSetLength(n + 1);
   int got = static_cast<int>(SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf)));
   out.ReleaseBuffer(got >= 0 && got <= n ? got : 0);
-}
-
-UINT CListBox::ItemFromPoint(CPoint pt, BOOL& outside) const {
-  DWORD r = static_cast<DWORD>(SendMessage(LB_ITEMFROMPOINT, 0, MAKELPARAM(pt.x, pt.y)));
-  outside = HIWORD(r) != 0;
-  return LOWORD(r);
 }
 
 // ---- CListCtrl -------------------------------------------------------------------
@@ -236,32 +225,6 @@ BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT mask) {
   return SetItem(&it);
 }
 
-BOOL CTreeCtrl::GetItemImage(HTREEITEM item, int& image, int& selectedImage) const {
-  TVITEMA it = {};
-  it.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  it.hItem = item;
-  if (!GetItem(&it)) return FALSE;
-  image = it.iImage;
-  selectedImage = it.iSelectedImage;
-  return TRUE;
-}
-
-BOOL CTreeCtrl::SetItemImage(HTREEITEM item, int image, int selectedImage) {
-  TVITEMA it = {};
-  it.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  it.hItem = item;
-  it.iImage = image;
-  it.iSelectedImage = selectedImage;
-  return SetItem(&it);
-}
-
-BOOL CTreeCtrl::ItemHasChildren(HTREEITEM item) const {
-  TVITEMA it = {};
-  it.mask = TVIF_CHILDREN;
-  it.hItem = item;
-  return GetItem(&it) && it.cChildren != 0;
-}
-
 BOOL CTreeCtrl::GetItemRect(HTREEITEM item, LPRECT r, BOOL textOnly) const {
   *reinterpret_cast<HTREEITEM*>(r) = item;   // the message takes the item in the rectangle
   return static_cast<BOOL>(SendMessage(TVM_GETITEMRECT, textOnly, reinterpret_cast<LPARAM>(r)));
@@ -310,30 +273,4 @@ void CToolTipCtrl::FillToolInfo(TTTOOLINFOA& ti, CWnd* tool, UINT_PTR id) const 
     ti.hwnd = tool ? tool->m_hWnd : nullptr;
     ti.uId = id;
   }
-}
-
-BOOL CToolTipCtrl::AddTool(CWnd* tool, const char* text, LPCRECT rect, UINT_PTR id) {
-  if (!m_hWnd || !tool) return FALSE;
-  TTTOOLINFOA ti;
-  FillToolInfo(ti, tool, rect ? (id ? id : 1) : id);
-  if (rect) ti.rect = *rect;
-  ti.hinst = AfxGetResourceHandle();
-  ti.lpszText = const_cast<char*>(text ? text : LPSTR_TEXTCALLBACKA);
-  return static_cast<BOOL>(SendMessage(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
-}
-
-void CToolTipCtrl::DelTool(CWnd* tool, UINT_PTR id) {
-  if (!m_hWnd || !tool) return;
-  TTTOOLINFOA ti;
-  FillToolInfo(ti, tool, id);
-  SendMessage(TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-void CToolTipCtrl::UpdateTipText(const char* text, CWnd* tool, UINT_PTR id) {
-  if (!m_hWnd || !tool) return;
-  TTTOOLINFOA ti;
-  FillToolInfo(ti, tool, id);
-  ti.hinst = AfxGetResourceHandle();
-  ti.lpszText = const_cast<char*>(text);
-  SendMessage(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
 }

@@ -54,7 +54,6 @@ class CEdit : public CWnd {
   }
   void SetLimitText(UINT max) { SendMessage(EM_LIMITTEXT, max); }
   void LimitText(int max = 0) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(max)); }
-  void SetSel(int start, int end, BOOL noScroll = FALSE);
   void GetSel(int& start, int& end) const;
   void ReplaceSel(const char* text, BOOL canUndo = FALSE) {
     SendMessage(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
@@ -134,8 +133,6 @@ class CListBox : public CWnd {
   }
   int GetTopIndex() const { return static_cast<int>(SendMessage(LB_GETTOPINDEX)); }
   int SetTopIndex(int index) { return static_cast<int>(SendMessage(LB_SETTOPINDEX, static_cast<WPARAM>(index))); }
-  // Row under a client point; outside is TRUE when the point lies beyond the rows.
-  UINT ItemFromPoint(CPoint pt, BOOL& outside) const;
   int FindStringExact(int start, const char* text) const {
     return static_cast<int>(SendMessage(LB_FINDSTRINGEXACT, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
   }
@@ -261,9 +258,6 @@ class CTreeCtrl : public CWnd {
     return static_cast<UINT>(SendMessage(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), mask));
   }
   BOOL SetItemState(HTREEITEM item, UINT state, UINT mask);
-  BOOL GetItemImage(HTREEITEM item, int& image, int& selectedImage) const;
-  BOOL SetItemImage(HTREEITEM item, int image, int selectedImage);
-  BOOL ItemHasChildren(HTREEITEM item) const;
   BOOL GetItemRect(HTREEITEM item, LPRECT r, BOOL textOnly) const;
   HTREEITEM HitTest(CPoint pt, UINT* flags = nullptr) const;
   HTREEITEM HitTest(TVHITTESTINFO* info) const {
@@ -304,10 +298,6 @@ class CDateTimeCtrl : public CWnd {
 class CToolTipCtrl : public CWnd {
  public:
   BOOL Create(CWnd* owner, DWORD style = 0);
-  // A tool: the whole window 'tool' (rect null) or a rectangle of it with id.
-  BOOL AddTool(CWnd* tool, const char* text, LPCRECT rect = nullptr, UINT_PTR id = 0);
-  void DelTool(CWnd* tool, UINT_PTR id = 0);
-  void UpdateTipText(const char* text, CWnd* tool, UINT_PTR id = 0);
   void Activate(BOOL activate) { SendMessage(TTM_ACTIVATE, activate); }
   void RelayEvent(MSG* msg) { SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg)); }
   void SetDelayTime(UINT which, int ms) { SendMessage(TTM_SETDELAYTIME, which, MAKELPARAM(ms, 0)); }

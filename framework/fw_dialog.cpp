@@ -263,28 +263,6 @@ void DDX_CBIndex(CDataExchange* dx, int id, int& value) {
     ::SendMessageA(h, CB_SETCURSEL, static_cast<WPARAM>(value), 0);
 }
 
-void DDX_CBString(CDataExchange* dx, int id, CString& value) {
-  if (dx->m_bFailed) return;
-  HWND h = dx->PrepareCtrl(id);
-  if (!h) return;
-  if (dx->m_bSaveAndValidate) {
-    TextOf(h, value);
-  } else if (::SendMessageA(h, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(value.GetString())) == CB_ERR) {
-    ::SetWindowTextA(h, value);   // an editable combo shows text that is not in its list
-  }
-}
-
-void DDX_LBIndex(CDataExchange* dx, int id, int& value) {
-  if (dx->m_bFailed) return;
-  HWND h = dx->PrepareCtrl(id);
-  if (!h) return;
-  if (dx->m_bSaveAndValidate)
-    value = static_cast<int>(::SendMessageA(h, LB_GETCURSEL, 0, 0));
-  else
-    ::SendMessageA(h, LB_SETCURSEL, static_cast<WPARAM>(value), 0);
-}
-
 void DDX_DateTimeCtrl(CDataExchange* dx, int id, SYSTEMTIME& value) {
   if (dx->m_bFailed) return;
   HWND h = dx->PrepareCtrl(id);

@@ -91,8 +91,6 @@ void DDX_Check(CDataExchange* dx, int id, DWORD& value);
 void DDX_Radio(CDataExchange* dx, int id, int& value);
 // Combo box / list box selection (-1: none) and combo box text.
 void DDX_CBIndex(CDataExchange* dx, int id, int& value);
-void DDX_CBString(CDataExchange* dx, int id, CString& value);
-void DDX_LBIndex(CDataExchange* dx, int id, int& value);
 // Date-time picker: local calendar time, or seconds since 1970 (UTC) shown as
 // local time.
 void DDX_DateTimeCtrl(CDataExchange* dx, int id, SYSTEMTIME& value);

@@ -29,25 +29,6 @@ BOOL CBrush::CreatePatternBrush(CBitmap* bitmap) {
   return bitmap ? Attach(::CreatePatternBrush(*bitmap)) : FALSE;
 }
 
-BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                       BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
-                       BYTE quality, BYTE pitchAndFamily, const char* faceName) {
-  return Attach(::CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                              outPrecision, clipPrecision, quality, pitchAndFamily, faceName));
-}
-
-BOOL CFont::CreatePointFont(int pointSize10, const char* faceName, CDC* dc) {
-  HDC screen = dc ? nullptr : ::GetDC(nullptr);
-  int dpi = ::GetDeviceCaps(dc ? dc->m_hDC : screen, LOGPIXELSY);
-  if (screen) ::ReleaseDC(nullptr, screen);
-  LOGFONTA lf = {};
-  lf.lfHeight = -MulDiv(pointSize10, dpi, 720);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  if (faceName) lstrcpynA(lf.lfFaceName, faceName, LF_FACESIZE);
-  return CreateFontIndirect(&lf);
-}
-
 BOOL CBitmap::LoadBitmap(UINT id) {
   return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)));
 }
@@ -128,20 +109,6 @@ void CDC::FillSolidRect(LPCRECT r, COLORREF c) {
   COLORREF old = ::SetBkColor(m_hDC, c);
   ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, r, nullptr, 0, nullptr);
   ::SetBkColor(m_hDC, old);
-}
-
-void CDC::Draw3dRect(LPCRECT r, COLORREF topLeft, COLORREF bottomRight) {
-  const int w = r->right - r->left, h = r->bottom - r->top;
-  FillSolidRect(r->left, r->top, w - 1, 1, topLeft);
-  FillSolidRect(r->left, r->top, 1, h - 1, topLeft);
-  FillSolidRect(r->right - 1, r->top, 1, h, bottomRight);
-  FillSolidRect(r->left, r->bottom - 1, w, 1, bottomRight);
-}
-
-CPoint CDC::MoveTo(int x, int y) {
-  POINT old = {};
-  ::MoveToEx(m_hDC, x, y, &old);
-  return CPoint(old);
 }
 
 CSize CDC::GetTextExtent(const char* text, int length) const {

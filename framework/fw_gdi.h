@@ -52,12 +52,6 @@ class CBrush : public CGdiObject {
 class CFont : public CGdiObject {
  public:
   BOOL CreateFontIndirect(const LOGFONTA* lf) { return Attach(::CreateFontIndirectA(lf)); }
-  BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                  BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
-                  BYTE quality, BYTE pitchAndFamily, const char* faceName);
-  // pointSize10 in tenths of a point, converted with the DC's (or the screen's)
-  // vertical resolution.
-  BOOL CreatePointFont(int pointSize10, const char* faceName, CDC* dc = nullptr);
   int GetLogFont(LOGFONTA* lf) const { return GetObject(sizeof(LOGFONTA), lf); }
   operator HFONT() const { return static_cast<HFONT>(m_hObject); }
 };
@@ -156,12 +150,10 @@ class CDC {
   int FillRect(LPCRECT r, CBrush* b) { return ::FillRect(m_hDC, r, *b); }
   int FrameRect(LPCRECT r, HBRUSH b) { return ::FrameRect(m_hDC, r, b); }
   int FrameRect(LPCRECT r, CBrush* b) { return ::FrameRect(m_hDC, r, *b); }
-  void Draw3dRect(LPCRECT r, COLORREF topLeft, COLORREF bottomRight);
   BOOL DrawEdge(LPRECT r, UINT edge, UINT flags) { return ::DrawEdge(m_hDC, r, edge, flags); }
   BOOL DrawFocusRect(LPCRECT r) { return ::DrawFocusRect(m_hDC, r); }
   BOOL FillRgn(HRGN rgn, HBRUSH b) { return ::FillRgn(m_hDC, rgn, b); }
 
-  CPoint MoveTo(int x, int y);
   BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
   BOOL Rectangle(int l, int t, int r, int b) { return ::Rectangle(m_hDC, l, t, r, b); }
   BOOL Rectangle(LPCRECT r) { return ::Rectangle(m_hDC, r->left, r->top, r->right, r->bottom); }

@@ -458,12 +458,6 @@ int CWnd::GetDlgItemText(int id, CString& out) const {
   return out.GetLength();
 }
 
-CWnd* CWnd::GetTopLevelParent() const {
-  HWND h = m_hWnd;
-  while (h && (GetWindowLongPtrA(h, GWL_STYLE) & WS_CHILD)) h = ::GetParent(h);
-  return FromHandle(h);
-}
-
 void CWnd::ClientToScreen(LPRECT r) const {
   ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&r->left));
   ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&r->right));
@@ -533,11 +527,4 @@ BOOL CWnd::GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask) {
   info->cbSize = sizeof(SCROLLINFO);
   info->fMask = mask;
   return ::GetScrollInfo(m_hWnd, bar, info);
-}
-
-int CWnd::GetScrollLimit(int bar) {
-  SCROLLINFO si = {};
-  if (!GetScrollInfo(bar, &si, SIF_RANGE | SIF_PAGE)) return 0;
-  int limit = si.nMax - (si.nPage > 1 ? static_cast<int>(si.nPage) - 1 : 0);
-  return limit > si.nMin ? limit : si.nMin;
 }

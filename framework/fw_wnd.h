@@ -119,7 +119,6 @@ class CWnd {
   int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
   CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
   CWnd* GetOwner() const { return FromHandle(::GetWindow(m_hWnd, GW_OWNER)); }
-  CWnd* GetTopLevelParent() const;   // first ancestor without WS_CHILD
   CWnd* GetWindow(UINT cmd) const { return FromHandle(::GetWindow(m_hWnd, cmd)); }
   CWnd* GetNextDlgGroupItem(CWnd* ctl, BOOL previous = FALSE) const {
     return FromHandle(::GetNextDlgGroupItem(m_hWnd, ctl ? ctl->m_hWnd : nullptr, previous));
@@ -194,7 +193,6 @@ class CWnd {
   int GetScrollPos(int bar) const { return ::GetScrollPos(m_hWnd, bar); }
   int SetScrollPos(int bar, int pos, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, bar, pos, redraw); }
   void SetScrollRange(int bar, int lo, int hi, BOOL redraw = TRUE) { ::SetScrollRange(m_hWnd, bar, lo, hi, redraw); }
-  int GetScrollLimit(int bar);
   void ScrollWindow(int dx, int dy, LPCRECT r = nullptr, LPCRECT clip = nullptr) { ::ScrollWindow(m_hWnd, dx, dy, r, clip); }
   void ShowScrollBar(int bar, BOOL show = TRUE) { ::ShowScrollBar(m_hWnd, bar, show); }
 

@@ -462,18 +462,6 @@ void ResetCachedVolumeHandle() {
   gCachedLetter = static_cast<char>(255);
 }
 
-HANDLE OpenVolumeOrImage(int driveIndex, const char* imagePath) {
-  if (!imagePath) return OpenVolume(driveIndex);
-  return OpenDevice(imagePath, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-}
-
-int ReadVolumeOrImage(int driveIndex, uint64_t sector, uint32_t count, void* buffer, HANDLE handle, int imageFlag,
-                      uint64_t baseSector) {
-  if (!imageFlag) return ReadVolumeSectors(driveIndex, sector, count, buffer, handle);
-  if (!IsValidHandle(handle)) return -1;
-  return ReadAt(handle, sector + baseSector, count, buffer) ? 0 : -1;
-}
-
 // --- Windows 9x disk driver ---------------------------------------------
 
 HANDLE OpenDiskDriver() {

@@ -67,9 +67,6 @@ int ReadVolumeSectorsByIndex(int driveIndex, uint64_t sector, uint32_t count, vo
 // closed). nullptr when it cannot be opened; a failure is not cached.
 HANDLE GetCachedVolumeHandle(const char* driveText, int* outIndex);
 void ResetCachedVolumeHandle();
-HANDLE OpenVolumeOrImage(int driveIndex, const char* imagePath);
-int ReadVolumeOrImage(int driveIndex, uint64_t sector, uint32_t count, void* buffer, HANDLE handle,
-                      int imageFlag, uint64_t baseSector);
 
 // --- Windows 9x disk driver ("\\.\BRNWHD.VXD") -----------------------------
 HANDLE OpenDiskDriver();                          // into gDiskHandle; nullptr on failure

@@ -790,7 +790,6 @@ class FatScan {
 
 int RunFatScan(int driveIndex, const char* target, const uint8_t* bootSector, bool fat32) {
   if (!target || !bootSector) return -1;
-  gSectorsPerCluster = bootSector[13];
   FatGeometry g;
   if (!ParseFatBootSector(bootSector, &g) || (g.type == FatType::kFat32) != fat32) return -1;
   HANDLE volume = OpenVolume(driveIndex);

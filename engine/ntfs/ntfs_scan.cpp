@@ -214,7 +214,6 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
 
   NtfsGeometry geometry;
   if (!bootSector || !ReadNtfsGeometry(bootSector, &geometry)) return -1;
-  gSectorsPerCluster = bootSector[13];
   gMftStartSector = geometry.mftStartSector;
 
   HANDLE handle = OpenVolume(driveIndex);

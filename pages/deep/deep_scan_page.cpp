@@ -193,12 +193,10 @@ LRESULT CPhotoScanDlg::OnFound(WPARAM hitsSoFar, LPARAM text) {
 void CPhotoScanDlg::AskToStop(AskedBy by) {
   if (m_ended || m_stopping || m_destroying || gStopScanBox.IsAsking()) return;
   m_stopAnswer = 255;
-  gScanPaused = 1;
   gStopScanBox.m_pParentWnd = this;
   const int answer = gStopScanBox.Ask();
   gStopScanBox.m_pParentWnd = nullptr;
   Sleep(55);
-  gScanPaused = 0;
   if (!IsWindow() || m_destroying) return;
   m_stopAnswer = static_cast<uint32_t>(answer);
   if (m_finishPending) {

@@ -76,7 +76,6 @@ BOOL CUnformatScanDlg::StartWorker() {
   // never lost to the worker's start.
   gScanAbort = 0;
   gUnformatAbort = 0;
-  gScanPaused = 0;
   // Where the results come from: the destination page keeps them off this
   // volume, the progress page shows it before each file.
   std::snprintf(gScanTarget, sizeof gScanTarget, "%c:\\", 'C' + m_driveIndex);
@@ -114,7 +113,6 @@ UINT UnformatScanThreadProc(LPVOID param) {
   }
   page->SetSource(source);
   if (gScanAbort.load() == 0) {
-    gScanPaused = 0;
     SendMessageA(window, WM_UNFORMAT_DONE, 0, 0);
   }
   return 1;
@@ -188,13 +186,11 @@ void CUnformatScanDlg::AskToStop(StopAction action) {
     if (leaving) Leave();
     return;
   }
-  gScanPaused = 1;
   gStopScanBox.m_pParentWnd = this;
   ++m_modalDepth;
   const int answer = gStopScanBox.Ask();
   gStopScanBox.m_pParentWnd = nullptr;
   --m_modalDepth;
-  gScanPaused = 0;
   if (answer != 1 || m_scanEnded) {
     // No, or the scan ended while the question was open (which answers No):
     // a scan that has ended goes on to its results.

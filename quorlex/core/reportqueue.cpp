@@ -68,8 +68,6 @@ void ReportQueue::AddNode(const std::wstring& text) {
   LeaveCriticalSection(&lock_);
 }
 
-size_t ReportQueue::ActionsDelivered() const { return (size_t)InterlockedCompareExchange(const_cast<LONG*>(&actionsDelivered_), 0, 0); }
-size_t ReportQueue::NodesDelivered() const { return (size_t)InterlockedCompareExchange(const_cast<LONG*>(&nodesDelivered_), 0, 0); }
 
 DWORD WINAPI ReportQueue::ThreadMain(void* self) {
   if (!self) return 0;

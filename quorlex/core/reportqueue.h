@@ -23,10 +23,6 @@ class ReportQueue {
   void AddAction(const std::wstring& text);
   void AddNode(const std::wstring& text);
 
-  // For tests: how far each list has been delivered (read by any thread).
-  size_t ActionsDelivered() const;
-  size_t NodesDelivered() const;
-
  private:
   static DWORD WINAPI ThreadMain(void* self);
   void Run();

@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
 stage "build controls_bench"
-cmake --build "$top/build/x86_64" --target controls_bench
+SALVORA_BUILD_TARGETS=controls_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
 stage "tree-list benchmark"

@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
 stage "build deep_result_bench"
-cmake --build "$top/build/x86_64" --target deep_result_bench
+SALVORA_BUILD_TARGETS=deep_result_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
 stage "deep result page benchmark"

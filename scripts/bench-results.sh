@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
 stage "build results_bench"
-cmake --build "$top/build/x86_64" --target results_bench
+SALVORA_BUILD_TARGETS=results_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
 trap wine_stop EXIT

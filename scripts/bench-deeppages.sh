@@ -11,6 +11,7 @@ stage "build deep_result_bench"
 SALVORA_BUILD_TARGETS=deep_result_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
+[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 stage "deep result page benchmark"
 "$top/scripts/wine-run" "$top/build/x86_64/bin/deep_result_bench.exe" "${1:-20000}" "${2:-16}"
 stage_done

@@ -8,6 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
+[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 stage "json benchmark"
 out="$top/build/bench/json"
 rm -rf "$out"; mkdir -p "$out"

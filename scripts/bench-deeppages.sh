@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The deep-scan result page with a whole disk's worth of hits under wine64:
-# the list handed over and drawn, select all, invert, expand, the ticks
+# the list handed over and drawn, select all, invert twice, expand, the ticks
 # written into the records, the page destroyed.
 #   bench-deeppages.sh [hits, default 20000] [types, default 16]
 set -euo pipefail

@@ -54,15 +54,21 @@ tsk_same=$(tree_sums "$out/tsk" | cut -d' ' -f1 | sort -u | comm -12 - "$img.sum
 wanted=$(wc -l <"$img.sums")
 # Files that come back under their own folder's path.
 ours_placed=$(find "$out/ours/out" -path '*/Folder [1-5]/*' -type f | wc -l)
+# The program's own time for the scan and the copy-out, without Wine's start.
+ours_inproc=$(tr -d '\r' <"$bench/folders-ours.txt" | awk '/^scan .* total /{print $8}')
 
-python3 - "$t0" "$t1" "$t2" "$t3" "$ours_files" "$tsk_files" "$ours_same" "$tsk_same" "$wanted" "$ours_placed" <<'PY'
+python3 - "$t0" "$t1" "$t2" "$t3" "$ours_files" "$tsk_files" "$ours_same" "$tsk_same" "$wanted" "$ours_placed" \
+  "${ours_inproc:-0}" <<'PY'
 import sys
 t0, t1, t2, t3 = map(float, sys.argv[1:5])
 of, tf, os_, ts, wanted, placed = map(int, sys.argv[5:11])
+inproc = float(sys.argv[11])
 ours, tsk = t1 - t0, t3 - t2
 print("salvora      %7.2f s wall (wine start included)  %5d files, %5d of %d deleted byte-identical, %d under their folder"
       % (ours, of, os_, wanted, placed))
 print("tsk_recover  %7.2f s wall                        %5d files, %5d of %d deleted byte-identical" % (tsk, tf, ts, wanted))
 print("time ratio salvora / tsk_recover: %.2f" % (ours / tsk))
+if inproc > 0:
+    print("time ratio salvora in process (%.2f s) / tsk_recover: %.2f" % (inproc, inproc / tsk))
 print("count ratio salvora / tsk_recover (byte-identical): %.3f" % (os_ / ts if ts else float("inf")))
 PY

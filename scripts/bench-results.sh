@@ -9,10 +9,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
 stage "build results_bench"
-cmake --build "$top/build/x86_64" --target results_bench
+SALVORA_BUILD_TARGETS=results_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
-trap wine_stop EXIT
+[ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 stage "result page benchmark"
 "$top/scripts/wine-run" "$top/build/x86_64/bin/results_bench.exe" "${1:-1000}" "${2:-995}" "${3:-5000}"
 stage_done

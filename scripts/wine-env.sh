@@ -71,16 +71,35 @@ wine_prefix_create() {
   echo "$want" > "$marker"
 }
 
+# _x_listening N: a server listens on display N (its abstract socket counts:
+# it outlives a deleted socket file or lock).
+_x_listening() { grep -qE "[ @]/tmp/\.X11-unix/X$1\$" /proc/net/unix 2>/dev/null; }
+
 wine_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${SALVORA_XVFB:-}" ]; then return; fi
   # One display per checkout, so that several work trees can test at once.
   local n=${SALVORA_XVFB_DISPLAY:-$(( 100 + $(printf '%s' "$_wine_top" | cksum | cut -d' ' -f1) % 400 ))}
+  local pidf="$_wine_top/build/.xvfb.pid" dispf="$_wine_top/build/.xvfb.display"
+  # Our server still runs: on the display it was given last time.
+  if [ -f "$pidf" ] && kill -0 "$(cat "$pidf")" 2>/dev/null; then
+    [ -f "$dispf" ] && n=$(cat "$dispf")
+    if _x_listening "$n"; then export DISPLAY=":$n"; return; fi
+    kill "$(cat "$pidf")" 2>/dev/null || true
+  fi
+  # Two checkouts' paths can hash to the same number. A display that another
+  # server listens on is another checkout's: taking it over would cut that
+  # one's tests off their display when either stops its server.
+  if [ -z "${SALVORA_XVFB_DISPLAY:-}" ]; then
+    local tries=0
+    while _x_listening "$n" && [ $tries -lt 400 ]; do
+      n=$(( (n - 99) % 400 + 100 )); tries=$((tries + 1))
+    done
+  fi
   export DISPLAY=":$n"
-  local pidf="$_wine_top/build/.xvfb.pid"
-  if [ -e "/tmp/.X11-unix/X$n" ] && [ -f "$pidf" ] && kill -0 "$(cat "$pidf")" 2>/dev/null; then return; fi
   rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   echo $! > "$pidf"
+  echo "$n" > "$dispf"
   local i
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   echo "  display: Xvfb on $DISPLAY"
@@ -133,6 +152,6 @@ wine_stop() {
   done
   if [ -f "$_wine_top/build/.xvfb.pid" ]; then
     kill "$(cat "$_wine_top/build/.xvfb.pid")" 2>/dev/null || true
-    rm -f "$_wine_top/build/.xvfb.pid"
+    rm -f "$_wine_top/build/.xvfb.pid" "$_wine_top/build/.xvfb.display"
   fi
 }

@@ -7,10 +7,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
-stage "build pagesD1_bench"
-cmake --build "$top/build/x86_64" --target pagesD1_bench
+stage "build unformat_result_bench"
+cmake --build "$top/build/x86_64" --target unformat_result_bench
 . "$top/scripts/wine-env.sh"
 wine_start
 stage "unformat result page benchmark"
-"$top/scripts/wine-run" "$top/build/x86_64/bin/pagesD1_bench.exe" "${1:-200}" "${2:-100}"
+"$top/scripts/wine-run" "$top/build/x86_64/bin/unformat_result_bench.exe" "${1:-200}" "${2:-100}"
 stage_done

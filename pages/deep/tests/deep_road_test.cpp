@@ -29,7 +29,7 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "picture.h"
 #include "records/records.h"
 #include "recovery_path_dlg.h"

@@ -21,7 +21,7 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "resource.h"
 #include "restova_app.h"
 #include "restova_dlg.h"

@@ -16,7 +16,7 @@
 #include "busy_boxes.h"
 #include "messages.h"
 #include "nothing_found_page.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "copyout_progress_dlg.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"

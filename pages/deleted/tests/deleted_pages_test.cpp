@@ -26,7 +26,7 @@
 #include "deepscan/found_files.h"
 #include "messages.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "recovery_path_dlg.h"
 #include "records/records.h"
 #include "recovery_report_dlg.h"

@@ -50,7 +50,6 @@ class CRestovaApp : public CWinApp {
   void HoldPage(int slot, CDialog* page);
 
   CDialog* m_pages[kPageSlotCount] = {};
-  uint32_t m_listedFileCount = 0;   // files the last result page listed
   StatisticsRecord m_stats;
 };
 

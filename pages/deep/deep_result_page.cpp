@@ -408,7 +408,6 @@ void CPtFileChosDlg::OnNext() {
     return row < m_rowItems.size() && m_rowItems[row] ? checks.Check(m_rowItems[row]) : 0;
   });
   gRawSelectedSectors = m_selection.sectors;
-  if (CRestovaApp* app = RestovaApp()) app->m_listedFileCount = m_selection.visited;
   if (m_selection.checked == 0) {
     CString text;
     text.LoadString(IDS_SELECT_FILES_TO_RECOVER);

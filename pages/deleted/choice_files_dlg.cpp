@@ -233,7 +233,7 @@ BOOL CChoiceFilesDlg::OnInitDialog() {
 
   if (gTreeOwner && gTreeOwner != this) FreeResultTrees();
   gTreeOwner = this;
-  if (!ResetResultTree(m_listFull.m_tree.m_hWnd)) {
+  if (!ResetResultTree()) {
     CString text;
     text.LoadString(IDS_OUT_OF_MEMORY);
     MessageBox(text, m_caption);
@@ -398,7 +398,6 @@ void CChoiceFilesDlg::UpdateSummary() {
 LRESULT CChoiceFilesDlg::OnFileListEmpty(WPARAM, LPARAM) {
   if (m_leaving) return 0;
   ShowWindow(SW_HIDE);
-  if (CRestovaApp* app = RestovaApp()) app->m_listedFileCount = 0;
   if (m_scanPage) m_scanPage->ShowNothingFound();
   return 0;
 }
@@ -505,7 +504,7 @@ void CChoiceFilesDlg::OnFilter() {
   std::strncpy(m_lastPattern, pattern, sizeof m_lastPattern - 1);
 
   ShowList(&m_listFiltered);
-  if (!ResetFilteredTree(m_listFiltered.m_tree.m_hWnd)) {
+  if (!ResetFilteredTree()) {
     CString text;
     text.LoadString(IDS_OUT_OF_MEMORY);
     MessageBox(text, m_caption);
@@ -518,7 +517,7 @@ void CChoiceFilesDlg::OnShowAll() {
   if (Filling()) return;
   gResultFilterActive = false;
   ShowList(&m_listFull);
-  UseFullResultTree(m_listFull.m_tree.m_hWnd);
+  UseFullResultTree();
   UpdateSummary();
   m_date.SetCurSel(0);
   m_kind.SetCurSel(0);
@@ -558,11 +557,7 @@ void CChoiceFilesDlg::OnCollapse() {
 void CChoiceFilesDlg::OnNext() {
   if (Filling()) return;
   gFileCounter = static_cast<uint32_t>(DeletedFileCount());
-  CRestovaApp* app = RestovaApp();
-  if (app) {
-    app->m_listedFileCount = m_listedFileCount;
-    app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
-  }
+  if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
   UpdateData(TRUE);
   CString text;
   if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
@@ -596,7 +591,6 @@ void CChoiceFilesDlg::LeaveBack() {
   StopFill();
   if (CRestovaApp* app = RestovaApp()) {
     // What the scan found goes with the road's statistics, whichever way it ends.
-    app->m_listedFileCount = m_listedFileCount;
     if (m_listedFileCount) app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
     app->ShowMainWindow();
   }

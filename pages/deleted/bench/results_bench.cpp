@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   // The model alone.
   double modelMs = 0;
   {
-    ResetResultTree(nullptr);
+    ResetResultTree();
     CountingSink sink;
     ResultFillJob job;
     job.sink = &sink;

@@ -12,7 +12,7 @@
 #include "recovery_report_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
 #include "unformat_results.h"
@@ -176,7 +176,7 @@ void CRecoveryPathPage::OnNext() {
     MessageBox(LoadText(refusal), m_caption, MB_OK);
     return;
   }
-  if (CRestovaApp* app = RestovaApp()) app->m_stats.btnrecover = 1;
+  if (CPageHost* host = PageHost()) host->Stats().btnrecover = 1;
   std::memset(m_destFolder, 0, sizeof m_destFolder);
   std::strncpy(m_destFolder, m_destination, sizeof m_destFolder - 2);
   const size_t n = std::strlen(m_destFolder);
@@ -202,8 +202,8 @@ CChoiceRecoveryPathDlg::CChoiceRecoveryPathDlg(CRecoveryResults* results)
 uint64_t CChoiceRecoveryPathDlg::SelectionSectors() const { return SelectedDeletedSectors(); }
 
 CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
-  CRestovaApp* app = RestovaApp();
-  return app ? dynamic_cast<CCopyOutProgressPage*>(app->Page(kCopyOutPageSlot)) : nullptr;
+  CPageHost* host = PageHost();
+  return host ? dynamic_cast<CCopyOutProgressPage*>(host->Page(kCopyOutPageSlot)) : nullptr;
 }
 
 void CChoiceRecoveryPathDlg::StartCopyOut() {

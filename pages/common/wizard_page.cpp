@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 
 namespace {
 
@@ -292,11 +292,11 @@ void PlacePage(CWnd* page) {
 }
 
 bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
-  CRestovaApp* app = RestovaApp();
-  if (app) app->HoldPage(slot, page);
+  CPageHost* host = PageHost();
+  if (host) host->HoldPage(slot, page);
   if (!page->Create(templateId, parent)) {
-    if (app)
-      app->DestroyPage(slot);
+    if (host)
+      host->DestroyPage(slot);
     else
       delete page;
     return false;

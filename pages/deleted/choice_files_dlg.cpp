@@ -11,7 +11,7 @@
 #include "recovery_path_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "result_match.h"
 #include "scan_page.h"
 #include "state.h"
@@ -557,7 +557,7 @@ void CChoiceFilesDlg::OnCollapse() {
 void CChoiceFilesDlg::OnNext() {
   if (Filling()) return;
   gFileCounter = static_cast<uint32_t>(DeletedFileCount());
-  if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
+  if (CPageHost* host = PageHost()) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
   UpdateData(TRUE);
   CString text;
   if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
@@ -583,16 +583,16 @@ void CChoiceFilesDlg::OnNext() {
 }
 
 CChoiceRecoveryPathDlg* CChoiceFilesDlg::DestinationPage() const {
-  CRestovaApp* app = RestovaApp();
-  return app ? dynamic_cast<CChoiceRecoveryPathDlg*>(app->Page(kDestinationPageSlot)) : nullptr;
+  CPageHost* host = PageHost();
+  return host ? dynamic_cast<CChoiceRecoveryPathDlg*>(host->Page(kDestinationPageSlot)) : nullptr;
 }
 
 void CChoiceFilesDlg::LeaveBack() {
   StopFill();
-  if (CRestovaApp* app = RestovaApp()) {
+  if (CPageHost* host = PageHost()) {
     // What the scan found goes with the road's statistics, whichever way it ends.
-    if (m_listedFileCount) app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
-    app->ShowMainWindow();
+    if (m_listedFileCount) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
+    host->ShowMainWindow();
   }
   m_leaving = true;
   // The user is done with these results: the list and the records go.

@@ -3,7 +3,7 @@
 #include "messages.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
 #include "unformat_destination.h"

@@ -11,10 +11,11 @@ salvora_add_test(pages_boxes GUI
 
 # The three ends of every road on sources that cannot be scanned: a drive
 # that is not there, an image that opens but gives nothing (as a volume and
-# as disk 7), an NTFS volume whose file records no scan reads.
+# as disk 7), an NTFS volume whose file records no scan reads. From the
+# program's own main window, so with the program's application object.
 salvora_add_test(pages_honest_ends GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/honest_ends_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_app salvora_resources
   ABSENT "drive Q"
   MAP "drive U=unreadable-volume" "dir U=uroot" "drive K=ntfs-4k-records" "drive P=fat16-plain" "dir P=proot"
       "disk 7=unreadable-volume")

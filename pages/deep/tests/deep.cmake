@@ -10,7 +10,7 @@ salvora_add_test(deep_pages_logic
 
 salvora_add_test(deep_pages_road GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deep_road_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_pages salvora_picture_binding salvora_resources
   MAP "drive Q=deepscan-volume" "dir Q=qroot" "drive K=deepscan-single" "dir K=kroot"
       "drive M=deepscan-nothing" "dir M=mroot" "disk 8=deepscan-disk" "dir W=out")
 

@@ -4,13 +4,13 @@
 # and report pages on real scans, and the whole road in the real program. Each
 # drive is mapped both as a raw volume and as a folder, so that it is listed
 # among the drives.
-salvora_add_test(deleted_pages_logic
+salvora_add_test(deleted_pages_logic   # the command line is the program's
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/logic_test.cpp
-  LIBS salvora_pages)
+  LIBS salvora_app)
 
-salvora_add_test(deleted_pages_road GUI
+salvora_add_test(deleted_pages_road GUI   # from the program's main window
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/road_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_app salvora_resources
   MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot"
       "drive P=fat16-plain" "dir P=proot"
       "drive F=fat-recycle" "dir F=froot" "drive R=ntfs-recycle" "dir R=rroot")

@@ -31,7 +31,7 @@
 #include "records/records.h"
 #include "recovery_report_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "scan_page.h"
 #include "state.h"
 #include "testsupport.h"
@@ -44,7 +44,7 @@ using namespace pagetest;
 using testsupport::ArtifactPath;
 using testsupport::SaveScreenshot;
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 
@@ -444,7 +444,7 @@ TEST_F(RecoveryPages, TicksBecomeTheRecordsSelectedFieldOnNext) {
   }
   EXPECT_GT(ticked, 1u);
   EXPECT_EQ(page->ChosenFileCount(), ticked);
-  EXPECT_EQ(theApp.m_stats.scancount, static_cast<int32_t>(page->FoundFileCount()));
+  EXPECT_EQ(theApp.Stats().scancount, static_cast<int32_t>(page->FoundFileCount()));
   char count[32] = "";
   GetDlgItemTextA(dest->m_hWnd, IDC_DEST_FILE_COUNT, count, sizeof count);
   EXPECT_EQ(std::to_string(ticked), count);
@@ -609,7 +609,7 @@ TEST_F(RecoveryPages, TheDestinationChecksInTheirOrderOnRealDrives) {
   ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "R:\\checked");
   Click(dest, IDC_DEST_NEXT);
   ASSERT_NE(Progress(), nullptr);
-  EXPECT_EQ(theApp.m_stats.btnrecover, 1);
+  EXPECT_EQ(theApp.Stats().btnrecover, 1);
   EXPECT_TRUE(PumpUntil([&] { return Report() != nullptr; }));
 }
 
@@ -634,8 +634,8 @@ TEST_F(RecoveryPages, TheCopyOutWritesTheTickedFilesAndTheReportCountsThem) {
   EXPECT_EQ(report->Facts().recovered, chosen);
   EXPECT_FALSE(report->PartialNoteShown());
   EXPECT_EQ(report->Facts().folder, CString("R:\\restored"));
-  EXPECT_EQ(theApp.m_stats.recovercount, static_cast<int32_t>(chosen));
-  EXPECT_EQ(theApp.m_stats.dlgresult, 1);
+  EXPECT_EQ(theApp.Stats().recovercount, static_cast<int32_t>(chosen));
+  EXPECT_EQ(theApp.Stats().dlgresult, 1);
   char text[64] = "";
   GetDlgItemTextA(report->m_hWnd, IDC_REP_BIG_COUNT, text, sizeof text);
   EXPECT_EQ(std::to_string(chosen), text);
@@ -738,7 +738,7 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
   char note[512] = "";
   GetDlgItemTextA(report->m_hWnd, IDC_REP_PARTIAL, note, sizeof note);
   EXPECT_NE(std::string(note).find("因中断未恢复"), std::string::npos) << note;
-  EXPECT_EQ(theApp.m_stats.recovercount, 1);
+  EXPECT_EQ(theApp.Stats().recovercount, 1);
   // The heading says the copy-out was stopped, never that it is done.
   EXPECT_TRUE(f.stopped);
   char heading[128] = "";

@@ -24,13 +24,13 @@
 #include "partition_fixture.h"
 #include "partition_page.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "testsupport.h"
 
 using namespace pagetest;
 using partfix::ReadSectors;
 
-CRestovaApp theApp;   // the pages find the main window through it
+pagetest::TestPageHost theApp;   // the pages find the main window through it
 
 namespace {
 

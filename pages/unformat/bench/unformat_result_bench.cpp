@@ -11,11 +11,11 @@
 
 #include "records/records.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "treelist.h"
 #include "unformat_result_page.h"
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 

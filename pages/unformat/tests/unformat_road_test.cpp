@@ -20,7 +20,7 @@
 #include "copyout_progress_dlg.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "state.h"
 #include "testsupport.h"
 #include "treelist.h"
@@ -41,7 +41,7 @@ using testsupport::SaveScreenshot;
 using testsupport::Sha256OfFile;
 using testsupport::Utf8ToAnsi;
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <map>
 #include <string>
 
-#include "deep_results.h"   // ResizeHitTest
 #include "messages.h"
 #include "recovery_path_dlg.h"
 #include "recovery_totals.h"

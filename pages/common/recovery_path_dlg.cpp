@@ -17,8 +17,6 @@
 #include "unformat/unformat_copy.h"
 #include "unformat_results.h"
 
-AFX_THREADPROC gUnformatRecoveryWorker = nullptr;
-AFX_THREADPROC gRawRecoveryWorker = nullptr;
 uint64_t gRawSelectedSectors = 0;
 
 namespace {
@@ -216,9 +214,8 @@ void CChoiceRecoveryPathDlg::StartCopyOut() {
 
 // ---- pages that run their own worker -------------------------------------------------
 
-void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow,
-                                         bool resetSectors) {
-  if (!worker || WorkerRunning()) return;
+void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {
+  if (!m_copyOutWorker || WorkerRunning()) return;
   if (m_worker) m_worker->Join();
   gRecoverAbort = 0;
   CCopyOutProgressPage* progress = ProgressPage();
@@ -230,7 +227,7 @@ void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTem
   *progressWindow = progress->m_hWnd;
   ShowWindow(SW_HIDE);
   if (resetSectors) gRecoveredSectors = 0;
-  m_worker = AfxBeginThread(worker, this);
+  m_worker = AfxBeginThread(m_copyOutWorker, this);
 }
 
 LRESULT CWorkerRecoveryPathPage::ForwardWorkerEnd() {
@@ -254,8 +251,8 @@ BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CWorkerRecoveryPathPage)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results)
-    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
+CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results, AFX_THREADPROC worker)
+    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat, worker),
       m_progress(std::make_unique<CUfatRecvringDlg>(this)) {}
 
 CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() { StopWorker(gRecoverAbort); }
@@ -265,7 +262,7 @@ uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnf
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  RunCopyOut(gUnformatRecoveryWorker, IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
+  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {
@@ -281,8 +278,8 @@ BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CWorkerRecoveryPathPage)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results)
-    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
+CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results, AFX_THREADPROC worker)
+    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep, worker),
       m_progress(std::make_unique<CPtRecoveringDlg>(this)) {}
 
 CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() { StopWorker(gScanAbort); }
@@ -298,7 +295,7 @@ void CChoiceRecoveryPathDlgARW::StartCopyOut() {
   // The raw copy-out stops on gScanAbort: cleared here, before its thread
   // exists, so that a stop pressed as soon as the progress page shows counts.
   gScanAbort = 0;
-  RunCopyOut(gRawRecoveryWorker, IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
+  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {

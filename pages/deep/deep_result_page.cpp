@@ -416,8 +416,7 @@ void CPtFileChosDlg::OnNext() {
   }
   if (m_destination && m_destination->m_hWnd) m_destination->DestroyWindow();
   m_destination.reset();
-  gRawRecoveryWorker = RawRecoveryThreadProc;
-  auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this);
+  auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this, RawRecoveryThreadProc);
   if (!page->Create(IDD_DEEP_DESTINATION, this)) return;
   m_destination = std::move(page);
   PlacePage(m_destination.get());

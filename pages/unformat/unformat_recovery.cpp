@@ -30,7 +30,6 @@ UINT UnformatRecoveryThreadProc(LPVOID param) {
 }
 
 bool OpenUnformatDestinationPage(CUftFileChoseDlg* resultPage) {
-  gUnformatRecoveryWorker = UnformatRecoveryThreadProc;
-  return ShowHeldPage(new CChoiceRecoveryPathDlgUf(resultPage), kDestinationPageSlot, IDD_UNFORMAT_DESTINATION,
+  return ShowHeldPage(new CChoiceRecoveryPathDlgUf(resultPage, UnformatRecoveryThreadProc), kDestinationPageSlot, IDD_UNFORMAT_DESTINATION,
                       resultPage);
 }

@@ -1022,12 +1022,11 @@ TEST_F(RecoveryPages, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsMo
   gUnformatNtfsFiles.push_back(r);
   r.selected = 0;
   gUnformatNtfsFiles.push_back(r);
-  gUnformatRecoveryWorker = FakeUnformatWorker;
   std::strcpy(gScanTarget, "X:\\");
   StandInResults results;
   results.found = 2;
   results.chosen = 2;
-  CChoiceRecoveryPathDlgUf dest(&results);
+  CChoiceRecoveryPathDlgUf dest(&results, FakeUnformatWorker);
   ASSERT_TRUE(dest.Create(IDD_UNFORMAT_DESTINATION, nullptr));
   dest.ShowWindow(SW_SHOW);
   EXPECT_EQ(dest.SelectionSectors(), (5ull << 30) / 512 + 1);
@@ -1059,19 +1058,17 @@ TEST_F(RecoveryPages, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsMo
   EXPECT_EQ(dest.ProgressPage()->FileCount(), 2u);
   EXPECT_TRUE(Shown(&main_));
   EXPECT_FALSE(dest.WorkerRunning());
-  gUnformatRecoveryWorker = nullptr;
   gUnformatNtfsFiles.clear();
   dest.DestroyWindow();
 }
 
 TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage) {
-  gRawRecoveryWorker = GatedRawWorker;
   std::strcpy(gScanTarget, "X:\\");
   StandInResults results;
   results.found = 10;
   results.chosen = 2;
   results.sectors = 100;
-  CChoiceRecoveryPathDlgARW dest(&results);
+  CChoiceRecoveryPathDlgARW dest(&results, GatedRawWorker);
   ASSERT_TRUE(dest.Create(IDD_DEEP_DESTINATION, nullptr));
   dest.ShowWindow(SW_SHOW);
   ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "R:\\deep");
@@ -1093,6 +1090,5 @@ TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage)
   EXPECT_FALSE(dest.WorkerRunning());
   EXPECT_EQ(progress->RecoveredCount(), 1u);
   gScanAbort = 0;
-  gRawRecoveryWorker = nullptr;
   dest.DestroyWindow();
 }

@@ -11,11 +11,12 @@
 #include "picture.h"
 #include "treelist.h"
 #include "unformat/unformat.h"
-#include "wizard_page.h"
 
-CRestovaApp::CRestovaApp() {}
+CRestovaApp::CRestovaApp() { SetPageHost(this); }
 
-CRestovaApp::~CRestovaApp() {}
+CRestovaApp::~CRestovaApp() {
+  if (PageHost() == this) SetPageHost(nullptr);
+}
 
 CString GetProgramFolder() {
   std::string folder = ModuleFolderAnsi(nullptr);
@@ -72,13 +73,6 @@ void CRestovaApp::UnbindPictureLibrary() {
   ::UnbindPictureLibrary();
 }
 
-void CRestovaApp::ShowMainWindow() {
-  if (!m_pMainWnd || !m_pMainWnd->m_hWnd) return;
-  // Back where the road's last page stood.
-  if (!m_pMainWnd->IsWindowVisible()) PlacePage(m_pMainWnd);
-  m_pMainWnd->ShowWindow(SW_SHOW);
-}
-
 bool CRestovaApp::CanOpenDeepScan() const {
   CRestovaDlg* main = dynamic_cast<CRestovaDlg*>(m_pMainWnd);
   return main && main->CanShowPage(kPageDeepRecovery);
@@ -89,24 +83,10 @@ bool CRestovaApp::OpenDeepScan() {
   return main && main->ShowDeepScanPage() != 0;
 }
 
-void CRestovaApp::DestroyPage(int slot) {
-  if (slot < 0 || slot >= kPageSlotCount || !m_pages[slot]) return;
-  CDialog* page = m_pages[slot];
-  m_pages[slot] = nullptr;   // emptied first: destroying windows may ask for the slot
-  if (page->m_hWnd) page->DestroyWindow();
-  delete page;
-}
-
-void CRestovaApp::HoldPage(int slot, CDialog* page) {
-  if (slot < 0 || slot >= kPageSlotCount) return;
-  DestroyPage(slot);
-  m_pages[slot] = page;
-}
-
 void CRestovaApp::DestroyPagesAndResults() {
   // The pages join their workers while their windows go, so the results are
   // emptied only after every page.
-  for (int slot = 0; slot < kPageSlotCount; ++slot) DestroyPage(slot);
+  DestroyPages();
   ClearDeletedFiles();
   ClearUnformatResults();
   gFoundFiles.clear();

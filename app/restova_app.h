@@ -1,26 +1,13 @@
 // The application object of salvora.exe: prepares COM, sockets and the
 // picture library, runs the main window modally, and cleans up the pages and
-// the results when it has closed. Pages reach it with RestovaApp().
+// the results when it has closed. It is the pages' host (page_host.h).
 #pragma once
 #include "framework.h"
-#include "statistics.h"   // StatisticsRecord (app/service)
+#include "page_host.h"
 
-// The page dialogs the wizard keeps here (created by the pages, destroyed by
-// DestroyPagesAndResults when the main window has closed).
-enum PageSlot {
-  kScanPageSlot = 0,          // deleted-file / recycle-bin scan page
-  kResultPageSlot = 1,        // deleted-file result page
-  kDestinationPageSlot = 2,   // deleted-file destination page
-  kCopyOutPageSlot = 3,       // deleted-file copy-out progress page
-  kReportPageSlot = 4,        // deleted-file report page
-  kUnformatResultPageSlot = 5,
-  kNothingFoundPageSlot = 6,
-  kPageSlotCount = 7
-};
-
-class CRestovaApp : public CWinApp {
+class CRestovaApp : public CWinApp, public CPageHost {
  public:
-  CRestovaApp();
+  CRestovaApp();   // becomes the pages' host
   ~CRestovaApp() override;
 
   BOOL InitInstance() override;
@@ -32,26 +19,10 @@ class CRestovaApp : public CWinApp {
   // the deleted-file results.
   void DestroyPagesAndResults();
 
-  // Pages reach one another through these, never by counting window parents.
-  // The main window: null before it runs and after it has closed.
-  CWnd* MainWindow() const { return m_pMainWnd; }
-  // Shows the main window again (the end of every road).
-  void ShowMainWindow();
-  // The deep-scan road, offered by pages that end another road: whether the
-  // main window has it, and opening it (false when it could not be opened).
-  bool CanOpenDeepScan() const;
-  bool OpenDeepScan();
-  // The page held in a slot, or null.
-  CDialog* Page(int slot) const { return slot >= 0 && slot < kPageSlotCount ? m_pages[slot] : nullptr; }
-  // Destroys the page held in a slot (its window first, then the object) and
-  // empties the slot. A page must not destroy the slot that holds itself.
-  void DestroyPage(int slot);
-  // Destroys the page held in the slot and keeps page there instead.
-  void HoldPage(int slot, CDialog* page);
-
-  CDialog* m_pages[kPageSlotCount] = {};
-  uint32_t m_listedFileCount = 0;   // files the last result page listed
-  StatisticsRecord m_stats;
+  // CPageHost
+  CWnd* MainWindow() const override { return m_pMainWnd; }
+  bool CanOpenDeepScan() const override;
+  bool OpenDeepScan() override;
 };
 
 inline CRestovaApp* RestovaApp() { return static_cast<CRestovaApp*>(AfxGetApp()); }

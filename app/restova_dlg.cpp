@@ -378,7 +378,7 @@ void CRestovaDlg::OnShowWindow(BOOL show, UINT status) {
   }
   m_tipPaused = FALSE;
   // A road left before its report page is reported when the user is back.
-  ReportPendingOperation(RestovaApp()->m_stats, m_version);
+  ReportPendingOperation(RestovaApp()->Stats(), m_version);
 }
 
 // ---- pages ----------------------------------------------------------------------------
@@ -477,7 +477,7 @@ void CRestovaDlg::OnPageCommand(UINT id) {
 // ---- the roads ------------------------------------------------------------------------------
 
 void CRestovaDlg::StartRoad(int fixtype2, bool clearCount, bool clearRecycleMode) {
-  RestovaApp()->m_stats.fixtype2 = fixtype2;
+  RestovaApp()->Stats().fixtype2 = fixtype2;
   if (clearCount) gFileCounter = 0;
   if (clearRecycleMode) gRecycleBinMode = 0;
 }
@@ -512,7 +512,7 @@ void CRestovaDlg::OnModeRecycle() {
   StartRoad(4, true, false);
   std::memset(gScanTarget, 0, sizeof gScanTarget);
   CRestovaApp* app = RestovaApp();
-  BeginOperation(app->m_stats, 1, 0);
+  BeginOperation(app->Stats(), 1, 0);
 
   app->DestroyPage(kScanPageSlot);   // waits for the worker of a previous scan
   auto* scan = new CScanDelFilesDlg(this);

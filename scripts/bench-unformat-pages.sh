@@ -7,11 +7,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/lib.sh"
 bash "$top/scripts/setup.sh" >/dev/null
-stage "build pagesD1_bench"
-SALVORA_BUILD_TARGETS=pagesD1_bench bash "$top/scripts/build.sh" x86_64
+stage "build unformat_result_bench"
+SALVORA_BUILD_TARGETS=unformat_result_bench bash "$top/scripts/build.sh" x86_64
 . "$top/scripts/wine-env.sh"
 wine_start
 [ -n "${SALVORA_KEEP_WINE:-}" ] || trap wine_stop EXIT
 stage "unformat result page benchmark"
-"$top/scripts/wine-run" "$top/build/x86_64/bin/pagesD1_bench.exe" "${1:-200}" "${2:-100}"
+"$top/scripts/wine-run" "$top/build/x86_64/bin/unformat_result_bench.exe" "${1:-200}" "${2:-100}"
 stage_done

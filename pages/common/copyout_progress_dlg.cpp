@@ -9,7 +9,7 @@
 #include "recovery_report_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
 
@@ -175,7 +175,7 @@ void CCopyOutProgressPage::CopyOutEnded() {
   m_damaged = CountDamaged();
   m_failed = CountFailed();
   if (m_owner) m_owner->m_recoveredCount = m_recovered;
-  if (CRestovaApp* app = RestovaApp()) app->m_stats.recovercount = static_cast<int32_t>(m_recovered);
+  if (CPageHost* host = PageHost()) host->Stats().recovercount = static_cast<int32_t>(m_recovered);
   m_finished = true;
   Finish(!m_goBack);
 }

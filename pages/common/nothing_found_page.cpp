@@ -2,7 +2,7 @@
 
 #include "page_state.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 
 BEGIN_MESSAGE_MAP(CFindNoFileDlg, CWizardPage)
   ON_BN_CLICKED(IDC_NF_FINISH, &CFindNoFileDlg::OnFinish)
@@ -40,7 +40,7 @@ BOOL CFindNoFileDlg::OnInitDialog() {
 
 void CFindNoFileDlg::ShowDeepScanOffer() {
   // Only where the deep-recovery road can be opened.
-  if (!RestovaApp()->CanOpenDeepScan()) return;
+  if (!PageHost()->CanOpenDeepScan()) return;
   for (int id : {IDC_NF_TRY, IDC_NF_DEEP_NOTE, IDC_NF_DEEP}) ::ShowWindow(::GetDlgItem(m_hWnd, id), SW_SHOW);
   Invalidate();
 }
@@ -97,7 +97,7 @@ void CFindNoFileDlg::PaintBody(CDC* dc, const CRect&) {
 }
 
 void CFindNoFileDlg::OnFinish() {
-  RestovaApp()->ShowMainWindow();
+  PageHost()->ShowMainWindow();
   EndDialog(IDOK);
 }
 
@@ -105,16 +105,16 @@ void CFindNoFileDlg::OnBack() {
   if (m_returnPage && m_returnPage->m_hWnd)
     m_returnPage->ShowWindow(SW_SHOW);
   else
-    RestovaApp()->ShowMainWindow();
+    PageHost()->ShowMainWindow();
   EndDialog(IDCANCEL);
 }
 
 void CFindNoFileDlg::OnDeepScan() {
   gDeepScanRequest = 1;
   gDeepScanDrive = static_cast<uint8_t>(m_driveIndex);
-  if (!RestovaApp()->OpenDeepScan()) {
+  if (!PageHost()->OpenDeepScan()) {
     gDeepScanRequest = 0;
-    RestovaApp()->ShowMainWindow();
+    PageHost()->ShowMainWindow();
   }
   EndDialog(IDCANCEL);
 }

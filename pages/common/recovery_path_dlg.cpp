@@ -12,13 +12,11 @@
 #include "recovery_report_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
 #include "unformat_results.h"
 
-AFX_THREADPROC gUnformatRecoveryWorker = nullptr;
-AFX_THREADPROC gRawRecoveryWorker = nullptr;
 uint64_t gRawSelectedSectors = 0;
 
 namespace {
@@ -176,7 +174,7 @@ void CRecoveryPathPage::OnNext() {
     MessageBox(LoadText(refusal), m_caption, MB_OK);
     return;
   }
-  if (CRestovaApp* app = RestovaApp()) app->m_stats.btnrecover = 1;
+  if (CPageHost* host = PageHost()) host->Stats().btnrecover = 1;
   std::memset(m_destFolder, 0, sizeof m_destFolder);
   std::strncpy(m_destFolder, m_destination, sizeof m_destFolder - 2);
   const size_t n = std::strlen(m_destFolder);
@@ -202,8 +200,8 @@ CChoiceRecoveryPathDlg::CChoiceRecoveryPathDlg(CRecoveryResults* results)
 uint64_t CChoiceRecoveryPathDlg::SelectionSectors() const { return SelectedDeletedSectors(); }
 
 CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
-  CRestovaApp* app = RestovaApp();
-  return app ? dynamic_cast<CCopyOutProgressPage*>(app->Page(kCopyOutPageSlot)) : nullptr;
+  CPageHost* host = PageHost();
+  return host ? dynamic_cast<CCopyOutProgressPage*>(host->Page(kCopyOutPageSlot)) : nullptr;
 }
 
 void CChoiceRecoveryPathDlg::StartCopyOut() {
@@ -216,9 +214,8 @@ void CChoiceRecoveryPathDlg::StartCopyOut() {
 
 // ---- pages that run their own worker -------------------------------------------------
 
-void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow,
-                                         bool resetSectors) {
-  if (!worker || WorkerRunning()) return;
+void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {
+  if (!m_copyOutWorker || WorkerRunning()) return;
   if (m_worker) m_worker->Join();
   gRecoverAbort = 0;
   CCopyOutProgressPage* progress = ProgressPage();
@@ -230,7 +227,7 @@ void CWorkerRecoveryPathPage::RunCopyOut(AFX_THREADPROC worker, UINT progressTem
   *progressWindow = progress->m_hWnd;
   ShowWindow(SW_HIDE);
   if (resetSectors) gRecoveredSectors = 0;
-  m_worker = AfxBeginThread(worker, this);
+  m_worker = AfxBeginThread(m_copyOutWorker, this);
 }
 
 LRESULT CWorkerRecoveryPathPage::ForwardWorkerEnd() {
@@ -254,8 +251,8 @@ BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CWorkerRecoveryPathPage)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results)
-    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat),
+CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results, AFX_THREADPROC worker)
+    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat, worker),
       m_progress(std::make_unique<CUfatRecvringDlg>(this)) {}
 
 CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() { StopWorker(gRecoverAbort); }
@@ -265,7 +262,7 @@ uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnf
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  RunCopyOut(gUnformatRecoveryWorker, IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
+  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {
@@ -281,8 +278,8 @@ BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CWorkerRecoveryPathPage)
   ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results)
-    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep),
+CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results, AFX_THREADPROC worker)
+    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep, worker),
       m_progress(std::make_unique<CPtRecoveringDlg>(this)) {}
 
 CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() { StopWorker(gScanAbort); }
@@ -298,7 +295,7 @@ void CChoiceRecoveryPathDlgARW::StartCopyOut() {
   // The raw copy-out stops on gScanAbort: cleared here, before its thread
   // exists, so that a stop pressed as soon as the progress page shows counts.
   gScanAbort = 0;
-  RunCopyOut(gRawRecoveryWorker, IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
+  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {

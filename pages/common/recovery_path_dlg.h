@@ -92,7 +92,9 @@ class CChoiceRecoveryPathDlg : public CRecoveryPathPage {
 // worker they run themselves (unformat, deep scan).
 class CWorkerRecoveryPathPage : public CRecoveryPathPage {
  public:
-  using CRecoveryPathPage::CRecoveryPathPage;
+  // worker: the road's copy-out, started with this page as its argument.
+  CWorkerRecoveryPathPage(UINT templateId, CRecoveryResults* results, RecoveryRoad road, AFX_THREADPROC worker)
+      : CRecoveryPathPage(templateId, results, road), m_copyOutWorker(worker) {}
   bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
   // Waits for the worker that has sent its end message.
   void JoinWorker() {
@@ -105,7 +107,7 @@ class CWorkerRecoveryPathPage : public CRecoveryPathPage {
   // stored in *progressWindow for the worker), then the worker starts with
   // this page as its argument. resetSectors: the sectors written start at 0
   // just before the worker.
-  void RunCopyOut(AFX_THREADPROC worker, UINT progressTemplate, HWND* progressWindow, bool resetSectors);
+  void RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors);
   // The worker's end message: the progress page finishes once the worker
   // has returned.
   LRESULT ForwardWorkerEnd();
@@ -113,13 +115,14 @@ class CWorkerRecoveryPathPage : public CRecoveryPathPage {
   void StopWorker(std::atomic<uint32_t>& stopFlag);
 
   std::unique_ptr<CWinThread> m_worker;
+  AFX_THREADPROC m_copyOutWorker;
 };
 
-// Unformat (dialog 362): its progress page is a member; the worker comes from
-// gUnformatRecoveryWorker and ends with WM_RECOVERY_FINISHED.
+// Unformat (dialog 362): its progress page is a member; the worker is the
+// road's (unformat_destination.h) and ends with WM_RECOVERY_FINISHED.
 class CChoiceRecoveryPathDlgUf : public CWorkerRecoveryPathPage {
  public:
-  explicit CChoiceRecoveryPathDlgUf(CRecoveryResults* results);
+  CChoiceRecoveryPathDlgUf(CRecoveryResults* results, AFX_THREADPROC worker);
   ~CChoiceRecoveryPathDlgUf() override;
   uint64_t SelectionSectors() const override;
   CCopyOutProgressPage* ProgressPage() const override;
@@ -134,10 +137,10 @@ class CChoiceRecoveryPathDlgUf : public CWorkerRecoveryPathPage {
 };
 
 // Deep scan (dialog 364): a member of its result page (Back hides it); the
-// worker comes from gRawRecoveryWorker and ends with WM_RAWRECOVER_DONE.
+// worker is the road's (raw_recovery.h) and ends with WM_RAWRECOVER_DONE.
 class CChoiceRecoveryPathDlgARW : public CWorkerRecoveryPathPage {
  public:
-  explicit CChoiceRecoveryPathDlgARW(CRecoveryResults* results);
+  CChoiceRecoveryPathDlgARW(CRecoveryResults* results, AFX_THREADPROC worker);
   ~CChoiceRecoveryPathDlgARW() override;
   uint64_t SelectionSectors() const override;
   CCopyOutProgressPage* ProgressPage() const override;

@@ -4,7 +4,7 @@
 #include <shlwapi.h>
 
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "statistics.h"
 #include "version_checks.h"
 
@@ -135,10 +135,10 @@ BOOL CRecoveryReportPage::OnInitDialog() {
   }
   m_labels[10].ShowWindow(m_partialShown ? SW_SHOW : SW_HIDE);
 
-  if (CRestovaApp* app = RestovaApp()) {
+  if (CPageHost* host = PageHost()) {
     CString version;
     GetOwnVersionString(version);
-    ReportRoadFinished(app->m_stats, version);
+    ReportRoadFinished(host->Stats(), version);
   }
   return TRUE;
 }
@@ -205,7 +205,7 @@ void CRecoveryReportPage::OnOpenFolder() {
 }
 
 void CRecoveryReportPage::OnFinish() {
-  if (CRestovaApp* app = RestovaApp()) app->ShowMainWindow();
+  if (CPageHost* host = PageHost()) host->ShowMainWindow();
   EndReport();
 }
 

@@ -8,8 +8,8 @@
 // window parents); the main window comes from the application object.
 //
 // The deleted-file and recycle-bin roads run the engine's copy-out
-// (RecoverDeletedFilesThreadProc). The unformat and deep roads plug in their
-// workers by setting gUnformatRecoveryWorker / gRawRecoveryWorker: each is
+// (RecoverDeletedFilesThreadProc). The unformat and deep roads give their
+// destination pages their own workers when they make them: each is
 // started with the road's destination page as argument, reads its
 // DestinationFolder(), reports each file with WM_RECOVER_FILE to the window
 // in gUnformatProgressWindow / gRawProgressWindow (set by the destination
@@ -38,11 +38,6 @@ class CRecoveryResults {
   // The size of the ticked files in sectors, as the road counts it.
   virtual uint64_t ChosenSectors() const = 0;
 };
-
-// Workers of the unformat and deep roads (null until those roads plug in).
-// The argument is the road's destination page (a CRecoveryPathPage*).
-extern AFX_THREADPROC gUnformatRecoveryWorker;
-extern AFX_THREADPROC gRawRecoveryWorker;
 
 // The deep road's total of ticked sectors, written by its result page on Next.
 extern uint64_t gRawSelectedSectors;

@@ -11,7 +11,6 @@
 ResultTreeNode* gResultTreeFull = nullptr;
 ResultTreeNode* gResultTreeFiltered = nullptr;
 ResultTreeNode* gResultTreeCurrent = nullptr;
-HWND gResultTreeCurrentCtrl = nullptr;
 ResultTreeNode* gResultTreeCursor = nullptr;
 bool gResultFilterActive = false;
 
@@ -76,30 +75,27 @@ size_t InsertPosition(const std::vector<ResultTreeNode*>& kids, const char* name
 
 }  // namespace
 
-bool ResetResultTree(HWND control) {
+bool ResetResultTree() {
   FreeTree(gResultTreeFull);
   if (gResultTreeCurrent == gResultTreeFull) gResultTreeCurrent = nullptr;
   gResultTreeFull = NewRoot();
   if (!gResultTreeFull) return false;
   gResultTreeCurrent = gResultTreeCursor = gResultTreeFull;
-  gResultTreeCurrentCtrl = control;
   return true;
 }
 
-bool ResetFilteredTree(HWND control) {
+bool ResetFilteredTree() {
   FreeTree(gResultTreeFiltered);
   if (gResultTreeCurrent == gResultTreeFiltered) gResultTreeCurrent = nullptr;
   gResultTreeFiltered = NewRoot();
   if (!gResultTreeFiltered) return false;
   gResultTreeCurrent = gResultTreeCursor = gResultTreeFiltered;
-  gResultTreeCurrentCtrl = control;
   return true;
 }
 
-bool UseFullResultTree(HWND control) {
+bool UseFullResultTree() {
   if (!gResultTreeFull) return false;
   gResultTreeCurrent = gResultTreeCursor = gResultTreeFull;
-  gResultTreeCurrentCtrl = control;
   return true;
 }
 
@@ -107,7 +103,6 @@ void FreeResultTrees() {
   FreeTree(gResultTreeFull);
   FreeTree(gResultTreeFiltered);
   gResultTreeFull = gResultTreeFiltered = gResultTreeCurrent = gResultTreeCursor = nullptr;
-  gResultTreeCurrentCtrl = nullptr;
 }
 
 bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex, bool* isNew,

@@ -36,22 +36,20 @@ struct ResultTreeNode {
 };
 
 // The two roots (full list and filtered list) and the one the fill, the walks
-// and the collection work on. The current control is the tree-view window of
-// the tree-list that shows the current root.
+// and the collection work on.
 extern ResultTreeNode* gResultTreeFull;
 extern ResultTreeNode* gResultTreeFiltered;
 extern ResultTreeNode* gResultTreeCurrent;
-extern HWND gResultTreeCurrentCtrl;
 extern ResultTreeNode* gResultTreeCursor;   // where the next component goes
 // Set when the page applies a filter: the next fill is the filtered fill.
 extern bool gResultFilterActive;
 
-// Free the old full (filtered) tree, make a fresh root current with the given
-// control. False when memory runs out.
-bool ResetResultTree(HWND control);
-bool ResetFilteredTree(HWND control);
+// Free the old full (filtered) tree, make a fresh root current. False when
+// memory runs out.
+bool ResetResultTree();
+bool ResetFilteredTree();
 // The full root current again (the show-all button); false when there is none.
-bool UseFullResultTree(HWND control);
+bool UseFullResultTree();
 // Both trees freed; both roots null (the current root too).
 void FreeResultTrees();
 

@@ -1,7 +1,7 @@
 #include "scan_page_base.h"
 
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 
 void CScanPageBase::PaintScanPanel(CDC* dc, const CRect& client, int headingId, int backId, int headingMargin) {
@@ -69,7 +69,7 @@ void CScanPageBase::Leave() {
   if (m_opener && m_opener->m_hWnd)
     m_opener->ShowWindow(SW_SHOW);
   else
-    RestovaApp()->ShowMainWindow();
+    PageHost()->ShowMainWindow();
   EndDialog(IDCANCEL);
 }
 

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 
 namespace {
 
@@ -292,11 +292,11 @@ void PlacePage(CWnd* page) {
 }
 
 bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
-  CRestovaApp* app = RestovaApp();
-  if (app) app->HoldPage(slot, page);
+  CPageHost* host = PageHost();
+  if (host) host->HoldPage(slot, page);
   if (!page->Create(templateId, parent)) {
-    if (app)
-      app->DestroyPage(slot);
+    if (host)
+      host->DestroyPage(slot);
     else
       delete page;
     return false;
@@ -304,4 +304,22 @@ bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent) {
   PlacePage(page);
   page->ShowWindow(SW_SHOW);
   return true;
+}
+
+LRESULT ResizeHitTest(const RECT& window, POINT p, bool maximised) {
+  if (maximised) return HTCAPTION;
+  constexpr int kCorner = 10, kEdge = 3;
+  const bool left = p.x < window.left + kEdge, right = p.x >= window.right - kEdge;
+  const bool top = p.y < window.top + kEdge, bottom = p.y >= window.bottom - kEdge;
+  const bool nearLeft = p.x < window.left + kCorner, nearRight = p.x >= window.right - kCorner;
+  const bool nearTop = p.y < window.top + kCorner, nearBottom = p.y >= window.bottom - kCorner;
+  if (nearTop && nearLeft) return HTTOPLEFT;
+  if (nearTop && nearRight) return HTTOPRIGHT;
+  if (nearBottom && nearLeft) return HTBOTTOMLEFT;
+  if (nearBottom && nearRight) return HTBOTTOMRIGHT;
+  if (left) return HTLEFT;
+  if (right) return HTRIGHT;
+  if (top) return HTTOP;
+  if (bottom) return HTBOTTOM;
+  return HTCAPTION;
 }

@@ -60,6 +60,12 @@ bool ShowHeldPage(CDialog* page, int slot, UINT templateId, CWnd* parent);
 // or minimised one is passed over: the next page opens where it stood before).
 void NotePageStood(HWND window);
 void PlacePage(CWnd* page);
+
+// The hit-test code of a point of a resizable page that has no frame of its
+// own: 10-pixel corners and 3-pixel edges size it, the rest drags it; a
+// maximised page only drags. window: the page's rectangle on the screen.
+LRESULT ResizeHitTest(const RECT& window, POINT point, bool maximised);
+
 // Forgets where pages stood (tests start afresh).
 void ForgetPagePlace();
 

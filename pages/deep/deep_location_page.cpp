@@ -4,7 +4,7 @@
 #include "deep_scan_page.h"
 #include "page_state.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 
 CDialog* MakeDeepLocationPage(int kind) {
   auto* page = new CPhotoRecoverDlg(nullptr);
@@ -189,8 +189,8 @@ uint32_t CPhotoRecoverDlg::SelectedTarget() const {
 
 void CPhotoRecoverDlg::OnNext() {
   const bool requested = gDeepScanRequest != 0;
-  if (CRestovaApp* app = RestovaApp()) {
-    StatisticsRecord& s = app->m_stats;
+  if (CPageHost* host = PageHost()) {
+    StatisticsRecord& s = host->Stats();
     BeginOperation(s, m_removable ? 4 : 3, requested ? 1 : 0);
     s.filtertype = -1;
     s.btnrecover = 0;
@@ -232,8 +232,8 @@ void CPhotoRecoverDlg::StartScan(uint8_t disk, uint8_t drive, bool requested) {
   else
     m_scanPage->StartWorker();
   if (requested) {
-    if (CRestovaApp* app = RestovaApp()) {
-      if (CWnd* main = app->MainWindow()) main->ShowWindow(SW_HIDE);
+    if (CPageHost* host = PageHost()) {
+      if (CWnd* main = host->MainWindow()) main->ShowWindow(SW_HIDE);
     }
   }
   PlacePage(m_scanPage.get());
@@ -258,7 +258,7 @@ bool CPhotoRecoverDlg::OpenResultPage(CPhotoScanDlg* scanPage) {
 }
 
 void CPhotoRecoverDlg::OnBack() {
-  if (CRestovaApp* app = RestovaApp()) app->ShowMainWindow();
+  if (CPageHost* host = PageHost()) host->ShowMainWindow();
   EndDialog(IDCANCEL);
 }
 

@@ -13,7 +13,7 @@
 #include "recovery_path_dlg.h"
 #include "records/records.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "shellitems.h"
 #include "state.h"
 #include "treeviewchecks.h"
@@ -156,7 +156,7 @@ BOOL CPtFileChosDlg::StartBuildResultTree() {
   title.Format(LoadText(ShowsScanStopped() ? IDS_RESULT_TITLE_STOPPED_COUNT : IDS_DEEP_RESULT_TITLE),
                static_cast<unsigned>(gFoundFiles.size()));
   m_title.SetText(title);
-  if (CRestovaApp* app = RestovaApp()) app->m_stats.scancount = static_cast<int32_t>(gFoundFiles.size());
+  if (CPageHost* host = PageHost()) host->Stats().scancount = static_cast<int32_t>(gFoundFiles.size());
 
   ShowWindow(SW_SHOW);
   if (m_busy.Show(this)) m_busy.ShowWindow(SW_SHOW);
@@ -397,7 +397,7 @@ void CPtFileChosDlg::OnTimer(UINT_PTR id) {
 // ---- leaving -----------------------------------------------------------------------
 
 void CPtFileChosDlg::OnBack() {
-  if (CRestovaApp* app = RestovaApp()) app->ShowMainWindow();
+  if (CPageHost* host = PageHost()) host->ShowMainWindow();
   EndDialog(IDCANCEL);
 }
 
@@ -408,7 +408,6 @@ void CPtFileChosDlg::OnNext() {
     return row < m_rowItems.size() && m_rowItems[row] ? checks.Check(m_rowItems[row]) : 0;
   });
   gRawSelectedSectors = m_selection.sectors;
-  if (CRestovaApp* app = RestovaApp()) app->m_listedFileCount = m_selection.visited;
   if (m_selection.checked == 0) {
     CString text;
     text.LoadString(IDS_SELECT_FILES_TO_RECOVER);
@@ -417,8 +416,7 @@ void CPtFileChosDlg::OnNext() {
   }
   if (m_destination && m_destination->m_hWnd) m_destination->DestroyWindow();
   m_destination.reset();
-  gRawRecoveryWorker = RawRecoveryThreadProc;
-  auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this);
+  auto page = std::make_unique<CChoiceRecoveryPathDlgARW>(this, RawRecoveryThreadProc);
   if (!page->Create(IDD_DEEP_DESTINATION, this)) return;
   m_destination = std::move(page);
   PlacePage(m_destination.get());

@@ -82,24 +82,6 @@ int PreviewRequests::Arrived(int index, bool* show) {
   return wanted_;
 }
 
-LRESULT ResizeHitTest(const RECT& window, POINT p, bool maximised) {
-  if (maximised) return HTCAPTION;
-  constexpr int kCorner = 10, kEdge = 3;
-  const bool left = p.x < window.left + kEdge, right = p.x >= window.right - kEdge;
-  const bool top = p.y < window.top + kEdge, bottom = p.y >= window.bottom - kEdge;
-  const bool nearLeft = p.x < window.left + kCorner, nearRight = p.x >= window.right - kCorner;
-  const bool nearTop = p.y < window.top + kCorner, nearBottom = p.y >= window.bottom - kCorner;
-  if (nearTop && nearLeft) return HTTOPLEFT;
-  if (nearTop && nearRight) return HTTOPRIGHT;
-  if (nearBottom && nearLeft) return HTBOTTOMLEFT;
-  if (nearBottom && nearRight) return HTBOTTOMRIGHT;
-  if (left) return HTLEFT;
-  if (right) return HTRIGHT;
-  if (top) return HTTOP;
-  if (bottom) return HTBOTTOM;
-  return HTCAPTION;
-}
-
 namespace {
 
 uint32_t Be16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }

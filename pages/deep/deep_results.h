@@ -73,11 +73,6 @@ class PreviewRequests {
   int reading_ = -1;
 };
 
-// The hit-test code of a point of a resizable page that has no frame of its
-// own: 10-pixel corners and 3-pixel edges size it, the rest drags it; a
-// maximised page only drags. window: the page's rectangle on the screen.
-LRESULT ResizeHitTest(const RECT& window, POINT point, bool maximised);
-
 // The width and height a JPEG, PNG, GIF or BMP file declares in its header
 // (the bytes are a carved file: every length is checked against size);
 // false when they cannot be read or either is 0.

@@ -1,5 +1,5 @@
 // The raw copy-out of the deep road: the worker that the deep destination
-// page (CChoiceRecoveryPathDlgARW) starts through gRawRecoveryWorker when the
+// page (CChoiceRecoveryPathDlgARW) is given and starts when the
 // user has chosen a folder.
 #pragma once
 #include <windows.h>

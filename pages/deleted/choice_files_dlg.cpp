@@ -6,12 +6,11 @@
 #include <map>
 #include <string>
 
-#include "deep_results.h"   // ResizeHitTest
 #include "messages.h"
 #include "recovery_path_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "result_match.h"
 #include "scan_page.h"
 #include "state.h"
@@ -233,7 +232,7 @@ BOOL CChoiceFilesDlg::OnInitDialog() {
 
   if (gTreeOwner && gTreeOwner != this) FreeResultTrees();
   gTreeOwner = this;
-  if (!ResetResultTree(m_listFull.m_tree.m_hWnd)) {
+  if (!ResetResultTree()) {
     CString text;
     text.LoadString(IDS_OUT_OF_MEMORY);
     MessageBox(text, m_caption);
@@ -398,7 +397,6 @@ void CChoiceFilesDlg::UpdateSummary() {
 LRESULT CChoiceFilesDlg::OnFileListEmpty(WPARAM, LPARAM) {
   if (m_leaving) return 0;
   ShowWindow(SW_HIDE);
-  if (CRestovaApp* app = RestovaApp()) app->m_listedFileCount = 0;
   if (m_scanPage) m_scanPage->ShowNothingFound();
   return 0;
 }
@@ -505,7 +503,7 @@ void CChoiceFilesDlg::OnFilter() {
   std::strncpy(m_lastPattern, pattern, sizeof m_lastPattern - 1);
 
   ShowList(&m_listFiltered);
-  if (!ResetFilteredTree(m_listFiltered.m_tree.m_hWnd)) {
+  if (!ResetFilteredTree()) {
     CString text;
     text.LoadString(IDS_OUT_OF_MEMORY);
     MessageBox(text, m_caption);
@@ -518,7 +516,7 @@ void CChoiceFilesDlg::OnShowAll() {
   if (Filling()) return;
   gResultFilterActive = false;
   ShowList(&m_listFull);
-  UseFullResultTree(m_listFull.m_tree.m_hWnd);
+  UseFullResultTree();
   UpdateSummary();
   m_date.SetCurSel(0);
   m_kind.SetCurSel(0);
@@ -558,11 +556,7 @@ void CChoiceFilesDlg::OnCollapse() {
 void CChoiceFilesDlg::OnNext() {
   if (Filling()) return;
   gFileCounter = static_cast<uint32_t>(DeletedFileCount());
-  CRestovaApp* app = RestovaApp();
-  if (app) {
-    app->m_listedFileCount = m_listedFileCount;
-    app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
-  }
+  if (CPageHost* host = PageHost()) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
   UpdateData(TRUE);
   CString text;
   if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
@@ -588,17 +582,16 @@ void CChoiceFilesDlg::OnNext() {
 }
 
 CChoiceRecoveryPathDlg* CChoiceFilesDlg::DestinationPage() const {
-  CRestovaApp* app = RestovaApp();
-  return app ? dynamic_cast<CChoiceRecoveryPathDlg*>(app->Page(kDestinationPageSlot)) : nullptr;
+  CPageHost* host = PageHost();
+  return host ? dynamic_cast<CChoiceRecoveryPathDlg*>(host->Page(kDestinationPageSlot)) : nullptr;
 }
 
 void CChoiceFilesDlg::LeaveBack() {
   StopFill();
-  if (CRestovaApp* app = RestovaApp()) {
+  if (CPageHost* host = PageHost()) {
     // What the scan found goes with the road's statistics, whichever way it ends.
-    app->m_listedFileCount = m_listedFileCount;
-    if (m_listedFileCount) app->m_stats.scancount = static_cast<int32_t>(m_listedFileCount);
-    app->ShowMainWindow();
+    if (m_listedFileCount) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
+    host->ShowMainWindow();
   }
   m_leaving = true;
   // The user is done with these results: the list and the records go.

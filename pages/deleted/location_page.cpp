@@ -7,7 +7,7 @@
 
 #include "framepaint.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "scan_page.h"
 #include "state.h"
 
@@ -131,9 +131,9 @@ void CRFilesDlg::OnNext() {
     return;
   }
   Sleep(200);
-  CRestovaApp* app = RestovaApp();
-  app->m_stats.filtertype = 0;
-  app->m_stats.btnrecover = 0;
+  CPageHost* host = PageHost();
+  host->Stats().filtertype = 0;
+  host->Stats().btnrecover = 0;
 
   // The kinds of files the road looks for (the choice stays at "all files"
   // while the template hides it).
@@ -148,17 +148,17 @@ void CRFilesDlg::OnNext() {
         {0, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 1, 0}, {1, 0, 0, 0, 0, 0}, {0, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 1}};
     for (int c = 0; c < CFileTypeFilter::kCategoryCount; ++c)
       m_filter.SetEnabled(static_cast<CFileTypeFilter::Category>(c), kFlags[kind][c]);
-    app->m_stats.filtertype = kind;
+    host->Stats().filtertype = kind;
     gCategoryFilterOn = 1;
   }
   m_filter.SetDateMode(CFileTypeFilter::kDateNone);
 
   // The previous scan page goes first: it waits for its worker, so nothing
   // appends to the results while they are emptied.
-  app->DestroyPage(kScanPageSlot);
+  host->DestroyPage(kScanPageSlot);
   ClearDeletedFiles();
 
-  BeginOperation(app->m_stats, 1, 0);
+  BeginOperation(host->Stats(), 1, 0);
 
   auto* scan = new CScanDelFilesDlg(this);
   scan->SetTarget(m_path);
@@ -167,7 +167,7 @@ void CRFilesDlg::OnNext() {
 }
 
 void CRFilesDlg::OnBack() {
-  RestovaApp()->ShowMainWindow();
+  PageHost()->ShowMainWindow();
   EndDialog(IDCANCEL);
 }
 

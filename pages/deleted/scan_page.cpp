@@ -9,7 +9,7 @@
 #include "nothing_found_page.h"
 #include "source_texts.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "version_checks.h"
 
@@ -220,7 +220,7 @@ void CScanDelFilesDlg::FinishScan() {
 
 void CScanDelFilesDlg::ShowSourceFailure() {
   ShowNothingFound();
-  auto* page = dynamic_cast<CFindNoFileDlg*>(RestovaApp()->Page(kNothingFoundPageSlot));
+  auto* page = dynamic_cast<CFindNoFileDlg*>(PageHost()->Page(kNothingFoundPageSlot));
   if (!page || !page->m_hWnd) return;
   const std::vector<SourceReport>& failures = m_job.failures;
   // A file system the scan does not read: the deep scan, which reads none,
@@ -245,10 +245,10 @@ void CScanDelFilesDlg::OpenResultPage() {
 
 void CScanDelFilesDlg::ShowNothingFound() {
   auto* page = new CFindNoFileDlg(this, m_opener);
-  CRestovaApp* app = RestovaApp();
-  app->HoldPage(kNothingFoundPageSlot, page);
+  CPageHost* host = PageHost();
+  host->HoldPage(kNothingFoundPageSlot, page);
   if (!page->Create(IDD_NOTHING_FOUND, this)) {
-    app->DestroyPage(kNothingFoundPageSlot);
+    host->DestroyPage(kNothingFoundPageSlot);
     return;
   }
   page->m_modeKind = 1;

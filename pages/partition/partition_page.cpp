@@ -11,7 +11,7 @@
 #include "partition/partition_search.h"
 #include "partition/partition_table.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "shellitems.h"
 #include "source_texts.h"
 #include "wizard_page.h"
@@ -606,7 +606,7 @@ void CRPartitionDlg::OnLink() { OpenServicePage(IDS_URL_SERVICE); }
 
 void CRPartitionDlg::OnBack() {
   if (IsRebuilding()) return;
-  if (CRestovaApp* app = RestovaApp()) app->ShowMainWindow();
+  if (CPageHost* host = PageHost()) host->ShowMainWindow();
   ShowWindow(SW_HIDE);
 }
 

@@ -11,7 +11,7 @@ class CUftFileChoseDlg;
 // worker plugged in; true when shown. The caller hides the result page.
 bool OpenUnformatDestinationPage(CUftFileChoseDlg* resultPage);
 
-// The copy-out worker of the unformat road (gUnformatRecoveryWorker). Its
+// The copy-out worker of the unformat road, given to its destination page. Its
 // argument is the unformat destination page (a CRecoveryPathPage): it copies
 // the ticked records of the three unformat vectors below the page's
 // DestinationFolder() (NTFS, then FAT32, then FAT16; each file is reported to

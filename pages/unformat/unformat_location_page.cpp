@@ -1,7 +1,7 @@
 #include "unformat_location_page.h"
 
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "unformat/unformat.h"
 #include "unformat_scan_page.h"
 
@@ -141,8 +141,8 @@ void CFormatRecvrDlg::PaintBody(CDC* dc, const CRect&) {
 void CFormatRecvrDlg::OnFsChange() { GotoDlgCtrl(&m_next); }
 
 void CFormatRecvrDlg::OnNext() {
-  CRestovaApp* app = RestovaApp();
-  StatisticsRecord& stats = app->m_stats;
+  CPageHost* host = PageHost();
+  StatisticsRecord& stats = host->Stats();
   BeginOperation(stats, 2, 0);
   stats.filtertype = -1;
   stats.btnrecover = 0;
@@ -163,7 +163,7 @@ void CFormatRecvrDlg::OnNext() {
   // The scan before this one goes, with everything it opened: its result
   // page reads the vectors that the new scan empties.
   DestroyScanPage();
-  app->DestroyPage(kUnformatResultPageSlot);
+  host->DestroyPage(kUnformatResultPageSlot);
 
   m_scanPage.reset(new CUnformatScanDlg(this));
   if (!m_scanPage->Create(IDD_UNFORMAT_SCAN, this)) {
@@ -178,7 +178,7 @@ void CFormatRecvrDlg::OnNext() {
 }
 
 void CFormatRecvrDlg::OnBack() {
-  RestovaApp()->ShowMainWindow();
+  PageHost()->ShowMainWindow();
   ShowWindow(SW_HIDE);
 }
 

@@ -3,7 +3,7 @@
 #include "messages.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
 #include "unformat_destination.h"
@@ -30,7 +30,6 @@ UINT UnformatRecoveryThreadProc(LPVOID param) {
 }
 
 bool OpenUnformatDestinationPage(CUftFileChoseDlg* resultPage) {
-  gUnformatRecoveryWorker = UnformatRecoveryThreadProc;
-  return ShowHeldPage(new CChoiceRecoveryPathDlgUf(resultPage), kDestinationPageSlot, IDD_UNFORMAT_DESTINATION,
+  return ShowHeldPage(new CChoiceRecoveryPathDlgUf(resultPage, UnformatRecoveryThreadProc), kDestinationPageSlot, IDD_UNFORMAT_DESTINATION,
                       resultPage);
 }

@@ -6,7 +6,7 @@
 
 #include "messages.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "shellitems.h"
 #include "treeviewchecks.h"
 #include "unformat_destination.h"
@@ -282,7 +282,7 @@ void CUftFileChoseDlg::OnNext() {
 }
 
 void CUftFileChoseDlg::OnBack() {
-  RestovaApp()->ShowMainWindow();
+  PageHost()->ShowMainWindow();
   DestroyWindow();   // the object stays in the application object's slot
 }
 

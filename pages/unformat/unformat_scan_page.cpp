@@ -7,7 +7,7 @@
 #include "nothing_found_page.h"
 #include "recovery_totals.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "page_host.h"
 #include "source_texts.h"
 #include "state.h"
 #include "unformat/unformat.h"
@@ -220,19 +220,19 @@ void CUnformatScanDlg::FinishScan() {
   m_back.EnableWindow(FALSE);
   if (m_timer) OnTimer(kProgressTimer);
 
-  CRestovaApp* app = RestovaApp();
+  CPageHost* host = PageHost();
   bool opened = false;
   if (m_source.Failed()) {
     // The volume could not be read: that is not a scan that found nothing.
     ShowNothingFound();
-    if (auto* page = dynamic_cast<CFindNoFileDlg*>(app->Page(kNothingFoundPageSlot)))
+    if (auto* page = dynamic_cast<CFindNoFileDlg*>(host->Page(kNothingFoundPageSlot)))
       page->ShowFailure(SourceFailureHeading(m_source), DescribeSourceFailure(m_source));
     ShowWindow(SW_HIDE);
     return;
   }
   if (UnformatResultsExist()) {
     auto* page = new CUftFileChoseDlg(this);
-    app->HoldPage(kUnformatResultPageSlot, page);
+    host->HoldPage(kUnformatResultPageSlot, page);
     if (page->Create(IDD_UNFORMAT_RESULT, this)) {
       PlacePage(page);
       if (m_stopConfirmed) page->ShowScanStopped(IDC_UFRES_HINT);
@@ -241,7 +241,7 @@ void CUnformatScanDlg::FinishScan() {
         ++m_resultPagesOpened;
       }
     }
-    if (!opened) app->DestroyPage(kUnformatResultPageSlot);
+    if (!opened) host->DestroyPage(kUnformatResultPageSlot);
   }
   if (!opened) ShowNothingFound();
   ShowWindow(SW_HIDE);
@@ -249,10 +249,10 @@ void CUnformatScanDlg::FinishScan() {
 
 void CUnformatScanDlg::ShowNothingFound() {
   auto* page = new CFindNoFileDlg(this, m_opener);
-  CRestovaApp* app = RestovaApp();
-  app->HoldPage(kNothingFoundPageSlot, page);
+  CPageHost* host = PageHost();
+  host->HoldPage(kNothingFoundPageSlot, page);
   if (!page->Create(IDD_NOTHING_FOUND, this)) {
-    app->DestroyPage(kNothingFoundPageSlot);
+    host->DestroyPage(kNothingFoundPageSlot);
     return;
   }
   page->m_modeKind = 2;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "busy_boxes.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "resource.h"
 #include "testsupport.h"
 

@@ -19,7 +19,7 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "recovery_report_dlg.h"
 #include "partition_page.h"
 #include "resource.h"

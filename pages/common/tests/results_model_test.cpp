@@ -100,7 +100,7 @@ class ResultTree : public ::testing::Test {
  protected:
   void SetUp() override {
     gResultFilterActive = false;
-    ASSERT_TRUE(ResetResultTree(nullptr));
+    ASSERT_TRUE(ResetResultTree());
   }
   void TearDown() override {
     FreeResultTrees();
@@ -183,7 +183,7 @@ TEST_F(ResultTree, TheRecycleBinsIndexFilesAreNeverListedOnAnySystem) {
   for (bool vista : {true, false}) {
     SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg"), Record("\\INFO2"),
                 Record("\\_NFO2"), Record("\\notes.txt")});
-    ASSERT_TRUE(ResetResultTree(nullptr));
+    ASSERT_TRUE(ResetResultTree());
     Fill f(true, vista);
     f.Run();
     EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")), std::vector<std::string>{"$RAB12CD.jpg"}) << vista;
@@ -191,7 +191,7 @@ TEST_F(ResultTree, TheRecycleBinsIndexFilesAreNeverListedOnAnySystem) {
     EXPECT_EQ(f.job.listedFileCount, 2u) << vista;
   }
   // A scan that is no bin's lists such names as any others.
-  ASSERT_TRUE(ResetResultTree(nullptr));
+  ASSERT_TRUE(ResetResultTree());
   Fill plain(false, true);
   plain.Run();
   EXPECT_EQ(plain.job.listedFileCount, 5u);
@@ -728,7 +728,7 @@ TEST_F(ResultTree, TheFilteredFillListsWhatPassesAndUnselectsTheRest) {
   ch.size = 1;
   ASSERT_TRUE(SetFilterConditions(ch, Day(2024, 7, 10), &c));
   gResultFilterActive = true;
-  ASSERT_TRUE(ResetFilteredTree(nullptr));
+  ASSERT_TRUE(ResetFilteredTree());
   Fill filtered;
   filtered.job.listedFileCount = 4;
   filtered.Run(&c);
@@ -743,7 +743,7 @@ TEST_F(ResultTree, TheFilteredFillListsWhatPassesAndUnselectsTheRest) {
   EXPECT_EQ(gDeletedFiles[2].selected, 0);
   EXPECT_EQ(gDeletedFiles[3].selected, 1);
   // The full tree is still there for the show-all button.
-  ASSERT_TRUE(UseFullResultTree(nullptr));
+  ASSERT_TRUE(UseFullResultTree());
   EXPECT_EQ(gResultTreeCurrent, gResultTreeFull);
 }
 
@@ -862,7 +862,7 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   choice.kind = 2;
   ASSERT_TRUE(SetFilterConditions(choice, Day(2024, 7, 10), &pictures));
   gResultFilterActive = true;
-  ASSERT_TRUE(ResetFilteredTree(nullptr));
+  ASSERT_TRUE(ResetFilteredTree());
   CountingRows filteredRows;
   ResultFillJob filtered;
   filtered.sink = &filteredRows;
@@ -884,7 +884,7 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   EXPECT_EQ(selected, pictureCount);
 
   // A stop keeps the rows made before it and is no "nothing found".
-  ASSERT_TRUE(ResetResultTree(nullptr));
+  ASSERT_TRUE(ResetResultTree());
   CountingRows stoppedRows;
   ResultFillJob stopped;
   stoppedRows.stopAfter = &stopped.stop;

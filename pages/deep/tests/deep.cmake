@@ -4,24 +4,24 @@
 # and result pages on the deep-scan fixtures (each volume is mapped both as a
 # raw volume and as a folder, so that it is listed among the drives), with
 # their stop protocol and the preview through pictaran.
-salvora_add_test(pagesD2_logic
+salvora_add_test(deep_pages_logic
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deep_logic_test.cpp
   LIBS salvora_pages salvora_resources)
 
-salvora_add_test(pagesD2_road GUI
+salvora_add_test(deep_pages_road GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deep_road_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_pages salvora_picture_binding salvora_resources
   MAP "drive Q=deepscan-volume" "dir Q=qroot" "drive K=deepscan-single" "dir K=kroot"
       "drive M=deepscan-nothing" "dir M=mroot" "disk 8=deepscan-disk" "dir W=out")
 
-foreach(t pagesD2_logic pagesD2_road)
+foreach(t deep_pages_logic deep_pages_road)
   if(TARGET ${t})
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_TEST_SUPPORT})
     target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})
   endif()
 endforeach()
-if(TARGET pagesD2_road AND TARGET pictaran)
-  add_dependencies(pagesD2_road pictaran)   # the preview draws through it
+if(TARGET deep_pages_road AND TARGET pictaran)
+  add_dependencies(deep_pages_road pictaran)   # the preview draws through it
 endif()
 
 # The whole road in the real program, on a volume of files at known sectors.

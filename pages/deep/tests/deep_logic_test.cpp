@@ -14,6 +14,7 @@
 #include "deep_results.h"
 #include "deep_targets.h"
 #include "testsupport.h"
+#include "wizard_page.h"   // ResizeHitTest
 
 namespace {
 

@@ -29,12 +29,12 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "picture.h"
 #include "records/records.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "state.h"
 #include "testsupport.h"
 #include "treelist.h"
@@ -43,7 +43,7 @@ using namespace pagetest;
 using testsupport::ArtifactPath;
 using testsupport::SaveScreenshot;
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 
@@ -365,7 +365,7 @@ TEST_F(DeepRoad, TheRemovableModeWaitsForADeviceAndScansTheWholeDevice) {
   char title[128] = "";
   GetDlgItemTextA(location->ScanPage()->m_hWnd, IDC_PAGE_TITLE, title, sizeof title);
   EXPECT_STREQ(title, "搜索移动存储设备中的丢失文件");
-  EXPECT_EQ(theApp.m_stats.fixtype, 4);
+  EXPECT_EQ(theApp.Stats().fixtype, 4);
   std::set<std::string> folders;
   for (const DeepResultFolder& f : result->Model().folders) folders.insert(f.type);
   EXPECT_EQ(folders, TypesOf(ReadHits("deepscan-disk")));
@@ -420,9 +420,9 @@ TEST_F(DeepRoad, AVolumeIsScannedToItsEndAndItsHitsAreGroupedByType) {
   EXPECT_EQ(scan->HitCount(), gFoundFiles.size());
   // Every hit after the first is shown with the target in front.
   EXPECT_EQ(std::string(scan->HitText()).rfind("Q:\\", 0), 0u) << scan->HitText().GetString();
-  EXPECT_EQ(theApp.m_stats.fixtype, 3);
-  EXPECT_EQ(theApp.m_stats.pending, 1);
-  EXPECT_EQ(theApp.m_stats.scancount, static_cast<int>(gFoundFiles.size()));
+  EXPECT_EQ(theApp.Stats().fixtype, 3);
+  EXPECT_EQ(theApp.Stats().pending, 1);
+  EXPECT_EQ(theApp.Stats().scancount, static_cast<int>(gFoundFiles.size()));
 
   const std::vector<Expected> truth = ReadHits("deepscan-volume");
   const DeepResultModel& m = result->Model();
@@ -680,7 +680,7 @@ TEST_F(DeepCopy, ACopyThatEndsWhileTheStopQuestionIsOpenWaitsForTheAnswer) {
   EXPECT_TRUE(workerWaited.load()) << "the worker's end waits while the question is up";
   EXPECT_TRUE(heldBack.load()) << "no report while the question is up";
   ASSERT_TRUE(PumpUntil([&] { return reported.load(); }, 60000));
-  EXPECT_EQ(theApp.m_stats.recovercount, static_cast<int>(gFoundFiles.size()));
+  EXPECT_EQ(theApp.Stats().recovercount, static_cast<int>(gFoundFiles.size()));
 }
 
 // ---- the stop protocol -------------------------------------------------------------------
@@ -823,7 +823,7 @@ TEST_F(DeepRoad, TheNothingFoundPagesRequestScansItsDriveAtOnce) {
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(gDeepScanRequest, 0u);
   EXPECT_STREQ(gScanTarget, "K:\\");
-  EXPECT_EQ(theApp.m_stats.from, 1);
+  EXPECT_EQ(theApp.Stats().from, 1);
   EXPECT_FALSE(Shown(main_));
   // One hit: the first hit's text has no target in front.
   ASSERT_EQ(gFoundFiles.size(), 1u);

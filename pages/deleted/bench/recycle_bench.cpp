@@ -11,11 +11,11 @@
 
 #include "choice_files_dlg.h"
 #include "fw_wnd.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "scan_page.h"
 #include "state.h"
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 

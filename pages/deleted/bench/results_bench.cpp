@@ -15,13 +15,13 @@
 #include "choice_files_dlg.h"
 #include "fw_wnd.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "result_tree.h"
 #include "scan_page.h"
 #include "state.h"
 #include "treeviewchecks.h"
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   // The model alone.
   double modelMs = 0;
   {
-    ResetResultTree(nullptr);
+    ResetResultTree();
     CountingSink sink;
     ResultFillJob job;
     job.sink = &sink;

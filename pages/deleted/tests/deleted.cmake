@@ -4,25 +4,25 @@
 # and report pages on real scans, and the whole road in the real program. Each
 # drive is mapped both as a raw volume and as a folder, so that it is listed
 # among the drives.
-salvora_add_test(pagesA_logic
+salvora_add_test(deleted_pages_logic   # the command line is the program's
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/logic_test.cpp
-  LIBS salvora_pages)
+  LIBS salvora_app)
 
-salvora_add_test(pagesA_road GUI
+salvora_add_test(deleted_pages_road GUI   # from the program's main window
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/road_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_app salvora_resources
   MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot"
       "drive P=fat16-plain" "dir P=proot"
       "drive F=fat-recycle" "dir F=froot" "drive R=ntfs-recycle" "dir R=rroot")
 
-salvora_add_test(pagesB_pages GUI
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagesB_pages_test.cpp
+salvora_add_test(deleted_pages GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/deleted_pages_test.cpp
   ABSENT "drive Q" "drive Y"
   LIBS salvora_pages salvora_resources
   MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
   TIMEOUT 600)
 
-foreach(t pagesA_logic pagesA_road pagesB_pages)
+foreach(t deleted_pages_logic deleted_pages_road deleted_pages)
   if(TARGET ${t})
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_TEST_SUPPORT})
     target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})
@@ -31,12 +31,12 @@ endforeach()
 
 # The real program, driven from outside as a user drives it
 # (tests/support/program_driver.h).
-salvora_add_test(pagesA_program GUI
+salvora_add_test(program_switches GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp
   LIBS salvora_resource_ids)
 
-salvora_add_test(pagesB_road GUI
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pagesB_program_test.cpp
+salvora_add_test(roads_deleted GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/deleted_program_test.cpp
   LIBS salvora_resource_ids
   MAP "drive X=fat32-deleted" "dir X=xroot" "drive N=ntfs-deleted" "dir N=nroot" "dir R=out"
   TIMEOUT 600)
@@ -54,7 +54,7 @@ salvora_add_test(roads_recycle_xp GUI TIMEOUT 900 WINDOWS winxp
   LIBS salvora_resource_ids salvora_controls
   MAP "drive N=ntfs-recycler" "dir N=nroot" "drive F=fat-recycler" "dir F=froot" "dir R=out")
 
-foreach(t pagesA_program pagesB_road roads_recycle roads_recycle_xp)
+foreach(t program_switches roads_deleted roads_recycle roads_recycle_xp)
   if(TARGET ${t})
     add_dependencies(${t} salvora pictaran)
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})

@@ -21,7 +21,7 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "resource.h"
 #include "restova_app.h"
 #include "restova_dlg.h"
@@ -156,7 +156,7 @@ TEST_F(Road, TheMainWindowOpensTheDeletedFileRoadAndEveryButtonPressMakesAFreshP
   ASSERT_NE(first, nullptr);
   EXPECT_TRUE(Shown(first));
   EXPECT_FALSE(Shown(main));
-  EXPECT_EQ(theApp.m_stats.fixtype2, 1);
+  EXPECT_EQ(theApp.Stats().fixtype2, 1);
   HWND firstWindow = first->m_hWnd;
 
   // Back returns to the main window; the button then makes a new page.
@@ -183,7 +183,7 @@ TEST_F(Road, TheMainWindowOpensTheDeletedFileRoadAndEveryButtonPressMakesAFreshP
     main->ShowWindow(SW_SHOW);
     previous = page->m_hWnd;
   }
-  EXPECT_EQ(theApp.m_stats.fixtype2, 5);
+  EXPECT_EQ(theApp.Stats().fixtype2, 5);
   EXPECT_TRUE(main->CanShowPage(kPageDeepRecovery));
 }
 
@@ -270,8 +270,8 @@ TEST_F(Road, AFat32DriveChosenInTheTreeIsScannedAndItsResultsOpen) {
   EXPECT_TRUE(HasRecord("\\Early Note.txt", 'X' - 'C'));
   EXPECT_TRUE(HasRecord("\\a\\b\\c\\Deep In Tree.txt"));
   EXPECT_FALSE(HasRecord("\\Filler.bin")) << "a live file is not a deleted one";
-  EXPECT_EQ(theApp.m_stats.pending, 1);
-  EXPECT_EQ(theApp.m_stats.scancount, -1);
+  EXPECT_EQ(theApp.Stats().pending, 1);
+  EXPECT_EQ(theApp.Stats().scancount, -1);
   Shoot(ResultPage(), "result_after_scan.bmp");
   Pump(200);
 }
@@ -320,7 +320,7 @@ TEST_F(Road, AScanThatFindsNothingOpensTheNothingFoundPageAndBackLeadsToTheLocat
 TEST_F(Road, TheRecycleBinRoadScansTheRecycleFoldersOfEveryDrive) {
   Click(main, IDC_MODE_RECYCLE);
   EXPECT_EQ(gRecycleBinMode, 1u);
-  EXPECT_EQ(theApp.m_stats.fixtype2, 4);
+  EXPECT_EQ(theApp.Stats().fixtype2, 4);
   CScanDelFilesDlg* scan = ScanPage();
   ASSERT_NE(scan, nullptr);
   EXPECT_TRUE(scan->IsRecycleBinScan());

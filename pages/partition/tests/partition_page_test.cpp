@@ -16,21 +16,21 @@
 #include "disk/device.h"
 #include "disk/identity.h"
 #include "disk/raw.h"
-#include "pagesA_support.h"
-#include "pagesC_support.h"
+#include "page_test_support.h"
+#include "partition_test_support.h"
 #include "partition/partition_backup.h"
 #include "partition/partition_search.h"
 #include "partition/partition_table.h"
 #include "partition_fixture.h"
 #include "partition_page.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "testsupport.h"
 
 using namespace pagetest;
 using partfix::ReadSectors;
 
-CRestovaApp theApp;   // the pages find the main window through it
+pagetest::TestPageHost theApp;   // the pages find the main window through it
 
 namespace {
 

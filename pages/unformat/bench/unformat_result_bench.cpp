@@ -1,7 +1,7 @@
 // How the unformat result page copes with a large scan: the fill worker's
 // tree and rows under the busy box, then check all, invert, expand all and
 // the collection of the ticks into the records.
-//   pagesD1_bench.exe [folders, default 200] [files per folder, default 100]
+//   unformat_result_bench.exe [folders, default 200] [files per folder, default 100]
 #include <windows.h>
 
 #include <chrono>
@@ -11,11 +11,11 @@
 
 #include "records/records.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "treelist.h"
 #include "unformat_result_page.h"
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 

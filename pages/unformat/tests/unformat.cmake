@@ -4,11 +4,11 @@
 # copy-out into a destination folder). Each volume is mapped twice: as a raw
 # device (what the scan reads) and as a drive folder, so that the location
 # page lists it.
-salvora_add_test(pagesD1_model
+salvora_add_test(unformat_model
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/unformat_model_test.cpp
   LIBS salvora_pages)
 
-salvora_add_test(pagesD1_road GUI TIMEOUT 900
+salvora_add_test(unformat_pages_road GUI TIMEOUT 900
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/unformat_road_test.cpp
   LIBS salvora_pages salvora_resources
   MAP "drive X=fat16-unformat" "dir X=x-root" "drive Y=fat32-unformat" "dir Y=y-root"
@@ -16,7 +16,7 @@ salvora_add_test(pagesD1_road GUI TIMEOUT 900
       "drive U=fat16-unformat-hostile" "dir U=u-root" "drive T=unformat-odd-entries" "dir T=t-root"
       "dir R=out")
 
-foreach(t pagesD1_model pagesD1_road)
+foreach(t unformat_model unformat_pages_road)
   if(TARGET ${t})
     target_include_directories(${t} PRIVATE ${SALVORA_PAGE_TEST_SUPPORT})
     target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})

@@ -16,11 +16,11 @@
 #include "busy_boxes.h"
 #include "messages.h"
 #include "nothing_found_page.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "copyout_progress_dlg.h"
 #include "recovery_path_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "state.h"
 #include "testsupport.h"
 #include "treelist.h"
@@ -41,7 +41,7 @@ using testsupport::SaveScreenshot;
 using testsupport::Sha256OfFile;
 using testsupport::Utf8ToAnsi;
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 

@@ -26,12 +26,12 @@
 #include "deepscan/found_files.h"
 #include "messages.h"
 #include "page_state.h"
-#include "pagesA_support.h"
+#include "page_test_support.h"
 #include "recovery_path_dlg.h"
 #include "records/records.h"
 #include "recovery_report_dlg.h"
 #include "resource.h"
-#include "restova_app.h"
+#include "test_page_host.h"
 #include "scan_page.h"
 #include "state.h"
 #include "testsupport.h"
@@ -44,7 +44,7 @@ using namespace pagetest;
 using testsupport::ArtifactPath;
 using testsupport::SaveScreenshot;
 
-CRestovaApp theApp;
+pagetest::TestPageHost theApp;
 
 namespace {
 
@@ -444,7 +444,7 @@ TEST_F(RecoveryPages, TicksBecomeTheRecordsSelectedFieldOnNext) {
   }
   EXPECT_GT(ticked, 1u);
   EXPECT_EQ(page->ChosenFileCount(), ticked);
-  EXPECT_EQ(theApp.m_stats.scancount, static_cast<int32_t>(page->FoundFileCount()));
+  EXPECT_EQ(theApp.Stats().scancount, static_cast<int32_t>(page->FoundFileCount()));
   char count[32] = "";
   GetDlgItemTextA(dest->m_hWnd, IDC_DEST_FILE_COUNT, count, sizeof count);
   EXPECT_EQ(std::to_string(ticked), count);
@@ -609,7 +609,7 @@ TEST_F(RecoveryPages, TheDestinationChecksInTheirOrderOnRealDrives) {
   ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, "R:\\checked");
   Click(dest, IDC_DEST_NEXT);
   ASSERT_NE(Progress(), nullptr);
-  EXPECT_EQ(theApp.m_stats.btnrecover, 1);
+  EXPECT_EQ(theApp.Stats().btnrecover, 1);
   EXPECT_TRUE(PumpUntil([&] { return Report() != nullptr; }));
 }
 
@@ -634,8 +634,8 @@ TEST_F(RecoveryPages, TheCopyOutWritesTheTickedFilesAndTheReportCountsThem) {
   EXPECT_EQ(report->Facts().recovered, chosen);
   EXPECT_FALSE(report->PartialNoteShown());
   EXPECT_EQ(report->Facts().folder, CString("R:\\restored"));
-  EXPECT_EQ(theApp.m_stats.recovercount, static_cast<int32_t>(chosen));
-  EXPECT_EQ(theApp.m_stats.dlgresult, 1);
+  EXPECT_EQ(theApp.Stats().recovercount, static_cast<int32_t>(chosen));
+  EXPECT_EQ(theApp.Stats().dlgresult, 1);
   char text[64] = "";
   GetDlgItemTextA(report->m_hWnd, IDC_REP_BIG_COUNT, text, sizeof text);
   EXPECT_EQ(std::to_string(chosen), text);
@@ -738,7 +738,7 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
   char note[512] = "";
   GetDlgItemTextA(report->m_hWnd, IDC_REP_PARTIAL, note, sizeof note);
   EXPECT_NE(std::string(note).find("因中断未恢复"), std::string::npos) << note;
-  EXPECT_EQ(theApp.m_stats.recovercount, 1);
+  EXPECT_EQ(theApp.Stats().recovercount, 1);
   // The heading says the copy-out was stopped, never that it is done.
   EXPECT_TRUE(f.stopped);
   char heading[128] = "";
@@ -1022,12 +1022,11 @@ TEST_F(RecoveryPages, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsMo
   gUnformatNtfsFiles.push_back(r);
   r.selected = 0;
   gUnformatNtfsFiles.push_back(r);
-  gUnformatRecoveryWorker = FakeUnformatWorker;
   std::strcpy(gScanTarget, "X:\\");
   StandInResults results;
   results.found = 2;
   results.chosen = 2;
-  CChoiceRecoveryPathDlgUf dest(&results);
+  CChoiceRecoveryPathDlgUf dest(&results, FakeUnformatWorker);
   ASSERT_TRUE(dest.Create(IDD_UNFORMAT_DESTINATION, nullptr));
   dest.ShowWindow(SW_SHOW);
   EXPECT_EQ(dest.SelectionSectors(), (5ull << 30) / 512 + 1);
@@ -1059,19 +1058,17 @@ TEST_F(RecoveryPages, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsMo
   EXPECT_EQ(dest.ProgressPage()->FileCount(), 2u);
   EXPECT_TRUE(Shown(&main_));
   EXPECT_FALSE(dest.WorkerRunning());
-  gUnformatRecoveryWorker = nullptr;
   gUnformatNtfsFiles.clear();
   dest.DestroyWindow();
 }
 
 TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage) {
-  gRawRecoveryWorker = GatedRawWorker;
   std::strcpy(gScanTarget, "X:\\");
   StandInResults results;
   results.found = 10;
   results.chosen = 2;
   results.sectors = 100;
-  CChoiceRecoveryPathDlgARW dest(&results);
+  CChoiceRecoveryPathDlgARW dest(&results, GatedRawWorker);
   ASSERT_TRUE(dest.Create(IDD_DEEP_DESTINATION, nullptr));
   dest.ShowWindow(SW_SHOW);
   ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "R:\\deep");
@@ -1093,6 +1090,5 @@ TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage)
   EXPECT_FALSE(dest.WorkerRunning());
   EXPECT_EQ(progress->RecoveredCount(), 1u);
   gScanAbort = 0;
-  gRawRecoveryWorker = nullptr;
   dest.DestroyWindow();
 }

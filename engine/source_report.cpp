@@ -1,5 +1,6 @@
 #include "source_report.h"
 
+#include "bytes.h"
 #include "fat/fat_volume.h"
 #include "ntfs/ntfs_volume.h"
 #include "state.h"

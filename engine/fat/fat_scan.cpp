@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -736,9 +737,9 @@ class FatScan {
     std::memset(&r, 0, sizeof r);
     std::string path = RecordPathFor(folder, name);
     std::memcpy(r.path, path.data(), path.size());
-    ConvertFatDateTime(EntryLe16(e, 16), EntryLe16(e, 14), &r.created);
-    ConvertFatDateTime(EntryLe16(e, 24), EntryLe16(e, 22), &r.modified);
-    ConvertFatDateTime(EntryLe16(e, 18), 0, &r.accessed);
+    ConvertFatDateTime(ReadLe16(e + 16), ReadLe16(e + 14), &r.created);
+    ConvertFatDateTime(ReadLe16(e + 24), ReadLe16(e + 22), &r.modified);
+    ConvertFatDateTime(ReadLe16(e + 18), 0, &r.accessed);
     r.size = size;
     r.driveIndex = gDelScanDriveIndex;
     for (uint32_t cluster : clusters) {

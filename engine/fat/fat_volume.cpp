@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "volume/boot.h"
 
@@ -134,14 +135,14 @@ bool FatVolume::FatEntry(uint32_t cluster, uint32_t* value) {
     case FatType::kFat12: {
       uint64_t off = cluster + static_cast<uint64_t>(cluster / 2);
       if (!FatByte(off, &b[0]) || !FatByte(off + 1, &b[1])) return false;
-      uint32_t v = static_cast<uint32_t>(b[0] | b[1] << 8);
+      uint32_t v = ReadLe16(b);
       *value = cluster & 1 ? v >> 4 : v & 0xFFF;
       return true;
     }
     case FatType::kFat16: {
       uint64_t off = static_cast<uint64_t>(cluster) * 2;
       if (!FatByte(off, &b[0]) || !FatByte(off + 1, &b[1])) return false;
-      *value = static_cast<uint32_t>(b[0] | b[1] << 8);
+      *value = ReadLe16(b);
       return true;
     }
     case FatType::kFat32: {

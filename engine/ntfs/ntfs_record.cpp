@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "volume/boot.h"
+#include "bytes.h"
 
 bool ApplyUpdateSequence(uint8_t* buffer, size_t size) {
   if (size < 512 || size % 512 != 0) return false;
@@ -157,7 +157,7 @@ bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t
   wchar_t name[256];
   bool onlyDotsAndSpaces = true;
   for (size_t i = 0; i < chars; ++i) {
-    wchar_t c = static_cast<wchar_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
+    wchar_t c = static_cast<wchar_t>(ReadLe16(utf16le + 2 * i));
     // A POSIX name may hold what Windows reads as a separator, a stream or a
     // drive; none of them may reach a path.
     if (c == L'\\' || c == L'/' || c == L':' || c < 0x20) c = L'_';

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bytes.h"
+
 constexpr uint32_t kMftRecordBytes = 1024;
 constexpr uint32_t kMftRecordSectors = 2;
 constexpr uint64_t kNtfsRootRecord = 5;
@@ -45,12 +47,8 @@ bool ApplyUpdateSequence(uint8_t* buffer, size_t size);
 
 // A 1 KB buffer that starts with "FILE".
 bool HasFileMagic(const uint8_t* record);
-inline uint16_t RecordFlags(const uint8_t* record) {
-  return static_cast<uint16_t>(record[22] | record[23] << 8);
-}
-inline uint16_t RecordSequence(const uint8_t* record) {
-  return static_cast<uint16_t>(record[16] | record[17] << 8);
-}
+inline uint16_t RecordFlags(const uint8_t* record) { return ReadLe16(record + 22); }
+inline uint16_t RecordSequence(const uint8_t* record) { return ReadLe16(record + 16); }
 uint64_t RecordBaseReference(const uint8_t* record);   // non-zero for extension records
 
 // "FILE" magic and a valid update sequence, applied in place.

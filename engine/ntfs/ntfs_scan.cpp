@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "ntfs/ntfs_bitmap.h"
@@ -19,7 +20,6 @@
 #include "progress/progress_gate.h"
 #include "source_report.h"
 #include "state.h"
-#include "volume/boot.h"
 
 namespace {
 

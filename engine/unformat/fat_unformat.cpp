@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -25,7 +26,6 @@
 #include "state.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_internal.h"
-#include "volume/boot.h"
 
 using unformat::FatVolumeImage;
 using unformat::FolderStart;
@@ -334,9 +334,9 @@ void FatUnformatScan::AddFile(const uint8_t* dir, size_t index) {
   r.startSector = start;
   r.size = size;
   r.selected = 1;
-  ConvertFatDateTime(EntryLe16(e, 16), EntryLe16(e, 14), &r.created);
-  ConvertFatDateTime(EntryLe16(e, 24), EntryLe16(e, 22), &r.modified);
-  ConvertFatDateTime(EntryLe16(e, 18), 0, &r.accessed);
+  ConvertFatDateTime(ReadLe16(e + 16), ReadLe16(e + 14), &r.created);
+  ConvertFatDateTime(ReadLe16(e + 24), ReadLe16(e + 22), &r.modified);
+  ConvertFatDateTime(ReadLe16(e + 18), 0, &r.accessed);
   r.driveIndex = static_cast<uint8_t>(driveIndex_);
   r.sectorsPerCluster = spc_;
   out_.push_back(r);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"

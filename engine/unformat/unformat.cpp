@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "progress/progress_gate.h"

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "copyout/output.h"
-#include "copyout/recover.h"
 #include "copyout/tally.h"
+#include "deleted/recover.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "fat/fat_scan.h"

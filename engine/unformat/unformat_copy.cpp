@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "copyout/output.h"
-#include "copyout/recover.h"
 #include "copyout/tally.h"
+#include "deleted/recover.h"
 #include "disk/raw.h"
 #include "fat/fat_copy.h"
 #include "messages.h"

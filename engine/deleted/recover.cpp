@@ -1,4 +1,4 @@
-#include "copyout/recover.h"
+#include "deleted/recover.h"
 
 #include <cstdio>
 #include <condition_variable>

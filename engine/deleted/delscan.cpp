@@ -1,4 +1,4 @@
-#include "volume/delscan.h"
+#include "deleted/delscan.h"
 
 #include <cstring>
 

@@ -177,3 +177,11 @@ bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t
   out[n] = 0;
   return true;
 }
+
+uint32_t NtfsNameHash(const char* component) {
+  // FNV-1a: names differ in their bytes; nothing here needs to resist a
+  // chosen collision, since the sequence number is compared too.
+  uint32_t h = 2166136261u;
+  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(component); *p; ++p) h = (h ^ *p) * 16777619u;
+  return h;
+}

@@ -127,3 +127,16 @@ bool ReadStandardTimes(const uint8_t* record, size_t size, NtfsTimes* out);
 // of dots and spaces (".", "..", ". .") has its dots replaced. False when
 // nothing usable remains.
 bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t outSize);
+
+// What the deleted-file scan saw of the MFT record of a file it listed, so the copy-out
+// can tell that the record still holds that file: a record freed by a
+// deletion is soon given to a new file on a volume in use, and its data is
+// then the new file's. Kept beside gDeletedFiles by record index (the
+// record's own layout has no room for it) and forgotten with it.
+struct NtfsScannedIdentity {
+  bool known = false;
+  uint16_t sequence = 0;   // the record's sequence number
+  uint32_t nameHash = 0;   // NtfsNameHash of the name it was listed under
+};
+// A hash of a name as NtfsNameToComponent makes it.
+uint32_t NtfsNameHash(const char* component);

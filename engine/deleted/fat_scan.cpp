@@ -1,4 +1,4 @@
-#include "fat/fat_scan.h"
+#include "deleted/fat_scan.h"
 
 #include <windows.h>
 

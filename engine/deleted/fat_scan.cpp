@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -483,13 +484,9 @@ class FatScan {
         ++run;
       }
       run = lastFree + 1;
-      if (!vol_.ReadSectors(g_.ClusterToSector(c), run * g_.sectorsPerCluster, block.data())) {
-        // A run with a bad sector: its clusters one by one.
-        for (uint32_t i = 0; i < run; ++i) {
-          uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
-          if (!vol_.ReadSectors(g_.ClusterToSector(c + i), g_.sectorsPerCluster, p)) std::memset(p, 0, cb);
-        }
-      }
+      // A run with a bad sector is read again cluster by cluster.
+      ReadBlockOrPieces([&](uint64_t at, uint32_t n, uint8_t* out) { return vol_.ReadSectors(at, n, out); },
+                        g_.ClusterToSector(c), run * g_.sectorsPerCluster, g_.sectorsPerCluster, block.data());
       for (uint32_t i = 0; i < run; ++i) {
         const uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
         const uint32_t at = c + i;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "volume/boot.h"
 
@@ -108,13 +109,12 @@ FatVolume::FatBlock* FatVolume::LoadBlock(uint32_t index) {
   slot->index = index;
   slot->lastUse = ++useClock_;
   slot->bytes.assign(static_cast<size_t>(count) * 512, 0);
-  slot->sectorOk.assign(count, 1);
-  uint64_t sector = g_.reservedSectors + first;
-  if (!ReadSectors(sector, count, slot->bytes.data())) {
-    // Salvage what can be read of a damaged FAT, one sector at a time.
-    for (uint32_t i = 0; i < count; ++i)
-      slot->sectorOk[i] = ReadSectors(sector + i, 1, slot->bytes.data() + static_cast<size_t>(i) * 512) ? 1 : 0;
-  }
+  // Salvage what can be read of a damaged FAT, one sector at a time.
+  std::vector<uint8_t> bad;
+  ReadBlockOrPieces([this](uint64_t at, uint32_t n, uint8_t* out) { return ReadSectors(at, n, out); },
+                    g_.reservedSectors + first, count, 1, slot->bytes.data(), &bad);
+  slot->sectorOk.resize(count);
+  for (uint32_t i = 0; i < count; ++i) slot->sectorOk[i] = bad[i] ? 0 : 1;
   return slot;
 }
 

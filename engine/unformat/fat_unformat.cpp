@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -71,19 +72,10 @@ uint32_t FirstEntryCluster(const uint8_t* block, size_t bytes, bool fat32) {
 // not be read in bad (one flag per sector). false when nothing could be read.
 bool ReadSalvaging(int driveIndex, HANDLE volume, uint64_t sector, uint32_t count, uint8_t* buffer,
                    std::vector<uint8_t>* bad) {
-  bad->assign(count, 0);
-  if (ReadVolumeSectors(driveIndex, sector, count, buffer, volume) == 0) return true;
-  bool any = false;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t* p = buffer + static_cast<size_t>(i) * kSectorSize;
-    if (ReadVolumeSectors(driveIndex, sector + i, 1, p, volume) == 0) {
-      any = true;
-    } else {
-      std::memset(p, 0, kSectorSize);
-      (*bad)[i] = 1;
-    }
-  }
-  return any;
+  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) {
+    return ReadVolumeSectors(driveIndex, at, n, out, volume) == 0;
+  };
+  return ReadBlockOrPieces(read, sector, count, 1, buffer, bad) < count;
 }
 
 // Where the data area of a FAT volume can begin at the latest: after the

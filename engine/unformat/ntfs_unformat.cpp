@@ -482,19 +482,8 @@ int ScanNtfsUnformat(int driveIndex) {
   bool bootIsNtfs = false;
   uint64_t bootTotal = 0;
   if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0) {
-    switch (ClassifyBootSector(boot)) {
-      case BootKind::Ntfs:
-        bootIsNtfs = true;
-        bootTotal = ReadLe64(boot + 0x28);
-        break;
-      case BootKind::Fat16:
-      case BootKind::Fat32:
-        bootTotal = ReadLe16(boot + 0x13);
-        if (bootTotal == 0) bootTotal = ReadLe32(boot + 0x20);
-        break;
-      case BootKind::Unknown:
-        break;
-    }
+    bootIsNtfs = ClassifyBootSector(boot) == BootKind::Ntfs;
+    bootTotal = BootSectorTotalSectors(boot);
   }
   const uint64_t extent = unformat::ScanExtent(handle, bootTotal);
   if (extent < kMftRecordSectors) return -1;

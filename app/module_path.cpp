@@ -1,60 +1,21 @@
 #include "module_path.h"
 
-#include <vector>
+#include "module_name.h"
 
 std::wstring ModuleFolderW(HMODULE module) {
-  // A buffer filled to the brim may hold a cut name: grow it until the whole
-  // name fits, up to the longest path Windows has.
-  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
-    std::vector<wchar_t> path(size + 1, L'\0');
-    SetLastError(0);
-    DWORD n = GetModuleFileNameW(module, path.data(), size);
-    if (n == 0) return std::wstring();
-    if (n < size && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-      std::wstring full(path.data(), n);
-      size_t slash = full.rfind(L'\\');
-      return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
-    }
-  }
-  return std::wstring();
+  std::wstring full = WholeModuleFileName(module);
+  size_t slash = full.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
 }
-
-namespace {
-
-std::string ToAnsi(const std::wstring& text, bool* lossy) {
-  *lossy = false;
-  if (text.empty()) return std::string();
-  BOOL usedDefault = FALSE;
-  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), (int)text.size(), nullptr,
-                              0, nullptr, &usedDefault);
-  if (n <= 0) {
-    *lossy = true;
-    return std::string();
-  }
-  std::string out((size_t)n, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), (int)text.size(), &out[0], n,
-                      nullptr, &usedDefault);
-  if (usedDefault) *lossy = true;
-  // Back again: only a name that comes back unchanged names the same folder.
-  int m = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, out.data(), n, nullptr, 0);
-  std::wstring back(m > 0 ? (size_t)m : 0, L'\0');
-  if (m > 0) MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, out.data(), n, &back[0], m);
-  if (back != text) *lossy = true;
-  return out;
-}
-
-}  // namespace
 
 bool SurvivesCodePage(const std::wstring& text) {
-  bool lossy = false;
-  ToAnsi(text, &lossy);
-  return !lossy;
+  std::string narrow;
+  return ToCodePageExactly(text, &narrow);
 }
 
 std::string ModuleFolderAnsi(HMODULE module) {
-  bool lossy = false;
-  std::string folder = ToAnsi(ModuleFolderW(module), &lossy);
-  return lossy ? std::string() : folder;
+  std::string folder;
+  return ToCodePageExactly(ModuleFolderW(module), &folder) ? folder : std::string();
 }
 
 HMODULE LoadLibraryBeside(const std::wstring& folder, const wchar_t* name) {

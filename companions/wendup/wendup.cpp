@@ -51,15 +51,6 @@ bool IsOwnProgram(const std::wstring& root, const std::wstring& program) {
          _wcsicmp(rest.c_str() + rest.size() - 4, L".exe") == 0;
 }
 
-bool Flush(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = FlushFileBuffers(h) != FALSE;
-  CloseHandle(h);
-  return ok;
-}
-
 // Copies from over to, retrying while the target is still held; a target
 // that stays locked is replaced at the next start of Windows. false when
 // neither happened. A new file's folder is made first.
@@ -73,7 +64,7 @@ bool CopyPending(const std::wstring& from, const std::wstring& to) {
   const std::wstring fresh = to + L".wendup";
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     if (attempt > 0) Sleep(kCopyRetryMs);
-    if (!CopyFileW(from.c_str(), fresh.c_str(), FALSE) || !Flush(fresh)) continue;
+    if (!CopyFileW(from.c_str(), fresh.c_str(), FALSE) || !tarn::FlushFile(fresh)) continue;
     if (MoveFileExW(fresh.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       // The copy has done its work: downloads are not kept.
       DeleteFileW(from.c_str());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "module_name.h"
 
 namespace {
 
@@ -18,24 +19,12 @@ std::string gFolderOverride;
 // "" when the code page would change it (its best fit can turn one folder's
 // name into a look-alike's) or it cannot be had whole.
 std::string ProgramFolder() {
-  std::vector<wchar_t> module(32768 + 1, L'\0');
-  DWORD n = GetModuleFileNameW(nullptr, module.data(), 32768);
-  if (n == 0 || n >= 32768) return std::string();
-  std::wstring path(module.data(), n);
+  std::wstring path = WholeModuleFileName(nullptr);
   size_t slash = path.find_last_of(L'\\');
   if (slash == std::wstring::npos) return std::string();
   path.resize(slash);
-  BOOL lossy = FALSE;
-  int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), (int)path.size(),
-                                  nullptr, 0, nullptr, &lossy);
-  if (bytes <= 0 || lossy) return std::string();
-  std::string narrow((size_t)bytes, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), (int)path.size(), &narrow[0], bytes,
-                      nullptr, &lossy);
-  std::wstring back((size_t)bytes, L'\0');
-  int chars = MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, &back[0], bytes);
-  back.resize(chars > 0 ? (size_t)chars : 0);
-  return (lossy || back != path) ? std::string() : narrow;
+  std::string narrow;
+  return ToCodePageExactly(path, &narrow) ? narrow : std::string();
 }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -450,6 +450,17 @@ TEST(UnformatDamage, RandomBytesAreNoVolume) {
   EXPECT_EQ(Scan(7, 'I'), 0) << "an unknown kind does nothing";
 }
 
+// Every kind, asked for or detected, counts in 512-byte sectors: a volume of
+// 4096-byte sectors is refused with its size before anything is listed.
+TEST(UnformatDamage, OtherSectorSizeIsRefused) {
+  Cleanup cleanup;
+  for (int kind : {kUnformatDetect, kUnformatFat16, kUnformatFat32, kUnformatNtfs}) {
+    EXPECT_EQ(Scan(kind, 'L'), kUnformatOtherSectorSize) << kind;
+    EXPECT_EQ(gUnformatError, 4096u) << kind;
+    EXPECT_TRUE(gUnformatFat16Files.empty() && gUnformatFat32Files.empty() && gUnformatNtfsFiles.empty());
+  }
+}
+
 TEST(UnformatDamage, NtfsLoopsAndGarbageRecords) {
   Cleanup cleanup;
   ASSERT_EQ(Scan(kUnformatNtfs, 'P'), 0);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "progress/progress_gate.h"
@@ -140,6 +141,19 @@ int RunUnformatScan(int kind, int driveIndex, HWND window) {
   // answer, whatever the file system.
   HANDLE probe = OpenVolume(driveIndex);
   if (!probe) return unformat::Unreadable(GetLastError());
+  // The scans count in 512-byte sectors: a FAT or NTFS boot sector that names
+  // another size (the new one of a quick format names the disk's) would have
+  // them list files at the wrong places. Such a volume is refused.
+  uint8_t boot[kSectorSize];
+  if (ReadVolumeSectors(driveIndex, 0, 1, boot, probe) == 0 &&
+      ClassifyBootSector(boot) != BootKind::Unknown) {
+    const uint16_t sectorBytes = ReadLe16(boot + 0x0B);
+    if (sectorBytes != kSectorSize) {
+      CloseVolume(probe);
+      gUnformatError = sectorBytes;
+      return kUnformatOtherSectorSize;
+    }
+  }
   CloseVolume(probe);
   int rc;
   switch (kind) {

@@ -49,8 +49,11 @@ enum : int {
                                // program does not run as administrator); 0 when the device only gave short reads
   kUnformatStopped = -2,       // from the scans of one kind only; RunUnformatScan gives kUnformatScanned
   kUnformatNotSupported = -3,  // "detect" on a volume whose boot sector is neither FAT nor NTFS
+  kUnformatOtherSectorSize = -4,  // a FAT or NTFS boot sector whose sectors are not 512 bytes;
+                                  // gUnformatError holds the size it names
 };
-// Why the last scan (or DetectVolumeFileSystem) could not read the volume.
+// Why the last scan (or DetectVolumeFileSystem) could not read the volume
+// (or, after kUnformatOtherSectorSize, the sector size the boot sector names).
 extern DWORD gUnformatError;
 
 // The dispatcher: stores the window in gUnformatWindow, then runs the scan of
@@ -59,7 +62,9 @@ extern DWORD gUnformatError;
 // kUnformatScanned: the caller looks at the stop flags and the vectors). Kind
 // 3 detects the file system from the boot sector and runs that scan, or gives
 // kUnformatCannotRead when the boot sector cannot be read and
-// kUnformatNotSupported when it is not recognised. Any other kind does
+// kUnformatNotSupported when it is not recognised. Every kind gives
+// kUnformatOtherSectorSize for a FAT or NTFS volume of sectors that are not
+// 512 bytes, before anything is scanned. Any other kind does
 // nothing and gives kUnformatScanned.
 int RunUnformatScan(int kind, int driveIndex, HWND window);
 

@@ -110,6 +110,10 @@ UINT UnformatScanThreadProc(LPVOID param) {
   } else if (rc == kUnformatNotSupported) {
     source.state = SourceState::kUnsupported;
     source.reason = Unsupported::kUnknownFileSystem;
+  } else if (rc == kUnformatOtherSectorSize) {
+    source.state = SourceState::kUnsupported;
+    source.reason = Unsupported::kOtherSectorSize;
+    source.value = gUnformatError;
   }
   page->SetSource(source);
   if (gScanAbort.load() == 0) {

@@ -1,7 +1,8 @@
 #include "modinfo.h"
 
 #include <atomic>
-#include <vector>
+
+#include "module_name.h"
 
 namespace tarn {
 
@@ -17,18 +18,7 @@ HMODULE ModuleHandle() {
   return module;
 }
 
-std::wstring ModulePath(HMODULE module) {
-  // A buffer that was filled to the brim may hold a cut name: grow it
-  // until the whole name fits, up to the longest path Windows has.
-  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
-    std::vector<wchar_t> path(size + 1, L'\0');
-    SetLastError(0);
-    DWORD n = GetModuleFileNameW(module, path.data(), size);
-    if (n == 0) return std::wstring();
-    if (n < size && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring(path.data(), n);
-  }
-  return std::wstring();
-}
+std::wstring ModulePath(HMODULE module) { return WholeModuleFileName(module); }
 
 std::wstring FolderOf(const std::wstring& path) {
   size_t slash = path.rfind(L'\\');

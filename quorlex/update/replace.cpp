@@ -42,16 +42,6 @@ bool IsFolderOrLink(DWORD a) {
          (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
 }
 
-// The copy's bytes on the disk before it is renamed into place.
-bool FlushFile(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = FlushFileBuffers(h) != FALSE;
-  CloseHandle(h);
-  return ok;
-}
-
 std::wstring NewName(const std::wstring& target, const std::wstring& suffix) {
   return target + L"." + suffix + L".new";
 }
@@ -108,6 +98,15 @@ bool ReadJournal(const std::wstring& path, std::vector<JournalRecord>* records, 
 }
 
 }  // namespace
+
+bool FlushFile(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = FlushFileBuffers(h) != FALSE;
+  CloseHandle(h);
+  return ok;
+}
 
 ReplaceJournal::ReplaceJournal(const std::wstring& root) : root_(root) {}
 

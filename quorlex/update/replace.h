@@ -24,6 +24,10 @@ namespace tarn {
 
 extern const wchar_t kJournalFileName[];  // update\journal.dat
 
+// A copy's bytes on the disk before it is renamed into place (the file, never
+// what a link at its name points to).
+bool FlushFile(const std::wstring& path);
+
 class ReplaceJournal {
  public:
   explicit ReplaceJournal(const std::wstring& root);  // root ends with '\'

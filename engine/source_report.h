@@ -48,8 +48,3 @@ constexpr int kScanCannotRead = -4;   // the structures the scan starts from cou
 // system's code (the raw layer keeps it: LastDeviceError).
 SourceReport VolumeFailure(SourceState state, int driveIndex, uint32_t error);
 SourceReport DiskFailure(SourceState state, int disk, uint32_t error);
-
-// What the boot sector of a volume says about whether the deleted-file scan
-// can read it: kScanned when it can (a FAT or NTFS volume whose geometry
-// reads), else kUnsupported with the reason. driveIndex goes into the report.
-SourceReport JudgeBootSector(const uint8_t boot[512], int driveIndex);

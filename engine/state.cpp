@@ -20,6 +20,7 @@ uint32_t gFat32Serial;
 
 std::atomic<uint32_t> gFileCounter{0};
 std::atomic<uint32_t> gRecoverDamagedFiles{0};
+std::atomic<uint32_t> gRecoverFailedFiles{0};
 std::atomic<uint32_t> gRecoveredSectors{0};
 
 uint32_t gOptSkipDeletedBeforeFolder = 0;

@@ -86,6 +86,11 @@ extern std::atomic<uint32_t> gRecoveredSectors;
 // their record claims. They are counted apart from the whole ones and from the
 // failed ones, and each road resets it when its copy-out starts.
 extern std::atomic<uint32_t> gRecoverDamagedFiles;
+// Files of the last copy-out (any road) that were not recovered (read
+// failures, partial copies, a full destination, a stop within the file,
+// volumes that cannot be read, records refused); each road resets it when its
+// copy-out starts.
+extern std::atomic<uint32_t> gRecoverFailedFiles;
 
 // --- scan options (options dialog)
 extern uint32_t gOptSkipDeletedBeforeFolder;   // default 0

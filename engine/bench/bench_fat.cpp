@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "copyout/recover.h"
 #include "copyout/tally.h"
+#include "deleted/delscan.h"
+#include "deleted/recover.h"
 #include "messages.h"
 #include "state.h"
-#include "volume/delscan.h"
 #include "winsupport.h"
 
 using testsupport::Now;

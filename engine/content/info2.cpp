@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes.h"
 #include "content/record_content.h"
 
 namespace {
@@ -15,11 +16,6 @@ constexpr size_t kWidePathOffset = 280;
 // A size on disk is the item's size raised to whole clusters, and no
 // cluster of a bin's volume is larger.
 constexpr uint64_t kLargestCluster = 64 * 1024;
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 std::wstring AnsiPath(const uint8_t* entry, uint32_t drive) {
   char text[kAnsiPathBytes + 1] = {};
@@ -38,7 +34,7 @@ std::wstring WidePath(const uint8_t* entry) {
   std::wstring text;
   for (size_t i = 0; i < kWidePathChars; ++i) {
     const uint8_t* p = entry + kWidePathOffset + 2 * i;
-    const wchar_t c = static_cast<wchar_t>(p[0] | p[1] << 8);
+    const wchar_t c = static_cast<wchar_t>(ReadLe16(p));
     if (c == 0) break;
     text.push_back(c);
   }
@@ -78,16 +74,16 @@ char UpperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 3
 std::vector<Info2Entry> ParseInfo2(const uint8_t* data, size_t size) {
   std::vector<Info2Entry> entries;
   if (!data || size < kInfo2HeaderBytes) return entries;
-  const uint32_t entryBytes = Le32(data + 12);
+  const uint32_t entryBytes = ReadLe32(data + 12);
   if (entryBytes != kInfo2AnsiEntryBytes && entryBytes != kInfo2WideEntryBytes) return entries;
   const size_t count = (size - kInfo2HeaderBytes) / entryBytes;
   entries.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* e = data + kInfo2HeaderBytes + i * entryBytes;
     Info2Entry entry;
-    entry.number = Le32(e + 260);
-    entry.drive = Le32(e + 264);
-    entry.size = Le32(e + 276);
+    entry.number = ReadLe32(e + 260);
+    entry.drive = ReadLe32(e + 264);
+    entry.size = ReadLe32(e + 276);
     if (entryBytes == kInfo2WideEntryBytes) entry.path = WidePath(e);
     if (entry.path.empty()) entry.path = AnsiPath(e, entry.drive);
     entries.push_back(std::move(entry));

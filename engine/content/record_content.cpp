@@ -1,5 +1,6 @@
 #include "content/record_content.h"
 
+#include "bytes.h"
 #include "content/info2.h"
 
 #include <windows.h>
@@ -157,7 +158,7 @@ bool StoredPath(const uint8_t* info, size_t size, char* out, size_t outSize) {
   }
   std::vector<wchar_t> text;
   for (size_t i = 0; i < maxChars; ++i) {
-    wchar_t c = static_cast<wchar_t>(info[offset + 2 * i] | info[offset + 2 * i + 1] << 8);
+    wchar_t c = static_cast<wchar_t>(ReadLe16(info + offset + 2 * i));
     if (c == 0) break;
     text.push_back(c);
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "bytes.h"
 #include "deepscan/block_reader.h"
 #include "deepscan/file_end.h"
 #include "disk/device.h"
@@ -36,12 +37,6 @@ constexpr size_t kZipLookBytes = 102400;
 constexpr uint32_t kZipReadSectors = 200;
 constexpr size_t kZipHeaderReach = 10240;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
 // A UTF-16LE copy of an ASCII name, without terminator.
 std::string Utf16Le(const char* ascii) {
   std::string out;
@@ -66,13 +61,13 @@ void CloseSectorTarget(uint32_t target, HANDLE handle) {
 uint64_t BootSectorTotal(const uint8_t boot[512]) {
   switch (ClassifyBootSector(boot)) {
     case BootKind::Fat16: {
-      uint32_t total = Le32(boot + 0x20);
-      return total ? total : Le16(boot + 0x13);   // small FAT12/16 volumes keep it in 16 bits
+      uint32_t total = ReadLe32(boot + 0x20);
+      return total ? total : ReadLe16(boot + 0x13);   // small FAT12/16 volumes keep it in 16 bits
     }
     case BootKind::Fat32:
-      return Le32(boot + 0x20);
+      return ReadLe32(boot + 0x20);
     case BootKind::Ntfs:
-      return Le32(boot + 0x28);
+      return ReadLe32(boot + 0x28);
     case BootKind::Unknown:
       break;
   }
@@ -248,8 +243,8 @@ const uint8_t* FindBytePattern(const void* pattern, size_t length, const uint8_t
 }
 
 bool IsBitmapHeader(const uint8_t* sector, uint32_t* size) {
-  if (sector[0] != 'B' || sector[1] != 'M' || Le16(sector + 6) != 0 || Le16(sector + 8) != 0) return false;
-  if (size) *size = Le32(sector + 2);
+  if (sector[0] != 'B' || sector[1] != 'M' || ReadLe16(sector + 6) != 0 || ReadLe16(sector + 8) != 0) return false;
+  if (size) *size = ReadLe32(sector + 2);
   return true;
 }
 
@@ -258,9 +253,9 @@ int RefineOleType(uint64_t sector, const uint8_t* header, uint32_t target, HANDL
   static const uint8_t kMagic[4] = {0xD0, 0xCF, 0x11, 0xE0};
   if (std::memcmp(header, kMagic, 4) != 0) return 0;
   // Compound files of 4 KB sectors keep their directory in 4 KB sectors.
-  uint32_t shift = Le16(header + 30) == 12 ? 12 : 9;
+  uint32_t shift = ReadLe16(header + 30) == 12 ? 12 : 9;
   uint32_t count = 1u << (shift - 9);
-  uint64_t at = sector + ((static_cast<uint64_t>(Le32(header + 48)) + 1) << (shift - 9));
+  uint64_t at = sector + ((static_cast<uint64_t>(ReadLe32(header + 48)) + 1) << (shift - 9));
   if (sourceSectors && at + count > sourceSectors) return -1;
   uint8_t directory[4096];
   if (block && at >= blockStart && at + count <= blockStart + blockSectors) {
@@ -300,7 +295,7 @@ int RefineZipType(uint64_t sector, const uint8_t* data, size_t available, uint32
   // the packed data; it must lie within 10,240 bytes and carry the magic.
   auto nextHeader = [&](size_t at, size_t* next) {
     if (at + 30 > available) return false;
-    uint64_t step = 30ull + Le16(data + at + 26) + Le16(data + at + 28) + Le32(data + at + 18);
+    uint64_t step = 30ull + ReadLe16(data + at + 26) + ReadLe16(data + at + 28) + ReadLe32(data + at + 18);
     if (step >= kZipHeaderReach) return false;
     uint64_t n = at + step;
     if (n + 4 > available || std::memcmp(data + n, kLocal, 4) != 0) return false;

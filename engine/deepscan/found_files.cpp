@@ -8,6 +8,7 @@
 #include "copyout/output.h"
 #include "copyout/tally.h"
 #include "deepscan/file_end.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "progress/progress_gate.h"
 #include "records/records.h"
@@ -73,16 +74,10 @@ class HitSource {
 // Reads count sectors; a failed read is retried sector by sector, and the
 // sectors that still fail are zeros. false when any sector failed.
 bool ReadSectorsOrZeros(uint32_t target, HANDLE handle, uint64_t sector, uint32_t count, uint8_t* out) {
-  if (ReadTargetSectors(target, sector, count, out, handle) == 0) return true;
-  bool whole = true;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t* at = out + static_cast<size_t>(i) * kSectorSize;
-    if (ReadTargetSectors(target, sector + i, 1, at, handle) != 0) {
-      std::memset(at, 0, kSectorSize);
-      whole = false;
-    }
-  }
-  return whole;
+  auto read = [&](uint64_t at, uint32_t n, uint8_t* into) {
+    return ReadTargetSectors(target, at, n, into, handle) == 0;
+  };
+  return ReadBlockOrPieces(read, sector, count, 1, out) == 0;
 }
 
 bool DestinationOnSource(const char* destination, uint32_t target) {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bytes.h"
 #include "disk/device.h"
 #include "disk/raw.h"
 #include "state.h"
-#include "volume/boot.h"
 
 char gDiskIdentityPieces[1024];
 char gDiskIdentifyError[256];

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes.h"
+
 namespace {
 
 uint8_t ShortNameChecksum(const uint8_t name[11]) {
@@ -128,13 +130,13 @@ bool AssembleLongName(const uint8_t* dir, size_t index, std::wstring* name, bool
   size_t i = index;
   for (; i > 0 && count < kMaxLongNameEntries; --i, ++count) {
     const uint8_t* e = dir + (i - 1) * kDirEntrySize;
-    if (EntryAttr(e) != kAttrLongName || e[12] != 0 || EntryLe16(e, 26) != 0) break;
+    if (EntryAttr(e) != kAttrLongName || e[12] != 0 || ReadLe16(e + 26) != 0) break;
     if (count == 0)
       checksum = e[13];
     else if (e[13] != checksum)
       break;
     static const size_t kCharAt[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    for (size_t at : kCharAt) text += static_cast<wchar_t>(EntryLe16(e, at));
+    for (size_t at : kCharAt) text += static_cast<wchar_t>(ReadLe16(e + at));
   }
   if (count == 0) return false;
   if (IsDeletedEntry(entry)) {
@@ -180,7 +182,7 @@ bool PlausibleDate(uint16_t date) {
 bool PlausibleTime(uint16_t time) { return (time >> 11) < 24 && ((time >> 5) & 63) < 60 && (time & 31) < 30; }
 
 bool PlausibleLongNameSlot(const uint8_t* e) {
-  if (e[12] != 0 || EntryLe16(e, 26) != 0) return false;
+  if (e[12] != 0 || ReadLe16(e + 26) != 0) return false;
   if (e[0] == kEntryDeleted) return true;
   const unsigned order = e[0] & 0x3F;
   return (e[0] & 0x80) == 0 && order >= 1 && order <= kMaxLongNameEntries;
@@ -207,8 +209,8 @@ bool PlausibleShortSlot(const uint8_t* e, uint32_t maxCluster, bool fat32) {
   if ((attr & kAttrDirectory) && EntrySize(e) != 0) return false;
   if (!fat32 && EntryHighWord(e) != 0) return false;
   if (e[13] >= 200) return false;   // hundredths of the creation time
-  return PlausibleDate(EntryLe16(e, 24)) && PlausibleTime(EntryLe16(e, 22)) && PlausibleDate(EntryLe16(e, 16)) &&
-         PlausibleTime(EntryLe16(e, 14)) && PlausibleDate(EntryLe16(e, 18));
+  return PlausibleDate(ReadLe16(e + 24)) && PlausibleTime(ReadLe16(e + 22)) && PlausibleDate(ReadLe16(e + 16)) &&
+         PlausibleTime(ReadLe16(e + 14)) && PlausibleDate(ReadLe16(e + 18));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "bytes.h"
+
 constexpr size_t kDirEntrySize = 32;
 constexpr uint8_t kAttrLongName = 0x0F;
 constexpr uint8_t kAttrVolumeLabel = 0x08;
@@ -18,16 +20,13 @@ constexpr size_t kMaxLongNameEntries = 20;
 // A name from disk never takes more than this many bytes of a path.
 constexpr size_t kMaxNameBytes = 255;
 
-inline uint16_t EntryLe16(const uint8_t* e, size_t at) { return static_cast<uint16_t>(e[at] | e[at + 1] << 8); }
 inline uint8_t EntryAttr(const uint8_t* e) { return e[11]; }
 inline bool IsEndOfDirectory(const uint8_t* e) { return e[0] == 0; }
 inline bool IsDeletedEntry(const uint8_t* e) { return e[0] == kEntryDeleted; }
 inline bool IsDirectoryEntry(const uint8_t* e) { return (e[11] & kAttrDirectory) != 0; }
-inline uint32_t EntrySize(const uint8_t* e) {
-  return static_cast<uint32_t>(e[28] | e[29] << 8 | e[30] << 16) | static_cast<uint32_t>(e[31]) << 24;
-}
-inline uint16_t EntryHighWord(const uint8_t* e) { return EntryLe16(e, 20); }
-inline uint16_t EntryLowWord(const uint8_t* e) { return EntryLe16(e, 26); }
+inline uint32_t EntrySize(const uint8_t* e) { return ReadLe32(e + 28); }
+inline uint16_t EntryHighWord(const uint8_t* e) { return ReadLe16(e + 20); }
+inline uint16_t EntryLowWord(const uint8_t* e) { return ReadLe16(e + 26); }
 // First cluster as the entry states it; FAT12/16 have no high word.
 inline uint32_t EntryCluster(const uint8_t* e, bool fat32) {
   return (fat32 ? static_cast<uint32_t>(EntryHighWord(e)) << 16 : 0) | EntryLowWord(e);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "volume/boot.h"
 
@@ -107,13 +109,12 @@ FatVolume::FatBlock* FatVolume::LoadBlock(uint32_t index) {
   slot->index = index;
   slot->lastUse = ++useClock_;
   slot->bytes.assign(static_cast<size_t>(count) * 512, 0);
-  slot->sectorOk.assign(count, 1);
-  uint64_t sector = g_.reservedSectors + first;
-  if (!ReadSectors(sector, count, slot->bytes.data())) {
-    // Salvage what can be read of a damaged FAT, one sector at a time.
-    for (uint32_t i = 0; i < count; ++i)
-      slot->sectorOk[i] = ReadSectors(sector + i, 1, slot->bytes.data() + static_cast<size_t>(i) * 512) ? 1 : 0;
-  }
+  // Salvage what can be read of a damaged FAT, one sector at a time.
+  std::vector<uint8_t> bad;
+  ReadBlockOrPieces([this](uint64_t at, uint32_t n, uint8_t* out) { return ReadSectors(at, n, out); },
+                    g_.reservedSectors + first, count, 1, slot->bytes.data(), &bad);
+  slot->sectorOk.resize(count);
+  for (uint32_t i = 0; i < count; ++i) slot->sectorOk[i] = bad[i] ? 0 : 1;
   return slot;
 }
 
@@ -134,14 +135,14 @@ bool FatVolume::FatEntry(uint32_t cluster, uint32_t* value) {
     case FatType::kFat12: {
       uint64_t off = cluster + static_cast<uint64_t>(cluster / 2);
       if (!FatByte(off, &b[0]) || !FatByte(off + 1, &b[1])) return false;
-      uint32_t v = static_cast<uint32_t>(b[0] | b[1] << 8);
+      uint32_t v = ReadLe16(b);
       *value = cluster & 1 ? v >> 4 : v & 0xFFF;
       return true;
     }
     case FatType::kFat16: {
       uint64_t off = static_cast<uint64_t>(cluster) * 2;
       if (!FatByte(off, &b[0]) || !FatByte(off + 1, &b[1])) return false;
-      *value = static_cast<uint32_t>(b[0] | b[1] << 8);
+      *value = ReadLe16(b);
       return true;
     }
     case FatType::kFat32: {

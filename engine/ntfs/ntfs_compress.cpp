@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "bytes.h"
+
 namespace {
 
 constexpr size_t kChunkBytes = 4096;
@@ -18,7 +20,7 @@ bool ExpandChunk(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize)
         continue;
       }
       if (ip + 2 > inSize) return false;
-      const uint16_t token = static_cast<uint16_t>(in[ip] | in[ip + 1] << 8);
+      const uint16_t token = ReadLe16(in + ip);
       ip += 2;
       // The further into the chunk, the more bits the offset takes.
       unsigned lengthBits = 12;
@@ -40,7 +42,7 @@ bool Lznt1Decompress(const uint8_t* in, size_t inSize, uint8_t* out, size_t outS
   std::memset(out, 0, outSize);
   size_t ip = 0, op = 0;
   while (ip + 2 <= inSize && op < outSize) {
-    const uint16_t header = static_cast<uint16_t>(in[ip] | in[ip + 1] << 8);
+    const uint16_t header = ReadLe16(in + ip);
     if (header == 0) break;   // end of the unit
     const size_t size = (header & 0x0FFF) + 1;
     ip += 2;

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "bytes.h"
 #include "ntfs/ntfs_volume.h"
-#include "volume/boot.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ bool IsI30(const NtfsAttribute& a) {
 bool SameName(const NtfsFileName& fn, const wchar_t* name, size_t length) {
   if (fn.length != length) return false;
   wchar_t other[256];
-  for (size_t i = 0; i < length; ++i) other[i] = static_cast<wchar_t>(fn.name[2 * i] | fn.name[2 * i + 1] << 8);
+  for (size_t i = 0; i < length; ++i) other[i] = static_cast<wchar_t>(ReadLe16(fn.name + 2 * i));
   return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, other, static_cast<int>(length), name,
                         static_cast<int>(length)) == CSTR_EQUAL;
 }

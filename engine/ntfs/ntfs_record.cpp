@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "volume/boot.h"
+#include "bytes.h"
 
 bool ApplyUpdateSequence(uint8_t* buffer, size_t size) {
   if (size < 512 || size % 512 != 0) return false;
@@ -157,7 +157,7 @@ bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t
   wchar_t name[256];
   bool onlyDotsAndSpaces = true;
   for (size_t i = 0; i < chars; ++i) {
-    wchar_t c = static_cast<wchar_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
+    wchar_t c = static_cast<wchar_t>(ReadLe16(utf16le + 2 * i));
     // A POSIX name may hold what Windows reads as a separator, a stream or a
     // drive; none of them may reach a path.
     if (c == L'\\' || c == L'/' || c == L':' || c < 0x20) c = L'_';
@@ -176,4 +176,12 @@ bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t
   }
   out[n] = 0;
   return true;
+}
+
+uint32_t NtfsNameHash(const char* component) {
+  // FNV-1a: names differ in their bytes; nothing here needs to resist a
+  // chosen collision, since the sequence number is compared too.
+  uint32_t h = 2166136261u;
+  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(component); *p; ++p) h = (h ^ *p) * 16777619u;
+  return h;
 }

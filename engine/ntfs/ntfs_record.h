@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bytes.h"
+
 constexpr uint32_t kMftRecordBytes = 1024;
 constexpr uint32_t kMftRecordSectors = 2;
 constexpr uint64_t kNtfsRootRecord = 5;
@@ -45,12 +47,8 @@ bool ApplyUpdateSequence(uint8_t* buffer, size_t size);
 
 // A 1 KB buffer that starts with "FILE".
 bool HasFileMagic(const uint8_t* record);
-inline uint16_t RecordFlags(const uint8_t* record) {
-  return static_cast<uint16_t>(record[22] | record[23] << 8);
-}
-inline uint16_t RecordSequence(const uint8_t* record) {
-  return static_cast<uint16_t>(record[16] | record[17] << 8);
-}
+inline uint16_t RecordFlags(const uint8_t* record) { return ReadLe16(record + 22); }
+inline uint16_t RecordSequence(const uint8_t* record) { return ReadLe16(record + 16); }
 uint64_t RecordBaseReference(const uint8_t* record);   // non-zero for extension records
 
 // "FILE" magic and a valid update sequence, applied in place.
@@ -129,3 +127,16 @@ bool ReadStandardTimes(const uint8_t* record, size_t size, NtfsTimes* out);
 // of dots and spaces (".", "..", ". .") has its dots replaced. False when
 // nothing usable remains.
 bool NtfsNameToComponent(const uint8_t* utf16le, size_t chars, char* out, size_t outSize);
+
+// What the deleted-file scan saw of the MFT record of a file it listed, so the copy-out
+// can tell that the record still holds that file: a record freed by a
+// deletion is soon given to a new file on a volume in use, and its data is
+// then the new file's. Kept beside gDeletedFiles by record index (the
+// record's own layout has no room for it) and forgotten with it.
+struct NtfsScannedIdentity {
+  bool known = false;
+  uint16_t sequence = 0;   // the record's sequence number
+  uint32_t nameHash = 0;   // NtfsNameHash of the name it was listed under
+};
+// A hash of a name as NtfsNameToComponent makes it.
+uint32_t NtfsNameHash(const char* component);

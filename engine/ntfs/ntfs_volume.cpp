@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_compress.h"
 #include "state.h"
-#include "volume/boot.h"
 
 namespace {
 

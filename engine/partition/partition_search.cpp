@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "fat/fat_volume.h"
 #include "ntfs/ntfs_volume.h"
 #include "partition/partition_backup.h"
 #include "partition/partition_table.h"
 #include "state.h"
-#include "volume/boot.h"
 
 uint8_t gRebuiltSector0[512];
 uint8_t gPreviousSector0[512];

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "module_name.h"
 
 namespace {
@@ -84,8 +85,7 @@ uint64_t SignatureTable::SizeCap(size_t i) const {
   if (r.slotCount >= kSignatureSlotCount || fifth.length != 0) return 0;
   if (std::memcmp(fifth.pattern, kSignatureCapMarker, sizeof kSignatureCapMarker) != 0) return 0;
   const uint8_t* k = fifth.pattern + 2;
-  uint32_t kib = static_cast<uint32_t>(k[0]) | static_cast<uint32_t>(k[1]) << 8 | static_cast<uint32_t>(k[2]) << 16 |
-                 static_cast<uint32_t>(k[3]) << 24;
+  const uint32_t kib = ReadLe32(k);
   return static_cast<uint64_t>(kib) * 1024;
 }
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "deleted/delscan.h"
 #include "messages.h"
 #include "source_report.h"
 #include "state.h"
 #include "volume/boot.h"
-#include "volume/delscan.h"
 #include "winsupport.h"
 
 namespace {

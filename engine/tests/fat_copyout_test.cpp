@@ -9,12 +9,12 @@
 #include <map>
 #include <thread>
 
+#include "copyout/fat_copy.h"
 #include "copyout/output.h"
-#include "copyout/recover.h"
 #include "copyout/tally.h"
+#include "deleted/fat_scan.h"
+#include "deleted/recover.h"
 #include "disk/raw.h"
-#include "fat/fat_copy.h"
-#include "fat/fat_scan.h"
 #include "fat_test_util.h"
 
 using namespace fattest;

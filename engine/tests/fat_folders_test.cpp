@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "fat/fat_scan.h"
+#include "deleted/fat_scan.h"
 #include "fat_test_util.h"
 
 using namespace fattest;

@@ -6,9 +6,9 @@
 #include <set>
 #include <utility>
 
+#include "deleted/fat_scan.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
-#include "fat/fat_scan.h"
 #include "fat_test_util.h"
 #include "signatures/signature_table.h"
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "copyout/recover.h"
+#include "deleted/delscan.h"
+#include "deleted/recover.h"
 #include "messages.h"
 #include "state.h"
 #include "testsupport.h"
 #include "winsupport.h"
-#include "volume/delscan.h"
 
 namespace fattest {
 

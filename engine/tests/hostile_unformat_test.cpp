@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "copyout/fat_copy.h"
 #include "disk/raw.h"
-#include "fat/fat_copy.h"
 #include "records/records.h"
 #include "state.h"
 #include "testsupport.h"

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "copyout/recover.h"
 #include "copyout/tally.h"
+#include "deleted/delscan.h"
+#include "deleted/recover.h"
 #include "state.h"
-#include "volume/delscan.h"
 #include "winsupport.h"
 
 int main(int argc, char** argv) {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "copyout/ntfs_copy.h"
 #include "disk/raw.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs_fixture.h"
 #include "state.h"
 #include "testsupport.h"

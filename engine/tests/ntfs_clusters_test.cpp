@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "content/record_content.h"
+#include "copyout/ntfs_copy.h"
 #include "copyout/output.h"
+#include "deleted/ntfs_scan.h"
 #include "disk/raw.h"
-#include "ntfs/ntfs_copy.h"
-#include "ntfs/ntfs_scan.h"
 #include "ntfs/ntfs_volume.h"
 #include "ntfs_fixture.h"
 #include "records/records.h"

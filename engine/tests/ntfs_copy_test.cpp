@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "copyout/output.h"
-#include "copyout/recover.h"
+#include "deleted/recover.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_record.h"
 #include "ntfs_fixture.h"

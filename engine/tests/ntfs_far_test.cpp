@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "copyout/ntfs_copy.h"
 #include "disk/raw.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs_fixture.h"
 #include "records/records.h"
 #include "state.h"

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "deleted/delscan.h"
 #include "messages.h"
 #include "testsupport.h"
 #include "winsupport.h"
-#include "volume/delscan.h"
 
 namespace ntfstest {
 

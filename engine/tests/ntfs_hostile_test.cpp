@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "copyout/output.h"
-#include "copyout/recover.h"
+#include "deleted/recover.h"
 #include "disk/raw.h"
 #include "ntfs_fixture.h"
 #include "records/records.h"

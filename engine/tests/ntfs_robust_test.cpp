@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "content/record_content.h"
+#include "copyout/ntfs_copy.h"
 #include "disk/raw.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_volume.h"
 #include "ntfs_fixture.h"
 #include "state.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "ntfs/ntfs_copy.h"
+#include "copyout/ntfs_copy.h"
 #include "ntfs/ntfs_runs.h"
 #include "ntfs/ntfs_volume.h"
 

@@ -8,9 +8,9 @@
 #include <map>
 #include <set>
 
+#include "copyout/ntfs_copy.h"
 #include "copyout/output.h"
 #include "disk/raw.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_path.h"
 #include "ntfs_fixture.h"
 #include "state.h"

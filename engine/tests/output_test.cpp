@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "copyout/ntfs_copy.h"
 #include "copyout/output.h"
-#include "ntfs/ntfs_copy.h"
 #include "state.h"
 #include "testsupport.h"
 

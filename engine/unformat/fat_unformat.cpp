@@ -18,6 +18,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -25,7 +27,6 @@
 #include "state.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_internal.h"
-#include "volume/boot.h"
 
 using unformat::FatVolumeImage;
 using unformat::FolderStart;
@@ -71,19 +72,10 @@ uint32_t FirstEntryCluster(const uint8_t* block, size_t bytes, bool fat32) {
 // not be read in bad (one flag per sector). false when nothing could be read.
 bool ReadSalvaging(int driveIndex, HANDLE volume, uint64_t sector, uint32_t count, uint8_t* buffer,
                    std::vector<uint8_t>* bad) {
-  bad->assign(count, 0);
-  if (ReadVolumeSectors(driveIndex, sector, count, buffer, volume) == 0) return true;
-  bool any = false;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t* p = buffer + static_cast<size_t>(i) * kSectorSize;
-    if (ReadVolumeSectors(driveIndex, sector + i, 1, p, volume) == 0) {
-      any = true;
-    } else {
-      std::memset(p, 0, kSectorSize);
-      (*bad)[i] = 1;
-    }
-  }
-  return any;
+  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) {
+    return ReadVolumeSectors(driveIndex, at, n, out, volume) == 0;
+  };
+  return ReadBlockOrPieces(read, sector, count, 1, buffer, bad) < count;
 }
 
 // Where the data area of a FAT volume can begin at the latest: after the
@@ -334,9 +326,9 @@ void FatUnformatScan::AddFile(const uint8_t* dir, size_t index) {
   r.startSector = start;
   r.size = size;
   r.selected = 1;
-  ConvertFatDateTime(EntryLe16(e, 16), EntryLe16(e, 14), &r.created);
-  ConvertFatDateTime(EntryLe16(e, 24), EntryLe16(e, 22), &r.modified);
-  ConvertFatDateTime(EntryLe16(e, 18), 0, &r.accessed);
+  ConvertFatDateTime(ReadLe16(e + 16), ReadLe16(e + 14), &r.created);
+  ConvertFatDateTime(ReadLe16(e + 24), ReadLe16(e + 22), &r.modified);
+  ConvertFatDateTime(ReadLe16(e + 18), 0, &r.accessed);
   r.driveIndex = static_cast<uint8_t>(driveIndex_);
   r.sectorsPerCluster = spc_;
   out_.push_back(r);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"
@@ -249,12 +251,11 @@ int NtfsUnformatScan::ScanLinear(uint64_t extent) {
   for (uint64_t sector = 0; sector + kMftRecordSectors <= extent && !full_; sector += kBlockSectors) {
     if (StopRequested()) return -2;
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors + 1, extent - sector));
-    if (ReadVolumeSectors(driveIndex_, sector, n, block.data(), volume_.handle()) != 0) {
-      for (uint32_t i = 0; i < n; ++i) {
-        uint8_t* p = block.data() + static_cast<size_t>(i) * kSectorSize;
-        if (ReadVolumeSectors(driveIndex_, sector + i, 1, p, volume_.handle()) != 0) std::memset(p, 0, kSectorSize);
-      }
-    }
+    ReadBlockOrPieces(
+        [&](uint64_t at, uint32_t count, uint8_t* out) {
+          return ReadVolumeSectors(driveIndex_, at, count, out, volume_.handle()) == 0;
+        },
+        sector, n, 1, block.data());
     SendProgress(extent, sector);
     const uint32_t starts = std::min<uint32_t>(kBlockSectors, n - 1);
     for (uint32_t i = 0; i < starts; ++i) {
@@ -432,13 +433,11 @@ int LocateMft(HANDLE volume, int driveIndex, uint64_t volumeSectors, uint64_t* m
     if (StopRequested()) return -2;
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, volumeSectors - sector));
     SendProgress(volumeSectors, sector);
-    bool whole = ReadVolumeSectors(driveIndex, sector, n, block.data(), volume) == 0;
-    if (!whole) {
-      for (uint32_t i = 0; i < n; ++i)
-        if (ReadVolumeSectors(driveIndex, sector + i, 1, block.data() + static_cast<size_t>(i) * kSectorSize,
-                              volume) != 0)
-          std::memset(block.data() + static_cast<size_t>(i) * kSectorSize, 0, kSectorSize);
-    }
+    ReadBlockOrPieces(
+        [&](uint64_t at, uint32_t count, uint8_t* out) {
+          return ReadVolumeSectors(driveIndex, at, count, out, volume) == 0;
+        },
+        sector, n, 1, block.data());
     for (uint32_t i = 0; i < n; ++i) {
       const uint8_t* p = block.data() + static_cast<size_t>(i) * kSectorSize;
       if (!HasFileMagic(p) || !(RecordFlags(p) & kRecordInUse)) continue;
@@ -483,19 +482,8 @@ int ScanNtfsUnformat(int driveIndex) {
   bool bootIsNtfs = false;
   uint64_t bootTotal = 0;
   if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0) {
-    switch (ClassifyBootSector(boot)) {
-      case BootKind::Ntfs:
-        bootIsNtfs = true;
-        bootTotal = ReadLe64(boot + 0x28);
-        break;
-      case BootKind::Fat16:
-      case BootKind::Fat32:
-        bootTotal = ReadLe16(boot + 0x13);
-        if (bootTotal == 0) bootTotal = ReadLe32(boot + 0x20);
-        break;
-      case BootKind::Unknown:
-        break;
-    }
+    bootIsNtfs = ClassifyBootSector(boot) == BootKind::Ntfs;
+    bootTotal = BootSectorTotalSectors(boot);
   }
   const uint64_t extent = unformat::ScanExtent(handle, bootTotal);
   if (extent < kMftRecordSectors) return -1;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "bytes.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "progress/progress_gate.h"
@@ -109,24 +110,21 @@ int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
   const DWORD error = GetLastError();
   CloseVolume(volume);
   if (rc != 0) return unformat::Unreadable(error);
-  uint64_t total = 0;
   int kind = 3;
   switch (ClassifyBootSector(boot)) {
     case BootKind::Fat16:
+      kind = 2;
+      break;
     case BootKind::Fat32:
-      kind = ClassifyBootSector(boot) == BootKind::Fat32 ? 1 : 2;
-      // Small volumes keep their size in the 16-bit field.
-      total = ReadLe16(boot + 0x13);
-      if (total == 0) total = ReadLe32(boot + 0x20);
+      kind = 1;
       break;
     case BootKind::Ntfs:
       kind = 0;
-      total = ReadLe64(boot + 0x28);
       break;
     case BootKind::Unknown:
       break;
   }
-  if (totalSectors) *totalSectors = total;
+  if (totalSectors) *totalSectors = BootSectorTotalSectors(boot);
   return kind;
 }
 

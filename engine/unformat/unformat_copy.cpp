@@ -6,14 +6,13 @@
 #include <memory>
 #include <vector>
 
+#include "copyout/fat_copy.h"
+#include "copyout/ntfs_copy.h"
 #include "copyout/output.h"
-#include "copyout/recover.h"
 #include "copyout/tally.h"
 #include "disk/raw.h"
-#include "fat/fat_copy.h"
 #include "messages.h"
 #include "ntfs/ntfs_bitmap.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_volume.h"
 #include "progress/progress_gate.h"
 #include "records/records.h"

@@ -11,11 +11,7 @@ enum class BootKind { Fat16, Fat32, Ntfs, Unknown };   // Fat16 covers FAT12
 // "FAT1" at 0x36 (FAT12/16), "FAT3" at 0x52 (FAT32), "NTFS" at 3.
 BootKind ClassifyBootSector(const uint8_t sector[512]);
 
-inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-inline uint64_t ReadLe64(const uint8_t* p) {
-  return static_cast<uint64_t>(ReadLe32(p)) | static_cast<uint64_t>(ReadLe32(p + 4)) << 32;
-}
+// The sectors the boot sector says its volume holds: for FAT the 16-bit
+// count, or the 32-bit one when that is 0 (larger volumes); for NTFS the
+// 64-bit count; 0 for anything else.
+uint64_t BootSectorTotalSectors(const uint8_t sector[512]);

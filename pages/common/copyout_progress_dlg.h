@@ -15,7 +15,7 @@
 
 #include "bars.h"
 #include "busy_boxes.h"
-#include "copyout/recover.h"
+#include "deleted/recover.h"
 #include "recovery_road.h"
 #include "wizard_page.h"
 

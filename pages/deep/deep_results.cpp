@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "bytes.h"
+
 DeepResultModel GroupFoundFiles(const std::vector<FoundFileRecord>& hits) {
   DeepResultModel model;
   model.rows.reserve(hits.size());
@@ -84,11 +86,6 @@ int PreviewRequests::Arrived(int index, bool* show) {
 
 namespace {
 
-uint32_t Be16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
-uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
-uint32_t Le16(const uint8_t* p) { return static_cast<uint32_t>(p[1]) << 8 | p[0]; }
-uint32_t Le32(const uint8_t* p) { return Le16(p + 2) << 16 | Le16(p); }
-
 bool JpegDimensions(const uint8_t* p, size_t size, uint32_t* w, uint32_t* h) {
   size_t at = 2;
   while (at + 4 <= size) {
@@ -103,13 +100,13 @@ bool JpegDimensions(const uint8_t* p, size_t size, uint32_t* w, uint32_t* h) {
       continue;
     }
     if (marker == 0xD9 || marker == 0xDA) return false;   // the image data came first
-    const uint32_t length = Be16(p + at + 2);
+    const uint32_t length = ReadBe16(p + at + 2);
     if (length < 2) return false;
     // Start of frame (not DHT C4, JPG C8, DAC CC): height, then width.
     if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
       if (at + 9 > size || length < 7) return false;
-      *h = Be16(p + at + 5);
-      *w = Be16(p + at + 7);
+      *h = ReadBe16(p + at + 5);
+      *w = ReadBe16(p + at + 7);
       return true;
     }
     at += 2 + static_cast<size_t>(length);
@@ -126,21 +123,21 @@ bool PictureDimensions(const uint8_t* p, size_t size, uint32_t* width, uint32_t*
   if (size >= 4 && p[0] == 0xFF && p[1] == 0xD8) {
     read = JpegDimensions(p, size, &w, &h);
   } else if (size >= 24 && std::memcmp(p, "\x89PNG\r\n\x1a\n", 8) == 0 && std::memcmp(p + 12, "IHDR", 4) == 0) {
-    w = Be32(p + 16);
-    h = Be32(p + 20);
+    w = ReadBe32(p + 16);
+    h = ReadBe32(p + 20);
     read = true;
   } else if (size >= 10 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0)) {
-    w = Le16(p + 6);
-    h = Le16(p + 8);
+    w = ReadLe16(p + 6);
+    h = ReadLe16(p + 8);
     read = true;
   } else if (size >= 26 && p[0] == 'B' && p[1] == 'M') {
-    const uint32_t header = Le32(p + 14);
+    const uint32_t header = ReadLe32(p + 14);
     if (header == 12) {
-      w = Le16(p + 18);
-      h = Le16(p + 20);
+      w = ReadLe16(p + 18);
+      h = ReadLe16(p + 20);
       read = true;
     } else if (header >= 40) {
-      const int32_t sw = static_cast<int32_t>(Le32(p + 18)), sh = static_cast<int32_t>(Le32(p + 22));
+      const int32_t sw = static_cast<int32_t>(ReadLe32(p + 18)), sh = static_cast<int32_t>(ReadLe32(p + 22));
       // A negative height is a picture stored top-down.
       w = sw < 0 ? 0u : static_cast<uint32_t>(sw);
       h = sh < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(sh)) : static_cast<uint32_t>(sh);

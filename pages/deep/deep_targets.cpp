@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes.h"
 #include "deepscan/deepscan.h"
 #include "disk/identity.h"
 #include "disk/raw.h"
@@ -19,11 +20,6 @@ void ForEachDriveFromC(DeepDeviceProbe& probe, Fn fn) {
   const uint32_t mask = probe.LogicalDrives();
   for (int i = 2; i < 26; ++i)
     if (mask & (1u << i)) fn(static_cast<char>('A' + i));
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
 }
 
 bool HasEndMark(const uint8_t* sector) { return sector[510] == 0x55 && sector[511] == 0xAA; }
@@ -197,7 +193,7 @@ bool DiskHoldsVolume(const uint8_t volumeBoot[512], const uint8_t diskSector0[51
   uint8_t probe[kSectorSize];
   for (int i = 0; i < 4; ++i) {
     const uint8_t* entry = diskSector0 + 0x1BE + 16 * i;
-    const uint32_t start = Le32(entry + 8);
+    const uint32_t start = ReadLe32(entry + 8);
     if (entry[4] == 0 || start == 0) continue;
     if (readDisk(start, probe) && std::memcmp(probe, volumeBoot, kSectorSize) == 0) return true;
   }

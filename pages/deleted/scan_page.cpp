@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "fat/fat_scan.h"   // gTypeTableProblem
+#include "deleted/fat_scan.h"   // gTypeTableProblem
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "source_texts.h"

@@ -22,8 +22,8 @@
 
 #include "bars.h"
 #include "busy_boxes.h"
+#include "deleted/delscan.h"
 #include "scan_page_base.h"
-#include "volume/delscan.h"
 
 // What the page hands its worker: the request, and the sources the worker
 // could not scan (written by the worker, read by the page once it is joined).

@@ -2,6 +2,8 @@
 // where a tag is none, or where the source ends on a tag's boundary.
 #include "deepscan/ends/format_end.h"
 
+#include "bytes.h"
+
 namespace fileend {
 namespace {
 
@@ -33,13 +35,13 @@ void FlvEnd::Step(EndWalk& w) {
   const uint8_t* h = w.hdr.data();
   switch (w.step) {
     case kFlvHeader: {
-      const uint32_t headerSize = Be32(h + 5);
+      const uint32_t headerSize = ReadBe32(h + 5);
       if (std::memcmp(h, "FLV", 3) != 0 || headerSize < 9 || headerSize > 1024) return w.Fail();
       w.skipTo = headerSize;
       return w.GatherAs(kFlvFirstSize, 4);
     }
     case kFlvFirstSize:
-      if (Be32(h) != 0) return w.Fail();
+      if (ReadBe32(h) != 0) return w.Fail();
       tags_ = 1;
       return w.GatherAs(kFlvTag, 11);
     case kFlvTag: {
@@ -54,7 +56,7 @@ void FlvEnd::Step(EndWalk& w) {
     }
     case kFlvTagSize:
       // Each tag is followed by its own length: a tag that disagrees is not one.
-      if (Be32(h) != tagSize_ + 11) return EndAfterTags(w, tagAt_);
+      if (ReadBe32(h) != tagSize_ + 11) return EndAfterTags(w, tagAt_);
       ++tags_;
       return w.GatherAs(kFlvTag, 11);
   }

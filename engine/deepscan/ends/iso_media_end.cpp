@@ -2,6 +2,8 @@
 // ends where a box is none, or where the source ends on a box's boundary.
 #include "deepscan/ends/format_end.h"
 
+#include "bytes.h"
+
 namespace fileend {
 namespace {
 
@@ -45,7 +47,7 @@ void IsoMediaEnd::Step(EndWalk& w) {
   uint64_t length = 0;
   if (w.step == kIsoBox) {
     boxAt_ = w.hdrAt;
-    const uint32_t size = Be32(h);
+    const uint32_t size = ReadBe32(h);
     // The first box names the file type; a box that is none ends the file.
     const bool first = boxes_ == 0;
     if ((first && std::memcmp(h + 4, "ftyp", 4) != 0) || !IsBoxType(h + 4))
@@ -57,7 +59,7 @@ void IsoMediaEnd::Step(EndWalk& w) {
     if (size == 1) return w.GatherAs(kIsoLargeSize, 8);   // a 64-bit size follows
     length = size;
   } else {
-    length = Be64(h);
+    length = ReadBe64(h);
     if (length < 16 || length > (1ull << 50)) return EndAfterBoxes(w, boxAt_);
   }
   sawMovie_ = sawMovie_ || movieBox_;

@@ -5,6 +5,7 @@
 // sector in that data, is where the picture's bytes stopped.
 #include <algorithm>
 
+#include "bytes.h"
 #include "deepscan/ends/format_end.h"
 
 namespace fileend {
@@ -24,7 +25,7 @@ bool LooksLikeFileSystemSector(const uint8_t* head) {
   // sequence where the volume puts it.
   if (std::memcmp(head, "FILE", 4) == 0 || std::memcmp(head, "INDX", 4) == 0 || std::memcmp(head, "RCRD", 4) == 0 ||
       std::memcmp(head, "RSTR", 4) == 0) {
-    const uint16_t usaOffset = Le16(head + 4), usaCount = Le16(head + 6);
+    const uint16_t usaOffset = ReadLe16(head + 4), usaCount = ReadLe16(head + 6);
     return usaOffset >= 0x1E && usaOffset <= 0x30 && usaOffset % 2 == 0 && usaCount >= 2 && usaCount <= 17;
   }
   // The first sector of a FAT directory: its "." entry.
@@ -56,7 +57,7 @@ class JpegEnd : public FormatEnd {
         return w.GatherAs(kJpegLength, 2);
       }
       case kJpegLength: {
-        uint32_t length = static_cast<uint32_t>(h[0]) << 8 | h[1];
+        uint32_t length = ReadBe16(h);
         if (length < 2) return w.CutBeforeSectorOf(segmentAt_);
         w.skipTo = w.pos + length - 2;
         if (marker_ == 0xDA) {

@@ -2,6 +2,8 @@
 // size is where the file ends.
 #include "deepscan/ends/format_end.h"
 
+#include "bytes.h"
+
 namespace fileend {
 namespace {
 
@@ -63,7 +65,7 @@ void MatroskaEnd::Step(EndWalk& w) {
       return w.EndAt(w.pos + value);
     }
     case kMkvSegmentId:
-      if (Be32(h) != kMatroskaSegmentId) return w.Fail();
+      if (ReadBe32(h) != kMatroskaSegmentId) return w.Fail();
       return w.GatherAs(kMkvSegmentSize, 1);
   }
   w.Fail();

@@ -1,6 +1,7 @@
 // MPEG: a program stream's packs and packets up to the end code or the last
 // valid one; a video elementary stream's start codes up to the sequence end
 // code, or up to what no stream can hold.
+#include "bytes.h"
 #include "deepscan/ends/format_end.h"
 
 namespace fileend {
@@ -79,7 +80,7 @@ void MpegEnd::Step(EndWalk& w) {
       return Stop(w, w.hdrAt);
     }
     case kMpegLength:
-      w.skipTo = w.pos + (static_cast<uint32_t>(h[0]) << 8 | h[1]);
+      w.skipTo = w.pos + ReadBe16(h);
       ++units_;
       return w.GatherAs(kMpegCode, 4);
   }

@@ -2,6 +2,7 @@
 // table uses, the table read from the sectors its header lists.
 #include <algorithm>
 
+#include "bytes.h"
 #include "deepscan/ends/format_end.h"
 
 namespace fileend {
@@ -22,14 +23,14 @@ class OleEnd : public FormatEnd {
     if (w.step == kOleHeader) {
       static const uint8_t kMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
       if (std::memcmp(h, kMagic, 8) != 0) return w.Fail();
-      uint16_t shift = Le16(h + 30);
+      uint16_t shift = ReadLe16(h + 30);
       if (shift != 9 && shift != 12) return w.Fail();
       sectorShift_ = shift;
-      uint32_t fatCount = Le32(h + 44);
+      uint32_t fatCount = ReadLe32(h + 44);
       // Larger files list the rest of their table elsewhere; their end is not told.
       if (fatCount == 0 || fatCount > kOleHeaderFatEntries) return w.Fail();
       for (uint32_t i = 0; i < fatCount; ++i) {
-        uint32_t id = Le32(h + 76 + 4 * i);
+        uint32_t id = ReadLe32(h + 76 + 4 * i);
         if (id > kOleHighestSectorId) return w.Fail();
         fatSectors_.push_back({(static_cast<uint64_t>(id) + 1) << shift, i});
       }
@@ -40,7 +41,7 @@ class OleEnd : public FormatEnd {
       uint32_t perSector = (1u << sectorShift_) / 4;
       uint64_t first = static_cast<uint64_t>(fatSectors_[fatNext_].index) * perSector;
       for (uint32_t k = 0; k < perSector; ++k)
-        if (Le32(h + 4 * k) != kOleFreeSector) highestUsed_ = std::max<int64_t>(highestUsed_, first + k);
+        if (ReadLe32(h + 4 * k) != kOleFreeSector) highestUsed_ = std::max<int64_t>(highestUsed_, first + k);
       ++fatNext_;
     }
     if (fatNext_ == fatSectors_.size()) {

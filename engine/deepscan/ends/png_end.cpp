@@ -1,6 +1,7 @@
 // PNG: the signature, then chunks by their lengths up to IEND, each checked
 // by its CRC. A chunk whose length or type is none, or whose CRC disagrees,
 // is where the picture's own bytes stopped: the chunks before it are whole.
+#include "bytes.h"
 #include "deepscan/ends/format_end.h"
 
 namespace fileend {
@@ -45,7 +46,7 @@ class PngEnd : public FormatEnd {
         chunkAt_ = w.pos;
         return w.GatherAs(kPngChunk, 8);
       case kPngChunk: {
-        uint32_t length = Be32(h);
+        uint32_t length = ReadBe32(h);
         if (length > 0x7FFFFFFFu) return w.CutAfterSectorOf(chunkAt_);
         for (int i = 4; i < 8; ++i)
           if (!IsAsciiLetter(h[i])) return w.CutAfterSectorOf(chunkAt_);
@@ -55,7 +56,7 @@ class PngEnd : public FormatEnd {
         return w.GatherAs(kPngCrc, 4);
       }
       case kPngCrc:
-        if ((crc_ ^ 0xFFFFFFFFu) != Be32(h)) return w.CutAfterSectorOf(chunkAt_);
+        if ((crc_ ^ 0xFFFFFFFFu) != ReadBe32(h)) return w.CutAfterSectorOf(chunkAt_);
         if (last_) return w.EndAt(w.pos);
         chunkAt_ = w.pos;
         return w.GatherAs(kPngChunk, 8);

@@ -2,6 +2,8 @@
 // "AVIX" lists that follow it.
 #include "deepscan/ends/format_end.h"
 
+#include "bytes.h"
+
 namespace fileend {
 namespace {
 
@@ -14,7 +16,7 @@ class RiffEnd : public FormatEnd {
   void Step(EndWalk& w) override {
     const uint8_t* h = w.hdr.data();
     bool isRiff = std::memcmp(h, "RIFF", 4) == 0;
-    uint32_t size = Le32(h + 4);
+    uint32_t size = ReadLe32(h + 4);
     if (w.step == kRiffNext) {
       // OpenDML: a large AVI goes on in further "RIFF....AVIX" lists.
       if (!isRiff || std::memcmp(h + 8, "AVIX", 4) != 0 || size < 4) return w.Fail();

@@ -5,6 +5,7 @@
 // descriptor, or in zip64 fields, are passed by searching.
 #include <algorithm>
 
+#include "bytes.h"
 #include "deepscan/ends/format_end.h"
 
 namespace fileend {
@@ -97,7 +98,7 @@ void ZipEnd::Step(EndWalk& w) {
     case kZipRecord: {
       const uint64_t lastRecord = recordAt_;
       recordAt_ = w.hdrAt;
-      switch (Le32(h)) {
+      switch (ReadLe32(h)) {
         case kZipLocal:
           return w.GatherAs(kZipLocalRest, 26);
         case kZipCentral:
@@ -120,12 +121,12 @@ void ZipEnd::Step(EndWalk& w) {
       }
     }
     case kZipLocalRest: {
-      uint16_t flags = Le16(h + 2);
-      packedSize_ = Le32(h + 14);
+      uint16_t flags = ReadLe16(h + 2);
+      packedSize_ = ReadLe32(h + 14);
       descriptor_ = (flags & 8) != 0;
       central_ = false;
-      nameLength_ = Le16(h + 22);
-      afterName_ = Le16(h + 24);   // the extra field; the data follows
+      nameLength_ = ReadLe16(h + 22);
+      afterName_ = ReadLe16(h + 24);   // the extra field; the data follows
       if (nameLength_ == 0) return NoteName(w);
       return w.GatherAs(kZipName, std::min<size_t>(nameLength_, kZipNameLook));
     }
@@ -135,40 +136,40 @@ void ZipEnd::Step(EndWalk& w) {
       // A descriptor of this entry holds the size of the data before it; the
       // same bytes inside the data are a coincidence, and the search goes on.
       uint64_t packed = w.hdrAt - 4 - dataAt_;
-      if (Le32(h + 4) == static_cast<uint32_t>(packed)) {
+      if (ReadLe32(h + 4) == static_cast<uint32_t>(packed)) {
         if (packed <= 0xFFFFFFFFu) return NextRecordAfter(w, 0);
-        if (Le32(h + 8) == static_cast<uint32_t>(packed >> 32)) return NextRecordAfter(w, 8);   // zip64 sizes
+        if (ReadLe32(h + 8) == static_cast<uint32_t>(packed >> 32)) return NextRecordAfter(w, 8);   // zip64 sizes
       }
       return SearchDescriptorOrEnd(w);
     }
     case kZipDescriptorStart:
       // CRC, sizes; with or without a signature of its own.
-      return NextRecordAfter(w, Le32(h) == kZipDescriptor ? 12 : 8);
+      return NextRecordAfter(w, ReadLe32(h) == kZipDescriptor ? 12 : 8);
     case kZipCentralRest: {
       central_ = true;
-      nameLength_ = Le16(h + 24);
-      afterName_ = static_cast<uint32_t>(Le16(h + 26)) + Le16(h + 28);   // extra field, comment
+      nameLength_ = ReadLe16(h + 24);
+      afterName_ = static_cast<uint32_t>(ReadLe16(h + 26)) + ReadLe16(h + 28);   // extra field, comment
       if (nameLength_ == 0) return NoteName(w);
       return w.GatherAs(kZipName, std::min<size_t>(nameLength_, kZipNameLook));
     }
     case kZipEndRest:
-      return w.EndAt(w.pos + Le16(h + 16));
+      return w.EndAt(w.pos + ReadLe16(h + 16));
     case kZip64EndSize: {
-      uint64_t size = static_cast<uint64_t>(Le32(h)) | static_cast<uint64_t>(Le32(h + 4)) << 32;
+      uint64_t size = static_cast<uint64_t>(ReadLe32(h)) | static_cast<uint64_t>(ReadLe32(h + 4)) << 32;
       if (size > (1ull << 32)) return w.Fail();
       return NextRecordAfter(w, size);
     }
     case kZipSignatureSize:
-      return NextRecordAfter(w, Le16(h));
+      return NextRecordAfter(w, ReadLe16(h));
     case kZipExtraSize:
-      return NextRecordAfter(w, Le32(h));
+      return NextRecordAfter(w, ReadLe32(h));
     case kZipFoundEnd: {
       // An end record found by searching must point back at its central
       // directory, which ends where the record begins.
       uint64_t at = w.hdrAt - 4;
-      uint32_t cdSize = Le32(h + 8), cdOffset = Le32(h + 12);
+      uint32_t cdSize = ReadLe32(h + 8), cdOffset = ReadLe32(h + 12);
       if (cdOffset == 0xFFFFFFFFu || static_cast<uint64_t>(cdOffset) + cdSize == at)
-        return w.EndAt(w.pos + Le16(h + 16));
+        return w.EndAt(w.pos + ReadLe16(h + 16));
       return SearchEnd(w);
     }
   }

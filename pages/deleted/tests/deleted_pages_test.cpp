@@ -38,7 +38,7 @@
 #include "treelist.h"
 #include "treeviewchecks.h"
 #include "unformat/unformat_copy.h"
-#include "volume/delscan.h"
+#include "deleted/delscan.h"
 
 using namespace pagetest;
 using testsupport::ArtifactPath;

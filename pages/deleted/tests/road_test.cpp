@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "busy_boxes.h"
-#include "fat/fat_scan.h"
+#include "deleted/fat_scan.h"
 #include "location_page.h"
 #include "messages.h"
 #include "nothing_found_page.h"

@@ -1,4 +1,4 @@
-#include "fat/fat_copy.h"
+#include "copyout/fat_copy.h"
 
 #include <algorithm>
 #include <memory>

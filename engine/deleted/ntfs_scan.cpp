@@ -1,4 +1,4 @@
-#include "ntfs/ntfs_scan.h"
+#include "deleted/ntfs_scan.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "copyout/ntfs_copy.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "ntfs/ntfs_bitmap.h"
-#include "ntfs/ntfs_copy.h"
 #include "ntfs/ntfs_index.h"
 #include "ntfs/ntfs_path.h"
 #include "ntfs/ntfs_record.h"
@@ -19,7 +20,6 @@
 #include "progress/progress_gate.h"
 #include "source_report.h"
 #include "state.h"
-#include "volume/boot.h"
 
 namespace {
 
@@ -198,14 +198,6 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
 NtfsScannedIdentity ScannedNtfsIdentity(size_t index) {
   std::lock_guard<std::mutex> lock(gIdentityLock);
   return index < gIdentities.size() ? gIdentities[index] : NtfsScannedIdentity();
-}
-
-uint32_t NtfsNameHash(const char* component) {
-  // FNV-1a: names differ in their bytes; nothing here needs to resist a
-  // chosen collision, since the sequence number is compared too.
-  uint32_t h = 2166136261u;
-  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(component); *p; ++p) h = (h ^ *p) * 16777619u;
-  return h;
 }
 
 int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSector, HWND window) {

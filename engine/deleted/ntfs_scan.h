@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ntfs/ntfs_record.h"
+
 class NtfsVolume;
 class NtfsFolderCache;
 
@@ -37,18 +39,6 @@ int ParseNtfsRecord(NtfsVolume& volume, uint8_t* record, const NtfsScanTarget& t
 // The folder the nameless files are listed in (string 798 of the program).
 extern const char kNtfsNamelessFolder[];
 
-// What the scan saw of the MFT record of a file it listed, so the copy-out
-// can tell that the record still holds that file: a record freed by a
-// deletion is soon given to a new file on a volume in use, and its data is
-// then the new file's. Kept beside gDeletedFiles by record index (the
-// record's own layout has no room for it) and forgotten with it.
-struct NtfsScannedIdentity {
-  bool known = false;
-  uint16_t sequence = 0;   // the record's sequence number
-  uint32_t nameHash = 0;   // NtfsNameHash of the name it was listed under
-};
 // The identity of record `index` of gDeletedFiles; known is false for a
 // record no NTFS scan made.
 NtfsScannedIdentity ScannedNtfsIdentity(size_t index);
-// A hash of a name as NtfsNameToComponent makes it.
-uint32_t NtfsNameHash(const char* component);

@@ -1,4 +1,4 @@
-#include "copyout/recover.h"
+#include "deleted/recover.h"
 
 #include <cstdio>
 #include <condition_variable>
@@ -11,19 +11,18 @@
 #include <thread>
 #include <vector>
 
+#include "copyout/fat_copy.h"
+#include "copyout/ntfs_copy.h"
 #include "copyout/output.h"
 #include "copyout/tally.h"
+#include "deleted/ntfs_scan.h"
 #include "disk/raw.h"
-#include "fat/fat_copy.h"
 #include "fat/fat_volume.h"
 #include "messages.h"
-#include "ntfs/ntfs_copy.h"
-#include "ntfs/ntfs_scan.h"
 #include "progress/progress_gate.h"
 #include "state.h"
 #include "volume/boot.h"
 
-std::atomic<uint32_t> gRecoverFailedFiles{0};
 
 namespace {
 

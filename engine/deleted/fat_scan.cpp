@@ -1,4 +1,4 @@
-#include "fat/fat_scan.h"
+#include "deleted/fat_scan.h"
 
 #include <windows.h>
 
@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bytes.h"
+#include "disk/block_read.h"
 #include "disk/raw.h"
 #include "fat/fat_entry.h"
 #include "fat/fat_volume.h"
@@ -482,13 +484,9 @@ class FatScan {
         ++run;
       }
       run = lastFree + 1;
-      if (!vol_.ReadSectors(g_.ClusterToSector(c), run * g_.sectorsPerCluster, block.data())) {
-        // A run with a bad sector: its clusters one by one.
-        for (uint32_t i = 0; i < run; ++i) {
-          uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
-          if (!vol_.ReadSectors(g_.ClusterToSector(c + i), g_.sectorsPerCluster, p)) std::memset(p, 0, cb);
-        }
-      }
+      // A run with a bad sector is read again cluster by cluster.
+      ReadBlockOrPieces([&](uint64_t at, uint32_t n, uint8_t* out) { return vol_.ReadSectors(at, n, out); },
+                        g_.ClusterToSector(c), run * g_.sectorsPerCluster, g_.sectorsPerCluster, block.data());
       for (uint32_t i = 0; i < run; ++i) {
         const uint8_t* p = block.data() + static_cast<size_t>(i) * cb;
         const uint32_t at = c + i;
@@ -736,9 +734,9 @@ class FatScan {
     std::memset(&r, 0, sizeof r);
     std::string path = RecordPathFor(folder, name);
     std::memcpy(r.path, path.data(), path.size());
-    ConvertFatDateTime(EntryLe16(e, 16), EntryLe16(e, 14), &r.created);
-    ConvertFatDateTime(EntryLe16(e, 24), EntryLe16(e, 22), &r.modified);
-    ConvertFatDateTime(EntryLe16(e, 18), 0, &r.accessed);
+    ConvertFatDateTime(ReadLe16(e + 16), ReadLe16(e + 14), &r.created);
+    ConvertFatDateTime(ReadLe16(e + 24), ReadLe16(e + 22), &r.modified);
+    ConvertFatDateTime(ReadLe16(e + 18), 0, &r.accessed);
     r.size = size;
     r.driveIndex = gDelScanDriveIndex;
     for (uint32_t cluster : clusters) {

@@ -33,8 +33,3 @@ DWORD WINAPI RecoverDeletedFilesThreadProc(LPVOID request);
 // file, -2 output failed), -1 when nothing ran.
 int RecoverSelectedFiles(HWND window, const char* destination);
 
-// Files of the last run that were not recovered (read failures, partial
-// copies, a full destination, a stop within the file, volumes that cannot be
-// read, records refused): the report can say so. Files written but known
-// damaged are counted in gRecoverDamagedFiles instead.
-extern std::atomic<uint32_t> gRecoverFailedFiles;

@@ -1,4 +1,4 @@
-#include "ntfs/ntfs_copy.h"
+#include "copyout/ntfs_copy.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,6 @@
 #include "copyout/output.h"
 #include "disk/raw.h"
 #include "ntfs/ntfs_bitmap.h"
-#include "ntfs/ntfs_scan.h"
 #include "ntfs/ntfs_volume.h"
 #include "state.h"
 

@@ -26,3 +26,8 @@ int RunDeletedFileScan(const DeletedScanRequest& request, SourceReport* report =
 // CreateThread-style wrapper; the argument is a DeletedScanRequest* that must
 // outlive the thread.
 DWORD WINAPI DeletedFileScanThreadProc(LPVOID request);
+
+// What the boot sector of a volume says about whether the deleted-file scan
+// can read it: kScanned when it can (a FAT or NTFS volume whose geometry
+// reads), else kUnsupported with the reason. driveIndex goes into the report.
+SourceReport JudgeBootSector(const uint8_t boot[512], int driveIndex);

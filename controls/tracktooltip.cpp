@@ -158,7 +158,9 @@ LRESULT CALLBACK CTrackToolTip::TipProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
   auto* self = static_cast<CTrackToolTip*>(GetPropA(hwnd, kSelfProp));
   if (!self || !self->tipProc_) return DefWindowProcA(hwnd, msg, wp, lp);
   const WNDPROC base = self->tipProc_;
-  if (msg == WM_WINDOWPOSCHANGING && lp && !(reinterpret_cast<WINDOWPOS*>(lp)->flags & SWP_NOSIZE)) {
+  // Hiding may size the bubble to nothing: that is no measure of the text.
+  if (msg == WM_WINDOWPOSCHANGING && lp && !(reinterpret_cast<WINDOWPOS*>(lp)->flags & (SWP_NOSIZE | SWP_HIDEWINDOW)) &&
+      reinterpret_cast<WINDOWPOS*>(lp)->cx > 0) {
     auto* pos = reinterpret_cast<WINDOWPOS*>(lp);
     // Sized by the tooltip itself (inside one of its own messages), the
     // width is its measure of the text with its margins and frame: what

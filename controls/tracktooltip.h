@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 class CTrackToolTip {
  public:
   CTrackToolTip();
@@ -25,8 +27,17 @@ class CTrackToolTip {
   void ShowImpl(HWND owner, const char* text, const char* title, int x, int y, int maxWidth, int icon,
                 DWORD style);
   static void CALLBACK HideTimer(HWND hwnd, UINT, UINT_PTR id, DWORD);
+  static LRESULT CALLBACK TipProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // How much wider the one-line text draws than its measured extent, in
+  // the bubble's font (0 when it does not, when it wraps, or unknown).
+  int DrawingShortfall() const;
 
   HWND tip_ = nullptr;
   TOOLINFOA tool_;
   HWND owner_ = nullptr;
+  WNDPROC tipProc_ = nullptr;   // the tooltip class's own procedure
+  std::string text_;            // the text shown, kept: the caller's may go
+  int maxWidth_ = -1;
+  int width_ = 0;          // the bubble's width for its text, frame and margins
+  int inTipMessage_ = 0;   // depth of the tooltip's own messages being handled
 };

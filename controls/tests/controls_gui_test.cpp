@@ -530,6 +530,14 @@ TEST_F(ControlsDialog, TrackToolTipShowsAndHides) {
   EXPECT_FALSE(IsWindowVisible(h));
   tip.Destroy();
   EXPECT_FALSE(IsWindow(h));
+  // Destroyed by someone else, it is forgotten: no stale window to send to
+  // (its number may be another window's by then), and it can be made again.
+  tip.Show(dlg->m_hWnd, "hint", nullptr, r.left + 10, r.bottom - 24, 400, 0);
+  ASSERT_NE(tip.GetSafeHwnd(), nullptr);
+  DestroyWindow(tip.GetSafeHwnd());
+  EXPECT_EQ(tip.GetSafeHwnd(), nullptr);
+  tip.Show(dlg->m_hWnd, "hint", nullptr, r.left + 10, r.bottom - 24, 400, 0);
+  EXPECT_TRUE(IsWindow(tip.GetSafeHwnd()));
 }
 
 // ---- pictures -----------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -109,6 +110,7 @@ BEGIN_MESSAGE_MAP(CChoiceFilesDlg, CWizardPage)
   ON_MESSAGE(WM_FILELIST_ADD, &CChoiceFilesDlg::OnFileListAdd)
   ON_MESSAGE(WM_FILELIST_DONE, &CChoiceFilesDlg::OnFileListDone)
   ON_MESSAGE(WM_FILELIST_EMPTY, &CChoiceFilesDlg::OnFileListEmpty)
+  ON_MESSAGE(WM_MOVE, &CChoiceFilesDlg::OnMoved)
   ON_MESSAGE(WM_FILELIST_HAS_RESULTS, &CChoiceFilesDlg::OnFileListHasResults)
   ON_MESSAGE(WM_FILELIST_COUNT, &CChoiceFilesDlg::OnFileListCount)
   ON_MESSAGE(WM_FILELIST_STOP, &CChoiceFilesDlg::OnFileListStop)
@@ -407,6 +409,15 @@ CPoint CChoiceFilesDlg::HintPosition() const {
   CRect client;
   GetClientRect(&client);
   CPoint at(kListLeft + 230, client.Height() - 82);
+  // A bubble too wide for the room up to the page's edge (the longer line
+  // of a stopped scan on the smallest page) starts further left, but not
+  // over the tool buttons.
+  if (HWND tip = m_hint.GetSafeHwnd()) {
+    CRect bubble;
+    ::GetWindowRect(tip, &bubble);
+    const LONG over = at.x + bubble.Width() - (client.Width() - 4);
+    if (over > 0) at.x = std::max<LONG>(kListLeft + 214, at.x - over);
+  }
   ClientToScreen(&at);
   return at;
 }
@@ -415,30 +426,12 @@ void CChoiceFilesDlg::PlaceHint() {
   if (!m_hintShown || !m_list || !m_hint.GetSafeHwnd()) return;
   const CPoint at = HintPosition();
   m_hint.SetPosition(at.x, at.y);
-  WidenHint();
 }
 
-void CChoiceFilesDlg::WidenHint() {
-  // The bubble is made as wide as its text takes in its font, with the
-  // bubble's own margins: the system's estimate can fall short for Chinese
-  // text and cut off its end.
-  HWND tip = m_hint.GetSafeHwnd();
-  if (!tip || m_hintText.IsEmpty()) return;
-  HDC dc = ::GetDC(tip);
-  if (!dc) return;
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(tip, WM_GETFONT, 0, 0)));
-  SIZE text = {};
-  ::GetTextExtentPoint32A(dc, m_hintText, m_hintText.GetLength(), &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(tip, dc);
-  RECT margin = {};
-  ::SendMessageA(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
-  RECT now;
-  ::GetWindowRect(tip, &now);
-  // The text, the bubble's margins, and room for its frame and inner border.
-  const int width = text.cx + margin.left + margin.right + 2 * ::GetSystemMetrics(SM_CXBORDER) + 12;
-  if (now.right - now.left < width)
-    ::SetWindowPos(tip, nullptr, 0, 0, width, now.bottom - now.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+LRESULT CChoiceFilesDlg::OnMoved(WPARAM, LPARAM) {
+  // The bubble stands at a point of the screen: it goes where the page goes.
+  PlaceHint();
+  return Default();
 }
 
 LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
@@ -447,14 +440,14 @@ LRESULT CChoiceFilesDlg::OnFileListHasResults(WPARAM, LPARAM) {
   m_hintText = LoadText(stopped ? IDS_SCAN_STOPPED_LINE : IDS_RESULT_HINT);
   const CPoint at = HintPosition();
   m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
-  // Measured and drawn in the page's own font, so that the bubble fits its text.
+  // Drawn in the page's own font; shown again so that the bubble takes its size in it.
   if (HWND tip = m_hint.GetSafeHwnd()) {
     ::SendMessageA(tip, WM_SETFONT, ::SendMessageA(m_hWnd, WM_GETFONT, 0, 0), TRUE);
     m_hint.Show(m_hWnd, m_hintText, nullptr, at.x, at.y, 600, 0);
-    WidenHint();
   }
   m_hint.SetAutoHide(6000);
   m_hintShown = true;
+  PlaceHint();   // now that its width is known
   return 0;
 }
 

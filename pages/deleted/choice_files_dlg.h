@@ -84,6 +84,7 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   LRESULT OnFileListAdd(WPARAM count, LPARAM rows);
   LRESULT OnFileListDone(WPARAM, LPARAM);
   LRESULT OnFileListEmpty(WPARAM, LPARAM);
+  LRESULT OnMoved(WPARAM, LPARAM);
   LRESULT OnFileListHasResults(WPARAM, LPARAM);
   LRESULT OnFileListCount(WPARAM, LPARAM);
   LRESULT OnFileListStop(WPARAM, LPARAM);
@@ -111,7 +112,6 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   void Layout(int cx, int cy);
   void PlaceHint();
   CPoint HintPosition() const;   // where the hint bubble points, in screen coordinates
-  void WidenHint();
   void UpdateSummary();
   void LeaveBack();
 

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -233,6 +235,127 @@ UINT HeldCopyOut(LPVOID param) {
   return 0;
 }
 
+// ---- the hint bubble -----------------------------------------------------------------
+
+// The visible tooltip of this thread: the page's hint.
+HWND ShownHint() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND h, LPARAM lp) -> BOOL {
+        char cls[32] = "";
+        GetClassNameA(h, cls, sizeof cls);
+        if (!IsWindowVisible(h) || lstrcmpiA(cls, TOOLTIPS_CLASSA)) return TRUE;
+        *reinterpret_cast<HWND*>(lp) = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The first and last columns of a 32-bit picture that hold ink (darker than mid grey).
+struct Ink {
+  int first = -1, last = -1;
+  int Span() const { return first < 0 ? 0 : last - first + 1; }
+};
+Ink InkOf(const DWORD* px, int w, int h) {
+  Ink ink;
+  for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+      const DWORD c = px[static_cast<size_t>(y) * w + x];
+      if ((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF) < 3 * 128) {
+        if (ink.first < 0) ink.first = x;
+        ink.last = x;
+        break;
+      }
+    }
+  return ink;
+}
+
+// A w x h picture in a memory DC; draw(dc) paints it, then its ink is read.
+template <class Draw>
+Ink InkOfDrawing(int w, int h, Draw draw) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  Ink ink;
+  if (bmp && bits) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    std::fill_n(static_cast<DWORD*>(bits), static_cast<size_t>(w) * h, 0x00FFFFFFu);
+    draw(mem);
+    GdiFlush();
+    ink = InkOf(static_cast<DWORD*>(bits), w, h);
+    SelectObject(mem, old);
+  }
+  if (bmp) DeleteObject(bmp);
+  DeleteDC(mem);
+  return ink;
+}
+
+// The hint shows all its text, inside the page and clear of the list and of
+// Back and Next: its text on screen spans as far as the same text drawn in
+// the bubble's font with nothing to clip it.
+void ExpectWholeHint(CChoiceFilesDlg* page, const char* when) {
+  SCOPED_TRACE(when);
+  ::SetWindowPos(page->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::RedrawWindow(page->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump(200);
+  HWND tip = ShownHint();
+  ASSERT_NE(tip, nullptr);
+  // Under Xvfb, with no window manager, a maximised or raised page's X
+  // window stays above the topmost bubble whatever Wine's order says: the
+  // bubble is stacked afresh so that the screen shows what it draws.
+  ::SetWindowPos(tip, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SetWindowPos(tip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::RedrawWindow(tip, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  Pump(50);
+
+  RECT bubble, pageRect, overlap;
+  GetWindowRect(tip, &bubble);
+  GetWindowRect(page->m_hWnd, &pageRect);
+  EXPECT_TRUE(bubble.left >= pageRect.left && bubble.right <= pageRect.right && bubble.top >= pageRect.top &&
+              bubble.bottom <= pageRect.bottom);
+  for (HWND other : {page->ListInUse()->m_hWnd, GetDlgItem(page->m_hWnd, IDC_RES_BACK),
+                     GetDlgItem(page->m_hWnd, IDC_RES_NEXT)}) {
+    RECT r;
+    GetWindowRect(other, &r);
+    EXPECT_FALSE(IntersectRect(&overlap, &bubble, &r)) << GetDlgCtrlID(other);
+  }
+
+  const CString hint = LoadText(IDS_RESULT_HINT);
+  wchar_t text[256] = L"";
+  const int chars = MultiByteToWideChar(CP_ACP, 0, hint, hint.GetLength(), text, 255);
+  ASSERT_GT(chars, 10);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(tip, WM_GETFONT, 0, 0));
+  const Ink free = InkOfDrawing(1000, 40, [&](HDC dc) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 20, 4, text, chars);
+    SelectObject(dc, old);
+  });
+  ASSERT_GT(free.Span(), 0);
+  // The client area holds the drawn text and the margins the bubble was given.
+  RECT client, margin = {};
+  GetClientRect(tip, &client);
+  SendMessageA(tip, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+  EXPECT_GE(client.right, free.last + 1 - 20 + margin.left + margin.right);
+
+  POINT origin = {0, 0};
+  ClientToScreen(tip, &origin);
+  HDC screen = GetDC(nullptr);
+  const Ink shown = InkOfDrawing(client.right, client.bottom, [&](HDC dc) {
+    BitBlt(dc, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+  });
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(shown.Span(), free.Span()) << "the bubble's text is cut (or not drawn)";
+}
+
 // ---- the fixture ---------------------------------------------------------------------
 
 class RecoveryPages : public ::testing::Test {
@@ -374,6 +497,40 @@ TEST_F(RecoveryPages, TheResultPageShowsTheScanAsAFolderTree) {
   EXPECT_GT(marked.GetLength(), 4);
   // The hint comes a moment after the fill.
   EXPECT_TRUE(PumpUntil([&] { return page->HintShown(); }, 3000));
+  // All of it shows at every size the page takes and after it moves. Before
+  // each change the page is asked for its hint again, as the fill asks: a
+  // fresh bubble, whose own seconds to stay the check cannot outlast.
+  ExpectWholeHint(page, "as the page opens");
+  const auto hintAgain = [&] { ::SendMessageA(page->m_hWnd, WM_FILELIST_HAS_RESULTS, 0, 0); };
+  RECT normal;
+  GetWindowRect(page->m_hWnd, &normal);
+  hintAgain();
+  Click(page, IDC_RES_MAXIMISE);
+  Pump(300);
+  ExpectWholeHint(page, "maximised");
+  hintAgain();
+  Click(page, IDC_RES_RESTORE);
+  Pump(300);
+  ExpectWholeHint(page, "restored");
+  RECT before = {}, after = {};
+  hintAgain();
+  Pump(50);
+  if (HWND tip = ShownHint()) GetWindowRect(tip, &before);
+  ::SetWindowPos(page->m_hWnd, nullptr, normal.left + 40, normal.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump(200);
+  if (HWND tip = ShownHint()) GetWindowRect(tip, &after);
+  EXPECT_EQ(after.left - before.left, 40);
+  EXPECT_EQ(after.top - before.top, 30);
+  ExpectWholeHint(page, "moved");
+  for (SIZE size : {SIZE{600, 450}, SIZE{900, 640}}) {
+    hintAgain();
+    ::SetWindowPos(page->m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(200);
+    ExpectWholeHint(page, size.cx == 600 ? "at its smallest" : "made larger");
+  }
+  ::SetWindowPos(page->m_hWnd, nullptr, normal.left, normal.top, normal.right - normal.left,
+                 normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump(200);
 
   // As a user sees it: the tree open, a folder and a file ticked.
   Click(page, IDC_RES_EXPAND);
@@ -1092,3 +1249,4 @@ TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage)
   gScanAbort = 0;
   dest.DestroyWindow();
 }
+

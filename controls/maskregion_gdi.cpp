@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "dibinfo.h"
 #include "maskregion.h"
 #include "skinregion.h"
 
@@ -14,13 +15,7 @@ HRGN RegionFromMaskBitmap(HBITMAP mask) {
   // Read the whole bitmap at once as 32-bit top-down rows rather than pixel
   // by pixel: a 300 x 200 mask is one call instead of 60,000.
   std::vector<uint32_t> px(static_cast<size_t>(w) * h);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = TopDownRgb32(w, h);
   HDC screen = GetDC(nullptr);
   int rows = GetDIBits(screen, mask, 0, h, px.data(), &bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);

@@ -1,4 +1,5 @@
 #include "tracktooltip.h"
+#include "dibinfo.h"
 
 #include <cstring>
 #include <vector>
@@ -114,13 +115,7 @@ int CTrackToolTip::DrawingShortfall() const {
     const int pad = measured.cy;
     const int w = 3 * measured.cx + 2 * pad;
     const int h = measured.cy + 2;
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = TopDownRgb32(w, h);
     void* bits = nullptr;
     HBITMAP bmp = w <= 16 * kLongestText ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
     if (bmp && bits) {

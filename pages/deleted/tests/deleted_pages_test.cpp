@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "dibinfo.h"
 #include "busy_boxes.h"
 #include "choice_files_dlg.h"
 #include "copyout_progress_dlg.h"
@@ -275,12 +276,7 @@ Ink InkOf(const DWORD* px, int w, int h) {
 // A w x h picture in a memory DC; draw(dc) paints it, then its ink is read.
 template <class Draw>
 Ink InkOfDrawing(int w, int h, Draw draw) {
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
+  BITMAPINFO bi = TopDownRgb32(w, h);
   void* bits = nullptr;
   HDC mem = CreateCompatibleDC(nullptr);
   HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);

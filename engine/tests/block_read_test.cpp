@@ -11,89 +11,82 @@
 
 namespace {
 
+// Sector s reads as bytes s + 1; a failed read may leave its buffer written.
 struct FakeDisk {
   uint64_t sectors = 64;
   std::set<uint64_t> bad;
   uint64_t readFrom = UINT64_MAX, readTo = 0;   // the span the reads touched
   int calls = 0;
 
-  bool Read(uint64_t at, uint32_t n, uint8_t* out) {
-    ++calls;
-    readFrom = std::min(readFrom, at);
-    readTo = std::max<uint64_t>(readTo, at + n);
-    if (at + n > sectors) return false;
-    for (uint64_t s = at; s < at + n; ++s)
-      if (bad.count(s)) {
-        // A failed read may leave part of its buffer written.
-        std::memset(out, 0xEE, static_cast<size_t>(n) * kSectorSize);
-        return false;
-      }
-    for (uint32_t i = 0; i < n; ++i)
-      std::memset(out + static_cast<size_t>(i) * kSectorSize, static_cast<int>(at + i + 1), kSectorSize);
-    return true;
+  uint32_t Read(uint64_t at, uint32_t count, uint32_t piece, std::vector<uint8_t>* buffer,
+                std::vector<uint8_t>* marks = nullptr) {
+    buffer->assign(static_cast<size_t>(count) * kSectorSize, 0);
+    auto read = [this](uint64_t from, uint32_t n, uint8_t* out) {
+      ++calls;
+      readFrom = std::min(readFrom, from);
+      readTo = std::max<uint64_t>(readTo, from + n);
+      bool ok = from + n <= sectors;
+      for (uint64_t s = from; ok && s < from + n; ++s) ok = !bad.count(s);
+      for (uint32_t i = 0; i < n; ++i)
+        std::memset(out + static_cast<size_t>(i) * kSectorSize, ok ? static_cast<int>(from + i + 1) : 0xEE, kSectorSize);
+      return ok;
+    };
+    return ReadBlockOrPieces(read, at, count, piece, buffer->data(), marks);
   }
 };
 
-// The byte sector s holds when it was read; 0 when it was not.
-uint8_t ByteOf(const std::vector<uint8_t>& buffer, uint32_t s) { return buffer[static_cast<size_t>(s) * kSectorSize]; }
-
 bool SectorIs(const std::vector<uint8_t>& buffer, uint32_t s, uint8_t value) {
-  for (size_t i = 0; i < kSectorSize; ++i)
-    if (buffer[static_cast<size_t>(s) * kSectorSize + i] != value) return false;
-  return true;
+  const uint8_t* p = buffer.data() + static_cast<size_t>(s) * kSectorSize;
+  return std::all_of(p, p + kSectorSize, [value](uint8_t b) { return b == value; });
 }
 
 }  // namespace
 
 TEST(BlockRead, AWholeBlockIsOneReadWithNothingMarked) {
   FakeDisk disk;
-  std::vector<uint8_t> buffer(16 * kSectorSize), bad(3, 7);
-  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) { return disk.Read(at, n, out); };
-  EXPECT_EQ(ReadBlockOrPieces(read, 10, 16, 4, buffer.data(), &bad), 0u);
+  std::vector<uint8_t> buffer, bad(3, 7);
+  EXPECT_EQ(disk.Read(10, 16, 4, &buffer, &bad), 0u);
   EXPECT_EQ(disk.calls, 1);
   EXPECT_EQ(bad, std::vector<uint8_t>(4, 0));
-  for (uint32_t s = 0; s < 16; ++s) EXPECT_EQ(ByteOf(buffer, s), 10 + s + 1);
+  for (uint32_t s = 0; s < 16; ++s) EXPECT_TRUE(SectorIs(buffer, s, static_cast<uint8_t>(10 + s + 1))) << s;
 }
 
-TEST(BlockRead, SectorPiecesZeroAndMarkOnlyTheBadSectors) {
-  FakeDisk disk;
-  disk.bad = {5, 17};
-  std::vector<uint8_t> buffer(20 * kSectorSize), bad;
-  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) { return disk.Read(at, n, out); };
-  EXPECT_EQ(ReadBlockOrPieces(read, 0, 20, 1, buffer.data(), &bad), 2u);
-  ASSERT_EQ(bad.size(), 20u);
-  for (uint32_t s = 0; s < 20; ++s) {
-    const bool isBad = s == 5 || s == 17;
-    EXPECT_EQ(bad[s], isBad ? 1 : 0) << s;
-    EXPECT_TRUE(SectorIs(buffer, s, isBad ? 0 : static_cast<uint8_t>(s + 1))) << s;
+// Sector pieces lose only the bad sectors; larger pieces lose their whole
+// piece, and the short last piece stays inside the block.
+TEST(BlockRead, APieceThatCannotBeReadIsZeroedAndMarkedAlone) {
+  struct Case {
+    uint32_t count, piece;
+    std::set<uint64_t> bad;
+    std::vector<uint8_t> marks;
+    int calls;
+  };
+  const std::vector<uint8_t> sectorMarks = [] {
+    std::vector<uint8_t> m(20, 0);
+    m[5] = m[17] = 1;
+    return m;
+  }();
+  for (const Case& c : {Case{20, 1, {5, 17}, sectorMarks, 1 + 20}, Case{22, 8, {3, 21}, {1, 0, 1}, 1 + 3}}) {
+    FakeDisk disk;
+    disk.bad = c.bad;
+    std::vector<uint8_t> buffer, marks;
+    EXPECT_EQ(disk.Read(0, c.count, c.piece, &buffer, &marks), 2u) << c.piece;
+    EXPECT_EQ(marks, c.marks) << c.piece;
+    EXPECT_EQ(disk.calls, c.calls) << c.piece;
+    for (uint32_t s = 0; s < c.count; ++s) {
+      const bool lost = marks[s / c.piece] != 0;
+      EXPECT_TRUE(SectorIs(buffer, s, lost ? 0 : static_cast<uint8_t>(s + 1))) << c.piece << " " << s;
+    }
+    // Not one sector outside the block was asked for.
+    EXPECT_EQ(disk.readFrom, 0u);
+    EXPECT_EQ(disk.readTo, c.count);
   }
-  // Not one sector outside the block was asked for.
-  EXPECT_EQ(disk.readFrom, 0u);
-  EXPECT_EQ(disk.readTo, 20u);
-}
-
-TEST(BlockRead, LargerPiecesLoseTheirWholePieceAndTheShortLastPieceStaysInTheBlock) {
-  FakeDisk disk;
-  disk.bad = {3, 21};
-  // 22 sectors in pieces of 8: 0-7 (bad), 8-15, and the short 16-21 (bad).
-  std::vector<uint8_t> buffer(22 * kSectorSize), bad;
-  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) { return disk.Read(at, n, out); };
-  EXPECT_EQ(ReadBlockOrPieces(read, 0, 22, 8, buffer.data(), &bad), 2u);
-  EXPECT_EQ(bad, (std::vector<uint8_t>{1, 0, 1}));
-  for (uint32_t s = 0; s < 22; ++s) {
-    const bool lost = s < 8 || s >= 16;
-    EXPECT_TRUE(SectorIs(buffer, s, lost ? 0 : static_cast<uint8_t>(s + 1))) << s;
-  }
-  EXPECT_EQ(disk.readTo, 22u);
-  EXPECT_EQ(disk.calls, 1 + 3);
 }
 
 TEST(BlockRead, ABlockRunningOffTheDiskKeepsWhatLiesOnIt) {
   FakeDisk disk;
   disk.sectors = 12;
-  std::vector<uint8_t> buffer(8 * kSectorSize);
-  auto read = [&](uint64_t at, uint32_t n, uint8_t* out) { return disk.Read(at, n, out); };
-  // Without marks: the count of lost sectors is the answer.
-  EXPECT_EQ(ReadBlockOrPieces(read, 8, 8, 1, buffer.data()), 4u);
+  std::vector<uint8_t> buffer;
+  // Without marks: the count of pieces lost is the answer.
+  EXPECT_EQ(disk.Read(8, 8, 1, &buffer), 4u);
   for (uint32_t s = 0; s < 8; ++s) EXPECT_TRUE(SectorIs(buffer, s, s < 4 ? static_cast<uint8_t>(8 + s + 1) : 0)) << s;
 }

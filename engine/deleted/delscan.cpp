@@ -11,6 +11,7 @@
 #include "ntfs/ntfs_volume.h"
 #include "state.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 namespace {
 
@@ -66,12 +67,13 @@ namespace {
 
 // Runs the scan of the volume's file system; what the scan gives besides
 // "scanned" becomes the report.
-SourceReport ScanVolume(int driveIndex, const char* target, const uint8_t* boot, HWND window) {
+SourceReport ScanVolume(int driveIndex, const char* target, const SectorZero& zero, HWND window) {
+  const uint8_t* boot = zero.bytes;
   SourceReport report = JudgeBootSector(boot, driveIndex);
   if (report.Failed()) return report;
   ClearDeviceError();
   int rc = -1;
-  switch (ClassifyBootSector(boot)) {
+  switch (zero.boot) {
     case BootKind::Fat16:
       gDelScanFsKind = 2;
       gDelScanDriveIndex = static_cast<uint8_t>(driveIndex);
@@ -107,20 +109,16 @@ int RunDeletedFileScan(const DeletedScanRequest& request, SourceReport* out) {
   if (target[0]) {
     std::memcpy(gScanTarget, target, sizeof gScanTarget);
     const int driveIndex = target[0] - 'C';
-    uint8_t boot[kSectorSize];
     gDelScanFsKind = 2;
     if (driveIndex < 0 || driveIndex > 23) {
       report = VolumeFailure(SourceState::kCannotOpen, -1, ERROR_INVALID_DRIVE);
     } else {
       ClearDeviceError();
-      // -1: the volume could not be opened; -2: it opened, but its boot
-      // sector could not be read.
-      const int rc = ReadVolumeSectorsByIndex(driveIndex, 0, 1, boot);
-      if (rc == 0)
-        report = ScanVolume(driveIndex, target, boot, request.window);
+      SectorZero zero;
+      if (ReadVolumeSectorZeroOnce(driveIndex, &zero))
+        report = ScanVolume(driveIndex, target, zero, request.window);
       else
-        report = VolumeFailure(rc == -2 ? SourceState::kCannotRead : SourceState::kCannotOpen, driveIndex,
-                               LastDeviceError());
+        report = VolumeFailure(zero.state, driveIndex, zero.deviceError);
     }
   }
   if (out) *out = report;

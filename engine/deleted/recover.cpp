@@ -22,6 +22,7 @@
 #include "progress/progress_gate.h"
 #include "state.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 
 namespace {
@@ -42,11 +43,12 @@ struct SourceVolume {
     Close();
     driveIndex = index;
     kind = BootKind::Unknown;
-    handle = OpenVolume(index);
+    SectorZero zero;
+    handle = OpenVolumeSectorZero(index, &zero);
     if (!handle) return false;
-    uint8_t boot[512];
-    if (ReadVolumeSectors(index, 0, 1, boot, handle) != 0) return true;
-    kind = ClassifyBootSector(boot);
+    if (!zero.read()) return true;
+    const uint8_t* boot = zero.bytes;
+    kind = zero.boot;
     if ((kind == BootKind::Fat16 || kind == BootKind::Fat32) && !ParseFatBootSector(boot, &fat))
       kind = BootKind::Unknown;
     if (kind == BootKind::Fat16 || kind == BootKind::Fat32) {

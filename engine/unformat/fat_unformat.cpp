@@ -27,6 +27,7 @@
 #include "state.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_internal.h"
+#include "volume/sector_zero.h"
 
 using unformat::FatVolumeImage;
 using unformat::FolderStart;
@@ -390,9 +391,9 @@ void DropLiveFolders(HANDLE volume, int driveIndex, const FatGeometry& g, std::v
 
 // The geometry of the file system the format wrote (sector 0 now).
 bool CurrentGeometry(HANDLE volume, int driveIndex, FatVolumeImage* out) {
-  uint8_t boot[kSectorSize];
+  SectorZero zero;
   FatGeometry g;
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ParseFatBootSector(boot, &g)) return false;
+  if (!ReadVolumeSectorZero(driveIndex, volume, &zero) || !ParseFatBootSector(zero.bytes, &g)) return false;
   *out = {0, g.sectorsPerCluster, g.dataStartSector};
   return true;
 }
@@ -487,15 +488,18 @@ int ScanFatUnformat(bool fat32, int driveIndex) {
   std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
   SendPath(kUnformatStartText);
 
+  // Read after the start text, so that a volume without a size still reports
+  // this read's error. Its size fields are read whatever the signature says:
+  // the format may have left a boot sector of another kind, or none.
   uint64_t bootTotal = 0;
-  uint8_t boot[kSectorSize];
+  SectorZero zero;
   FatVolumeImage current;
   FatGeometry now;
   bool haveCurrent = false;
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0) {
-    bootTotal = ReadLe16(boot + 0x13);
-    if (bootTotal == 0) bootTotal = ReadLe32(boot + 0x20);
-    if (ParseFatBootSector(boot, &now)) {
+  if (ReadVolumeSectorZero(driveIndex, handle, &zero)) {
+    bootTotal = zero.fields.totalSectors16;
+    if (bootTotal == 0) bootTotal = zero.fields.totalSectors32;
+    if (ParseFatBootSector(zero.bytes, &now)) {
       current = {0, now.sectorsPerCluster, now.dataStartSector};
       haveCurrent = true;
     }

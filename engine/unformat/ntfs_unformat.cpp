@@ -22,6 +22,7 @@
 #include "unformat/unformat.h"
 #include "unformat/unformat_internal.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 using unformat::SendPath;
 using unformat::SendProgress;
@@ -421,10 +422,10 @@ int ReadAttributeRuns(const uint8_t* record, uint32_t type, std::vector<NtfsRun>
 
 int LocateMft(HANDLE volume, int driveIndex, uint64_t volumeSectors, uint64_t* mftStart) {
   *mftStart = 0;
-  uint8_t boot[kSectorSize];
+  SectorZero zero;
   NtfsGeometry bootGeometry;
   const bool bootIsNtfs =
-      ReadVolumeSectors(driveIndex, 0, 1, boot, volume) == 0 && ReadNtfsGeometry(boot, &bootGeometry);
+      ReadVolumeSectorZero(driveIndex, volume, &zero) && ReadNtfsGeometry(zero.bytes, &bootGeometry);
   MftLocator locator(volume, driveIndex, volumeSectors);
   MftCandidate present;   // the new file system's own MFT
   std::vector<uint8_t> block(static_cast<size_t>(kBlockSectors + 1) * kSectorSize);
@@ -473,18 +474,15 @@ int LocateMft(HANDLE volume, int driveIndex, uint64_t volumeSectors, uint64_t* m
 int ScanNtfsUnformat(int driveIndex) {
   gUnformatNtfsFiles.clear();
   gUnformatNtfsSource = UnformatNtfsSource();
-  HANDLE handle = OpenVolume(driveIndex);
+  SectorZero zero;
+  HANDLE handle = OpenVolumeSectorZero(driveIndex, &zero);
   if (!handle) return -1;
   std::unique_ptr<void, void (*)(void*)> closer(handle, [](void* h) { CloseVolume(static_cast<HANDLE>(h)); });
   SendPath(kUnformatStartText);
 
-  uint8_t boot[kSectorSize];
-  bool bootIsNtfs = false;
-  uint64_t bootTotal = 0;
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0) {
-    bootIsNtfs = ClassifyBootSector(boot) == BootKind::Ntfs;
-    bootTotal = BootSectorTotalSectors(boot);
-  }
+  // Unread, the sector judges as no boot sector, of no size.
+  const bool bootIsNtfs = zero.boot == BootKind::Ntfs;
+  const uint64_t bootTotal = zero.fields.totalSectors;
   const uint64_t extent = unformat::ScanExtent(handle, bootTotal);
   if (extent < kMftRecordSectors) return -1;
 

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "bytes.h"
 #include "disk/raw.h"
 #include "messages.h"
 #include "progress/progress_gate.h"
@@ -11,6 +10,7 @@
 #include "state.h"
 #include "unformat/unformat_internal.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 HWND gUnformatWindow = nullptr;
 DWORD gUnformatError = 0;
@@ -103,15 +103,13 @@ void ClearUnformatResults() {
 
 int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
   if (totalSectors) *totalSectors = 0;
-  HANDLE volume = OpenVolume(driveIndex);
-  if (!volume) return unformat::Unreadable(GetLastError());
-  uint8_t boot[kSectorSize];
-  const int rc = ReadVolumeSectors(driveIndex, 0, 1, boot, volume);
-  const DWORD error = GetLastError();
+  SectorZero zero;
+  HANDLE volume = OpenVolumeSectorZero(driveIndex, &zero);
+  if (!volume) return unformat::Unreadable(zero.systemError);
   CloseVolume(volume);
-  if (rc != 0) return unformat::Unreadable(error);
+  if (!zero.read()) return unformat::Unreadable(zero.systemError);
   int kind = 3;
-  switch (ClassifyBootSector(boot)) {
+  switch (zero.boot) {
     case BootKind::Fat16:
       kind = 2;
       break;
@@ -124,7 +122,7 @@ int DetectVolumeFileSystem(int driveIndex, uint64_t* totalSectors) {
     case BootKind::Unknown:
       break;
   }
-  if (totalSectors) *totalSectors = BootSectorTotalSectors(boot);
+  if (totalSectors) *totalSectors = zero.fields.totalSectors;
   return kind;
 }
 
@@ -139,22 +137,17 @@ int RunUnformatScan(int kind, int driveIndex, HWND window) {
   if (kind < kUnformatNtfs || kind > kUnformatFat16) return kUnformatScanned;
   // A volume that cannot even be opened is not scanned: its error is the
   // answer, whatever the file system.
-  HANDLE probe = OpenVolume(driveIndex);
-  if (!probe) return unformat::Unreadable(GetLastError());
+  SectorZero zero;
+  HANDLE probe = OpenVolumeSectorZero(driveIndex, &zero);
+  if (!probe) return unformat::Unreadable(zero.systemError);
+  CloseVolume(probe);
   // The scans count in 512-byte sectors: a FAT or NTFS boot sector that names
   // another size (the new one of a quick format names the disk's) would have
   // them list files at the wrong places. Such a volume is refused.
-  uint8_t boot[kSectorSize];
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, probe) == 0 &&
-      ClassifyBootSector(boot) != BootKind::Unknown) {
-    const uint16_t sectorBytes = ReadLe16(boot + 0x0B);
-    if (sectorBytes != kSectorSize) {
-      CloseVolume(probe);
-      gUnformatError = sectorBytes;
-      return kUnformatOtherSectorSize;
-    }
+  if (zero.read() && zero.IsBootSector() && zero.fields.bytesPerSector != kSectorSize) {
+    gUnformatError = zero.fields.bytesPerSector;
+    return kUnformatOtherSectorSize;
   }
-  CloseVolume(probe);
   int rc;
   switch (kind) {
     case kUnformatNtfs:

@@ -18,6 +18,7 @@
 #include "records/records.h"
 #include "state.h"
 #include "unformat/unformat.h"
+#include "volume/sector_zero.h"
 
 HWND gUnformatProgressWindow = nullptr;
 
@@ -198,9 +199,9 @@ class PresentVolume {
     driveIndex_ = driveIndex;
     allocation_.reset();
     volume_.reset();
-    uint8_t boot[kSectorSize];
+    SectorZero zero;
     NtfsGeometry g;
-    if (!volume || ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ReadNtfsGeometry(boot, &g))
+    if (!volume || !ReadVolumeSectorZero(driveIndex, volume, &zero) || !ReadNtfsGeometry(zero.bytes, &g))
       return nullptr;
     ClampToDevice(&g, GetDeviceSectorCount(volume));
     volume_.reset(new NtfsVolume(volume, driveIndex, g));

@@ -20,6 +20,7 @@
 #include "ntfs/ntfs_volume.h"
 #include "state.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 RecycleInfoCache gRecycleInfoCache;
 
@@ -67,12 +68,12 @@ class ContentReader {
     const char root[4] = {static_cast<char>('c' + record.driveIndex), ':', '\\', 0};
     volume_ = GetCachedVolumeHandle(root, &driveIndex_);
     if (!volume_) return false;
-    uint8_t boot[kSectorSize];
-    if (ReadVolumeSectors(driveIndex_, 0, 1, boot, volume_) != 0) return false;
+    SectorZero zero;
+    if (!ReadVolumeSectorZero(driveIndex_, volume_, &zero)) return false;
     location_ = record.location;
-    switch (ClassifyBootSector(boot)) {
+    switch (zero.boot) {
       case BootKind::Ntfs:
-        return OpenNtfs(boot);
+        return OpenNtfs(zero.bytes);
       case BootKind::Fat16:
       case BootKind::Fat32:
         ntfs_ = false;

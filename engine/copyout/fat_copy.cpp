@@ -9,6 +9,7 @@
 #include "disk/raw.h"
 #include "fat/fat_volume.h"
 #include "state.h"
+#include "volume/sector_zero.h"
 
 namespace {
 
@@ -155,9 +156,9 @@ int CopyWithBootGeometry(const char* destination, int driveIndex, HANDLE volume,
                          uint32_t sectorsPerCluster, const char* path, uint32_t size) {
   if (gRecoverAbort.load() != 0) return kCopyNotStarted;
   if (!volume) return -1;
-  uint8_t boot[512];
+  SectorZero zero;
   FatGeometry g;
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, volume) != 0 || !ParseFatBootSector(boot, &g) ||
+  if (!ReadVolumeSectorZero(driveIndex, volume, &zero) || !ParseFatBootSector(zero.bytes, &g) ||
       g.sectorsPerCluster != sectorsPerCluster)
     return -1;
   FatVolume fat(volume, driveIndex, g);

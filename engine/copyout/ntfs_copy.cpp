@@ -12,6 +12,7 @@
 #include "ntfs/ntfs_bitmap.h"
 #include "ntfs/ntfs_volume.h"
 #include "state.h"
+#include "volume/sector_zero.h"
 
 namespace {
 
@@ -39,11 +40,12 @@ CopySource gSource;
 
 // The source for this call, made anew when anything about it changed.
 CopySource& SourceFor(HANDLE handle, int driveIndex, uint32_t sectorsPerCluster) {
-  uint8_t boot[kSectorSize];
-  const bool bootRead = ReadVolumeSectors(driveIndex, 0, 1, boot, handle) == 0;
+  SectorZero zero;
+  const bool bootRead = ReadVolumeSectorZero(driveIndex, handle, &zero);
+  const uint8_t* boot = zero.bytes;
   CopySource& s = gSource;
   if (s.volume && s.handle == handle && s.driveIndex == driveIndex && s.bootRead == bootRead &&
-      (bootRead ? std::memcmp(s.boot, boot, sizeof boot) == 0 : s.fallbackSpc == sectorsPerCluster))
+      (bootRead ? std::memcmp(s.boot, boot, sizeof s.boot) == 0 : s.fallbackSpc == sectorsPerCluster))
     return s;
   s = CopySource();
   s.handle = handle;
@@ -52,7 +54,7 @@ CopySource& SourceFor(HANDLE handle, int driveIndex, uint32_t sectorsPerCluster)
   s.fallbackSpc = sectorsPerCluster;
   NtfsGeometry g;
   if (bootRead && ReadNtfsGeometry(boot, &g)) {
-    std::memcpy(s.boot, boot, sizeof boot);
+    std::memcpy(s.boot, boot, sizeof s.boot);
     ClampToDevice(&g, GetDeviceSectorCount(handle));
     s.volume.reset(new NtfsVolume(handle, driveIndex, g));
     s.allocation.reset(new NtfsAllocation(s.volume.get()));
@@ -60,7 +62,7 @@ CopySource& SourceFor(HANDLE handle, int driveIndex, uint32_t sectorsPerCluster)
   }
   // Without a boot sector: the caller's cluster size with 1 KB records,
   // enough to read one file's runs, and nothing known of the allocation.
-  if (bootRead) std::memcpy(s.boot, boot, sizeof boot);
+  if (bootRead) std::memcpy(s.boot, boot, sizeof s.boot);
   g = NtfsGeometry();
   g.sectorsPerCluster = sectorsPerCluster ? sectorsPerCluster : 1;
   g.clusterBytes = g.sectorsPerCluster * kSectorSize;

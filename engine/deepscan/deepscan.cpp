@@ -17,6 +17,7 @@
 #include "records/records.h"
 #include "state.h"
 #include "volume/boot.h"
+#include "volume/sector_zero.h"
 
 HWND gDeepScanWindow = nullptr;
 uint32_t gLastHitWasMpeg = 0;
@@ -58,16 +59,15 @@ void CloseSectorTarget(uint32_t target, HANDLE handle) {
 }
 
 // The total of a volume's boot sector as the file-system detection reads it.
-uint64_t BootSectorTotal(const uint8_t boot[512]) {
-  switch (ClassifyBootSector(boot)) {
-    case BootKind::Fat16: {
-      uint32_t total = ReadLe32(boot + 0x20);
-      return total ? total : ReadLe16(boot + 0x13);   // small FAT12/16 volumes keep it in 16 bits
-    }
+uint64_t BootSectorTotal(const SectorZero& zero) {
+  const BootFields& f = zero.fields;
+  switch (zero.boot) {
+    case BootKind::Fat16:
+      return f.totalSectors32 ? f.totalSectors32 : f.totalSectors16;   // small FAT12/16 volumes keep it in 16 bits
     case BootKind::Fat32:
-      return ReadLe32(boot + 0x20);
+      return f.totalSectors32;
     case BootKind::Ntfs:
-      return ReadLe32(boot + 0x28);
+      return static_cast<uint32_t>(f.ntfsTotalSectors);   // the low 32 bits only
     case BootKind::Unknown:
       break;
   }
@@ -81,9 +81,9 @@ uint64_t VolumeSectorCount(int driveIndex, HANDLE handle) {
     uint64_t device = GetDeviceSectorCount(handle);
     if (device) return device;
   }
-  uint8_t boot[512];
-  if (ReadVolumeSectors(driveIndex, 0, 1, boot, handle) != 0) return 0;
-  return BootSectorTotal(boot);
+  SectorZero zero;
+  if (!ReadVolumeSectorZero(driveIndex, handle, &zero)) return 0;
+  return BootSectorTotal(zero);
 }
 
 // Windows 9x without a count in the identify data: probe with single-sector

@@ -16,6 +16,7 @@
 #include "disk/raw.h"
 #include "partition/partition_table.h"
 #include "state.h"
+#include "volume/sector_zero.h"
 
 namespace {
 
@@ -254,8 +255,9 @@ int BackupPartitionInfo(int disk, const char* path) {
   char diskPath[32];
   MakeDiskPath(disk, diskPath);
   if (!diskPath[0]) return kBackupCannotStart;
-  uint8_t sector0[kSectorSize];
-  if (ReadDiskSectors(diskPath, 0, 1, sector0) != 0) return kBackupCannotStart;
+  SectorZero zero;
+  if (!ReadDiskSectorZero(diskPath, &zero)) return kBackupCannotStart;
+  const uint8_t* sector0 = zero.bytes;
   uint8_t sector1[kSectorSize];
   const bool haveSector1 = ReadDiskSectors(diskPath, 1, 1, sector1) == 0;
   if (IsGptDisk(sector0, haveSector1 ? sector1 : nullptr)) return kBackupGptDisk;
@@ -431,10 +433,11 @@ int RestorePartitionInfo(int disk, const char* path, RestorePrompt prompt, void*
 
   // Neither onto a GPT disk nor from one: DOS table sectors would hide a
   // GPT's partitions, and a GPT disk's sector 0 brings none back.
-  uint8_t now0[kSectorSize], now1[kSectorSize];
-  if (ReadDiskSectors(diskPath, 0, 1, now0) != 0) return kRestoreReadFailed;
+  SectorZero now0;
+  uint8_t now1[kSectorSize];
+  if (!ReadDiskSectorZero(diskPath, &now0)) return kRestoreReadFailed;
   const bool haveNow1 = ReadDiskSectors(diskPath, 1, 1, now1) == 0;
-  if (IsGptDisk(now0, haveNow1 ? now1 : nullptr) || IsGptDisk(data.data() + records.front().offset, nullptr))
+  if (IsGptDisk(now0.bytes, haveNow1 ? now1 : nullptr) || IsGptDisk(data.data() + records.front().offset, nullptr))
     return kRestoreGptDisk;
 
   const bool noIdentity = std::all_of(header.identify, header.identify + kBackupIdentifyBytes,

@@ -14,6 +14,7 @@
 #include "partition/partition_backup.h"
 #include "partition/partition_table.h"
 #include "state.h"
+#include "volume/sector_zero.h"
 
 uint8_t gRebuiltSector0[512];
 uint8_t gPreviousSector0[512];
@@ -747,11 +748,12 @@ int SearchAndWrite(int disk) {
   // Sized first: where the size must be found by reading, the reads go
   // through handles of their own.
   const uint64_t diskSectors = DiskSectorCount(path);
-  if (OpenDiskHandle(path) != 0) return kSearchDiskError;
+  SectorZero zero;
+  const bool read = OpenDiskSectorZero(path, &zero);
+  if (zero.state == SourceState::kCannotOpen) return kSearchDiskError;
   DiskHandleCloser closer;
-
-  uint8_t sector0[kSectorSize];
-  if (ReadOpenDisk(path, 0, 1, sector0) != 0) return kSearchDiskError;
+  if (!read) return kSearchDiskError;
+  const uint8_t* sector0 = zero.bytes;
   // A GPT disk keeps its partitions elsewhere (and twice): a DOS table
   // written over its protective sector 0 would hide them all.
   uint8_t sector1[kSectorSize];

@@ -9,6 +9,7 @@
 #include "disk/raw.h"
 #include "resource.h"
 #include "state.h"
+#include "volume/sector_zero.h"
 
 namespace {
 
@@ -58,8 +59,8 @@ bool DeepDeviceProbe::DiskReadable(int disk) {
   if (disk < 0 || disk > kMaxDisk) return false;
   char path[32];
   MakeDiskPath(disk, path);
-  uint8_t sector[kSectorSize];
-  return path[0] && ReadDiskSectors(path, 0, 1, sector) == 0;
+  SectorZero zero;
+  return path[0] && ReadDiskSectorZero(path, &zero);
 }
 
 CString DeepDeviceProbe::DiskIdentity(int disk) {
@@ -203,15 +204,15 @@ bool DiskHoldsVolume(const uint8_t volumeBoot[512], const uint8_t diskSector0[51
 int FindDiskOfVolumeByReading(char letter) {
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   if (letter < 'C' || letter > 'Z') return -1;
-  uint8_t boot[kSectorSize];
-  if (ReadVolumeSectorsByIndex(letter - 'C', 0, 1, boot) != 0) return -1;
+  SectorZero boot;
+  if (!ReadVolumeSectorZeroOnce(letter - 'C', &boot)) return -1;
   for (int n = 0; n <= kMaxDisk; ++n) {
     char path[32];
     MakeDiskPath(n, path);
-    uint8_t first[kSectorSize];
-    if (!path[0] || ReadDiskSectors(path, 0, 1, first) != 0) continue;
+    SectorZero first;
+    if (!path[0] || !ReadDiskSectorZero(path, &first)) continue;
     auto read = [&](uint64_t sector, uint8_t* out) { return ReadDiskSectors(path, sector, 1, out) == 0; };
-    if (DiskHoldsVolume(boot, first, read)) return n;
+    if (DiskHoldsVolume(boot.bytes, first.bytes, read)) return n;
   }
   return -1;
 }

@@ -10,6 +10,7 @@
 #include "partition/partition_backup.h"
 #include "partition/partition_search.h"
 #include "partition/partition_table.h"
+#include "volume/sector_zero.h"
 #include "resource.h"
 #include "page_host.h"
 #include "shellitems.h"
@@ -268,19 +269,17 @@ void CRPartitionDlg::FillDiskList() {
   const int icon = CSystemImageList::GetIconIndex("c:\\", TRUE, FALSE, TRUE);
   CString noIdentity;
   noIdentity.LoadString(IDS_USB_STORAGE);
-  uint8_t sector[512];
   m_unreadDisks.clear();
   for (int disk = 0; disk < kPartitionPageDisks; ++disk) {
     char path[32];
     MakeDiskPath(disk, path);
     if (!path[0]) continue;
     ClearDeviceError();
-    const int rc = ReadDiskSectors(path, 0, 1, sector);
-    if (rc != 0) {
+    SectorZero zero;
+    if (!ReadDiskSectorZero(path, &zero)) {
       // No such disk is passed over; one that is there but cannot be read
       // is told of, never silently missing from the list.
-      const SourceReport report =
-          DiskFailure(rc == -2 ? SourceState::kCannotRead : SourceState::kCannotOpen, disk, LastDeviceError());
+      const SourceReport report = DiskFailure(zero.state, disk, zero.deviceError);
       if (WorthReporting(report)) m_unreadDisks.push_back(report);
       continue;
     }

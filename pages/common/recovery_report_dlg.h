@@ -63,21 +63,3 @@ class CRecoveryInfoDlg : public CRecoveryReportPage {
  protected:
   void EndReport() override;
 };
-
-// Unformat (dialog 363), run modally.
-class CUnftReportDlg : public CRecoveryReportPage {
- public:
-  CUnftReportDlg(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
-
- protected:
-  void EndReport() override { EndDialog(IDOK); }
-};
-
-// Deep scan (dialog 365), run modally.
-class CRAWRecoveryINFO : public CRecoveryReportPage {
- public:
-  CRAWRecoveryINFO(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
-
- protected:
-  void EndReport() override { EndDialog(IDOK); }
-};

@@ -187,26 +187,6 @@ void CRecoveryPathPage::LeaveBack() {
 void CRecoveryPathPage::OnBackButton() { LeaveBack(); }
 void CRecoveryPathPage::OnClose() { LeaveBack(); }
 
-// ---- deleted files and recycle bins --------------------------------------------------
-
-CChoiceRecoveryPathDlg::CChoiceRecoveryPathDlg(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_DELETED_DESTINATION, results, RecoveryRoad::kDeleted) {}
-
-uint64_t CChoiceRecoveryPathDlg::SelectionSectors() const { return SelectedDeletedSectors(); }
-
-CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
-  CPageHost* host = PageHost();
-  return host ? dynamic_cast<CCopyOutProgressPage*>(host->Page(kCopyOutPageSlot)) : nullptr;
-}
-
-void CChoiceRecoveryPathDlg::StartCopyOut() {
-  auto* progress = new CStopRestorFileDlg(this);
-  if (!ShowHeldPage(progress, kCopyOutPageSlot, IDD_DELETED_PROGRESS, this)) return;
-  ShowWindow(SW_HIDE);
-  gRecoverAbort = 0;
-  progress->StartCopyOut(m_destination);
-}
-
 // ---- pages that run their own worker -------------------------------------------------
 
 void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {

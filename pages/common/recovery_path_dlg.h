@@ -74,18 +74,6 @@ class CRecoveryPathPage : public CWizardPage {
   CLabel m_heading, m_labels[9];
 };
 
-// Deleted files and recycle bins (dialog 358): the copy-out is the engine's,
-// with a new CStopRestorFileDlg held in the application object's slot.
-class CChoiceRecoveryPathDlg : public CRecoveryPathPage {
- public:
-  explicit CChoiceRecoveryPathDlg(CRecoveryResults* results);
-  uint64_t SelectionSectors() const override;
-  CCopyOutProgressPage* ProgressPage() const override;
-
- protected:
-  void StartCopyOut() override;
-};
-
 // The destination pages whose progress page is a member and whose copy-out
 // worker they run themselves (unformat, deep scan: each road's own folder
 // holds its page).

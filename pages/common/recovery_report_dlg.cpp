@@ -216,10 +216,3 @@ void CRecoveryReportPage::OnBackButton() {
   if (m_backTo) m_backTo->ShowWindow(SW_SHOW);
   EndReport();
 }
-
-// ---- the deleted-file report ------------------------------------------------------------
-
-CRecoveryInfoDlg::CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage)
-    : CRecoveryReportPage(IDD_DELETED_REPORT, progressPage, facts, destinationPage) {}
-
-void CRecoveryInfoDlg::EndReport() { ShowWindow(SW_HIDE); }

@@ -54,12 +54,3 @@ class CRecoveryReportPage : public CWizardPage {
   CLabel m_labels[12];
   CLabel m_big;
 };
-
-// Deleted files and recycle bins (dialog 169).
-class CRecoveryInfoDlg : public CRecoveryReportPage {
- public:
-  CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage);
-
- protected:
-  void EndReport() override;
-};

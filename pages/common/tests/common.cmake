@@ -3,11 +3,11 @@
 # Xvfb the busy and stop boxes.
 salvora_add_test(results_model
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/results_model_test.cpp ${CMAKE_CURRENT_LIST_DIR}/filter_test.cpp
-  LIBS salvora_pages)
+  LIBS salvora_pages_common)
 
 salvora_add_test(pages_boxes GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/boxes_test.cpp
-  LIBS salvora_pages salvora_resources)
+  LIBS salvora_pages_common salvora_resources)
 
 # The three ends of every road on sources that cannot be scanned: a drive
 # that is not there, an image that opens but gives nothing (as a volume and

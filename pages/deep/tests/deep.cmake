@@ -6,11 +6,11 @@
 # their stop protocol and the preview through pictaran.
 salvora_add_test(deep_pages_logic
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deep_logic_test.cpp
-  LIBS salvora_pages salvora_resources)
+  LIBS salvora_pages_deep salvora_resources)
 
 salvora_add_test(deep_pages_road GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deep_road_test.cpp
-  LIBS salvora_pages salvora_picture_binding salvora_resources
+  LIBS salvora_pages_deep salvora_picture_binding salvora_resources
   MAP "drive Q=deepscan-volume" "dir Q=qroot" "drive K=deepscan-single" "dir K=kroot"
       "drive M=deepscan-nothing" "dir M=mroot" "disk 8=deepscan-disk" "dir W=out")
 
@@ -31,6 +31,6 @@ salvora_add_test(roads_deep GUI TIMEOUT 900
   MAP "drive Q=deepscan-volume" "dir Q=qroot" "dir W=out")
 if(TARGET roads_deep)
   add_dependencies(roads_deep salvora pictaran)
-  target_include_directories(roads_deep PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})
+  target_include_directories(roads_deep PRIVATE ${SALVORA_TOP}/pages/common ${SALVORA_TOP}/pages/deep ${SALVORA_PAGE_TEST_SUPPORT})
   target_compile_options(roads_deep PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()

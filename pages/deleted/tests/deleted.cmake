@@ -18,7 +18,7 @@ salvora_add_test(deleted_pages_road GUI   # from the program's main window
 salvora_add_test(deleted_pages GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/deleted_pages_test.cpp
   ABSENT "drive Q" "drive Y"
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_pages_deleted salvora_resources
   MAP "drive X=fat32-deleted" "drive N=ntfs-deleted" "drive W=ntfs-recycle" "dir R=out"
   TIMEOUT 600)
 
@@ -57,7 +57,7 @@ salvora_add_test(roads_recycle_xp GUI TIMEOUT 900 WINDOWS winxp
 foreach(t program_switches roads_deleted roads_recycle roads_recycle_xp)
   if(TARGET ${t})
     add_dependencies(${t} salvora pictaran)
-    target_include_directories(${t} PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})
+    target_include_directories(${t} PRIVATE ${SALVORA_TOP}/pages/common ${SALVORA_TOP}/pages/deleted ${SALVORA_PAGE_TEST_SUPPORT})
     target_link_libraries(${t} PRIVATE salvora_framework comctl32)
     target_compile_options(${t} PRIVATE ${SALVORA_NARROW_CHARSET})
   endif()

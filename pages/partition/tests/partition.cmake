@@ -5,7 +5,7 @@
 salvora_add_test(partition_page GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/partition_page_test.cpp
           ${SALVORA_TOP}/engine/tests/partition_fixture.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_pages_partition salvora_resources
   ABSENT "disk 0" "disk 2" "disk 4" "disk 6" "disk 7" "disk 8" "disk 9"
   MAP "disk-copy 1=part-classic" "disk-copy 3=part-one-ntfs" "disk-copy 5=part-modern")
 if(TARGET partition_page)

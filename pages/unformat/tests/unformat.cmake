@@ -6,11 +6,11 @@
 # page lists it.
 salvora_add_test(unformat_model
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/unformat_model_test.cpp
-  LIBS salvora_pages)
+  LIBS salvora_pages_unformat)
 
 salvora_add_test(unformat_pages_road GUI TIMEOUT 900
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/unformat_road_test.cpp
-  LIBS salvora_pages salvora_resources
+  LIBS salvora_pages_unformat salvora_resources
   MAP "drive X=fat16-unformat" "dir X=x-root" "drive Y=fat32-unformat" "dir Y=y-root"
       "drive W=ntfs-unformat" "dir W=w-root" "drive V=unformat-garbage" "dir V=v-root"
       "drive U=fat16-unformat-hostile" "dir U=u-root" "drive T=unformat-odd-entries" "dir T=t-root"
@@ -31,6 +31,6 @@ salvora_add_test(roads_unformat GUI TIMEOUT 900
   MAP "drive Y=fat32-unformat" "dir Y=yroot" "drive W=ntfs-unformat" "dir W=wroot" "dir R=out")
 if(TARGET roads_unformat)
   add_dependencies(roads_unformat salvora pictaran)
-  target_include_directories(roads_unformat PRIVATE ${SALVORA_PAGE_DIRS} ${SALVORA_PAGE_TEST_SUPPORT})
+  target_include_directories(roads_unformat PRIVATE ${SALVORA_TOP}/pages/common ${SALVORA_TOP}/pages/unformat ${SALVORA_PAGE_TEST_SUPPORT})
   target_compile_options(roads_unformat PRIVATE ${SALVORA_NARROW_CHARSET})
 endif()

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "deepscan/found_files.h"
 #include "messages.h"
 #include "records/records.h"
 #include "recovery_path_dlg.h"
@@ -11,7 +10,6 @@
 #include "resource.h"
 #include "page_host.h"
 #include "state.h"
-#include "unformat/unformat_copy.h"
 
 namespace {
 
@@ -192,77 +190,6 @@ void CCopyOutProgressPage::OnDestroy() {
   CWizardPage::OnDestroy();
 }
 
-// ---- deleted files and recycle bins ---------------------------------------------------
-
-namespace {
-
-UINT DeletedCopyOutWorker(LPVOID request) { return static_cast<UINT>(RecoverDeletedFilesThreadProc(request)); }
-
-}  // namespace
-
-BEGIN_MESSAGE_MAP(CStopRestorFileDlg, CCopyOutProgressPage)
-  ON_MESSAGE(WM_DELSCAN_PROGRESS, &CStopRestorFileDlg::OnFileMessage)
-  ON_MESSAGE(WM_RECOVER_DONE, &CStopRestorFileDlg::OnRecoverDone)
-END_MESSAGE_MAP()
-
-CStopRestorFileDlg::CStopRestorFileDlg(CChoiceRecoveryPathDlg* owner)
-    : CCopyOutProgressPage(IDD_DELETED_PROGRESS, owner) {
-  m_totalSectors = SelectedDeletedSectors();
-  gFileCounter = static_cast<uint32_t>(DeletedFileCount());
-  m_counterAtStart = gFileCounter.load();
-}
-
-CStopRestorFileDlg::~CStopRestorFileDlg() {
-  if (m_worker) {
-    gRecoverAbort = 1;
-    m_worker->Join();
-  }
-}
-
-bool CStopRestorFileDlg::StartCopyOut(const char* destination) {
-  if (!m_hWnd || m_worker) return false;
-  m_request.window = m_hWnd;
-  std::memset(m_request.destination, 0, sizeof m_request.destination);
-  std::strncpy(m_request.destination, destination, sizeof m_request.destination - 1);
-  gRecoverAbort = 0;
-  m_worker = AfxBeginThread(m_workerProc ? m_workerProc : DeletedCopyOutWorker, &m_request);
-  return m_worker != nullptr;
-}
-
-LRESULT CStopRestorFileDlg::OnRecoverDone(WPARAM, LPARAM) {
-  // Sent by the worker as its last act: finished once it has returned.
-  if (!m_leaving) PostMessage(WM_COPYOUT_FINISHED);
-  return 0;
-}
-
-void CStopRestorFileDlg::RaiseStopFlag() { gRecoverAbort = 1; }
-
-void CStopRestorFileDlg::JoinWorker() {
-  if (m_worker) m_worker->Join();
-}
-
-uint32_t CStopRestorFileDlg::CountRecovered() const {
-  // Copies the engine made, less those that did not come out whole: the
-  // failed ones and the ones known damaged are counted apart.
-  const uint32_t copies = gFileCounter.load() - m_counterAtStart;
-  const uint32_t notWhole = gRecoverFailedFiles.load() + gRecoverDamagedFiles.load();
-  return copies > notWhole ? copies - notWhole : 0;
-}
-
-uint32_t CStopRestorFileDlg::CountDamaged() const { return gRecoverDamagedFiles.load(); }
-uint32_t CStopRestorFileDlg::CountFailed() const { return gRecoverFailedFiles.load(); }
-
-void CStopRestorFileDlg::Finish(bool report) {
-  if (!report) {
-    if (m_owner) m_owner->ShowWindow(SW_SHOW);
-    DestroyWindow();
-    return;
-  }
-  auto* page = new CRecoveryInfoDlg(this, Facts(), m_owner);
-  if (!ShowHeldPage(page, kReportPageSlot, IDD_DELETED_REPORT, this)) return;
-  ShowWindow(SW_HIDE);
-}
-
 // ---- member pages of the unformat and deep-scan destination pages ------------------------
 
 bool CMemberProgressPage::WorkerDone() const {
@@ -278,95 +205,4 @@ uint32_t CMemberProgressPage::WholeFiles(uint32_t failed) const {
   uint32_t whole = 0;
   if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
   return m_fileCount > failed ? m_fileCount - failed : 0;
-}
-
-// ---- unformat ---------------------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CMemberProgressPage)
-  ON_MESSAGE(WM_RECOVER_FILE, &CUfatRecvringDlg::OnFileMessage)
-  ON_WM_SHOWWINDOW()
-END_MESSAGE_MAP()
-
-CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
-
-BOOL CUfatRecvringDlg::OnInitDialog() {
-  m_fileCount = 0;
-  m_totalSectors = m_owner ? m_owner->SelectionSectors() : 0;
-  return CCopyOutProgressPage::OnInitDialog();
-}
-
-void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
-  CCopyOutProgressPage::OnShowWindow(show, status);
-  // Counted afresh for every run.
-  if (show && m_owner && !m_ended) m_totalSectors = m_owner->SelectionSectors();
-}
-
-void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
-
-void CUfatRecvringDlg::CountFile(uint32_t filesSoFar) {
-  CCopyOutProgressPage::CountFile(filesSoFar);
-  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
-}
-
-uint32_t CUfatRecvringDlg::CountRecovered() const {
-  return WholeFiles(gRecoverFailedFiles.load() + gRecoverDamagedFiles.load());
-}
-uint32_t CUfatRecvringDlg::CountDamaged() const { return gRecoverDamagedFiles.load(); }
-uint32_t CUfatRecvringDlg::CountFailed() const { return gRecoverFailedFiles.load(); }
-
-void CUfatRecvringDlg::Finish(bool report) {
-  ShowWindow(SW_HIDE);
-  if (!report) {
-    DestroyWindow();
-    if (m_owner) m_owner->ShowWindow(SW_SHOW);
-    return;
-  }
-  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CUnftReportDlg dlg(m_owner, Facts(), back);
-  dlg.DoModal();
-}
-
-// ---- deep scan ----------------------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CMemberProgressPage)
-  ON_MESSAGE(WM_RECOVER_FILE, &CPtRecoveringDlg::OnFileMessage)
-END_MESSAGE_MAP()
-
-CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_DEEP_PROGRESS, owner) {}
-
-BOOL CPtRecoveringDlg::OnInitDialog() {
-  m_fileCount = 0;
-  m_totalSectors = m_owner ? m_owner->SelectionSectors() : gRawSelectedSectors;
-  return CCopyOutProgressPage::OnInitDialog();
-}
-
-void CPtRecoveringDlg::RaiseStopFlag() { gScanAbort = 1; }
-
-CString CPtRecoveringDlg::SourceText(const char* first) const {
-  CString format, text;
-  format.LoadString(IDS_DEEP_SOURCE_TEXT);
-  text.Format(format.GetString(), first);
-  return text;
-}
-
-void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
-  CCopyOutProgressPage::CountFile(filesSoFar);
-  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
-}
-
-uint32_t CPtRecoveringDlg::CountRecovered() const {
-  return WholeFiles(gRawRecoverFailedFiles.load() + gRawRecoverDamagedFiles.load());
-}
-uint32_t CPtRecoveringDlg::CountDamaged() const { return gRawRecoverDamagedFiles.load(); }
-uint32_t CPtRecoveringDlg::CountFailed() const { return gRawRecoverFailedFiles.load(); }
-
-void CPtRecoveringDlg::Finish(bool report) {
-  ShowWindow(SW_HIDE);
-  if (!report) {
-    if (m_owner) m_owner->ShowWindow(SW_SHOW);
-    return;
-  }
-  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CRAWRecoveryINFO dlg(m_owner, Facts(), back);
-  dlg.DoModal();
 }

@@ -15,12 +15,10 @@
 
 #include "bars.h"
 #include "busy_boxes.h"
-#include "deleted/recover.h"
 #include "recovery_road.h"
 #include "wizard_page.h"
 
 class CRecoveryPathPage;
-class CChoiceRecoveryPathDlg;
 
 class CCopyOutProgressPage : public CWizardPage {
  public:
@@ -115,40 +113,6 @@ class CCopyOutProgressPage : public CWizardPage {
   CLabel m_heading, m_fileLabel, m_destLabel, m_fileText, m_destText, m_percent;
 };
 
-// Deleted files and recycle bins (dialog 168): a new page per recovery, held
-// in the application object's copy-out slot; it runs the engine's copy-out.
-class CStopRestorFileDlg : public CCopyOutProgressPage {
- public:
-  explicit CStopRestorFileDlg(CChoiceRecoveryPathDlg* owner);
-  ~CStopRestorFileDlg() override;
-
-  // Starts the copy-out of the ticked records into destination.
-  bool StartCopyOut(const char* destination);
-  bool WorkerRunning() const { return m_worker && m_worker->IsRunning(); }
-  // The worker procedure (tests hold the real one behind a gate).
-  void SetWorkerProc(AFX_THREADPROC proc) { m_workerProc = proc; }
-  const RecoverRequest& Request() const { return m_request; }
-
- protected:
-  LRESULT OnRecoverDone(WPARAM, LPARAM);
-  DECLARE_MESSAGE_MAP()
-
-  void RaiseStopFlag() override;
-  bool WorkerDone() const override { return !m_worker || !m_worker->IsRunning(); }
-  void JoinWorker() override;
-  UINT CloseQuestionDefault() const override { return MB_DEFBUTTON1; }
-  CString SourceText(const char* first) const override { return CString(first); }
-  uint32_t CountRecovered() const override;
-  uint32_t CountDamaged() const override;
-  uint32_t CountFailed() const override;
-  void Finish(bool report) override;
-
-  RecoverRequest m_request = {};
-  AFX_THREADPROC m_workerProc = nullptr;
-  std::unique_ptr<CWinThread> m_worker;
-  uint32_t m_counterAtStart = 0;
-};
-
 // A progress page that is a member of its destination page, which runs the
 // road's worker (a CWorkerRecoveryPathPage).
 class CMemberProgressPage : public CCopyOutProgressPage {
@@ -161,42 +125,4 @@ class CMemberProgressPage : public CCopyOutProgressPage {
   // Files copied whole: as the worker told its page, else the files
   // announced less those that failed.
   uint32_t WholeFiles(uint32_t failed) const;
-};
-
-// Unformat (dialog 360): a member of its destination page.
-class CUfatRecvringDlg : public CMemberProgressPage {
- public:
-  explicit CUfatRecvringDlg(CRecoveryPathPage* owner);
-
- protected:
-  BOOL OnInitDialog() override;
-  void OnShowWindow(BOOL show, UINT status);
-  DECLARE_MESSAGE_MAP()
-
-  void RaiseStopFlag() override;
-  void CountFile(uint32_t filesSoFar) override;
-  uint32_t CountRecovered() const override;
-  uint32_t CountDamaged() const override;
-  uint32_t CountFailed() const override;
-  void Finish(bool report) override;
-};
-
-// Deep scan (dialog 359): a member of its destination page; its stop flag is
-// gScanAbort, and its worker waits while the stop question is open.
-class CPtRecoveringDlg : public CMemberProgressPage {
- public:
-  explicit CPtRecoveringDlg(CRecoveryPathPage* owner);
-
- protected:
-  BOOL OnInitDialog() override;
-  DECLARE_MESSAGE_MAP()
-
-  void RaiseStopFlag() override;
-  void CountFile(uint32_t filesSoFar) override;
-  uint32_t CountRecovered() const override;
-  uint32_t CountDamaged() const override;
-  uint32_t CountFailed() const override;
-  void Finish(bool report) override;
-  // A carved file has no path on the disk: it is named as the result list names it.
-  CString SourceText(const char* first) const override;
 };

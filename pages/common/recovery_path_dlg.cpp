@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "copyout_progress_dlg.h"
-#include "deepscan/found_files.h"
 #include "messages.h"
 #include "page_state.h"
 #include "records/records.h"
@@ -14,10 +13,6 @@
 #include "resource.h"
 #include "page_host.h"
 #include "state.h"
-#include "unformat/unformat_copy.h"
-#include "unformat_results.h"
-
-uint64_t gRawSelectedSectors = 0;
 
 namespace {
 
@@ -192,26 +187,6 @@ void CRecoveryPathPage::LeaveBack() {
 void CRecoveryPathPage::OnBackButton() { LeaveBack(); }
 void CRecoveryPathPage::OnClose() { LeaveBack(); }
 
-// ---- deleted files and recycle bins --------------------------------------------------
-
-CChoiceRecoveryPathDlg::CChoiceRecoveryPathDlg(CRecoveryResults* results)
-    : CRecoveryPathPage(IDD_DELETED_DESTINATION, results, RecoveryRoad::kDeleted) {}
-
-uint64_t CChoiceRecoveryPathDlg::SelectionSectors() const { return SelectedDeletedSectors(); }
-
-CCopyOutProgressPage* CChoiceRecoveryPathDlg::ProgressPage() const {
-  CPageHost* host = PageHost();
-  return host ? dynamic_cast<CCopyOutProgressPage*>(host->Page(kCopyOutPageSlot)) : nullptr;
-}
-
-void CChoiceRecoveryPathDlg::StartCopyOut() {
-  auto* progress = new CStopRestorFileDlg(this);
-  if (!ShowHeldPage(progress, kCopyOutPageSlot, IDD_DELETED_PROGRESS, this)) return;
-  ShowWindow(SW_HIDE);
-  gRecoverAbort = 0;
-  progress->StartCopyOut(m_destination);
-}
-
 // ---- pages that run their own worker -------------------------------------------------
 
 void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {
@@ -242,69 +217,4 @@ void CWorkerRecoveryPathPage::StopWorker(std::atomic<uint32_t>& stopFlag) {
   stopFlag = 1;
   m_worker->Join();
   m_worker.reset();
-}
-
-// ---- unformat -------------------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgUf, CWorkerRecoveryPathPage)
-  ON_MESSAGE(WM_RECOVERY_FINISHED, &CChoiceRecoveryPathDlgUf::OnRecoveryFinished)
-  ON_WM_DESTROY()
-END_MESSAGE_MAP()
-
-CChoiceRecoveryPathDlgUf::CChoiceRecoveryPathDlgUf(CRecoveryResults* results, AFX_THREADPROC worker)
-    : CWorkerRecoveryPathPage(IDD_UNFORMAT_DESTINATION, results, RecoveryRoad::kUnformat, worker),
-      m_progress(std::make_unique<CUfatRecvringDlg>(this)) {}
-
-CChoiceRecoveryPathDlgUf::~CChoiceRecoveryPathDlgUf() { StopWorker(gRecoverAbort); }
-
-uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnformatSectors(); }
-
-CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
-
-void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
-}
-
-void CChoiceRecoveryPathDlgUf::OnDestroy() {
-  StopWorker(gRecoverAbort);
-  gUnformatProgressWindow = nullptr;
-  CRecoveryPathPage::OnDestroy();
-}
-
-// ---- deep scan --------------------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CChoiceRecoveryPathDlgARW, CWorkerRecoveryPathPage)
-  ON_MESSAGE(WM_RAWRECOVER_DONE, &CChoiceRecoveryPathDlgARW::OnRawRecoverDone)
-  ON_WM_DESTROY()
-END_MESSAGE_MAP()
-
-CChoiceRecoveryPathDlgARW::CChoiceRecoveryPathDlgARW(CRecoveryResults* results, AFX_THREADPROC worker)
-    : CWorkerRecoveryPathPage(IDD_DEEP_DESTINATION, results, RecoveryRoad::kDeep, worker),
-      m_progress(std::make_unique<CPtRecoveringDlg>(this)) {}
-
-CChoiceRecoveryPathDlgARW::~CChoiceRecoveryPathDlgARW() { StopWorker(gScanAbort); }
-
-uint64_t CChoiceRecoveryPathDlgARW::SelectionSectors() const {
-  return m_results ? m_results->ChosenSectors() : gRawSelectedSectors;
-}
-
-CCopyOutProgressPage* CChoiceRecoveryPathDlgARW::ProgressPage() const { return m_progress.get(); }
-
-void CChoiceRecoveryPathDlgARW::StartCopyOut() {
-  if (WorkerRunning()) return;
-  // The raw copy-out stops on gScanAbort: cleared here, before its thread
-  // exists, so that a stop pressed as soon as the progress page shows counts.
-  gScanAbort = 0;
-  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
-}
-
-void CChoiceRecoveryPathDlgARW::LeaveBack() {
-  if (m_results && m_results->ResultPage()) m_results->ResultPage()->ShowWindow(SW_SHOW);
-  ShowWindow(SW_HIDE);
-}
-
-void CChoiceRecoveryPathDlgARW::OnDestroy() {
-  StopWorker(gScanAbort);
-  gRawProgressWindow = nullptr;
-  CRecoveryPathPage::OnDestroy();
 }

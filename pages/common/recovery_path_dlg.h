@@ -15,8 +15,6 @@
 
 class CCopyOutProgressPage;
 class CStopRestorFileDlg;
-class CUfatRecvringDlg;
-class CPtRecoveringDlg;
 
 class CRecoveryPathPage : public CWizardPage {
  public:
@@ -76,20 +74,9 @@ class CRecoveryPathPage : public CWizardPage {
   CLabel m_heading, m_labels[9];
 };
 
-// Deleted files and recycle bins (dialog 358): the copy-out is the engine's,
-// with a new CStopRestorFileDlg held in the application object's slot.
-class CChoiceRecoveryPathDlg : public CRecoveryPathPage {
- public:
-  explicit CChoiceRecoveryPathDlg(CRecoveryResults* results);
-  uint64_t SelectionSectors() const override;
-  CCopyOutProgressPage* ProgressPage() const override;
-
- protected:
-  void StartCopyOut() override;
-};
-
 // The destination pages whose progress page is a member and whose copy-out
-// worker they run themselves (unformat, deep scan).
+// worker they run themselves (unformat, deep scan: each road's own folder
+// holds its page).
 class CWorkerRecoveryPathPage : public CRecoveryPathPage {
  public:
   // worker: the road's copy-out, started with this page as its argument.
@@ -116,41 +103,4 @@ class CWorkerRecoveryPathPage : public CRecoveryPathPage {
 
   std::unique_ptr<CWinThread> m_worker;
   AFX_THREADPROC m_copyOutWorker;
-};
-
-// Unformat (dialog 362): its progress page is a member; the worker is the
-// road's (unformat_destination.h) and ends with WM_RECOVERY_FINISHED.
-class CChoiceRecoveryPathDlgUf : public CWorkerRecoveryPathPage {
- public:
-  CChoiceRecoveryPathDlgUf(CRecoveryResults* results, AFX_THREADPROC worker);
-  ~CChoiceRecoveryPathDlgUf() override;
-  uint64_t SelectionSectors() const override;
-  CCopyOutProgressPage* ProgressPage() const override;
-
- protected:
-  void StartCopyOut() override;
-  LRESULT OnRecoveryFinished(WPARAM, LPARAM) { return ForwardWorkerEnd(); }
-  void OnDestroy();
-  DECLARE_MESSAGE_MAP()
-
-  std::unique_ptr<CUfatRecvringDlg> m_progress;
-};
-
-// Deep scan (dialog 364): a member of its result page (Back hides it); the
-// worker is the road's (raw_recovery.h) and ends with WM_RAWRECOVER_DONE.
-class CChoiceRecoveryPathDlgARW : public CWorkerRecoveryPathPage {
- public:
-  CChoiceRecoveryPathDlgARW(CRecoveryResults* results, AFX_THREADPROC worker);
-  ~CChoiceRecoveryPathDlgARW() override;
-  uint64_t SelectionSectors() const override;
-  CCopyOutProgressPage* ProgressPage() const override;
-
- protected:
-  void StartCopyOut() override;
-  void LeaveBack() override;
-  LRESULT OnRawRecoverDone(WPARAM, LPARAM) { return ForwardWorkerEnd(); }
-  void OnDestroy();
-  DECLARE_MESSAGE_MAP()
-
-  std::unique_ptr<CPtRecoveringDlg> m_progress;
 };

@@ -216,16 +216,3 @@ void CRecoveryReportPage::OnBackButton() {
   if (m_backTo) m_backTo->ShowWindow(SW_SHOW);
   EndReport();
 }
-
-// ---- the three reports ------------------------------------------------------------------
-
-CRecoveryInfoDlg::CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage)
-    : CRecoveryReportPage(IDD_DELETED_REPORT, progressPage, facts, destinationPage) {}
-
-void CRecoveryInfoDlg::EndReport() { ShowWindow(SW_HIDE); }
-
-CUnftReportDlg::CUnftReportDlg(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo)
-    : CRecoveryReportPage(IDD_UNFORMAT_REPORT, parent, facts, backTo) {}
-
-CRAWRecoveryINFO::CRAWRecoveryINFO(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo)
-    : CRecoveryReportPage(IDD_DEEP_REPORT, parent, facts, backTo) {}

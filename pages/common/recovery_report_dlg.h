@@ -54,30 +54,3 @@ class CRecoveryReportPage : public CWizardPage {
   CLabel m_labels[12];
   CLabel m_big;
 };
-
-// Deleted files and recycle bins (dialog 169).
-class CRecoveryInfoDlg : public CRecoveryReportPage {
- public:
-  CRecoveryInfoDlg(CWnd* progressPage, const RecoveryReportFacts& facts, CWnd* destinationPage);
-
- protected:
-  void EndReport() override;
-};
-
-// Unformat (dialog 363), run modally.
-class CUnftReportDlg : public CRecoveryReportPage {
- public:
-  CUnftReportDlg(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
-
- protected:
-  void EndReport() override { EndDialog(IDOK); }
-};
-
-// Deep scan (dialog 365), run modally.
-class CRAWRecoveryINFO : public CRecoveryReportPage {
- public:
-  CRAWRecoveryINFO(CWnd* parent, const RecoveryReportFacts& facts, CWnd* backTo);
-
- protected:
-  void EndReport() override { EndDialog(IDOK); }
-};

@@ -39,9 +39,6 @@ class CRecoveryResults {
   virtual uint64_t ChosenSectors() const = 0;
 };
 
-// The deep road's total of ticked sectors, written by its result page on Next.
-extern uint64_t gRawSelectedSectors;
-
 // Counts that a report page shows. Every ticked file is one of: copied
 // whole, written but known damaged, failed, or not started because the
 // copy-out was stopped first: chosen = recovered + damaged + failed +

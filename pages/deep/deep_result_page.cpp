@@ -7,10 +7,10 @@
 #include <initializer_list>
 #include <utility>
 
+#include "deep_copyout_pages.h"
 #include "deepscan/found_files.h"
 #include "messages.h"
 #include "raw_recovery.h"
-#include "recovery_path_dlg.h"
 #include "records/records.h"
 #include "resource.h"
 #include "page_host.h"

@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
+#include "deleted_copyout_pages.h"
 #include "messages.h"
-#include "recovery_path_dlg.h"
 #include "recovery_totals.h"
 #include "resource.h"
 #include "page_host.h"

@@ -1,6 +1,7 @@
 // Where the unformat road goes after its result page: the unformat
-// destination page of the shared family (recovery_path_dlg.h), which starts
-// this road's copy-out worker with its progress page and opens the report.
+// destination page of the shared family (unformat_copyout_pages.h), which
+// starts this road's copy-out worker with its progress page and opens the
+// report.
 #pragma once
 #include <windows.h>
 

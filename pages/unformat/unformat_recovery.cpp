@@ -1,11 +1,11 @@
 #include <cstring>
 
 #include "messages.h"
-#include "recovery_path_dlg.h"
 #include "resource.h"
 #include "page_host.h"
 #include "state.h"
 #include "unformat/unformat_copy.h"
+#include "unformat_copyout_pages.h"
 #include "unformat_destination.h"
 #include "unformat_result_page.h"
 

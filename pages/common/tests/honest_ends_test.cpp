@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "deep_scan_page.h"
+#include "deleted_copyout_pages.h"
 #include "deepscan/deepscan.h"
 #include "messages.h"
 #include "nothing_found_page.h"

@@ -3,7 +3,8 @@
 // Python's zipfile and written at known sectors (tests/fixtures/recipes/
 // deepscan.py): the location page in its three modes, the real scan to its
 // end, the result page grouped by type with its preview through pictaran,
-// and the stop protocol's edge cases, with the scan held at a chosen block by
+// the destination and copy-out pages with the road's worker plugged in, and
+// the stop protocol's edge cases, with the scan held at a chosen block by
 // a relay between the engine and the page. Screenshots are saved as artifacts.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -19,7 +22,7 @@
 #include <vector>
 
 #include "busy_boxes.h"
-#include "copyout_progress_dlg.h"
+#include "deep_copyout_pages.h"
 #include "deep_location_page.h"
 #include "deep_result_page.h"
 #include "deep_results.h"
@@ -32,7 +35,6 @@
 #include "page_test_support.h"
 #include "picture.h"
 #include "records/records.h"
-#include "recovery_path_dlg.h"
 #include "resource.h"
 #include "test_page_host.h"
 #include "state.h"
@@ -831,6 +833,84 @@ TEST_F(DeepRoad, TheNothingFoundPagesRequestScansItsDriveAtOnce) {
   const std::vector<Expected> truth = ReadHits("deepscan-single");
   ASSERT_EQ(truth.size(), 1u);
   EXPECT_EQ(gFoundFiles[0].firstSector, truth[0].first);
+}
+
+// ---- the road's worker plugged into the shared pages ---------------------------------------
+
+// What the pages after a result page ask of it, without a result page.
+struct StandInResults : CRecoveryResults {
+  uint32_t found = 0, chosen = 0;
+  uint64_t sectors = 0;
+  CDialog* ResultPage() override { return nullptr; }
+  uint32_t FoundFileCount() const override { return found; }
+  uint32_t ChosenFileCount() const override { return chosen; }
+  uint64_t ChosenSectors() const override { return sectors; }
+};
+
+// A click handled before it returns (a message box it opens runs inside it).
+void ClickNow(CWnd* page, int id) {
+  ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
+}
+
+// The road's worker as the raw writer behaves: the first file is reported to
+// the progress window, then it waits for the test, and while the page asks
+// whether to stop; the end is sent to the destination page.
+HANDLE gRawGate = nullptr;
+// Opens the gate when it goes, before the page that waits for the worker.
+struct RawGate {
+  RawGate() { gRawGate = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~RawGate() {
+    SetEvent(gRawGate);
+    CloseHandle(gRawGate);
+    gRawGate = nullptr;
+  }
+};
+UINT GatedRawWorker(LPVOID param) {
+  auto* page = static_cast<CRecoveryPathPage*>(param);
+  RecoverProgressBlock b = {};
+  std::snprintf(b.source, sizeof b.source, "\\%s", "jpg\\00000001.jpg");
+  std::snprintf(b.destination, sizeof b.destination, "%s%s", page->DestinationFolder(), "jpg\\00000001.jpg");
+  SendMessageA(gRawProgressWindow, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(&b));
+  gRecoveredSectors += 4;
+  WaitForSingleObject(gRawGate, 60000);
+  // The deep worker waits while its page asks whether to stop.
+  while (page->ProgressPage() && page->ProgressPage()->AskingToStop()) Sleep(50);
+  page->SetRecoveredWhole(gScanAbort.load() ? 1 : 2);
+  SendMessageA(page->m_hWnd, WM_RAWRECOVER_DONE, 0, 0);
+  return 1;
+}
+
+TEST_F(DeepRoad, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage) {
+  std::strcpy(gScanTarget, "X:\\");
+  StandInResults results;
+  results.found = 10;
+  results.chosen = 2;
+  results.sectors = 100;
+  CChoiceRecoveryPathDlgARW dest(&results, GatedRawWorker);
+  RawGate gate;
+  ASSERT_TRUE(dest.Create(IDD_DEEP_DESTINATION, nullptr));
+  dest.ShowWindow(SW_SHOW);
+  ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "W:\\back");
+  ClickNow(&dest, IDC_DEST_NEXT);
+  CCopyOutProgressPage* progress = dest.ProgressPage();
+  ASSERT_TRUE(progress->m_hWnd) << "the checks refused the destination";
+  EXPECT_TRUE(Shown(progress));
+  EXPECT_EQ(progress->TotalSectors(), 100u);
+  ASSERT_TRUE(PumpUntil([&] { return progress->FileCount() == 1; }));
+  {
+    AnswerWhenShown yes(IDYES, [](HWND box) { PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0); }, 100);
+    ClickNow(progress, IDC_PROG_BACK);
+  }
+  EXPECT_EQ(gScanAbort.load(), 1u);
+  EXPECT_TRUE(progress->Stopping());
+  SetEvent(gRawGate);
+  ASSERT_TRUE(PumpUntil([&] { return Shown(&dest); }, 30000));
+  EXPECT_FALSE(Shown(progress));
+  EXPECT_FALSE(dest.WorkerRunning());
+  EXPECT_EQ(progress->RecoveredCount(), 1u);
+  gScanAbort = 0;
+  dest.DestroyWindow();
 }
 
 }  // namespace

@@ -25,14 +25,11 @@
 #include "dibinfo.h"
 #include "busy_boxes.h"
 #include "choice_files_dlg.h"
-#include "copyout_progress_dlg.h"
-#include "deepscan/found_files.h"
+#include "deleted_copyout_pages.h"
 #include "messages.h"
 #include "page_state.h"
 #include "page_test_support.h"
-#include "recovery_path_dlg.h"
 #include "records/records.h"
-#include "recovery_report_dlg.h"
 #include "resource.h"
 #include "test_page_host.h"
 #include "scan_page.h"
@@ -40,7 +37,6 @@
 #include "testsupport.h"
 #include "treelist.h"
 #include "treeviewchecks.h"
-#include "unformat/unformat_copy.h"
 #include "deleted/delscan.h"
 
 using namespace pagetest;
@@ -1120,129 +1116,3 @@ TEST_F(RecoveryPages, TheRecycleBinRoadListsFormerNamesAndRestoresThemAwayFromTh
   }
   EXPECT_TRUE(evilInside);
 }
-
-// ---- the unformat and deep roads plug in their workers -------------------------------------
-
-namespace {
-
-struct StandInResults : CRecoveryResults {
-  uint32_t found = 0, chosen = 0;
-  uint64_t sectors = 0;
-  CDialog* ResultPage() override { return nullptr; }
-  uint32_t FoundFileCount() const override { return found; }
-  uint32_t ChosenFileCount() const override { return chosen; }
-  uint64_t ChosenSectors() const override { return sectors; }
-};
-
-// A road's worker as the unformat and deep writers behave: each file is
-// reported to the progress window, sectors are counted, the end is sent to
-// the destination page.
-void ReportFile(HWND progress, CRecoveryPathPage* page, const char* name) {
-  RecoverProgressBlock b = {};
-  std::snprintf(b.source, sizeof b.source, "\\%s", name);
-  std::snprintf(b.destination, sizeof b.destination, "%s%s", page->DestinationFolder(), name);
-  SendMessageA(progress, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(&b));
-  gRecoveredSectors += 4;
-}
-
-UINT FakeUnformatWorker(LPVOID param) {
-  auto* page = static_cast<CRecoveryPathPage*>(param);
-  ReportFile(gUnformatProgressWindow, page, "a.txt");
-  ReportFile(gUnformatProgressWindow, page, "b.txt");
-  gRecoverFailedFiles = 0;
-  SendMessageA(page->m_hWnd, WM_RECOVERY_FINISHED, 0, 0);
-  return 1;
-}
-
-UINT GatedRawWorker(LPVOID param) {
-  auto* page = static_cast<CRecoveryPathPage*>(param);
-  ReportFile(gRawProgressWindow, page, "jpg\\00000001.jpg");
-  WaitForSingleObject(gGate, 60000);
-  // The deep worker waits while its page asks whether to stop.
-  while (page->ProgressPage() && page->ProgressPage()->AskingToStop()) Sleep(50);
-  page->SetRecoveredWhole(gScanAbort.load() ? 1 : 2);
-  SendMessageA(page->m_hWnd, WM_RAWRECOVER_DONE, 0, 0);
-  return 1;
-}
-
-}  // namespace
-
-TEST_F(RecoveryPages, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsModally) {
-  gUnformatNtfsFiles.clear();
-  UnformatNtfsRecord r = {};
-  r.selected = 1;
-  SetUnformatNtfsSize(&r, (5ull << 30) + 1);   // over 4 GiB: counted whole
-  gUnformatNtfsFiles.push_back(r);
-  r.selected = 0;
-  gUnformatNtfsFiles.push_back(r);
-  std::strcpy(gScanTarget, "X:\\");
-  StandInResults results;
-  results.found = 2;
-  results.chosen = 2;
-  CChoiceRecoveryPathDlgUf dest(&results, FakeUnformatWorker);
-  ASSERT_TRUE(dest.Create(IDD_UNFORMAT_DESTINATION, nullptr));
-  dest.ShowWindow(SW_SHOW);
-  EXPECT_EQ(dest.SelectionSectors(), (5ull << 30) / 512 + 1);
-  char unit[16] = "";
-  GetDlgItemTextA(dest.m_hWnd, IDC_DEST_SIZE_UNIT, unit, sizeof unit);
-  EXPECT_STREQ(unit, "GB");
-
-  std::string recovered, folder;
-  std::atomic<bool> finished{false};
-  {
-    AnswerWhenShown finish(IDC_REP_FINISH, [&](HWND report) {
-      char text[MAX_PATH] = "";
-      GetDlgItemTextA(report, IDC_REP_RECOVERED, text, sizeof text);
-      recovered = text;
-      GetDlgItemTextA(report, IDC_REP_FOLDER, text, sizeof text);
-      folder = text;
-      ClickButton(report, IDC_REP_FINISH);
-      finished = true;
-    });
-    ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "R:\\uf");
-    Click(&dest, IDC_DEST_NEXT);
-    EXPECT_STREQ(dest.DestinationFolder(), "R:\\uf\\");
-    ASSERT_TRUE(PumpUntil([&] { return finished.load(); }, 30000));
-    Pump(200);
-  }
-  EXPECT_EQ(recovered, "2");
-  EXPECT_EQ(folder, "R:\\uf");
-  EXPECT_EQ(dest.m_recoveredCount, 2u);
-  EXPECT_EQ(dest.ProgressPage()->FileCount(), 2u);
-  EXPECT_TRUE(Shown(&main_));
-  EXPECT_FALSE(dest.WorkerRunning());
-  gUnformatNtfsFiles.clear();
-  dest.DestroyWindow();
-}
-
-TEST_F(RecoveryPages, StoppingTheDeepCopyOutWithBackReturnsToItsDestinationPage) {
-  std::strcpy(gScanTarget, "X:\\");
-  StandInResults results;
-  results.found = 10;
-  results.chosen = 2;
-  results.sectors = 100;
-  CChoiceRecoveryPathDlgARW dest(&results, GatedRawWorker);
-  ASSERT_TRUE(dest.Create(IDD_DEEP_DESTINATION, nullptr));
-  dest.ShowWindow(SW_SHOW);
-  ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "R:\\deep");
-  Click(&dest, IDC_DEST_NEXT);
-  CCopyOutProgressPage* progress = dest.ProgressPage();
-  ASSERT_TRUE(progress->m_hWnd) << "the checks refused the destination";
-  EXPECT_TRUE(Shown(progress));
-  EXPECT_EQ(progress->TotalSectors(), 100u);
-  ASSERT_TRUE(PumpUntil([&] { return progress->FileCount() == 1; }));
-  {
-    Answer yes(IDYES);
-    Click(progress, IDC_PROG_BACK);
-  }
-  EXPECT_EQ(gScanAbort.load(), 1u);
-  EXPECT_TRUE(progress->Stopping());
-  SetEvent(gGate);
-  ASSERT_TRUE(PumpUntil([&] { return Shown(&dest); }, 30000));
-  EXPECT_FALSE(Shown(progress));
-  EXPECT_FALSE(dest.WorkerRunning());
-  EXPECT_EQ(progress->RecoveredCount(), 1u);
-  gScanAbort = 0;
-  dest.DestroyWindow();
-}
-

@@ -9,6 +9,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +19,6 @@
 #include "messages.h"
 #include "nothing_found_page.h"
 #include "page_test_support.h"
-#include "copyout_progress_dlg.h"
-#include "recovery_path_dlg.h"
 #include "resource.h"
 #include "test_page_host.h"
 #include "state.h"
@@ -27,6 +27,7 @@
 #include "treeviewchecks.h"
 #include "unformat/unformat.h"
 #include "unformat/unformat_copy.h"
+#include "unformat_copyout_pages.h"
 #include "unformat_destination.h"
 #include "unformat_location_page.h"
 #include "unformat_result_page.h"
@@ -681,6 +682,93 @@ TEST_F(UnformatRoad, APageThatGoesWhileItsScanRunsWaitsForItAndOpensNothing) {
   EXPECT_FALSE(::IsWindow(firstScan));
   EXPECT_FALSE(::IsWindow(firstResult));
   ASSERT_NE(FilledResultPage(), nullptr);
+}
+
+
+// ---- the road's worker plugged into the shared pages ---------------------------------------
+
+// What the pages after a result page ask of it, without a result page.
+struct StandInResults : CRecoveryResults {
+  uint32_t found = 0, chosen = 0;
+  uint64_t sectors = 0;
+  CDialog* ResultPage() override { return nullptr; }
+  uint32_t FoundFileCount() const override { return found; }
+  uint32_t ChosenFileCount() const override { return chosen; }
+  uint64_t ChosenSectors() const override { return sectors; }
+};
+
+// A click handled before it returns (a message box it opens runs inside it).
+void ClickNow(CWnd* page, int id) {
+  ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
+}
+
+// The road's worker as the unformat writers behave: each file is reported to
+// the progress window, sectors are counted, the end is sent to the
+// destination page.
+void ReportFile(HWND progress, CRecoveryPathPage* page, const char* name) {
+  RecoverProgressBlock b = {};
+  std::snprintf(b.source, sizeof b.source, "\\%s", name);
+  std::snprintf(b.destination, sizeof b.destination, "%s%s", page->DestinationFolder(), name);
+  SendMessageA(progress, WM_RECOVER_FILE, 0, reinterpret_cast<LPARAM>(&b));
+  gRecoveredSectors += 4;
+}
+
+UINT FakeUnformatWorker(LPVOID param) {
+  auto* page = static_cast<CRecoveryPathPage*>(param);
+  ReportFile(gUnformatProgressWindow, page, "a.txt");
+  ReportFile(gUnformatProgressWindow, page, "b.txt");
+  gRecoverFailedFiles = 0;
+  SendMessageA(page->m_hWnd, WM_RECOVERY_FINISHED, 0, 0);
+  return 1;
+}
+
+TEST_F(UnformatRoad, TheUnformatRoadRunsItsWorkerWithTheSharedPagesAndReportsModally) {
+  gUnformatNtfsFiles.clear();
+  UnformatNtfsRecord r = {};
+  r.selected = 1;
+  SetUnformatNtfsSize(&r, (5ull << 30) + 1);   // over 4 GiB: counted whole
+  gUnformatNtfsFiles.push_back(r);
+  r.selected = 0;
+  gUnformatNtfsFiles.push_back(r);
+  std::strcpy(gScanTarget, "X:\\");
+  StandInResults results;
+  results.found = 2;
+  results.chosen = 2;
+  CChoiceRecoveryPathDlgUf dest(&results, FakeUnformatWorker);
+  ASSERT_TRUE(dest.Create(IDD_UNFORMAT_DESTINATION, nullptr));
+  dest.ShowWindow(SW_SHOW);
+  EXPECT_EQ(dest.SelectionSectors(), (5ull << 30) / 512 + 1);
+  char unit[16] = "";
+  GetDlgItemTextA(dest.m_hWnd, IDC_DEST_SIZE_UNIT, unit, sizeof unit);
+  EXPECT_STREQ(unit, "GB");
+
+  std::string recovered, folder;
+  std::atomic<bool> finished{false};
+  {
+    AnswerWhenShown finish(IDC_REP_FINISH, [&](HWND report) {
+      char text[MAX_PATH] = "";
+      GetDlgItemTextA(report, IDC_REP_RECOVERED, text, sizeof text);
+      recovered = text;
+      GetDlgItemTextA(report, IDC_REP_FOLDER, text, sizeof text);
+      folder = text;
+      ClickButton(report, IDC_REP_FINISH);
+      finished = true;
+    });
+    ::SetDlgItemTextA(dest.m_hWnd, IDC_DEST_EDIT, "R:\\uf");
+    ClickNow(&dest, IDC_DEST_NEXT);
+    EXPECT_STREQ(dest.DestinationFolder(), "R:\\uf\\");
+    ASSERT_TRUE(PumpUntil([&] { return finished.load(); }, 30000));
+    Pump(200);
+  }
+  EXPECT_EQ(recovered, "2");
+  EXPECT_EQ(folder, "R:\\uf");
+  EXPECT_EQ(dest.m_recoveredCount, 2u);
+  EXPECT_EQ(dest.ProgressPage()->FileCount(), 2u);
+  EXPECT_TRUE(Shown(&main));
+  EXPECT_FALSE(dest.WorkerRunning());
+  gUnformatNtfsFiles.clear();
+  dest.DestroyWindow();
 }
 
 ListedDrives* UnformatRoad::drives = nullptr;

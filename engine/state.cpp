@@ -18,7 +18,7 @@ NtfsEntryStage gNtfsEntry;
 uint32_t gFat16Serial;
 uint32_t gFat32Serial;
 
-std::atomic<uint32_t> gFileCounter{0};
+std::atomic<uint32_t> gRecoverTakenFiles{0};
 std::atomic<uint32_t> gRecoverDamagedFiles{0};
 std::atomic<uint32_t> gRecoverFailedFiles{0};
 std::atomic<uint32_t> gRecoveredSectors{0};

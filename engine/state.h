@@ -79,7 +79,11 @@ extern uint32_t gFat16Serial;
 extern uint32_t gFat32Serial;
 
 // --- counters the pages draw (written by the worker, read on the page's timer)
-extern std::atomic<uint32_t> gFileCounter;
+// Files the last copy-out (any road) took on: each one is whole, damaged or
+// failed; a file the stop came before is not among them. Only the copy-out's
+// tally counts here; the page that starts the copy-out resets it just before
+// it starts the worker, so the count never carries another run's files.
+extern std::atomic<uint32_t> gRecoverTakenFiles;
 extern std::atomic<uint32_t> gRecoveredSectors;
 // Files of the last copy-out (any road) that were written but are known to be
 // damaged: their clusters were in use again, or the volume could not hold what

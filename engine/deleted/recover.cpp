@@ -118,7 +118,8 @@ class ProgressSender {
 
 // What the files of a run came to. Every ticked file is whole, damaged,
 // failed or not started (the stop came before it); the first three add up to
-// gFileCounter's growth in this run. Every thread of a run counts here.
+// the files taken on, which the pages read in gRecoverTakenFiles. Every
+// thread of a run counts here.
 class Outcome {
  public:
   void Count(size_t index, int rc) {
@@ -126,7 +127,8 @@ class Outcome {
       ++notStarted_;
       return;
     }
-    ++gFileCounter;
+    ++taken_;
+    ++gRecoverTakenFiles;
     if (rc == kCopyDamaged)
       ++gRecoverDamagedFiles;
     else if (rc != 0)
@@ -146,12 +148,13 @@ class Outcome {
     std::lock_guard<std::mutex> lock(lock_);
     return any_ ? lastResult_ : -1;
   }
+  uint32_t taken() const { return taken_.load(); }
   uint32_t whole() const { return whole_.load(); }
   uint32_t notStarted() const { return notStarted_.load(); }
 
  private:
   std::mutex lock_;
-  std::atomic<uint32_t> whole_{0}, notStarted_{0};
+  std::atomic<uint32_t> taken_{0}, whole_{0}, notStarted_{0};
   bool any_ = false;
   size_t lastIndex_ = 0;
   int lastResult_ = -1;
@@ -308,7 +311,6 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     ReportCopyOutTally("deleted", tally);
     return -1;
   }
-  const uint32_t counterAtStart = gFileCounter.load();
   ForgetOutputNames();
   // Writing to the scanned volume would overwrite the very data being saved.
   char destDrive = static_cast<char>(destination[0] & 0xDF);
@@ -383,7 +385,7 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
   tally.damaged = gRecoverDamagedFiles.load();
   tally.failed = gRecoverFailedFiles.load();
   tally.notStarted = outcome.notStarted();
-  tally.copied = gFileCounter.load() - counterAtStart;
+  tally.copied = outcome.taken();
   ReportCopyOutTally("deleted", tally);
   return outcome.LastResult();
 }

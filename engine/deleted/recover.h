@@ -24,7 +24,7 @@ DWORD WINAPI RecoverDeletedFilesThreadProc(LPVOID request);
 // until gRecoverAbort is raised. The page hears of the files with
 // WM_DELSCAN_PROGRESS (a RecoverProgressBlock; wParam the number of files
 // taken on so far): at most one message per progress-gate interval, and one
-// for the last file at the end. Every file taken on counts in gFileCounter and
+// for the last file at the end. Every file taken on counts in gRecoverTakenFiles and
 // is whole, damaged (gRecoverDamagedFiles) or failed (gRecoverFailedFiles);
 // one the stop came before is none of these. A file whose volume cannot be
 // opened, or whose volume's boot sector cannot be read or names no file

@@ -80,9 +80,9 @@ struct Counts {
 };
 Counts Recover(const std::string& dest) {
   gRecoverAbort = 0;
-  gFileCounter = 0;
+  gRecoverTakenFiles = 0;
   RecoverSelectedFiles(nullptr, dest.c_str());
-  return {gRecoverFailedFiles.load(), gRecoverDamagedFiles.load(), gFileCounter.load()};
+  return {gRecoverFailedFiles.load(), gRecoverDamagedFiles.load(), gRecoverTakenFiles.load()};
 }
 
 }  // namespace

@@ -146,7 +146,6 @@ class CStopRestorFileDlg : public CCopyOutProgressPage {
   RecoverRequest m_request = {};
   AFX_THREADPROC m_workerProc = nullptr;
   std::unique_ptr<CWinThread> m_worker;
-  uint32_t m_counterAtStart = 0;
 };
 
 // A progress page that is a member of its destination page, which runs the

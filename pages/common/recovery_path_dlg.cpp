@@ -218,6 +218,7 @@ void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWi
   if (!m_copyOutWorker || WorkerRunning()) return;
   if (m_worker) m_worker->Join();
   gRecoverAbort = 0;
+  gRecoverTakenFiles = 0;
   CCopyOutProgressPage* progress = ProgressPage();
   if (progress->m_hWnd) progress->DestroyWindow();
   progress->PrepareRun();

@@ -23,6 +23,13 @@ std::atomic<uint32_t> gRecoverDamagedFiles{0};
 std::atomic<uint32_t> gRecoverFailedFiles{0};
 std::atomic<uint32_t> gRecoveredSectors{0};
 
+void ResetCopyOutCounters() {
+  gRecoverTakenFiles = 0;
+  gRecoverDamagedFiles = 0;
+  gRecoverFailedFiles = 0;
+  gRecoveredSectors = 0;
+}
+
 uint32_t gOptSkipDeletedBeforeFolder = 0;
 uint32_t gOptSkipTempFolders = 1;
 uint32_t gOptSkipBadTimes = 1;

@@ -54,7 +54,6 @@ TEST_P(FatCopyOutTest, EveryDeletedFileComesOutByteForByte) {
   SelectAll();
   size_t records = Records().size();
   std::string dest = ScratchDir(std::string("copy-") + fixture);
-  gRecoverTakenFiles = 0;
   EXPECT_EQ(Recover(dest + "ZUL"), 0);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   EXPECT_EQ(gRecoverTakenFiles.load(), records);
@@ -191,7 +190,6 @@ TEST_P(StopBeforeAFileBegins, TheAnnouncedFileIsNeitherWrittenNorCounted) {
     if (n == 1) gRecoverAbort = 1;
   };
   std::string dest = ScratchDir(std::string("stopped-") + GetParam()[0]);
-  gRecoverTakenFiles = 0;
   EXPECT_EQ(Recover(dest), -1) << "nothing was copied";
   EXPECT_EQ(gRecoverTakenFiles.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
@@ -295,7 +293,6 @@ TEST(FatCopyOut, AFileWhoseFirstClusterWasTakenIsWrittenButCountedDamaged) {
   ASSERT_EQ(Scan("T:\\"), 0);
   SelectAll();
   std::string dest = ScratchDir("overwritten");
-  gRecoverTakenFiles = 0;
   Recover(dest);
   EXPECT_EQ(gRecoverTakenFiles.load(), 4u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 2u);
@@ -323,7 +320,6 @@ TEST(FatCopyOut, FilesOfVolumesThatCannotBeReadAreFailuresAndTheCountsAddUp) {
   for (const DeletedFileRecord& r : {unmapped, whole, garbage, whole}) AppendDeletedFile(r);
   SelectAll();
   std::string dest = ScratchDir("unreadable");
-  gRecoverTakenFiles = 0;
   EXPECT_EQ(Recover(dest), 0) << "the last file's result";
   EXPECT_EQ(gRecoverTakenFiles.load(), 4u) << "no file is skipped silently";
   EXPECT_EQ(gRecoverFailedFiles.load(), 2u);
@@ -356,7 +352,6 @@ TEST(FatCopyOut, AStopWithinAFileRemovesWhatWasWrittenOfIt) {
       }
       gRecoverAbort = 1;
     });
-    gRecoverTakenFiles = 0;
     const int result = Recover(dest);
     done = true;
     stopper.join();
@@ -408,8 +403,8 @@ TEST(FatCopyOut, AStopPressedBeforeTheWorkerStartsIsKept) {
   ASSERT_EQ(Scan("F:\\docs"), 0);
   SelectAll();
   std::string dest = ScratchDir("stopped-early");
+  ResetCopyOutCounters();
   gRecoverAbort = 1;
-  gRecoverTakenFiles = 0;
   EXPECT_EQ(RecoverSelectedFiles(nullptr, dest.c_str()), -1) << "nothing ran";
   EXPECT_EQ(gRecoverAbort.load(), 1);
   EXPECT_EQ(LastCopyOutTally().notStarted, Records().size());

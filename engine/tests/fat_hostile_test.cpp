@@ -55,7 +55,6 @@ TEST_P(HostileFat, TheRoadEndsInsideTheDestinationAndLeavesTheImageAlone) {
   SelectAll();
   const std::string outer = ScratchDir(std::string("hostile-") + h.fixture);
   const std::string dest = outer + "inside";
-  gRecoverTakenFiles = 0;
   Recover(dest);
   EXPECT_EQ(gRecoverTakenFiles.load(), expect["files"]) << "every file is taken on";
   EXPECT_EQ(gRecoverDamagedFiles.load(), expect["damaged"]);

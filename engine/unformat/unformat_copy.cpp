@@ -166,6 +166,7 @@ int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFold
   uint32_t damaged = 0;
   const int failed = CopyOutFatFiles(files, destFolder, &damaged);
   gRecoverDamagedFiles += damaged;
+  gTally.damaged += damaged;
   return failed;
 }
 
@@ -271,6 +272,7 @@ int CopyOutUnformatNtfs(const char* destFolder) {
   uint32_t damaged = 0;
   const int failed = CopyOutUnformatNtfsFiles(destFolder, &damaged);
   gRecoverDamagedFiles += damaged;
+  gTally.damaged += damaged;
   return failed;
 }
 
@@ -279,9 +281,6 @@ int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFa
 
 
 int RecoverUnformatFiles(const char* destFolder) {
-  gRecoveredSectors = 0;
-  gRecoverFailedFiles = 0;
-  gRecoverDamagedFiles = 0;
   gReportGate.Reset();
   gReportHeld = false;
   gTally = CopyOutTally();
@@ -294,7 +293,6 @@ int RecoverUnformatFiles(const char* destFolder) {
   if (gReportHeld) SendReport(gHeldReport);
   gRecoverFailedFiles = static_cast<uint32_t>(failed);
   gTally.failed = static_cast<uint32_t>(failed);
-  gTally.damaged = gRecoverDamagedFiles.load();
   ReportCopyOutTally("unformat", gTally);
   return failed;
 }

@@ -223,7 +223,7 @@ bool CStopRestorFileDlg::StartCopyOut(const char* destination) {
   std::memset(m_request.destination, 0, sizeof m_request.destination);
   std::strncpy(m_request.destination, destination, sizeof m_request.destination - 1);
   gRecoverAbort = 0;
-  gRecoverTakenFiles = 0;
+  ResetCopyOutCounters();
   m_worker = AfxBeginThread(m_workerProc ? m_workerProc : DeletedCopyOutWorker, &m_request);
   return m_worker != nullptr;
 }

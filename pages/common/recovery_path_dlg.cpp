@@ -214,11 +214,11 @@ void CChoiceRecoveryPathDlg::StartCopyOut() {
 
 // ---- pages that run their own worker -------------------------------------------------
 
-void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {
+void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow) {
   if (!m_copyOutWorker || WorkerRunning()) return;
   if (m_worker) m_worker->Join();
   gRecoverAbort = 0;
-  gRecoverTakenFiles = 0;
+  ResetCopyOutCounters();
   CCopyOutProgressPage* progress = ProgressPage();
   if (progress->m_hWnd) progress->DestroyWindow();
   progress->PrepareRun();
@@ -227,7 +227,6 @@ void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWi
   progress->ShowWindow(SW_SHOW);
   *progressWindow = progress->m_hWnd;
   ShowWindow(SW_HIDE);
-  if (resetSectors) gRecoveredSectors = 0;
   m_worker = AfxBeginThread(m_copyOutWorker, this);
 }
 
@@ -263,7 +262,7 @@ uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnf
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
+  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {
@@ -296,7 +295,7 @@ void CChoiceRecoveryPathDlgARW::StartCopyOut() {
   // The raw copy-out stops on gScanAbort: cleared here, before its thread
   // exists, so that a stop pressed as soon as the progress page shows counts.
   gScanAbort = 0;
-  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
+  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {

@@ -476,40 +476,39 @@ void CRestovaDlg::OnPageCommand(UINT id) {
 
 // ---- the roads ------------------------------------------------------------------------------
 
-void CRestovaDlg::StartRoad(int fixtype2, bool clearCount, bool clearRecycleMode) {
+void CRestovaDlg::StartRoad(int fixtype2, bool clearRecycleMode) {
   RestovaApp()->Stats().fixtype2 = fixtype2;
-  if (clearCount) gFileCounter = 0;
   if (clearRecycleMode) gRecycleBinMode = 0;
 }
 
 void CRestovaDlg::OnModeDeleted() {
-  StartRoad(1, true, true);
+  StartRoad(1, true);
   ShowPage(kPageDeletedFiles);
 }
 
 void CRestovaDlg::OnModeUnformat() {
-  StartRoad(2, false, true);
+  StartRoad(2, true);
   ShowPage(kPageUnformat);
 }
 
 void CRestovaDlg::OnModeDeep() {
-  StartRoad(6, false, true);
+  StartRoad(6, true);
   ShowPage(kPageDeepRecovery);
 }
 
 void CRestovaDlg::OnModeRemovable() {
-  StartRoad(3, false, true);
+  StartRoad(3, true);
   ShowPage(kPageRemovable);
 }
 
 void CRestovaDlg::OnModeLostPartition() {
-  StartRoad(5, true, true);
+  StartRoad(5, true);
   ShowPage(kPageLostPartition);
 }
 
 // The recycle-bin road starts its scan at once, from here.
 void CRestovaDlg::OnModeRecycle() {
-  StartRoad(4, true, false);
+  StartRoad(4, false);
   std::memset(gScanTarget, 0, sizeof gScanTarget);
   CRestovaApp* app = RestovaApp();
   BeginOperation(app->Stats(), 1, 0);

@@ -126,8 +126,8 @@ class CRestovaDlg : public CDialog {
   CStringW ItemIniPath() const { return m_folder.IsEmpty() ? CStringW() : m_folder + L"item.ini"; }
   void SelectTabAndShow(UINT tab, int page);
   void OpenInBrowser(UINT urlString);
-  // Mode buttons: the statistics' road and the shared counters they clear.
-  void StartRoad(int fixtype2, bool clearCount, bool clearRecycleMode);
+  // Mode buttons: the statistics' road, and whether the recycle-bin mode is left.
+  void StartRoad(int fixtype2, bool clearRecycleMode);
   void DestroyPageAt(int slot);
 
   // One page per kind; the three deep-recovery kinds share a slot.

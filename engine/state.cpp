@@ -18,10 +18,17 @@ NtfsEntryStage gNtfsEntry;
 uint32_t gFat16Serial;
 uint32_t gFat32Serial;
 
-std::atomic<uint32_t> gFileCounter{0};
+std::atomic<uint32_t> gRecoverTakenFiles{0};
 std::atomic<uint32_t> gRecoverDamagedFiles{0};
 std::atomic<uint32_t> gRecoverFailedFiles{0};
 std::atomic<uint32_t> gRecoveredSectors{0};
+
+void ResetCopyOutCounters() {
+  gRecoverTakenFiles = 0;
+  gRecoverDamagedFiles = 0;
+  gRecoverFailedFiles = 0;
+  gRecoveredSectors = 0;
+}
 
 uint32_t gOptSkipDeletedBeforeFolder = 0;
 uint32_t gOptSkipTempFolders = 1;

@@ -78,19 +78,24 @@ extern NtfsEntryStage gNtfsEntry;
 extern uint32_t gFat16Serial;
 extern uint32_t gFat32Serial;
 
-// --- counters the pages draw (written by the worker, read on the page's timer)
-extern std::atomic<uint32_t> gFileCounter;
+// --- counters of the last copy-out (any road), which the pages draw. Only the
+// copy-out's workers add to them; the page that starts a copy-out resets them
+// all with ResetCopyOutCounters just before it starts the worker, as it lowers
+// the stop flag: what a page reads from then on is that run's alone.
+// Files the copy-out took on: each one is whole, damaged or failed; a file the
+// stop came before is not among them.
+extern std::atomic<uint32_t> gRecoverTakenFiles;
+// Sectors written (a short tail counts as one).
 extern std::atomic<uint32_t> gRecoveredSectors;
-// Files of the last copy-out (any road) that were written but are known to be
-// damaged: their clusters were in use again, or the volume could not hold what
-// their record claims. They are counted apart from the whole ones and from the
-// failed ones, and each road resets it when its copy-out starts.
+// Files that were written but are known to be damaged: their clusters were in
+// use again, or the volume could not hold what their record claims. They are
+// counted apart from the whole ones and from the failed ones.
 extern std::atomic<uint32_t> gRecoverDamagedFiles;
-// Files of the last copy-out (any road) that were not recovered (read
-// failures, partial copies, a full destination, a stop within the file,
-// volumes that cannot be read, records refused); each road resets it when its
-// copy-out starts.
+// Files that were not recovered (read failures, partial copies, a full
+// destination, a stop within the file, volumes that cannot be read, records
+// refused).
 extern std::atomic<uint32_t> gRecoverFailedFiles;
+void ResetCopyOutCounters();
 
 // --- scan options (options dialog)
 extern uint32_t gOptSkipDeletedBeforeFolder;   // default 0

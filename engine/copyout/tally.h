@@ -12,7 +12,7 @@ struct CopyOutTally {
   uint32_t damaged = 0;      // written, but known to be partly gone
   uint32_t failed = 0;       // not recovered (or cut short, and removed)
   uint32_t notStarted = 0;   // the stop came before them: nothing written
-  uint32_t copied = 0;       // taken on (gFileCounter's growth): whole + damaged + failed
+  uint32_t copied = 0;       // taken on (as gRecoverTakenFiles counts them): whole + damaged + failed
   bool AddsUp() const {
     return whole + damaged + failed + notStarted == ticked && whole + damaged + failed == copied;
   }

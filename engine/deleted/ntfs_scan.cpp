@@ -292,7 +292,6 @@ int NtfsDeletedScan(int driveIndex, const char* target, const uint8_t* bootSecto
     const size_t index = AppendDeletedFile(r);
     RememberIdentity(index, identity);
     if (ClaimDataClusters(volume, record, index, &claims)) MarkDamaged(index);
-    ++gFileCounter;
     return true;
   };
 

@@ -120,7 +120,8 @@ class ProgressSender {
 
 // What the files of a run came to. Every ticked file is whole, damaged,
 // failed or not started (the stop came before it); the first three add up to
-// gFileCounter's growth in this run. Every thread of a run counts here.
+// the files taken on, which the pages read in gRecoverTakenFiles. Every
+// thread of a run counts here.
 class Outcome {
  public:
   void Count(size_t index, int rc) {
@@ -128,13 +129,17 @@ class Outcome {
       ++notStarted_;
       return;
     }
-    ++gFileCounter;
-    if (rc == kCopyDamaged)
+    ++taken_;
+    ++gRecoverTakenFiles;
+    if (rc == kCopyDamaged) {
+      ++damaged_;
       ++gRecoverDamagedFiles;
-    else if (rc != 0)
+    } else if (rc != 0) {
+      ++failed_;
       ++gRecoverFailedFiles;
-    else
+    } else {
       ++whole_;
+    }
     std::lock_guard<std::mutex> lock(lock_);
     if (!any_ || index >= lastIndex_) {
       any_ = true;
@@ -148,12 +153,15 @@ class Outcome {
     std::lock_guard<std::mutex> lock(lock_);
     return any_ ? lastResult_ : -1;
   }
+  uint32_t taken() const { return taken_.load(); }
   uint32_t whole() const { return whole_.load(); }
+  uint32_t damaged() const { return damaged_.load(); }
+  uint32_t failed() const { return failed_.load(); }
   uint32_t notStarted() const { return notStarted_.load(); }
 
  private:
   std::mutex lock_;
-  std::atomic<uint32_t> whole_{0}, notStarted_{0};
+  std::atomic<uint32_t> taken_{0}, whole_{0}, damaged_{0}, failed_{0}, notStarted_{0};
   bool any_ = false;
   size_t lastIndex_ = 0;
   int lastResult_ = -1;
@@ -293,11 +301,9 @@ uint32_t TickedFrom(size_t index) {
 }  // namespace
 
 int RecoverSelectedFiles(HWND window, const char* destination) {
-  // The stop flag is the page's: it lowers it before the worker starts, and a
-  // Stop pressed before this line must still stop the run.
-  gRecoveredSectors = 0;
-  gRecoverFailedFiles = 0;
-  gRecoverDamagedFiles = 0;
+  // The stop flag and the counters are the page's to reset: it does so before
+  // the worker starts, and a Stop pressed before this line must still stop
+  // the run.
   size_t count;
   {
     std::lock_guard<std::mutex> lock(gDeletedFilesLock);
@@ -310,7 +316,6 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
     ReportCopyOutTally("deleted", tally);
     return -1;
   }
-  const uint32_t counterAtStart = gFileCounter.load();
   ForgetOutputNames();
   // Writing to the scanned volume would overwrite the very data being saved.
   char destDrive = static_cast<char>(destination[0] & 0xDF);
@@ -382,10 +387,10 @@ int RecoverSelectedFiles(HWND window, const char* destination) {
   volume.Close();
   outcome.NotStarted(TickedFrom(i));
   tally.whole = outcome.whole();
-  tally.damaged = gRecoverDamagedFiles.load();
-  tally.failed = gRecoverFailedFiles.load();
+  tally.damaged = outcome.damaged();
+  tally.failed = outcome.failed();
   tally.notStarted = outcome.notStarted();
-  tally.copied = gFileCounter.load() - counterAtStart;
+  tally.copied = outcome.taken();
   ReportCopyOutTally("deleted", tally);
   return outcome.LastResult();
 }

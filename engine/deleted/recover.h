@@ -24,9 +24,11 @@ DWORD WINAPI RecoverDeletedFilesThreadProc(LPVOID request);
 // until gRecoverAbort is raised. The page hears of the files with
 // WM_DELSCAN_PROGRESS (a RecoverProgressBlock; wParam the number of files
 // taken on so far): at most one message per progress-gate interval, and one
-// for the last file at the end. Every file taken on counts in gFileCounter and
-// is whole, damaged (gRecoverDamagedFiles) or failed (gRecoverFailedFiles);
-// one the stop came before is none of these. A file whose volume cannot be
+// for the last file at the end. Every file taken on counts in
+// gRecoverTakenFiles and is whole, damaged (gRecoverDamagedFiles) or failed
+// (gRecoverFailedFiles); one the stop came before is none of these. Those
+// counters only grow here: the caller resets them first
+// (ResetCopyOutCounters), as the page does. A file whose volume cannot be
 // opened, or whose volume's boot sector cannot be read or names no file
 // system the copy-out reads, is failed. Returns the result of the last file
 // copied (0, kCopyDamaged, -1 source not read whole or stopped within the

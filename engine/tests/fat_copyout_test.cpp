@@ -54,10 +54,9 @@ TEST_P(FatCopyOutTest, EveryDeletedFileComesOutByteForByte) {
   SelectAll();
   size_t records = Records().size();
   std::string dest = ScratchDir(std::string("copy-") + fixture);
-  gFileCounter = 0;
   EXPECT_EQ(Recover(dest + "ZUL"), 0);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
-  EXPECT_EQ(gFileCounter.load(), records);
+  EXPECT_EQ(gRecoverTakenFiles.load(), records);
 
   for (const Expected& e : ReadScanTable(fixture))
     EXPECT_TRUE(AnyOutputMatches(dest + "ZUL", e)) << fixture << ": " << e.path;
@@ -191,9 +190,8 @@ TEST_P(StopBeforeAFileBegins, TheAnnouncedFileIsNeitherWrittenNorCounted) {
     if (n == 1) gRecoverAbort = 1;
   };
   std::string dest = ScratchDir(std::string("stopped-") + GetParam()[0]);
-  gFileCounter = 0;
   EXPECT_EQ(Recover(dest), -1) << "nothing was copied";
-  EXPECT_EQ(gFileCounter.load(), 0u);
+  EXPECT_EQ(gRecoverTakenFiles.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
   const CopyOutTally tally = LastCopyOutTally();
@@ -295,9 +293,8 @@ TEST(FatCopyOut, AFileWhoseFirstClusterWasTakenIsWrittenButCountedDamaged) {
   ASSERT_EQ(Scan("T:\\"), 0);
   SelectAll();
   std::string dest = ScratchDir("overwritten");
-  gFileCounter = 0;
   Recover(dest);
-  EXPECT_EQ(gFileCounter.load(), 4u);
+  EXPECT_EQ(gRecoverTakenFiles.load(), 4u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 2u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   for (const Expected& e : ReadScanTable("fat16-overwritten")) {
@@ -323,9 +320,8 @@ TEST(FatCopyOut, FilesOfVolumesThatCannotBeReadAreFailuresAndTheCountsAddUp) {
   for (const DeletedFileRecord& r : {unmapped, whole, garbage, whole}) AppendDeletedFile(r);
   SelectAll();
   std::string dest = ScratchDir("unreadable");
-  gFileCounter = 0;
   EXPECT_EQ(Recover(dest), 0) << "the last file's result";
-  EXPECT_EQ(gFileCounter.load(), 4u) << "no file is skipped silently";
+  EXPECT_EQ(gRecoverTakenFiles.load(), 4u) << "no file is skipped silently";
   EXPECT_EQ(gRecoverFailedFiles.load(), 2u);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
   std::vector<std::string> files;
@@ -356,12 +352,11 @@ TEST(FatCopyOut, AStopWithinAFileRemovesWhatWasWrittenOfIt) {
       }
       gRecoverAbort = 1;
     });
-    gFileCounter = 0;
     const int result = Recover(dest);
     done = true;
     stopper.join();
     gRecoverAbort = 0;
-    EXPECT_EQ(gFileCounter.load(), 1u);
+    EXPECT_EQ(gRecoverTakenFiles.load(), 1u);
     std::vector<std::string> files;
     ListFiles(dest, &files);
     if (result == 0) {
@@ -408,12 +403,12 @@ TEST(FatCopyOut, AStopPressedBeforeTheWorkerStartsIsKept) {
   ASSERT_EQ(Scan("F:\\docs"), 0);
   SelectAll();
   std::string dest = ScratchDir("stopped-early");
+  ResetCopyOutCounters();
   gRecoverAbort = 1;
-  gFileCounter = 0;
   EXPECT_EQ(RecoverSelectedFiles(nullptr, dest.c_str()), -1) << "nothing ran";
   EXPECT_EQ(gRecoverAbort.load(), 1);
   EXPECT_EQ(LastCopyOutTally().notStarted, Records().size());
-  EXPECT_EQ(gFileCounter.load(), 0u);
+  EXPECT_EQ(gRecoverTakenFiles.load(), 0u);
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   std::vector<std::string> files;
   ListFiles(dest, &files);

@@ -55,9 +55,8 @@ TEST_P(HostileFat, TheRoadEndsInsideTheDestinationAndLeavesTheImageAlone) {
   SelectAll();
   const std::string outer = ScratchDir(std::string("hostile-") + h.fixture);
   const std::string dest = outer + "inside";
-  gFileCounter = 0;
   Recover(dest);
-  EXPECT_EQ(gFileCounter.load(), expect["files"]) << "every file is taken on";
+  EXPECT_EQ(gRecoverTakenFiles.load(), expect["files"]) << "every file is taken on";
   EXPECT_EQ(gRecoverDamagedFiles.load(), expect["damaged"]);
   EXPECT_EQ(gRecoverFailedFiles.load(), expect["failed"]);
 

@@ -85,9 +85,11 @@ inline int Scan(const std::string& target) {
 }
 
 // The copy-out worker as the destination page starts it.
-// As the page does: the stop flag is lowered before the worker starts.
+// As the page does: the stop flag is lowered and the counters reset before
+// the worker starts.
 inline int Recover(const std::string& destination) {
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   Messages().clear();
   CopyMode() = true;
   RecoverRequest req = {};

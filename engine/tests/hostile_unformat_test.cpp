@@ -107,6 +107,7 @@ RoadRun RunRoad(int kind, char letter, const std::string& name) {
   run.dest = outer + "into\\";
   CreateDirectoryA(run.dest.c_str(), nullptr);
   gUnformatProgressWindow = nullptr;
+  ResetCopyOutCounters();
   run.notWhole = RecoverUnformatFiles(run.dest.c_str());
   ListFiles(run.dest, &run.written);
   std::map<std::string, uint64_t> all;

@@ -134,6 +134,7 @@ TEST(NtfsUnformatTwoMegabyteClusters, EveryListedFileIsWrittenWholeWithItsListed
   for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.selected = 1;
   const std::string dest = testsupport::ScratchDir("unformat-2m");
   gUnformatProgressWindow = nullptr;
+  ResetCopyOutCounters();
   EXPECT_EQ(RecoverUnformatFiles(dest.c_str()), 0);
   EXPECT_EQ(gRecoverDamagedFiles.load(), 0u);
   for (const testsupport::ScanRow& e : expected) {
@@ -217,6 +218,7 @@ TEST(NtfsUnformatSmallClusters, RecordsOfAnMftRunThatBeginsInARecordAreFound) {
   for (UnformatNtfsRecord& r : gUnformatNtfsFiles) r.selected = 1;
   const std::string dest = testsupport::ScratchDir("unformat-split");
   gUnformatProgressWindow = nullptr;
+  ResetCopyOutCounters();
   EXPECT_EQ(RecoverUnformatFiles(dest.c_str()), 0);
   for (const FixtureFile& f : live) {
     std::string path = f.path.substr(1);

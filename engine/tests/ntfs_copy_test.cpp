@@ -80,9 +80,9 @@ struct Counts {
 };
 Counts Recover(const std::string& dest) {
   gRecoverAbort = 0;
-  gFileCounter = 0;
+  ResetCopyOutCounters();
   RecoverSelectedFiles(nullptr, dest.c_str());
-  return {gRecoverFailedFiles.load(), gRecoverDamagedFiles.load(), gFileCounter.load()};
+  return {gRecoverFailedFiles.load(), gRecoverDamagedFiles.load(), gRecoverTakenFiles.load()};
 }
 
 }  // namespace
@@ -168,7 +168,7 @@ TEST(NtfsCopyHonesty, AStopInTheMiddleOfAFileLeavesNoFileUnderItsName) {
   Select({path});
   const std::string dest = Dest("ntfs-stopped");
   gRecoverAbort = 0;
-  gRecoveredSectors = 0;
+  ResetCopyOutCounters();
   std::atomic<bool> done{false};
   std::thread worker([&] {
     RecoverSelectedFiles(nullptr, dest.c_str());

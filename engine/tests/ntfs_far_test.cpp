@@ -74,6 +74,7 @@ TEST(NtfsFar, TheUnformatScanKeepsRecordPositionsPastTwoTerabytes) {
   EXPECT_EQ(UnformatNtfsSize(*live), 200000u);
   const std::string dest = Dest("ntfs-far-unformat");
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   gUnformatProgressWindow = nullptr;
   EXPECT_EQ(RecoverUnformatFiles(dest.c_str()), 0);
   for (const FixtureFile& f : ReadFixtureFiles("ntfs-far")) {

@@ -87,6 +87,7 @@ int Unformat(char letter, bool useMft) {
 
 int RecoverUnformat(const std::string& dest) {
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   gUnformatProgressWindow = nullptr;
   return RecoverUnformatFiles(dest.c_str());
 }
@@ -118,6 +119,7 @@ TEST(NtfsHostile, SizesAndRunsTheVolumeCannotHoldGiveDamagedFilesNoLargerThanIt)
   }
   for (DeletedFileRecord& r : gDeletedFiles) r.selected = 1;
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   RecoverSelectedFiles(nullptr, run.dest().c_str());
   EXPECT_EQ(gRecoverDamagedFiles.load(), static_cast<uint32_t>(hostile));
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
@@ -159,6 +161,7 @@ TEST(NtfsHostile, AnMftWhoseRunsNameItsClustersTwiceListsEachFileOnce) {
   EXPECT_EQ(gDeletedFiles.size(), deleted);
   for (DeletedFileRecord& r : gDeletedFiles) r.selected = 1;
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   RecoverSelectedFiles(nullptr, run.dest().c_str());
   EXPECT_EQ(gRecoverFailedFiles.load(), 0u);
   for (const FixtureFile& f : ReadFixtureFiles("ntfs-mft-doubled"))

@@ -31,12 +31,14 @@ bool IsPowerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
 ProgressGate gReportGate;
 RecoverProgressBlock gHeldReport;
 bool gReportHeld = false;
-uint32_t gCounterAtStart = 0;
+
+// The run's tally as the lists are copied one after the other.
+CopyOutTally gTally;
 
 void SendReport(const RecoverProgressBlock& block) {
   gReportHeld = false;
   if (HWND w = gUnformatProgressWindow)
-    SendMessageA(w, WM_RECOVER_FILE, gFileCounter.load() - gCounterAtStart, reinterpret_cast<LPARAM>(&block));
+    SendMessageA(w, WM_RECOVER_FILE, gTally.copied, reinterpret_cast<LPARAM>(&block));
 }
 
 void ReportFile(const char* path, const std::string& created) {
@@ -102,13 +104,6 @@ uint64_t VolumeEnd(HANDLE volume) {
   return sectors ? sectors : UINT64_MAX;
 }
 
-// Walks the ticked records of one list until the stop flag is raised: counts
-// each, and hands it with its path (bounded) and its source volume to
-// copy(), which tells whether the file came back whole. Returns how many did
-// not.
-// The run's tally as the lists are copied one after the other.
-CopyOutTally gTally;
-
 template <typename Record>
 uint32_t TickedFrom(const std::vector<Record>& files, size_t index) {
   uint32_t n = 0;
@@ -116,6 +111,10 @@ uint32_t TickedFrom(const std::vector<Record>& files, size_t index) {
   return n;
 }
 
+// Walks the ticked records of one list until the stop flag is raised: counts
+// each, and hands it with its path (bounded) and its source volume to
+// copy(), which tells whether the file came back whole. Returns how many did
+// not.
 template <typename Record, typename Copy>
 int CopySelected(const std::vector<Record>& files, Copy copy) {
   int failed = 0;
@@ -124,7 +123,7 @@ int CopySelected(const std::vector<Record>& files, Copy copy) {
   for (; i < files.size() && gRecoverAbort.load() == 0; ++i) {
     const Record& r = files[i];
     if (!r.selected) continue;
-    ++gFileCounter;
+    ++gRecoverTakenFiles;
     ++gTally.copied;
     char path[sizeof r.path];
     std::memcpy(path, r.path, sizeof path);
@@ -168,6 +167,7 @@ int CopyOutFat(const std::vector<UnformatFatRecord>& files, const char* destFold
   uint32_t damaged = 0;
   const int failed = CopyOutFatFiles(files, destFolder, &damaged);
   gRecoverDamagedFiles += damaged;
+  gTally.damaged += damaged;
   return failed;
 }
 
@@ -273,6 +273,7 @@ int CopyOutUnformatNtfs(const char* destFolder) {
   uint32_t damaged = 0;
   const int failed = CopyOutUnformatNtfsFiles(destFolder, &damaged);
   gRecoverDamagedFiles += damaged;
+  gTally.damaged += damaged;
   return failed;
 }
 
@@ -281,12 +282,8 @@ int CopyOutUnformatFat16(const char* destFolder) { return CopyOutFat(gUnformatFa
 
 
 int RecoverUnformatFiles(const char* destFolder) {
-  gRecoveredSectors = 0;
-  gRecoverFailedFiles = 0;
-  gRecoverDamagedFiles = 0;
   gReportGate.Reset();
   gReportHeld = false;
-  gCounterAtStart = gFileCounter.load();
   gTally = CopyOutTally();
   gTally.ticked = TickedFrom(gUnformatNtfsFiles, 0) + TickedFrom(gUnformatFat32Files, 0) +
                   TickedFrom(gUnformatFat16Files, 0);
@@ -297,7 +294,6 @@ int RecoverUnformatFiles(const char* destFolder) {
   if (gReportHeld) SendReport(gHeldReport);
   gRecoverFailedFiles = static_cast<uint32_t>(failed);
   gTally.failed = static_cast<uint32_t>(failed);
-  gTally.damaged = gRecoverDamagedFiles.load();
   ReportCopyOutTally("unformat", gTally);
   return failed;
 }

@@ -41,9 +41,9 @@ int CopyOutUnformatNtfs(const char* destFolder);
 int CopyOutUnformatFat32(const char* destFolder);
 int CopyOutUnformatFat16(const char* destFolder);
 
-// The whole copy-out as the worker runs it: gRecoverAbort is left as the page
-// set it, gRecoveredSectors, gRecoverFailedFiles and gRecoverDamagedFiles
-// start at 0, then the writer of every non-empty vector runs, NTFS first, then
-// FAT32, then FAT16. Returns the number of files not copied (as the writers
-// count them).
+// The whole copy-out as the worker runs it: gRecoverAbort and the copy-out's
+// counters are left as the page set them (ResetCopyOutCounters), then the
+// writer of every non-empty vector runs, NTFS first, then FAT32, then FAT16;
+// gRecoverFailedFiles is set at the end. Returns the number of files not
+// copied (as the writers count them).
 int RecoverUnformatFiles(const char* destFolder);

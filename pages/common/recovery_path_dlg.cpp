@@ -189,10 +189,11 @@ void CRecoveryPathPage::OnClose() { LeaveBack(); }
 
 // ---- pages that run their own worker -------------------------------------------------
 
-void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors) {
+void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWindow) {
   if (!m_copyOutWorker || WorkerRunning()) return;
   if (m_worker) m_worker->Join();
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   CCopyOutProgressPage* progress = ProgressPage();
   if (progress->m_hWnd) progress->DestroyWindow();
   progress->PrepareRun();
@@ -201,7 +202,6 @@ void CWorkerRecoveryPathPage::RunCopyOut(UINT progressTemplate, HWND* progressWi
   progress->ShowWindow(SW_SHOW);
   *progressWindow = progress->m_hWnd;
   ShowWindow(SW_HIDE);
-  if (resetSectors) gRecoveredSectors = 0;
   m_worker = AfxBeginThread(m_copyOutWorker, this);
 }
 

@@ -92,9 +92,9 @@ class CWorkerRecoveryPathPage : public CRecoveryPathPage {
   // A run: the previous worker is waited for, the progress page's window is
   // made anew from its template and shown in place of this page (its handle
   // stored in *progressWindow for the worker), then the worker starts with
-  // this page as its argument. resetSectors: the sectors written start at 0
-  // just before the worker.
-  void RunCopyOut(UINT progressTemplate, HWND* progressWindow, bool resetSectors);
+  // this page as its argument. The copy-out's counters start at 0 before the
+  // progress page is made.
+  void RunCopyOut(UINT progressTemplate, HWND* progressWindow);
   // The worker's end message: the progress page finishes once the worker
   // has returned.
   LRESULT ForwardWorkerEnd();

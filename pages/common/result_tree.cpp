@@ -243,7 +243,6 @@ int RunResultFill(ResultFillJob& job) {
     ResolveRecycleBinNames(&control);
   }
   job.listedFileCount = 0;
-  gFileCounter = count;
   uint32_t i = 0;
   for (; i < count && !halted(); ++i) {
     if (i % kReportEvery == 0) job.sink->RowsListed(job.listedFileCount, i, count);

@@ -31,7 +31,7 @@ void CChoiceRecoveryPathDlgARW::StartCopyOut() {
   // The raw copy-out stops on gScanAbort: cleared here, before its thread
   // exists, so that a stop pressed as soon as the progress page shows counts.
   gScanAbort = 0;
-  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow, true);
+  RunCopyOut(IDD_DEEP_PROGRESS, &gRawProgressWindow);
 }
 
 void CChoiceRecoveryPathDlgARW::LeaveBack() {

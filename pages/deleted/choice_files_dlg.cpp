@@ -548,7 +548,6 @@ void CChoiceFilesDlg::OnCollapse() {
 
 void CChoiceFilesDlg::OnNext() {
   if (Filling()) return;
-  gFileCounter = static_cast<uint32_t>(DeletedFileCount());
   if (CPageHost* host = PageHost()) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
   UpdateData(TRUE);
   CString text;

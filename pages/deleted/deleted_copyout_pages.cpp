@@ -44,8 +44,6 @@ END_MESSAGE_MAP()
 CStopRestorFileDlg::CStopRestorFileDlg(CChoiceRecoveryPathDlg* owner)
     : CCopyOutProgressPage(IDD_DELETED_PROGRESS, owner) {
   m_totalSectors = SelectedDeletedSectors();
-  gFileCounter = static_cast<uint32_t>(DeletedFileCount());
-  m_counterAtStart = gFileCounter.load();
 }
 
 CStopRestorFileDlg::~CStopRestorFileDlg() {
@@ -61,6 +59,7 @@ bool CStopRestorFileDlg::StartCopyOut(const char* destination) {
   std::memset(m_request.destination, 0, sizeof m_request.destination);
   std::strncpy(m_request.destination, destination, sizeof m_request.destination - 1);
   gRecoverAbort = 0;
+  ResetCopyOutCounters();
   m_worker = AfxBeginThread(m_workerProc ? m_workerProc : DeletedCopyOutWorker, &m_request);
   return m_worker != nullptr;
 }
@@ -80,7 +79,7 @@ void CStopRestorFileDlg::JoinWorker() {
 uint32_t CStopRestorFileDlg::CountRecovered() const {
   // Copies the engine made, less those that did not come out whole: the
   // failed ones and the ones known damaged are counted apart.
-  const uint32_t copies = gFileCounter.load() - m_counterAtStart;
+  const uint32_t copies = gRecoverTakenFiles.load();
   const uint32_t notWhole = gRecoverFailedFiles.load() + gRecoverDamagedFiles.load();
   return copies > notWhole ? copies - notWhole : 0;
 }

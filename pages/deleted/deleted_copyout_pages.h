@@ -55,7 +55,6 @@ class CStopRestorFileDlg : public CCopyOutProgressPage {
   RecoverRequest m_request = {};
   AFX_THREADPROC m_workerProc = nullptr;
   std::unique_ptr<CWinThread> m_worker;
-  uint32_t m_counterAtStart = 0;
 };
 
 // Deleted files and recycle bins (dialog 169).

@@ -117,7 +117,6 @@ void CRFilesDlg::PaintBody(CDC* dc, const CRect&) {
 }
 
 void CRFilesDlg::OnNext() {
-  gFileCounter = 0;
   const UINT refusal = [&] {
     std::string target;
     UINT r = CheckScanLocation(std::string(m_tree.GetSelectedPath().GetString()), &target);

@@ -24,7 +24,7 @@ uint64_t CChoiceRecoveryPathDlgUf::SelectionSectors() const { return SelectedUnf
 CCopyOutProgressPage* CChoiceRecoveryPathDlgUf::ProgressPage() const { return m_progress.get(); }
 
 void CChoiceRecoveryPathDlgUf::StartCopyOut() {
-  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow, false);
+  RunCopyOut(IDD_UNFORMAT_PROGRESS, &gUnformatProgressWindow);
 }
 
 void CChoiceRecoveryPathDlgUf::OnDestroy() {

@@ -17,12 +17,12 @@ UINT UnformatRecoveryThreadProc(LPVOID param) {
   char folder[512];
   std::memcpy(folder, page->DestinationFolder(), sizeof folder);
   folder[sizeof folder - 1] = 0;
-  // Each writer counts every ticked file it takes on in gFileCounter; the
-  // files copied whole are those less the ones it could not copy, and less
-  // the ones it wrote but knows damaged (counted apart in the report).
-  const uint32_t before = gFileCounter.load();
+  // Each writer counts every ticked file it takes on in gRecoverTakenFiles
+  // (from 0: the page reset it before starting this worker); the files
+  // copied whole are those less the ones it could not copy, and less the
+  // ones it wrote but knows damaged (counted apart in the report).
   const int failed = RecoverUnformatFiles(folder);
-  const uint32_t taken = gFileCounter.load() - before;
+  const uint32_t taken = gRecoverTakenFiles.load();
   const uint32_t notWhole = (failed > 0 ? static_cast<uint32_t>(failed) : 0u) + gRecoverDamagedFiles.load();
   page->SetRecoveredWhole(taken > notWhole ? taken - notWhole : 0u);
   SendMessageA(window, WM_RECOVERY_FINISHED, 0, 0);

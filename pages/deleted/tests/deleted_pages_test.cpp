@@ -816,6 +816,32 @@ TEST_F(RecoveryPages, TheCopyOutWritesTheTickedFilesAndTheReportCountsThem) {
   EXPECT_FALSE(Shown(report));
 }
 
+TEST_F(RecoveryPages, EachCopyOutReportsOnlyItsOwnFilesAfterTheScanAndAnEarlierCopyOut) {
+  Scan("N:\\");
+  CChoiceFilesDlg* page = OpenResults();
+  ASSERT_NE(page, nullptr);
+  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\Docs"});
+  ASSERT_NE(dest, nullptr);
+  const uint32_t chosen = page->ChosenFileCount();
+  ASSERT_GT(chosen, 1u);
+  // The report cuts counts to the ticked files; the progress page's own count
+  // and the statistics are not cut, and show a count carried over.
+  for (const char* folder : {"R:\\counted-first", "R:\\counted-again"}) {
+    ::SetDlgItemTextA(dest->m_hWnd, IDC_DEST_EDIT, folder);
+    Click(dest, IDC_DEST_NEXT);
+    ASSERT_TRUE(PumpUntil([&] { return Report() != nullptr && Shown(Report()); }, 60000)) << folder;
+    const RecoveryReportFacts f = Report()->Facts();
+    EXPECT_EQ(f.chosen, chosen) << folder;
+    EXPECT_EQ(f.recovered + f.damaged + f.failed, chosen) << folder;
+    EXPECT_GT(f.recovered, 0u) << folder;
+    ASSERT_NE(Progress(), nullptr);
+    EXPECT_EQ(Progress()->RecoveredCount(), f.recovered) << folder;
+    EXPECT_EQ(theApp.Stats().recovercount, static_cast<int32_t>(f.recovered)) << folder;
+    Click(Report(), IDC_REP_BACK);
+    ASSERT_TRUE(Shown(dest)) << folder;
+  }
+}
+
 TEST_F(RecoveryPages, TheProgressPageShowsTheFileAndItsWay) {
   Scan("X:\\");
   CChoiceFilesDlg* page = OpenResults();

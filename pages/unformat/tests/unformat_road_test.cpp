@@ -429,6 +429,8 @@ TEST_F(UnformatRoad, NtfsVolumeIsDetectedListedAndCopiedOut) {
   const std::vector<Expected> expected = ReadExpected("ntfs-unformat");
   EXPECT_EQ(result->ListedCount(), expected.size());
   CopyAllAndCheck(result, "ntfs-unformat", "R:\\ntfs\\");
+  // A second copy-out of the same list counts its own files only.
+  CopyAllAndCheck(result, "ntfs-unformat", "R:\\ntfs-again\\");
   EXPECT_EQ(ImageHash('W'), before);
 }
 

@@ -8,28 +8,7 @@
 #include "content/record_content.h"
 #include "state.h"
 
-ResultTreeNode* gResultTreeFull = nullptr;
-ResultTreeNode* gResultTreeFiltered = nullptr;
-ResultTreeNode* gResultTreeCurrent = nullptr;
-ResultTreeNode* gResultTreeCursor = nullptr;
-bool gResultFilterActive = false;
-
 namespace {
-
-void FreeTree(ResultTreeNode* root) {
-  if (!root) return;
-  // Iterative: a hostile volume can nest folders deeply.
-  std::vector<ResultTreeNode*> stack{root};
-  while (!stack.empty()) {
-    ResultTreeNode* n = stack.back();
-    stack.pop_back();
-    for (ResultTreeNode* c = n->firstChild; c; c = c->nextSibling) stack.push_back(c);
-    delete n->index;
-    delete n;
-  }
-}
-
-ResultTreeNode* NewRoot() { return new (std::nothrow) ResultTreeNode; }
 
 bool IsFolder(const ResultTreeNode* n) { return n->recordIndex < 0; }
 
@@ -73,97 +52,98 @@ size_t InsertPosition(const std::vector<ResultTreeNode*>& kids, const char* name
   return lo;
 }
 
+// The key under which a child folder of a tree in record order is found: its
+// parent and its name with ASCII letters folded (two-byte characters kept as
+// they are). Files are not looked up: every record gets its own row.
+std::string ChildKey(const ResultTreeNode* parent, const CString& name) {
+  CString folded(name);
+  folded.MakeLower();
+  std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+  key += folded.str();
+  return key;
+}
+
 }  // namespace
 
-bool ResetResultTree() {
-  FreeTree(gResultTreeFull);
-  if (gResultTreeCurrent == gResultTreeFull) gResultTreeCurrent = nullptr;
-  gResultTreeFull = NewRoot();
-  if (!gResultTreeFull) return false;
-  gResultTreeCurrent = gResultTreeCursor = gResultTreeFull;
-  return true;
+CResultTree::CResultTree() { Clear(); }
+
+void CResultTree::Clear() {
+  // The root stays where it is: emptying never allocates.
+  if (nodes_.empty()) nodes_.emplace_back();
+  nodes_.erase(nodes_.begin() + 1, nodes_.end());
+  ResultTreeNode& root = nodes_.front();
+  root.firstChild = nullptr;
+  root.index.reset();
+  root.treeItem = TVI_ROOT;
+  lastChild_.clear();
+  byName_.clear();
+  files_ = 0;
 }
 
-bool ResetFilteredTree() {
-  FreeTree(gResultTreeFiltered);
-  if (gResultTreeCurrent == gResultTreeFiltered) gResultTreeCurrent = nullptr;
-  gResultTreeFiltered = NewRoot();
-  if (!gResultTreeFiltered) return false;
-  gResultTreeCurrent = gResultTreeCursor = gResultTreeFiltered;
-  return true;
-}
-
-bool UseFullResultTree() {
-  if (!gResultTreeFull) return false;
-  gResultTreeCurrent = gResultTreeCursor = gResultTreeFull;
-  return true;
-}
-
-void FreeResultTrees() {
-  FreeTree(gResultTreeFull);
-  FreeTree(gResultTreeFiltered);
-  gResultTreeFull = gResultTreeFiltered = gResultTreeCurrent = gResultTreeCursor = nullptr;
-}
-
-bool AddPathToTree(ResultTreeNode* level, const char* name, int32_t recordIndex, bool* isNew,
-                   ResultTreeNode** previous) {
+bool CResultTree::AddComponent(ResultTreeNode* level, const char* name, int length, int32_t recordIndex,
+                               ResultTreeNode** node, bool* isNew, ResultTreeNode** previous) {
+  *node = nullptr;
   *isNew = false;
   *previous = nullptr;
   if (!level) return false;
-  const int length = static_cast<int>(std::strlen(name));
   const bool folder = recordIndex < 0;
   try {
     if (!level->index) {
-      level->index = new std::vector<ResultTreeNode*>;
+      level->index.reset(new std::vector<ResultTreeNode*>);
       for (ResultTreeNode* c = level->firstChild; c; c = c->nextSibling) level->index->push_back(c);
     }
     std::vector<ResultTreeNode*>& kids = *level->index;
     bool equalFolder = false;
     size_t pos = InsertPosition(kids, name, length, folder, &equalFolder);
     if (equalFolder) {
-      gResultTreeCursor = kids[pos];
+      *node = kids[pos];
       *previous = pos == 0 ? nullptr : kids[pos - 1];
       return true;
     }
-    // The only step that can throw, before anything changes.
+    // The only steps that can throw, before anything is linked.
     if (kids.size() == kids.capacity()) kids.reserve(kids.size() < 8 ? 8 : kids.size() * 2);
-    auto* node = new ResultTreeNode;
-    node->name = CString(name, length);
-    node->recordIndex = recordIndex;
+    CString text(name, length);
+    nodes_.emplace_back();
+    ResultTreeNode* made = &nodes_.back();
+    made->name = std::move(text);
+    made->recordIndex = recordIndex;
+    made->parent = level;
     if (pos == 0) {
-      node->nextSibling = level->firstChild;
-      level->firstChild = node;
+      made->nextSibling = level->firstChild;
+      level->firstChild = made;
     } else {
-      node->nextSibling = kids[pos - 1]->nextSibling;
-      kids[pos - 1]->nextSibling = node;
+      made->nextSibling = kids[pos - 1]->nextSibling;
+      kids[pos - 1]->nextSibling = made;
       *previous = kids[pos - 1];
     }
-    kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), node);
+    kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(pos), made);
+    if (!folder) ++files_;
+    *node = made;
     *isNew = true;
-    gResultTreeCursor = node;
     return true;
   } catch (const std::bad_alloc&) {
     return false;
   }
 }
 
-bool WalkRecordIntoTree(const char* path, int32_t recordIndex, ResultFillSink* sink, bool* listedFile) {
-  if (listedFile) *listedFile = false;
-  gResultTreeCursor = gResultTreeCurrent;
-  if (!gResultTreeCurrent) return false;
-  const int length = static_cast<int>(strnlen(path, sizeof(DeletedFileRecord::path)));
-  char component[sizeof(DeletedFileRecord::path)];
+bool CResultTree::AddInNameOrder(const char* path, int length, int32_t recordIndex, ResultRowSink* sink) {
+  ResultTreeNode* const root = Root();
+  ResultTreeNode* cursor = root;
+  if (length < 0) return false;
+  try {
+    if (component_.size() <= static_cast<size_t>(length)) component_.resize(static_cast<size_t>(length) + 1);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  char* const component = &component_[0];
   int gathered = 0;
   auto add = [&](int32_t index) -> bool {
     component[gathered] = 0;
-    ResultTreeNode* parent = gResultTreeCursor;
+    ResultTreeNode* parent = cursor;
     bool isNew = false;
     ResultTreeNode* previous = nullptr;
-    if (!AddPathToTree(parent, component, index, &isNew, &previous)) {
-      if (sink) sink->OutOfMemory();
-      return false;
-    }
-    if (isNew && sink) sink->Insert(gResultTreeCursor, parent == gResultTreeCurrent ? nullptr : parent, previous, index);
+    if (!AddComponent(parent, component, gathered, index, &cursor, &isNew, &previous)) return false;
+    if (isNew && sink) sink->Insert(cursor, parent == root ? nullptr : parent, previous, index);
     gathered = 0;
     return true;
   };
@@ -171,7 +151,6 @@ bool WalkRecordIntoTree(const char* path, int32_t recordIndex, ResultFillSink* s
     // Whole characters: the second byte of a two-byte character may be 0x5C.
     int n = fw::GbkCharLength(path, length, i);
     if (n == 1 && path[i] == '\\') {
-      // An empty component (a leading or doubled backslash) names no folder.
       if (gathered > 0 && !add(-1)) return false;
       ++i;
       continue;
@@ -180,9 +159,50 @@ bool WalkRecordIntoTree(const char* path, int32_t recordIndex, ResultFillSink* s
     gathered += n;
     i += n;
   }
-  if (!add(recordIndex)) return false;
-  if (listedFile) *listedFile = true;
-  return true;
+  return add(recordIndex);
+}
+
+ResultTreeNode* CResultTree::FolderOrFile(ResultTreeNode* parent, const CString& name, uint8_t source,
+                                          int32_t recordIndex, bool file) {
+  std::string key;
+  if (!file) {
+    key = ChildKey(parent, name);
+    auto found = byName_.find(key);
+    if (found != byName_.end()) return found->second;
+  }
+  nodes_.emplace_back();
+  ResultTreeNode* made = &nodes_.back();
+  made->name = name;
+  made->parent = parent;
+  if (file) {
+    made->recordIndex = recordIndex;
+    made->source = source;
+  }
+  // New children go at the end of their level.
+  ResultTreeNode*& last = lastChild_[parent];
+  if (last)
+    last->nextSibling = made;
+  else
+    parent->firstChild = made;
+  last = made;
+  if (!file) byName_.emplace(key, made);
+  return made;
+}
+
+ResultTreeNode* CResultTree::AddInRecordOrder(const char* path, uint8_t source, int32_t recordIndex) {
+  const CString text(path ? path : "");
+  ResultTreeNode* current = Root();
+  int start = 0;
+  for (;;) {
+    const int slash = text.Find('\\', start);   // never a trail byte
+    if (slash < 0) break;
+    if (slash > start) current = FolderOrFile(current, text.Mid(start, slash - start), source, -1, false);
+    start = slash + 1;
+  }
+  if (start >= text.GetLength()) return nullptr;
+  ResultTreeNode* file = FolderOrFile(current, text.Mid(start), source, recordIndex, true);
+  ++files_;
+  return file;
 }
 
 namespace {
@@ -196,6 +216,16 @@ bool RecordAt(uint32_t index, DeletedFileRecord* out) {
   *out = gDeletedFiles[index];
   out->path[sizeof out->path - 1] = 0;
   return true;
+}
+
+// Walks one record's path into the job's tree. False when a node could not
+// be allocated (the sink is told).
+bool WalkRecord(ResultFillJob& job, const DeletedFileRecord& r, int32_t index) {
+  if (!job.tree) return false;
+  const int length = static_cast<int>(strnlen(r.path, sizeof r.path));
+  if (job.tree->AddInNameOrder(r.path, length, index, job.sink)) return true;
+  if (job.sink) job.sink->OutOfMemory();
+  return false;
 }
 
 }  // namespace
@@ -216,7 +246,7 @@ int RunResultFill(ResultFillJob& job) {
   constexpr uint32_t kReportEvery = 4096;
   job.stopped = false;
   DeletedFileRecord r;
-  if (gResultFilterActive) {
+  if (job.filtered) {
     job.filteredFileCount = 0;
     uint32_t i = 0;
     for (; i < count && !halted(); ++i) {
@@ -227,9 +257,8 @@ int RunResultFill(ResultFillJob& job) {
         SetRecordSelected(static_cast<int32_t>(i), false);
         continue;
       }
-      bool listed = false;
-      if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
-      if (listed) ++job.filteredFileCount;
+      if (!WalkRecord(job, r, static_cast<int32_t>(i))) break;
+      ++job.filteredFileCount;
     }
     job.stopped = i < count && job.stop.load() && !job.abort.load();
     job.sink->FillDone();
@@ -248,15 +277,14 @@ int RunResultFill(ResultFillJob& job) {
     if (i % kReportEvery == 0) job.sink->RowsListed(job.listedFileCount, i, count);
     if (!RecordAt(i, &r)) break;
     if (indexFile(i)) continue;
-    bool listed = false;
-    if (!WalkRecordIntoTree(r.path, static_cast<int32_t>(i), job.sink, &listed)) break;
-    if (listed) ++job.listedFileCount;
+    if (!WalkRecord(job, r, static_cast<int32_t>(i))) break;
+    ++job.listedFileCount;
   }
   job.stopped = i < count && job.stop.load() && !job.abort.load();
   job.sink->FillDone();
   // A stopped list is shown as it stands: it is no sign that nothing was found.
   if (job.abort.load() || job.stopped) return 0;
-  if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
+  if (!job.tree || job.tree->Empty()) {
     job.sink->NothingListed();
     return 0;
   }

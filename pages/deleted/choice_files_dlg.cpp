@@ -35,9 +35,6 @@ const UINT kKindItems[] = {IDS_FILTER_KIND_ANY, IDS_FILTER_KIND_DOCUMENTS, IDS_F
 const UINT kSizeItems[] = {IDS_FILTER_SIZE_ANY, IDS_FILTER_SIZE_SMALL, IDS_FILTER_SIZE_MEDIUM, IDS_FILTER_SIZE_LARGE,
                            IDS_FILTER_SIZE_HUGE};
 
-// The one page whose trees the process-wide roots are.
-CChoiceFilesDlg* gTreeOwner = nullptr;
-
 void FillCombo(CComboBox& combo, const UINT* items, int count) {
   combo.ResetContent();
   for (int i = 0; i < count; ++i) combo.SetItemData(combo.AddString(LoadText(items[i])), static_cast<DWORD_PTR>(i));
@@ -125,18 +122,9 @@ BEGIN_MESSAGE_MAP(CChoiceFilesDlg, CWizardPage)
 END_MESSAGE_MAP()
 
 CChoiceFilesDlg::CChoiceFilesDlg(CScanDelFilesDlg* scanPage)
-    : CWizardPage(IDD_DELETED_RESULT, scanPage), m_scanPage(scanPage), m_busy(this) {
-  // The first fill of every result page is the unfiltered one.
-  gResultFilterActive = false;
-}
+    : CWizardPage(IDD_DELETED_RESULT, scanPage), m_scanPage(scanPage), m_busy(this) {}
 
-CChoiceFilesDlg::~CChoiceFilesDlg() {
-  StopFill();
-  if (gTreeOwner == this) {
-    FreeResultTrees();
-    gTreeOwner = nullptr;
-  }
-}
+CChoiceFilesDlg::~CChoiceFilesDlg() { StopFill(); }
 
 uint64_t CChoiceFilesDlg::ChosenSectors() const { return SelectedDeletedSectors(); }
 
@@ -232,13 +220,8 @@ BOOL CChoiceFilesDlg::OnInitDialog() {
   GetClientRect(&client);
   Layout(client.Width(), client.Height());
 
-  if (gTreeOwner && gTreeOwner != this) FreeResultTrees();
-  gTreeOwner = this;
-  if (!ResetResultTree()) {
-    CString text;
-    text.LoadString(IDS_OUT_OF_MEMORY);
-    MessageBox(text, m_caption);
-  }
+  // The first fill of every result page is the unfiltered one.
+  m_fullTree.Clear();
   StartFill();
   return TRUE;
 }
@@ -256,6 +239,8 @@ void CChoiceFilesDlg::StartFill() {
   m_job.abort = false;
   m_job.stop = false;
   m_job.sink = m_sink.get();
+  m_job.tree = m_shownTree;
+  m_job.filtered = m_shownTree == &m_filteredTree;
   m_job.conditions = &m_conditions;
   m_job.recycleBin = m_scanPage && m_scanPage->IsRecycleBinScan();
   m_job.vistaOrLater = IsVistaOrLater() != 0;
@@ -371,7 +356,7 @@ LRESULT CChoiceFilesDlg::OnFileListStop(WPARAM, LPARAM) {
 LRESULT CChoiceFilesDlg::OnFileListDone(WPARAM, LPARAM) {
   m_rowsDone = true;
   ShowFilledTree();
-  if (!gResultFilterActive) {
+  if (!m_job.filtered) {
     m_listedFileCount = m_job.listedFileCount;
     m_fullStopped = m_job.stopped;
   } else {
@@ -467,6 +452,7 @@ void CChoiceFilesDlg::ShowList(CTreeListCtrl* list) {
   other->ShowWindow(SW_HIDE);
   list->ShowWindow(SW_SHOW);
   m_list = list;
+  m_shownTree = list == &m_listFull ? &m_fullTree : &m_filteredTree;
 }
 
 // ---- the buttons -------------------------------------------------------------------
@@ -475,7 +461,6 @@ void CChoiceFilesDlg::OnOK() { OnFilter(); }
 
 void CChoiceFilesDlg::OnFilter() {
   if (Filling()) return;
-  gResultFilterActive = false;
   UpdateData(TRUE);
   const int date = m_date.GetCurSel(), kind = m_kind.GetCurSel(), size = m_size.GetCurSel();
   CString pattern = m_pattern;
@@ -489,27 +474,20 @@ void CChoiceFilesDlg::OnFilter() {
   SYSTEMTIME today;
   GetLocalTime(&today);
   if (!SetFilterConditions(choice, today, &m_conditions)) return;   // every choice at "不限"
-  gResultFilterActive = true;
   m_lastDate = date;
   m_lastKind = kind;
   m_lastSize = size;
   std::strncpy(m_lastPattern, pattern, sizeof m_lastPattern - 1);
 
   ShowList(&m_listFiltered);
-  if (!ResetFilteredTree()) {
-    CString text;
-    text.LoadString(IDS_OUT_OF_MEMORY);
-    MessageBox(text, m_caption);
-  }
+  m_filteredTree.Clear();
   StartFill();
   GetDlgItem(IDC_RES_SHOW_ALL)->EnableWindow(TRUE);
 }
 
 void CChoiceFilesDlg::OnShowAll() {
   if (Filling()) return;
-  gResultFilterActive = false;
   ShowList(&m_listFull);
-  UseFullResultTree();
   UpdateSummary();
   m_date.SetCurSel(0);
   m_kind.SetCurSel(0);
@@ -525,14 +503,14 @@ void CChoiceFilesDlg::OnCheckAll() {
   if (!m_list || Filling()) return;
   TreeDrawingOff hold(m_list->m_tree.m_hWnd);
   TreeViewChecks checks{m_list->m_tree.m_hWnd};
-  CheckAllResults(checks);
+  m_shownTree->CheckAll(checks);
 }
 
 void CChoiceFilesDlg::OnInvert() {
   if (!m_list || Filling()) return;
   TreeDrawingOff hold(m_list->m_tree.m_hWnd);
   TreeViewChecks checks{m_list->m_tree.m_hWnd};
-  InvertResultChecks(checks);
+  m_shownTree->InvertChecks(checks);
 }
 
 void CChoiceFilesDlg::OnExpand() {
@@ -551,17 +529,13 @@ void CChoiceFilesDlg::OnNext() {
   if (CPageHost* host = PageHost()) host->Stats().scancount = static_cast<int32_t>(m_listedFileCount);
   UpdateData(TRUE);
   CString text;
-  if (!gResultTreeCurrent || !gResultTreeCurrent->firstChild) {
+  if (m_shownTree->Empty()) {
     text.LoadString(IDS_SELECT_FILES);
     MessageBox(text, m_caption);
     return;
   }
   TreeViewChecks checks{m_list->m_tree.m_hWnd};
-  if (!CollectCheckedRecords(checks, &m_checkedCount)) {
-    text.LoadString(IDS_OUT_OF_MEMORY);
-    MessageBox(text, m_caption);
-    return;
-  }
+  m_checkedCount = CollectCheckedRecords(*m_shownTree, checks);
   if (m_checkedCount == 0) {
     text.LoadString(IDS_SELECT_FILES);
     MessageBox(text, m_caption);
@@ -696,10 +670,8 @@ void CChoiceFilesDlg::OnDestroy() {
   StopFill();
   m_hint.Destroy();
   if (m_busy.m_hWnd) m_busy.DestroyWindow();
-  if (gTreeOwner == this) {
-    FreeResultTrees();
-    gTreeOwner = nullptr;
-  }
+  m_fullTree.Clear();
+  m_filteredTree.Clear();
   CWizardPage::OnDestroy();
 }
 

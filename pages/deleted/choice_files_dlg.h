@@ -56,6 +56,8 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   CTreeListCtrl* ListInUse() const { return m_list; }
   CTreeListCtrl& FullList() { return m_listFull; }
   CTreeListCtrl& FilteredList() { return m_listFiltered; }
+  // The model of the list in use.
+  const CResultTree& ShownTree() const { return *m_shownTree; }
   // Rows are still being added. The worker outlives the rows by the pause
   // before the hint; the list is whole and takes the buttons meanwhile.
   bool Filling() const { return m_worker && m_worker->IsRunning() && !m_rowsDone; }
@@ -118,6 +120,10 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
   CScanDelFilesDlg* m_scanPage;
   CProtectingDlg m_busy;
   std::unique_ptr<FillSink> m_sink;
+  // The model of each list; the one shown is the one the walks and Next read.
+  CResultTree m_fullTree;
+  CResultTree m_filteredTree;
+  CResultTree* m_shownTree = &m_fullTree;
   ResultFillJob m_job;
   std::unique_ptr<CWinThread> m_worker;
   bool m_leaving = false;   // no more rows, no more pages: the page is going
@@ -162,5 +168,6 @@ class CChoiceFilesDlg : public CWizardPage, public CRecoveryResults {
 };
 
 // Started by the page with AfxBeginThread; the argument is the page's
-// ResultFillJob. Fills the current tree (filtered when gResultFilterActive).
+// ResultFillJob. Fills the job's tree (only what passes the filters when the
+// job is the filtered fill).
 UINT FillResultTreeThreadProc(LPVOID job);

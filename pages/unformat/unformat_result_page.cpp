@@ -199,7 +199,7 @@ LRESULT CUftFileChoseDlg::OnAddRows(WPARAM firstNode, LPARAM endNode) {
   CColumnTreeCtrl& tree = m_list.m_tree;
   const size_t end = std::min(static_cast<size_t>(endNode), m_tree.NodeCount());
   for (size_t i = static_cast<size_t>(firstNode); i < end; ++i) {
-    CPathTreeNode* node = m_tree.Node(i);
+    ResultTreeNode* node = m_tree.Node(i);
     const HTREEITEM parent = node->parent ? node->parent->treeItem : TVI_ROOT;
     if (!parent) continue;   // its folder's row could not be made
     if (!node->IsFile()) {
@@ -209,7 +209,7 @@ LRESULT CUftFileChoseDlg::OnAddRows(WPARAM firstNode, LPARAM endNode) {
     const int image = FileImage(node->name);
     node->treeItem = tree.InsertItem(node->name, image, image, parent, TVI_LAST);
     if (!node->treeItem) continue;
-    const UnformatRowTexts texts = UnformatRowTextsOf(node->vector, node->recordIndex);
+    const UnformatRowTexts texts = UnformatRowTextsOf(UnformatVectorOf(*node), node->recordIndex);
     tree.SetItemText(node->treeItem, 1, texts.size);
     tree.SetItemText(node->treeItem, 2, texts.created);
     tree.SetItemText(node->treeItem, 3, texts.modified);
@@ -247,14 +247,14 @@ void CUftFileChoseDlg::JoinWorker() {
 void CUftFileChoseDlg::OnCheckAll() {
   TreeViewChecks checks{m_list.m_tree.m_hWnd};
   m_list.m_tree.ShowWindow(SW_HIDE);   // one repaint instead of one per row
-  CheckAllUnformatRows(m_tree, checks);
+  m_tree.CheckAll(checks);
   m_list.m_tree.ShowWindow(SW_SHOW);
 }
 
 void CUftFileChoseDlg::OnInvert() {
   TreeViewChecks checks{m_list.m_tree.m_hWnd};
   m_list.m_tree.ShowWindow(SW_HIDE);
-  InvertUnformatRows(m_tree, checks);
+  m_tree.InvertChecks(checks);
   m_list.m_tree.ShowWindow(SW_SHOW);
 }
 

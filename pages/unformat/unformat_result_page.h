@@ -43,7 +43,7 @@ class CUftFileChoseDlg : public CWizardPage, public CRecoveryResults {
 
   // For the tests.
   CTreeListCtrl& List() { return m_list; }
-  CPathTree& Tree() { return m_tree; }
+  CResultTree& Tree() { return m_tree; }
   bool Filled() const { return m_filled; }
   bool Maximised() const { return m_maximised; }
 
@@ -81,7 +81,7 @@ class CUftFileChoseDlg : public CWizardPage, public CRecoveryResults {
   int FileImage(const CString& name);
   void UpdateHeading();
 
-  CPathTree m_tree;
+  CResultTree m_tree;
   CTreeListCtrl m_list;
   CProtectingDlgUf m_busy;
   std::unique_ptr<CWinThread> m_worker;

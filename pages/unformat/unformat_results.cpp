@@ -6,17 +6,6 @@
 
 namespace {
 
-// The key under which a child folder is found: its parent and its name with
-// ASCII letters folded (two-byte characters kept as they are). Files are not
-// looked up: every record gets its own row.
-std::string ChildKey(const CPathTreeNode* parent, const CString& name) {
-  CString folded(name);
-  folded.MakeLower();
-  std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
-  key += folded.str();
-  return key;
-}
-
 // A path field read from a record: NUL-terminated within its field.
 CString FieldText(const char* field, size_t size) {
   const void* end = std::memchr(field, 0, size);
@@ -24,73 +13,17 @@ CString FieldText(const char* field, size_t size) {
 }
 
 template <typename Record>
-void AddVector(CPathTree* tree, const std::vector<Record>& records, UnformatVector vector, const volatile bool* stop) {
+void AddVector(CResultTree* tree, const std::vector<Record>& records, UnformatVector vector, const volatile bool* stop) {
   for (size_t i = 0; i < records.size(); ++i) {
     if (stop && *stop) return;
     const CString path = FieldText(records[i].path, sizeof records[i].path);
-    if (!path.IsEmpty()) tree->Add(path, vector, static_cast<int32_t>(i));
+    if (!path.IsEmpty()) tree->AddInRecordOrder(path, static_cast<uint8_t>(vector), static_cast<int32_t>(i));
   }
 }
 
 }  // namespace
 
-CPathTree::CPathTree() { Clear(); }
-
-void CPathTree::Clear() {
-  nodes_.clear();
-  lastChild_.clear();
-  byName_.clear();
-  files_ = 0;
-  CPathTreeNode root;
-  root.treeItem = TVI_ROOT;
-  nodes_.push_back(root);
-}
-
-CPathTreeNode* CPathTree::Child(CPathTreeNode* parent, const CString& name, UnformatVector vector,
-                                int32_t recordIndex, bool file) {
-  std::string key;
-  if (!file) {
-    key = ChildKey(parent, name);
-    auto found = byName_.find(key);
-    if (found != byName_.end()) return found->second;
-  }
-  CPathTreeNode node;
-  node.name = name;
-  node.parent = parent;
-  if (file) {
-    node.recordIndex = recordIndex;
-    node.vector = vector;
-  }
-  nodes_.push_back(node);
-  CPathTreeNode* made_node = &nodes_.back();
-  // New children go at the end of their level.
-  CPathTreeNode*& last = lastChild_[parent];
-  if (last)
-    last->nextSibling = made_node;
-  else
-    parent->firstChild = made_node;
-  last = made_node;
-  if (!file) byName_.emplace(key, made_node);
-  return made_node;
-}
-
-CPathTreeNode* CPathTree::Add(const char* path, UnformatVector vector, int32_t recordIndex) {
-  const CString text(path ? path : "");
-  CPathTreeNode* current = Root();
-  int start = 0;
-  for (;;) {
-    const int slash = text.Find('\\', start);   // never a trail byte
-    if (slash < 0) break;
-    if (slash > start) current = Child(current, text.Mid(start, slash - start), vector, -1, false);
-    start = slash + 1;
-  }
-  if (start >= text.GetLength()) return nullptr;
-  CPathTreeNode* file = Child(current, text.Mid(start), vector, recordIndex, true);
-  ++files_;
-  return file;
-}
-
-void BuildUnformatTree(CPathTree* tree, const volatile bool* stop) {
+void BuildUnformatTree(CResultTree* tree, const volatile bool* stop) {
   AddVector(tree, gUnformatFat32Files, UnformatVector::kFat32, stop);
   AddVector(tree, gUnformatNtfsFiles, UnformatVector::kNtfs, stop);
   AddVector(tree, gUnformatFat16Files, UnformatVector::kFat16, stop);

@@ -84,8 +84,9 @@ const ResultTreeNode* Child(const ResultTreeNode* level, const char* name) {
 struct Fill {
   FakeRows rows;
   ResultFillJob job;
-  explicit Fill(bool recycle = false, bool vista = true) {
+  explicit Fill(CResultTree* tree, bool recycle = false, bool vista = true) {
     job.sink = &rows;
+    job.tree = tree;
     job.recycleBin = recycle;
     job.vistaOrLater = vista;
     job.hintDelayMs = 0;
@@ -98,14 +99,10 @@ struct Fill {
 
 class ResultTree : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gResultFilterActive = false;
-    ASSERT_TRUE(ResetResultTree());
-  }
-  void TearDown() override {
-    FreeResultTrees();
-    ClearDeletedFiles();
-  }
+  void TearDown() override { ClearDeletedFiles(); }
+  // A page's two trees: the full list and the filtered one.
+  CResultTree fullTree;
+  CResultTree filteredTree;
 };
 
 }  // namespace
@@ -113,10 +110,10 @@ class ResultTree : public ::testing::Test {
 TEST_F(ResultTree, FoldersMergeCaseInsensitivelyAndComeBeforeFilesOnEveryLevel) {
   SetRecords({Record("\\A\\b.txt"), Record("\\a\\c.txt"), Record("\\A\\B.TXT"), Record("\\zz.txt"),
               Record("\\M\\x.bin"), Record("\\A\\Sub\\d.txt")});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
-  EXPECT_EQ(Names(gResultTreeFull), (std::vector<std::string>{"A", "M", "zz.txt"}));
-  const ResultTreeNode* a = Child(gResultTreeFull, "A");
+  EXPECT_EQ(Names(fullTree.Root()), (std::vector<std::string>{"A", "M", "zz.txt"}));
+  const ResultTreeNode* a = Child(fullTree.Root(), "A");
   ASSERT_NE(a, nullptr);
   // Equal file names are never merged; the later one goes after.
   EXPECT_EQ(Names(a), (std::vector<std::string>{"Sub", "b.txt", "B.TXT", "c.txt"}));
@@ -128,7 +125,7 @@ TEST_F(ResultTree, FoldersMergeCaseInsensitivelyAndComeBeforeFilesOnEveryLevel) 
 
 TEST_F(ResultTree, EveryNewRowIsReportedWithItsParentAndTheRowBeforeIt) {
   SetRecords({Record("\\A\\c.txt"), Record("\\A\\a.txt"), Record("\\B\\x.txt"), Record("\\A\\b.txt")});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
   // A, c.txt, a.txt, B, x.txt, b.txt: six rows, folders once.
   ASSERT_EQ(f.rows.rows.size(), 6u);
@@ -153,7 +150,7 @@ TEST_F(ResultTree, ATwoByteCharacterEndingInABackslashByteStaysOneName) {
   // 誠 is 0xD5 0x5C in code page 936: its second byte is a backslash.
   std::string name = "\\x\xD5\x5C.txt";
   SetRecords({Record(name.c_str())});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
   ASSERT_EQ(f.rows.rows.size(), 1u);
   EXPECT_EQ(f.rows.rows[0].name, "x\xD5\x5C.txt");
@@ -162,15 +159,15 @@ TEST_F(ResultTree, ATwoByteCharacterEndingInABackslashByteStaysOneName) {
 
 TEST_F(ResultTree, DoubledAndLeadingBackslashesMakeNoEmptyFolders) {
   SetRecords({Record("\\\\A\\\\b.txt")});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
-  EXPECT_EQ(Names(gResultTreeFull), (std::vector<std::string>{"A"}));
-  EXPECT_EQ(Names(Child(gResultTreeFull, "A")), (std::vector<std::string>{"b.txt"}));
+  EXPECT_EQ(Names(fullTree.Root()), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(Names(Child(fullTree.Root(), "A")), (std::vector<std::string>{"b.txt"}));
 }
 
 TEST_F(ResultTree, AScanWithNoRecordsSendsTheEmptyMessage) {
   SetRecords({});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
   EXPECT_TRUE(f.rows.rows.empty());
   EXPECT_EQ(f.rows.done, 1);
@@ -182,23 +179,23 @@ TEST_F(ResultTree, TheRecycleBinsIndexFilesAreNeverListedOnAnySystem) {
   for (bool vista : {true, false}) {
     SetRecords({Record("\\S-1-5\\$RAB12CD.jpg"), Record("\\S-1-5\\$IAB12CD.jpg"), Record("\\INFO2"),
                 Record("\\_NFO2"), Record("\\notes.txt")});
-    ASSERT_TRUE(ResetResultTree());
-    Fill f(true, vista);
+    fullTree.Clear();
+    Fill f(&fullTree, true, vista);
     f.Run();
-    EXPECT_EQ(Names(Child(gResultTreeFull, "S-1-5")), std::vector<std::string>{"$RAB12CD.jpg"}) << vista;
-    EXPECT_EQ(Names(gResultTreeFull), (std::vector<std::string>{"S-1-5", "notes.txt"})) << vista;
+    EXPECT_EQ(Names(Child(fullTree.Root(), "S-1-5")), std::vector<std::string>{"$RAB12CD.jpg"}) << vista;
+    EXPECT_EQ(Names(fullTree.Root()), (std::vector<std::string>{"S-1-5", "notes.txt"})) << vista;
     EXPECT_EQ(f.job.listedFileCount, 2u) << vista;
   }
   // A scan that is no bin's lists such names as any others.
-  ASSERT_TRUE(ResetResultTree());
-  Fill plain(false, true);
+  fullTree.Clear();
+  Fill plain(&fullTree, false, true);
   plain.Run();
   EXPECT_EQ(plain.job.listedFileCount, 5u);
 }
 
 TEST_F(ResultTree, ALeavingPageStopsTheFillAndGetsNoHint) {
   SetRecords({Record("\\a.txt"), Record("\\b.txt")});
-  Fill f;
+  Fill f(&fullTree);
   f.job.abort = true;
   f.Run();
   EXPECT_TRUE(f.rows.rows.empty());
@@ -208,45 +205,45 @@ TEST_F(ResultTree, ALeavingPageStopsTheFillAndGetsNoHint) {
 
 TEST_F(ResultTree, CheckAllInvertAndCollectWriteTheSelectedField) {
   SetRecords({Record("\\A\\1.txt"), Record("\\A\\2.txt"), Record("\\B\\3.txt"), Record("\\4.txt")});
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
   FakeChecks checks;
   uint32_t count = 99;
-  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(count, 0u);
 
-  ASSERT_TRUE(CheckAllResults(checks));
-  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  fullTree.CheckAll(checks);
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(count, 4u);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(gDeletedFiles[i].selected, 1) << i;
 
   // One folder's file unticked, another left partly: invert twice restores every mark.
-  const ResultTreeNode* b = Child(gResultTreeFull, "B");
+  const ResultTreeNode* b = Child(fullTree.Root(), "B");
   checks.SetCheck(b->firstChild->treeItem, 1);
   checks.SetCheck(b->treeItem, 2);
   auto before = checks.marks;
-  ASSERT_TRUE(InvertResultChecks(checks));
+  fullTree.InvertChecks(checks);
   EXPECT_EQ(checks.Check(b->treeItem), 2);
   EXPECT_EQ(checks.Check(b->firstChild->treeItem), 3);
-  ASSERT_TRUE(InvertResultChecks(checks));
+  fullTree.InvertChecks(checks);
   EXPECT_EQ(checks.marks, before);
 
-  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(count, 3u);
   EXPECT_EQ(gDeletedFiles[2].selected, 0);
   // A mark other than 1 and 3 leaves the record as it was.
   checks.SetCheck(b->firstChild->treeItem, 4);
   gDeletedFiles[2].selected = 1;
-  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(gDeletedFiles[2].selected, 1);
 }
 
 TEST_F(ResultTree, AnEmptyTreeChecksAndCollectsNothing) {
   FakeChecks checks;
   uint32_t count = 5;
-  EXPECT_TRUE(CheckAllResults(checks));
-  EXPECT_TRUE(InvertResultChecks(checks));
-  EXPECT_TRUE(CollectCheckedRecords(checks, &count));
+  fullTree.CheckAll(checks);
+  fullTree.InvertChecks(checks);
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(count, 0u);
   EXPECT_TRUE(checks.marks.empty());
 }
@@ -259,9 +256,9 @@ TEST_F(ResultTree, AFolderWithManyThousandFilesStaysSorted) {
     records.push_back(Record(path));
   }
   SetRecords(records);
-  Fill f;
+  Fill f(&fullTree);
   f.Run();
-  auto names = Names(Child(gResultTreeFull, "Big"));
+  auto names = Names(Child(fullTree.Root(), "Big"));
   ASSERT_EQ(names.size(), 20000u);
   for (size_t i = 1; i < names.size(); ++i) ASSERT_LE(names[i - 1], names[i]);
 }
@@ -717,7 +714,7 @@ TEST_F(ResultTree, TheFilteredFillListsWhatPassesAndUnselectsTheRest) {
                                        Record("\\Pics\\c.jpg", 500000), Record("\\Pics\\d.jpg", 2000)};
   for (auto& r : rs) r.selected = 1;
   SetRecords(rs);
-  Fill full;
+  Fill full(&fullTree);
   full.Run();
   ASSERT_EQ(full.job.listedFileCount, 4u);
 
@@ -726,38 +723,37 @@ TEST_F(ResultTree, TheFilteredFillListsWhatPassesAndUnselectsTheRest) {
   ch.kind = 2;
   ch.size = 1;
   ASSERT_TRUE(SetFilterConditions(ch, Day(2024, 7, 10), &c));
-  gResultFilterActive = true;
-  ASSERT_TRUE(ResetFilteredTree());
-  Fill filtered;
+  Fill filtered(&filteredTree);
+  filtered.job.filtered = true;
   filtered.job.listedFileCount = 4;
   filtered.Run(&c);
-  gResultFilterActive = false;
   EXPECT_EQ(filtered.job.listedFileCount, 4u);   // the filtered fill leaves the count alone
   EXPECT_EQ(filtered.rows.done, 1);
   EXPECT_EQ(filtered.rows.results + filtered.rows.empty, 0);
-  EXPECT_EQ(Names(gResultTreeFiltered), (std::vector<std::string>{"Docs", "Pics"}));
-  EXPECT_EQ(Names(Child(gResultTreeFiltered, "Pics")), (std::vector<std::string>{"d.jpg"}));
+  EXPECT_EQ(Names(filteredTree.Root()), (std::vector<std::string>{"Docs", "Pics"}));
+  EXPECT_EQ(Names(Child(filteredTree.Root(), "Pics")), (std::vector<std::string>{"d.jpg"}));
   EXPECT_EQ(gDeletedFiles[0].selected, 0);
   EXPECT_EQ(gDeletedFiles[1].selected, 1);
   EXPECT_EQ(gDeletedFiles[2].selected, 0);
   EXPECT_EQ(gDeletedFiles[3].selected, 1);
   // The full tree is still there for the show-all button.
-  ASSERT_TRUE(UseFullResultTree());
-  EXPECT_EQ(gResultTreeCurrent, gResultTreeFull);
+  EXPECT_EQ(fullTree.FileCount(), 4u);
+  EXPECT_EQ(Names(fullTree.Root()), (std::vector<std::string>{"Docs", "Pics"}));
 }
 
 TEST_F(ResultTree, AFolderRowWithoutFilesIsNeverTakenForARecord) {
   // A folder node that is a leaf (record index -1) ticked: nothing is indexed at -1.
   SetRecords({Record("\\a.txt")});
   bool isNew = false;
+  ResultTreeNode* node = nullptr;
   ResultTreeNode* previous = nullptr;
-  ASSERT_TRUE(AddPathToTree(gResultTreeFull, "Empty", -1, &isNew, &previous));
+  ASSERT_TRUE(fullTree.AddComponent(fullTree.Root(), "Empty", 5, -1, &node, &isNew, &previous));
   ASSERT_TRUE(isNew);
-  gResultTreeCursor->treeItem = FakeRows::Item(100);
+  node->treeItem = FakeRows::Item(100);
   FakeChecks checks;
   checks.SetCheck(FakeRows::Item(100), 3);
   uint32_t count = 9;
-  ASSERT_TRUE(CollectCheckedRecords(checks, &count));
+  count = CollectCheckedRecords(fullTree, checks);
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(gDeletedFiles[0].selected, 0);
 }
@@ -830,6 +826,7 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   CountingRows rows;
   ResultFillJob job;
   job.sink = &rows;
+  job.tree = &fullTree;
   job.hintDelayMs = 0;
   RunResultFill(job);
   EXPECT_EQ(job.listedFileCount, 1000000u);
@@ -840,37 +837,36 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   EXPECT_TRUE(rows.reportsInOrder);
   EXPECT_GE(rows.reports, 200u);   // the busy box is told as the fill goes
   size_t files = 0;
-  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFull, &files));
+  EXPECT_TRUE(EveryLevelInOrder(fullTree.Root(), &files));
   EXPECT_EQ(files, 1000000u);
-  EXPECT_EQ(Names(gResultTreeFull).size(), 1000u);
+  EXPECT_EQ(Names(fullTree.Root()).size(), 1000u);
 
   uint32_t count = 0;
-  ASSERT_TRUE(CheckAllResults(rows));
-  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  fullTree.CheckAll(rows);
+  count = CollectCheckedRecords(fullTree, rows);
   EXPECT_EQ(count, 1000000u);
-  ASSERT_TRUE(InvertResultChecks(rows));
-  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  fullTree.InvertChecks(rows);
+  count = CollectCheckedRecords(fullTree, rows);
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(SelectedDeletedSectors(), 0u);
 
   // The pictures only (about a quarter), the rest left unselected.
-  ASSERT_TRUE(CheckAllResults(rows));
-  ASSERT_TRUE(CollectCheckedRecords(rows, &count));
+  fullTree.CheckAll(rows);
+  count = CollectCheckedRecords(fullTree, rows);
   CFileTypeFilter pictures;
   ResultFilterChoice choice;
   choice.kind = 2;
   ASSERT_TRUE(SetFilterConditions(choice, Day(2024, 7, 10), &pictures));
-  gResultFilterActive = true;
-  ASSERT_TRUE(ResetFilteredTree());
   CountingRows filteredRows;
   ResultFillJob filtered;
   filtered.sink = &filteredRows;
+  filtered.tree = &filteredTree;
+  filtered.filtered = true;
   filtered.conditions = &pictures;
   RunResultFill(filtered);
-  gResultFilterActive = false;
   EXPECT_GT(pictureCount, 200000u);
   EXPECT_EQ(filtered.filteredFileCount, pictureCount);
-  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFiltered, &files));
+  EXPECT_TRUE(EveryLevelInOrder(filteredTree.Root(), &files));
   EXPECT_EQ(files, pictureCount);
   size_t selected = 0;
   for (const DeletedFileRecord& r : gDeletedFiles) {
@@ -883,9 +879,10 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   EXPECT_EQ(selected, pictureCount);
 
   // A stop keeps the rows made before it and is no "nothing found".
-  ASSERT_TRUE(ResetResultTree());
+  fullTree.Clear();
   CountingRows stoppedRows;
   ResultFillJob stopped;
+  stopped.tree = &fullTree;
   stoppedRows.stopAfter = &stopped.stop;
   stoppedRows.stopRows = 5000;
   stopped.sink = &stoppedRows;
@@ -899,6 +896,6 @@ TEST_F(ResultTree, AMillionRecordsFillInOrderAndAreFilteredTickedAndStopped) {
   EXPECT_GT(stopped.listedFileCount, 0u);
   EXPECT_EQ(stoppedRows.done, 1);
   EXPECT_EQ(stoppedRows.empty + stoppedRows.results, 0);
-  EXPECT_TRUE(EveryLevelInOrder(gResultTreeFull, &files));
+  EXPECT_TRUE(EveryLevelInOrder(fullTree.Root(), &files));
   EXPECT_EQ(files, stopped.listedFileCount);
 }

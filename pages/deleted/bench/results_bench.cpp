@@ -80,16 +80,16 @@ int main(int argc, char** argv) {
   // The model alone.
   double modelMs = 0;
   {
-    ResetResultTree();
+    CResultTree tree;
     CountingSink sink;
     ResultFillJob job;
     job.sink = &sink;
+    job.tree = &tree;
     job.hintDelayMs = 0;
     auto t = std::chrono::steady_clock::now();
     RunResultFill(job);
     modelMs = Ms(t);
     std::printf("model fill:            %8.0f ms (%zu rows)\n", modelMs, sink.rows);
-    FreeResultTrees();
   }
 
   // The real page: its worker, its busy box, the tree-list rows.
@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
   t = std::chrono::steady_clock::now();
   {
     TreeViewChecks checks{page->ListInUse()->m_tree.m_hWnd};
-    uint32_t n = 0;
-    CollectCheckedRecords(checks, &n);
+    const uint32_t n = CollectCheckedRecords(page->ShownTree(), checks);
     std::printf("collect ticks:         %8.0f ms (%u selected)\n", Ms(t), n);
   }
 

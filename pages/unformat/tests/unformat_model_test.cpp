@@ -64,18 +64,18 @@ struct FakeChecks {
 };
 
 // Gives every node a fake row, as the page does.
-void MakeRows(CPathTree& tree) {
+void MakeRows(CResultTree& tree) {
   for (size_t i = 0; i < tree.NodeCount(); ++i) tree.Node(i)->treeItem = reinterpret_cast<HTREEITEM>(i + 100);
 }
 
-std::vector<std::string> Children(const CPathTreeNode* node) {
+std::vector<std::string> Children(const ResultTreeNode* node) {
   std::vector<std::string> names;
-  for (const CPathTreeNode* c = node->firstChild; c; c = c->nextSibling) names.push_back(c->name.str());
+  for (const ResultTreeNode* c = node->firstChild; c; c = c->nextSibling) names.push_back(c->name.str());
   return names;
 }
 
-const CPathTreeNode* ChildNamed(const CPathTreeNode* node, const char* name) {
-  for (const CPathTreeNode* c = node->firstChild; c; c = c->nextSibling)
+const ResultTreeNode* ChildNamed(const ResultTreeNode* node, const char* name) {
+  for (const ResultTreeNode* c = node->firstChild; c; c = c->nextSibling)
     if (c->name == name) return c;
   return nullptr;
 }
@@ -89,23 +89,23 @@ TEST(UnformatTree, FoldersAreSharedRowsKeepTheScanOrderAndEveryRecordIsListed) {
                          Fat(""),              // no name: passed over
                          Fat("DIR0\\Sub\\"),   // no file name: passed over
                          Fat("DIR0\\\\Sub\\y.bin")};   // an empty component is passed over
-  CPathTree tree;
+  CResultTree tree;
   BuildUnformatTree(&tree);
   EXPECT_EQ(Children(tree.Root()), (std::vector<std::string>{"DIR1", "DIR0"}));
-  const CPathTreeNode* dir1 = ChildNamed(tree.Root(), "DIR1");
+  const ResultTreeNode* dir1 = ChildNamed(tree.Root(), "DIR1");
   ASSERT_NE(dir1, nullptr);
   EXPECT_EQ(Children(dir1), (std::vector<std::string>{"b.txt", "A.txt", "B.TXT"}));
   EXPECT_EQ(ChildNamed(dir1, "b.txt")->recordIndex, 0);
   EXPECT_EQ(ChildNamed(dir1, "B.TXT")->recordIndex, 3);
   EXPECT_EQ(ChildNamed(dir1, "A.txt")->recordIndex, 2);
-  EXPECT_EQ(ChildNamed(dir1, "A.txt")->vector, UnformatVector::kFat16);
-  const CPathTreeNode* sub = ChildNamed(ChildNamed(tree.Root(), "DIR0"), "Sub");
+  EXPECT_EQ(UnformatVectorOf(*ChildNamed(dir1, "A.txt")), UnformatVector::kFat16);
+  const ResultTreeNode* sub = ChildNamed(ChildNamed(tree.Root(), "DIR0"), "Sub");
   ASSERT_NE(sub, nullptr);
   EXPECT_EQ(Children(sub), (std::vector<std::string>{"x.bin", "y.bin"}));
   EXPECT_EQ(tree.FileCount(), 5u);
   // Parents come before their children in the order the rows are made.
   for (size_t i = 0; i < tree.NodeCount(); ++i) {
-    const CPathTreeNode* n = tree.Node(i);
+    const ResultTreeNode* n = tree.Node(i);
     if (n->parent == tree.Root()) continue;
     bool before = false;
     for (size_t j = 0; j < i; ++j) before = before || tree.Node(j) == n->parent;
@@ -118,12 +118,12 @@ TEST(UnformatTree, TwoByteCharactersWhoseSecondByteIsABackslashStayWhole) {
   // 誠 is D5 5C in code page 936: its second byte is '\'.
   const std::string name = "\xD5\x5C\xB1\xED.txt";
   gUnformatFat32Files = {Fat(("DIR0\\" + name).c_str()), Fat("\xD5\x5C\\a.txt")};
-  CPathTree tree;
+  CResultTree tree;
   BuildUnformatTree(&tree);
-  const CPathTreeNode* dir0 = ChildNamed(tree.Root(), "DIR0");
+  const ResultTreeNode* dir0 = ChildNamed(tree.Root(), "DIR0");
   ASSERT_NE(dir0, nullptr);
   EXPECT_EQ(Children(dir0), (std::vector<std::string>{name}));
-  const CPathTreeNode* folder = ChildNamed(tree.Root(), "\xD5\x5C");
+  const ResultTreeNode* folder = ChildNamed(tree.Root(), "\xD5\x5C");
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(Children(folder), (std::vector<std::string>{"a.txt"}));
 }
@@ -133,20 +133,20 @@ TEST(UnformatTree, RecordsComeFromAllThreeVectorsInTheirOrderAndKeepTheirVector)
   gUnformatFat16Files = {Fat("C16\\one.txt")};
   gUnformatNtfsFiles = {Ntfs("CNT\\one.txt", 10)};
   gUnformatFat32Files = {Fat("C32\\one.txt")};
-  CPathTree tree;
+  CResultTree tree;
   BuildUnformatTree(&tree);
   EXPECT_EQ(Children(tree.Root()), (std::vector<std::string>{"C32", "CNT", "C16"}));
-  EXPECT_EQ(ChildNamed(tree.Root(), "C32")->firstChild->vector, UnformatVector::kFat32);
-  EXPECT_EQ(ChildNamed(tree.Root(), "CNT")->firstChild->vector, UnformatVector::kNtfs);
-  EXPECT_EQ(ChildNamed(tree.Root(), "C16")->firstChild->vector, UnformatVector::kFat16);
+  EXPECT_EQ(UnformatVectorOf(*ChildNamed(tree.Root(), "C32")->firstChild), UnformatVector::kFat32);
+  EXPECT_EQ(UnformatVectorOf(*ChildNamed(tree.Root(), "CNT")->firstChild), UnformatVector::kNtfs);
+  EXPECT_EQ(UnformatVectorOf(*ChildNamed(tree.Root(), "C16")->firstChild), UnformatVector::kFat16);
   // A file and a folder of one name are two rows: neither hides the other.
   gUnformatFat16Files = {Fat("X\\f"), Fat("X\\f\\g.txt"), Fat("X\\F")};
   gUnformatNtfsFiles.clear();
   gUnformatFat32Files.clear();
-  CPathTree second;
+  CResultTree second;
   BuildUnformatTree(&second);
   EXPECT_EQ(second.FileCount(), 3u);
-  const CPathTreeNode* x = ChildNamed(second.Root(), "X");
+  const ResultTreeNode* x = ChildNamed(second.Root(), "X");
   ASSERT_NE(x, nullptr);
   EXPECT_EQ(Children(x), (std::vector<std::string>{"f", "f", "F"}));
   EXPECT_TRUE(x->firstChild->IsFile());
@@ -157,7 +157,7 @@ TEST(UnformatTree, RecordsComeFromAllThreeVectorsInTheirOrderAndKeepTheirVector)
 TEST(UnformatTree, BuildingStopsWhenAsked) {
   Vectors v;
   for (int i = 0; i < 50; ++i) gUnformatFat16Files.push_back(Fat(("D\\f" + std::to_string(i)).c_str()));
-  CPathTree tree;
+  CResultTree tree;
   volatile bool stop = true;
   BuildUnformatTree(&tree, &stop);
   EXPECT_EQ(tree.NodeCount(), 0u);
@@ -185,22 +185,22 @@ TEST(UnformatRows, SizesFollowTheVectorAndTimesArePadded) {
 TEST(UnformatChecks, InvertOfAFreshTreeChecksEverythingAndTwiceRestoresIt) {
   Vectors v;
   gUnformatFat16Files = {Fat("D\\a"), Fat("D\\E\\b"), Fat("c")};
-  CPathTree tree;
+  CResultTree tree;
   BuildUnformatTree(&tree);
   MakeRows(tree);
   FakeChecks checks;
-  InvertUnformatRows(tree, checks);
+  tree.InvertChecks(checks);
   for (size_t i = 0; i < tree.NodeCount(); ++i) EXPECT_EQ(checks.Check(tree.Node(i)->treeItem), 3);
   // A partly ticked folder stays partly ticked; the rest swap.
   checks.SetCheck(tree.Node(0)->treeItem, 2);
   checks.SetCheck(tree.Node(1)->treeItem, 1);
   const std::map<HTREEITEM, int> before = checks.marks;
-  InvertUnformatRows(tree, checks);
+  tree.InvertChecks(checks);
   EXPECT_EQ(checks.Check(tree.Node(0)->treeItem), 2);
   EXPECT_EQ(checks.Check(tree.Node(1)->treeItem), 3);
-  InvertUnformatRows(tree, checks);
+  tree.InvertChecks(checks);
   EXPECT_EQ(checks.marks, before);
-  CheckAllUnformatRows(tree, checks);
+  tree.CheckAll(checks);
   for (size_t i = 0; i < tree.NodeCount(); ++i) EXPECT_EQ(checks.Check(tree.Node(i)->treeItem), 3);
 }
 
@@ -211,13 +211,13 @@ TEST(UnformatChecks, OnlyTickedFileRowsSelectTheirRecords) {
   gUnformatFat32Files = {Fat("D\\a"), Fat("D\\b"), Fat("D\\a"), Fat("D\\c")};
   gUnformatNtfsFiles = {Ntfs("N\\x", 5)};
   gUnformatNtfsFiles[0].selected = 1;
-  CPathTree tree;
+  CResultTree tree;
   BuildUnformatTree(&tree);
   MakeRows(tree);
   FakeChecks checks;
   // D (folder) ticked, both a ticked, b unticked, c partly (cannot be: counts as not ticked), N\x unticked.
   for (size_t i = 0; i < tree.NodeCount(); ++i) {
-    const CPathTreeNode* n = tree.Node(i);
+    const ResultTreeNode* n = tree.Node(i);
     if (n->name == "D" || n->name == "a") checks.SetCheck(n->treeItem, 3);
     if (n->name == "c") checks.SetCheck(n->treeItem, 2);
   }

@@ -200,14 +200,14 @@ class UnformatRoad : public ::testing::Test {
   }
 
   // The row of a path in the result page's tree (null when not listed).
-  static const CPathTreeNode* FindRow(CUftFileChoseDlg* page, const std::string& path) {
-    const CPathTreeNode* node = page->Tree().Root();
+  static const ResultTreeNode* FindRow(CUftFileChoseDlg* page, const std::string& path) {
+    const ResultTreeNode* node = page->Tree().Root();
     size_t start = 0;
     while (node) {
       size_t slash = path.find('\\', start);
       const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-      const CPathTreeNode* next = nullptr;
-      for (const CPathTreeNode* c = node->firstChild; c && !next; c = c->nextSibling)
+      const ResultTreeNode* next = nullptr;
+      for (const ResultTreeNode* c = node->firstChild; c && !next; c = c->nextSibling)
         if (c->name.str() == part) next = c;
       if (!next || slash == std::string::npos) return next;
       node = next;
@@ -352,7 +352,7 @@ TEST_F(UnformatRoad, Fat16VolumeIsScannedListedTickedAndCopiedOut) {
   EXPECT_EQ(result->ListedCount(), expected.size());
   CColumnTreeCtrl& tree = result->List().m_tree;
   for (const Expected& e : expected) {
-    const CPathTreeNode* row = FindRow(result, e.path);
+    const ResultTreeNode* row = FindRow(result, e.path);
     ASSERT_NE(row, nullptr) << e.path;
     ASSERT_NE(row->treeItem, nullptr);
     CString size;
@@ -390,7 +390,7 @@ TEST_F(UnformatRoad, Fat32VolumeIsDetectedAndItsSizesShowInKilobytesOrBytes) {
   const std::vector<Expected> expected = ReadExpected("fat32-unformat");
   EXPECT_EQ(result->ListedCount(), expected.size());
   for (const Expected& e : expected) {
-    const CPathTreeNode* row = FindRow(result, e.path);
+    const ResultTreeNode* row = FindRow(result, e.path);
     ASSERT_NE(row, nullptr) << e.path;
     CString size;
     // Under 1 KB in bytes: a small file never shows as "0 KB".
@@ -445,7 +445,7 @@ TEST_F(UnformatRoad, AHostileVolumeIsListedWithinBounds) {
   for (const Expected& e : ReadExpected("fat16-unformat-hostile")) EXPECT_NE(FindRow(result, e.path), nullptr) << e.path;
   size_t rows = 0;
   for (size_t i = 0; i < result->Tree().NodeCount(); ++i) {
-    const CPathTreeNode* n = result->Tree().Node(i);
+    const ResultTreeNode* n = result->Tree().Node(i);
     EXPECT_NE(n->treeItem, nullptr) << n->name.str();
     EXPECT_FALSE(n->name.IsEmpty());
     EXPECT_EQ(n->name.Find('\\'), -1);
@@ -468,7 +468,7 @@ TEST_F(UnformatRoad, TwoRecordsOfOnePathAreTwoRowsAndBothAreTicked) {
   EXPECT_EQ(result->ListedCount(), expected.size());
   std::vector<int32_t> twins;
   for (size_t i = 0; i < result->Tree().NodeCount(); ++i) {
-    const CPathTreeNode* n = result->Tree().Node(i);
+    const ResultTreeNode* n = result->Tree().Node(i);
     if (n->IsFile() && n->name == "same name.txt") {
       twins.push_back(n->recordIndex);
       EXPECT_NE(n->treeItem, nullptr);

@@ -5,6 +5,7 @@
 #pragma once
 #include "framework.h"
 #include "page_host.h"
+#include "recovery_road.h"
 #include "picture.h"
 #include "picture_library.h"
 #include "module_path.h"
@@ -47,5 +48,21 @@ class TestPageHost : public CWinApp, public CPageHost {
     ::UnbindPictureLibrary();
   }
 };
+
+// What the pages after a result page ask of it, without a result page.
+struct StandInResults : CRecoveryResults {
+  uint32_t found = 0, chosen = 0;
+  uint64_t sectors = 0;
+  CDialog* ResultPage() override { return nullptr; }
+  uint32_t FoundFileCount() const override { return found; }
+  uint32_t ChosenFileCount() const override { return chosen; }
+  uint64_t ChosenSectors() const override { return sectors; }
+};
+
+// A click handled before it returns (a message box it opens runs inside it).
+inline void ClickNow(CWnd* page, int id) {
+  ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
+}
 
 }  // namespace pagetest

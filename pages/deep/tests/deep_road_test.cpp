@@ -837,22 +837,6 @@ TEST_F(DeepRoad, TheNothingFoundPagesRequestScansItsDriveAtOnce) {
 
 // ---- the road's worker plugged into the shared pages ---------------------------------------
 
-// What the pages after a result page ask of it, without a result page.
-struct StandInResults : CRecoveryResults {
-  uint32_t found = 0, chosen = 0;
-  uint64_t sectors = 0;
-  CDialog* ResultPage() override { return nullptr; }
-  uint32_t FoundFileCount() const override { return found; }
-  uint32_t ChosenFileCount() const override { return chosen; }
-  uint64_t ChosenSectors() const override { return sectors; }
-};
-
-// A click handled before it returns (a message box it opens runs inside it).
-void ClickNow(CWnd* page, int id) {
-  ::SendMessageA(page->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(page->m_hWnd, id)));
-}
-
 // The road's worker as the raw writer behaves: the first file is reported to
 // the progress window, then it waits for the test, and while the page asks
 // whether to stop; the end is sent to the destination page.

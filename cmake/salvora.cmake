@@ -74,7 +74,11 @@ function(salvora_add_test name)
     list(APPEND locks "${lockprefix}${CMAKE_MATCH_1}-${CMAKE_MATCH_2}")
   endforeach()
   if(T_GUI)
-    list(APPEND locks display)
+    # A program with windows may load quorlex.dll (it sits beside every test
+    # program): its statistics, sent at start and from the report pages, read
+    # and repair the machine identity of the prefix, which the identity tests
+    # delete and check.
+    list(APPEND locks display "${lockprefix}quorlex-identity")
   endif()
   add_test(NAME ${name} COMMAND ${cmd} $<TARGET_FILE:${name}> ${T_ARGS})
   if(NOT T_TIMEOUT)

@@ -170,14 +170,20 @@ ResultTreeNode* CResultTree::FolderOrFile(ResultTreeNode* parent, const CString&
     auto found = byName_.find(key);
     if (found != byName_.end()) return found->second;
   }
-  nodes_.emplace_back();
-  ResultTreeNode* made = &nodes_.back();
-  made->name = name;
-  made->parent = parent;
+  ResultTreeNode* made = AppendChild(parent, name);
   if (file) {
     made->recordIndex = recordIndex;
     made->source = source;
   }
+  if (!file) byName_.emplace(key, made);
+  return made;
+}
+
+ResultTreeNode* CResultTree::AppendChild(ResultTreeNode* parent, const CString& name) {
+  nodes_.emplace_back();
+  ResultTreeNode* made = &nodes_.back();
+  made->name = name;
+  made->parent = parent;
   // New children go at the end of their level.
   ResultTreeNode*& last = lastChild_[parent];
   if (last)
@@ -185,8 +191,26 @@ ResultTreeNode* CResultTree::FolderOrFile(ResultTreeNode* parent, const CString&
   else
     parent->firstChild = made;
   last = made;
-  if (!file) byName_.emplace(key, made);
   return made;
+}
+
+ResultTreeNode* CResultTree::AddByType(const CString& type, const CString& name, int32_t recordIndex,
+                                       bool* folderIsNew) {
+  if (folderIsNew) *folderIsNew = false;
+  std::string key(type.GetString(), static_cast<size_t>(type.GetLength()));
+  ResultTreeNode* folder = nullptr;
+  auto found = byName_.find(key);
+  if (found != byName_.end()) {
+    folder = found->second;
+  } else {
+    folder = AppendChild(Root(), type);
+    byName_.emplace(std::move(key), folder);
+    if (folderIsNew) *folderIsNew = true;
+  }
+  ResultTreeNode* file = AppendChild(folder, name);
+  file->recordIndex = recordIndex;
+  ++files_;
+  return file;
 }
 
 ResultTreeNode* CResultTree::AddInRecordOrder(const char* path, uint8_t source, int32_t recordIndex) {

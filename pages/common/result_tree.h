@@ -66,6 +66,8 @@ inline HTREEITEM RowBefore(const ResultTreeNode* previous) { return previous ? p
 //  - in record order (the unformat road): on every level children keep the
 //    order of the records, nothing is sorted; folders of one name without
 //    regard to the case of ASCII letters are one.
+//  - by type (the deep-scan road): one top-level folder per type, in the
+//    order the types first appear, each record at the end of its folder.
 // Either way every record is a file node of its own, and the nodes keep the
 // order in which they were made (parents before children).
 class CResultTree {
@@ -113,6 +115,13 @@ class CResultTree {
   // nothing was added.
   ResultTreeNode* AddInRecordOrder(const char* path, uint8_t source, int32_t recordIndex);
 
+  // ---- by type ----
+  // Adds the record below the top-level folder `type`, compared byte for
+  // byte ("JPG" and "jpg" are two), which is made at the end of the top
+  // level when missing (*folderIsNew then); the file goes at the end of its
+  // folder. Returns the file node.
+  ResultTreeNode* AddByType(const CString& type, const CString& name, int32_t recordIndex, bool* folderIsNew);
+
   // ---- check marks: 1 unchecked, 3 checked, 2 partly (the control's states) ----
   // Every row (folders too) gets 3; nothing spreads beyond that walk.
   template <class Checks>
@@ -139,11 +148,12 @@ class CResultTree {
  private:
   ResultTreeNode* FolderOrFile(ResultTreeNode* parent, const CString& name, uint8_t source, int32_t recordIndex,
                                bool file);
+  ResultTreeNode* AppendChild(ResultTreeNode* parent, const CString& name);
 
   std::deque<ResultTreeNode> nodes_;   // the root first; nodes never move
   size_t files_ = 0;
-  // Record order: the last child of each level, and the child folders by
-  // (parent, folded name).
+  // Record order and by type: the last child of each level, and the child
+  // folders by (parent, folded name), or the types by their exact name.
   std::unordered_map<ResultTreeNode*, ResultTreeNode*> lastChild_;
   std::unordered_map<std::string, ResultTreeNode*> byName_;
   std::string component_;   // name order: the component being gathered

@@ -147,9 +147,8 @@ BOOL CPtFileChosDlg::OnInitDialog() {
 
 BOOL CPtFileChosDlg::StartBuildResultTree() {
   if (!m_hWnd || m_buildWorker) return FALSE;
-  m_model = DeepResultModel();
-  m_folderItems.clear();
-  m_rowItems.clear();
+  m_tree.Clear();
+  m_folderIcons.clear();
   m_built = false;
   m_list.m_tree.DeleteAllItems();
   CString title;
@@ -174,20 +173,20 @@ UINT CPtFileChosDlg::BuildResultTreeThreadProc(LPVOID param) {
   auto* page = static_cast<CPtFileChosDlg*>(param);
   // The records do not change while the page lives: the next scan, which
   // empties them, destroys this page first.
-  const DeepResultModel model = GroupFoundFiles(gFoundFiles);
-  for (size_t first = 0; first < model.rows.size() && !page->m_stopWorkers; first += kRowsPerBatch) {
-    DeepResultBatch batch{&model, first, std::min(kRowsPerBatch, model.rows.size() - first)};
+  const size_t hits = gFoundFiles.size();
+  for (size_t first = 0; first < hits && !page->m_stopWorkers; first += kRowsPerBatch) {
+    DeepResultBatch batch{first, std::min(kRowsPerBatch, hits - first)};
     ::SendMessageA(page->m_window, WM_FILELIST_ADD, 0, reinterpret_cast<LPARAM>(&batch));
   }
   ::SendMessageA(page->m_window, WM_FILELIST_DONE, 0, 0);
   return 0;
 }
 
-int CPtFileChosDlg::IconOfFolder(size_t folder) {
+int CPtFileChosDlg::IconOfFolder(const ResultTreeNode* folder) {
   auto found = m_folderIcons.find(folder);
   if (found != m_folderIcons.end()) return found->second;
   // Every hit of a folder has the folder's type as its extension.
-  std::string probe = "x." + m_model.folders[folder].type;
+  std::string probe = "x." + folder->name.str();
   int icon = CSystemImageList::GetIconIndex(probe.c_str(), FALSE, FALSE, TRUE);
   m_folderIcons.emplace(folder, icon);
   return icon;
@@ -195,33 +194,27 @@ int CPtFileChosDlg::IconOfFolder(size_t folder) {
 
 LRESULT CPtFileChosDlg::OnAddRows(WPARAM, LPARAM param) {
   const auto* batch = reinterpret_cast<const DeepResultBatch*>(param);
-  if (!batch || m_destroying || !batch->model) return 0;
+  if (!batch || m_destroying) return 0;
   if (!m_drawingOff) {
     // The tree stays dark until the last row is in.
     m_drawingOff = true;
     LONG_PTR style = ::GetWindowLongPtrA(m_list.m_tree.m_hWnd, GWL_STYLE);
     ::SetWindowLongPtrA(m_list.m_tree.m_hWnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_VISIBLE));
   }
-  const DeepResultModel& model = *batch->model;
-  if (m_model.folders.size() < model.folders.size()) m_model.folders = model.folders;
   const UINT unchecked = INDEXTOSTATEIMAGEMASK(1);
-  for (size_t r = batch->first; r < batch->first + batch->count && r < model.rows.size(); ++r) {
-    const DeepResultRow& row = model.rows[r];
-    while (m_folderItems.size() <= row.folder) {
-      const size_t f = m_folderItems.size();
-      HTREEITEM folder = m_list.m_tree.InsertItem(TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE,
-                                                  m_model.folders[f].type.c_str(), m_folderImage, m_folderOpenImage,
-                                                  unchecked, TVIS_STATEIMAGEMASK, 0, TVI_ROOT, TVI_LAST);
-      m_folderItems.push_back(folder);
-    }
-    const int icon = IconOfFolder(row.folder);
-    HTREEITEM item = m_list.m_tree.InsertItem(TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE, row.name.c_str(), icon,
-                                              icon, unchecked, TVIS_STATEIMAGEMASK, RowData(row.index),
-                                              m_folderItems[row.folder], TVI_LAST);
-    if (item && row.index < gFoundFiles.size())
-      m_list.m_tree.SetItemText(item, 1, FoundSizeText(gFoundFiles[row.index]));
-    m_rowItems.push_back(item);
-    m_model.rows.push_back(row);
+  for (size_t i = batch->first; i < batch->first + batch->count && i < gFoundFiles.size(); ++i) {
+    bool folderIsNew = false;
+    ResultTreeNode* file = AddFoundFile(m_tree, gFoundFiles[i], static_cast<int32_t>(i), &folderIsNew);
+    ResultTreeNode* folder = file->parent;
+    if (folderIsNew)
+      folder->treeItem = m_list.m_tree.InsertItem(TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE, folder->name,
+                                                  m_folderImage, m_folderOpenImage, unchecked, TVIS_STATEIMAGEMASK, 0,
+                                                  TVI_ROOT, TVI_LAST);
+    const int icon = IconOfFolder(folder);
+    HTREEITEM item = m_list.m_tree.InsertItem(TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE, file->name, icon, icon,
+                                              unchecked, TVIS_STATEIMAGEMASK, RowData(i), folder->treeItem, TVI_LAST);
+    if (item) m_list.m_tree.SetItemText(item, 1, FoundSizeText(gFoundFiles[i]));
+    file->treeItem = item;
   }
   return 0;
 }
@@ -235,7 +228,7 @@ LRESULT CPtFileChosDlg::OnBuilt(WPARAM, LPARAM) {
     ::SetWindowLongPtrA(tree, GWL_STYLE, ::GetWindowLongPtrA(tree, GWL_STYLE) | WS_VISIBLE);
   }
   // A short list opens its folders; a long one shows the types first.
-  if (m_model.rows.size() <= 200) m_list.ExpandAll(TRUE);
+  if (m_tree.FileCount() <= 200) m_list.ExpandAll(TRUE);
   m_list.m_tree.RecalcHorizontalRange();
   ::InvalidateRect(tree, nullptr, TRUE);
   if (m_busy.m_hWnd) m_busy.SendMessage(WM_FILELIST_DONE);
@@ -249,8 +242,10 @@ int CPtFileChosDlg::HitOfItem(HTREEITEM item) const {
 }
 
 void CPtFileChosDlg::OnCheckAll() {
-  for (HTREEITEM folder : m_folderItems)
-    m_list.m_tree.SetItemStateAndPropagate(folder, INDEXTOSTATEIMAGEMASK(3), TVIS_STATEIMAGEMASK, TRUE);
+  HWND tree = m_list.m_tree.m_hWnd;
+  TreeViewChecks checks{tree};
+  TreeDrawingOff off(tree);
+  m_tree.CheckAll(checks);
 }
 
 // Every hit row turns over (1 and 3 swap); each folder then shows what its
@@ -260,17 +255,19 @@ void CPtFileChosDlg::OnInvert() {
   HWND tree = m_list.m_tree.m_hWnd;
   TreeViewChecks checks{tree};
   TreeDrawingOff off(tree);
-  for (HTREEITEM folder : m_folderItems) {
+  for (const ResultTreeNode* folder = m_tree.Root()->firstChild; folder; folder = folder->nextSibling) {
+    if (!folder->treeItem) continue;
     std::vector<int> states;
-    for (HTREEITEM row = checks.FirstChild(folder); row; row = checks.Next(row)) {
-      int s = checks.Check(row);
+    for (const ResultTreeNode* row = folder->firstChild; row; row = row->nextSibling) {
+      if (!row->treeItem) continue;
+      int s = checks.Check(row->treeItem);
       if (s == 1 || s == 3) {
         s = 4 - s;
-        checks.SetCheck(row, s);
+        checks.SetCheck(row->treeItem, s);
       }
       states.push_back(s);
     }
-    checks.SetCheck(folder, FolderCheckOf(states, checks.Check(folder)));
+    checks.SetCheck(folder->treeItem, FolderCheckOf(states, checks.Check(folder->treeItem)));
   }
 }
 
@@ -404,8 +401,8 @@ void CPtFileChosDlg::OnBack() {
 void CPtFileChosDlg::OnNext() {
   if (!m_built) return;
   TreeViewChecks checks{m_list.m_tree.m_hWnd};
-  m_selection = ApplyResultChecks(m_model, gFoundFiles, [&](size_t row) {
-    return row < m_rowItems.size() && m_rowItems[row] ? checks.Check(m_rowItems[row]) : 0;
+  m_selection = ApplyResultChecks(m_tree, gFoundFiles, [&](const ResultTreeNode& file) {
+    return file.treeItem ? checks.Check(file.treeItem) : 0;
   });
   gRawSelectedSectors = m_selection.sectors;
   if (m_selection.checked == 0) {

@@ -37,9 +37,8 @@ class CPtFileChosDlg : public CWizardPage, public CRecoveryResults {
   // For the tests and the pages after this one.
   bool Built() const { return m_built; }
   CTreeListCtrl& List() { return m_list; }
-  const DeepResultModel& Model() const { return m_model; }
-  HTREEITEM FolderItem(size_t folder) const { return folder < m_folderItems.size() ? m_folderItems[folder] : nullptr; }
-  HTREEITEM RowItem(size_t row) const { return row < m_rowItems.size() ? m_rowItems[row] : nullptr; }
+  // The rows: one top-level folder per type, the hits below it.
+  const CResultTree& Tree() const { return m_tree; }
   // The hit of a tree row, -1 for a folder.
   int HitOfItem(HTREEITEM item) const;
   // Previews: reads started, the hit shown last, what the preview shows.
@@ -101,13 +100,11 @@ class CPtFileChosDlg : public CWizardPage, public CRecoveryResults {
   void ShowSummary(int index);
   void LayOut(int cx, int cy);
   void SetMaximised(bool maximised);
-  int IconOfFolder(size_t folder);
+  int IconOfFolder(const ResultTreeNode* folder);
 
   // The list (filled on this thread from the worker's batches).
-  DeepResultModel m_model;
-  std::vector<HTREEITEM> m_folderItems;
-  std::vector<HTREEITEM> m_rowItems;
-  std::unordered_map<size_t, int> m_folderIcons;
+  CResultTree m_tree;
+  std::unordered_map<const ResultTreeNode*, int> m_folderIcons;
   int m_folderImage = 0;
   int m_folderOpenImage = 0;
   bool m_built = false;
@@ -154,9 +151,9 @@ class CPtFileChosDlg : public CWizardPage, public CRecoveryResults {
   CLabel m_previewNote;
 };
 
-// A batch of rows the list's worker hands to the page (sent, never posted).
+// A batch of hits of gFoundFiles the list's worker hands to the page (sent,
+// never posted); the page lists them in its tree.
 struct DeepResultBatch {
-  const DeepResultModel* model;
   size_t first;
   size_t count;
 };

@@ -3,31 +3,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 
 #include "bytes.h"
 
-DeepResultModel GroupFoundFiles(const std::vector<FoundFileRecord>& hits) {
-  DeepResultModel model;
-  model.rows.reserve(hits.size());
-  std::unordered_map<std::string, size_t> folderOf;
-  for (size_t i = 0; i < hits.size(); ++i) {
-    // The record's name field is NUL-padded; a full field has no NUL.
-    const std::string name(hits[i].name, strnlen(hits[i].name, sizeof hits[i].name));
-    const size_t slash = name.find('\\');
-    DeepResultRow row;
-    row.index = i;
-    std::string type = slash == std::string::npos ? name : name.substr(0, slash);
-    row.name = slash == std::string::npos ? name : name.substr(slash + 1);
-    auto found = folderOf.find(type);
-    if (found == folderOf.end()) {
-      found = folderOf.emplace(type, model.folders.size()).first;
-      model.folders.push_back(DeepResultFolder{type});
-    }
-    row.folder = found->second;
-    model.rows.push_back(std::move(row));
-  }
-  return model;
+ResultTreeNode* AddFoundFile(CResultTree& tree, const FoundFileRecord& hit, int32_t index, bool* folderIsNew) {
+  // The record's name field is NUL-padded; a full field has no NUL.
+  const int length = static_cast<int>(strnlen(hit.name, sizeof hit.name));
+  const char* slash = static_cast<const char*>(std::memchr(hit.name, '\\', static_cast<size_t>(length)));
+  const CString whole(hit.name, length);
+  if (!slash) return tree.AddByType(whole, whole, index, folderIsNew);
+  const int at = static_cast<int>(slash - hit.name);
+  return tree.AddByType(CString(hit.name, at), CString(slash + 1, length - at - 1), index, folderIsNew);
 }
 
 CString FoundSizeText(const FoundFileRecord& hit) {
@@ -36,13 +22,15 @@ CString FoundSizeText(const FoundFileRecord& hit) {
   return text;
 }
 
-DeepSelection ApplyResultChecks(const DeepResultModel& model, std::vector<FoundFileRecord>& hits,
-                                const std::function<int(size_t row)>& stateOf) {
+DeepSelection ApplyResultChecks(const CResultTree& tree, std::vector<FoundFileRecord>& hits,
+                                const std::function<int(const ResultTreeNode& file)>& stateOf) {
   DeepSelection s;
-  for (size_t r = 0; r < model.rows.size(); ++r) {
-    const size_t i = model.rows[r].index;
+  for (size_t n = 0; n < tree.NodeCount(); ++n) {
+    const ResultTreeNode& node = *tree.Node(n);
+    if (!node.IsFile()) continue;
+    const size_t i = static_cast<size_t>(node.recordIndex);
     if (i >= hits.size()) continue;
-    const int state = stateOf(r);
+    const int state = stateOf(node);
     if (state == 3) {
       hits[i].selected = 1;
       ++s.visited;

@@ -1,5 +1,5 @@
 // The logic of the deep-scan result page, without a window: the hits of
-// gFoundFiles grouped in one folder per type, the texts of a row, the walk of
+// gFoundFiles listed in one folder per type, the texts of a row, the walk of
 // Next that writes the ticks into the records, and which preview to read when
 // the selection moves while a read is still under way.
 #pragma once
@@ -13,23 +13,12 @@
 
 #include "fw_string.h"
 #include "records/records.h"
+#include "result_tree.h"
 
-struct DeepResultFolder {
-  std::string type;         // the hit's name up to its first backslash, compared exactly
-};
-struct DeepResultRow {
-  size_t index = 0;         // into gFoundFiles
-  size_t folder = 0;        // into DeepResultModel::folders
-  std::string name;         // the hit's name after the backslash
-};
-struct DeepResultModel {
-  std::vector<DeepResultFolder> folders;   // in order of first appearance
-  std::vector<DeepResultRow> rows;         // in gFoundFiles order
-};
-
-// One folder per distinct type ("JPG" and "jpg" are two), the hits in their
-// order. A name without a backslash is its own type and its own file name.
-DeepResultModel GroupFoundFiles(const std::vector<FoundFileRecord>& hits);
+// Lists hit `index` in a tree filled by type: the name up to its first
+// backslash is its folder, the rest its row; a name without a backslash is
+// both. *folderIsNew when the hit's folder was made for it.
+ResultTreeNode* AddFoundFile(CResultTree& tree, const FoundFileRecord& hit, int32_t index, bool* folderIsNew);
 
 // The size column: the hit's sectors as kilobytes, "%llu KB" (1 sector shows
 // 0 KB, 3 show 1 KB, 4 show 2 KB); a hit that ends before it starts, 0 KB.
@@ -44,9 +33,9 @@ struct DeepSelection {
 };
 // Writes the ticks into the records: check state 3 sets selected to 1 and
 // counts the hit as ticked; 1 sets it to 0; other states change nothing.
-// stateOf(row) gives the state of row `row` of the model.
-DeepSelection ApplyResultChecks(const DeepResultModel& model, std::vector<FoundFileRecord>& hits,
-                                const std::function<int(size_t row)>& stateOf);
+// stateOf(node) gives the state of a file node of the tree.
+DeepSelection ApplyResultChecks(const CResultTree& tree, std::vector<FoundFileRecord>& hits,
+                                const std::function<int(const ResultTreeNode& file)>& stateOf);
 
 // The state a folder shows for its rows' states (1 unchecked, 3 checked):
 // theirs when all agree, 2 (partly) when they differ; `current` when no row

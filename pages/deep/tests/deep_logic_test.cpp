@@ -215,23 +215,37 @@ TEST(DeepResults, HitsAreGroupedByExactTypeInOrderOfFirstAppearance) {
   std::vector<FoundFileRecord> hits = {Hit("jpg\\00000001.jpg", 10, 20), Hit("pdf\\00000001.pdf", 21, 40),
                                        Hit("JPG\\00000001.JPG", 41, 50), Hit("jpg\\00000002.jpg", 51, 60),
                                        Hit("odd", 61, 61)};
-  DeepResultModel m = GroupFoundFiles(hits);
-  ASSERT_EQ(m.folders.size(), 4u);
-  EXPECT_EQ(m.folders[0].type, "jpg");
-  EXPECT_EQ(m.folders[1].type, "pdf");
-  EXPECT_EQ(m.folders[2].type, "JPG");
-  EXPECT_EQ(m.folders[3].type, "odd");
-  ASSERT_EQ(m.rows.size(), 5u);
-  EXPECT_EQ(m.rows[3].folder, 0u);
-  EXPECT_EQ(m.rows[3].name, "00000002.jpg");
-  EXPECT_EQ(m.rows[3].index, 3u);
-  EXPECT_EQ(m.rows[4].name, "odd");
+  CResultTree m;
+  std::vector<const ResultTreeNode*> rows;
+  std::vector<bool> newFolder;
+  for (size_t i = 0; i < hits.size(); ++i) {
+    bool isNew = false;
+    rows.push_back(AddFoundFile(m, hits[i], static_cast<int32_t>(i), &isNew));
+    newFolder.push_back(isNew);
+  }
+  std::vector<const ResultTreeNode*> folders;
+  for (const ResultTreeNode* f = m.Root()->firstChild; f; f = f->nextSibling) folders.push_back(f);
+  ASSERT_EQ(folders.size(), 4u);
+  EXPECT_EQ(folders[0]->name.str(), "jpg");
+  EXPECT_EQ(folders[1]->name.str(), "pdf");
+  EXPECT_EQ(folders[2]->name.str(), "JPG");
+  EXPECT_EQ(folders[3]->name.str(), "odd");
+  EXPECT_EQ(newFolder, (std::vector<bool>{true, true, true, false, true}));
+  ASSERT_EQ(m.FileCount(), 5u);
+  EXPECT_EQ(rows[3]->parent, folders[0]);
+  EXPECT_EQ(rows[3]->name.str(), "00000002.jpg");
+  EXPECT_EQ(rows[3]->recordIndex, 3);
+  EXPECT_EQ(rows[1]->nextSibling, nullptr);
+  EXPECT_EQ(rows[0]->nextSibling, rows[3]) << "a folder's hits in their order";
+  EXPECT_EQ(rows[4]->name.str(), "odd");
+  EXPECT_EQ(rows[4]->parent, folders[3]);
   // A name that fills the whole field (no NUL) stays inside it.
   FoundFileRecord full = Hit("", 1, 1);
   std::memset(full.name, 'x', sizeof full.name);
   full.name[3] = '\\';
-  DeepResultModel f = GroupFoundFiles({full});
-  EXPECT_EQ(f.rows[0].name.size(), sizeof full.name - 4);
+  CResultTree f;
+  bool isNew = false;
+  EXPECT_EQ(AddFoundFile(f, full, 0, &isNew)->name.str().size(), sizeof full.name - 4);
 }
 
 TEST(DeepResults, SizesAreTheHitsSectorsInKilobytes) {
@@ -246,9 +260,13 @@ TEST(DeepResults, NextWritesTheTicksAndCountsTheirSectorsInSixtyFourBits) {
   std::vector<FoundFileRecord> hits = {Hit("a\\1.a", 0, 0xFFFFFFFEu), Hit("a\\2.a", 0, 0xFFFFFFFEu),
                                        Hit("b\\1.b", 5, 9), Hit("b\\2.b", 10, 10)};
   hits[3].selected = 7;
-  DeepResultModel m = GroupFoundFiles(hits);
+  CResultTree m;
+  for (size_t i = 0; i < hits.size(); ++i) {
+    bool isNew = false;
+    AddFoundFile(m, hits[i], static_cast<int32_t>(i), &isNew);
+  }
   const int states[] = {3, 3, 1, 0};
-  DeepSelection s = ApplyResultChecks(m, hits, [&](size_t row) { return states[row]; });
+  DeepSelection s = ApplyResultChecks(m, hits, [&](const ResultTreeNode& file) { return states[file.recordIndex]; });
   EXPECT_EQ(s.visited, 3u);
   EXPECT_EQ(s.checked, 2u);
   EXPECT_EQ(s.sectors, 2ull * 0xFFFFFFFFull);

@@ -61,6 +61,34 @@ std::set<std::string> TypesOf(const std::vector<Expected>& hits) {
   return t;
 }
 
+// The result page's rows as the tests address them: its type folders in
+// their order, its hits in the order they were listed.
+struct ResultRows {
+  std::vector<const ResultTreeNode*> folders;
+  std::vector<const ResultTreeNode*> rows;
+  std::string Type(size_t folder) const { return folders[folder]->name.str(); }
+  HTREEITEM FolderItem(size_t folder) const { return folders[folder]->treeItem; }
+  HTREEITEM RowItem(size_t row) const { return rows[row]->treeItem; }
+  HTREEITEM FolderItemOfRow(size_t row) const { return rows[row]->parent->treeItem; }
+  std::string TypeOfRow(size_t row) const { return rows[row]->parent->name.str(); }
+  int Hit(size_t row) const { return rows[row]->recordIndex; }
+};
+
+ResultRows RowsOf(const CPtFileChosDlg* page) {
+  ResultRows r;
+  const CResultTree& tree = page->Tree();
+  for (const ResultTreeNode* f = tree.Root()->firstChild; f; f = f->nextSibling) r.folders.push_back(f);
+  for (size_t i = 0; i < tree.NodeCount(); ++i)
+    if (tree.Node(i)->IsFile()) r.rows.push_back(tree.Node(i));
+  return r;
+}
+
+std::set<std::string> TypesShown(const CPtFileChosDlg* page) {
+  std::set<std::string> t;
+  for (const ResultTreeNode* f : RowsOf(page).folders) t.insert(f->name.str());
+  return t;
+}
+
 // ---- windows -----------------------------------------------------------------------
 
 void Click(CWnd* page, int id) {
@@ -368,9 +396,7 @@ TEST_F(DeepRoad, TheRemovableModeWaitsForADeviceAndScansTheWholeDevice) {
   GetDlgItemTextA(location->ScanPage()->m_hWnd, IDC_PAGE_TITLE, title, sizeof title);
   EXPECT_STREQ(title, "搜索移动存储设备中的丢失文件");
   EXPECT_EQ(theApp.Stats().fixtype, 4);
-  std::set<std::string> folders;
-  for (const DeepResultFolder& f : result->Model().folders) folders.insert(f.type);
-  EXPECT_EQ(folders, TypesOf(ReadHits("deepscan-disk")));
+  EXPECT_EQ(TypesShown(result), TypesOf(ReadHits("deepscan-disk")));
 }
 
 TEST_F(DeepRoad, TheLostPartitionModeListsTheReadableDisks) {
@@ -427,26 +453,24 @@ TEST_F(DeepRoad, AVolumeIsScannedToItsEndAndItsHitsAreGroupedByType) {
   EXPECT_EQ(theApp.Stats().scancount, static_cast<int>(gFoundFiles.size()));
 
   const std::vector<Expected> truth = ReadHits("deepscan-volume");
-  const DeepResultModel& m = result->Model();
-  std::set<std::string> folders;
-  for (const DeepResultFolder& f : m.folders) folders.insert(f.type);
-  EXPECT_EQ(folders, TypesOf(truth));
+  const ResultRows m = RowsOf(result);
+  EXPECT_EQ(TypesShown(result), TypesOf(truth));
   ASSERT_EQ(m.rows.size(), gFoundFiles.size());
   HWND tree = result->List().m_tree.m_hWnd;
   // One top-level row per type, in order of first appearance; the hits under it.
   HTREEITEM top = TreeView_GetRoot(tree);
   for (size_t f = 0; f < m.folders.size(); ++f, top = TreeView_GetNextSibling(tree, top)) {
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top, result->FolderItem(f));
-    EXPECT_EQ(std::string(result->List().m_tree.GetItemText(top, 0)), m.folders[f].type);
+    EXPECT_EQ(top, m.FolderItem(f));
+    EXPECT_EQ(std::string(result->List().m_tree.GetItemText(top, 0)), m.Type(f));
   }
   EXPECT_EQ(top, nullptr);
   for (size_t r = 0; r < m.rows.size(); ++r) {
-    HTREEITEM item = result->RowItem(r);
+    HTREEITEM item = m.RowItem(r);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(TreeView_GetParent(tree, item), result->FolderItem(m.rows[r].folder));
-    EXPECT_EQ(result->HitOfItem(item), static_cast<int>(m.rows[r].index));
-    const FoundFileRecord& hit = gFoundFiles[m.rows[r].index];
+    EXPECT_EQ(TreeView_GetParent(tree, item), m.FolderItemOfRow(r));
+    EXPECT_EQ(result->HitOfItem(item), m.Hit(r));
+    const FoundFileRecord& hit = gFoundFiles[static_cast<size_t>(m.Hit(r))];
     EXPECT_EQ(std::string(result->List().m_tree.GetItemText(item, 0)) ,
               std::string(hit.name).substr(std::string(hit.name).find('\\') + 1));
     EXPECT_EQ(std::string(result->List().m_tree.GetItemText(item, 1)), std::string(FoundSizeText(hit)));
@@ -461,10 +485,10 @@ TEST_F(DeepRoad, ThePreviewShowsAPictureFoundOnTheDiskAndNothingElse) {
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->Preview().Picture().HasLibraryPicture(), true) << "the no-preview picture at the start";
-  const DeepResultModel& m = result->Model();
+  const ResultRows m = RowsOf(result);
   auto rowOf = [&](const char* type) -> int {
     for (size_t r = 0; r < m.rows.size(); ++r)
-      if (m.folders[m.rows[r].folder].type == type) return static_cast<int>(r);
+      if (m.TypeOfRow(r) == type) return static_cast<int>(r);
     return -1;
   };
   const int jpg = rowOf("jpg"), pdf = rowOf("pdf");
@@ -472,10 +496,10 @@ TEST_F(DeepRoad, ThePreviewShowsAPictureFoundOnTheDiskAndNothingElse) {
   ASSERT_GE(pdf, 0);
   CTreeCtrl& tree = result->List().m_tree;
 
-  tree.SelectItem(result->RowItem(static_cast<size_t>(jpg)));
+  tree.SelectItem(m.RowItem(static_cast<size_t>(jpg)));
   ASSERT_TRUE(PumpUntil([&] { return result->PreviewState() == CPtFileChosDlg::kShowsPicture; }, 20000));
   const int reads = result->PreviewReads();
-  EXPECT_EQ(result->LastPreviewed(), static_cast<int>(m.rows[static_cast<size_t>(jpg)].index));
+  EXPECT_EQ(result->LastPreviewed(), m.Hit(static_cast<size_t>(jpg)));
   Pump(300);
   EXPECT_GT(DistinctColours(result->Preview().m_hWnd), 20) << "a plasma picture, not a flat colour";
   Shoot(result, "deep_result.bmp");
@@ -484,19 +508,19 @@ TEST_F(DeepRoad, ThePreviewShowsAPictureFoundOnTheDiskAndNothingElse) {
   result->PreviewSelected();
   Pump(300);
   EXPECT_EQ(result->PreviewReads(), reads);
-  tree.SelectItem(result->FolderItem(m.rows[static_cast<size_t>(pdf)].folder));
+  tree.SelectItem(m.FolderItemOfRow(static_cast<size_t>(pdf)));
   Pump(300);
   EXPECT_EQ(result->PreviewReads(), reads);
   EXPECT_EQ(result->PreviewState(), CPtFileChosDlg::kShowsPicture);
 
   // A document has no preview.
-  tree.SelectItem(result->RowItem(static_cast<size_t>(pdf)));
+  tree.SelectItem(m.RowItem(static_cast<size_t>(pdf)));
   ASSERT_TRUE(PumpUntil([&] { return result->PreviewState() == CPtFileChosDlg::kShowsNoPreview; }, 20000));
   EXPECT_EQ(result->PreviewReads(), reads + 1);
 
   // Without the picture library nothing is read and nothing is drawn.
   SetPictaranEntries(nullptr, nullptr);
-  tree.SelectItem(result->RowItem(static_cast<size_t>(jpg)));
+  tree.SelectItem(m.RowItem(static_cast<size_t>(jpg)));
   Pump(400);
   EXPECT_EQ(result->PreviewReads(), reads + 1);
   theApp.BindPictureLibrary();
@@ -526,17 +550,18 @@ TEST_F(DeepRoad, TicksGoIntoTheRecordsOnNextAndNoTickIsRefused) {
 
   // Select all ticks every folder and its hits; invert turns every hit over.
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_CHECK_ALL, BN_CLICKED), 0);
-  for (size_t f = 0; f < result->Model().folders.size(); ++f) EXPECT_EQ(CheckOf(tree, result->FolderItem(f)), 3);
-  for (size_t r = 0; r < result->Model().rows.size(); ++r) EXPECT_EQ(CheckOf(tree, result->RowItem(r)), 3);
+  const ResultRows m = RowsOf(result);
+  for (size_t f = 0; f < m.folders.size(); ++f) EXPECT_EQ(CheckOf(tree, m.FolderItem(f)), 3);
+  for (size_t r = 0; r < m.rows.size(); ++r) EXPECT_EQ(CheckOf(tree, m.RowItem(r)), 3);
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_INVERT, BN_CLICKED), 0);
-  for (size_t f = 0; f < result->Model().folders.size(); ++f) EXPECT_EQ(CheckOf(tree, result->FolderItem(f)), 1);
+  for (size_t f = 0; f < m.folders.size(); ++f) EXPECT_EQ(CheckOf(tree, m.FolderItem(f)), 1);
   // One hit ticked by itself: its folder shows "partly" when it has others.
   const size_t first = 0;
-  result->List().m_tree.SetItemStateAndPropagate(result->RowItem(first), INDEXTOSTATEIMAGEMASK(3),
+  result->List().m_tree.SetItemStateAndPropagate(m.RowItem(first), INDEXTOSTATEIMAGEMASK(3),
                                                  TVIS_STATEIMAGEMASK, TRUE);
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_INVERT, BN_CLICKED), 0);
   ::SendMessageA(result->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DR_INVERT, BN_CLICKED), 0);
-  EXPECT_EQ(CheckOf(tree, result->RowItem(first)), 3) << "invert twice restores every tick";
+  EXPECT_EQ(CheckOf(tree, m.RowItem(first)), 3) << "invert twice restores every tick";
 }
 
 // ---- nothing found -------------------------------------------------------------------------
@@ -742,7 +767,7 @@ TEST_F(DeepStop, StopKeepsTheHitsFoundSoFarAndShowsThem) {
   for (const FoundFileRecord& r : gFoundFiles) EXPECT_LT(r.firstSector, kDeepScanBlockSectors);
   const FoundFileRecord& last = gFoundFiles.back();
   EXPECT_LE(last.lastSector, last.firstSector + 2048);
-  EXPECT_EQ(result->Model().rows.size(), hitsBeforeStop);
+  EXPECT_EQ(RowsOf(result).rows.size(), hitsBeforeStop);
 }
 
 TEST_F(DeepStop, BackReturnsToTheLocationPageAndOpensNothing) {
@@ -777,9 +802,7 @@ TEST_F(DeepStop, AnsweringNoLetsTheScanRunToItsEnd) {
   relay->Release();
   CPtFileChosDlg* result = WaitForResults();
   ASSERT_NE(result, nullptr);
-  std::set<std::string> folders;
-  for (const DeepResultFolder& f : result->Model().folders) folders.insert(f.type);
-  EXPECT_EQ(folders, TypesOf(ReadHits("deepscan-volume")));
+  EXPECT_EQ(TypesShown(result), TypesOf(ReadHits("deepscan-volume")));
 }
 
 TEST_F(DeepStop, AScanThatEndsWhileTheQuestionIsOpenClosesItAndGoesOnOnce) {

@@ -201,8 +201,18 @@ void CMemberProgressPage::JoinWorker() {
   if (m_owner) static_cast<CWorkerRecoveryPathPage*>(m_owner)->JoinWorker();
 }
 
-uint32_t CMemberProgressPage::WholeFiles(uint32_t failed) const {
+void CMemberProgressPage::CountFile(uint32_t filesSoFar) {
+  CCopyOutProgressPage::CountFile(filesSoFar);
+  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
+}
+
+uint32_t CMemberProgressPage::CountRecovered() const {
   uint32_t whole = 0;
   if (m_owner && m_owner->RecoveredWholeKnown(&whole)) return whole;
-  return m_fileCount > failed ? m_fileCount - failed : 0;
+  const uint32_t notWhole = m_damaged->load() + m_failed->load();
+  return m_fileCount > notWhole ? m_fileCount - notWhole : 0;
+}
+
+CWnd* CMemberProgressPage::ReportBackPage() const {
+  return m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
 }

@@ -11,6 +11,7 @@
 // WM_COPYOUT_FINISHED), so nothing waits for a thread that waits for the page.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "bars.h"
@@ -117,12 +118,24 @@ class CCopyOutProgressPage : public CWizardPage {
 // road's worker (a CWorkerRecoveryPathPage).
 class CMemberProgressPage : public CCopyOutProgressPage {
  public:
-  using CCopyOutProgressPage::CCopyOutProgressPage;
+  // damaged, failed: the road's tallies of files not copied whole.
+  CMemberProgressPage(UINT templateId, CRecoveryPathPage* owner, const std::atomic<uint32_t>* damaged,
+                      const std::atomic<uint32_t>* failed)
+      : CCopyOutProgressPage(templateId, owner), m_damaged(damaged), m_failed(failed) {}
 
  protected:
   bool WorkerDone() const override;
   void JoinWorker() override;
+  void CountFile(uint32_t filesSoFar) override;
   // Files copied whole: as the worker told its page, else the files
-  // announced less those that failed.
-  uint32_t WholeFiles(uint32_t failed) const;
+  // announced less those damaged or failed.
+  uint32_t CountRecovered() const override;
+  uint32_t CountDamaged() const override { return m_damaged->load(); }
+  uint32_t CountFailed() const override { return m_failed->load(); }
+  // Where the report's Back leads: the result page, else the destination page.
+  CWnd* ReportBackPage() const;
+
+ private:
+  const std::atomic<uint32_t>* m_damaged;
+  const std::atomic<uint32_t>* m_failed;
 };

@@ -51,7 +51,8 @@ BEGIN_MESSAGE_MAP(CPtRecoveringDlg, CMemberProgressPage)
   ON_MESSAGE(WM_RECOVER_FILE, &CPtRecoveringDlg::OnFileMessage)
 END_MESSAGE_MAP()
 
-CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_DEEP_PROGRESS, owner) {}
+CPtRecoveringDlg::CPtRecoveringDlg(CRecoveryPathPage* owner)
+    : CMemberProgressPage(IDD_DEEP_PROGRESS, owner, &gRawRecoverDamagedFiles, &gRawRecoverFailedFiles) {}
 
 BOOL CPtRecoveringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -68,25 +69,13 @@ CString CPtRecoveringDlg::SourceText(const char* first) const {
   return text;
 }
 
-void CPtRecoveringDlg::CountFile(uint32_t filesSoFar) {
-  CCopyOutProgressPage::CountFile(filesSoFar);
-  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
-}
-
-uint32_t CPtRecoveringDlg::CountRecovered() const {
-  return WholeFiles(gRawRecoverFailedFiles.load() + gRawRecoverDamagedFiles.load());
-}
-uint32_t CPtRecoveringDlg::CountDamaged() const { return gRawRecoverDamagedFiles.load(); }
-uint32_t CPtRecoveringDlg::CountFailed() const { return gRawRecoverFailedFiles.load(); }
-
 void CPtRecoveringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
   if (!report) {
     if (m_owner) m_owner->ShowWindow(SW_SHOW);
     return;
   }
-  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CRAWRecoveryINFO dlg(m_owner, Facts(), back);
+  CRAWRecoveryINFO dlg(m_owner, Facts(), ReportBackPage());
   dlg.DoModal();
 }
 

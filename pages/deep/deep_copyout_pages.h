@@ -47,10 +47,6 @@ class CPtRecoveringDlg : public CMemberProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  void CountFile(uint32_t filesSoFar) override;
-  uint32_t CountRecovered() const override;
-  uint32_t CountDamaged() const override;
-  uint32_t CountFailed() const override;
   void Finish(bool report) override;
   // A carved file has no path on the disk: it is named as the result list names it.
   CString SourceText(const char* first) const override;

@@ -40,7 +40,8 @@ BEGIN_MESSAGE_MAP(CUfatRecvringDlg, CMemberProgressPage)
   ON_WM_SHOWWINDOW()
 END_MESSAGE_MAP()
 
-CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner) : CMemberProgressPage(IDD_UNFORMAT_PROGRESS, owner) {}
+CUfatRecvringDlg::CUfatRecvringDlg(CRecoveryPathPage* owner)
+    : CMemberProgressPage(IDD_UNFORMAT_PROGRESS, owner, &gRecoverDamagedFiles, &gRecoverFailedFiles) {}
 
 BOOL CUfatRecvringDlg::OnInitDialog() {
   m_fileCount = 0;
@@ -56,17 +57,6 @@ void CUfatRecvringDlg::OnShowWindow(BOOL show, UINT status) {
 
 void CUfatRecvringDlg::RaiseStopFlag() { gRecoverAbort = 1; }
 
-void CUfatRecvringDlg::CountFile(uint32_t filesSoFar) {
-  CCopyOutProgressPage::CountFile(filesSoFar);
-  if (m_owner) m_owner->m_recoveredCount = m_fileCount;
-}
-
-uint32_t CUfatRecvringDlg::CountRecovered() const {
-  return WholeFiles(gRecoverFailedFiles.load() + gRecoverDamagedFiles.load());
-}
-uint32_t CUfatRecvringDlg::CountDamaged() const { return gRecoverDamagedFiles.load(); }
-uint32_t CUfatRecvringDlg::CountFailed() const { return gRecoverFailedFiles.load(); }
-
 void CUfatRecvringDlg::Finish(bool report) {
   ShowWindow(SW_HIDE);
   if (!report) {
@@ -74,8 +64,7 @@ void CUfatRecvringDlg::Finish(bool report) {
     if (m_owner) m_owner->ShowWindow(SW_SHOW);
     return;
   }
-  CWnd* back = m_owner && m_owner->Results() ? m_owner->Results()->ResultPage() : m_owner;
-  CUnftReportDlg dlg(m_owner, Facts(), back);
+  CUnftReportDlg dlg(m_owner, Facts(), ReportBackPage());
   dlg.DoModal();
 }
 

@@ -42,10 +42,6 @@ class CUfatRecvringDlg : public CMemberProgressPage {
   DECLARE_MESSAGE_MAP()
 
   void RaiseStopFlag() override;
-  void CountFile(uint32_t filesSoFar) override;
-  uint32_t CountRecovered() const override;
-  uint32_t CountDamaged() const override;
-  uint32_t CountFailed() const override;
   void Finish(bool report) override;
 };
 

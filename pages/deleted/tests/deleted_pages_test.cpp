@@ -431,6 +431,17 @@ class RecoveryPages : public ::testing::Test {
     return Destination();
   }
 
+  // A scan of drive, its results opened and paths ticked, Next: the
+  // destination page (null when a step failed).
+  CChoiceRecoveryPathDlg* DestinationAfter(const char* drive, const std::vector<std::string>& paths,
+                                           CChoiceFilesDlg** results = nullptr) {
+    Scan(drive);
+    CChoiceFilesDlg* page = OpenResults();
+    EXPECT_NE(page, nullptr) << drive;
+    if (results) *results = page;
+    return page ? TickAndGoOn(page, paths) : nullptr;
+  }
+
   CWnd main_;
   std::unique_ptr<CScanDelFilesDlg> scan_;
 };
@@ -713,10 +724,7 @@ TEST_F(RecoveryPages, NextOnAFilteredListTakesOnlyItsTicks) {
 // ---- the destination page --------------------------------------------------------------
 
 TEST_F(RecoveryPages, TheDestinationChecksInTheirOrderOnRealDrives) {
-  Scan("X:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\照片"});
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("X:\\", {"\\照片"});
   ASSERT_NE(dest, nullptr);
   // The proposal is never the scanned drive nor the CD-ROM.
   char proposed[MAX_PATH] = "";
@@ -817,10 +825,8 @@ TEST_F(RecoveryPages, TheCopyOutWritesTheTickedFilesAndTheReportCountsThem) {
 }
 
 TEST_F(RecoveryPages, EachCopyOutReportsOnlyItsOwnFilesAfterTheScanAndAnEarlierCopyOut) {
-  Scan("N:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\Docs"});
+  CChoiceFilesDlg* page = nullptr;
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("N:\\", {"\\Docs"}, &page);
   ASSERT_NE(dest, nullptr);
   const uint32_t chosen = page->ChosenFileCount();
   ASSERT_GT(chosen, 1u);
@@ -843,10 +849,7 @@ TEST_F(RecoveryPages, EachCopyOutReportsOnlyItsOwnFilesAfterTheScanAndAnEarlierC
 }
 
 TEST_F(RecoveryPages, TheProgressPageShowsTheFileAndItsWay) {
-  Scan("X:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\照片", "\\a"});
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("X:\\", {"\\照片", "\\a"});
   ASSERT_NE(dest, nullptr);
   // A progress page of our own on the destination, its worker held at the gate.
   auto* progress = new CStopRestorFileDlg(dest);
@@ -874,10 +877,8 @@ TEST_F(RecoveryPages, TheProgressPageShowsTheFileAndItsWay) {
 }
 
 TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles) {
-  Scan("X:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\照片", "\\a", "\\span32"});
+  CChoiceFilesDlg* page = nullptr;
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("X:\\", {"\\照片", "\\a", "\\span32"}, &page);
   ASSERT_NE(dest, nullptr);
   const uint32_t chosen = page->ChosenFileCount();
   ASSERT_GE(chosen, 3u);
@@ -929,10 +930,7 @@ TEST_F(RecoveryPages, StoppingTheCopyOutShowsTheBusyBoxAndReportsOnlyWholeFiles)
 }
 
 TEST_F(RecoveryPages, ACopyOutThatEndsWhileTheQuestionIsOpenFinishesAfterTheAnswer) {
-  Scan("X:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\a"});
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("X:\\", {"\\a"});
   ASSERT_NE(dest, nullptr);
   for (int answer : {IDNO, IDYES}) {
     auto* progress = new CStopRestorFileDlg(dest);
@@ -968,10 +966,8 @@ TEST_F(RecoveryPages, ACopyOutThatEndsWhileTheQuestionIsOpenFinishesAfterTheAnsw
 }
 
 TEST_F(RecoveryPages, AnsweringNoLetsTheCopyOutGoOn) {
-  Scan("X:\\");
-  CChoiceFilesDlg* page = OpenResults();
-  ASSERT_NE(page, nullptr);
-  CChoiceRecoveryPathDlg* dest = TickAndGoOn(page, {"\\a", "\\照片"});
+  CChoiceFilesDlg* page = nullptr;
+  CChoiceRecoveryPathDlg* dest = DestinationAfter("X:\\", {"\\a", "\\照片"}, &page);
   ASSERT_NE(dest, nullptr);
   auto* progress = new CStopRestorFileDlg(dest);
   theApp.HoldPage(kCopyOutPageSlot, progress);

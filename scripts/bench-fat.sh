@@ -4,6 +4,9 @@
 # are deleted, against sleuthkit's tsk_recover (which recovers the deleted
 # files by default) on the same image. Prints both times and their ratio,
 # the four counts of our copy-out, and with several runs the range of each.
+# Each run also times Wine's floor for the same files (bench_floor: what
+# creating and writing them costs here without reading the disk) and the
+# native round trip between two processes, both under that run's load.
 #   bench-fat.sh [--memory] [--runs N]
 #     the image is made once and kept in build/bench
 #     --memory   both write to /dev/shm: the disk's write-back of 200 MB then
@@ -60,7 +63,12 @@ for run in $(seq 1 "$runs"); do
   theirs=$(tree_sums "$out/tsk" | sort -k2 | sha256sum | cut -c1-16)
   load=$(cut -d' ' -f1 /proc/loadavg)
   inside=$(awk '/^scan /{print $8}' "$bench/ours.txt")
-  echo "$t0 $t1 $t2 $t3 $ours_files $ours_bytes $tsk_files $tsk_bytes $same $theirs $load ${inside:-0}" >>"$results"
+  # Wine's floor for files like these (as many, of their mean size, in as
+  # many folders) and the native round trip, under this run's load.
+  floor=$(bench_floor "$out/floor" "$ours_files" $(( ours_bytes / (ours_files > 0 ? ours_files : 1) )) 4 \
+    "$(find "$out/ours/out" -type d | wc -l)")
+  echo "$t0 $t1 $t2 $t3 $ours_files $ours_bytes $tsk_files $tsk_bytes $same $theirs $load ${inside:-0} ${floor:-0}" \
+    "$(bench_round_trip)" >>"$results"
 done
 tally=$(grep '^ticked' "$bench/ours.txt" || true)
 
@@ -75,16 +83,21 @@ for r in rows:
     inside = float(r[11]) if len(r) > 11 else 0.0
     # What the program spends inside (scan and copy) and outside it (Wine's
     # start and the process's end), to tell where a ratio comes from.
-    ratios.append((ours, tsk, ours / tsk, float(r[10]), inside, ours - inside))
+    floor = float(r[12]) / 1000 if len(r) > 13 else 0.0
+    trip = float(r[13]) if len(r) > 13 else 0.0
+    ratios.append((ours, tsk, ours / tsk, float(r[10]), inside, ours - inside, floor, trip))
     print("salvora %6.2f s (wine start included) %5d files %11d bytes | tsk_recover %6.2f s %5d files %11d bytes"
-          " | ratio %.2f | trees %s | load %s" % (ours, of, ob, tsk, tf, tb, ours / tsk,
-                                                 "identical" if r[8] == r[9] else "DIFFER", r[10]))
+          " | ratio %.2f | trees %s | floor %.2f s | trip %.1f us | load %s"
+          % (ours, of, ob, tsk, tf, tb, ours / tsk, "identical" if r[8] == r[9] else "DIFFER",
+             ratios[-1][6], ratios[-1][7], r[10]))
 print("salvora copy-out: %s" % (sys.argv[2] or "(no tally printed)"))
 if len(ratios) > 1:
     rng = lambda k: "%.2f-%.2f" % (min(x[k] for x in ratios), max(x[k] for x in ratios))
     print("over %d runs: salvora %s s, tsk_recover %s s, ratio salvora / tsk_recover %s, load %s on %s CPUs"
           % (len(ratios), rng(0), rng(1), rng(2), rng(3), sys.argv[3]))
     print("salvora in process (scan + copy) %s s, outside it (Wine start and exit) %s s" % (rng(4), rng(5)))
+    print("Wine's floor for the same files on 4 threads (no disk read) %s s; native round trip %s us"
+          % (rng(6), "%.1f-%.1f" % (min(x[7] for x in ratios), max(x[7] for x in ratios))))
 else:
     print("ratio salvora / tsk_recover: %.2f" % ratios[0][2])
 PY

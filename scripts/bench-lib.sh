@@ -77,3 +77,46 @@ finally:
     shutil.rmtree(tmp, ignore_errors=True)
 PY
 }
+
+# bench_floor FOLDER FILES BYTES THREADS FOLDERS: the milliseconds the same
+# number of output files cost under this Wine without reading any disk
+# (created, written, times set, size read back, closed; bench_files), on
+# THREADS threads, spread over FOLDERS folders below FOLDER (a Unix path,
+# emptied first). No copy-out can be faster here than this.
+bench_floor() {
+  rm -rf "$1" && mkdir -p "$1"
+  "$top/scripts/wine-run" --dir F="$1" "$top/build/x86_64/bin/bench_files.exe" 'F:\floor' "$2" "$3" "$4" "$5" |
+    tr -d '\r' | awk '/^floor_ms/{print $2}'
+  rm -rf "$1"
+}
+
+# bench_floor_threads FOLDER FILES BYTES FOLDERS: bench_floor on 1, 2, 4 and
+# 8 threads, as "1:ms 2:ms 4:ms 8:ms". Wine fetches a new file's Unix
+# descriptor and closes its handle under one lock per process, each a round
+# trip to its server, so the figure stops falling after two threads.
+bench_floor_threads() {
+  local th line=""
+  for th in 1 2 4 8; do line="$line $th:$(bench_floor "$1" "$2" "$3" "$th" "$4")"; done
+  echo "${line# }"
+}
+
+# bench_round_trip: microseconds of one round trip between two native
+# processes over pipes, the kind every Wine server request makes. On a
+# virtual machine whose CPUs sleep when idle it is several times what it is
+# on a busy one, which is why a quiet machine gives Wine its worst figures.
+bench_round_trip() {
+  python3 - <<'PY'
+import os, time
+n = 20000
+a, b = os.pipe(), os.pipe()
+if os.fork() == 0:
+    for _ in range(n):
+        os.read(a[0], 1); os.write(b[1], b"x")
+    os._exit(0)
+t = time.perf_counter()
+for _ in range(n):
+    os.write(a[1], b"x"); os.read(b[0], 1)
+print("%.1f" % ((time.perf_counter() - t) * 1e6 / n))
+os.wait()
+PY
+}

@@ -7,7 +7,10 @@
 # Wine's start included), against sleuthkit's tsk_recover (which recovers the
 # unallocated files) on the same image: N runs each (default 1), the times,
 # the files written, the four counts of our copy-out and the ratio (with its
-# range over several runs). --memory writes both to /dev/shm.
+# range over several runs). --memory writes both to /dev/shm. Each run also
+# times Wine's floor for the same files (bench_floor: what creating and
+# writing them costs here without reading the disk) and the native round
+# trip between two processes, both under that run's load.
 # The image is built once (mkntfs + libntfs-3g) and cached in
 # ~/.cache/salvora-bench. Each tool runs three times; the best time counts
 # (warm page cache for all three). Our time is measured inside the program,
@@ -105,8 +108,12 @@ if [ "$copy" = "--copy" ]; then
   ours_out=$copy_out/ntfs-copy-ours tsk_out=$copy_out/ntfs-copy-tsk
   [ "$copy_out" = "$bench" ] || trap 'rm -rf "$copy_out"; [ -n "${SALVORA_KEEP_WINE:-}" ] || wine_stop' EXIT
   echo
-  printf '%-6s %12s %10s %12s %10s %7s %6s\n' "run" "salvora ms" "files" "tsk ms" "files" "ratio" "load"
-  ratios=()
+  printf '%-6s %12s %10s %12s %10s %7s %9s %8s %6s\n' "run" "salvora ms" "files" "tsk ms" "files" "ratio" \
+    "floor ms" "trip us" "load"
+  ratios=() floors=() trips=() insides=()
+  # The image's files, as the floor writes them: as many, of their mean
+  # size, in as many folders.
+  mean=$(python3 -c 'print(sum([200, 500, 900, 1500, 3000, 4096, 6000, 9000, 12000, 16000, 24000, 40000]) // 12)')
   for run in $(seq 1 "$copy_runs"); do
     rm -rf "$ours_out" "$tsk_out"
     mkdir -p "$ours_out" "$tsk_out"
@@ -118,10 +125,17 @@ if [ "$copy" = "--copy" ]; then
     tsk_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
     r=$(ratio "$ours_ms" "$tsk_ms")
     ratios+=("$r")
-    printf '%-6s %12s %10s %12s %10s %7s %6s\n' "$run" "$ours_ms" "$(find "$ours_out" -type f | wc -l)" \
-      "$tsk_ms" "$(find "$tsk_out" -type f | wc -l)" "$r" "$(cut -d' ' -f1 /proc/loadavg)"
+    insides+=("$(echo "$res" | awk '/copy_ms/{print $2}')")
+    floors+=("$(bench_floor "$copy_out/ntfs-floor" "$found" "$mean" 4 $(( files > 100 ? files / 100 : 1 )))")
+    trips+=("$(bench_round_trip)")
+    printf '%-6s %12s %10s %12s %10s %7s %9s %8s %6s\n' "$run" "$ours_ms" "$(find "$ours_out" -type f | wc -l)" \
+      "$tsk_ms" "$(find "$tsk_out" -type f | wc -l)" "$r" "${floors[-1]}" "${trips[-1]}" "$(cut -d' ' -f1 /proc/loadavg)"
   done
-  echo "salvora copy-out (in process): $(echo "$res" | awk '/copy_ms/{print $2}') ms"
+  span() { printf '%s\n' "$@" | sort -g | sed -n '1p;$p' | paste -sd- -; }
+  echo "salvora copy-out (in process): $(span "${insides[@]}") ms"
+  echo "Wine's floor for the same $found files on 4 threads (no disk read): $(span "${floors[@]}") ms;" \
+    "on 1, 2, 4, 8 threads: $(bench_floor_threads "$copy_out/ntfs-floor" "$found" "$mean" $(( files > 100 ? files / 100 : 1 )))"
+  echo "native round trip between two processes: $(span "${trips[@]}") us"
   echo "salvora copy-out: $(echo "$res" | sed -n 's/^tally //p')"
   echo "ratio copy-out (scan + copy, wine start included) / tsk_recover: $(printf '%s\n' "${ratios[@]}" | sort -n | sed -n '1p;$p' | paste -sd- -) over $copy_runs run(s), $(nproc) CPUs"
 fi

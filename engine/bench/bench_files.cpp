@@ -24,8 +24,9 @@ std::string Name(const std::string& folder, const char* way, int i) {
   return folder + buf;
 }
 
-// One file: created, written, its times set (or not), closed.
-bool OneFile(const std::string& path, DWORD flags, bool write, bool times) {
+// One file: created, written, its times set (or not), its size read back
+// (or not), closed.
+bool OneFile(const std::string& path, DWORD flags, bool write, bool times, bool size = false) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL | flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -36,7 +37,34 @@ bool OneFile(const std::string& path, DWORD flags, bool write, bool times) {
     FILETIME t = {0x12345678, 0x01D00000};
     ok = SetFileTime(h, &t, &t, &t) && ok;
   }
+  if (size) {
+    LARGE_INTEGER now;
+    ok = GetFileSizeEx(h, &now) && now.QuadPart == static_cast<LONGLONG>(gData.size()) && ok;
+  }
   return CloseHandle(h) && ok;
+}
+
+int Floor(const std::string& folder, int files, int threads, int folders) {
+  if (files < 1 || threads < 1 || folders < 1) return 2;
+  for (int d = 0; d < folders; ++d) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\dir%04d", d);
+    CreateDirectoryA((folder + name).c_str(), nullptr);
+  }
+  std::atomic<int> next{0}, failed{0};
+  auto run = [&] {
+    for (int i; (i = next++) < files;) {
+      char name[48];
+      std::snprintf(name, sizeof name, "\\dir%04d\\file%06d.bin", i % folders, i);
+      if (!OneFile(folder + name, 0, true, true, true)) ++failed;
+    }
+  };
+  const double t0 = testsupport::Now();
+  std::vector<std::thread> pool;
+  for (int k = 0; k < threads; ++k) pool.emplace_back(run);
+  for (std::thread& t : pool) t.join();
+  std::printf("floor_ms %.1f\nthreads %d\nfailed %d\n", 1000.0 * (testsupport::Now() - t0), threads, failed.load());
+  return failed.load() == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -52,6 +80,7 @@ int main(int argc, char** argv) {
   const int threads = argc > 4 ? std::atoi(argv[4]) : 4;
   gData.assign(static_cast<size_t>(bytes > 0 ? bytes : 0), 'x');
   CreateDirectoryA(folder.c_str(), nullptr);
+  if (argc > 5) return Floor(folder, files, threads, std::atoi(argv[5]));
 
   struct Way {
     const char* name;
